@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <memory>
+
+class QLocalServer;
+
+// Only one copy of the program runs per user: the first holds a lock named "vandrel_ledger01"
+// for its whole life (the system lets go of it when the process dies, also when killed) and
+// listens for later copies, which ask it to come to the front and then end.
+class InstanceGuard : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString Name = QStringLiteral("vandrel_ledger01");
+
+    InstanceGuard();
+    ~InstanceGuard() override;
+    // True for the first copy, which now holds the guard.
+    bool acquire();
+    // A later copy: asks the running one to show its main window. True when it answered.
+    bool callRunningCopy();
+
+signals:
+    void showRequested();
+
+private:
+    QString socketName() const;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer* m_server = nullptr;
+};

@@ -1,0 +1,205 @@
+#include "app/mainwindow.h"
+
+#include "app/Fr_wel.h"
+#include "core/site.h"
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "members/Fr_huiyuan.h"
+#include "members/Fr_hy_chongzhi.h"
+#include "members/Fr_hy_xiaofei.h"
+#include "orders/Fr_dingdan.h"
+#include "settlement/Fr_jiesuan.h"
+#include "warehouse/Fr_kf_chuku.h"
+#include "warehouse/Fr_kf_ruku.h"
+#include "warehouse/Fr_kucun.h"
+#include "widgets/buttonsbar.h"
+#include "widgets/messages.h"
+#include "widgets/pictures.h"
+#include "widgets/registry.h"
+
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+Tmain* main_window = nullptr;
+
+Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("Vandrel通用进销存(永久免费) V1.1 祝您新年快乐,生意兴隆！"));
+    resize(982, 656 + 21);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QHBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    bsSkinButtonsBar1 = new ButtonsBar(QStringLiteral("bsSkinButtonsBar1"), central);
+    bsSkinButtonsBar1->setFixedWidth(75);
+    auto section = [this](const QString& caption, void (Tmain::*handler)()) {
+        QPushButton* header = bsSkinButtonsBar1->addSection(caption);
+        if (handler)
+            connect(header, &QPushButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    auto item = [this](const QString& caption, int picture, void (Tmain::*handler)()) {
+        QToolButton* button = bsSkinButtonsBar1->addItem(caption, picture);
+        connect(button, &QToolButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    section(QStringLiteral("订 单"), &Tmain::bsSkinButtonsBar1Sections0Click);
+    item(QStringLiteral("订 单"), 0, &Tmain::bsSkinButtonsBar1Sections0Items0Click);
+    item(QStringLiteral("结 算"), 8, &Tmain::bsSkinButtonsBar1Sections0Items1Click);
+    section(QStringLiteral("库 房"), &Tmain::bsSkinButtonsBar1Sections1Click);
+    item(QStringLiteral("库 房"), 2, &Tmain::bsSkinButtonsBar1Sections1Items0Click);
+    item(QStringLiteral("入库记录"), 1, &Tmain::bsSkinButtonsBar1Sections1Items1Click);
+    item(QStringLiteral("出库记录"), 3, &Tmain::bsSkinButtonsBar1Sections1Items2Click);
+    section(QStringLiteral("会 员"), &Tmain::bsSkinButtonsBar1Sections2Click);
+    item(QStringLiteral("会 员"), 5, &Tmain::bsSkinButtonsBar1Sections2Items0Click);
+    item(QStringLiteral("充值记录"), 4, &Tmain::bsSkinButtonsBar1Sections2Items1Click);
+    item(QStringLiteral("消费记录"), 4, &Tmain::bsSkinButtonsBar1Sections2Items2Click);
+    section(QStringLiteral("系 统"), nullptr);
+    item(QStringLiteral("帮  助"), 6, &Tmain::bsSkinButtonsBar1Sections3Items0Click);
+    item(QStringLiteral("关  于"), 7, &Tmain::bsSkinButtonsBar1Sections3Items1Click);
+    bsSkinButtonsBar1->setOpenSection(0);
+    layout->addWidget(bsSkinButtonsBar1);
+
+    m_pages = new QStackedWidget(central);
+    m_pages->setObjectName(QStringLiteral("pages"));
+    Fr_wel1 = new TFr_wel(m_pages);
+    Fr_dingdan1 = new TFr_dingdan(m_pages);
+    Fr_jiesuan1 = new TFr_jiesuan(m_pages);
+    Fr_kucun1 = new TFr_kucun(m_pages);
+    Fr_kf_ruku1 = new TFr_kf_ruku(m_pages);
+    Fr_kf_chuku1 = new TFr_kf_chuku(m_pages);
+    Fr_huiyuan1 = new TFr_huiyuan(m_pages);
+    Fr_hy_xiaofei1 = new TFr_hy_xiaofei(m_pages);
+    Fr_hy_chongzhi1 = new TFr_hy_chongzhi(m_pages);
+    for (Frame* frame : frames())
+        m_pages->addWidget(frame);
+    ::Fr_dingdan1 = Fr_dingdan1;
+    layout->addWidget(m_pages, 1);
+    setCentralWidget(central);
+
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("bsSkinStatusBar1"));
+    status->setFixedHeight(21);
+    status->setSizeGripEnabled(false);
+    auto statusButton = [status](const QString& name, const QString& picture, const QString& tip) {
+        auto* button = new QToolButton(status);
+        button->setObjectName(name);
+        button->setAutoRaise(true);
+        button->setIcon(QIcon(Pictures::pixmap(picture, QSize(16, 16))));
+        button->setToolTip(tip);
+        button->setFixedSize(22, 19);
+        status->addWidget(button);
+        return button;
+    };
+    bsSkinSpeedButton2 = statusButton(QStringLiteral("bsSkinSpeedButton2"), QStringLiteral("padlock"),
+                                      QStringLiteral("回到欢迎页"));
+    bsSkinSpeedButton1 = statusButton(QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("envelope"),
+                                      QStringLiteral("软件服务中心"));
+    connect(bsSkinSpeedButton2, &QToolButton::clicked, this, [this] { guarded([this] { bsSkinSpeedButton2Click(); }); });
+    connect(bsSkinSpeedButton1, &QToolButton::clicked, this, [this] { guarded([this] { bsSkinSpeedButton1Click(); }); });
+    bsSkinStdLabel1 = new QLabel(Site::host + QLatin1Char(' '), status);
+    bsSkinStdLabel1->setObjectName(QStringLiteral("bsSkinStdLabel1"));
+    bsSkinStdLabel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    bsSkinStdLabel1->setCursor(Qt::PointingHandCursor);
+    QFont song(QStringLiteral("WenQuanYi Micro Hei"));
+    song.setPixelSize(13);
+    bsSkinStdLabel1->setFont(song);
+    bsSkinStdLabel1->installEventFilter(this);
+    status->addPermanentWidget(bsSkinStdLabel1);
+    setStatusBar(status);
+
+    bsSkinGroupBox1 = new QGroupBox(QStringLiteral("是否弹出指南"), this);
+    bsSkinGroupBox1->setObjectName(QStringLiteral("bsSkinGroupBox1"));
+    bsSkinGroupBox1->hide();
+    bsSkinDBText1 = new DataLabel(QStringLiteral("bsSkinDBText1"), bsSkinGroupBox1);
+    bsSkinDBText1->setText(QStringLiteral("0"));
+
+    switchTo(Fr_wel1);
+}
+
+void Tmain::bindData() {
+    bsSkinDBText1->bind(Data_in->Query_a5, QStringLiteral("run"));
+    for (Frame* frame : frames())
+        frame->bindData();
+}
+
+QList<Frame*> Tmain::frames() const {
+    return {Fr_wel1, Fr_dingdan1, Fr_jiesuan1, Fr_kucun1, Fr_kf_ruku1, Fr_kf_chuku1, Fr_huiyuan1, Fr_hy_xiaofei1,
+            Fr_hy_chongzhi1};
+}
+
+void Tmain::switchTo(Frame* frame) { m_pages->setCurrentWidget(frame); }
+
+Frame* Tmain::currentFrame() const { return static_cast<Frame*>(m_pages->currentWidget()); }
+
+void Tmain::openWebPage(const QString& address) { QDesktopServices::openUrl(QUrl::fromUserInput(address)); }
+
+void Tmain::ordersView() {
+    switchTo(Fr_dingdan1);
+    Data_in->Query_aa->reset(QStringLiteral("select * from aa order by aid desc"));
+    const QString number = Fr_dingdan1->bsSkinDBText6->text();
+    Fr_dingdan1->Query_ddmingxi->lookup(QStringLiteral("aid"), number);
+    Data_in->Query_ak->lookup(QStringLiteral("k8"), number);
+    Fr_dingdan1->setDetailsCaption(number);
+    Fr_dingdan1->showBadge(Fr_dingdan1->bsSkinDBText7->text());
+}
+
+void Tmain::settlementView() {
+    switchTo(Fr_jiesuan1);
+    Data_in->Query_aa->reset(QStringLiteral("select * from aa where a2 like '未结算' order by aid desc"));
+}
+
+void Tmain::membersView() {
+    switchTo(Fr_huiyuan1);
+    Data_in->Query_aj->reset(QStringLiteral("select * from aj order by jid desc"));
+}
+
+void Tmain::startupGuideCheck() {
+    if (bsSkinDBText1->text() == QStringLiteral("0"))
+        Registry::showModal(QStringLiteral("help"));
+}
+
+void Tmain::bsSkinButtonsBar1Sections0Click() { ordersView(); }
+void Tmain::bsSkinButtonsBar1Sections0Items0Click() { ordersView(); }
+void Tmain::bsSkinButtonsBar1Sections0Items1Click() { settlementView(); }
+void Tmain::bsSkinButtonsBar1Sections1Click() { switchTo(Fr_kucun1); }
+void Tmain::bsSkinButtonsBar1Sections1Items0Click() { switchTo(Fr_kucun1); }
+void Tmain::bsSkinButtonsBar1Sections1Items1Click() { switchTo(Fr_kf_ruku1); }
+void Tmain::bsSkinButtonsBar1Sections1Items2Click() { switchTo(Fr_kf_chuku1); }
+void Tmain::bsSkinButtonsBar1Sections2Click() { membersView(); }
+void Tmain::bsSkinButtonsBar1Sections2Items0Click() { membersView(); }
+void Tmain::bsSkinButtonsBar1Sections2Items1Click() { switchTo(Fr_hy_chongzhi1); }
+void Tmain::bsSkinButtonsBar1Sections2Items2Click() { switchTo(Fr_hy_xiaofei1); }
+void Tmain::bsSkinButtonsBar1Sections3Items0Click() { Registry::showModal(QStringLiteral("help")); }
+void Tmain::bsSkinButtonsBar1Sections3Items1Click() { Registry::showModal(QStringLiteral("about")); }
+void Tmain::bsSkinSpeedButton1Click() { Registry::showModal(QStringLiteral("aio")); }
+void Tmain::bsSkinSpeedButton2Click() { switchTo(Fr_wel1); }
+void Tmain::bsSkinStdLabel1Click() { openWebPage(Site::url()); }
+
+void Tmain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_guideChecked) {
+        m_guideChecked = true;
+        // After the window is on screen, so the guide opens on top of it.
+        QTimer::singleShot(0, this, [this] { guarded([this] { startupGuideCheck(); }); });
+    }
+}
+
+bool Tmain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == bsSkinStdLabel1 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        guarded([this] { bsSkinStdLabel1Click(); });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

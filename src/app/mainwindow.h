@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QMainWindow>
+
+class ButtonsBar;
+class DataLabel;
+class Frame;
+class QGroupBox;
+class QLabel;
+class QStackedWidget;
+class QToolButton;
+class TFr_dingdan;
+class TFr_huiyuan;
+class TFr_hy_chongzhi;
+class TFr_hy_xiaofei;
+class TFr_jiesuan;
+class TFr_kf_chuku;
+class TFr_kf_ruku;
+class TFr_kucun;
+class TFr_wel;
+
+// The main window: the navigation bar on the left, nine pages of which one is shown, and the
+// status bar. Navigation switches pages and re-opens the lists some pages show.
+class Tmain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Tmain(QWidget* parent = nullptr);
+    // Connects the data-bound controls of the window and its pages once the data module exists.
+    void bindData();
+
+    // Shows one page and hides the other eight; nothing else changes.
+    void switchTo(Frame* frame);
+    Frame* currentFrame() const;
+    QList<Frame*> frames() const;
+
+    ButtonsBar* bsSkinButtonsBar1 = nullptr;
+    QToolButton* bsSkinSpeedButton1 = nullptr; // envelope
+    QToolButton* bsSkinSpeedButton2 = nullptr; // padlock
+    QLabel* bsSkinStdLabel1 = nullptr;         // the maker's host
+    QGroupBox* bsSkinGroupBox1 = nullptr;
+    DataLabel* bsSkinDBText1 = nullptr; // the start-up guide flag
+
+    TFr_wel* Fr_wel1 = nullptr;
+    TFr_dingdan* Fr_dingdan1 = nullptr;
+    TFr_jiesuan* Fr_jiesuan1 = nullptr;
+    TFr_kucun* Fr_kucun1 = nullptr;
+    TFr_kf_ruku* Fr_kf_ruku1 = nullptr;
+    TFr_kf_chuku* Fr_kf_chuku1 = nullptr;
+    TFr_huiyuan* Fr_huiyuan1 = nullptr;
+    TFr_hy_xiaofei* Fr_hy_xiaofei1 = nullptr;
+    TFr_hy_chongzhi* Fr_hy_chongzhi1 = nullptr;
+
+    // Opens an address in the system's web browser; the result is not examined.
+    static void openWebPage(const QString& address);
+
+public slots:
+    void ordersView();
+    void settlementView();
+    void membersView();
+    // The start-up guide check: the guide opens when the flag reads exactly "0".
+    void startupGuideCheck();
+
+    void bsSkinButtonsBar1Sections0Click();
+    void bsSkinButtonsBar1Sections0Items0Click();
+    void bsSkinButtonsBar1Sections0Items1Click();
+    void bsSkinButtonsBar1Sections1Click();
+    void bsSkinButtonsBar1Sections1Items0Click();
+    void bsSkinButtonsBar1Sections1Items1Click();
+    void bsSkinButtonsBar1Sections1Items2Click();
+    void bsSkinButtonsBar1Sections2Click();
+    void bsSkinButtonsBar1Sections2Items0Click();
+    void bsSkinButtonsBar1Sections2Items1Click();
+    void bsSkinButtonsBar1Sections2Items2Click();
+    void bsSkinButtonsBar1Sections3Items0Click();
+    void bsSkinButtonsBar1Sections3Items1Click();
+    void bsSkinSpeedButton1Click();
+    void bsSkinSpeedButton2Click();
+    void bsSkinStdLabel1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QStackedWidget* m_pages = nullptr;
+    bool m_guideChecked = false;
+};
+
+// The main window of the running program (its objectName is "main").
+extern Tmain* main_window;

@@ -1,0 +1,145 @@
+#include "app/startup.h"
+
+#include "app/Fr_wel.h"
+#include "app/about.h"
+#include "app/aio.h"
+#include "app/help.h"
+#include "app/mainwindow.h"
+#include "core/errors.h"
+#include "data/data_in.h"
+#include "data/list.h"
+#include "members/edit_huiyuan.h"
+#include "members/new_chongzhi.h"
+#include "members/new_huiyuan.h"
+#include "orders/Fr_dingdan.h"
+#include "orders/edit_dingdan.h"
+#include "orders/new_dingdan.h"
+#include "orders/new_fenlei.h"
+#include "orders/print_dingdan.h"
+#include "settlement/jiesuan.h"
+#include "settlement/jiesuan_huiyuanka.h"
+#include "settlement/jiesuan_xianjin.h"
+#include "warehouse/edit_chanpin.h"
+#include "warehouse/new_chanpin.h"
+#include "warehouse/new_ruku.h"
+#include "warehouse/print_kucun.h"
+#include "widgets/messages.h"
+#include "widgets/registry.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QStyleFactory>
+#include <QTranslator>
+#include <cstdio>
+
+void Startup::prepareApplication(QApplication& app) {
+    app.setApplicationName(QStringLiteral("vandrel-ledger"));
+    app.setApplicationDisplayName(ApplicationTitle);
+    app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(12);
+    app.setFont(font);
+    QFile style(QStringLiteral(":/style/ledger.qss"));
+    if (style.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromUtf8(style.readAll()));
+    // Qt's own texts (确定, 取消 on standard buttons) in Chinese.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+namespace {
+
+template <typename T> void make(T*& global) {
+    global = new T(main_window);
+    Registry::add(global);
+}
+
+} // namespace
+
+void Startup::createInstances(const QString& folder) {
+    main_window = new Tmain;
+    Registry::add(main_window);
+    try {
+        new TData_in(qApp, folder);
+    } catch (...) {
+        delete main_window;
+        main_window = nullptr;
+        ::Fr_dingdan1 = nullptr;
+        Registry::clear();
+        throw;
+    }
+    main_window->bindData();
+    make(about);
+    make(list);
+    make(aio);
+    make(new_chanpin);
+    make(edit_chanpin);
+    make(new_ruku);
+    make(new_huiyuan);
+    make(edit_huiyuan);
+    make(new_chongzhi);
+    make(new_dingdan);
+    make(edit_dingdan);
+    make(new_fenlei);
+    make(jiesuan);
+    make(jiesuan_xianjin);
+    make(jiesuan_huiyuanka);
+    make(print_dingdan);
+    make(print_kucun);
+    make(help);
+}
+
+void Startup::destroyInstances() {
+    Registry::clear();
+    delete main_window; // the dialogs are its children
+    main_window = nullptr;
+    ::Fr_dingdan1 = nullptr;
+    about = nullptr;
+    list = nullptr;
+    aio = nullptr;
+    new_chanpin = nullptr;
+    edit_chanpin = nullptr;
+    new_ruku = nullptr;
+    new_huiyuan = nullptr;
+    edit_huiyuan = nullptr;
+    new_chongzhi = nullptr;
+    new_dingdan = nullptr;
+    edit_dingdan = nullptr;
+    new_fenlei = nullptr;
+    jiesuan = nullptr;
+    jiesuan_xianjin = nullptr;
+    jiesuan_huiyuanka = nullptr;
+    print_dingdan = nullptr;
+    print_kucun = nullptr;
+    help = nullptr;
+    delete Data_in;
+}
+
+void Startup::reportStartupFailure(const char* kind, const QString& text) {
+    const QString message = QStringLiteral("Exception %1 in module %2 at %3.\n%4")
+                                .arg(QLatin1String(kind),
+                                     QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                                     QStringLiteral("%1").arg(quintptr(&reportStartupFailure), 16, 16, QLatin1Char('0')),
+                                     text);
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    MessageService::current().error(message, QStringLiteral("Application Error"));
+}
+
+int Startup::run(QApplication& app) {
+    try {
+        createInstances();
+    } catch (const LedgerError& e) {
+        reportStartupFailure(e.kind(), e.text());
+        return 1;
+    }
+    main_window->show();
+    const int status = app.exec();
+    destroyInstances();
+    return status;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class QApplication;
+
+namespace Startup {
+inline const QString ApplicationTitle = QStringLiteral("Vandrel通用进销存");
+
+// The application title, the look (style, font, Chinese standard buttons).
+void prepareApplication(QApplication& app);
+// Creates the global instances in their fixed order: the main window, the data module (opening
+// the database files of the folder, the working directory by default), then the dialogs.
+// Throws DatabaseError when the files cannot be opened; nothing is left behind then.
+void createInstances(const QString& folder = QString());
+void destroyInstances();
+// The box that ends a failed start: "Application Error" with the error's text.
+void reportStartupFailure(const char* kind, const QString& text);
+// The whole program after the instance guard: instances, main window, event loop.
+int run(QApplication& app);
+} // namespace Startup

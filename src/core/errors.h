@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <exception>
+
+// Failures that stop a user operation. The text is what the default error box shows.
+class LedgerError : public std::exception {
+public:
+    explicit LedgerError(QString text) : m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}
+    const QString& text() const { return m_text; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+    // The kind of error, as shown by the start-up failure box.
+    virtual const char* kind() const { return "LedgerError"; }
+
+private:
+    QString m_text;
+    QByteArray m_utf8;
+};
+
+// The database refused a statement, a file could not be opened, a list was closed.
+class DatabaseError : public LedgerError {
+public:
+    using LedgerError::LedgerError;
+    const char* kind() const override { return "DatabaseError"; }
+};
+
+// A text that should be a number is not one, or a number is out of range.
+class ConversionError : public LedgerError {
+public:
+    using LedgerError::LedgerError;
+    const char* kind() const override { return "ConversionError"; }
+};

@@ -1,0 +1,69 @@
+#include "data/data_in.h"
+
+#include <QDir>
+
+TData_in* Data_in = nullptr;
+
+TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
+    setObjectName(QStringLiteral("Data_in"));
+    const QDir dir(folder.isEmpty() ? QDir::currentPath() : folder);
+    try {
+        Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
+        Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
+        auto make = [this](const char* table, const char* key, const QString& connection) {
+            auto* q = new SharedQuery(QStringLiteral("Query_") + QLatin1String(table), connection,
+                                      QLatin1String(table), QLatin1String(key), this);
+            return q;
+        };
+        Query_aa = make("aa", "aid", Db::Business);
+        Query_ab = make("ab", "bid", Db::Business);
+        Query_ac = make("ac", "cid", Db::Business);
+        Query_ae = make("ae", "eid", Db::Business);
+        Query_ag = make("ag", "gid", Db::Business);
+        Query_ah = make("ah", "hid", Db::Business);
+        Query_aj = make("aj", "jid", Db::Business);
+        Query_af = make("af", "fid", Db::Business);
+        Query_ak = make("ak", "kid", Db::Business);
+        Query_a1 = make("a1", "zid", Db::Lists);
+        Query_a2 = make("a2", "zid", Db::Lists);
+        Query_a3 = make("a3", "zid", Db::Lists);
+        Query_a4 = make("a4", "zid", Db::Lists);
+        Query_a5 = make("a5", "ids", Db::Lists);
+        Query_a5->reset(QStringLiteral("select * from a5"));
+        for (SharedQuery* q : {Query_aa, Query_ab, Query_ac, Query_ae, Query_ag, Query_ah, Query_aj, Query_af,
+                               Query_ak, Query_a1, Query_a2, Query_a3, Query_a4})
+            q->open();
+        for (SharedQuery* q : {Query_a1, Query_a2, Query_a3, Query_a4})
+            q->setEditable(true);
+    } catch (...) {
+        closeAll();
+        throw;
+    }
+    Data_in = this;
+}
+
+TData_in::~TData_in() {
+    if (Data_in == this)
+        Data_in = nullptr;
+    closeAll();
+}
+
+void TData_in::closeAll() {
+    for (SharedQuery* q : findChildren<SharedQuery*>())
+        delete q;
+    Db::closeConnection(Db::Business);
+    Db::closeConnection(Db::Lists);
+}
+
+SharedQuery* TData_in::query(const QString& name) const { return findChild<SharedQuery*>(name); }
+
+QStringList TData_in::reportConnections() {
+    return {QStringLiteral("Rv_aa"), QStringLiteral("Rv_ab"), QStringLiteral("Rv_ac"), QStringLiteral("Rv_ae"),
+            QStringLiteral("Rv_aj"), QStringLiteral("Rv_ah"), QStringLiteral("Rv_ag"), QStringLiteral("Rv_ak")};
+}
+
+SharedQuery* TData_in::reportSource(const QString& connection) const {
+    if (!reportConnections().contains(connection))
+        return nullptr;
+    return query(QStringLiteral("Query_") + connection.mid(3));
+}

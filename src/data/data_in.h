@@ -1,0 +1,47 @@
+#pragma once
+
+#include "data/sharedquery.h"
+
+#include <QObject>
+
+// The data module: the two database connections of the working folder and the shared queries
+// that the windows show. Created once at start-up as a child of the application object; opening
+// it opens both files exclusively and every shared query on its default statement.
+class TData_in : public QObject {
+    Q_OBJECT
+public:
+    // The files' passwords. SQLite files carry none: the files are protected by the exclusive
+    // open and by owner-only permissions instead.
+    static inline const QString PasswordA = QStringLiteral("q7#mTz2@vd4k");
+    static inline const QString PasswordB = QStringLiteral("%t4Lp8&wq2$n");
+
+    // Opens the files in the folder (the working directory by default). Throws DatabaseError.
+    explicit TData_in(QObject* parent, const QString& folder = QString());
+    ~TData_in() override;
+
+    SharedQuery* query(const QString& name) const;
+    // Report connections: Rv_aa … Rv_ak name the shared query a report reads.
+    SharedQuery* reportSource(const QString& connection) const;
+    static QStringList reportConnections();
+
+    SharedQuery* Query_aa = nullptr;
+    SharedQuery* Query_ab = nullptr;
+    SharedQuery* Query_ac = nullptr;
+    SharedQuery* Query_ae = nullptr;
+    SharedQuery* Query_ag = nullptr;
+    SharedQuery* Query_ah = nullptr;
+    SharedQuery* Query_aj = nullptr;
+    SharedQuery* Query_af = nullptr;
+    SharedQuery* Query_ak = nullptr;
+    SharedQuery* Query_a1 = nullptr;
+    SharedQuery* Query_a2 = nullptr;
+    SharedQuery* Query_a3 = nullptr;
+    SharedQuery* Query_a4 = nullptr;
+    SharedQuery* Query_a5 = nullptr;
+
+private:
+    void closeAll();
+};
+
+// The one data module of the running program.
+extern TData_in* Data_in;

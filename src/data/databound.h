@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QComboBox>
+#include <QIdentityProxyModel>
+#include <QLabel>
+#include <QPointer>
+#include <QTableView>
+#include <QTextEdit>
+
+class SharedQuery;
+
+// One column of a grid: the field it shows, its title and its width in pixels.
+struct GridColumn {
+    QString field;
+    QString title;
+    int width = 80;
+};
+
+// A read-only grid over a shared query: whole-row selection, the listed columns in their order
+// with their titles, and the query's current row as its current row both ways. Every grid carries
+// the wheel hook: one wheel message moves the current row by one.
+class DataGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DataGrid(const QString& name, QWidget* parent = nullptr);
+    void bind(SharedQuery* query, const QList<GridColumn>& columns);
+    SharedQuery* query() const { return m_query; }
+    // The grid's visible columns, in order.
+    const QList<GridColumn>& columns() const { return m_columns; }
+    // The text shown in a visible column of a row.
+    QString cellText(int row, int visibleColumn) const;
+
+signals:
+    // A click on a row (the Cell Click events of the frames).
+    void cellClicked(int row);
+
+private:
+    void applyColumns();
+    void followQuery(int row);
+
+    QPointer<SharedQuery> m_query;
+    QIdentityProxyModel* m_proxy = nullptr;
+    QList<GridColumn> m_columns;
+    bool m_syncing = false;
+};
+
+// A label showing one field of the query's current row as displayed text.
+class DataLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit DataLabel(const QString& name, QWidget* parent = nullptr);
+    void bind(SharedQuery* query, const QString& field);
+
+private:
+    void update();
+    QPointer<SharedQuery> m_query;
+    QString m_field;
+};
+
+// A read-only text box showing one field of the query's current row.
+class DataMemo : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit DataMemo(const QString& name, QWidget* parent = nullptr);
+    void bind(SharedQuery* query, const QString& field);
+
+private:
+    void update();
+    QPointer<SharedQuery> m_query;
+    QString m_field;
+};
+
+// A drop-down list offering one field of every row of a shared query (the pick lists). Its
+// current text is what the user picked; an entry added to the query is offered at once.
+class PickList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit PickList(const QString& name, QWidget* parent = nullptr);
+    void bind(SharedQuery* query, const QString& field = QStringLiteral("z1"));
+    // Selects the entry with exactly this text, or none (-1) when no entry has it.
+    void selectText(const QString& text);
+};

@@ -1,0 +1,151 @@
+#include "data/schema.h"
+
+#include "core/errors.h"
+#include "data/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <algorithm>
+
+namespace {
+
+QStringList numbered(const QString& prefix, std::initializer_list<int> numbers) {
+    QStringList names;
+    for (int n : numbers)
+        names << prefix + QString::number(n);
+    return names;
+}
+
+int columnNumber(const QString& column) { return column.mid(1).toInt(); }
+
+} // namespace
+
+QStringList Schema::Table::columns() const {
+    QStringList data = numericColumns + dateTimeColumns + textColumns;
+    std::sort(data.begin(), data.end(), [](const QString& a, const QString& b) {
+        return columnNumber(a) < columnNumber(b);
+    });
+    return QStringList{key} + data;
+}
+
+const QList<Schema::Table>& Schema::businessTables() {
+    static const QList<Table> tables = {
+        {"aa", "aid", {"a5", "a6"}, {"a1"}, {"a2", "a3", "a4", "a7"}},
+        {"ab", "bid", {"b4", "b6", "b7", "b8", "b9"}, {"b10"}, numbered("b", {1, 2, 3, 5, 11, 12})},
+        {"ac", "cid", {"c12"}, {}, numbered("c", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})},
+        {"ae", "eid", {}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12})},
+        {"af", "fid", {}, {}, {"f1"}},
+        {"ag", "gid", {"g2", "g4"}, {"g3"}, numbered("g", {1, 5, 6, 7})},
+        {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7})},
+        {"aj", "jid", {"j9"}, {"j10"}, numbered("j", {1, 2, 3, 4, 5, 6, 7, 8})},
+        {"ak", "kid", {}, {}, numbered("k", {1, 2, 3, 4, 5, 6, 7, 8})},
+    };
+    return tables;
+}
+
+const QList<Schema::Table>& Schema::listTables() {
+    static const QList<Table> tables = {
+        {"a1", "zid", {}, {}, {"z1"}},
+        {"a2", "zid", {}, {}, {"z1"}},
+        {"a3", "zid", {}, {}, {"z1"}},
+        {"a4", "zid", {}, {}, {"z1"}},
+        {"a5", "ids", {}, {}, {"run"}},
+    };
+    return tables;
+}
+
+const Schema::Table* Schema::findTable(const QString& name) {
+    for (const auto* list : {&businessTables(), &listTables()})
+        for (const Table& t : *list)
+            if (t.name == name)
+                return &t;
+    return nullptr;
+}
+
+QString Schema::createStatement(const Table& table) {
+    QStringList defs;
+    // Keys are numbered by the database, ascending, and never reused (AUTOINCREMENT); the
+    // settings row has a fixed key.
+    defs << (table.key == QLatin1String("ids") ? QStringLiteral("ids INTEGER PRIMARY KEY")
+                                                : table.key + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
+    for (const QString& column : table.columns().mid(1)) {
+        if (table.numericColumns.contains(column)) {
+            // NUMERIC affinity turns "12.50" into 12.5 and "007" into 7; the check refuses a
+            // text that is no number ("", "-", "abc") instead of storing it.
+            defs << QStringLiteral("%1 NUMERIC CONSTRAINT \"%1 must be a number\" CHECK (%1 IS NULL OR "
+                                   "typeof(%1) IN ('integer', 'real'))")
+                        .arg(column);
+        } else if (table.dateTimeColumns.contains(column)) {
+            defs << QStringLiteral("%1 TEXT CONSTRAINT \"%1 must be a date and time\" CHECK (%1 IS NULL OR "
+                                   "%1 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
+                                   "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]')")
+                        .arg(column);
+        } else {
+            defs << column + QStringLiteral(" TEXT");
+        }
+    }
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", ")));
+}
+
+namespace {
+
+// The starter pick lists; listed newest first, so the first entry of each is inserted last.
+const QList<std::pair<QString, QStringList>> defaultLists = {
+    {"a1", {"食品", "饮料", "日用品", "烟酒", "文具", "五金", "其他"}},
+    {"a2", {"零食", "饼干", "方便食品", "矿泉水", "果汁", "洗化用品", "纸品", "其他"}},
+    {"a3", {"个", "件", "瓶", "包", "袋", "盒", "箱", "公斤", "米", "套"}},
+    {"a4", {"普通订单", "批发订单", "会员订单", "预订单", "退换货"}},
+};
+
+void createFile(const QString& path, const QString& connection, const QList<Schema::Table>& tables,
+                bool withLists) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        if (!db.open())
+            throw DatabaseError(Db::errorText(db.lastError()));
+        Transaction tx(db);
+        for (const Schema::Table& table : tables)
+            Db::exec(db, Schema::createStatement(table));
+        if (withLists) {
+            for (const auto& [table, entries] : defaultLists)
+                for (auto it = entries.crbegin(); it != entries.crend(); ++it)
+                    Db::exec(db, QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", *it}});
+            Db::exec(db, QStringLiteral("insert into a5 (ids, run) values (8, '0')"));
+        }
+        tx.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+} // namespace
+
+void Schema::createDatabaseFiles(const QString& folder) {
+    QDir dir(folder);
+    if (!dir.exists() && !QDir().mkpath(folder))
+        throw DatabaseError(QStringLiteral("无法创建文件夹 '%1'").arg(QFileInfo(folder).absoluteFilePath()));
+    const QString a = dir.absoluteFilePath(Db::BusinessFile);
+    const QString b = dir.absoluteFilePath(Db::ListsFile);
+    for (const QString& path : {a, b})
+        if (QFileInfo::exists(path))
+            throw DatabaseError(QStringLiteral("文件已存在，不会覆盖: '%1'").arg(path));
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    for (const QString& path : {a, b}) {
+        // Create the empty file with owner-only permissions before SQLite writes anything to it.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(ownerOnly))
+            throw DatabaseError(QStringLiteral("无法创建文件 '%1': %2").arg(path, file.errorString()));
+    }
+    try {
+        createFile(a, QStringLiteral("schema_a"), businessTables(), false);
+        createFile(b, QStringLiteral("schema_b"), listTables(), true);
+    } catch (...) {
+        QFile::remove(a);
+        QFile::remove(b);
+        throw;
+    }
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "data/database.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QVector>
+
+// A query over one table that every view bound to it shares: its statement, its rows and its
+// current row. The lists, data labels and pick lists of all windows show these, so a reset or a
+// move made by one window is seen by every other.
+//
+// The conventions: reset (close, set a new statement, open; the first row becomes current),
+// refresh (re-run the present statement), search (a LIKE pattern on one field with the typed text
+// bound as a parameter), look-up (rows whose field equals a value).
+class SharedQuery : public QAbstractTableModel {
+    Q_OBJECT
+    Q_PROPERTY(QString statement READ statement)
+    Q_PROPERTY(bool active READ isOpen)
+    Q_PROPERTY(int recordCount READ recordCountOrMinusOne)
+    Q_PROPERTY(int currentRow READ currentRow WRITE setCurrentRow NOTIFY currentRowChanged)
+
+public:
+    enum class State { Browse, Insert, Edit };
+
+    SharedQuery(const QString& name, const QString& connection, const QString& table, const QString& key,
+                QObject* parent = nullptr);
+
+    const QString& table() const { return m_table; }
+    const QString& key() const { return m_key; }
+    QString statement() const { return m_sql; }
+    const Db::Params& parameters() const { return m_params; }
+    QString defaultStatement() const; // select * from <table> order by <key> desc
+
+    // Close, replace the statement, open. Throws DatabaseError; the query then stays closed.
+    void reset(const QString& sql, const Db::Params& params = {});
+    // Re-runs the present statement; the first row becomes current.
+    void refresh();
+    void open();
+    void close();
+    bool isOpen() const { return m_open; }
+
+    // Lists the rows whose field contains the text ("%" and "_" act as wildcards, a quote is
+    // just a character), newest first.
+    void search(const QString& field, const QString& text);
+    // Lists the rows whose field equals the value exactly, newest first.
+    void lookup(const QString& field, const QVariant& value);
+    static QString searchStatement(const QString& table, const QString& field, const QString& key);
+
+    // The number of rows; throws when the query is closed.
+    int recordCount() const;
+    int recordCountOrMinusOne() const { return m_open ? int(m_rows.size()) : -1; }
+    bool isEmpty() const { return recordCount() == 0; }
+
+    // The current row, -1 when there is none.
+    int currentRow() const { return m_current; }
+    void setCurrentRow(int row);
+    void next();
+    void prior();
+    void first();
+    void last();
+
+    int fieldIndex(const QString& field) const { return int(m_fields.indexOf(field)); }
+    const QStringList& fields() const { return m_fields; }
+    QVariant value(int row, const QString& field) const;
+    QString text(int row, const QString& field) const;
+    // The display text of a field of the current row; empty when there is no current row.
+    Q_INVOKABLE QString fieldText(const QString& field) const;
+    QVariant fieldValue(const QString& field) const { return value(m_current, field); }
+    static QString displayText(const QVariant& value);
+
+    // Deletes the current row from the table at once; the row after it becomes current (the one
+    // before it when it was the last).
+    void deleteCurrent();
+
+    // Editing in place (pick lists): insert an empty row at the current position, change cells
+    // of the current row, post stores it, cancel drops it. Moving to another row posts a changed
+    // row and cancels an unchanged one.
+    void setEditable(bool editable) { m_editable = editable; }
+    State state() const { return m_state; }
+    void insertRecord();
+    void post();
+    void cancel();
+
+    // QAbstractTableModel
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+signals:
+    void currentRowChanged(int row);
+    // Emitted after every open, close and row removal, when the rows changed as a whole.
+    void reopened();
+
+private:
+    void requireOpen() const;
+    void leavePendingRow();
+    void setCurrent(int row);
+
+    QString m_connection, m_table, m_key;
+    QString m_sql;
+    Db::Params m_params;
+    bool m_open = false;
+    QStringList m_fields;
+    QVector<QVector<QVariant>> m_rows;
+    int m_current = -1;
+
+    bool m_editable = false;
+    State m_state = State::Browse;
+    bool m_modified = false;
+    QVector<QVariant> m_saved; // the row as it was before an edit
+};

@@ -1,0 +1,24 @@
+#include "app/instanceguard.h"
+#include "app/mainwindow.h"
+#include "app/startup.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // Before any window or database file is touched: is another copy running?
+    InstanceGuard guard;
+    if (!guard.acquire()) {
+        guard.callRunningCopy();
+        return 0;
+    }
+    QObject::connect(&guard, &InstanceGuard::showRequested, &app, [] {
+        if (main_window) {
+            main_window->showNormal();
+            main_window->raise();
+            main_window->activateWindow();
+        }
+    });
+    Startup::prepareApplication(app);
+    return Startup::run(app);
+}

@@ -1,0 +1,3 @@
+#include "members/Fr_huiyuan.h"
+
+TFr_huiyuan::TFr_huiyuan(QWidget* parent) : Frame(QStringLiteral("Fr_huiyuan1"), parent) {}

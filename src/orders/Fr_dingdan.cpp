@@ -1,0 +1,168 @@
+#include "orders/Fr_dingdan.h"
+
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "widgets/pictures.h"
+#include "widgets/toolbar.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TFr_dingdan* Fr_dingdan1 = nullptr;
+
+namespace {
+
+QLabel* badge(QWidget* parent, const QString& name, const QString& text, const QString& colour) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignCenter);
+    label->setStyleSheet(QStringLiteral("QLabel { color: white; background: %1; border-radius: 4px; "
+                                        "padding: 2px 8px; font-weight: bold; }")
+                             .arg(colour));
+    label->hide();
+    return label;
+}
+
+} // namespace
+
+TFr_dingdan::TFr_dingdan(QWidget* parent) : Frame(QStringLiteral("Fr_dingdan1"), parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* tools = new ToolBar(this);
+    tools->addButton(QStringLiteral("bsSkinSpeedButton5"), QStringLiteral("新订单"), 21);
+    tools->addButton(QStringLiteral("bsSkinSpeedButton2"), QStringLiteral("分 类"), 13);
+    tools->addDivider();
+    tools->addButton(QStringLiteral("bsSkinSpeedButton3"), QStringLiteral("修 改"), 20);
+    tools->addButton(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("删 除"), 19);
+    tools->addDivider();
+    tools->addButton(QStringLiteral("bsSkinSpeedButton6"), QStringLiteral("刷 新"), 16);
+    tools->addButton(QStringLiteral("bsSkinSpeedButton8"), QStringLiteral("打 印"), 15);
+    tools->addButton(QStringLiteral("bsSkinSpeedButton9"), QStringLiteral("帮 助"), 6);
+    tools->addStretch();
+    bsSkinEdit1 = tools->addSearch(QStringLiteral("bsSkinStdLabel2"), QStringLiteral("输入订单号速查: "),
+                                   QStringLiteral("bsSkinEdit1"));
+    layout->addWidget(tools);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* categories = new QWidget(split);
+    auto* catLayout = new QVBoxLayout(categories);
+    catLayout->setContentsMargins(2, 2, 2, 2);
+    auto* catHeader = new QLabel(QStringLiteral("订单分类"), categories);
+    catHeader->setAlignment(Qt::AlignCenter);
+    catLayout->addWidget(catHeader);
+    bsSkinDBGrid1 = new DataGrid(QStringLiteral("bsSkinDBGrid1"), categories);
+    catLayout->addWidget(bsSkinDBGrid1);
+    auto* showAll = makePictureButton(categories, QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("显示全部"), 16);
+    showAll->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    catLayout->addWidget(showAll);
+
+    auto* right = new QSplitter(Qt::Vertical, split);
+    bsSkinDBGrid2 = new DataGrid(QStringLiteral("bsSkinDBGrid2"), right);
+    bsSkinPageControl1 = new QTabWidget(right);
+    bsSkinPageControl1->setObjectName(QStringLiteral("bsSkinPageControl1"));
+
+    bsSkinTabSheet3 = new QWidget;
+    bsSkinTabSheet3->setObjectName(QStringLiteral("bsSkinTabSheet3"));
+    auto* details = new QHBoxLayout(bsSkinTabSheet3);
+    auto* amounts = new QVBoxLayout;
+    auto* numberBox = new QGroupBox(QStringLiteral("订单编号及状态"), bsSkinTabSheet3);
+    auto* numberLayout = new QHBoxLayout(numberBox);
+    auto* number = new DataLabel(QStringLiteral("bsSkinDBText3"), numberBox);
+    number->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
+    numberLayout->addWidget(number);
+    Img_wjs = badge(numberBox, QStringLiteral("Img_wjs"), QStringLiteral("未结算"), QStringLiteral("#2e9d4f"));
+    Img_yjs = badge(numberBox, QStringLiteral("Img_yjs"), QStringLiteral("已结算"), QStringLiteral("#c0392b"));
+    numberLayout->addWidget(Img_wjs);
+    numberLayout->addWidget(Img_yjs);
+    amounts->addWidget(numberBox);
+    auto* dueBox = new QGroupBox(QStringLiteral("应收金额"), bsSkinTabSheet3);
+    auto* due = new DataLabel(QStringLiteral("bsSkinDBText4"), dueBox);
+    due->setStyleSheet(QStringLiteral("color: green; font-weight: bold;"));
+    (new QHBoxLayout(dueBox))->addWidget(due);
+    amounts->addWidget(dueBox);
+    auto* paidBox = new QGroupBox(QStringLiteral("实收金额"), bsSkinTabSheet3);
+    auto* paid = new DataLabel(QStringLiteral("bsSkinDBText5"), paidBox);
+    paid->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    (new QHBoxLayout(paidBox))->addWidget(paid);
+    amounts->addWidget(paidBox);
+    amounts->addStretch();
+    details->addLayout(amounts);
+    bsSkinDBGrid3 = new DataGrid(QStringLiteral("bsSkinDBGrid3"), bsSkinTabSheet3);
+    details->addWidget(bsSkinDBGrid3, 1);
+    bsSkinPageControl1->addTab(bsSkinTabSheet3, QStringLiteral("***订单的明细"));
+
+    bsSkinTabSheet1 = new QWidget;
+    bsSkinTabSheet1->setObjectName(QStringLiteral("bsSkinTabSheet1"));
+    bsSkinDBRichEdit1 = new DataMemo(QStringLiteral("bsSkinDBRichEdit1"), bsSkinTabSheet1);
+    (new QVBoxLayout(bsSkinTabSheet1))->addWidget(bsSkinDBRichEdit1);
+    bsSkinPageControl1->addTab(bsSkinTabSheet1, QStringLiteral("***订单的备注"));
+
+    // Hidden labels that follow the current order of the list.
+    bsSkinDBText6 = new DataLabel(QStringLiteral("bsSkinDBText6"), this);
+    bsSkinDBText7 = new DataLabel(QStringLiteral("bsSkinDBText7"), this);
+    bsSkinDBText6->hide();
+    bsSkinDBText7->hide();
+
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setSizes({140, 760});
+    right->setSizes({330, 220});
+    layout->addWidget(split, 1);
+}
+
+void TFr_dingdan::bindData() {
+    Query_ddmingxi = new SharedQuery(QStringLiteral("Query_ddmingxi"), Db::Business, QStringLiteral("aa"),
+                                     QStringLiteral("aid"), this);
+    bsSkinDBGrid1->bind(Data_in->Query_a4, {{QStringLiteral("z1"), QStringLiteral("订单分类"), 120}});
+    bsSkinDBGrid1->horizontalHeader()->hide();
+    bsSkinDBGrid2->bind(Data_in->Query_aa, {{QStringLiteral("a2"), QStringLiteral("状态"), 60},
+                                            {QStringLiteral("a4"), QStringLiteral("分类"), 80},
+                                            {QStringLiteral("aid"), QStringLiteral("订单编号"), 70},
+                                            {QStringLiteral("a5"), QStringLiteral("应收金额"), 80},
+                                            {QStringLiteral("a6"), QStringLiteral("实收金额"), 80},
+                                            {QStringLiteral("a1"), QStringLiteral("创建日期"), 140}});
+    bsSkinDBGrid3->bind(Data_in->Query_ak, {{QStringLiteral("k1"), QStringLiteral("大类"), 70},
+                                            {QStringLiteral("k2"), QStringLiteral("细类"), 70},
+                                            {QStringLiteral("k3"), QStringLiteral("产品名称"), 160},
+                                            {QStringLiteral("k4"), QStringLiteral("数量"), 60},
+                                            {QStringLiteral("k5"), QStringLiteral("单位"), 50},
+                                            {QStringLiteral("k6"), QStringLiteral("销售价"), 70}});
+    bsSkinDBText6->bind(Data_in->Query_aa, QStringLiteral("aid"));
+    bsSkinDBText7->bind(Data_in->Query_aa, QStringLiteral("a2"));
+    bsSkinDBRichEdit1->bind(Data_in->Query_aa, QStringLiteral("a3"));
+    findChild<DataLabel*>(QStringLiteral("bsSkinDBText3"))->bind(Query_ddmingxi, QStringLiteral("aid"));
+    findChild<DataLabel*>(QStringLiteral("bsSkinDBText4"))->bind(Query_ddmingxi, QStringLiteral("a5"));
+    findChild<DataLabel*>(QStringLiteral("bsSkinDBText5"))->bind(Query_ddmingxi, QStringLiteral("a6"));
+}
+
+void TFr_dingdan::setDetailsCaption(const QString& number) {
+    bsSkinPageControl1->setTabText(bsSkinPageControl1->indexOf(bsSkinTabSheet3), number + QStringLiteral("号订单的明细"));
+    bsSkinPageControl1->setTabText(bsSkinPageControl1->indexOf(bsSkinTabSheet1), number + QStringLiteral("号订单的备注"));
+}
+
+void TFr_dingdan::showBadge(const QString& status) {
+    if (status == QStringLiteral("未结算")) {
+        Img_wjs->show();
+        Img_yjs->hide();
+    } else if (status == QStringLiteral("已结算")) {
+        Img_wjs->hide();
+        Img_yjs->show();
+    }
+}
+
+void TFr_dingdan::showDetails() {
+    const QString number = bsSkinDBText6->text();
+    setDetailsCaption(number);
+    showBadge(bsSkinDBText7->text());
+    Query_ddmingxi->lookup(QStringLiteral("aid"), number);
+    Data_in->Query_ak->lookup(QStringLiteral("k8"), number);
+}

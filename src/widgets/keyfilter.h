@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLineEdit;
+
+// Drops typed characters that are not allowed (the edit boxes' key filters): only the listed
+// characters get through, control keys (backspace, arrows, tab) always do. Pasted text is
+// filtered the same way.
+class KeyFilter : public QObject {
+    Q_OBJECT
+public:
+    KeyFilter(const QString& allowed, QLineEdit* edit);
+    static KeyFilter* digitsOnly(QLineEdit* edit);
+    // Digits and the decimal point.
+    static KeyFilter* decimal(QLineEdit* edit);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString m_allowed;
+    QLineEdit* m_edit;
+};

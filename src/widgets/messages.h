@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Every message box of the program goes through the installed message service, so tests can put
+// a recorder in its place and nothing blocks.
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    // The information box: title "Information", information icon, one OK button.
+    virtual void information(const QString& text) = 0;
+    // A question with OK and Cancel and a question icon; true only for OK.
+    virtual bool confirm(const QString& text, const QString& title) = 0;
+    // An error box with a stop icon and one OK button.
+    virtual void error(const QString& text, const QString& title) = 0;
+
+    static MessageService& current();
+    // Installs a service (not owned); nullptr puts the standard message boxes back.
+    static void install(MessageService* service);
+};
+
+// The message boxes of the program.
+namespace Messages {
+void information(const QString& text);
+// The delete confirmation: title "删除确认", OK and Cancel.
+bool confirmDelete(const QString& text);
+// The default error box: titled with the application title, the text with a full stop appended
+// when its last character sorts after ".".
+void error(const QString& text);
+QString errorText(const QString& text);
+} // namespace Messages
+
+// The catch point of every handler: runs the action, and an error that escapes it goes to the
+// default error box; the operation stops there and the program goes on. Returns false on error.
+bool guarded(const std::function<void()>& action);

@@ -1,0 +1,50 @@
+#include "widgets/pictures.h"
+
+#include <QFile>
+#include <QPainter>
+
+namespace {
+
+QPixmap drawn(int number) {
+    // A rounded tile with a colour and a sign of its own for each number.
+    static const QColor colours[] = {QColor(0x2f, 0x7d, 0xd1), QColor(0x2e, 0xa0, 0x5a), QColor(0xd9, 0x8b, 0x1c),
+                                     QColor(0xc0, 0x39, 0x2b), QColor(0x8e, 0x44, 0xad), QColor(0x16, 0xa0, 0x85)};
+    static const char* signs[] = {"单", "入", "库", "出", "记", "会", "?", "i", "结", "9", "10", "11", "12", "13",
+                                  "14", "印", "刷", "17", "18", "删", "改", "新", "22"};
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(colours[number % 6]);
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(2, 2, 28, 28), 6, 6);
+    p.setPen(Qt::white);
+    QFont f(QStringLiteral("WenQuanYi Micro Hei"));
+    f.setPixelSize(16);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRectF(2, 2, 28, 28), Qt::AlignCenter,
+               QString::fromUtf8(number >= 0 && number < 23 ? signs[number] : "?"));
+    return pm;
+}
+
+} // namespace
+
+QIcon Pictures::icon(int number) {
+    const QString file = QStringLiteral(":/pictures/%1.svg").arg(number, 2, 10, QLatin1Char('0'));
+    if (QFile::exists(file))
+        return QIcon(file);
+    return QIcon(drawn(number));
+}
+
+QPixmap Pictures::pixmap(const QString& name, const QSize& size) {
+    for (const char* ext : {".svg", ".png"}) {
+        const QString file = QStringLiteral(":/pictures/") + name + QLatin1String(ext);
+        if (QFile::exists(file)) {
+            QIcon icon(file);
+            const QSize want = size.isValid() ? size : icon.availableSizes().value(0, QSize(64, 64));
+            return icon.pixmap(want);
+        }
+    }
+    return QPixmap();
+}

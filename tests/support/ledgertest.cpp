@@ -1,0 +1,100 @@
+#include "ledgertest.h"
+
+#include "app/startup.h"
+#include "core/clock.h"
+#include "data/data_in.h"
+#include "data/schema.h"
+#include "data/sharedquery.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QSqlRecord>
+#include <memory>
+#include <QTimer>
+
+QStringList MessageRecorder::texts() const {
+    QStringList list;
+    for (const Message& m : messages)
+        list << m.text;
+    return list;
+}
+
+void prepareTestApplication(QApplication& app) { Startup::prepareApplication(app); }
+
+LedgerFixture::LedgerFixture(bool buildNow) {
+    Schema::createDatabaseFiles(m_dir.path());
+    MessageService::install(&messages);
+    Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(10, 30, 0)));
+    if (buildNow)
+        build();
+}
+
+LedgerFixture::~LedgerFixture() {
+    teardown();
+    MessageService::install(nullptr);
+    Clock::useSystem();
+}
+
+void LedgerFixture::build() {
+    Startup::createInstances(m_dir.path());
+    listsExec(QStringLiteral("update a5 set run = '1' where ids = 8"));
+    Data_in->Query_a5->refresh();
+    m_built = true;
+}
+
+void LedgerFixture::teardown() {
+    if (m_built)
+        Startup::destroyInstances();
+    m_built = false;
+}
+
+QSqlQuery LedgerFixture::exec(const QString& sql, const Db::Params& params) {
+    return Db::exec(Db::business(), sql, params);
+}
+
+QVariant LedgerFixture::scalar(const QString& sql, const Db::Params& params) {
+    return Db::scalar(Db::business(), sql, params);
+}
+
+QVariant LedgerFixture::listsScalar(const QString& sql, const Db::Params& params) {
+    return Db::scalar(Db::lists(), sql, params);
+}
+
+void LedgerFixture::listsExec(const QString& sql, const Db::Params& params) { Db::exec(Db::lists(), sql, params); }
+
+QStringList LedgerFixture::rows(const QString& sql, const Db::Params& params) {
+    QSqlQuery q = exec(sql, params);
+    QStringList out;
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 0; i < q.record().count(); ++i)
+            cells << SharedQuery::displayText(q.value(i));
+        out << cells.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+void onModal(std::function<void(QWidget*)> action, int timeoutMs) {
+    auto* timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, started, action, timeoutMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+            if (QApplication::activeModalWidget() == modal && modal->isVisible()) {
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            }
+        } else if (started->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "data/database.h"
+#include "widgets/messages.h"
+
+#include <QApplication>
+#include <QList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+// Records every message box instead of showing it; confirmations are answered as scripted
+// (OK when nothing is scripted).
+class MessageRecorder : public MessageService {
+public:
+    struct Message {
+        QString kind; // "information", "confirm", "error"
+        QString title;
+        QString text;
+    };
+    QList<Message> messages;
+    QList<bool> answers;
+
+    void information(const QString& text) override { messages.append({"information", "Information", text}); }
+    bool confirm(const QString& text, const QString& title) override {
+        messages.append({"confirm", title, text});
+        return answers.isEmpty() ? true : answers.takeFirst();
+    }
+    void error(const QString& text, const QString& title) override { messages.append({"error", title, text}); }
+
+    QStringList texts() const;
+    QString last() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    void clear() { messages.clear(); }
+};
+
+// A complete program in a fresh temporary working folder: new database files, every global
+// instance built, the message recorder installed and the clock fixed at 2026-12-09 10:30:00.
+// The start-up guide flag is set to "1" so showing the main window opens nothing.
+class LedgerFixture {
+public:
+    explicit LedgerFixture(bool build = true);
+    ~LedgerFixture();
+    LedgerFixture(const LedgerFixture&) = delete;
+
+    void build();
+    void teardown();
+    QString folder() const { return m_dir.path(); }
+    MessageRecorder messages;
+
+    // Statements on the open business file (service_a) or the lists file (service_b).
+    static QSqlQuery exec(const QString& sql, const Db::Params& params = {});
+    static QVariant scalar(const QString& sql, const Db::Params& params = {});
+    static QVariant listsScalar(const QString& sql, const Db::Params& params = {});
+    static void listsExec(const QString& sql, const Db::Params& params = {});
+    // Rows of a statement as display texts joined with "|", one string per row.
+    static QStringList rows(const QString& sql, const Db::Params& params = {});
+
+private:
+    QTemporaryDir m_dir;
+    bool m_built = false;
+};
+
+// Runs the action on the next modal window that opens (polling), then rejects the window if it
+// is still open, so a failed check never leaves a test hanging. Arm it before the click that
+// opens the window.
+void onModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+// A named child of a window; fails the test when it is missing.
+template <typename T> T* child(QObject* parent, const QString& name) {
+    T* found = parent ? parent->findChild<T*>(name) : nullptr;
+    if (!found)
+        qWarning("no child %s of %s", qPrintable(name), parent ? qPrintable(parent->objectName()) : "null");
+    return found;
+}
+
+// Starts QApplication prepared like the program (title, look) and runs the test object.
+#define LEDGER_TEST_MAIN(TestObject)                                                                               \
+    int main(int argc, char** argv) {                                                                              \
+        QApplication app(argc, argv);                                                                              \
+        prepareTestApplication(app);                                                                               \
+        TestObject tc;                                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                                      \
+    }
+
+void prepareTestApplication(QApplication& app);

@@ -1,0 +1,569 @@
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "core/clock.h"
+#include "core/errors.h"
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "data/schema.h"
+#include "ledgertest.h"
+#include "orders/Fr_dingdan.h"
+#include "widgets/buttonsbar.h"
+#include "widgets/registry.h"
+
+#include <QDialog>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlRecord>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <csignal>
+
+class TestFoundation : public QObject {
+    Q_OBJECT
+private slots:
+    void schemaHasEveryTableAndColumn();
+    void keysAscendAndAreNeverReused();
+    void numericColumnsRefuseTexts();
+    void initToolRefusesToOverwrite();
+    void queryConventions();
+    void searchBindsTheTypedText();
+    void twoGridsShareOneCurrentRow();
+    void deleteCurrentMovesToTheNextRow();
+    void pickListEditingPostsAndCancels();
+    void startupFailsOnMissingFile();
+    void secondProcessCannotReadTheFiles();
+    void navigationShowsFramesAndResetsQueries();
+    void ordersViewShowsTheHighestOrder();
+    void wheelMovesOneRow();
+    void guideOpensOnlyOnZero();
+    void errorsGoToTheDefaultErrorBox();
+    void singleInstance();
+};
+
+namespace {
+
+QStringList columnsOf(const QString& connection, const QString& table) {
+    QStringList names;
+    QSqlQuery q = Db::exec(QSqlDatabase::database(connection), QStringLiteral("select name from pragma_table_info('%1')").arg(table));
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+void click(QAbstractButton* button) {
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void wheel(QWidget* target, int delta) {
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+void addOrder(const QString& status, const QString& category = QStringLiteral("普通订单")) {
+    LedgerFixture::exec(QStringLiteral("insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, :b, 10)"),
+                        {{":a", status}, {":b", category}});
+}
+
+} // namespace
+
+void TestFoundation::schemaHasEveryTableAndColumn() {
+    LedgerFixture f;
+    QCOMPARE(columnsOf(Db::Business, "aa"), QStringList({"aid", "a1", "a2", "a3", "a4", "a5", "a6", "a7"}));
+    QCOMPARE(columnsOf(Db::Business, "ab"),
+             QStringList({"bid", "b1", "b2", "b3", "b4", "b5", "b6", "b7", "b8", "b9", "b10", "b11", "b12"}));
+    QCOMPARE(columnsOf(Db::Business, "ac"),
+             QStringList({"cid", "c1", "c2", "c3", "c4", "c5", "c6", "c7", "c8", "c9", "c10", "c11", "c12"}));
+    QCOMPARE(columnsOf(Db::Business, "ae"), QStringList({"eid", "e1", "e2", "e3", "e6", "e7", "e8", "e9", "e11", "e12"}));
+    QCOMPARE(columnsOf(Db::Business, "ag"), QStringList({"gid", "g1", "g2", "g3", "g4", "g5", "g6", "g7"}));
+    QCOMPARE(columnsOf(Db::Business, "ah"), QStringList({"hid", "h1", "h2", "h3", "h4", "h5", "h6", "h7"}));
+    QCOMPARE(columnsOf(Db::Business, "aj"),
+             QStringList({"jid", "j1", "j2", "j3", "j4", "j5", "j6", "j7", "j8", "j9", "j10"}));
+    QCOMPARE(columnsOf(Db::Business, "ak"), QStringList({"kid", "k1", "k2", "k3", "k4", "k5", "k6", "k7", "k8"}));
+    QCOMPARE(columnsOf(Db::Business, "af").first(), QStringLiteral("fid"));
+    for (const char* t : {"a1", "a2", "a3", "a4"}) {
+        QCOMPARE(columnsOf(Db::Lists, t), QStringList({"zid", "z1"}));
+        QVERIFY(LedgerFixture::listsScalar(QStringLiteral("select count(*) from %1").arg(t)).toInt() >= 3);
+    }
+    QCOMPARE(LedgerFixture::listsScalar("select count(*) from a4 where z1 = '普通订单'").toInt(), 1);
+    QCOMPARE(columnsOf(Db::Lists, "a5"), QStringList({"ids", "run"}));
+    QCOMPARE(LedgerFixture::listsScalar("select count(*) from a5").toInt(), 1);
+    QCOMPARE(LedgerFixture::listsScalar("select ids from a5").toInt(), 8);
+    // Every shared query is open on its default statement.
+    QCOMPARE(Data_in->Query_ab->statement(), QStringLiteral("select * from ab order by bid desc"));
+    QCOMPARE(Data_in->Query_a5->statement(), QStringLiteral("select * from a5"));
+    for (SharedQuery* q : Data_in->findChildren<SharedQuery*>())
+        QVERIFY2(q->isOpen(), qPrintable(q->objectName()));
+    QCOMPARE(Data_in->findChildren<SharedQuery*>().size(), 14);
+    QCOMPARE(Data_in->reportSource("Rv_ak"), Data_in->Query_ak);
+    QCOMPARE(Data_in->parent(), qApp);
+    QCOMPARE(qApp->findChild<SharedQuery*>("Query_aj"), Data_in->Query_aj);
+}
+
+void TestFoundation::keysAscendAndAreNeverReused() {
+    LedgerFixture f;
+    for (int i = 0; i < 41; ++i)
+        addOrder("未结算");
+    QCOMPARE(LedgerFixture::scalar("select max(aid) from aa").toInt(), 41);
+    LedgerFixture::exec("delete from aa where aid = 41");
+    QSqlQuery q = LedgerFixture::exec("insert into aa (a2) values ('未结算')");
+    QCOMPARE(q.lastInsertId().toInt(), 42);
+    // Date-times are stored as yyyy-MM-dd HH:mm:ss.
+    LedgerFixture::exec("insert into aa (a1) values (:a)", {{":a", Clock::nowText()}});
+    QCOMPARE(LedgerFixture::scalar("select a1 from aa order by aid desc limit 1").toString(),
+             QStringLiteral("2026-12-09 10:30:00"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, LedgerFixture::exec("insert into aa (a1) values ('9.12.2026')"));
+}
+
+void TestFoundation::numericColumnsRefuseTexts() {
+    LedgerFixture f;
+    for (const char* bad : {"", "-", "abc", "12.50元"}) {
+        try {
+            LedgerFixture::exec("insert into aj (j1, j9) values ('张三', :a)", {{":a", QString::fromUtf8(bad)}});
+            QFAIL(qPrintable(QStringLiteral("stored %1").arg(QString::fromUtf8(bad))));
+        } catch (const DatabaseError& e) {
+            QVERIFY2(e.text().contains("j9"), qPrintable(e.text()));
+        }
+    }
+    QCOMPARE(LedgerFixture::scalar("select count(*) from aj").toInt(), 0);
+    LedgerFixture::exec("insert into aj (j9) values (:a)", {{":a", "12.50"}});
+    LedgerFixture::exec("insert into aj (j9) values (:a)", {{":a", "007"}});
+    QCOMPARE(LedgerFixture::rows("select j9 from aj order by jid"), QStringList({"12.5", "7"}));
+}
+
+void TestFoundation::initToolRefusesToOverwrite() {
+    QTemporaryDir dir;
+    Schema::createDatabaseFiles(dir.path());
+    QFileInfo a(dir.filePath("service_a.dll")), b(dir.filePath("service_b.dll"));
+    QVERIFY(a.exists() && b.exists());
+    QCOMPARE(a.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+             QFile::Permissions());
+    const qint64 size = a.size();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Schema::createDatabaseFiles(dir.path()));
+    QCOMPARE(QFileInfo(dir.filePath("service_a.dll")).size(), size);
+    // The command-line tool does the same and says so.
+    QProcess tool;
+    tool.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-initdb", {dir.path()});
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(tool.readAllStandardError()).contains("service_a.dll"));
+}
+
+void TestFoundation::queryConventions() {
+    LedgerFixture f;
+    for (const char* name : {"可乐", "雪碧", "可口饼干"})
+        LedgerFixture::exec("insert into ab (b3, b4) values (:a, 1)", {{":a", QString::fromUtf8(name)}});
+    SharedQuery* q = Data_in->Query_ab;
+    q->refresh();
+    QCOMPARE(q->recordCount(), 3);
+    QCOMPARE(q->fieldText("b3"), QStringLiteral("可口饼干")); // newest first
+    q->search("b3", "可");
+    QCOMPARE(q->recordCount(), 2);
+    QCOMPARE(q->currentRow(), 0);
+    q->next();
+    QCOMPARE(q->fieldText("b3"), QStringLiteral("可乐"));
+    // A refresh keeps the statement and returns to the first row.
+    LedgerFixture::exec("insert into ab (b3) values ('可可粉')");
+    q->refresh();
+    QCOMPARE(q->recordCount(), 3);
+    QCOMPARE(q->currentRow(), 0);
+    QCOMPARE(q->fieldText("b3"), QStringLiteral("可可粉"));
+    // A reset replaces it.
+    q->reset(q->defaultStatement());
+    QCOMPARE(q->recordCount(), 4);
+    // A failing open leaves the query closed; counting a closed list is an error.
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, q->reset("select * from nosuchtable"));
+    QVERIFY(!q->isOpen());
+    QCOMPARE(q->property("recordCount").toInt(), -1);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, q->recordCount());
+    q->reset(q->defaultStatement());
+    QCOMPARE(q->property("recordCount").toInt(), 4);
+    QCOMPARE(q->property("statement").toString(), QStringLiteral("select * from ab order by bid desc"));
+    QString text;
+    QMetaObject::invokeMethod(q, "fieldText", Q_RETURN_ARG(QString, text), Q_ARG(QString, "b3"));
+    QCOMPARE(text, QStringLiteral("可可粉"));
+}
+
+void TestFoundation::searchBindsTheTypedText() {
+    LedgerFixture f;
+    for (const char* name : {"O'Brien茶", "50%折扣", "a_b", "axb"})
+        LedgerFixture::exec("insert into ab (b3) values (:a)", {{":a", QString::fromUtf8(name)}});
+    SharedQuery* q = Data_in->Query_ab;
+    q->search("b3", "O'B");
+    QCOMPARE(q->recordCount(), 1);
+    q->search("b3", "a_b"); // "_" is still a wildcard
+    QCOMPARE(q->recordCount(), 2);
+    q->search("b3", "%");
+    QCOMPARE(q->recordCount(), 4);
+    q->search("b3", "");
+    QCOMPARE(q->recordCount(), 4);
+    q->search("b3", "'; drop table ab; --");
+    QCOMPARE(q->recordCount(), 0);
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ab").toInt(), 4);
+}
+
+void TestFoundation::twoGridsShareOneCurrentRow() {
+    LedgerFixture f;
+    for (int i = 0; i < 5; ++i)
+        LedgerFixture::exec("insert into ab (b3) values (:a)", {{":a", QStringLiteral("产品%1").arg(i)}});
+    SharedQuery* q = Data_in->Query_ab;
+    q->refresh();
+    DataGrid one("one"), two("two");
+    one.bind(q, {{"b3", "产品名称", 100}});
+    two.bind(q, {{"bid", "编号", 50}, {"b3", "名称", 100}});
+    DataLabel label("label");
+    label.bind(q, "b3");
+    one.selectRow(3);
+    QCOMPARE(q->currentRow(), 3);
+    QCOMPARE(two.currentIndex().row(), 3);
+    QCOMPARE(label.text(), QStringLiteral("产品1"));
+    q->setCurrentRow(1);
+    QCOMPARE(one.currentIndex().row(), 1);
+    QCOMPARE(two.currentIndex().row(), 1);
+    // Each grid shows its own columns and titles.
+    QCOMPARE(one.model()->headerData(q->fieldIndex("b3"), Qt::Horizontal).toString(), QStringLiteral("产品名称"));
+    QCOMPARE(two.model()->headerData(q->fieldIndex("b3"), Qt::Horizontal).toString(), QStringLiteral("名称"));
+    QVERIFY(one.isColumnHidden(q->fieldIndex("bid")));
+    QVERIFY(!two.isColumnHidden(q->fieldIndex("bid")));
+    QCOMPARE(two.horizontalHeader()->visualIndex(q->fieldIndex("bid")), 0);
+    QCOMPARE(two.cellText(1, 1), QStringLiteral("产品3"));
+}
+
+void TestFoundation::deleteCurrentMovesToTheNextRow() {
+    LedgerFixture f;
+    for (int i = 1; i <= 3; ++i)
+        LedgerFixture::exec("insert into ab (b3) values (:a)", {{":a", QStringLiteral("p%1").arg(i)}});
+    SharedQuery* q = Data_in->Query_ab;
+    q->refresh(); // p3, p2, p1
+    q->setCurrentRow(1);
+    q->deleteCurrent();
+    QCOMPARE(q->recordCount(), 2);
+    QCOMPARE(q->fieldText("b3"), QStringLiteral("p1"));
+    q->deleteCurrent(); // the last row: the one before becomes current
+    QCOMPARE(q->fieldText("b3"), QStringLiteral("p3"));
+    q->deleteCurrent();
+    QCOMPARE(q->recordCount(), 0);
+    QCOMPARE(q->currentRow(), -1);
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ab").toInt(), 0);
+}
+
+void TestFoundation::pickListEditingPostsAndCancels() {
+    LedgerFixture f;
+    SharedQuery* q = Data_in->Query_a3;
+    const int before = q->recordCount();
+    q->insertRecord();
+    QCOMPARE(q->recordCount(), before + 1);
+    QVERIFY(q->setData(q->index(q->currentRow(), q->fieldIndex("z1")), "打"));
+    q->post();
+    QCOMPARE(LedgerFixture::listsScalar("select count(*) from a3 where z1 = '打'").toInt(), 1);
+    QVERIFY(q->fieldValue("zid").toInt() > 0);
+    // An inserted row left unchanged disappears when the list moves on.
+    q->insertRecord();
+    q->setCurrentRow(q->currentRow() + 1);
+    QCOMPARE(q->recordCount(), before + 1);
+    QCOMPARE(LedgerFixture::listsScalar("select count(*) from a3").toInt(), before + 1);
+    // An edited row is stored when the list moves on.
+    q->setCurrentRow(0);
+    q->setData(q->index(0, q->fieldIndex("z1")), "双");
+    q->setCurrentRow(1);
+    QCOMPARE(LedgerFixture::listsScalar("select count(*) from a3 where z1 = '双'").toInt(), 1);
+}
+
+void TestFoundation::startupFailsOnMissingFile() {
+    LedgerFixture f(false);
+    QFile::remove(QDir(f.folder()).filePath("service_b.dll"));
+    try {
+        Startup::createInstances(f.folder());
+        QFAIL("started without service_b.dll");
+    } catch (const DatabaseError& e) {
+        QVERIFY2(e.text().contains("service_b.dll"), qPrintable(e.text()));
+        Startup::reportStartupFailure(e.kind(), e.text());
+    }
+    QVERIFY(!main_window);
+    QVERIFY(!Data_in);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    QCOMPARE(f.messages.messages.size(), 1);
+    QCOMPARE(f.messages.messages[0].title, QStringLiteral("Application Error"));
+    QVERIFY(f.messages.last().startsWith("Exception DatabaseError in module "));
+    QVERIFY(f.messages.last().contains("service_b.dll"));
+    // A damaged file fails the same way, and the first file is free again afterwards.
+    QFile damaged(QDir(f.folder()).filePath("service_b.dll"));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Startup::createInstances(f.folder()));
+    QVERIFY(!main_window);
+    // A missing table fails too.
+    QFile::remove(damaged.fileName());
+    QTemporaryDir other;
+    Schema::createDatabaseFiles(other.path());
+    QFile::copy(other.filePath("service_b.dll"), damaged.fileName());
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "drop");
+        db.setDatabaseName(QDir(f.folder()).filePath("service_a.dll"));
+        QVERIFY(db.open());
+        Db::exec(db, "drop table af");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("drop");
+    try {
+        Startup::createInstances(f.folder());
+        QFAIL("started without table af");
+    } catch (const DatabaseError& e) {
+        QVERIFY2(e.text().contains("af"), qPrintable(e.text()));
+    }
+    QVERIFY(!main_window);
+}
+
+void TestFoundation::secondProcessCannotReadTheFiles() {
+    LedgerFixture f;
+    for (const char* file : {"service_a.dll", "service_b.dll"}) {
+        QProcess sqlite;
+        sqlite.start("sqlite3", {QDir(f.folder()).filePath(file), "select count(*) from sqlite_master"});
+        QVERIFY(sqlite.waitForFinished(20000));
+        QVERIFY(sqlite.exitCode() != 0);
+        QVERIFY2(sqlite.readAllStandardError().contains("locked"), file);
+    }
+    // Once the program has closed them, the files are free.
+    f.teardown();
+    QProcess sqlite;
+    sqlite.start("sqlite3", {QDir(f.folder()).filePath("service_a.dll"), "select count(*) from aa"});
+    QVERIFY(sqlite.waitForFinished(20000));
+    QCOMPARE(sqlite.exitCode(), 0);
+}
+
+void TestFoundation::navigationShowsFramesAndResetsQueries() {
+    LedgerFixture f;
+    addOrder("未结算");
+    addOrder("已结算");
+    LedgerFixture::exec("insert into aj (j1) values ('李四')");
+    main_window->show();
+    ButtonsBar* bar = main_window->bsSkinButtonsBar1;
+    QCOMPARE(bar->header(0)->text(), QStringLiteral("订 单"));
+    QCOMPARE(bar->header(3)->text(), QStringLiteral("系 统"));
+    QCOMPARE(bar->item(3, 0)->text(), QStringLiteral("帮  助"));
+    QCOMPARE(bar->item(3, 1)->text(), QStringLiteral("关  于"));
+    QCOMPARE(main_window->currentFrame(), (Frame*)main_window->Fr_wel1);
+    QCOMPARE(bar->openSection(), 0);
+
+    auto visibleFrames = [] {
+        QStringList names;
+        for (Frame* fr : main_window->frames())
+            if (fr->isVisible())
+                names << fr->objectName();
+        return names;
+    };
+    QCOMPARE(visibleFrames(), QStringList({"Fr_wel1"}));
+
+    click(bar->item(0, 1)); // 结 算
+    QCOMPARE(visibleFrames(), QStringList({"Fr_jiesuan1"}));
+    QCOMPARE(Data_in->Query_aa->statement(), QStringLiteral("select * from aa where a2 like '未结算' order by aid desc"));
+    QCOMPARE(Data_in->Query_aa->recordCount(), 1);
+
+    click(bar->header(1)); // 库 房 header opens its section and shows the stock page
+    QCOMPARE(bar->openSection(), 1);
+    QCOMPARE(visibleFrames(), QStringList({"Fr_kucun1"}));
+    QCOMPARE(Data_in->Query_aa->recordCount(), 1); // a plain switch re-opens nothing
+    click(bar->item(1, 1));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_kf_ruku1"}));
+    click(bar->item(1, 2));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_kf_chuku1"}));
+    click(bar->item(1, 0));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_kucun1"}));
+
+    Data_in->Query_aj->search("jid", "999");
+    click(bar->header(2)); // 会 员
+    QCOMPARE(visibleFrames(), QStringList({"Fr_huiyuan1"}));
+    QCOMPARE(Data_in->Query_aj->statement(), QStringLiteral("select * from aj order by jid desc"));
+    QCOMPARE(Data_in->Query_aj->recordCount(), 1);
+    click(bar->item(2, 1));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_hy_chongzhi1"}));
+    click(bar->item(2, 2));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_hy_xiaofei1"}));
+    click(bar->item(2, 0));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_huiyuan1"}));
+
+    click(bar->header(0));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_dingdan1"}));
+    QCOMPARE(Data_in->Query_aa->recordCount(), 2);
+    click(bar->item(0, 0));
+    QCOMPARE(visibleFrames(), QStringList({"Fr_dingdan1"}));
+
+    // The padlock goes back to the welcome page without re-opening anything.
+    Data_in->Query_aa->setCurrentRow(1);
+    click(main_window->bsSkinSpeedButton2);
+    QCOMPARE(visibleFrames(), QStringList({"Fr_wel1"}));
+    QCOMPARE(Data_in->Query_aa->currentRow(), 1);
+
+    // Help, about and the envelope open their windows modally.
+    QString opened;
+    onModal([&](QWidget* w) { opened = w->objectName(); });
+    click(bar->item(3, 0));
+    QCOMPARE(opened, QStringLiteral("help"));
+    onModal([&](QWidget* w) { opened = w->objectName(); });
+    click(bar->item(3, 1));
+    QCOMPARE(opened, QStringLiteral("about"));
+    onModal([&](QWidget* w) { opened = w->objectName(); });
+    click(main_window->bsSkinSpeedButton1);
+    QCOMPARE(opened, QStringLiteral("aio"));
+    QVERIFY(main_window->bsSkinStdLabel1->text().endsWith(' '));
+}
+
+void TestFoundation::ordersViewShowsTheHighestOrder() {
+    LedgerFixture f;
+    main_window->show();
+    TFr_dingdan* frame = main_window->Fr_dingdan1;
+    // No orders: empty details, captions with nothing before them, badges untouched.
+    main_window->ordersView();
+    QCOMPARE(frame->bsSkinPageControl1->tabText(0), QStringLiteral("号订单的明细"));
+    QCOMPARE(frame->bsSkinPageControl1->tabText(1), QStringLiteral("号订单的备注"));
+    QCOMPARE(frame->Query_ddmingxi->recordCount(), 0);
+    QCOMPARE(Data_in->Query_ak->recordCount(), 0);
+    QVERIFY(!frame->Img_wjs->isVisible() && !frame->Img_yjs->isVisible());
+
+    for (int i = 1; i <= 11; ++i)
+        addOrder(i == 11 ? "已结算" : "未结算");
+    for (const char* order : {"1", "11", "11", "1"})
+        LedgerFixture::exec("insert into ak (k3, k8) values ('货', :a)", {{":a", order}});
+    Data_in->Query_aa->refresh();
+    Data_in->Query_aa->setCurrentRow(5);
+    main_window->ordersView();
+    QCOMPARE(Data_in->Query_aa->currentRow(), 0);
+    QCOMPARE(frame->bsSkinPageControl1->tabText(0), QStringLiteral("11号订单的明细"));
+    QCOMPARE(frame->bsSkinPageControl1->tabText(1), QStringLiteral("11号订单的备注"));
+    QCOMPARE(Data_in->Query_ak->recordCount(), 2);
+    QCOMPARE(Data_in->Query_ak->fieldText("k8"), QStringLiteral("11"));
+    QCOMPARE(frame->Query_ddmingxi->fieldText("aid"), QStringLiteral("11"));
+    QVERIFY(frame->Img_yjs->isVisible());
+    QVERIFY(!frame->Img_wjs->isVisible());
+
+    LedgerFixture::exec("delete from aa where aid = 11");
+    main_window->ordersView();
+    QCOMPARE(frame->bsSkinPageControl1->tabText(0), QStringLiteral("10号订单的明细"));
+    QCOMPARE(Data_in->Query_ak->recordCount(), 0);
+    QVERIFY(frame->Img_wjs->isVisible());
+    QVERIFY(!frame->Img_yjs->isVisible());
+}
+
+void TestFoundation::wheelMovesOneRow() {
+    LedgerFixture f;
+    for (int i = 0; i < 3; ++i)
+        LedgerFixture::exec("insert into ab (b3) values ('x')");
+    Data_in->Query_ab->refresh();
+    main_window->show();
+    main_window->switchTo((Frame*)main_window->Fr_kucun1);
+    QList<DataGrid*> grids = main_window->findChildren<DataGrid*>();
+    QVERIFY(grids.size() >= 3);
+    DataGrid* grid = nullptr;
+    for (DataGrid* g : grids)
+        if (g->query() == Data_in->Query_ab)
+            grid = g;
+    if (!grid) {
+        grid = new DataGrid("probe", (QWidget*)main_window->Fr_kucun1);
+        grid->bind(Data_in->Query_ab, {{"b3", "产品名称", 100}});
+    }
+    SharedQuery* q = Data_in->Query_ab;
+    QCOMPARE(q->currentRow(), 0);
+    wheel(grid->viewport(), -120);
+    QCOMPARE(q->currentRow(), 1);
+    wheel(grid->viewport(), -960); // a fast turn still moves one row
+    QCOMPARE(q->currentRow(), 2);
+    wheel(grid->viewport(), -120); // at the last row nothing moves
+    QCOMPARE(q->currentRow(), 2);
+    wheel(grid->viewport(), 120);
+    QCOMPARE(q->currentRow(), 1);
+    wheel(grid->viewport(), 0); // zero counts as away from the user
+    QCOMPARE(q->currentRow(), 0);
+    QCOMPARE(grid->verticalScrollBar()->value(), 0);
+}
+
+void TestFoundation::guideOpensOnlyOnZero() {
+    for (const char* flag : {"0", "1", "", " 0", "00"}) {
+        LedgerFixture f;
+        LedgerFixture::listsExec("update a5 set run = :a", {{":a", QString::fromUtf8(flag)}});
+        Data_in->Query_a5->refresh();
+        QCOMPARE(main_window->bsSkinDBText1->text(), QString::fromUtf8(flag));
+        QString opened;
+        onModal([&](QWidget* w) { opened = w->objectName(); }, 300);
+        main_window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(!opened.isEmpty() || qstrcmp(flag, "0") != 0, 2000);
+        QTest::qWait(350);
+        QCOMPARE(opened, qstrcmp(flag, "0") == 0 ? QStringLiteral("help") : QString());
+    }
+}
+
+void TestFoundation::errorsGoToTheDefaultErrorBox() {
+    LedgerFixture f;
+    QVERIFY(!guarded([] { throw ConversionError("'abc' is not a valid floating point value"); }));
+    QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
+    QCOMPARE(f.messages.messages.last().title, QStringLiteral("Vandrel通用进销存"));
+    QCOMPARE(f.messages.last(), QStringLiteral("'abc' is not a valid floating point value."));
+    // No full stop after a text that already ends in one or in a character sorting before it.
+    QCOMPARE(Messages::errorText("done."), QStringLiteral("done."));
+    QCOMPARE(Messages::errorText("a (1)"), QStringLiteral("a (1)"));
+    QCOMPARE(Messages::errorText("abc"), QStringLiteral("abc."));
+    QCOMPARE(Messages::errorText("50%"), QStringLiteral("50%"));
+    QCOMPARE(Messages::errorText("数据库错误"), QStringLiteral("数据库错误."));
+    QVERIFY(Messages::confirmDelete("删吗?"));
+    QCOMPARE(f.messages.messages.last().title, QStringLiteral("删除确认"));
+    f.messages.answers = {false};
+    QVERIFY(!Messages::confirmDelete("删吗?"));
+    Messages::information("好");
+    QCOMPARE(f.messages.messages.last().title, QStringLiteral("Information"));
+    // A failing navigation step shows the error and the program goes on.
+    LedgerFixture::exec("alter table aa rename to aa_gone");
+    main_window->show();
+    click(main_window->bsSkinButtonsBar1->item(0, 0));
+    QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
+    QVERIFY(f.messages.last().contains("aa"));
+    QCOMPARE(main_window->currentFrame(), (Frame*)main_window->Fr_dingdan1);
+    QVERIFY(!Data_in->Query_aa->isOpen());
+    LedgerFixture::exec("alter table aa_gone rename to aa");
+    click(main_window->bsSkinButtonsBar1->item(0, 0));
+    QVERIFY(Data_in->Query_aa->isOpen());
+}
+
+void TestFoundation::singleInstance() {
+    const QString program = qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger";
+    QTemporaryDir work, tmp;
+    Schema::createDatabaseFiles(work.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TMPDIR", tmp.path());
+    auto start = [&](QProcess& p) {
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(work.path());
+        p.start(program, {});
+        QVERIFY(p.waitForStarted(5000));
+    };
+    const QString lock = QDir(tmp.path()).filePath("vandrel_ledger01.lock");
+    QProcess first;
+    start(first);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 10000);
+    QTest::qWait(500);
+    QProcess second;
+    start(second);
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // After the first copy is killed outright, the next start runs normally.
+    ::kill(first.processId(), SIGKILL);
+    QVERIFY(first.waitForFinished(5000));
+    QProcess third;
+    start(third);
+    QVERIFY(!third.waitForFinished(1500));
+    QCOMPARE(third.state(), QProcess::Running);
+    third.kill();
+    third.waitForFinished(5000);
+}
+
+LEDGER_TEST_MAIN(TestFoundation)
+#include "tst_foundation.moc"
