@@ -7,6 +7,7 @@ TData_in* Data_in = nullptr;
 TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     setObjectName(QStringLiteral("Data_in"));
     const QDir dir(folder.isEmpty() ? QDir::currentPath() : folder);
+    m_folder = dir.absolutePath();
     try {
         Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
         Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));

@@ -20,6 +20,8 @@ public:
     ~TData_in() override;
 
     SharedQuery* query(const QString& name) const;
+    // The working folder whose files are open.
+    const QString& folder() const { return m_folder; }
     // Report connections: Rv_aa … Rv_ak name the shared query a report reads.
     SharedQuery* reportSource(const QString& connection) const;
     static QStringList reportConnections();
@@ -41,6 +43,7 @@ public:
 
 private:
     void closeAll();
+    QString m_folder;
 };
 
 // The one data module of the running program.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <functional>
+
+// The report engine: a report definition file in the working folder's print/ folder names the
+// shared query it reads, its title, columns, sums and text parameters. Every print reads the file
+// afresh and renders the query's rows in their present state (filter and order).
+namespace Reports {
+
+using Parameters = QMap<QString, QString>;
+
+// The print/ folder of the working folder.
+QString printFolder();
+
+// Renders the definition (a file name such as "ab.rav") over its query and shows the print
+// preview, from which the user prints or saves a PDF. A missing or broken definition raises
+// LedgerError naming the file's full path.
+void preview(const QString& definition, const Parameters& parameters = {});
+
+// Renders straight to a PDF file, without the preview window.
+void renderPdf(const QString& definition, const QString& pdfPath, const Parameters& parameters = {});
+
+// Tests: when set, preview() hands the definition and parameters to the hook instead of
+// rendering and showing the preview window. nullptr restores the preview.
+using PreviewHook = std::function<void(const QString& definition, const Parameters& parameters)>;
+void setPreviewHook(PreviewHook hook);
+
+} // namespace Reports
