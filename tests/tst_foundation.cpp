@@ -12,10 +12,10 @@
 
 #include <QDialog>
 #include <QHeaderView>
-#include <QScrollBar>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSqlRecord>
 #include <QTabWidget>
 #include <QToolButton>
@@ -48,7 +48,8 @@ namespace {
 
 QStringList columnsOf(const QString& connection, const QString& table) {
     QStringList names;
-    QSqlQuery q = Db::exec(QSqlDatabase::database(connection), QStringLiteral("select name from pragma_table_info('%1')").arg(table));
+    QSqlQuery q = Db::exec(QSqlDatabase::database(connection),
+                           QStringLiteral("select name from pragma_table_info('%1')").arg(table));
     while (q.next())
         names << q.value(0).toString();
     return names;
@@ -60,14 +61,15 @@ void click(QAbstractButton* button) {
 }
 
 void wheel(QWidget* target, int delta) {
-    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(target, &event);
 }
 
 void addOrder(const QString& status, const QString& category = QStringLiteral("普通订单")) {
-    LedgerFixture::exec(QStringLiteral("insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, :b, 10)"),
-                        {{":a", status}, {":b", category}});
+    LedgerFixture::exec(
+        QStringLiteral("insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, :b, 10)"),
+        {{":a", status}, {":b", category}});
 }
 
 } // namespace
@@ -79,12 +81,14 @@ void TestFoundation::schemaHasEveryTableAndColumn() {
              QStringList({"bid", "b1", "b2", "b3", "b4", "b5", "b6", "b7", "b8", "b9", "b10", "b11", "b12"}));
     QCOMPARE(columnsOf(Db::Business, "ac"),
              QStringList({"cid", "c1", "c2", "c3", "c4", "c5", "c6", "c7", "c8", "c9", "c10", "c11", "c12"}));
-    QCOMPARE(columnsOf(Db::Business, "ae"), QStringList({"eid", "e1", "e2", "e3", "e6", "e7", "e8", "e9", "e11", "e12"}));
+    QCOMPARE(columnsOf(Db::Business, "ae"),
+             QStringList({"eid", "e1", "e2", "e3", "e6", "e7", "e8", "e9", "e11", "e12"}));
     QCOMPARE(columnsOf(Db::Business, "ag"), QStringList({"gid", "g1", "g2", "g3", "g4", "g5", "g6", "g7"}));
     QCOMPARE(columnsOf(Db::Business, "ah"), QStringList({"hid", "h1", "h2", "h3", "h4", "h5", "h6", "h7"}));
     QCOMPARE(columnsOf(Db::Business, "aj"),
              QStringList({"jid", "j1", "j2", "j3", "j4", "j5", "j6", "j7", "j8", "j9", "j10"}));
-    QCOMPARE(columnsOf(Db::Business, "ak"), QStringList({"kid", "k1", "k2", "k3", "k4", "k5", "k6", "k7", "k8"}));
+    QCOMPARE(columnsOf(Db::Business, "ak"),
+             QStringList({"kid", "k1", "k2", "k3", "k4", "k5", "k6", "k7", "k8"}));
     QCOMPARE(columnsOf(Db::Business, "af").first(), QStringLiteral("fid"));
     for (const char* t : {"a1", "a2", "a3", "a4"}) {
         QCOMPARE(columnsOf(Db::Lists, t), QStringList({"zid", "z1"}));
@@ -124,7 +128,8 @@ void TestFoundation::numericColumnsRefuseTexts() {
     LedgerFixture f;
     for (const char* bad : {"", "-", "abc", "12.50元"}) {
         try {
-            LedgerFixture::exec("insert into aj (j1, j9) values ('张三', :a)", {{":a", QString::fromUtf8(bad)}});
+            LedgerFixture::exec("insert into aj (j1, j9) values ('张三', :a)",
+                                {{":a", QString::fromUtf8(bad)}});
             QFAIL(qPrintable(QStringLiteral("stored %1").arg(QString::fromUtf8(bad))));
         } catch (const DatabaseError& e) {
             QVERIFY2(e.text().contains("j9"), qPrintable(e.text()));
@@ -226,7 +231,8 @@ void TestFoundation::twoGridsShareOneCurrentRow() {
     QCOMPARE(one.currentIndex().row(), 1);
     QCOMPARE(two.currentIndex().row(), 1);
     // Each grid shows its own columns and titles.
-    QCOMPARE(one.model()->headerData(q->fieldIndex("b3"), Qt::Horizontal).toString(), QStringLiteral("产品名称"));
+    QCOMPARE(one.model()->headerData(q->fieldIndex("b3"), Qt::Horizontal).toString(),
+             QStringLiteral("产品名称"));
     QCOMPARE(two.model()->headerData(q->fieldIndex("b3"), Qt::Horizontal).toString(), QStringLiteral("名称"));
     QVERIFY(one.isColumnHidden(q->fieldIndex("bid")));
     QVERIFY(!two.isColumnHidden(q->fieldIndex("bid")));
@@ -363,7 +369,8 @@ void TestFoundation::navigationShowsFramesAndResetsQueries() {
 
     click(bar->item(0, 1)); // 结 算
     QCOMPARE(visibleFrames(), QStringList({"Fr_jiesuan1"}));
-    QCOMPARE(Data_in->Query_aa->statement(), QStringLiteral("select * from aa where a2 like '未结算' order by aid desc"));
+    QCOMPARE(Data_in->Query_aa->statement(),
+             QStringLiteral("select * from aa where a2 like '未结算' order by aid desc"));
     QCOMPARE(Data_in->Query_aa->recordCount(), 1);
 
     click(bar->header(1)); // 库 房 header opens its section and shows the stock page

@@ -61,7 +61,8 @@ void TestMoney::refusesNoNumbers() {
 }
 
 void TestMoney::sumsAndProductsAreExact() {
-    const Currency stock = Currency::parse("5"), value = Currency::parse("62.5"), price = Currency::parse("12.50");
+    const Currency stock = Currency::parse("5"), value = Currency::parse("62.5"),
+                   price = Currency::parse("12.50");
     const Currency received = Currency::parse("3");
     QCOMPARE((stock + received).toString(), QStringLiteral("8"));
     QCOMPARE((value + received * price).toString(), QStringLiteral("100"));

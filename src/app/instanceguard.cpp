@@ -6,7 +6,9 @@
 #include <QLocalSocket>
 
 namespace {
-QString lockPath() { return QDir(QDir::tempPath()).absoluteFilePath(InstanceGuard::Name + QStringLiteral(".lock")); }
+QString lockPath() {
+    return QDir(QDir::tempPath()).absoluteFilePath(InstanceGuard::Name + QStringLiteral(".lock"));
+}
 } // namespace
 
 InstanceGuard::InstanceGuard() : m_lock(std::make_unique<QLockFile>(lockPath())) {
@@ -17,7 +19,8 @@ InstanceGuard::~InstanceGuard() = default;
 
 QString InstanceGuard::socketName() const {
     // One socket per lock file, so copies that use another temporary folder do not meet.
-    const QByteArray hash = QCryptographicHash::hash(lockPath().toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    const QByteArray hash =
+        QCryptographicHash::hash(lockPath().toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
     return Name + QLatin1Char('-') + QString::fromLatin1(hash);
 }
 

@@ -47,11 +47,13 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     auto section = [this](const QString& caption, void (Tmain::*handler)()) {
         QPushButton* header = bsSkinButtonsBar1->addSection(caption);
         if (handler)
-            connect(header, &QPushButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+            connect(header, &QPushButton::clicked, this,
+                    [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
     auto item = [this](const QString& caption, int picture, void (Tmain::*handler)()) {
         QToolButton* button = bsSkinButtonsBar1->addItem(caption, picture);
-        connect(button, &QToolButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(button, &QToolButton::clicked, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
     section(QStringLiteral("订 单"), &Tmain::bsSkinButtonsBar1Sections0Click);
     item(QStringLiteral("订 单"), 0, &Tmain::bsSkinButtonsBar1Sections0Items0Click);
@@ -105,8 +107,10 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
                                       QStringLiteral("回到欢迎页"));
     bsSkinSpeedButton1 = statusButton(QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("envelope"),
                                       QStringLiteral("软件服务中心"));
-    connect(bsSkinSpeedButton2, &QToolButton::clicked, this, [this] { guarded([this] { bsSkinSpeedButton2Click(); }); });
-    connect(bsSkinSpeedButton1, &QToolButton::clicked, this, [this] { guarded([this] { bsSkinSpeedButton1Click(); }); });
+    connect(bsSkinSpeedButton2, &QToolButton::clicked, this,
+            [this] { guarded([this] { bsSkinSpeedButton2Click(); }); });
+    connect(bsSkinSpeedButton1, &QToolButton::clicked, this,
+            [this] { guarded([this] { bsSkinSpeedButton1Click(); }); });
     bsSkinStdLabel1 = new QLabel(Site::host + QLatin1Char(' '), status);
     bsSkinStdLabel1->setObjectName(QStringLiteral("bsSkinStdLabel1"));
     bsSkinStdLabel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -134,15 +138,21 @@ void Tmain::bindData() {
 }
 
 QList<Frame*> Tmain::frames() const {
-    return {Fr_wel1, Fr_dingdan1, Fr_jiesuan1, Fr_kucun1, Fr_kf_ruku1, Fr_kf_chuku1, Fr_huiyuan1, Fr_hy_xiaofei1,
-            Fr_hy_chongzhi1};
+    return {Fr_wel1,      Fr_dingdan1, Fr_jiesuan1,    Fr_kucun1,      Fr_kf_ruku1,
+            Fr_kf_chuku1, Fr_huiyuan1, Fr_hy_xiaofei1, Fr_hy_chongzhi1};
 }
 
-void Tmain::switchTo(Frame* frame) { m_pages->setCurrentWidget(frame); }
+void Tmain::switchTo(Frame* frame) {
+    m_pages->setCurrentWidget(frame);
+}
 
-Frame* Tmain::currentFrame() const { return static_cast<Frame*>(m_pages->currentWidget()); }
+Frame* Tmain::currentFrame() const {
+    return static_cast<Frame*>(m_pages->currentWidget());
+}
 
-void Tmain::openWebPage(const QString& address) { QDesktopServices::openUrl(QUrl::fromUserInput(address)); }
+void Tmain::openWebPage(const QString& address) {
+    QDesktopServices::openUrl(QUrl::fromUserInput(address));
+}
 
 void Tmain::ordersView() {
     switchTo(Fr_dingdan1);
@@ -169,22 +179,54 @@ void Tmain::startupGuideCheck() {
         Registry::showModal(QStringLiteral("help"));
 }
 
-void Tmain::bsSkinButtonsBar1Sections0Click() { ordersView(); }
-void Tmain::bsSkinButtonsBar1Sections0Items0Click() { ordersView(); }
-void Tmain::bsSkinButtonsBar1Sections0Items1Click() { settlementView(); }
-void Tmain::bsSkinButtonsBar1Sections1Click() { switchTo(Fr_kucun1); }
-void Tmain::bsSkinButtonsBar1Sections1Items0Click() { switchTo(Fr_kucun1); }
-void Tmain::bsSkinButtonsBar1Sections1Items1Click() { switchTo(Fr_kf_ruku1); }
-void Tmain::bsSkinButtonsBar1Sections1Items2Click() { switchTo(Fr_kf_chuku1); }
-void Tmain::bsSkinButtonsBar1Sections2Click() { membersView(); }
-void Tmain::bsSkinButtonsBar1Sections2Items0Click() { membersView(); }
-void Tmain::bsSkinButtonsBar1Sections2Items1Click() { switchTo(Fr_hy_chongzhi1); }
-void Tmain::bsSkinButtonsBar1Sections2Items2Click() { switchTo(Fr_hy_xiaofei1); }
-void Tmain::bsSkinButtonsBar1Sections3Items0Click() { Registry::showModal(QStringLiteral("help")); }
-void Tmain::bsSkinButtonsBar1Sections3Items1Click() { Registry::showModal(QStringLiteral("about")); }
-void Tmain::bsSkinSpeedButton1Click() { Registry::showModal(QStringLiteral("aio")); }
-void Tmain::bsSkinSpeedButton2Click() { switchTo(Fr_wel1); }
-void Tmain::bsSkinStdLabel1Click() { openWebPage(Site::url()); }
+void Tmain::bsSkinButtonsBar1Sections0Click() {
+    ordersView();
+}
+void Tmain::bsSkinButtonsBar1Sections0Items0Click() {
+    ordersView();
+}
+void Tmain::bsSkinButtonsBar1Sections0Items1Click() {
+    settlementView();
+}
+void Tmain::bsSkinButtonsBar1Sections1Click() {
+    switchTo(Fr_kucun1);
+}
+void Tmain::bsSkinButtonsBar1Sections1Items0Click() {
+    switchTo(Fr_kucun1);
+}
+void Tmain::bsSkinButtonsBar1Sections1Items1Click() {
+    switchTo(Fr_kf_ruku1);
+}
+void Tmain::bsSkinButtonsBar1Sections1Items2Click() {
+    switchTo(Fr_kf_chuku1);
+}
+void Tmain::bsSkinButtonsBar1Sections2Click() {
+    membersView();
+}
+void Tmain::bsSkinButtonsBar1Sections2Items0Click() {
+    membersView();
+}
+void Tmain::bsSkinButtonsBar1Sections2Items1Click() {
+    switchTo(Fr_hy_chongzhi1);
+}
+void Tmain::bsSkinButtonsBar1Sections2Items2Click() {
+    switchTo(Fr_hy_xiaofei1);
+}
+void Tmain::bsSkinButtonsBar1Sections3Items0Click() {
+    Registry::showModal(QStringLiteral("help"));
+}
+void Tmain::bsSkinButtonsBar1Sections3Items1Click() {
+    Registry::showModal(QStringLiteral("about"));
+}
+void Tmain::bsSkinSpeedButton1Click() {
+    Registry::showModal(QStringLiteral("aio"));
+}
+void Tmain::bsSkinSpeedButton2Click() {
+    switchTo(Fr_wel1);
+}
+void Tmain::bsSkinStdLabel1Click() {
+    openWebPage(Site::url());
+}
 
 void Tmain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

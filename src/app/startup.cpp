@@ -48,8 +48,8 @@ void Startup::prepareApplication(QApplication& app) {
         app.setStyleSheet(QString::fromUtf8(style.readAll()));
     // Qt's own texts (确定, 取消 on standard buttons) in Chinese.
     auto* translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(translator);
 }
 
@@ -122,11 +122,10 @@ void Startup::destroyInstances() {
 }
 
 void Startup::reportStartupFailure(const char* kind, const QString& text) {
-    const QString message = QStringLiteral("Exception %1 in module %2 at %3.\n%4")
-                                .arg(QLatin1String(kind),
-                                     QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                                     QStringLiteral("%1").arg(quintptr(&reportStartupFailure), 16, 16, QLatin1Char('0')),
-                                     text);
+    const QString message =
+        QStringLiteral("Exception %1 in module %2 at %3.\n%4")
+            .arg(QLatin1String(kind), QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                 QStringLiteral("%1").arg(quintptr(&reportStartupFailure), 16, 16, QLatin1Char('0')), text);
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     MessageService::current().error(message, QStringLiteral("Application Error"));
 }

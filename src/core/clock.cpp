@@ -4,12 +4,22 @@ namespace {
 QDateTime fixedMoment;
 }
 
-QDateTime Clock::now() { return fixedMoment.isValid() ? fixedMoment : QDateTime::currentDateTime(); }
+QDateTime Clock::now() {
+    return fixedMoment.isValid() ? fixedMoment : QDateTime::currentDateTime();
+}
 
-QString Clock::format(const QDateTime& moment) { return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString Clock::format(const QDateTime& moment) {
+    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
-QString Clock::nowText() { return format(now()); }
+QString Clock::nowText() {
+    return format(now());
+}
 
-void Clock::setFixed(const QDateTime& moment) { fixedMoment = moment; }
+void Clock::setFixed(const QDateTime& moment) {
+    fixedMoment = moment;
+}
 
-void Clock::useSystem() { fixedMoment = QDateTime(); }
+void Clock::useSystem() {
+    fixedMoment = QDateTime();
+}

@@ -162,11 +162,13 @@ QString Currency::toString() const {
 }
 
 Currency Currency::operator+(Currency other) const {
-    return fromScaled(checked(i128(m_scaled) + other.m_scaled, QStringLiteral("%1 + %2").arg(toString(), other.toString())));
+    return fromScaled(checked(i128(m_scaled) + other.m_scaled,
+                              QStringLiteral("%1 + %2").arg(toString(), other.toString())));
 }
 
 Currency Currency::operator-(Currency other) const {
-    return fromScaled(checked(i128(m_scaled) - other.m_scaled, QStringLiteral("%1 - %2").arg(toString(), other.toString())));
+    return fromScaled(checked(i128(m_scaled) - other.m_scaled,
+                              QStringLiteral("%1 - %2").arg(toString(), other.toString())));
 }
 
 Currency Currency::operator-() const {

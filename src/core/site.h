@@ -5,5 +5,7 @@
 // The maker's web site: one host for the status bar, the links and the embedded pages.
 namespace Site {
 inline const QString host = QStringLiteral("www.vandrel-soft.cn");
-inline QString url(const QString& path = QString()) { return QStringLiteral("http://") + host + path; }
+inline QString url(const QString& path = QString()) {
+    return QStringLiteral("http://") + host + path;
+}
 } // namespace Site

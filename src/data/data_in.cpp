@@ -1,5 +1,7 @@
 #include "data/data_in.h"
 
+#include "data/tableindex.h"
+
 #include <QDir>
 
 TData_in* Data_in = nullptr;
@@ -31,6 +33,16 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         Query_a4 = make("a4", "zid", Db::Lists);
         Query_a5 = make("a5", "ids", Db::Lists);
         Query_a5->reset(QStringLiteral("select * from a5"));
+        if (!SharedQuery::loadsEverything()) {
+            // The big lists are counted, searched and paged through in-memory indexes.
+            m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
+            const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
+                {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3"}}, {Query_ac, "cid", {"c2"}},
+                {Query_ae, "eid", {"e2"}},       {Query_ag, "gid", {"g6"}}, {Query_ah, "hid", {"h6"}},
+                {Query_aj, "jid", {}},           {Query_ak, "kid", {}}};
+            for (const auto& [query, key, fields] : searched)
+                query->setIndex(m_indexes->add(query->table(), QLatin1String(key), fields));
+        }
         for (SharedQuery* q : {Query_aa, Query_ab, Query_ac, Query_ae, Query_ag, Query_ah, Query_aj, Query_af,
                                Query_ak, Query_a1, Query_a2, Query_a3, Query_a4})
             q->open();
@@ -52,15 +64,19 @@ TData_in::~TData_in() {
 void TData_in::closeAll() {
     for (SharedQuery* q : findChildren<SharedQuery*>())
         delete q;
+    m_indexes.reset();
     Db::closeConnection(Db::Business);
     Db::closeConnection(Db::Lists);
 }
 
-SharedQuery* TData_in::query(const QString& name) const { return findChild<SharedQuery*>(name); }
+SharedQuery* TData_in::query(const QString& name) const {
+    return findChild<SharedQuery*>(name);
+}
 
 QStringList TData_in::reportConnections() {
-    return {QStringLiteral("Rv_aa"), QStringLiteral("Rv_ab"), QStringLiteral("Rv_ac"), QStringLiteral("Rv_ae"),
-            QStringLiteral("Rv_aj"), QStringLiteral("Rv_ah"), QStringLiteral("Rv_ag"), QStringLiteral("Rv_ak")};
+    return {QStringLiteral("Rv_aa"), QStringLiteral("Rv_ab"), QStringLiteral("Rv_ac"),
+            QStringLiteral("Rv_ae"), QStringLiteral("Rv_aj"), QStringLiteral("Rv_ah"),
+            QStringLiteral("Rv_ag"), QStringLiteral("Rv_ak")};
 }
 
 SharedQuery* TData_in::reportSource(const QString& connection) const {

@@ -3,6 +3,9 @@
 #include "data/sharedquery.h"
 
 #include <QObject>
+#include <memory>
+
+class TableIndexes;
 
 // The data module: the two database connections of the working folder and the shared queries
 // that the windows show. Created once at start-up as a child of the application object; opening
@@ -44,6 +47,7 @@ public:
 private:
     void closeAll();
     QString m_folder;
+    std::unique_ptr<TableIndexes> m_indexes;
 };
 
 // The one data module of the running program.

@@ -6,9 +6,13 @@
 #include <QSqlError>
 #include <QUrl>
 
-QSqlDatabase Db::business() { return QSqlDatabase::database(Business, false); }
+QSqlDatabase Db::business() {
+    return QSqlDatabase::database(Business, false);
+}
 
-QSqlDatabase Db::lists() { return QSqlDatabase::database(Lists, false); }
+QSqlDatabase Db::lists() {
+    return QSqlDatabase::database(Lists, false);
+}
 
 QString Db::errorText(const QSqlError& error) {
     QString text = error.databaseText();
@@ -24,7 +28,8 @@ QSqlDatabase Db::openExclusive(const QString& connection, const QString& filePat
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     // mode=rw: never create a file; busy timeout 0: a file held by another copy fails at once.
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
-    QString uri = QStringLiteral("file:") + QString::fromUtf8(QUrl::toPercentEncoding(file.absoluteFilePath(), "/"));
+    QString uri =
+        QStringLiteral("file:") + QString::fromUtf8(QUrl::toPercentEncoding(file.absoluteFilePath(), "/"));
     db.setDatabaseName(uri + QStringLiteral("?mode=rw"));
     try {
         if (!db.open())

@@ -34,13 +34,16 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
     verticalHeader()->hide();
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setHighlightSections(false);
-    new WheelHook(this, [this] {
-        if (m_query)
-            m_query->next();
-    }, [this] {
-        if (m_query)
-            m_query->prior();
-    });
+    new WheelHook(
+        this,
+        [this] {
+            if (m_query)
+                m_query->next();
+        },
+        [this] {
+            if (m_query)
+                m_query->prior();
+        });
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
             emit cellClicked(index.row());
@@ -104,7 +107,8 @@ void DataGrid::followQuery(int row) {
         if (!m_columns.isEmpty() && m_query)
             column = std::max(0, m_query->fieldIndex(m_columns.first().field));
         const QModelIndex index = m_proxy->index(row, column);
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(index,
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(index);
     }
     m_syncing = false;
@@ -116,7 +120,9 @@ QString DataGrid::cellText(int row, int visibleColumn) const {
     return m_query->text(row, m_columns[visibleColumn].field);
 }
 
-DataLabel::DataLabel(const QString& name, QWidget* parent) : QLabel(parent) { setObjectName(name); }
+DataLabel::DataLabel(const QString& name, QWidget* parent) : QLabel(parent) {
+    setObjectName(name);
+}
 
 void DataLabel::bind(SharedQuery* query, const QString& field) {
     m_query = query;
@@ -127,7 +133,9 @@ void DataLabel::bind(SharedQuery* query, const QString& field) {
     update();
 }
 
-void DataLabel::update() { setText(m_query ? m_query->fieldText(m_field) : QString()); }
+void DataLabel::update() {
+    setText(m_query ? m_query->fieldText(m_field) : QString());
+}
 
 DataMemo::DataMemo(const QString& name, QWidget* parent) : QTextEdit(parent) {
     setObjectName(name);
@@ -143,7 +151,9 @@ void DataMemo::bind(SharedQuery* query, const QString& field) {
     update();
 }
 
-void DataMemo::update() { setPlainText(m_query ? m_query->fieldText(m_field) : QString()); }
+void DataMemo::update() {
+    setPlainText(m_query ? m_query->fieldText(m_field) : QString());
+}
 
 PickList::PickList(const QString& name, QWidget* parent) : QComboBox(parent) {
     setObjectName(name);
@@ -156,4 +166,6 @@ void PickList::bind(SharedQuery* query, const QString& field) {
     setCurrentIndex(-1);
 }
 
-void PickList::selectText(const QString& text) { setCurrentIndex(findText(text, Qt::MatchExactly)); }
+void PickList::selectText(const QString& text) {
+    setCurrentIndex(findText(text, Qt::MatchExactly));
+}

@@ -19,15 +19,16 @@ QStringList numbered(const QString& prefix, std::initializer_list<int> numbers) 
     return names;
 }
 
-int columnNumber(const QString& column) { return column.mid(1).toInt(); }
+int columnNumber(const QString& column) {
+    return column.mid(1).toInt();
+}
 
 } // namespace
 
 QStringList Schema::Table::columns() const {
     QStringList data = numericColumns + dateTimeColumns + textColumns;
-    std::sort(data.begin(), data.end(), [](const QString& a, const QString& b) {
-        return columnNumber(a) < columnNumber(b);
-    });
+    std::sort(data.begin(), data.end(),
+              [](const QString& a, const QString& b) { return columnNumber(a) < columnNumber(b); });
     return QStringList{key} + data;
 }
 
@@ -48,11 +49,8 @@ const QList<Schema::Table>& Schema::businessTables() {
 
 const QList<Schema::Table>& Schema::listTables() {
     static const QList<Table> tables = {
-        {"a1", "zid", {}, {}, {"z1"}},
-        {"a2", "zid", {}, {}, {"z1"}},
-        {"a3", "zid", {}, {}, {"z1"}},
-        {"a4", "zid", {}, {}, {"z1"}},
-        {"a5", "ids", {}, {}, {"run"}},
+        {"a1", "zid", {}, {}, {"z1"}}, {"a2", "zid", {}, {}, {"z1"}},  {"a3", "zid", {}, {}, {"z1"}},
+        {"a4", "zid", {}, {}, {"z1"}}, {"a5", "ids", {}, {}, {"run"}},
     };
     return tables;
 }
@@ -65,12 +63,19 @@ const Schema::Table* Schema::findTable(const QString& name) {
     return nullptr;
 }
 
+QStringList Schema::indexStatements() {
+    // The look-ups by order and by card number (an order's lines, a member's records).
+    return {QStringLiteral("CREATE INDEX ak_k8 ON ak (k8)"), QStringLiteral("CREATE INDEX ag_g6 ON ag (g6)"),
+            QStringLiteral("CREATE INDEX ah_h6 ON ah (h6)")};
+}
+
 QString Schema::createStatement(const Table& table) {
     QStringList defs;
     // Keys are numbered by the database, ascending, and never reused (AUTOINCREMENT); the
     // settings row has a fixed key.
-    defs << (table.key == QLatin1String("ids") ? QStringLiteral("ids INTEGER PRIMARY KEY")
-                                                : table.key + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
+    defs << (table.key == QLatin1String("ids")
+                 ? QStringLiteral("ids INTEGER PRIMARY KEY")
+                 : table.key + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
     for (const QString& column : table.columns().mid(1)) {
         if (table.numericColumns.contains(column)) {
             // NUMERIC affinity turns "12.50" into 12.5 and "007" into 7; the check refuses a
@@ -110,6 +115,9 @@ void createFile(const QString& path, const QString& connection, const QList<Sche
         Transaction tx(db);
         for (const Schema::Table& table : tables)
             Db::exec(db, Schema::createStatement(table));
+        for (const QString& index : Schema::indexStatements())
+            if (tables.contains(*Schema::findTable(index.section(QLatin1Char(' '), 4, 4))))
+                Db::exec(db, index);
         if (withLists) {
             for (const auto& [table, entries] : defaultLists)
                 for (auto it = entries.crbegin(); it != entries.crend(); ++it)

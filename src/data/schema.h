@@ -9,10 +9,11 @@ namespace Schema {
 struct Table {
     QString name;
     QString key;
-    QStringList numericColumns; // numbers only (a text that is no number is refused)
+    QStringList numericColumns;  // numbers only (a text that is no number is refused)
     QStringList dateTimeColumns; // "yyyy-MM-dd HH:mm:ss"
     QStringList textColumns;
     QStringList columns() const; // key first, then the data columns in their natural order
+    bool operator==(const Table& other) const { return name == other.name; }
 };
 
 const QList<Table>& businessTables(); // service_a.dll
@@ -22,6 +23,9 @@ const Table* findTable(const QString& name);
 // Creates service_a.dll and service_b.dll in the folder with every table, the default pick
 // lists and the settings row, readable by their owner only. Refuses to overwrite a file.
 void createDatabaseFiles(const QString& folder);
+
+// The indexes of the business file.
+QStringList indexStatements();
 
 // The CREATE TABLE statement of a table.
 QString createStatement(const Table& table);

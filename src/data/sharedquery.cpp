@@ -3,11 +3,27 @@
 #include "core/errors.h"
 #include "core/money.h"
 
+#include "data/tableindex.h"
+#include <QSqlError>
+
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-SharedQuery::SharedQuery(const QString& name, const QString& connection, const QString& table, const QString& key,
-                         QObject* parent)
+namespace {
+bool loadEverything = false;
+}
+
+void SharedQuery::setLoadEverything(bool on) {
+    loadEverything = on;
+}
+
+bool SharedQuery::loadsEverything() {
+    return loadEverything;
+}
+
+SharedQuery::SharedQuery(const QString& name, const QString& connection, const QString& table,
+                         const QString& key, QObject* parent)
     : QAbstractTableModel(parent), m_connection(connection), m_table(table), m_key(key) {
     setObjectName(name);
     m_sql = defaultStatement();
@@ -35,6 +51,9 @@ void SharedQuery::close() {
     beginResetModel();
     m_open = false;
     m_rows.clear();
+    m_paged = false;
+    m_keys.clear();
+    m_pages.clear();
     m_current = -1;
     m_state = State::Browse;
     m_modified = false;
@@ -45,6 +64,8 @@ void SharedQuery::close() {
 
 void SharedQuery::open() {
     if (m_open)
+        return;
+    if (m_index && !m_editable && !loadEverything && openPaged())
         return;
     QSqlQuery query = Db::exec(QSqlDatabase::database(m_connection, false), m_sql, m_params);
     const QSqlRecord record = query.record();
@@ -69,12 +90,112 @@ void SharedQuery::open() {
     emit currentRowChanged(m_current);
 }
 
+// Statements the table's index answers: the whole table, or one field against a LIKE pattern
+// (the typed text bound as :t, or a literal), newest first.
+bool SharedQuery::openPaged() {
+    static const QRegularExpression form(
+        QStringLiteral(
+            "^select \\* from (\\w+)(?: where (\\w+) like (?:'%' \\|\\| :t \\|\\| '%'|'([^']*)'))? "
+            "order by (\\w+) desc$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString sql = m_sql.simplified();
+    const QRegularExpressionMatch m = form.match(sql);
+    if (!m.hasMatch() || m.captured(1) != m_table || m.captured(4) != m_key)
+        return false;
+    const QString field = m.captured(2);
+    if (!field.isEmpty() && !m_index->covers(field))
+        return false;
+    QVariant typed;
+    if (!field.isEmpty() && m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t"))) {
+        if (m_params.size() != 1 || m_params.front().first != QStringLiteral(":t"))
+            return false;
+        typed = m_params.front().second;
+    }
+    {
+        // The database still checks the statement, so a missing table or field fails as before.
+        QSqlQuery check(QSqlDatabase::database(m_connection, false));
+        if (!check.prepare(m_sql))
+            throw DatabaseError(Db::errorText(check.lastError()));
+    }
+    if (m_fields.isEmpty()) {
+        QSqlQuery probe = Db::exec(QSqlDatabase::database(m_connection, false),
+                                   QStringLiteral("select * from %1 limit 0").arg(m_table));
+        const QSqlRecord record = probe.record();
+        for (int i = 0; i < record.count(); ++i)
+            m_fields << record.fieldName(i);
+    }
+    m_index->reconcile();
+    std::vector<int64_t> keys;
+    if (field.isEmpty())
+        keys = m_index->keysDescending();
+    else if (m.capturedLength(3) > 0 || !sql.contains(QStringLiteral(":t")))
+        keys = m_index->match(field, m.captured(3));
+    else if (!typed.isNull()) // a NULL text makes the whole pattern NULL: no rows
+        keys = m_index->match(field, QLatin1Char('%') + typed.toString() + QLatin1Char('%'));
+    beginResetModel();
+    m_rows.clear();
+    m_pages.clear();
+    m_keys = std::move(keys);
+    m_paged = true;
+    m_open = true;
+    m_current = m_keys.empty() ? -1 : 0;
+    endResetModel();
+    emit reopened();
+    emit currentRowChanged(m_current);
+    return true;
+}
+
+const QVector<QVariant>* SharedQuery::rowAt(int row) const {
+    if (row < 0 || row >= rows())
+        return nullptr;
+    if (!m_paged)
+        return &m_rows[row];
+    const int page = row / PageSize;
+    auto it = m_pages.find(page);
+    if (it == m_pages.end()) {
+        if (m_pages.size() > 256)
+            m_pages.clear();
+        const size_t first = size_t(page) * PageSize;
+        const size_t last = std::min(m_keys.size(), first + PageSize);
+        QStringList marks;
+        for (size_t i = first; i < last; ++i)
+            marks << QStringLiteral("?");
+        QSqlQuery query(QSqlDatabase::database(m_connection, false));
+        query.setForwardOnly(true);
+        if (!query.prepare(QStringLiteral("select * from %1 where %2 in (%3)")
+                               .arg(m_table, m_key, marks.join(QLatin1Char(',')))))
+            throw DatabaseError(Db::errorText(query.lastError()));
+        for (size_t i = first; i < last; ++i)
+            query.addBindValue(QVariant::fromValue<qlonglong>(m_keys[i]));
+        if (!query.exec())
+            throw DatabaseError(Db::errorText(query.lastError()));
+        const int n = int(m_fields.size());
+        const int keyColumn = fieldIndex(m_key);
+        QHash<qint64, QVector<QVariant>> found;
+        while (query.next()) {
+            QVector<QVariant> values(n);
+            for (int i = 0; i < n; ++i)
+                values[i] = query.value(i);
+            found.insert(values[keyColumn].toLongLong(), std::move(values));
+        }
+        QVector<QVector<QVariant>> rowsOfPage;
+        rowsOfPage.reserve(int(last - first));
+        for (size_t i = first; i < last; ++i)
+            rowsOfPage.push_back(found.value(m_keys[i], QVector<QVariant>(n)));
+        it = m_pages.insert(page, std::move(rowsOfPage));
+    }
+    return &it.value()[row % PageSize];
+}
+
 QString SharedQuery::searchStatement(const QString& table, const QString& field, const QString& key) {
-    return QStringLiteral("select * from %1 where %2 like '%' || :t || '%' order by %3 desc").arg(table, field, key);
+    return QStringLiteral("select * from %1 where %2 like '%' || :t || '%' order by %3 desc")
+        .arg(table, field, key);
 }
 
 void SharedQuery::search(const QString& field, const QString& text) {
-    reset(searchStatement(m_table, field, m_key), {{QStringLiteral(":t"), text}});
+    // An empty box lists every row: bind an empty text, never NULL.
+    reset(searchStatement(m_table, field, m_key),
+          {{QStringLiteral(":t"), text.isNull() ? QStringLiteral("") : text}});
 }
 
 void SharedQuery::lookup(const QString& field, const QVariant& value) {
@@ -89,7 +210,7 @@ void SharedQuery::requireOpen() const {
 
 int SharedQuery::recordCount() const {
     requireOpen();
-    return int(m_rows.size());
+    return rows();
 }
 
 void SharedQuery::setCurrent(int row) {
@@ -101,20 +222,20 @@ void SharedQuery::setCurrent(int row) {
 
 void SharedQuery::setCurrentRow(int row) {
     requireOpen();
-    if (m_rows.isEmpty())
+    if (rows() == 0)
         return;
-    row = std::clamp(row, 0, int(m_rows.size()) - 1);
+    row = std::clamp(row, 0, rows() - 1);
     if (row == m_current)
         return;
     leavePendingRow();
     // Leaving an inserted row may have removed it.
-    row = std::clamp(row, 0, int(m_rows.size()) - 1);
-    setCurrent(m_rows.isEmpty() ? -1 : row);
+    row = std::clamp(row, 0, rows() - 1);
+    setCurrent(rows() == 0 ? -1 : row);
 }
 
 void SharedQuery::next() {
     requireOpen();
-    if (m_current + 1 < m_rows.size())
+    if (m_current + 1 < rows())
         setCurrentRow(m_current + 1);
 }
 
@@ -124,20 +245,27 @@ void SharedQuery::prior() {
         setCurrentRow(m_current - 1);
 }
 
-void SharedQuery::first() { setCurrentRow(0); }
+void SharedQuery::first() {
+    setCurrentRow(0);
+}
 
-void SharedQuery::last() { setCurrentRow(int(m_rows.size()) - 1); }
+void SharedQuery::last() {
+    setCurrentRow(rows() - 1);
+}
 
 QVariant SharedQuery::value(int row, const QString& field) const {
     const int column = fieldIndex(field);
-    if (row < 0 || row >= m_rows.size() || column < 0)
-        return QVariant();
-    return m_rows[row][column];
+    const QVector<QVariant>* values = column < 0 ? nullptr : rowAt(row);
+    return values ? values->value(column) : QVariant();
 }
 
-QString SharedQuery::text(int row, const QString& field) const { return displayText(value(row, field)); }
+QString SharedQuery::text(int row, const QString& field) const {
+    return displayText(value(row, field));
+}
 
-QString SharedQuery::fieldText(const QString& field) const { return text(m_current, field); }
+QString SharedQuery::fieldText(const QString& field) const {
+    return text(m_current, field);
+}
 
 QString SharedQuery::displayText(const QVariant& value) {
     if (value.isNull())
@@ -161,15 +289,21 @@ void SharedQuery::deleteCurrent() {
     }
     const QVariant keyValue = value(m_current, m_key);
     Db::exec(QSqlDatabase::database(m_connection, false),
-             QStringLiteral("delete from %1 where %2 = :k").arg(m_table, m_key), {{QStringLiteral(":k"), keyValue}});
+             QStringLiteral("delete from %1 where %2 = :k").arg(m_table, m_key),
+             {{QStringLiteral(":k"), keyValue}});
     const int row = m_current;
     beginRemoveRows({}, row, row);
-    m_rows.removeAt(row);
+    if (m_paged) {
+        m_keys.erase(m_keys.begin() + row);
+        m_pages.clear();
+    } else {
+        m_rows.removeAt(row);
+    }
     m_state = State::Browse;
     m_modified = false;
     endRemoveRows();
     m_current = -1;
-    setCurrent(m_rows.isEmpty() ? -1 : std::min(row, int(m_rows.size()) - 1));
+    setCurrent(rows() == 0 ? -1 : std::min(row, rows() - 1));
     emit reopened();
 }
 
@@ -203,16 +337,20 @@ void SharedQuery::post() {
         QStringList names;
         for (const auto& p : params)
             names << p.first;
-        QSqlQuery q = Db::exec(db, QStringLiteral("insert into %1 (%2) values (%3)")
-                                       .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", "))),
-                               params);
+        QSqlQuery q =
+            Db::exec(db,
+                     QStringLiteral("insert into %1 (%2) values (%3)")
+                         .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", "))),
+                     params);
         m_rows[m_current][fieldIndex(m_key)] = q.lastInsertId();
     } else {
         QStringList sets;
         for (int i = 0; i < int(columns.size()); ++i)
             sets << columns[i] + QStringLiteral(" = ") + params[i].first;
         params.emplace_back(QStringLiteral(":k"), value(m_current, m_key));
-        Db::exec(db, QStringLiteral("update %1 set %2 where %3 = :k").arg(m_table, sets.join(QStringLiteral(", ")), m_key),
+        Db::exec(db,
+                 QStringLiteral("update %1 set %2 where %3 = :k")
+                     .arg(m_table, sets.join(QStringLiteral(", ")), m_key),
                  params);
     }
     m_state = State::Browse;
@@ -247,17 +385,24 @@ void SharedQuery::leavePendingRow() {
         cancel();
 }
 
-int SharedQuery::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
+int SharedQuery::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows();
+}
 
-int SharedQuery::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_fields.size()); }
+int SharedQuery::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_fields.size());
+}
 
 QVariant SharedQuery::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= m_fields.size())
+    if (!index.isValid() || index.column() >= m_fields.size() ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
-    const QVariant& v = m_rows[index.row()][index.column()];
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return displayText(v);
-    return QVariant();
+    try {
+        const QVector<QVariant>* values = rowAt(index.row());
+        return values ? displayText(values->value(index.column())) : QVariant();
+    } catch (const LedgerError&) {
+        return QVariant(); // a page that cannot be read shows empty cells
+    }
 }
 
 QVariant SharedQuery::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -3,8 +3,13 @@
 #include "data/database.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 #include <QVector>
+#include <memory>
+#include <vector>
+
+class TableIndex;
 
 // A query over one table that every view bound to it shares: its statement, its rows and its
 // current row. The lists, data labels and pick lists of all windows show these, so a reset or a
@@ -25,6 +30,14 @@ public:
 
     SharedQuery(const QString& name, const QString& connection, const QString& table, const QString& key,
                 QObject* parent = nullptr);
+
+    // Lists over a big table read their rows page by page, counted and searched through the
+    // table's in-memory index, instead of reading the whole result at every open.
+    void setIndex(TableIndex* index) { m_index = index; }
+    // The benchmarks compare with reading every row at every open.
+    static void setLoadEverything(bool on);
+    static bool loadsEverything();
+    bool isPaged() const { return m_paged; }
 
     const QString& table() const { return m_table; }
     const QString& key() const { return m_key; }
@@ -49,7 +62,7 @@ public:
 
     // The number of rows; throws when the query is closed.
     int recordCount() const;
-    int recordCountOrMinusOne() const { return m_open ? int(m_rows.size()) : -1; }
+    int recordCountOrMinusOne() const { return m_open ? rows() : -1; }
     bool isEmpty() const { return recordCount() == 0; }
 
     // The current row, -1 when there is none.
@@ -96,6 +109,9 @@ signals:
     void reopened();
 
 private:
+    int rows() const { return m_paged ? int(m_keys.size()) : int(m_rows.size()); }
+    const QVector<QVariant>* rowAt(int row) const;
+    bool openPaged();
     void requireOpen() const;
     void leavePendingRow();
     void setCurrent(int row);
@@ -105,8 +121,15 @@ private:
     Db::Params m_params;
     bool m_open = false;
     QStringList m_fields;
-    QVector<QVector<QVariant>> m_rows;
+    QVector<QVector<QVariant>> m_rows; // every row, when not paged
     int m_current = -1;
+
+    // Paged lists: the keys of the result in order, and the pages read so far.
+    static constexpr int PageSize = 64;
+    TableIndex* m_index = nullptr;
+    bool m_paged = false;
+    std::vector<int64_t> m_keys;
+    mutable QHash<int, QVector<QVector<QVariant>>> m_pages;
 
     bool m_editable = false;
     State m_state = State::Browse;

@@ -61,7 +61,8 @@ TFr_dingdan::TFr_dingdan(QWidget* parent) : Frame(QStringLiteral("Fr_dingdan1"),
     catLayout->addWidget(catHeader);
     bsSkinDBGrid1 = new DataGrid(QStringLiteral("bsSkinDBGrid1"), categories);
     catLayout->addWidget(bsSkinDBGrid1);
-    auto* showAll = makePictureButton(categories, QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("显示全部"), 16);
+    auto* showAll =
+        makePictureButton(categories, QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("显示全部"), 16);
     showAll->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     catLayout->addWidget(showAll);
 
@@ -79,8 +80,10 @@ TFr_dingdan::TFr_dingdan(QWidget* parent) : Frame(QStringLiteral("Fr_dingdan1"),
     auto* number = new DataLabel(QStringLiteral("bsSkinDBText3"), numberBox);
     number->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
     numberLayout->addWidget(number);
-    Img_wjs = badge(numberBox, QStringLiteral("Img_wjs"), QStringLiteral("未结算"), QStringLiteral("#2e9d4f"));
-    Img_yjs = badge(numberBox, QStringLiteral("Img_yjs"), QStringLiteral("已结算"), QStringLiteral("#c0392b"));
+    Img_wjs =
+        badge(numberBox, QStringLiteral("Img_wjs"), QStringLiteral("未结算"), QStringLiteral("#2e9d4f"));
+    Img_yjs =
+        badge(numberBox, QStringLiteral("Img_yjs"), QStringLiteral("已结算"), QStringLiteral("#c0392b"));
     numberLayout->addWidget(Img_wjs);
     numberLayout->addWidget(Img_yjs);
     amounts->addWidget(numberBox);
@@ -145,8 +148,10 @@ void TFr_dingdan::bindData() {
 }
 
 void TFr_dingdan::setDetailsCaption(const QString& number) {
-    bsSkinPageControl1->setTabText(bsSkinPageControl1->indexOf(bsSkinTabSheet3), number + QStringLiteral("号订单的明细"));
-    bsSkinPageControl1->setTabText(bsSkinPageControl1->indexOf(bsSkinTabSheet1), number + QStringLiteral("号订单的备注"));
+    bsSkinPageControl1->setTabText(bsSkinPageControl1->indexOf(bsSkinTabSheet3),
+                                   number + QStringLiteral("号订单的明细"));
+    bsSkinPageControl1->setTabText(bsSkinPageControl1->indexOf(bsSkinTabSheet1),
+                                   number + QStringLiteral("号订单的备注"));
 }
 
 void TFr_dingdan::showBadge(const QString& status) {

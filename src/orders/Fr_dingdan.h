@@ -21,9 +21,9 @@ public:
     // Shows the details of the current order of the list: tab captions, badge, amounts, lines.
     void showDetails();
 
-    DataGrid* bsSkinDBGrid1 = nullptr; // order categories
-    DataGrid* bsSkinDBGrid2 = nullptr; // orders
-    DataGrid* bsSkinDBGrid3 = nullptr; // lines of the clicked order
+    DataGrid* bsSkinDBGrid1 = nullptr;  // order categories
+    DataGrid* bsSkinDBGrid2 = nullptr;  // orders
+    DataGrid* bsSkinDBGrid3 = nullptr;  // lines of the clicked order
     DataLabel* bsSkinDBText6 = nullptr; // current order number
     DataLabel* bsSkinDBText7 = nullptr; // current order status
     QTabWidget* bsSkinPageControl1 = nullptr;

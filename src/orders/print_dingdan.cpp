@@ -7,4 +7,5 @@ Tprint_dingdan::Tprint_dingdan(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("打印报表"));
 }
 
-void Tprint_dingdan::prepare(const QString&, const QString&, const QString&, const QString&, const QString&) {}
+void Tprint_dingdan::prepare(const QString&, const QString&, const QString&, const QString&, const QString&) {
+}

@@ -3,7 +3,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-KeyFilter::KeyFilter(const QString& allowed, QLineEdit* edit) : QObject(edit), m_allowed(allowed), m_edit(edit) {
+KeyFilter::KeyFilter(const QString& allowed, QLineEdit* edit)
+    : QObject(edit), m_allowed(allowed), m_edit(edit) {
     edit->installEventFilter(this);
     connect(edit, &QLineEdit::textEdited, this, [this](const QString& text) {
         QString kept;
@@ -18,9 +19,13 @@ KeyFilter::KeyFilter(const QString& allowed, QLineEdit* edit) : QObject(edit), m
     });
 }
 
-KeyFilter* KeyFilter::digitsOnly(QLineEdit* edit) { return new KeyFilter(QStringLiteral("0123456789"), edit); }
+KeyFilter* KeyFilter::digitsOnly(QLineEdit* edit) {
+    return new KeyFilter(QStringLiteral("0123456789"), edit);
+}
 
-KeyFilter* KeyFilter::decimal(QLineEdit* edit) { return new KeyFilter(QStringLiteral("0123456789."), edit); }
+KeyFilter* KeyFilter::decimal(QLineEdit* edit) {
+    return new KeyFilter(QStringLiteral("0123456789."), edit);
+}
 
 bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {

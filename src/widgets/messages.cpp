@@ -31,11 +31,17 @@ MessageService* installed = nullptr;
 
 } // namespace
 
-MessageService& MessageService::current() { return installed ? *installed : boxes; }
+MessageService& MessageService::current() {
+    return installed ? *installed : boxes;
+}
 
-void MessageService::install(MessageService* service) { installed = service; }
+void MessageService::install(MessageService* service) {
+    installed = service;
+}
 
-void Messages::information(const QString& text) { MessageService::current().information(text); }
+void Messages::information(const QString& text) {
+    MessageService::current().information(text);
+}
 
 bool Messages::confirmDelete(const QString& text) {
     return MessageService::current().confirm(text, QStringLiteral("删除确认"));

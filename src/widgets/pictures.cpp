@@ -7,10 +7,11 @@ namespace {
 
 QPixmap drawn(int number) {
     // A rounded tile with a colour and a sign of its own for each number.
-    static const QColor colours[] = {QColor(0x2f, 0x7d, 0xd1), QColor(0x2e, 0xa0, 0x5a), QColor(0xd9, 0x8b, 0x1c),
-                                     QColor(0xc0, 0x39, 0x2b), QColor(0x8e, 0x44, 0xad), QColor(0x16, 0xa0, 0x85)};
-    static const char* signs[] = {"单", "入", "库", "出", "记", "会", "?", "i", "结", "9", "10", "11", "12", "13",
-                                  "14", "印", "刷", "17", "18", "删", "改", "新", "22"};
+    static const QColor colours[] = {QColor(0x2f, 0x7d, 0xd1), QColor(0x2e, 0xa0, 0x5a),
+                                     QColor(0xd9, 0x8b, 0x1c), QColor(0xc0, 0x39, 0x2b),
+                                     QColor(0x8e, 0x44, 0xad), QColor(0x16, 0xa0, 0x85)};
+    static const char* signs[] = {"单", "入", "库", "出", "记", "会", "?",  "i",  "结", "9",  "10", "11",
+                                  "12", "13", "14", "印", "刷", "17", "18", "删", "改", "新", "22"};
     QPixmap pm(32, 32);
     pm.fill(Qt::transparent);
     QPainter p(&pm);

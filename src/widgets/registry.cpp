@@ -11,9 +11,13 @@ QHash<QString, QPointer<QWidget>>& windows() {
 }
 } // namespace
 
-void Registry::add(QWidget* window) { windows().insert(window->objectName(), window); }
+void Registry::add(QWidget* window) {
+    windows().insert(window->objectName(), window);
+}
 
-QWidget* Registry::find(const QString& name) { return windows().value(name); }
+QWidget* Registry::find(const QString& name) {
+    return windows().value(name);
+}
 
 int Registry::showModal(const QString& name) {
     QWidget* w = find(name);
@@ -22,4 +26,6 @@ int Registry::showModal(const QString& name) {
     return 0;
 }
 
-void Registry::clear() { windows().clear(); }
+void Registry::clear() {
+    windows().clear();
+}

@@ -40,7 +40,9 @@ void ToolBar::addDivider() {
     m_layout->addWidget(line);
 }
 
-void ToolBar::addStretch() { m_layout->addStretch(1); }
+void ToolBar::addStretch() {
+    m_layout->addStretch(1);
+}
 
 QLineEdit* ToolBar::addSearch(const QString& labelName, const QString& label, const QString& editName) {
     auto* caption = new QLabel(label, this);
@@ -54,4 +56,6 @@ QLineEdit* ToolBar::addSearch(const QString& labelName, const QString& label, co
     return edit;
 }
 
-void ToolBar::addWidget(QWidget* widget) { m_layout->addWidget(widget); }
+void ToolBar::addWidget(QWidget* widget) {
+    m_layout->addWidget(widget);
+}

@@ -9,8 +9,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QSqlRecord>
-#include <memory>
 #include <QTimer>
+#include <memory>
 
 QStringList MessageRecorder::texts() const {
     QStringList list;
@@ -19,7 +19,9 @@ QStringList MessageRecorder::texts() const {
     return list;
 }
 
-void prepareTestApplication(QApplication& app) { Startup::prepareApplication(app); }
+void prepareTestApplication(QApplication& app) {
+    Startup::prepareApplication(app);
+}
 
 LedgerFixture::LedgerFixture(bool buildNow) {
     Schema::createDatabaseFiles(m_dir.path());
@@ -60,7 +62,9 @@ QVariant LedgerFixture::listsScalar(const QString& sql, const Db::Params& params
     return Db::scalar(Db::lists(), sql, params);
 }
 
-void LedgerFixture::listsExec(const QString& sql, const Db::Params& params) { Db::exec(Db::lists(), sql, params); }
+void LedgerFixture::listsExec(const QString& sql, const Db::Params& params) {
+    Db::exec(Db::lists(), sql, params);
+}
 
 QStringList LedgerFixture::rows(const QString& sql, const Db::Params& params) {
     QSqlQuery q = exec(sql, params);

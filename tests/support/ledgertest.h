@@ -26,7 +26,9 @@ public:
         messages.append({"confirm", title, text});
         return answers.isEmpty() ? true : answers.takeFirst();
     }
-    void error(const QString& text, const QString& title) override { messages.append({"error", title, text}); }
+    void error(const QString& text, const QString& title) override {
+        messages.append({"error", title, text});
+    }
 
     QStringList texts() const;
     QString last() const { return messages.isEmpty() ? QString() : messages.last().text; }
@@ -74,13 +76,13 @@ template <typename T> T* child(QObject* parent, const QString& name) {
 }
 
 // Starts QApplication prepared like the program (title, look) and runs the test object.
-#define LEDGER_TEST_MAIN(TestObject)                                                                               \
-    int main(int argc, char** argv) {                                                                              \
-        QApplication app(argc, argv);                                                                              \
-        prepareTestApplication(app);                                                                               \
-        TestObject tc;                                                                                             \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                                      \
+#define LEDGER_TEST_MAIN(TestObject)                                                                         \
+    int main(int argc, char** argv) {                                                                        \
+        QApplication app(argc, argv);                                                                        \
+        prepareTestApplication(app);                                                                         \
+        TestObject tc;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }
 
 void prepareTestApplication(QApplication& app);
