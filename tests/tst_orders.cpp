@@ -495,6 +495,14 @@ void TestOrders::settledOrders() {
     QCOMPARE(LedgerFixture::scalar("select a4 from aa").toString(), QStringLiteral("批发订单"));
     QCOMPARE(Data_in->Query_aa->fieldText("a4"), QStringLiteral("批发订单"));
 
+    // Printed, and the guide opens from the page.
+    for (const char* button : {"bsSkinSpeedButton8", "bsSkinSpeedButton9"}) {
+        QString shown;
+        onModal([&](QWidget* w) { shown = w->objectName(); });
+        click(tool(button));
+        QCOMPARE(shown, QString(button == QByteArray("bsSkinSpeedButton8") ? "print_dingdan" : "help"));
+    }
+
     // And deleted.
     click(tool("bsSkinSpeedButton4"));
     QCOMPARE(count("aa"), 0);

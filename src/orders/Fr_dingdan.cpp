@@ -105,6 +105,8 @@ TFr_dingdan::TFr_dingdan(QWidget* parent) : Frame(QStringLiteral("Fr_dingdan1"),
     (new QHBoxLayout(paidBox))->addWidget(paid);
     amounts->addWidget(paidBox);
     amounts->addStretch();
+    for (QGroupBox* box : {numberBox, dueBox, paidBox})
+        box->setMinimumWidth(150);
     details->addLayout(amounts);
     bsSkinDBGrid3 = new DataGrid(QStringLiteral("bsSkinDBGrid3"), bsSkinTabSheet3);
     details->addWidget(bsSkinDBGrid3, 1);
@@ -159,6 +161,7 @@ void TFr_dingdan::bindData() {
                                      QStringLiteral("aid"), this);
     bsSkinDBGrid1->bind(Data_in->Query_a4, {{QStringLiteral("z1"), QStringLiteral("订单分类"), 120}});
     bsSkinDBGrid1->horizontalHeader()->hide();
+    bsSkinDBGrid1->horizontalHeader()->setStretchLastSection(true);
     bsSkinDBGrid2->bind(Data_in->Query_aa, {{QStringLiteral("a2"), QStringLiteral("状态"), 60},
                                             {QStringLiteral("a4"), QStringLiteral("分类"), 80},
                                             {QStringLiteral("aid"), QStringLiteral("订单编号"), 70},
