@@ -2,8 +2,15 @@
 
 #include "data/data_in.h"
 #include "data/databound.h"
+#include "orders/edit_dingdan.h"
+#include "orders/new_dingdan.h"
+#include "orders/new_fenlei.h"
+#include "orders/print_dingdan.h"
+#include "widgets/messages.h"
 #include "widgets/pictures.h"
+#include "widgets/registry.h"
 #include "widgets/toolbar.h"
+#include "widgets/wheelhook.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -98,6 +105,8 @@ TFr_dingdan::TFr_dingdan(QWidget* parent) : Frame(QStringLiteral("Fr_dingdan1"),
     (new QHBoxLayout(paidBox))->addWidget(paid);
     amounts->addWidget(paidBox);
     amounts->addStretch();
+    for (QGroupBox* box : {numberBox, dueBox, paidBox})
+        box->setMinimumWidth(150);
     details->addLayout(amounts);
     bsSkinDBGrid3 = new DataGrid(QStringLiteral("bsSkinDBGrid3"), bsSkinTabSheet3);
     details->addWidget(bsSkinDBGrid3, 1);
@@ -115,6 +124,31 @@ TFr_dingdan::TFr_dingdan(QWidget* parent) : Frame(QStringLiteral("Fr_dingdan1"),
     bsSkinDBText6->hide();
     bsSkinDBText7->hide();
 
+    // Only the category and order grids move with the wheel.
+    for (WheelHook* hook : bsSkinDBGrid3->findChildren<WheelHook*>(Qt::FindDirectChildrenOnly))
+        delete hook;
+
+    const std::pair<const char*, void (TFr_dingdan::*)()> actions[] = {
+        {"bsSkinSpeedButton5", &TFr_dingdan::bsSkinSpeedButton5Click},
+        {"bsSkinSpeedButton2", &TFr_dingdan::bsSkinSpeedButton2Click},
+        {"bsSkinSpeedButton3", &TFr_dingdan::bsSkinSpeedButton3Click},
+        {"bsSkinSpeedButton4", &TFr_dingdan::bsSkinSpeedButton4Click},
+        {"bsSkinSpeedButton6", &TFr_dingdan::bsSkinSpeedButton6Click},
+        {"bsSkinSpeedButton8", &TFr_dingdan::bsSkinSpeedButton8Click},
+        {"bsSkinSpeedButton9", &TFr_dingdan::bsSkinSpeedButton9Click},
+        {"bsSkinSpeedButton1", &TFr_dingdan::bsSkinSpeedButton1Click},
+    };
+    for (const auto& [name, slot] : actions) {
+        auto* button = findChild<QToolButton*>(QString::fromLatin1(name));
+        connect(button, &QToolButton::clicked, this,
+                [this, slot] { guarded([this, slot] { (this->*slot)(); }); });
+    }
+    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
+    connect(bsSkinDBGrid1, &DataGrid::cellClicked, this,
+            [this](int row) { guarded([this, row] { bsSkinDBGrid1CellClick(row); }); });
+    connect(bsSkinDBGrid2, &DataGrid::cellClicked, this,
+            [this] { guarded([this] { bsSkinDBGrid2CellClick(); }); });
+
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
     split->setSizes({140, 760});
@@ -127,6 +161,7 @@ void TFr_dingdan::bindData() {
                                      QStringLiteral("aid"), this);
     bsSkinDBGrid1->bind(Data_in->Query_a4, {{QStringLiteral("z1"), QStringLiteral("订单分类"), 120}});
     bsSkinDBGrid1->horizontalHeader()->hide();
+    bsSkinDBGrid1->horizontalHeader()->setStretchLastSection(true);
     bsSkinDBGrid2->bind(Data_in->Query_aa, {{QStringLiteral("a2"), QStringLiteral("状态"), 60},
                                             {QStringLiteral("a4"), QStringLiteral("分类"), 80},
                                             {QStringLiteral("aid"), QStringLiteral("订单编号"), 70},
@@ -170,4 +205,91 @@ void TFr_dingdan::showDetails() {
     showBadge(bsSkinDBText7->text());
     Query_ddmingxi->lookup(QStringLiteral("aid"), number);
     Data_in->Query_ak->lookup(QStringLiteral("k8"), number);
+}
+
+bool TFr_dingdan::haveOrders() {
+    if (Data_in->Query_aa->recordCount() > 0)
+        return true;
+    Messages::information(QStringLiteral("现在没有订单，请先新建"));
+    return false;
+}
+
+void TFr_dingdan::showAll() {
+    Data_in->Query_aa->reset(QStringLiteral("select * from aa order by aid desc"));
+}
+
+void TFr_dingdan::bsSkinSpeedButton5Click() {
+    new_dingdan->exec();
+}
+
+void TFr_dingdan::bsSkinSpeedButton2Click() {
+    if (!haveOrders())
+        return;
+    new_fenlei->prepare(bsSkinDBText6->text());
+    new_fenlei->exec();
+}
+
+void TFr_dingdan::bsSkinSpeedButton3Click() {
+    if (!haveOrders())
+        return;
+    if (Data_in->Query_aa->fieldText(QStringLiteral("a2")) == QStringLiteral("已结算")) {
+        Messages::information(QStringLiteral("已结算的订单不可以修改！"));
+        return;
+    }
+    SharedQuery* orders = Data_in->Query_aa;
+    edit_dingdan->prepare(orders->fieldText(QStringLiteral("aid")), orders->fieldText(QStringLiteral("a4")),
+                          orders->fieldText(QStringLiteral("a5")));
+    edit_dingdan->exec();
+}
+
+void TFr_dingdan::bsSkinSpeedButton4Click() {
+    if (!haveOrders())
+        return;
+    if (!Messages::confirmDelete(QStringLiteral("您确定要删除此订单吗?相关订单明细也会被清除。")))
+        return;
+    // The order's lines and its row go together. The stock is not given back and the order's
+    // stock-out records stay: the goods left the shop.
+    const QString number = Data_in->Query_aa->fieldText(QStringLiteral("aid"));
+    {
+        Transaction tx(Db::business());
+        Db::exec(Db::business(), QStringLiteral("delete from ak where k8 = :a"),
+                 {{QStringLiteral(":a"), number}});
+        Data_in->Query_aa->deleteCurrent();
+        tx.commit();
+    }
+    Data_in->Query_ak->refresh();
+}
+
+void TFr_dingdan::bsSkinSpeedButton6Click() {
+    showAll();
+}
+
+void TFr_dingdan::bsSkinSpeedButton8Click() {
+    if (!haveOrders())
+        return;
+    const SharedQuery* orders = Data_in->Query_aa;
+    print_dingdan->prepare(orders->fieldText(QStringLiteral("aid")), orders->fieldText(QStringLiteral("a2")),
+                           orders->fieldText(QStringLiteral("a4")), orders->fieldText(QStringLiteral("a5")),
+                           orders->fieldText(QStringLiteral("a6")));
+    print_dingdan->exec();
+}
+
+void TFr_dingdan::bsSkinSpeedButton9Click() {
+    Registry::showModal(QStringLiteral("help"));
+}
+
+void TFr_dingdan::bsSkinSpeedButton1Click() {
+    showAll();
+}
+
+void TFr_dingdan::bsSkinEdit1Change() {
+    Data_in->Query_aa->search(QStringLiteral("aid"), bsSkinEdit1->text());
+}
+
+void TFr_dingdan::bsSkinDBGrid1CellClick(int row) {
+    Data_in->Query_aa->search(QStringLiteral("a4"), Data_in->Query_a4->text(row, QStringLiteral("z1")));
+}
+
+void TFr_dingdan::bsSkinDBGrid2CellClick() {
+    showDetails();
 }

@@ -37,6 +37,24 @@ public:
 
     void setDetailsCaption(const QString& number);
     void showBadge(const QString& status);
+
+public slots:
+    void bsSkinSpeedButton5Click(); // new order
+    void bsSkinSpeedButton2Click(); // change category
+    void bsSkinSpeedButton3Click(); // modify
+    void bsSkinSpeedButton4Click(); // delete
+    void bsSkinSpeedButton6Click(); // refresh
+    void bsSkinSpeedButton8Click(); // print
+    void bsSkinSpeedButton9Click(); // help
+    void bsSkinSpeedButton1Click(); // show all
+    void bsSkinEdit1Change();
+    void bsSkinDBGrid1CellClick(int row);
+    void bsSkinDBGrid2CellClick();
+
+private:
+    // The empty-list guard of the buttons that work on the current order.
+    bool haveOrders();
+    void showAll();
 };
 
 extern TFr_dingdan* Fr_dingdan1;

@@ -1,8 +1,102 @@
 #include "orders/edit_dingdan.h"
 
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "widgets/messages.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+
 Tedit_dingdan* edit_dingdan = nullptr;
 
-Tedit_dingdan::Tedit_dingdan(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("edit_dingdan"));
-    setWindowTitle(QStringLiteral("修改订单"));
+Tedit_dingdan::Tedit_dingdan(QWidget* parent)
+    : OrderForm(QStringLiteral("edit_dingdan"), QStringLiteral("修改订单"),
+                new SharedQuery(QStringLiteral("query_mingxi"), Db::Business, QStringLiteral("ak"),
+                                QStringLiteral("kid")),
+                parent) {
+    query_mingxi = m_lines;
+    query_mingxi->setParent(this);
+    bsSkinStdLabel19->clear();
+
+    // No key filter here: a fraction or a negative quantity (goods coming back) is taken as typed.
+    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
+    connect(bsSkinButton1, &QPushButton::clicked, this,
+            [this] { guarded([this] { bsSkinButton1Click(); }); });
+    connect(bsSkinButton2, &QPushButton::clicked, this,
+            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connect(bsSkinButton3, &QPushButton::clicked, this,
+            [this] { guarded([this] { bsSkinButton3Click(); }); });
+}
+
+void Tedit_dingdan::prepare(const QString& number, const QString& category, const QString& total) {
+    bsSkinStdLabel20->setText(number);
+    bsSkinStdLabel14->setText(category);
+    bsSkinStdLabel19->setText(total);
+    const QString caption = QStringLiteral("修改") + number + QStringLiteral("号订单");
+    bsSkinGroupBox2->setTitle(caption);
+    setWindowTitle(caption);
+    showLines(number);
+}
+
+void Tedit_dingdan::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}
+
+void Tedit_dingdan::done(int result) {
+    // The dialog stays open when the total could not be written, so nothing is lost.
+    if (isVisible() && !guarded([this] { FormClose(); }))
+        return;
+    QDialog::done(result);
+}
+
+void Tedit_dingdan::FormShow() {
+    bsSkinEdit2->setText(QStringLiteral("1"));
+    bsSkinEdit2->setFocus();
+    bsSkinEdit2->selectAll();
+}
+
+void Tedit_dingdan::FormClose() {
+    writeTotal(bsSkinStdLabel20->text());
+    Data_in->Query_aa->refresh();
+}
+
+void Tedit_dingdan::bsSkinEdit1Change() {
+    Data_in->Query_ab->search(QStringLiteral("b3"), bsSkinEdit1->text());
+}
+
+void Tedit_dingdan::bsSkinButton1Click() {
+    Product product;
+    QString quantityText;
+    Currency quantity;
+    if (!checkAdd(product, quantityText, quantity))
+        return;
+    const Currency total = runningTotal() + quantity * product.salePrice;
+    const QString order = bsSkinStdLabel20->text();
+    {
+        Transaction tx(Db::business());
+        writeLine(order, product, quantityText, quantity);
+        tx.commit();
+    }
+    bsSkinStdLabel19->setText(total.toString());
+    refreshAfterAdd(order);
+}
+
+void Tedit_dingdan::bsSkinButton2Click() {
+    if (query_mingxi->recordCount() == 0) {
+        Messages::information(QStringLiteral("订单中无内容"));
+        return;
+    }
+    // The line selected in the line grid.
+    removeLine(query_mingxi->currentRow());
+    showLines(bsSkinStdLabel20->text());
+    Data_in->Query_ab->refresh();
+}
+
+void Tedit_dingdan::bsSkinButton3Click() {
+    close();
 }

@@ -1,8 +1,159 @@
 #include "orders/new_dingdan.h"
 
+#include "core/clock.h"
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "widgets/keyfilter.h"
+#include "widgets/messages.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSqlQuery>
+
 Tnew_dingdan* new_dingdan = nullptr;
 
-Tnew_dingdan::Tnew_dingdan(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("new_dingdan"));
-    setWindowTitle(QStringLiteral("新订单"));
+Tnew_dingdan::Tnew_dingdan(QWidget* parent)
+    : OrderForm(QStringLiteral("new_dingdan"), QStringLiteral("新订单"),
+                new SharedQuery(QStringLiteral("Query_xindingdan"), Db::Business, QStringLiteral("ak"),
+                                QStringLiteral("kid")),
+                parent) {
+    Query_xindingdan = m_lines;
+    Query_xindingdan->setParent(this);
+
+    bsSkinSpeedButton2 = new QPushButton(QStringLiteral("添  加"), m_addArea);
+    bsSkinSpeedButton2->setObjectName(QStringLiteral("bsSkinSpeedButton2"));
+    bsSkinSpeedButton2->setAutoDefault(false);
+    bsSkinSpeedButton2->setMinimumWidth(80);
+    bsSkinSpeedButton2->hide();
+    m_addArea->layout()->addWidget(bsSkinSpeedButton2);
+
+    // The quantity is a whole number: digits only.
+    KeyFilter::digitsOnly(bsSkinEdit2);
+
+    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
+    connect(bsSkinButton1, &QPushButton::clicked, this,
+            [this] { guarded([this] { bsSkinButton1Click(); }); });
+    connect(bsSkinSpeedButton2, &QPushButton::clicked, this,
+            [this] { guarded([this] { bsSkinSpeedButton2Click(); }); });
+    connect(bsSkinButton2, &QPushButton::clicked, this,
+            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connect(bsSkinButton3, &QPushButton::clicked, this,
+            [this] { guarded([this] { bsSkinButton3Click(); }); });
+
+    // A new product selection or a re-read product list puts the quantity back to 1.
+    auto resetQuantity = [this] {
+        if (isVisible())
+            bsSkinEdit2->setText(QStringLiteral("1"));
+    };
+    connect(Data_in->Query_ab, &SharedQuery::currentRowChanged, this, resetQuantity);
+    connect(Data_in->Query_ab, &SharedQuery::reopened, this, resetQuantity);
+}
+
+void Tnew_dingdan::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}
+
+void Tnew_dingdan::done(int result) {
+    // The dialog stays open when the total could not be written, so nothing is lost.
+    if (isVisible() && !guarded([this] { FormClose(); }))
+        return;
+    QDialog::done(result);
+}
+
+void Tnew_dingdan::FormShow() {
+    m_order.clear();
+    bsSkinStdLabel20->clear();
+    bsSkinPanel2->hide();
+    bsSkinSpeedButton2->hide();
+    bsSkinSpeedButton2->setDefault(false);
+    bsSkinButton1->show();
+    bsSkinButton1->setDefault(true);
+    Query_xindingdan->close();
+    bsSkinEdit2->setText(QStringLiteral("1"));
+    bsSkinEdit2->setFocus();
+    bsSkinEdit2->selectAll();
+}
+
+void Tnew_dingdan::FormClose() {
+    if (!m_order.isEmpty())
+        writeTotal(m_order);
+    Data_in->Query_aa->refresh();
+}
+
+void Tnew_dingdan::bsSkinEdit1Change() {
+    Data_in->Query_ab->search(QStringLiteral("b3"), bsSkinEdit1->text());
+}
+
+void Tnew_dingdan::bsSkinButton1Click() {
+    add(true);
+}
+
+void Tnew_dingdan::bsSkinSpeedButton2Click() {
+    add(false);
+}
+
+void Tnew_dingdan::add(bool firstLine) {
+    if (!firstLine && m_order.isEmpty())
+        firstLine = true;
+    Product product;
+    QString quantityText;
+    Currency quantity;
+    if (!checkAdd(product, quantityText, quantity))
+        return;
+    const Currency amount = quantity * product.salePrice;
+    const Currency total = firstLine ? amount : runningTotal() + amount;
+
+    QString order = m_order;
+    {
+        const QSqlDatabase db = Db::business();
+        Transaction tx(db);
+        if (firstLine) {
+            const QSqlQuery created =
+                Db::exec(db, QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
+                         {{QStringLiteral(":a"), Clock::nowText()},
+                          {QStringLiteral(":b"), QStringLiteral("未结算")},
+                          {QStringLiteral(":c"), bsSkinStdLabel14->text()}});
+            order = created.lastInsertId().toString();
+        }
+        writeLine(order, product, quantityText, quantity);
+        tx.commit();
+    }
+
+    m_order = order;
+    bsSkinStdLabel20->setText(order);
+    bsSkinStdLabel19->setText(total.toString());
+    if (firstLine) {
+        bsSkinPanel2->show();
+        bsSkinButton1->hide();
+        bsSkinButton1->setDefault(false);
+        bsSkinSpeedButton2->show();
+        bsSkinSpeedButton2->setDefault(true);
+    }
+    refreshAfterAdd(order);
+}
+
+void Tnew_dingdan::bsSkinButton2Click() {
+    if (m_order.isEmpty()) {
+        Messages::information(QStringLiteral("订单中无内容"));
+        return;
+    }
+    showLines(m_order);
+    if (Query_xindingdan->recordCount() == 0) {
+        Messages::information(QStringLiteral("订单中无内容"));
+        return;
+    }
+    // Always the newest line of the order, whatever row is selected.
+    removeLine(0);
+    showLines(m_order);
+    Data_in->Query_ab->refresh();
+}
+
+void Tnew_dingdan::bsSkinButton3Click() {
+    close();
 }

@@ -1,12 +1,39 @@
 #pragma once
 
-#include <QDialog>
+#include "orders/orderform.h"
 
-// "新订单"
-class Tnew_dingdan : public QDialog {
+class QPushButton;
+class SharedQuery;
+
+// "新订单": takes a sale line by line. The first add of a showing creates the order; every add
+// writes the line, its stock-out record and the lower stock at once; closing writes the total.
+class Tnew_dingdan : public OrderForm {
     Q_OBJECT
 public:
     explicit Tnew_dingdan(QWidget* parent = nullptr);
+
+    QPushButton* bsSkinSpeedButton2 = nullptr; // add in next-line mode
+    SharedQuery* Query_xindingdan = nullptr;   // the lines of the order being taken
+    // The order created in this showing; empty before the first add.
+    const QString& order() const { return m_order; }
+    bool nextLineMode() const { return !m_order.isEmpty(); }
+
+public slots:
+    void FormShow();
+    void FormClose();
+    void bsSkinEdit1Change();
+    void bsSkinButton1Click();
+    void bsSkinSpeedButton2Click();
+    void bsSkinButton2Click();
+    void bsSkinButton3Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    void add(bool firstLine);
+    QString m_order;
 };
 
 extern Tnew_dingdan* new_dingdan;

@@ -1,0 +1,607 @@
+#include "app/mainwindow.h"
+#include "core/money.h"
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "data/list.h"
+#include "ledgertest.h"
+#include "orders/Fr_dingdan.h"
+#include "orders/edit_dingdan.h"
+#include "orders/new_dingdan.h"
+#include "orders/new_fenlei.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+class TestOrders : public QObject {
+    Q_OBJECT
+private slots:
+    void firstAddCreatesTheOrder();
+    void laterAddsAppendLines();
+    void newOrderRemovesTheNewestLine();
+    void checksWriteNothing();
+    void failedAddOrRemovalLeavesNoTrace();
+    void searchAndCategoryFilter();
+    void detailsShowOnlyTheClickedOrder();
+    void editOrderAddsAndRemovesSelectedLines();
+    void settledOrders();
+    void deleteKeepsStockAndRecords();
+    void categoryDialogKeepsItsChoice();
+    void emptyListGuards();
+};
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QVERIFY(button);
+    QVERIFY(button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QToolButton* tool(const QString& name) {
+    return child<QToolButton>(Fr_dingdan1, name);
+}
+
+// Clicks a row of a grid the way the shop keeper does.
+void clickRow(DataGrid* grid, int row) {
+    QVERIFY(grid);
+    const SharedQuery* q = grid->query();
+    const QModelIndex index = grid->model()->index(row, q->fieldIndex(grid->columns().first().field));
+    QVERIFY(index.isValid());
+    grid->scrollTo(index);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+}
+
+// A product with its stock value at stock × sale price; returns its number.
+QString addProduct(const QString& name, const QString& stock, const QString& price) {
+    const Currency value = Currency::parse(stock) * Currency::parse(price);
+    const QSqlQuery q = LedgerFixture::exec(
+        "insert into ab (b1, b2, b3, b4, b5, b8, b9) values ('食品', '零食', :a, :b, '个', :c, :d)",
+        {{":a", name}, {":b", stock}, {":c", price}, {":d", value.toSql()}});
+    Data_in->Query_ab->refresh();
+    return q.lastInsertId().toString();
+}
+
+QString stockOf(const QString& bid) {
+    return LedgerFixture::rows("select b4, b9 from ab where bid = :a", {{":a", bid}}).value(0);
+}
+
+int count(const QString& table) {
+    return LedgerFixture::scalar("select count(*) from " + table).toInt();
+}
+
+// The row of the product list showing this product.
+int productRow(const QString& bid) {
+    for (int r = 0; r < Data_in->Query_ab->recordCount(); ++r)
+        if (Data_in->Query_ab->text(r, "bid") == bid)
+            return r;
+    return -1;
+}
+
+// Picks a product, types the quantity and presses the add button that is shown.
+void addLine(Tnew_dingdan* d, const QString& bid, const QString& quantity) {
+    clickRow(d->bsSkinDBGrid1, productRow(bid));
+    d->bsSkinEdit2->setText(quantity);
+    click(d->nextLineMode() ? d->bsSkinSpeedButton2 : d->bsSkinButton1);
+}
+
+void addLine(Tedit_dingdan* d, const QString& bid, const QString& quantity) {
+    clickRow(d->bsSkinDBGrid1, productRow(bid));
+    d->bsSkinEdit2->setText(quantity);
+    click(d->bsSkinButton1);
+}
+
+void addOrder(const QString& status, const QString& category = QStringLiteral("普通订单"),
+              const QString& due = "10") {
+    LedgerFixture::exec("insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, :b, :c)",
+                        {{":a", status}, {":b", category}, {":c", due}});
+}
+
+void addLineRow(const QString& order, const QString& name, const QString& quantity = "1",
+                const QString& bid = "1") {
+    LedgerFixture::exec(
+        "insert into ak (k1, k2, k3, k4, k5, k6, k7, k8) values ('食品', '零食', :a, :b, '个', '2', :c, :d)",
+        {{":a", name}, {":b", quantity}, {":c", bid}, {":d", order}});
+}
+
+QStringList listed(SharedQuery* q, const QString& field) {
+    QStringList out;
+    for (int r = 0; r < q->recordCount(); ++r)
+        out << q->text(r, field);
+    return out;
+}
+
+void showOrders() {
+    main_window->show();
+    main_window->ordersView();
+}
+
+} // namespace
+
+void TestOrders::firstAddCreatesTheOrder() {
+    LedgerFixture f;
+    const QString apple = addProduct("苹果", "5", "2.5");
+    const QString cola = addProduct("可乐", "10", "3");
+    showOrders();
+    Tnew_dingdan* d = new_dingdan;
+    bool opened = false;
+    onModal([&](QWidget* w) {
+        opened = w == d;
+        // First-line mode: no panel, the first add button, quantity 1.
+        QVERIFY(!d->bsSkinPanel2->isVisible());
+        QVERIFY(d->bsSkinButton1->isVisible() && !d->bsSkinSpeedButton2->isVisible());
+        QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("1"));
+        QCOMPARE(d->bsSkinDBGrid1->cellText(0, 2), QStringLiteral("可乐"));
+
+        addLine(d, apple, "6");
+        QCOMPARE(f.messages.last(), QStringLiteral("没有这么多库存了"));
+        QCOMPARE(count("aa"), 0);
+        // The whole stock may go.
+        addLine(d, apple, "5");
+    });
+    click(tool("bsSkinSpeedButton5"));
+    QVERIFY(opened);
+    QVERIFY(!d->isVisible());
+
+    QCOMPARE(LedgerFixture::rows("select aid, a1, a2, a4, a5 from aa"),
+             QStringList({"1|2026-12-09 10:30:00|未结算|普通订单|12.5"}));
+    QCOMPARE(LedgerFixture::rows("select k1, k2, k3, k4, k5, k6, k7, k8 from ak"),
+             QStringList({"食品|零食|苹果|5|个|2.5|" + apple + "|1"}));
+    QCOMPARE(LedgerFixture::rows("select e1, e2, e3, e6, e7, e8, e9, e11, e12 from ae"),
+             QStringList({apple + "|苹果|5|2.5|2026-12-09 10:30:00|食品|零食|1|个"}));
+    QCOMPARE(stockOf(apple), QStringLiteral("0|0"));
+    QCOMPARE(stockOf(cola), QStringLiteral("10|30"));
+    // The order list shows the new order with its total.
+    QCOMPARE(Data_in->Query_aa->fieldText("a5"), QStringLiteral("12.5"));
+    QCOMPARE(Data_in->Query_ae->recordCount(), 1);
+}
+
+void TestOrders::laterAddsAppendLines() {
+    LedgerFixture f;
+    const QString apple = addProduct("苹果", "5", "2.5");
+    const QString cola = addProduct("可乐", "10", "3");
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    addLine(d, apple, "1");
+    // Next-line mode: the panel with number and total, the other add button.
+    QVERIFY(d->bsSkinPanel2->isVisible());
+    QVERIFY(!d->bsSkinButton1->isVisible() && d->bsSkinSpeedButton2->isVisible());
+    QCOMPARE(d->bsSkinStdLabel20->text(), QStringLiteral("1"));
+    QCOMPARE(d->bsSkinStdLabel14->text(), QStringLiteral("普通订单"));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("2.5"));
+    // The quantity and the product selection are back at the start.
+    QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("1"));
+    QCOMPARE(Data_in->Query_ab->currentRow(), 0);
+
+    // The same product twice gives two lines and two stock-out records.
+    addLine(d, cola, "2");
+    addLine(d, cola, "3");
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("17.5"));
+    QCOMPARE(LedgerFixture::rows("select k3, k4, k8 from ak order by kid"),
+             QStringList({"苹果|1|1", "可乐|2|1", "可乐|3|1"}));
+    QCOMPARE(LedgerFixture::rows("select e2, e3 from ae order by eid"),
+             QStringList({"苹果|1", "可乐|2", "可乐|3"}));
+    QCOMPARE(stockOf(cola), QStringLiteral("5|15"));
+    QCOMPARE(count("aa"), 1);
+    // The line grid lists the order's lines, newest first.
+    QCOMPARE(listed(d->Query_xindingdan, "k4"), QStringList({"3", "2", "1"}));
+    QCOMPARE(d->bsSkinDBGrid2->cellText(0, 0), QStringLiteral("可乐"));
+
+    // The quantity box takes digits only and a new selection puts it back to 1.
+    d->bsSkinEdit2->clear();
+    QTest::keyClicks(d->bsSkinEdit2, "2.5-x7");
+    QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("257"));
+    clickRow(d->bsSkinDBGrid1, productRow(apple));
+    QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("1"));
+
+    // Enter adds in next-line mode too.
+    d->bsSkinEdit2->setText("4");
+    QTest::keyClick(d->bsSkinEdit2, Qt::Key_Return);
+    QCOMPARE(stockOf(apple), QStringLiteral("0|0"));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("27.5"));
+
+    click(d->bsSkinButton3);
+    QVERIFY(!d->isVisible());
+    QCOMPARE(LedgerFixture::scalar("select a5 from aa where aid = 1").toString(), QStringLiteral("27.5"));
+
+    // The next showing starts a new order.
+    d->show();
+    QVERIFY(!d->bsSkinPanel2->isVisible());
+    QVERIFY(!d->Query_xindingdan->isOpen());
+    addLine(d, cola, "1");
+    QCOMPARE(d->bsSkinStdLabel20->text(), QStringLiteral("2"));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("3"));
+    d->close();
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa order by aid"), QStringList({"1|27.5", "2|3"}));
+}
+
+void TestOrders::newOrderRemovesTheNewestLine() {
+    LedgerFixture f;
+    const QString apple = addProduct("苹果", "5", "2.5");
+    const QString cola = addProduct("可乐", "10", "3");
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    // Nothing added yet.
+    click(d->bsSkinButton2);
+    QCOMPARE(f.messages.last(), QStringLiteral("订单中无内容"));
+    addLine(d, apple, "2");
+    addLine(d, cola, "3");
+    QCOMPARE(stockOf(cola), QStringLiteral("7|21"));
+    // The older line is selected; the newest goes all the same.
+    clickRow(d->bsSkinDBGrid2, 1);
+    QCOMPARE(d->Query_xindingdan->currentRow(), 1);
+    click(d->bsSkinButton2);
+    QCOMPARE(LedgerFixture::rows("select k3 from ak"), QStringList({"苹果"}));
+    QCOMPARE(stockOf(cola), QStringLiteral("10|30"));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("5"));
+    click(d->bsSkinButton2);
+    QCOMPARE(stockOf(apple), QStringLiteral("5|12.5"));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("0"));
+    QCOMPARE(count("ak"), 0);
+    // The stock-out records stay, the order stays, still in next-line mode.
+    QCOMPARE(count("ae"), 2);
+    QVERIFY(d->bsSkinSpeedButton2->isVisible());
+    f.messages.clear();
+    click(d->bsSkinButton2);
+    QCOMPARE(f.messages.texts(), QStringList({"订单中无内容"}));
+    d->close();
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|0"}));
+
+    // A new showing has no order yet, though order 1 exists: removal touches nothing.
+    addLineRow("1", "旧行");
+    d->show();
+    click(d->bsSkinButton2);
+    QCOMPARE(f.messages.last(), QStringLiteral("订单中无内容"));
+    QCOMPARE(count("ak"), 1);
+    d->close();
+}
+
+void TestOrders::checksWriteNothing() {
+    LedgerFixture f;
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    click(d->bsSkinButton1);
+    QCOMPARE(f.messages.last(), QStringLiteral("库房是空的"));
+    const QString apple = addProduct("苹果", "5", "2.5");
+    addProduct("可乐", "10", "3");
+    d->bsSkinEdit2->clear();
+    click(d->bsSkinButton1);
+    QCOMPARE(f.messages.last(), QStringLiteral("请填写数量"));
+    // A quantity of 0 is a line with nothing taken.
+    addLine(d, apple, "0");
+    QCOMPARE(stockOf(apple), QStringLiteral("5|12.5"));
+    QCOMPARE(LedgerFixture::rows("select k4 from ak"), QStringList({"0"}));
+
+    // The product search filters the shared list, also for the stock page.
+    d->bsSkinEdit1->setText("果");
+    QCOMPARE(listed(Data_in->Query_ab, "b3"), QStringList({"苹果"}));
+    d->bsSkinEdit1->setText("'");
+    QCOMPARE(Data_in->Query_ab->recordCount(), 0);
+    d->bsSkinEdit2->setText("1");
+    click(d->bsSkinSpeedButton2);
+    QCOMPARE(f.messages.last(), QStringLiteral("库房是空的"));
+    QCOMPARE(count("ak"), 1);
+    d->bsSkinEdit1->clear();
+    QCOMPARE(Data_in->Query_ab->recordCount(), 2);
+    d->close();
+
+    // Opening and closing without an add creates no order.
+    const int before = count("aa");
+    d->show();
+    d->close();
+    QCOMPARE(count("aa"), before);
+    QVERIFY(f.messages.texts().filter("error").isEmpty());
+}
+
+void TestOrders::failedAddOrRemovalLeavesNoTrace() {
+    LedgerFixture f;
+    const QString apple = addProduct("苹果", "5", "2.5");
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    // The stock-out record fails after the order row and the line were written.
+    LedgerFixture::exec(
+        "create trigger no_ae before insert on ae begin select raise(abort, 'disk full'); end");
+    addLine(d, apple, "2");
+    QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
+    QVERIFY(f.messages.last().contains("disk full"));
+    QCOMPARE(count("aa"), 0);
+    QCOMPARE(count("ak"), 0);
+    QCOMPARE(stockOf(apple), QStringLiteral("5|12.5"));
+    QVERIFY(d->bsSkinButton1->isVisible() && !d->bsSkinPanel2->isVisible());
+    LedgerFixture::exec("drop trigger no_ae");
+
+    addLine(d, apple, "2");
+    QCOMPARE(d->bsSkinStdLabel20->text(), QStringLiteral("1"));
+    // The product update fails at the end of the next add.
+    LedgerFixture::exec("create trigger no_ab before update on ab begin select raise(abort, 'locked'); end");
+    addLine(d, apple, "1");
+    QVERIFY(f.messages.last().contains("locked"));
+    QCOMPARE(count("ak"), 1);
+    QCOMPARE(count("ae"), 1);
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("5"));
+    // A removal whose stock update fails keeps the line.
+    click(d->bsSkinButton2);
+    QVERIFY(f.messages.last().contains("locked"));
+    QCOMPARE(count("ak"), 1);
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("5"));
+    LedgerFixture::exec("drop trigger no_ab");
+    QCOMPARE(stockOf(apple), QStringLiteral("3|7.5"));
+    d->close();
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|5"}));
+}
+
+void TestOrders::searchAndCategoryFilter() {
+    LedgerFixture f;
+    for (int i = 1; i <= 31; ++i)
+        addOrder("未结算", i % 2 ? "普通订单" : "批发订单");
+    showOrders();
+    TFr_dingdan* fr = Fr_dingdan1;
+    QCOMPARE(Data_in->Query_aa->recordCount(), 31);
+    QTest::keyClicks(fr->bsSkinEdit1, "1");
+    QStringList expected{"31", "21"};
+    for (int i = 19; i >= 10; --i)
+        expected << QString::number(i);
+    expected << "1";
+    QCOMPARE(listed(Data_in->Query_aa, "aid"), expected);
+    fr->bsSkinEdit1->clear();
+    QCOMPARE(Data_in->Query_aa->recordCount(), 31);
+    // A quote is just a character.
+    fr->bsSkinEdit1->setText("'");
+    QCOMPARE(Data_in->Query_aa->recordCount(), 0);
+    QCOMPARE(f.messages.messages.size(), 0);
+
+    // The category list filters by the clicked name; "显示全部" drops the filter.
+    const int row = int(listed(Data_in->Query_a4, "z1").indexOf("批发订单"));
+    QVERIFY(row >= 0);
+    clickRow(fr->bsSkinDBGrid1, row);
+    QCOMPARE(Data_in->Query_aa->recordCount(), 15);
+    QCOMPARE(Data_in->Query_aa->fieldText("aid"), QStringLiteral("30"));
+    click(tool("bsSkinSpeedButton1"));
+    QCOMPARE(Data_in->Query_aa->recordCount(), 31);
+    fr->bsSkinEdit1->setText("2");
+    click(tool("bsSkinSpeedButton6"));
+    QCOMPARE(Data_in->Query_aa->statement(), QStringLiteral("select * from aa order by aid desc"));
+}
+
+void TestOrders::detailsShowOnlyTheClickedOrder() {
+    LedgerFixture f;
+    for (int i = 1; i <= 25; ++i)
+        addOrder(i == 15 ? "已结算" : "未结算", "普通订单", QString::number(i));
+    for (const char* order : {"5", "15", "25", "5", "15"})
+        addLineRow(order, QStringLiteral("货%1").arg(order));
+    LedgerFixture::exec("update aa set a3 = '送货上门' where aid = 5");
+    showOrders();
+    TFr_dingdan* fr = Fr_dingdan1;
+    fr->bsSkinEdit1->setText("5");
+    QCOMPARE(listed(Data_in->Query_aa, "aid"), QStringList({"25", "15", "5"}));
+    clickRow(fr->bsSkinDBGrid2, 2);
+    QCOMPARE(fr->bsSkinPageControl1->tabText(0), QStringLiteral("5号订单的明细"));
+    QCOMPARE(fr->bsSkinPageControl1->tabText(1), QStringLiteral("5号订单的备注"));
+    QCOMPARE(listed(Data_in->Query_ak, "k3"), QStringList({"货5", "货5"}));
+    QCOMPARE(fr->Query_ddmingxi->fieldText("a5"), QStringLiteral("5"));
+    QCOMPARE(child<QLabel>(fr, "bsSkinDBText3")->text(), QStringLiteral("5"));
+    QVERIFY(fr->Img_wjs->isVisible() && !fr->Img_yjs->isVisible());
+    QCOMPARE(fr->bsSkinDBRichEdit1->toPlainText(), QStringLiteral("送货上门"));
+
+    clickRow(fr->bsSkinDBGrid2, 1);
+    QCOMPARE(listed(Data_in->Query_ak, "k3"), QStringList({"货15", "货15"}));
+    QVERIFY(!fr->Img_wjs->isVisible() && fr->Img_yjs->isVisible());
+    // Moving without a click changes the remark but not the details.
+    Data_in->Query_aa->setCurrentRow(2);
+    QCOMPARE(fr->bsSkinDBRichEdit1->toPlainText(), QStringLiteral("送货上门"));
+    QCOMPARE(fr->bsSkinPageControl1->tabText(0), QStringLiteral("15号订单的明细"));
+
+    // The edit dialog of order 5 shows and counts its own lines only.
+    bool seen = false;
+    onModal([&](QWidget*) {
+        seen = true;
+        QCOMPARE(edit_dingdan->query_mingxi->recordCount(), 2);
+        QCOMPARE(edit_dingdan->windowTitle(), QStringLiteral("修改5号订单"));
+        click(edit_dingdan->bsSkinButton2);
+        click(edit_dingdan->bsSkinButton2);
+        click(edit_dingdan->bsSkinButton2);
+        QCOMPARE(f.messages.last(), QStringLiteral("订单中无内容"));
+    });
+    click(tool("bsSkinSpeedButton3"));
+    QVERIFY(seen);
+    QCOMPARE(LedgerFixture::rows("select k8 from ak order by kid"), QStringList({"15", "25", "15"}));
+    QCOMPARE(LedgerFixture::scalar("select a5 from aa where aid = 5").toString(), QStringLiteral("1"));
+}
+
+void TestOrders::editOrderAddsAndRemovesSelectedLines() {
+    LedgerFixture f;
+    const QString apple = addProduct("苹果", "5", "2");
+    const QString cola = addProduct("可乐", "10", "3");
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    addLine(d, apple, "1");
+    addLine(d, cola, "2");
+    addLine(d, apple, "3");
+    d->close();
+    QCOMPARE(LedgerFixture::scalar("select a5 from aa").toString(), QStringLiteral("14"));
+    showOrders();
+
+    Tedit_dingdan* e = edit_dingdan;
+    bool seen = false;
+    onModal([&](QWidget* w) {
+        seen = w == e;
+        QCOMPARE(e->bsSkinGroupBox2->title(), QStringLiteral("修改1号订单"));
+        QCOMPARE(e->bsSkinStdLabel20->text(), QStringLiteral("1"));
+        QCOMPARE(e->bsSkinStdLabel14->text(), QStringLiteral("普通订单"));
+        QCOMPARE(e->bsSkinStdLabel19->text(), QStringLiteral("14"));
+        QVERIFY(e->bsSkinPanel2->isVisible());
+        QCOMPARE(e->bsSkinEdit2->text(), QStringLiteral("1"));
+        // The selected line goes, not the newest.
+        clickRow(e->bsSkinDBGrid2, 1);
+        click(e->bsSkinButton2);
+        QCOMPARE(LedgerFixture::rows("select k3, k4 from ak order by kid"),
+                 QStringList({"苹果|1", "苹果|3"}));
+        QCOMPARE(stockOf(cola), QStringLiteral("10|30"));
+        QCOMPARE(e->bsSkinStdLabel19->text(), QStringLiteral("8"));
+        // Fractions and negatives pass; the quantity stays in the box.
+        addLine(e, apple, "0.5");
+        QCOMPARE(e->bsSkinEdit2->text(), QStringLiteral("0.5"));
+        QCOMPARE(stockOf(apple), QStringLiteral("0.5|1"));
+        addLine(e, cola, "-1");
+        QCOMPARE(stockOf(cola), QStringLiteral("11|33"));
+        QCOMPARE(e->bsSkinStdLabel19->text(), QStringLiteral("6"));
+        QCOMPARE(LedgerFixture::rows("select e3 from ae where e11 = '1' order by eid desc limit 2"),
+                 QStringList({"-1", "0.5"}));
+        addLine(e, apple, "0.6");
+        QCOMPARE(f.messages.last(), QStringLiteral("没有这么多库存了"));
+        addLine(e, apple, "x");
+        QVERIFY(f.messages.last().contains("'x' is not a valid floating point value"));
+        QCOMPARE(e->query_mingxi->recordCount(), 4);
+        click(e->bsSkinButton3);
+    });
+    click(tool("bsSkinSpeedButton3"));
+    QVERIFY(seen);
+    QCOMPARE(LedgerFixture::scalar("select a5 from aa").toString(), QStringLiteral("6"));
+    QCOMPARE(Data_in->Query_aa->fieldText("a5"), QStringLiteral("6"));
+
+    // Opening and closing without a change writes the total back as it was.
+    onModal([&](QWidget*) { e->close(); });
+    click(tool("bsSkinSpeedButton3"));
+    QCOMPARE(LedgerFixture::scalar("select a5 from aa").toString(), QStringLiteral("6"));
+    QCOMPARE(count("ak"), 4);
+}
+
+void TestOrders::settledOrders() {
+    LedgerFixture f;
+    addOrder("已结算");
+    addLineRow("1", "货");
+    showOrders();
+    f.messages.clear();
+    bool opened = false;
+    onModal([&](QWidget*) { opened = true; }, 300);
+    click(tool("bsSkinSpeedButton3"));
+    QTest::qWait(400);
+    QVERIFY(!opened);
+    QCOMPARE(f.messages.texts(), QStringList({"已结算的订单不可以修改！"}));
+
+    // Re-categorised like any other.
+    onModal([&](QWidget* w) {
+        QCOMPARE(w, (QWidget*)new_fenlei);
+        QCOMPARE(new_fenlei->windowTitle(), QStringLiteral("修改1号订单的分类"));
+        new_fenlei->bsSkinDBLookupComboBox2->selectText("批发订单");
+        click(new_fenlei->bsSkinButton1);
+        QVERIFY(!new_fenlei->isVisible());
+    });
+    click(tool("bsSkinSpeedButton2"));
+    QCOMPARE(LedgerFixture::scalar("select a4 from aa").toString(), QStringLiteral("批发订单"));
+    QCOMPARE(Data_in->Query_aa->fieldText("a4"), QStringLiteral("批发订单"));
+
+    // Printed, and the guide opens from the page.
+    for (const char* button : {"bsSkinSpeedButton8", "bsSkinSpeedButton9"}) {
+        QString shown;
+        onModal([&](QWidget* w) { shown = w->objectName(); });
+        click(tool(button));
+        QCOMPARE(shown, QString(button == QByteArray("bsSkinSpeedButton8") ? "print_dingdan" : "help"));
+    }
+
+    // And deleted.
+    click(tool("bsSkinSpeedButton4"));
+    QCOMPARE(count("aa"), 0);
+    QCOMPARE(count("ak"), 0);
+}
+
+void TestOrders::deleteKeepsStockAndRecords() {
+    LedgerFixture f;
+    const QString apple = addProduct("苹果", "5", "2");
+    Tnew_dingdan* d = new_dingdan;
+    for (const char* quantity : {"1", "2"}) {
+        d->show();
+        addLine(d, apple, quantity);
+        addLine(d, apple, "1");
+        d->close();
+    }
+    showOrders();
+    QCOMPARE(listed(Data_in->Query_aa, "aid"), QStringList({"2", "1"}));
+    clickRow(Fr_dingdan1->bsSkinDBGrid2, 0);
+    QCOMPARE(Data_in->Query_ak->recordCount(), 2);
+
+    f.messages.answers = {false};
+    click(tool("bsSkinSpeedButton4"));
+    QCOMPARE(f.messages.messages.last().title, QStringLiteral("删除确认"));
+    QCOMPARE(f.messages.last(), QStringLiteral("您确定要删除此订单吗?相关订单明细也会被清除。"));
+    QCOMPARE(count("aa"), 2);
+    QCOMPARE(count("ak"), 4);
+
+    click(tool("bsSkinSpeedButton4"));
+    QCOMPARE(LedgerFixture::rows("select aid from aa"), QStringList({"1"}));
+    QCOMPARE(LedgerFixture::rows("select k8 from ak"), QStringList({"1", "1"}));
+    QCOMPARE(stockOf(apple), QStringLiteral("0|0"));
+    QCOMPARE(count("ae"), 4);
+    QCOMPARE(Data_in->Query_aa->fieldText("aid"), QStringLiteral("1"));
+    QCOMPARE(Data_in->Query_ak->recordCount(), 0);
+
+    // A failure in the middle leaves the order whole.
+    LedgerFixture::exec("create trigger keep_aa before delete on aa begin select raise(abort, 'busy'); end");
+    click(tool("bsSkinSpeedButton4"));
+    QVERIFY(f.messages.last().contains("busy"));
+    QCOMPARE(count("ak"), 2);
+    QCOMPARE(count("aa"), 1);
+}
+
+void TestOrders::categoryDialogKeepsItsChoice() {
+    LedgerFixture f;
+    addOrder("未结算");
+    addOrder("未结算");
+    showOrders();
+    Tnew_fenlei* c = new_fenlei;
+    QCOMPARE(c->bsSkinDBLookupComboBox2->currentIndex(), -1);
+    // The pick-list editor opens on the order categories; an entry added there is offered at once.
+    bool editor = false;
+    onModal([&](QWidget* w) {
+        editor = w == list;
+        LedgerFixture::listsExec("insert into a4 (z1) values ('团购订单')");
+        Data_in->Query_a4->refresh();
+    });
+    c->show();
+    c->bsSkinDBLookupComboBox2->selectText("批发订单");
+    click(c->bsSkinSpeedButton1);
+    QVERIFY(editor);
+    QCOMPARE(c->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("批发订单"));
+    c->bsSkinDBLookupComboBox2->selectText("团购订单");
+    QCOMPARE(c->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("团购订单"));
+    c->close();
+    // Closing by the close box writes nothing.
+    QCOMPARE(LedgerFixture::rows("select a4 from aa"), QStringList({"普通订单", "普通订单"}));
+
+    // The list filtered by a category keeps its filter: the order moved away leaves it.
+    clickRow(Fr_dingdan1->bsSkinDBGrid1, int(listed(Data_in->Query_a4, "z1").indexOf("普通订单")));
+    QCOMPARE(Data_in->Query_aa->recordCount(), 2);
+    onModal([&](QWidget*) {
+        QCOMPARE(c->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("团购订单"));
+        click(c->bsSkinButton1);
+    });
+    click(tool("bsSkinSpeedButton2"));
+    QCOMPARE(LedgerFixture::rows("select aid, a4 from aa order by aid"),
+             QStringList({"1|普通订单", "2|团购订单"}));
+    QCOMPARE(listed(Data_in->Query_aa, "aid"), QStringList({"1"}));
+}
+
+void TestOrders::emptyListGuards() {
+    LedgerFixture f;
+    showOrders();
+    for (const char* name :
+         {"bsSkinSpeedButton2", "bsSkinSpeedButton3", "bsSkinSpeedButton4", "bsSkinSpeedButton8"}) {
+        f.messages.clear();
+        click(tool(name));
+        QCOMPARE(f.messages.texts(), QStringList({"现在没有订单，请先新建"}));
+    }
+    // Also when a search left the list empty while orders exist.
+    addOrder("未结算");
+    Fr_dingdan1->bsSkinEdit1->setText("9");
+    f.messages.clear();
+    click(tool("bsSkinSpeedButton4"));
+    QCOMPARE(f.messages.texts(), QStringList({"现在没有订单，请先新建"}));
+    QCOMPARE(count("aa"), 1);
+}
+
+LEDGER_TEST_MAIN(TestOrders)
+#include "tst_orders.moc"
