@@ -1,8 +1,9 @@
 #pragma once
 
-#include "widgets/frame.h"
+#include "members/memberpage.h"
 
-class TFr_hy_chongzhi : public Frame {
+// The recharge records page: every recharge of every card, newest first.
+class TFr_hy_chongzhi : public MemberRecordFrame {
     Q_OBJECT
 public:
     explicit TFr_hy_chongzhi(QWidget* parent = nullptr);

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "widgets/frame.h"
+#include "members/memberpage.h"
 
-class TFr_hy_xiaofei : public Frame {
+// The consumption records page: every card payment of every member, newest first.
+class TFr_hy_xiaofei : public MemberRecordFrame {
     Q_OBJECT
 public:
     explicit TFr_hy_xiaofei(QWidget* parent = nullptr);

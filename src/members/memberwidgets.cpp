@@ -1,0 +1,103 @@
+#include "members/memberwidgets.h"
+
+#include "core/money.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTextEdit>
+
+DecimalSpinBox::DecimalSpinBox(const QString& name, QWidget* parent) : QAbstractSpinBox(parent) {
+    setObjectName(name);
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    setKeyboardTracking(true);
+    lineEdit()->setMaxLength(MaxLength);
+    setText(QStringLiteral("0.00"));
+}
+
+void DecimalSpinBox::setText(const QString& text) {
+    lineEdit()->setText(text);
+}
+
+QValidator::State DecimalSpinBox::validate(QString& input, int&) const {
+    static const QRegularExpression shape(QStringLiteral("^-?[0-9]*\\.?[0-9]*$"));
+    if (input.size() > MaxLength || !shape.match(input).hasMatch())
+        return QValidator::Invalid;
+    return QValidator::Acceptable;
+}
+
+void DecimalSpinBox::fixup(QString&) const {}
+
+QString DecimalSpinBox::amountText(const QString& number) {
+    QString text = number;
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    if (point < 0)
+        return text + QStringLiteral(".00");
+    while (text.size() - point - 1 < 2)
+        text += QLatin1Char('0');
+    return text;
+}
+
+void DecimalSpinBox::stepBy(int steps) {
+    Currency value;
+    try {
+        value = Currency::parse(text());
+    } catch (...) {
+        // An empty or unfinished text counts as 0.
+    }
+    try {
+        const QString stepped = amountText((value + Currency::fromInt(steps)).toString());
+        if (stepped.size() <= MaxLength)
+            setText(stepped);
+    } catch (...) {
+        // Out of range: the value stays.
+    }
+}
+
+QAbstractSpinBox::StepEnabled DecimalSpinBox::stepEnabled() const {
+    return StepUpEnabled | StepDownEnabled;
+}
+
+void DecimalSpinBox::keyPressEvent(QKeyEvent* event) {
+    const QString typed = event->text();
+    const bool printable =
+        !typed.isEmpty() && typed.at(0).isPrint() && !(event->modifiers() & Qt::ControlModifier);
+    const QString before = text();
+    QAbstractSpinBox::keyPressEvent(event);
+    if (printable && text() == before)
+        QApplication::beep();
+}
+
+QLineEdit* MemberForms::edit(QWidget* parent, const QString& name, int maxLength) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setMaxLength(maxLength);
+    return box;
+}
+
+void MemberForms::limitMemo(QTextEdit* memo, int maxLength) {
+    memo->setAcceptRichText(false);
+    memo->setTabChangesFocus(true);
+    QObject::connect(memo, &QTextEdit::textChanged, memo, [memo, maxLength] {
+        const QString text = memo->toPlainText();
+        if (text.size() <= maxLength)
+            return;
+        memo->setPlainText(text.left(maxLength));
+        QTextCursor cursor = memo->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        memo->setTextCursor(cursor);
+    });
+}
+
+QLabel* MemberForms::requiredMark(QWidget* parent) {
+    auto* mark = new QLabel(QStringLiteral("*"), parent);
+    mark->setProperty("role", QStringLiteral("required"));
+    mark->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    return mark;
+}
+
+QLabel* MemberForms::caption(QWidget* parent, const QString& text) {
+    return new QLabel(text, parent);
+}

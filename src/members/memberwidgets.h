@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QAbstractSpinBox>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QTextEdit;
+
+// The amount box of the member dialogs: a spin box whose text is what counts. Only digits, one
+// leading minus sign and one decimal point get in (a refused key beeps), at most 10 characters;
+// the spin buttons step the value by 1 and show it with at least two decimals. The text may be
+// empty or unfinished ("-", "."): the dialogs check it when they save.
+class DecimalSpinBox : public QAbstractSpinBox {
+    Q_OBJECT
+public:
+    static constexpr int MaxLength = 10;
+
+    explicit DecimalSpinBox(const QString& name, QWidget* parent = nullptr);
+    // text() gives the box's text as shown.
+    void setText(const QString& text);
+    // A number shown with at least two decimals ("1.00", "2.005").
+    static QString amountText(const QString& number);
+
+    QValidator::State validate(QString& input, int& pos) const override;
+    void fixup(QString& input) const override;
+    void stepBy(int steps) override;
+
+protected:
+    StepEnabled stepEnabled() const override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+namespace MemberForms {
+// A text box with a maximum length, named after its control.
+QLineEdit* edit(QWidget* parent, const QString& name, int maxLength);
+// A memo that takes at most maxLength characters; Tab leaves it.
+void limitMemo(QTextEdit* memo, int maxLength);
+// The red "*" in front of a required field.
+QLabel* requiredMark(QWidget* parent);
+// A caption label.
+QLabel* caption(QWidget* parent, const QString& text);
+} // namespace MemberForms
