@@ -8,6 +8,7 @@
 #include "widgets/registry.h"
 #include "widgets/toolbar.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -72,6 +73,7 @@ void TFr_jiesuan::bindData() {
                                             {QStringLiteral("a6"), QStringLiteral("实收金额"), 80},
                                             {QStringLiteral("a1"), QStringLiteral("创建日期"), 140},
                                             {QStringLiteral("a3"), QStringLiteral("备注"), 260}});
+    bsSkinDBGrid2->horizontalHeader()->setStretchLastSection(true);
     bsSkinDBText6->bind(Data_in->Query_aa, QStringLiteral("aid"));
     bsSkinDBText9->bind(Data_in->Query_aa, QStringLiteral("a5"));
 }

@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,6 +88,7 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
                                         {QStringLiteral("k4"), QStringLiteral("数量"), 70},
                                         {QStringLiteral("k5"), QStringLiteral("单位"), 60},
                                         {QStringLiteral("k6"), QStringLiteral("销售价"), 80}});
+    bsSkinDBGrid1->horizontalHeader()->setStretchLastSection(true);
     linesLayout->addWidget(bsSkinDBGrid1);
     auto* dueRow = new QHBoxLayout;
     dueRow->addStretch();

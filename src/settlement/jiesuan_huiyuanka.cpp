@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,6 +50,7 @@ Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
                                         {QStringLiteral("j9"), QStringLiteral("余额"), 80},
                                         {QStringLiteral("j2"), QStringLiteral("手机"), 110},
                                         {QStringLiteral("j10"), QStringLiteral("办卡时间"), 140}});
+    bsSkinDBGrid1->horizontalHeader()->setStretchLastSection(true);
     membersLayout->addWidget(bsSkinDBGrid1);
     layout->addWidget(members, 1);
 
@@ -58,7 +60,6 @@ Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
     auto value = [summary](const QString& name, const QString& style) {
         auto* label = new QLabel(summary);
         label->setObjectName(name);
-        label->setMinimumWidth(70);
         label->setStyleSheet(style);
         return label;
     };

@@ -17,6 +17,7 @@ Tjiesuan_xianjin* jiesuan_xianjin = nullptr;
 Tjiesuan_xianjin::Tjiesuan_xianjin(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("jiesuan_xianjin"));
     setWindowTitle(QStringLiteral("确认现金结算"));
+    setMinimumWidth(280);
 
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
