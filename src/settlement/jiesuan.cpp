@@ -136,6 +136,8 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
     bsSkinEdit4->setObjectName(QStringLiteral("bsSkinEdit4"));
     // Two digits: 85 is 0.85, 8 is 0.8, 08 is 0.08.
     bsSkinEdit4->setRange(0, 99);
+    if (auto* edit = bsSkinEdit4->findChild<QLineEdit*>())
+        edit->setMaxLength(2);
     bsSkinEdit4->setSingleStep(1);
     bsSkinEdit4->setMinimumWidth(90);
     bsSkinEdit4->installEventFilter(this);
@@ -280,6 +282,9 @@ void Tjiesuan::bsSkinCheckRadioBox3Click() {
     setCustomEnabled(true);
     setPresetEnabled(false);
     bsSkinStdLabel2->setText(bsSkinStdLabel7->text());
+    // Ready for typing: the digits replace what the box shows.
+    bsSkinEdit4->setFocus();
+    bsSkinEdit4->selectAll();
 }
 
 // "会员卡结算"

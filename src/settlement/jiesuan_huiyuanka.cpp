@@ -142,8 +142,13 @@ void Tjiesuan_huiyuanka::bsSkinButton1Click() {
                                   {QStringLiteral(":c"), QStringLiteral("已结算")}},
                                  number))
             return;
-        Db::exec(Db::business(), QStringLiteral("update aj set j9=:b where jid=:a "),
-                 {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
+        const QSqlQuery debit =
+            Db::exec(Db::business(), QStringLiteral("update aj set j9=:b where jid=:a "),
+                     {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
+        if (debit.numRowsAffected() != 1) {
+            Messages::information(QStringLiteral("找不到%1号会员卡，订单没有结算！").arg(card));
+            return; // rolled back: the order stays unsettled
+        }
         Db::exec(Db::business(),
                  QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
                  {{QStringLiteral(":a"), bsSkinDBText2->text()},
