@@ -309,13 +309,18 @@ void Tjiesuan::bsSkinButton3Click() {
 }
 
 // A key typed into an empty custom box starts from "0", which the key then replaces.
+void Tjiesuan::bsSkinEdit4EditKeyPress() {
+    if (!bsSkinEdit4->cleanText().isEmpty())
+        return;
+    bsSkinEdit4->setValue(0);
+    bsSkinEdit4->selectAll();
+}
+
 bool Tjiesuan::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == bsSkinEdit4 && event->type() == QEvent::KeyPress && bsSkinEdit4->cleanText().isEmpty()) {
+    if (watched == bsSkinEdit4 && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->text().isEmpty() && key->text().at(0).isPrint()) {
-            guarded([this] { bsSkinEdit4->setValue(0); });
-            bsSkinEdit4->selectAll();
-        }
+        if (!key->text().isEmpty() && key->text().at(0).isPrint())
+            guarded([this] { bsSkinEdit4EditKeyPress(); });
     }
     return QDialog::eventFilter(watched, event);
 }

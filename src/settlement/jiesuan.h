@@ -54,6 +54,7 @@ public slots:
     void FormShow();
     void bsSkinComboBox2Change();
     void bsSkinEdit4Change();
+    void bsSkinEdit4EditKeyPress();
     void bsSkinCheckRadioBox1Click();
     void bsSkinCheckRadioBox2Click();
     void bsSkinCheckRadioBox3Click();
