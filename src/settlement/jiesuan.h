@@ -2,11 +2,73 @@
 
 #include <QDialog>
 
-// "为订单结算"
+class DataGrid;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QToolButton;
+class SharedQuery;
+
+// "为订单结算": prices one order before it is paid. The settlement page fills in the order
+// number, the amount due and the order's lines; a discount (a preset, a custom one typed as two
+// digits, or free of charge) sets the amount received, which one of the two payment dialogs then
+// collects. This dialog writes nothing.
 class Tjiesuan : public QDialog {
     Q_OBJECT
 public:
     explicit Tjiesuan(QWidget* parent = nullptr);
+
+    // The refusal for an order that has been paid already.
+    static const QString AlreadySettled;
+
+    // The preset discounts in list order; "原价" has no factor.
+    static const QStringList Presets;
+
+    // The amount due times a factor, the product held as a double and written in the general
+    // number format ("12.35" at 0.9 gives "11.115"). Throws ConversionError for texts that are
+    // no number.
+    static QString discounted(const QString& amountDue, const QString& factor);
+
+    SharedQuery* query_mingxin = nullptr; // the order's lines
+    DataGrid* bsSkinDBGrid1 = nullptr;
+    QLabel* bsSkinStdLabel4 = nullptr;            // order number (hidden)
+    QLabel* bsSkinStdLabel7 = nullptr;            // amount due
+    QLabel* bsSkinStdLabel2 = nullptr;            // amount received
+    QRadioButton* bsSkinCheckRadioBox2 = nullptr; // preset discount
+    QLabel* bsSkinStdLabel14 = nullptr;           // "选择折扣:"
+    QComboBox* bsSkinComboBox2 = nullptr;
+    QRadioButton* bsSkinCheckRadioBox3 = nullptr; // custom discount
+    QLabel* bsSkinStdLabel3 = nullptr;            // "输入折扣:"
+    QSpinBox* bsSkinEdit4 = nullptr;
+    QLabel* bsSkinStdLabel22 = nullptr;
+    QCheckBox* bsSkinCheckRadioBox1 = nullptr; // "全免费"
+    QToolButton* bsSkinSpeedButton1 = nullptr; // "会员卡结算"
+    QToolButton* bsSkinSpeedButton2 = nullptr; // "现金结算"
+    QPushButton* bsSkinButton3 = nullptr;      // "关  闭"
+
+public slots:
+    void FormShow();
+    void bsSkinComboBox2Change();
+    void bsSkinEdit4Change();
+    void bsSkinEdit4EditKeyPress();
+    void bsSkinCheckRadioBox1Click();
+    void bsSkinCheckRadioBox2Click();
+    void bsSkinCheckRadioBox3Click();
+    void bsSkinSpeedButton1Click();
+    void bsSkinSpeedButton2Click();
+    void bsSkinButton3Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setPresetEnabled(bool enabled);
+    void setCustomEnabled(bool enabled);
 };
 
 extern Tjiesuan* jiesuan;

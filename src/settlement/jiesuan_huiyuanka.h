@@ -2,11 +2,38 @@
 
 #include <QDialog>
 
-// "选择会员卡并确认结算"
+class DataGrid;
+class DataLabel;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SharedQuery;
+
+// "选择会员卡并确认结算": pays an order from a member's prepaid card. The card must cover the
+// amount received as priced at checkout; the order, the card balance and the consumption record
+// are written together.
 class Tjiesuan_huiyuanka : public QDialog {
     Q_OBJECT
 public:
     explicit Tjiesuan_huiyuanka(QWidget* parent = nullptr);
+
+    SharedQuery* Query_huiyuan = nullptr; // the members to choose from
+    QLineEdit* bsSkinEdit1 = nullptr;     // card number search
+    DataGrid* bsSkinDBGrid1 = nullptr;
+    DataLabel* bsSkinDBText1 = nullptr;   // card number
+    DataLabel* bsSkinDBText2 = nullptr;   // name
+    DataLabel* bsSkinDBText3 = nullptr;   // balance
+    DataLabel* bsSkinDBText4 = nullptr;   // salutation
+    QLabel* bsSkinStdLabel9 = nullptr;    // order number
+    QLabel* bsSkinStdLabel4 = nullptr;    // amount due
+    QLabel* bsSkinStdLabel6 = nullptr;    // amount received
+    QPushButton* bsSkinButton1 = nullptr; // "选中并结帐"
+    QPushButton* bsSkinButton2 = nullptr; // "取  消"
+
+public slots:
+    void bsSkinEdit1Change();
+    void bsSkinButton1Click();
+    void bsSkinButton2Click();
 };
 
 extern Tjiesuan_huiyuanka* jiesuan_huiyuanka;
