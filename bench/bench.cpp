@@ -1,0 +1,277 @@
+// vandrel-ledger-bench: ten busy years of a shop, and how quickly the program handles them.
+// Builds the data once in a temporary folder, then measures every operation several times, first
+// with the lists as the program keeps them (indexed, read page by page) and then reading every
+// row at every open, and prints one line per goal with the median and PASS or FAIL.
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "core/errors.h"
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "data/demodata.h"
+#include "data/schema.h"
+#include "orders/new_dingdan.h"
+#include "reports/reports.h"
+#include "warehouse/Fr_kf_chuku.h"
+#include "widgets/messages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+class SilentMessages : public MessageService {
+public:
+    QStringList seen;
+    void information(const QString& text) override { seen << text; }
+    bool confirm(const QString&, const QString&) override { return true; }
+    void error(const QString& text, const QString&) override { seen << text; }
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
+}
+
+// Milliseconds of each of n runs of the action; prepare runs untimed before each.
+std::vector<double> timeRuns(int n, const std::function<void()>& action, const std::function<void()>& prepare = {}) {
+    std::vector<double> ms;
+    for (int i = 0; i < n; ++i) {
+        if (prepare)
+            prepare();
+        QElapsedTimer t;
+        t.start();
+        action();
+        ms.push_back(t.nsecsElapsed() / 1e6);
+    }
+    return ms;
+}
+
+void paint(QWidget* w) {
+    if (auto* grid = qobject_cast<QAbstractScrollArea*>(w))
+        grid->viewport()->repaint();
+    else
+        w->repaint();
+}
+
+struct Line {
+    QString operation;
+    double value;
+    QString unit;
+    double goal;
+    QString ratio;
+};
+
+QList<Line> results;
+
+void report(const QString& mode, const QString& operation, double value, const QString& unit, double goal,
+            const QString& ratio = QString()) {
+    const bool pass = value <= goal && (ratio.isEmpty() || !ratio.startsWith(QLatin1Char('!')));
+    std::printf("%-16s %-58s %10.1f %-3s goal <= %6.0f %-3s %-22s %s\n", qPrintable(mode), qPrintable(operation), value,
+                qPrintable(unit), goal, qPrintable(unit), qPrintable(QString(ratio).remove(QLatin1Char('!'))),
+                pass ? "PASS" : "FAIL");
+    std::fflush(stdout);
+}
+
+QWidget* chukuGrid() { return main_window->Fr_kf_chuku1->findChild<DataGrid*>(QStringLiteral("bsSkinDBGrid2")); }
+
+void searchChuku(const QString& text) {
+    if (auto* edit = main_window->Fr_kf_chuku1->findChild<QLineEdit*>(QStringLiteral("bsSkinEdit1")))
+        edit->setText(text);
+    else
+        Data_in->Query_ae->search(QStringLiteral("e2"), text);
+}
+
+qint64 peakMemoryKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Child process: start the program on the folder, open every list, print the peak memory.
+int memoryRun(const QString& folder) {
+    Startup::createInstances(folder);
+    main_window->show();
+    QApplication::processEvents();
+    for (Frame* frame : main_window->frames()) {
+        main_window->switchTo(frame);
+        QApplication::processEvents();
+        frame->repaint();
+    }
+    main_window->ordersView();
+    main_window->repaint();
+    main_window->settlementView();
+    main_window->repaint();
+    main_window->membersView();
+    main_window->repaint();
+    for (SharedQuery* q : Data_in->findChildren<SharedQuery*>())
+        if (q->isOpen() && q->recordCount() > 0) {
+            q->last();
+            q->fieldText(q->key());
+        }
+    QApplication::processEvents();
+    std::printf("%lld\n", peakMemoryKb());
+    Startup::destroyInstances();
+    return 0;
+}
+
+void measure(const QString& mode, const QString& folder, const QString& self, bool everything) {
+    SharedQuery::setLoadEverything(everything);
+    const int n = everything ? 3 : 7;
+
+    // Start-up until the main window is shown with every list open.
+    const std::vector<double> startup = timeRuns(
+        everything ? 2 : 5,
+        [&] {
+            Startup::createInstances(folder);
+            main_window->show();
+            QApplication::processEvents();
+            main_window->repaint();
+        },
+        [] {
+            if (main_window)
+                Startup::destroyInstances();
+        });
+    report(mode, QStringLiteral("start-up, main window shown, every list open"), median(startup), "ms", 1000);
+
+    // A keystroke in the stock-out records' search, until the grid has painted its first screen.
+    main_window->switchTo(main_window->Fr_kf_chuku1);
+    QApplication::processEvents();
+    for (const QString& pattern : {QStringLiteral("金"), QStringLiteral("矿泉水")}) {
+        const std::vector<double> search = timeRuns(
+            n,
+            [&] {
+                searchChuku(pattern);
+                paint(chukuGrid());
+            },
+            [] { searchChuku(QStringLiteral("x")); });
+        const QString counted = QStringLiteral("select count(*) from (%1)").arg(Data_in->Query_ae->statement());
+        const Db::Params params = Data_in->Query_ae->parameters();
+        int rows = 0;
+        const std::vector<double> sqlite =
+            timeRuns(n, [&] { rows = Db::scalar(Db::business(), counted, params).toInt(); });
+        const double ratio = median(search) / median(sqlite);
+        report(mode,
+               QStringLiteral("search stock-out records '%1' (%2 rows)").arg(pattern).arg(Data_in->Query_ae->recordCount()),
+               median(search), "ms", 50,
+               QStringLiteral("%1x SQLite count %2 ms").arg(ratio, 0, 'f', 2).arg(median(sqlite), 0, 'f', 1) +
+                   (ratio > 1 ? QStringLiteral("!") : QString()));
+        if (rows != Data_in->Query_ae->recordCount())
+            std::printf("    count differs: SQLite %d, list %d\n", rows, Data_in->Query_ae->recordCount());
+    }
+    searchChuku(QString());
+
+    // The orders view: reset of the order list and the newest order's lines.
+    const std::vector<double> orders = timeRuns(n, [] {
+        main_window->ordersView();
+        main_window->repaint();
+    });
+    report(mode, QStringLiteral("orders view (order list and newest order's lines)"), median(orders), "ms", 50);
+
+    // Adding an order line: its transaction and the refreshes.
+    Db::exec(Db::business(), QStringLiteral("update ab set b4 = 100000 where bid = (select max(bid) from ab)"));
+    Data_in->Query_ab->refresh();
+    new_dingdan->show();
+    QApplication::processEvents();
+    bool first = true;
+    const std::vector<double> add = timeRuns(n, [&] {
+        if (first)
+            new_dingdan->bsSkinButton1Click();
+        else
+            new_dingdan->bsSkinSpeedButton2Click();
+        first = false;
+        new_dingdan->repaint();
+    });
+    new_dingdan->hide();
+    report(mode, QStringLiteral("add an order line (transaction and refreshes)"), median(add), "ms", 20);
+
+    // Moving to the last row of the million stock-out records.
+    main_window->switchTo(main_window->Fr_kf_chuku1);
+    const std::vector<double> last = timeRuns(
+        n,
+        [] {
+            Data_in->Query_ae->last();
+            paint(chukuGrid());
+        },
+        [] { Data_in->Query_ae->first(); });
+    report(mode,
+           QStringLiteral("move to the last of %1 stock-out records").arg(Data_in->Query_ae->recordCount()),
+           median(last), "ms", 100);
+
+    // Print preview of 10,000 stock-out rows, first page.
+    Data_in->Query_ae->reset(QStringLiteral("select * from ae where eid > (select max(eid) - 10000 from ae) "
+                                            "order by eid desc"));
+    QTemporaryDir pdfDir;
+    const QString pdf = pdfDir.filePath(QStringLiteral("ae.pdf"));
+    try {
+        const std::vector<double> print =
+            timeRuns(everything ? 1 : 3, [&] { Reports::renderPdf(QStringLiteral("ae.rav"), pdf, {}); });
+        report(mode, QStringLiteral("print %1 stock-out rows").arg(Data_in->Query_ae->recordCount()), median(print),
+               "ms", 3000);
+    } catch (const LedgerError& e) {
+        std::printf("%-16s print: %s\n", qPrintable(mode), qPrintable(e.text()));
+    }
+    Startup::destroyInstances();
+
+    // Peak memory of the program with every list open, in a process of its own.
+    QProcess child;
+    QStringList args{QStringLiteral("--memory"), folder};
+    if (everything)
+        args << QStringLiteral("--load-everything");
+    child.start(self, args);
+    child.waitForFinished(600000);
+    const double mb = child.readAllStandardOutput().trimmed().toDouble() / 1024.0;
+    report(mode, QStringLiteral("peak memory, every list open"), mb, "MB", 200);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Startup::prepareApplication(app);
+    SilentMessages messages;
+    MessageService::install(&messages);
+    QStringList args = app.arguments();
+    try {
+        if (args.value(1) == QStringLiteral("--memory")) {
+            SharedQuery::setLoadEverything(args.contains(QStringLiteral("--load-everything")));
+            return memoryRun(args.value(2));
+        }
+        double scale = 1;
+        if (const int at = int(args.indexOf(QStringLiteral("--scale"))); at > 0)
+            scale = args.value(at + 1).toDouble();
+        const bool compare = !args.contains(QStringLiteral("--no-compare"));
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        QElapsedTimer t;
+        t.start();
+        Schema::createDatabaseFiles(folder);
+        {
+            TData_in data(nullptr, folder);
+            DemoData::fill(DemoData::countsFor(scale));
+        }
+        QDir().mkpath(QDir(folder).filePath(QStringLiteral("print")));
+        std::printf("data built in %.1f s (scale %g)\n", t.elapsed() / 1000.0, scale);
+        measure(QStringLiteral("indexed"), folder, app.applicationFilePath(), false);
+        if (compare)
+            measure(QStringLiteral("load-everything"), folder, app.applicationFilePath(), true);
+    } catch (const LedgerError& e) {
+        std::fprintf(stderr, "vandrel-ledger-bench: %s\n", qPrintable(e.text()));
+        return 1;
+    }
+    return 0;
+}
