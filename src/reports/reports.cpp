@@ -2,28 +2,104 @@
 
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "reports/reportdefinition.h"
+#include "reports/reportrenderer.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 
 namespace {
+
 Reports::PreviewHook previewHook;
+
+const QString ResourceFolder = QStringLiteral(":/reports");
+
+QString definitionPath(const QString& definition) {
+    return QDir::cleanPath(QDir(Reports::printFolder()).absoluteFilePath(definition));
 }
+
+// Reads the definition afresh and takes the rows of its query as they are now.
+ReportSnapshot prepare(const QString& definition, const Reports::Parameters& parameters) {
+    return ReportSnapshot::take(ReportDefinition::load(definitionPath(definition)), parameters);
+}
+
+} // namespace
 
 QString Reports::printFolder() {
     return QDir(Data_in ? Data_in->folder() : QDir::currentPath()).absoluteFilePath(QStringLiteral("print"));
 }
 
-void Reports::setPreviewHook(PreviewHook hook) { previewHook = std::move(hook); }
+void Reports::setPreviewHook(PreviewHook hook) {
+    previewHook = std::move(hook);
+}
 
 void Reports::preview(const QString& definition, const Parameters& parameters) {
     if (previewHook) {
         previewHook(definition, parameters);
         return;
     }
-    renderPdf(definition, QString(), parameters);
+    const ReportSnapshot report = prepare(definition, parameters);
+    QPrinter printer(QPrinter::HighResolution);
+    ReportRenderer::setUp(printer, report.definition);
+
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("打印预览 - ") +
+                          (report.title.isEmpty() ? QFileInfo(definition).fileName() : report.title));
+    dialog.resize(1000, 760);
+    // Errors cannot leave the preview's paint signal; the first one is raised after it closes.
+    QString failure;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        try {
+            ReportRenderer::paint(target, report);
+        } catch (const LedgerError& e) {
+            if (failure.isEmpty())
+                failure = e.text();
+        }
+    });
+    dialog.exec();
+    if (!failure.isEmpty())
+        throw LedgerError(failure);
 }
 
-void Reports::renderPdf(const QString& definition, const QString&, const Parameters&) {
-    // The engine comes with the report definitions.
-    throw LedgerError(QStringLiteral("报表定义无法读取: %1").arg(QDir(printFolder()).absoluteFilePath(definition)));
+void Reports::renderPdf(const QString& definition, const QString& pdfPath, const Parameters& parameters) {
+    const ReportSnapshot report = prepare(definition, parameters);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfPath);
+    ReportRenderer::setUp(printer, report.definition);
+    ReportRenderer::paint(&printer, report);
+}
+
+QStringList Reports::defaultDefinitions() {
+    return QDir(ResourceFolder).entryList(QDir::Files, QDir::Name);
+}
+
+QStringList Reports::installDefaults(const QString& folder) {
+    const QDir target(QDir(folder).absoluteFilePath(QStringLiteral("print")));
+    if (!target.exists() && !QDir().mkpath(target.path()))
+        throw LedgerError(QStringLiteral("无法创建报表文件夹: %1").arg(target.path()));
+    QStringList written;
+    for (const QString& name : defaultDefinitions()) {
+        const QString path = target.absoluteFilePath(name);
+        if (QFileInfo::exists(path))
+            continue;
+        QFile source(ResourceFolder + QLatin1Char('/') + name);
+        QFile file(path);
+        if (!source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            throw LedgerError(QStringLiteral("无法写入报表定义文件: %1").arg(path));
+        const QByteArray text = source.readAll();
+        const bool complete = file.write(text) == text.size() && file.flush();
+        file.close();
+        if (!complete)
+            throw LedgerError(QStringLiteral("无法写入报表定义文件: %1").arg(path));
+        written << path;
+    }
+    return written;
 }
