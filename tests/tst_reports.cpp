@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +27,7 @@ private slots:
     void definitionChangedOnDiskChangesTheNextPrint();
     void missingOrBrokenDefinitionNamesItsPath();
     void warehouseDialogGuardsEmptyLists();
+    void previewShowsThePagesInQtsPreview();
 };
 
 namespace {
@@ -192,6 +195,7 @@ void TestReports::longListRepeatsTitlesOnEveryPage() {
         QVERIFY2(all.contains(QString("产品%1号").arg(i)), qPrintable(QString::number(i)));
     QVERIFY(pdfText(pdf, pages).contains("共 150 条记录"));
     QVERIFY(all.contains("11325")); // stock value 1 + 2 + … + 150
+    QProcess::execute("pdftoppm", {"-png", "-r", "80", "-f", "2", "-l", "2", pdf, "/tmp/report_long"});
 }
 
 void TestReports::orderDetailShowsTheOrdersLinesAndParameters() {
@@ -351,6 +355,27 @@ void TestReports::warehouseDialogGuardsEmptyLists() {
     QTest::mouseClick(child<QPushButton>(print_kucun, "bsSkinButton1"), Qt::LeftButton);
     QCOMPARE(hook.capture.calls, 1);
     QCOMPARE(hook.capture.definition, QString("ae.rav"));
+}
+
+void TestReports::previewShowsThePagesInQtsPreview() {
+    LedgerFixture f;
+    Reports::installDefaults(f.folder());
+    LedgerFixture::exec("begin");
+    for (int i = 1; i <= 80; ++i)
+        addProduct(QString("产品%1").arg(i), i, "1");
+    LedgerFixture::exec("commit");
+    Data_in->Query_ab->refresh();
+    QString title;
+    int pages = 0;
+    onModal([&](QWidget* w) {
+        title = w->windowTitle();
+        if (auto* view = w->findChild<QPrintPreviewWidget*>())
+            pages = view->pageCount();
+    });
+    QVERIFY(guarded([] { Reports::preview("ab.rav"); }));
+    QCOMPARE(title, QString("打印预览 - 库存清单"));
+    QCOMPARE(pages, 3);
+    QCOMPARE(f.messages.texts(), QStringList());
 }
 
 LEDGER_TEST_MAIN(TestReports)
