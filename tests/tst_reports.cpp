@@ -252,6 +252,21 @@ void TestReports::orderSummaryHoldsTheListedOrders() {
     QVERIFY(text.contains("50.5")); // the amounts due of the two listed orders
     QVERIFY(text.contains("共 2 条记录"));
     QVERIFY(!text.contains("普通订单"));
+
+    // The unsettled-order list prints remarks; one with line breaks and one longer than a page
+    // stay inside their rows and the footer stays readable.
+    LedgerFixture::exec("update aa set a3 = :a where aid = 1", {{":a", "第一行\n第二行"}});
+    LedgerFixture::exec("update aa set a3 = :a where aid = 3", {{":a", QString("很长的备注").repeated(600)}});
+    Data_in->Query_aa->reset("select * from aa where a2 like '未结算' order by aid desc");
+    Reports::renderPdf("aa_n.rav", pdf);
+    const QString unsettled = pdfText(pdf);
+    QVERIFY(unsettled.contains("未结算订单"));
+    QVERIFY(unsettled.contains("第一行"));
+    QVERIFY(unsettled.contains("第二行"));
+    QVERIFY(unsettled.contains("40")); // 10 + 30 due
+    QVERIFY(QString(unsettled).remove(' ').contains("第1页/共2页"));
+    QVERIFY(QString(pdfText(pdf, 2)).remove(' ').contains("共2条记录"));
+    QProcess::execute("pdftoppm", {"-png", "-r", "60", "-f", "1", "-l", "2", pdf, "/tmp/report_aa_n"});
 }
 
 void TestReports::orderDialogChoices() {

@@ -206,7 +206,7 @@ public:
     // How a cell's text is drawn in its width: on one line when it fits, else wrapped at word
     // boundaries, else anywhere (a long run without break opportunities).
     int flags(const QFontMetricsF& fm, const QString& text, double width, double* height = nullptr) const {
-        if (advance(fm, text) <= width) {
+        if (!text.contains(QLatin1Char('\n')) && advance(fm, text) <= width) {
             if (height)
                 *height = fm.height();
             return Qt::TextSingleLine;
@@ -242,7 +242,8 @@ public:
         Page page;
         double y = bodyTop(0);
         for (int r = 0; r < n; ++r) {
-            const double h = rowHeight(m_report.rows[r], *m_fmBody);
+            // A row never outgrows a page (a very long remark is cut at the page's end).
+            const double h = std::min(rowHeight(m_report.rows[r], *m_fmBody), bodyBottom() - bodyTop(1));
             m_rowH[r] = h;
             if (y + h > bodyBottom() && page.end > page.first) {
                 m_pages.append(page);
@@ -271,7 +272,7 @@ public:
             return;
         const double w = m_w[c] - 2 * m_padX;
         const Qt::Alignment align = m_cols[c].align;
-        const double width = advance(fm, text);
+        const double width = text.contains(QLatin1Char('\n')) ? w + 1 : advance(fm, text);
         if (width <= w) {
             // The common case, drawn at a computed point: much quicker than laying out a box.
             double x = m_x[c] + m_padX;
@@ -282,8 +283,14 @@ public:
             p.drawText(QPointF(x, y + (h - fm.height()) / 2 + fm.ascent()), text);
             return;
         }
-        p.drawText(QRectF(m_x[c] + m_padX, y + m_padY, w, h - 2 * m_padY),
-                   int(align) | Qt::AlignVCenter | flags(fm, text, w), text);
+        const QRectF box(m_x[c] + m_padX, y + m_padY, w, h - 2 * m_padY);
+        p.save();
+        p.setClipRect(box.adjusted(-m_padX, -m_padY, m_padX, m_padY));
+        double textHeight = 0;
+        const int wrap = flags(fm, text, w, &textHeight);
+        p.drawText(box, int(align) | (textHeight > box.height() ? Qt::AlignTop : Qt::AlignVCenter) | wrap,
+                   text);
+        p.restore();
     }
 
     void drawHeaderRow(QPainter& p, double y) const {
