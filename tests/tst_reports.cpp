@@ -6,8 +6,10 @@
 #include "reports/reports.h"
 #include "warehouse/print_kucun.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
@@ -382,15 +384,28 @@ void TestReports::previewShowsThePagesInQtsPreview() {
     Data_in->Query_ab->refresh();
     QString title;
     int pages = 0;
+    const QString saved = QDir(f.folder()).filePath("库存清单.pdf"); // the name offered
     onModal([&](QWidget* w) {
         title = w->windowTitle();
         if (auto* view = w->findChild<QPrintPreviewWidget*>())
             pages = view->pageCount();
+        // "保存为 PDF" in the preview's tool bar asks for a file name and writes the report there.
+        auto* save = w->findChild<QAction*>("savePdf");
+        QVERIFY(save);
+        onModal([&](QWidget* chooser) {
+            auto* files = qobject_cast<QFileDialog*>(chooser);
+            QVERIFY(files);
+            QCOMPARE(files->selectedFiles(), QStringList{saved});
+            QMetaObject::invokeMethod(files, "accept");
+        });
+        save->trigger();
     });
     QVERIFY(guarded([] { Reports::preview("ab.rav"); }));
     QCOMPARE(title, QString("打印预览 - 库存清单"));
     QCOMPARE(pages, 3);
     QCOMPARE(f.messages.texts(), QStringList());
+    QCOMPARE(pdfPages(saved), 3);
+    QVERIFY(pdfText(saved).contains("产品80"));
 }
 
 LEDGER_TEST_MAIN(TestReports)

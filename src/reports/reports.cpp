@@ -4,13 +4,18 @@
 #include "data/data_in.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportrenderer.h"
+#include "widgets/messages.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QToolBar>
 
 namespace {
 
@@ -25,6 +30,13 @@ QString definitionPath(const QString& definition) {
 // Reads the definition afresh and takes the rows of its query as they are now.
 ReportSnapshot prepare(const QString& definition, const Reports::Parameters& parameters) {
     return ReportSnapshot::take(ReportDefinition::load(definitionPath(definition)), parameters);
+}
+
+// A file name made of the report's title (characters a file name cannot hold dropped).
+QString safeFileName(const QString& title, const QString& definition) {
+    QString name = title;
+    name.remove(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|\\s]")));
+    return name.isEmpty() ? QFileInfo(definition).completeBaseName() : name;
 }
 
 } // namespace
@@ -63,6 +75,31 @@ void Reports::preview(const QString& definition, const Parameters& parameters) {
                 failure = e.text();
         }
     });
+    // Saving a PDF straight from the preview, in the page set-up chosen there.
+    if (auto* tools = dialog.findChild<QToolBar*>()) {
+        tools->addSeparator();
+        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
+        save->setObjectName(QStringLiteral("savePdf"));
+        save->setToolTip(QStringLiteral("把报表保存为 PDF 文件"));
+        QObject::connect(save, &QAction::triggered, &dialog, [&] {
+            guarded([&] {
+                const QString suggested =
+                    QDir(Data_in ? Data_in->folder() : QDir::homePath())
+                        .absoluteFilePath(safeFileName(report.title, definition) + QStringLiteral(".pdf"));
+                const QString path = QFileDialog::getSaveFileName(
+                    &dialog, QStringLiteral("保存为 PDF"), suggested, QStringLiteral("PDF 文件 (*.pdf)"));
+                if (path.isEmpty())
+                    return;
+                QPrinter pdf(QPrinter::HighResolution);
+                pdf.setOutputFormat(QPrinter::PdfFormat);
+                pdf.setOutputFileName(path);
+                pdf.setPageLayout(printer.pageLayout());
+                pdf.setDocName(printer.docName());
+                pdf.setCreator(printer.creator());
+                ReportRenderer::paint(&pdf, report);
+            });
+        });
+    }
     dialog.exec();
     if (!failure.isEmpty())
         throw LedgerError(failure);
