@@ -242,8 +242,9 @@ public:
         Page page;
         double y = bodyTop(0);
         for (int r = 0; r < n; ++r) {
-            // A row never outgrows a page (a very long remark is cut at the page's end).
-            const double h = std::min(rowHeight(m_report.rows[r], *m_fmBody), bodyBottom() - bodyTop(1));
+            // A row never outgrows a page, the first one with its head included (a very long
+            // remark is cut at the page's end).
+            const double h = std::min(rowHeight(m_report.rows[r], *m_fmBody), bodyBottom() - bodyTop(0));
             m_rowH[r] = h;
             if (y + h > bodyBottom() && page.end > page.first) {
                 m_pages.append(page);
