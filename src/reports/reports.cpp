@@ -2,12 +2,44 @@
 
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "reports/reportdefinition.h"
+#include "reports/reportrenderer.h"
+#include "widgets/messages.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QToolBar>
 
 namespace {
+
 Reports::PreviewHook previewHook;
+
+const QString ResourceFolder = QStringLiteral(":/reports");
+
+QString definitionPath(const QString& definition) {
+    return QDir::cleanPath(QDir(Reports::printFolder()).absoluteFilePath(definition));
 }
+
+// Reads the definition afresh and takes the rows of its query as they are now.
+ReportSnapshot prepare(const QString& definition, const Reports::Parameters& parameters) {
+    return ReportSnapshot::take(ReportDefinition::load(definitionPath(definition)), parameters);
+}
+
+// A file name made of the report's title (characters a file name cannot hold dropped).
+QString safeFileName(const QString& title, const QString& definition) {
+    QString name = title;
+    name.remove(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|\\s]")));
+    return name.isEmpty() ? QFileInfo(definition).completeBaseName() : name;
+}
+
+} // namespace
 
 QString Reports::printFolder() {
     return QDir(Data_in ? Data_in->folder() : QDir::currentPath()).absoluteFilePath(QStringLiteral("print"));
@@ -22,11 +54,89 @@ void Reports::preview(const QString& definition, const Parameters& parameters) {
         previewHook(definition, parameters);
         return;
     }
-    renderPdf(definition, QString(), parameters);
+    const ReportSnapshot report = prepare(definition, parameters);
+    QPrinter printer(QPrinter::HighResolution);
+    ReportRenderer::setUp(printer, report.definition);
+
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("打印预览 - ") +
+                          (report.title.isEmpty() ? QFileInfo(definition).fileName() : report.title));
+    dialog.resize(1000, 760);
+    // Errors cannot leave the preview's paint signal; the first one is raised after it closes.
+    QString failure;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        try {
+            ReportRenderer::paint(target, report);
+        } catch (const LedgerError& e) {
+            if (failure.isEmpty())
+                failure = e.text();
+        }
+    });
+    // Saving a PDF straight from the preview, in the page set-up chosen there.
+    if (auto* tools = dialog.findChild<QToolBar*>()) {
+        tools->addSeparator();
+        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
+        save->setObjectName(QStringLiteral("savePdf"));
+        save->setToolTip(QStringLiteral("把报表保存为 PDF 文件"));
+        QObject::connect(save, &QAction::triggered, &dialog, [&] {
+            guarded([&] {
+                const QString suggested =
+                    QDir(Data_in ? Data_in->folder() : QDir::homePath())
+                        .absoluteFilePath(safeFileName(report.title, definition) + QStringLiteral(".pdf"));
+                const QString path = QFileDialog::getSaveFileName(
+                    &dialog, QStringLiteral("保存为 PDF"), suggested, QStringLiteral("PDF 文件 (*.pdf)"));
+                if (path.isEmpty())
+                    return;
+                QPrinter pdf(QPrinter::HighResolution);
+                pdf.setOutputFormat(QPrinter::PdfFormat);
+                pdf.setOutputFileName(path);
+                pdf.setPageLayout(printer.pageLayout());
+                pdf.setDocName(printer.docName());
+                pdf.setCreator(printer.creator());
+                ReportRenderer::paint(&pdf, report);
+            });
+        });
+    }
+    dialog.exec();
+    if (!failure.isEmpty())
+        throw LedgerError(failure);
 }
 
-void Reports::renderPdf(const QString& definition, const QString&, const Parameters&) {
-    // The engine comes with the report definitions.
-    throw LedgerError(
-        QStringLiteral("报表定义无法读取: %1").arg(QDir(printFolder()).absoluteFilePath(definition)));
+void Reports::renderPdf(const QString& definition, const QString& pdfPath, const Parameters& parameters) {
+    const ReportSnapshot report = prepare(definition, parameters);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfPath);
+    ReportRenderer::setUp(printer, report.definition);
+    ReportRenderer::paint(&printer, report);
+}
+
+QStringList Reports::defaultDefinitions() {
+    return QDir(ResourceFolder).entryList(QDir::Files, QDir::Name);
+}
+
+QStringList Reports::installDefaults(const QString& folder) {
+    const QDir target(QDir(folder).absoluteFilePath(QStringLiteral("print")));
+    if (!target.exists() && !QDir().mkpath(target.path()))
+        throw LedgerError(QStringLiteral("无法创建报表文件夹: %1").arg(target.path()));
+    QStringList written;
+    for (const QString& name : defaultDefinitions()) {
+        const QString path = target.absoluteFilePath(name);
+        if (QFileInfo::exists(path))
+            continue;
+        QFile source(ResourceFolder + QLatin1Char('/') + name);
+        QFile file(path);
+        if (!source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            throw LedgerError(QStringLiteral("无法写入报表定义文件: %1").arg(path));
+        const QByteArray text = source.readAll();
+        const bool complete = file.write(text) == text.size() && file.flush();
+        file.close();
+        if (!complete)
+            throw LedgerError(QStringLiteral("无法写入报表定义文件: %1").arg(path));
+        written << path;
+    }
+    return written;
 }

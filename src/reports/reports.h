@@ -2,11 +2,13 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // The report engine: a report definition file in the working folder's print/ folder names the
 // shared query it reads, its title, columns, sums and text parameters. Every print reads the file
-// afresh and renders the query's rows in their present state (filter and order).
+// afresh and renders the query's rows in their present state (filter and order). The file format
+// is described in doc/reports.md.
 namespace Reports {
 
 using Parameters = QMap<QString, QString>;
@@ -26,5 +28,12 @@ void renderPdf(const QString& definition, const QString& pdfPath, const Paramete
 // rendering and showing the preview window. nullptr restores the preview.
 using PreviewHook = std::function<void(const QString& definition, const Parameters& parameters)>;
 void setPreviewHook(PreviewHook hook);
+
+// The default definitions that come with the program (file names).
+QStringList defaultDefinitions();
+// Writes the default definitions into the folder's print/ folder (made when missing). A
+// definition already there is never overwritten. Returns the files written. Throws LedgerError
+// when the folder cannot be written.
+QStringList installDefaults(const QString& folder);
 
 } // namespace Reports
