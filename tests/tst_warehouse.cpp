@@ -545,7 +545,7 @@ void TestWarehouse::journalPagesListSearchAndPrint() {
         {main_window->Fr_kf_chuku1,
          "Fr_kf_chuku1",
          {"相关订单号", "产品编号", "大类", "细类", "产品名称", "出库数量", "单位", "销售价", "出库时间"},
-         {80, 70, 70, 70, 200, 70, 50, 60, 100},
+         {80, 70, 70, 70, 200, 70, 50, 60, 125},
          "没有出库记录",
          "ae.rav",
          4},

@@ -15,7 +15,7 @@ WarehouseFrame::ListSpec spec() {
              {QStringLiteral("e3"), QStringLiteral("出库数量"), 70},
              {QStringLiteral("e12"), QStringLiteral("单位"), 50},
              {QStringLiteral("e6"), QStringLiteral("销售价"), 60},
-             {QStringLiteral("e7"), QStringLiteral("出库时间"), 100}}};
+             {QStringLiteral("e7"), QStringLiteral("出库时间"), 125}}};
 }
 
 } // namespace

@@ -97,6 +97,7 @@ TFr_kucun::TFr_kucun(QWidget* parent)
         detailCaption(bsSkinPanel2, QStringLiteral("bsSkinStdLabel3"), QStringLiteral("创建日期:")), 1, 0);
     facts->addWidget(bsSkinDBText2, 1, 1);
     facts->setRowStretch(2, 1);
+    facts->setColumnStretch(2, 1);
     auto* factsBox = new QVBoxLayout;
     factsBox->addSpacing(14);
     factsBox->addLayout(facts);
