@@ -24,7 +24,7 @@ class TestWarehouse : public QObject {
     Q_OBJECT
 private slots:
     void stockPageShowsProductsAndDetails();
-    void newProductChecksRequiredFieldsInOrder();
+    void newProductRefusesMissingRequiredFields();
     void newProductStoresTheRowAndStartsBlank();
     void stockInRaisesStockAndWritesTheRecord();
     void stockInChecksAndKeepsItsDate();
@@ -142,7 +142,7 @@ void TestWarehouse::stockPageShowsProductsAndDetails() {
     QVERIFY(page->bsSkinDBMemo1->isReadOnly());
 }
 
-void TestWarehouse::newProductChecksRequiredFieldsInOrder() {
+void TestWarehouse::newProductRefusesMissingRequiredFields() {
     LedgerFixture f;
     TFr_kucun* page = stockPage();
     QStringList blocked;

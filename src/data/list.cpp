@@ -116,6 +116,11 @@ Tlist::Tlist(QWidget* parent) : QDialog(parent) {
     connect(qApp, &QApplication::focusChanged, this, &Tlist::focusChanged);
 }
 
+Tlist::~Tlist() {
+    // The grids go before the window does: focus changes during that are none of our business.
+    disconnect(qApp, nullptr, this, nullptr);
+}
+
 void Tlist::buildPanel(int index, const QString& name, const QString& header, SharedQuery* query) {
     Panel& p = m_panels[index];
     p.query = query;

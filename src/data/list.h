@@ -28,6 +28,7 @@ public:
     };
 
     explicit Tlist(QWidget* parent = nullptr);
+    ~Tlist() override;
     // Makes exactly one of the four panels visible: "caidan_dalei", "caidan_xilei",
     // "caidan_danwei" or "caidan_dingdanlei". The opener then shows the editor modally.
     void showPanel(const QString& panel);
