@@ -30,6 +30,7 @@ private slots:
     void stockInChecksAndKeepsItsDate();
     void failedRecordLeavesNoRaisedStock();
     void editProductChangesOnlyTheNineFields();
+    void productDialogsStayOpenOnDatabaseErrors();
     void deleteAsksAndGuardsAnEmptyList();
     void searchFiltersUntilRefresh();
     void journalPagesListSearchAndPrint();
@@ -421,6 +422,41 @@ void TestWarehouse::editProductChangesOnlyTheNineFields() {
     click(page->bsSkinSpeedButton4);
     QCOMPARE(LedgerFixture::rows("select b4, b9 from ab where bid = :a", {{":a", id}}),
              QStringList({"7|92.5"}));
+}
+
+void TestWarehouse::productDialogsStayOpenOnDatabaseErrors() {
+    LedgerFixture f;
+    addProduct("薯片", "5", "12.50", "62.5");
+    TFr_kucun* page = stockPage();
+    page->bsSkinSpeedButton6->click();
+    // The product table cannot be written.
+    LedgerFixture::exec("alter table ab rename to ab_away");
+    QStringList open;
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tnew_chanpin*>(w);
+        fillProduct(d, "橙汁", "1", 4);
+        click(d->bsSkinButton1);
+        open << (d->isVisible() ? "new open" : "new closed");
+        QCOMPARE(d->bsSkinEdit1->text(), QStringLiteral("橙汁")); // everything as typed
+    });
+    click(page->bsSkinSpeedButton5);
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tedit_chanpin*>(w);
+        d->bsSkinEdit1->setText("新名字");
+        click(d->bsSkinButton1);
+        open << (d->isVisible() ? "edit open" : "edit closed");
+    });
+    click(page->bsSkinSpeedButton1);
+    QCOMPARE(open, QStringList({"new open", "edit open"}));
+    QCOMPARE(f.messages.messages.size(), 2);
+    for (const auto& m : f.messages.messages) {
+        QCOMPARE(m.kind, QStringLiteral("error"));
+        QVERIFY2(m.text.contains("ab"), qPrintable(m.text));
+    }
+    // The list was not reopened: it still shows what it held.
+    QCOMPARE(page->bsSkinDBGrid2->cellText(0, 3), QStringLiteral("薯片"));
+    LedgerFixture::exec("alter table ab_away rename to ab");
+    QCOMPARE(LedgerFixture::rows("select b3 from ab"), QStringList({"薯片"}));
 }
 
 void TestWarehouse::deleteAsksAndGuardsAnEmptyList() {
