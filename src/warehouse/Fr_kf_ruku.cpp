@@ -2,7 +2,7 @@
 
 namespace {
 
-WarehouseFrame::ListSpec spec() {
+WarehouseFrame::ListSetup setup() {
     return {QStringLiteral("Query_ac"),
             QStringLiteral("c2"),
             QStringLiteral("没有入库记录"),
@@ -25,7 +25,7 @@ WarehouseFrame::ListSpec spec() {
 
 TFr_kf_ruku::TFr_kf_ruku(QWidget* parent)
     : WarehouseFrame(QStringLiteral("Fr_kf_ruku1"), QStringLiteral("入库记录"),
-                     QStringLiteral("每一次入库的明细"), spec(), parent) {
+                     QStringLiteral("每一次入库的明细"), setup(), parent) {
     finishToolBar();
     addGrid();
 }

@@ -17,7 +17,7 @@
 
 namespace {
 
-WarehouseFrame::ListSpec spec() {
+WarehouseFrame::ListSetup setup() {
     return {QStringLiteral("Query_ab"),
             QStringLiteral("b3"),
             TFr_kucun::EmptyMessage,
@@ -44,7 +44,7 @@ QLabel* detailCaption(QWidget* parent, const QString& name, const QString& text)
 
 TFr_kucun::TFr_kucun(QWidget* parent)
     : WarehouseFrame(QStringLiteral("Fr_kucun1"), QStringLiteral("库房"), QStringLiteral("产品、库存与入库"),
-                     spec(), parent) {
+                     setup(), parent) {
     bsSkinSpeedButton5 = addTool(QStringLiteral("bsSkinSpeedButton5"), QStringLiteral("新 建"), 21,
                                  [this] { bsSkinSpeedButton5Click(); });
     bsSkinSpeedButton4 = addTool(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("入 库"), 1,

@@ -131,8 +131,8 @@ Banner::Banner(const QString& title, const QString& subtitle, QWidget* parent) :
 }
 
 WarehouseFrame::WarehouseFrame(const QString& name, const QString& title, const QString& subtitle,
-                               ListSpec spec, QWidget* parent)
-    : Frame(name, parent), m_spec(std::move(spec)) {
+                               ListSetup setup, QWidget* parent)
+    : Frame(name, parent), m_setup(std::move(setup)) {
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
@@ -173,17 +173,17 @@ void WarehouseFrame::addGrid() {
 }
 
 void WarehouseFrame::bindData() {
-    bsSkinDBGrid2->bind(query(), m_spec.columns);
+    bsSkinDBGrid2->bind(query(), m_setup.columns);
 }
 
 SharedQuery* WarehouseFrame::query() const {
-    return Data_in ? Data_in->query(m_spec.query) : nullptr;
+    return Data_in ? Data_in->query(m_setup.query) : nullptr;
 }
 
 bool WarehouseFrame::listHasRows() {
     if (query()->recordCount() > 0)
         return true;
-    Messages::information(m_spec.emptyMessage);
+    Messages::information(m_setup.emptyMessage);
     return false;
 }
 
@@ -195,7 +195,7 @@ void WarehouseFrame::bsSkinSpeedButton6Click() {
 void WarehouseFrame::bsSkinSpeedButton8Click() {
     if (!listHasRows())
         return;
-    Reports::preview(m_spec.report);
+    Reports::preview(m_setup.report);
 }
 
 void WarehouseFrame::bsSkinSpeedButton9Click() {
@@ -203,5 +203,5 @@ void WarehouseFrame::bsSkinSpeedButton9Click() {
 }
 
 void WarehouseFrame::bsSkinEdit1Change() {
-    query()->search(m_spec.searchField, bsSkinEdit1->text());
+    query()->search(m_setup.searchField, bsSkinEdit1->text());
 }

@@ -27,7 +27,7 @@ public:
 class WarehouseFrame : public Frame {
     Q_OBJECT
 public:
-    struct ListSpec {
+    struct ListSetup {
         QString query;        // the shared query the page lists ("Query_ab")
         QString searchField;  // the product-name field the search box looks in
         QString emptyMessage; // the empty-list guard's message
@@ -35,7 +35,7 @@ public:
         QList<GridColumn> columns;
     };
 
-    WarehouseFrame(const QString& name, const QString& title, const QString& subtitle, ListSpec spec,
+    WarehouseFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,
                    QWidget* parent);
     void bindData() override;
     SharedQuery* query() const;
@@ -71,5 +71,5 @@ protected:
     bool listHasRows();
 
     QVBoxLayout* m_layout = nullptr;
-    ListSpec m_spec;
+    ListSetup m_setup;
 };
