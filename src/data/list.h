@@ -2,14 +2,67 @@
 
 #include <QDialog>
 
-// "菜单项编辑"
+class DataGrid;
+class QFrame;
+class QLabel;
+class QToolButton;
+class SharedQuery;
+
+// "菜单项编辑": the pick-list editor. Four panels, one per pick list (major categories, minor
+// categories, units, order categories); the opener shows one. Entries are typed into the grid and
+// stored with the navigator; the grids work on the shared pick-list queries, so the opener's
+// drop-down list offers a new entry at once.
 class Tlist : public QDialog {
     Q_OBJECT
 public:
+    // One panel: header, navigator (insert, delete, post) and the grid.
+    struct Panel {
+        QFrame* panel = nullptr;
+        QLabel* header = nullptr;
+        QFrame* navigator = nullptr;
+        QToolButton* insertButton = nullptr; // objectName "nbInsert"
+        QToolButton* deleteButton = nullptr; // "nbDelete"
+        QToolButton* postButton = nullptr;   // "nbPost"
+        DataGrid* grid = nullptr;
+        SharedQuery* query = nullptr;
+    };
+
     explicit Tlist(QWidget* parent = nullptr);
+    ~Tlist() override;
     // Makes exactly one of the four panels visible: "caidan_dalei", "caidan_xilei",
     // "caidan_danwei" or "caidan_dingdanlei". The opener then shows the editor modally.
     void showPanel(const QString& panel);
+    // The panel shown now, or nullptr.
+    const Panel* visiblePanel() const;
+    const Panel& panel(int index) const { return m_panels[index]; }
+
+    QFrame* caidan_dalei = nullptr;
+    QFrame* caidan_xilei = nullptr;
+    QFrame* caidan_danwei = nullptr;
+    QFrame* caidan_dingdanlei = nullptr;
+    DataGrid* bsSkinDBGrid1 = nullptr;
+    DataGrid* bsSkinDBGrid2 = nullptr;
+    DataGrid* bsSkinDBGrid3 = nullptr;
+    DataGrid* bsSkinDBGrid4 = nullptr;
+
+    // Navigator actions on a panel's list.
+    void insertEntry(const Panel& panel);
+    void deleteEntry(const Panel& panel);
+    void postEntry(const Panel& panel);
+
+public slots:
+    // Closing stores an entry typed and not yet stored, and drops an inserted row left empty.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildPanel(int index, const QString& name, const QString& header, SharedQuery* query);
+    // Drops an inserted row of the panel's list that holds no text.
+    static void dropEmptyInsert(const Panel& panel);
+    void focusChanged(QWidget* old, QWidget* now);
+    Panel m_panels[4];
 };
 
 extern Tlist* list;

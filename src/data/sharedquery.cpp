@@ -361,10 +361,12 @@ void SharedQuery::post() {
 void SharedQuery::cancel() {
     if (m_state == State::Insert) {
         const int row = m_current;
-        beginRemoveRows({}, row, row);
-        m_rows.removeAt(row);
+        // Browse before the views hear of the removal: a view moving its current row away from
+        // the dropped row must not store it.
         m_state = State::Browse;
         m_modified = false;
+        beginRemoveRows({}, row, row);
+        m_rows.removeAt(row);
         endRemoveRows();
         m_current = -1;
         setCurrent(m_rows.isEmpty() ? -1 : std::min(row, int(m_rows.size()) - 1));

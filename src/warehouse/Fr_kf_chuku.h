@@ -1,8 +1,9 @@
 #pragma once
 
-#include "widgets/frame.h"
+#include "warehouse/framekit.h"
 
-class TFr_kf_chuku : public Frame {
+// The stock-out records the orders wrote, newest first, with a search by product name.
+class TFr_kf_chuku : public WarehouseFrame {
     Q_OBJECT
 public:
     explicit TFr_kf_chuku(QWidget* parent = nullptr);

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "widgets/frame.h"
+#include "warehouse/framekit.h"
 
-class TFr_kf_ruku : public Frame {
+// The stock-in records, newest first, with a search by product name.
+class TFr_kf_ruku : public WarehouseFrame {
     Q_OBJECT
 public:
     explicit TFr_kf_ruku(QWidget* parent = nullptr);

@@ -1,3 +1,160 @@
 #include "warehouse/Fr_kucun.h"
 
-TFr_kucun::TFr_kucun(QWidget* parent) : Frame(QStringLiteral("Fr_kucun1"), parent) {}
+#include "data/data_in.h"
+#include "warehouse/edit_chanpin.h"
+#include "warehouse/new_chanpin.h"
+#include "warehouse/new_ruku.h"
+#include "widgets/messages.h"
+#include "widgets/toolbar.h"
+
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+WarehouseFrame::ListSetup setup() {
+    return {QStringLiteral("Query_ab"),
+            QStringLiteral("b3"),
+            TFr_kucun::EmptyMessage,
+            QStringLiteral("ab.rav"),
+            {{QStringLiteral("bid"), QStringLiteral("编号"), 60},
+             {QStringLiteral("b1"), QStringLiteral("大类"), 80},
+             {QStringLiteral("b2"), QStringLiteral("细类"), 80},
+             {QStringLiteral("b3"), QStringLiteral("产品名称"), 200},
+             {QStringLiteral("b4"), QStringLiteral("库存量"), 70},
+             {QStringLiteral("b5"), QStringLiteral("单位"), 70},
+             {QStringLiteral("b6"), QStringLiteral("成本价"), 80},
+             {QStringLiteral("b7"), QStringLiteral("批发价"), 80},
+             {QStringLiteral("b8"), QStringLiteral("销售价"), 80},
+             {QStringLiteral("b9"), QStringLiteral("合计"), 80}}};
+}
+
+QLabel* detailCaption(QWidget* parent, const QString& name, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+TFr_kucun::TFr_kucun(QWidget* parent)
+    : WarehouseFrame(QStringLiteral("Fr_kucun1"), QStringLiteral("库房"), QStringLiteral("产品、库存与入库"),
+                     setup(), parent) {
+    bsSkinSpeedButton5 = addTool(QStringLiteral("bsSkinSpeedButton5"), QStringLiteral("新 建"), 21,
+                                 [this] { bsSkinSpeedButton5Click(); });
+    bsSkinSpeedButton4 = addTool(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("入 库"), 1,
+                                 [this] { bsSkinSpeedButton4Click(); });
+    bsSkinToolBar1->addDivider();
+    bsSkinSpeedButton1 = addTool(QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("修 改"), 20,
+                                 [this] { bsSkinSpeedButton1Click(); });
+    bsSkinSpeedButton2 = addTool(QStringLiteral("bsSkinSpeedButton2"), QStringLiteral("删 除"), 19,
+                                 [this] { bsSkinSpeedButton2Click(); });
+    bsSkinToolBar1->addDivider();
+    finishToolBar();
+    addGrid();
+
+    auto* divider = new QFrame(this);
+    divider->setObjectName(QStringLiteral("Bevel1"));
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    m_layout->addWidget(divider);
+
+    bsSkinPanel2 = new QFrame(this);
+    bsSkinPanel2->setObjectName(QStringLiteral("bsSkinPanel2"));
+    bsSkinPanel2->setFixedHeight(112);
+    auto* strip = new QHBoxLayout(bsSkinPanel2);
+    strip->setContentsMargins(8, 2, 8, 6);
+    strip->setSpacing(16);
+    bsSkinGroupBox1 = new QGroupBox(QStringLiteral("备注/描述"), bsSkinPanel2);
+    bsSkinGroupBox1->setObjectName(QStringLiteral("bsSkinGroupBox1"));
+    auto* remark = new QVBoxLayout(bsSkinGroupBox1);
+    remark->setContentsMargins(6, 12, 6, 6);
+    bsSkinDBMemo1 = new DataMemo(QStringLiteral("bsSkinDBMemo1"), bsSkinGroupBox1);
+    bsSkinDBMemo1->setStyleSheet(QStringLiteral("QTextEdit { background: #ffffe1; }"));
+    bsSkinDBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    bsSkinDBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    remark->addWidget(bsSkinDBMemo1);
+    strip->addWidget(bsSkinGroupBox1, 3);
+
+    auto* facts = new QGridLayout;
+    facts->setVerticalSpacing(14);
+    facts->setHorizontalSpacing(8);
+    bsSkinDBText1 = new DataLabel(QStringLiteral("bsSkinDBText1"), bsSkinPanel2);
+    bsSkinDBText2 = new DataLabel(QStringLiteral("bsSkinDBText2"), bsSkinPanel2);
+    for (DataLabel* value : {bsSkinDBText1, bsSkinDBText2}) {
+        value->setStyleSheet(QStringLiteral("color: navy;"));
+        value->setMinimumWidth(200);
+    }
+    facts->addWidget(
+        detailCaption(bsSkinPanel2, QStringLiteral("bsSkinStdLabel2"), QStringLiteral("厂    家:")), 0, 0);
+    facts->addWidget(bsSkinDBText1, 0, 1);
+    facts->addWidget(
+        detailCaption(bsSkinPanel2, QStringLiteral("bsSkinStdLabel3"), QStringLiteral("创建日期:")), 1, 0);
+    facts->addWidget(bsSkinDBText2, 1, 1);
+    facts->setRowStretch(2, 1);
+    facts->setColumnStretch(2, 1);
+    auto* factsBox = new QVBoxLayout;
+    factsBox->addSpacing(14);
+    factsBox->addLayout(facts);
+    strip->addLayout(factsBox, 2);
+    m_layout->addWidget(bsSkinPanel2);
+}
+
+void TFr_kucun::bindData() {
+    WarehouseFrame::bindData();
+    SharedQuery* q = Data_in->Query_ab;
+    bsSkinDBMemo1->bind(q, QStringLiteral("b11"));
+    bsSkinDBText1->bind(q, QStringLiteral("b12"));
+    bsSkinDBText2->bind(q, QStringLiteral("b10"));
+}
+
+void TFr_kucun::bsSkinSpeedButton5Click() {
+    new_chanpin->exec();
+}
+
+void TFr_kucun::bsSkinSpeedButton4Click() {
+    if (!listHasRows())
+        return;
+    SharedQuery* q = Data_in->Query_ab;
+    auto field = [q](const char* name) {
+        return q->fieldText(QLatin1String(name));
+    };
+    new_ruku->handIn({field("bid"), field("b1"), field("b2"), field("b3"), field("b4"), field("b5"),
+                      field("b6"), field("b7"), field("b8"), field("b9"), field("b12")});
+    new_ruku->exec();
+}
+
+void TFr_kucun::bsSkinSpeedButton1Click() {
+    if (!listHasRows())
+        return;
+    SharedQuery* q = Data_in->Query_ab;
+    auto field = [q](const char* name) {
+        return q->fieldText(QLatin1String(name));
+    };
+    Tedit_chanpin* d = edit_chanpin;
+    d->bsSkinDBLookupComboBox2->selectText(field("b1"));
+    d->bsSkinDBLookupComboBox1->selectText(field("b2"));
+    d->bsSkinEdit1->setText(field("b3"));
+    d->bsSkinStdLabel15->setText(field("b4"));
+    d->bsSkinDBLookupComboBox4->selectText(field("b5"));
+    ProductDialog::setPrice(d->bsSkinEdit4, field("b6"));
+    ProductDialog::setPrice(d->bsSkinEdit5, field("b7"));
+    ProductDialog::setPrice(d->bsSkinEdit6, field("b8"));
+    d->bsSkinRichEdit1->setPlainText(field("b11"));
+    d->bsSkinEdit3->setText(field("b12"));
+    d->bsSkinStdLabel16->setText(field("bid"));
+    d->exec();
+}
+
+void TFr_kucun::bsSkinSpeedButton2Click() {
+    if (!listHasRows())
+        return;
+    if (!Messages::confirmDelete(QStringLiteral("您确定要删除此产品吗?")))
+        return;
+    Data_in->Query_ab->deleteCurrent();
+}

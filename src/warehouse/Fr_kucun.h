@@ -1,9 +1,34 @@
 #pragma once
 
-#include "widgets/frame.h"
+#include "warehouse/framekit.h"
 
-class TFr_kucun : public Frame {
+class DataLabel;
+class DataMemo;
+class QGroupBox;
+
+// The stock page: every product with its stock, prices and stock value, newest first, the
+// details of the selected one below, and the way to every operation on products.
+class TFr_kucun : public WarehouseFrame {
     Q_OBJECT
 public:
+    static inline const QString EmptyMessage = QStringLiteral("没有库存记录,请先新建");
+
     explicit TFr_kucun(QWidget* parent = nullptr);
+    void bindData() override;
+
+    QToolButton* bsSkinSpeedButton5 = nullptr; // 新 建
+    QToolButton* bsSkinSpeedButton4 = nullptr; // 入 库
+    QToolButton* bsSkinSpeedButton1 = nullptr; // 修 改
+    QToolButton* bsSkinSpeedButton2 = nullptr; // 删 除
+    QFrame* bsSkinPanel2 = nullptr;            // the details of the selected product
+    QGroupBox* bsSkinGroupBox1 = nullptr;      // 备注/描述
+    DataMemo* bsSkinDBMemo1 = nullptr;         // b11
+    DataLabel* bsSkinDBText1 = nullptr;        // b12, the manufacturer
+    DataLabel* bsSkinDBText2 = nullptr;        // b10, the creation date
+
+public slots:
+    void bsSkinSpeedButton5Click(); // new product
+    void bsSkinSpeedButton4Click(); // stock-in for the selected product
+    void bsSkinSpeedButton1Click(); // edit the selected product
+    void bsSkinSpeedButton2Click(); // delete the selected product
 };

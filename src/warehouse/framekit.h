@@ -1,0 +1,75 @@
+#pragma once
+
+#include "data/databound.h"
+#include "data/sharedquery.h"
+#include "widgets/frame.h"
+
+#include <QFrame>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QToolButton;
+class QVBoxLayout;
+class SharedQuery;
+class ToolBar;
+
+// The decorative strip above a warehouse page's tool bar: three pictures, the middle one
+// stretching with the page.
+class Banner : public QFrame {
+    Q_OBJECT
+public:
+    Banner(const QString& title, const QString& subtitle, QWidget* parent);
+};
+
+// What the three warehouse lists share: the banner, the tool bar with refresh, print and help and
+// the name search at its right end, and the grid over one shared query.
+class WarehouseFrame : public Frame {
+    Q_OBJECT
+public:
+    struct ListSetup {
+        QString query;        // the shared query the page lists ("Query_ab")
+        QString searchField;  // the product-name field the search box looks in
+        QString emptyMessage; // the empty-list guard's message
+        QString report;       // the report definition printed ("ab.rav")
+        QList<GridColumn> columns;
+    };
+
+    WarehouseFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,
+                   QWidget* parent);
+    void bindData() override;
+    SharedQuery* query() const;
+
+    Banner* bsSkinPanel1 = nullptr;
+    ToolBar* bsSkinToolBar1 = nullptr;
+    QToolButton* bsSkinSpeedButton6 = nullptr; // 刷 新
+    QToolButton* bsSkinSpeedButton8 = nullptr; // 打 印
+    QToolButton* bsSkinSpeedButton9 = nullptr; // 帮 助
+    QLabel* bsSkinStdLabel1 = nullptr;         // 输入产品名称速查:
+    QLineEdit* bsSkinEdit1 = nullptr;          // the search box
+    DataGrid* bsSkinDBGrid2 = nullptr;
+
+public slots:
+    // Refresh: back to the whole list, newest first; the search box keeps its text.
+    void bsSkinSpeedButton6Click();
+    // Print the rows listed now.
+    void bsSkinSpeedButton8Click();
+    // The guide.
+    void bsSkinSpeedButton9Click();
+    // Search by product name on every change of the box.
+    void bsSkinEdit1Change();
+
+protected:
+    // A tool bar button whose click runs the handler at the catch point.
+    QToolButton* addTool(const QString& name, const QString& caption, int picture,
+                         std::function<void()> handler);
+    // Refresh, print, help and the search box; then the grid below the tool bar.
+    void finishToolBar();
+    void addGrid();
+    // True when the list holds rows; otherwise shows the page's empty-list message. A closed list
+    // cannot be counted: that error goes to the error box.
+    bool listHasRows();
+
+    QVBoxLayout* m_layout = nullptr;
+    ListSetup m_setup;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+
+class PickList;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextEdit;
+class QToolButton;
+
+// The form the new-product and edit-product dialogs share: the pick lists with their editor
+// buttons, name, stock, manufacturer, the three prices and the remark, with save and cancel.
+// The new-product dialog has the stock box, the edit dialog a read-only stock label instead.
+class ProductDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The message of the required-field check.
+    static inline const QString RequiredMessage = QStringLiteral("红色*号为必填项，请填写。");
+
+    ProductDialog(const QString& name, const QString& caption, bool editing, QWidget* parent);
+
+    // Puts a stored price into a price box; an empty or unreadable text shows 0.00.
+    static void setPrice(QDoubleSpinBox* box, const QString& text);
+
+    PickList* bsSkinDBLookupComboBox2 = nullptr; // 大类 (a1)
+    PickList* bsSkinDBLookupComboBox1 = nullptr; // 细类 (a2)
+    PickList* bsSkinDBLookupComboBox4 = nullptr; // 单位 (a3)
+    QToolButton* bsSkinSpeedButton1 = nullptr;   // edits the major categories
+    QToolButton* bsSkinSpeedButton2 = nullptr;   // edits the minor categories
+    QToolButton* bsSkinSpeedButton3 = nullptr;   // edits the units
+    QLineEdit* bsSkinEdit1 = nullptr;            // 产品名称, 60 characters
+    QLineEdit* bsSkinEdit2 = nullptr;            // 库存量, digits only (new product only)
+    QLabel* bsSkinStdLabel15 = nullptr;          // 库存量, read-only (edit product only)
+    QLabel* bsSkinStdLabel16 = nullptr;          // the product's number (edit product only, hidden)
+    QLineEdit* bsSkinEdit3 = nullptr;            // 生产厂家, 40 characters
+    QDoubleSpinBox* bsSkinEdit4 = nullptr;       // 成本价
+    QDoubleSpinBox* bsSkinEdit5 = nullptr;       // 批发价
+    QDoubleSpinBox* bsSkinEdit6 = nullptr;       // 销售价
+    QGroupBox* bsSkinGroupBox1 = nullptr;        // 备注/描述
+    QTextEdit* bsSkinRichEdit1 = nullptr;        // the remark, 80 characters
+    QPushButton* bsSkinButton1 = nullptr;        // 保 存
+    QPushButton* bsSkinButton2 = nullptr;        // 取 消
+
+public slots:
+    // The pick-list editor, showing only the list beside the button.
+    void bsSkinSpeedButton1Click();
+    void bsSkinSpeedButton2Click();
+    void bsSkinSpeedButton3Click();
+    // Cancel: close without saving.
+    void bsSkinButton2Click();
+
+protected:
+    // Save, run at the catch point when 保 存 is clicked.
+    virtual void save() = 0;
+    void bindData();
+};

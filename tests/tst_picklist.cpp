@@ -1,0 +1,201 @@
+#include "app/mainwindow.h"
+#include "data/data_in.h"
+#include "data/databound.h"
+#include "data/list.h"
+#include "ledgertest.h"
+#include "warehouse/Fr_kucun.h"
+#include "warehouse/edit_chanpin.h"
+#include "warehouse/new_chanpin.h"
+
+#include <QDoubleSpinBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+class TestPickList : public QObject {
+    Q_OBJECT
+private slots:
+    void openersShowTheirOwnList();
+    void entryAddedIsOfferedAtOnce();
+    void abandonedEmptyRowDisappears();
+    void deleteAsksNothingAndProductsKeepTheirText();
+};
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QStringList visiblePanels() {
+    QStringList names;
+    for (const char* name : {"caidan_dalei", "caidan_xilei", "caidan_danwei", "caidan_dingdanlei"})
+        if (list->findChild<QWidget*>(name)->isVisible())
+            names << QString::fromLatin1(name);
+    return names;
+}
+
+// Clicks a pick-list button of a product dialog and runs the action on the editor it opens.
+void openEditor(QAbstractButton* button, const std::function<void(Tlist*)>& action) {
+    onModal([&](QWidget* w) {
+        auto* editor = qobject_cast<Tlist*>(w);
+        QVERIFY(editor);
+        action(editor);
+    });
+    click(button);
+}
+
+// Types an entry into the open cell of the visible list, as the user does after "insert".
+void typeIntoCell(const Tlist::Panel& p, const QString& text) {
+    QLineEdit* cell = nullptr;
+    for (QLineEdit* e : p.grid->viewport()->findChildren<QLineEdit*>())
+        if (e->isVisible())
+            cell = e;
+    QVERIFY(cell);
+    cell->setText(text);
+}
+
+QStringList entries(const QString& table) {
+    QStringList out;
+    QSqlQuery q = Db::exec(Db::lists(), QStringLiteral("select z1 from %1 order by zid desc").arg(table));
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+} // namespace
+
+void TestPickList::openersShowTheirOwnList() {
+    LedgerFixture f;
+    main_window->show();
+    QCOMPARE(list->windowTitle(), QStringLiteral("菜单项编辑"));
+    QCOMPARE(list->size(), QSize(225, 371));
+    QStringList seen;
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tnew_chanpin*>(w);
+        for (QAbstractButton* b : {d->bsSkinSpeedButton1, d->bsSkinSpeedButton2, d->bsSkinSpeedButton3})
+            openEditor(b, [&](Tlist* editor) {
+                seen << visiblePanels().join(",");
+                const Tlist::Panel* p = editor->visiblePanel();
+                seen << p->header->text() + "/" + p->grid->objectName() + "/" + p->navigator->objectName();
+                seen << p->grid->model()->headerData(p->query->fieldIndex("z1"), Qt::Horizontal).toString();
+            });
+    });
+    click(main_window->Fr_kucun1->bsSkinSpeedButton5);
+    QCOMPARE(seen, QStringList({"caidan_dalei", "大类/bsSkinDBGrid1/bsSkinDBNavigator1", "菜单项",
+                                "caidan_xilei", "细类/bsSkinDBGrid2/bsSkinDBNavigator2", "菜单项",
+                                "caidan_danwei", "数量单位/bsSkinDBGrid3/bsSkinDBNavigator3", "菜单项"}));
+    // The order category dialog's choice.
+    list->showPanel("caidan_dingdanlei");
+    seen.clear();
+    onModal([&](QWidget*) { seen << visiblePanels().join(","); });
+    list->exec();
+    QCOMPARE(seen, QStringList({"caidan_dingdanlei"}));
+    QCOMPARE(list->visiblePanel()->query, Data_in->Query_a4);
+}
+
+void TestPickList::entryAddedIsOfferedAtOnce() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a3");
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tnew_chanpin*>(w);
+        openEditor(d->bsSkinSpeedButton3, [&](Tlist* editor) {
+            const Tlist::Panel& p = *editor->visiblePanel();
+            click(p.insertButton);
+            QVERIFY(p.grid->viewport()->findChild<QLineEdit*>());
+            typeIntoCell(p, "打");
+            click(p.postButton);
+            QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+            // A second entry typed and left unposted is stored when the editor closes.
+            click(p.insertButton);
+            typeIntoCell(p, "双");
+        });
+        QCOMPARE(d->bsSkinDBLookupComboBox4->findText("打") >= 0, true);
+        QCOMPARE(d->bsSkinDBLookupComboBox4->findText("双") >= 0, true);
+        d->bsSkinDBLookupComboBox2->setCurrentIndex(0);
+        d->bsSkinEdit1->setText("筷子");
+        d->bsSkinEdit2->setText("10");
+        d->bsSkinDBLookupComboBox4->setCurrentIndex(d->bsSkinDBLookupComboBox4->findText("双"));
+        d->bsSkinEdit6->setValue(2);
+        click(d->bsSkinButton1);
+    });
+    click(main_window->Fr_kucun1->bsSkinSpeedButton5);
+    QCOMPARE(f.messages.messages.size(), 0);
+    QCOMPARE(entries("a3"), QStringList({"双", "打"}) + before);
+    QCOMPARE(LedgerFixture::scalar("select b5 from ab").toString(), QStringLiteral("双"));
+
+    // An existing entry edited in place is stored by post.
+    openEditor(edit_chanpin->bsSkinSpeedButton1, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        QCOMPARE(p.panel->objectName(), QStringLiteral("caidan_dalei"));
+        p.grid->selectRow(1);
+        p.grid->edit(p.grid->model()->index(1, p.query->fieldIndex("z1")));
+        typeIntoCell(p, "饮品");
+        click(p.postButton);
+    });
+    QCOMPARE(entries("a1").value(1), QStringLiteral("饮品"));
+    QVERIFY(edit_chanpin->bsSkinDBLookupComboBox2->findText("饮品") >= 0);
+}
+
+void TestPickList::abandonedEmptyRowDisappears() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a2");
+    openEditor(new_chanpin->bsSkinSpeedButton2, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        click(p.insertButton);
+        QCOMPARE(p.query->recordCount(), before.size() + 1);
+        QCOMPARE(p.query->state(), SharedQuery::State::Insert);
+        // The grid loses the focus to another window.
+        main_window->activateWindow();
+        QWidget outside;
+        outside.show();
+        outside.setFocus();
+        QApplication::setActiveWindow(&outside);
+        QTRY_COMPARE(p.query->recordCount(), before.size());
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QCOMPARE(entries("a2"), before);
+        editor->activateWindow();
+        QApplication::setActiveWindow(editor);
+        // An empty row inserted and the window closed: nothing is stored either.
+        click(p.insertButton);
+        QCOMPARE(p.query->recordCount(), before.size() + 1);
+    });
+    QCOMPARE(Data_in->Query_a2->recordCount(), before.size());
+    QCOMPARE(entries("a2"), before);
+    QCOMPARE(Data_in->Query_a2->state(), SharedQuery::State::Browse);
+}
+
+void TestPickList::deleteAsksNothingAndProductsKeepTheirText() {
+    LedgerFixture f;
+    main_window->show();
+    LedgerFixture::exec("insert into ab (b1,b3,b4,b5,b8,b9) values ('饮料','可乐',1,'瓶',3,3)");
+    const QStringList before = entries("a1");
+    openEditor(new_chanpin->bsSkinSpeedButton1, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        p.grid->selectRow(int(before.indexOf("饮料")));
+        click(p.deleteButton);
+        QCOMPARE(p.query->recordCount(), before.size() - 1);
+    });
+    QCOMPARE(f.messages.messages.size(), 0);
+    QStringList expected = before;
+    expected.removeAll("饮料");
+    QCOMPARE(entries("a1"), expected);
+    QCOMPARE(LedgerFixture::scalar("select b1 from ab").toString(), QStringLiteral("饮料"));
+    // The product opens for editing with no major category shown.
+    main_window->switchTo(main_window->Fr_kucun1);
+    main_window->Fr_kucun1->bsSkinSpeedButton6->click();
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tedit_chanpin*>(w);
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentIndex(), -1);
+        QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QStringLiteral("瓶"));
+    });
+    click(main_window->Fr_kucun1->bsSkinSpeedButton1);
+}
+
+LEDGER_TEST_MAIN(TestPickList)
+#include "tst_picklist.moc"
