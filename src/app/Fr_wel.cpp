@@ -36,6 +36,7 @@ QString TFr_wel::newsAddress() {
 }
 
 TFr_wel::TFr_wel(QWidget* parent) : Frame(QStringLiteral("Fr_wel1"), parent) {
+    setAttribute(Qt::WA_StyledBackground);
     // Everything sits on a canvas of the page's first size, at the top left of the page.
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

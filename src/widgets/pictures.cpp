@@ -1,16 +1,20 @@
 #include "widgets/pictures.h"
 
 #include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 
 namespace {
 
 QPixmap drawn(int number) {
     // A rounded tile with a colour and a sign of its own for each number.
-    static const QColor colours[] = {QColor(0x2f, 0x7d, 0xd1), QColor(0x2e, 0xa0, 0x5a), QColor(0xd9, 0x8b, 0x1c),
-                                     QColor(0xc0, 0x39, 0x2b), QColor(0x8e, 0x44, 0xad), QColor(0x16, 0xa0, 0x85)};
-    static const char* signs[] = {"单", "入", "库", "出", "记", "会", "?", "i", "结", "9", "10", "11", "12", "13",
-                                  "14", "印", "刷", "17", "18", "删", "改", "新", "22"};
+    static const QColor colours[] = {QColor(0x2f, 0x7d, 0xd1), QColor(0x2e, 0xa0, 0x5a),
+                                     QColor(0xd9, 0x8b, 0x1c), QColor(0xc0, 0x39, 0x2b),
+                                     QColor(0x8e, 0x44, 0xad), QColor(0x16, 0xa0, 0x85)};
+    static const char* signs[] = {"单", "入", "库", "出", "记", "会", "?",  "i",  "结", "9",  "10", "11",
+                                  "12", "13", "14", "印", "刷", "17", "18", "删", "改", "新", "22"};
     QPixmap pm(32, 32);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -47,4 +51,27 @@ QPixmap Pictures::pixmap(const QString& name, const QSize& size) {
         }
     }
     return QPixmap();
+}
+
+QWidget* Pictures::banner(QWidget* parent, const QString& name) {
+    auto* row = new QFrame(parent);
+    row->setObjectName(name);
+    row->setProperty("role", QStringLiteral("banner"));
+    row->setFixedHeight(44);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto piece = [row](const QString& picture, const QSize& size) {
+        auto* label = new QLabel(row);
+        label->setPixmap(pixmap(picture, size));
+        label->setFixedSize(size);
+        return label;
+    };
+    layout->addWidget(piece(QStringLiteral("banner_left"), QSize(280, 44)));
+    auto* middle = new QLabel(row);
+    middle->setObjectName(name + QStringLiteral("Middle"));
+    middle->setProperty("role", QStringLiteral("bannerMiddle"));
+    layout->addWidget(middle, 1);
+    layout->addWidget(piece(QStringLiteral("banner_right"), QSize(220, 44)));
+    return row;
 }
