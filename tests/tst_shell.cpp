@@ -258,6 +258,20 @@ void TestShell::guidePagesInOrder() {
         QCOMPARE(trail, QStringList({"P1", "P2", "P3", "P4", "P5", "P6"}));
         QVERIFY(closed);
     }
+    // Enter works the page's button too.
+    QList<int> pages;
+    bool closedByKey = false;
+    onModal([&](QWidget* w) {
+        auto* guide = static_cast<Thelp*>(w);
+        for (int i = 0; i < 6; ++i) {
+            pages << guide->currentPage();
+            QTest::keyClick(guide, Qt::Key_Return);
+        }
+        closedByKey = !guide->isVisible();
+    });
+    Registry::showModal(QStringLiteral("help"));
+    QCOMPARE(pages, QList<int>({1, 2, 3, 4, 5, 6}));
+    QVERIFY(closedByKey);
     // The page pictures ignore the mouse; a right click on a 下一步 does nothing.
     help->show();
     QVERIFY(!help->bsSkinLinkImage1->isEnabled());

@@ -10,6 +10,7 @@
 #include "widgets/messages.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTextEdit>
@@ -137,6 +138,18 @@ void Thelp::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
+}
+
+void Thelp::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        const QList<LinkImage*> buttons = {bsSkinLinkImage2, bsSkinLinkImage4,  bsSkinLinkImage6,
+                                           bsSkinLinkImage8, bsSkinLinkImage10, bsSkinLinkImage12};
+        const int page = currentPage();
+        if (page >= 1 && page <= buttons.size())
+            emit buttons[page - 1]->clicked();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Thelp::FormShow() {

@@ -50,6 +50,8 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Enter works the current page's button, as a click on it would.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void showPage(int page);
