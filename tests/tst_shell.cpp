@@ -13,11 +13,13 @@
 #include "orders/Fr_dingdan.h"
 #include "warehouse/Fr_kucun.h"
 #include "widgets/buttonsbar.h"
+#include "widgets/pictures.h"
 #include "widgets/registry.h"
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +29,7 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QWebEngineView>
+#include <memory>
 
 namespace {
 
@@ -146,6 +149,7 @@ private slots:
     void aboutWindow();
     void rightClicksInTheBrowsersAreDropped();
     void offlinePageWhenTheAddressCannotLoad();
+    void picturesAndLook();
 };
 
 void TestShell::guideFlagRoundTrip() {
@@ -508,6 +512,36 @@ void TestShell::offlinePageWhenTheAddressCannotLoad() {
     QVERIFY(!news->showsOfflinePage());
     QTRY_COMPARE_WITH_TIMEOUT(news->engine()->title(), QStringLiteral("ok"), 5000);
     QVERIFY(f.messages.messages.isEmpty());
+}
+
+void TestShell::picturesAndLook() {
+    // Every numbered picture is one of our drawings in the resources, and it renders.
+    auto painted = [](const QImage& image) {
+        int opaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                opaque += qAlpha(image.pixel(x, y)) > 0;
+        return opaque;
+    };
+    for (int n = 0; n <= 22; ++n) {
+        const QString file = QStringLiteral(":/pictures/%1.svg").arg(n, 2, 10, QLatin1Char('0'));
+        QVERIFY2(QFile::exists(file), qPrintable(file));
+        QVERIFY2(painted(Pictures::icon(n).pixmap(32, 32).toImage()) > 100, qPrintable(file));
+    }
+    for (const char* name : {"padlock", "envelope", "banner_left", "banner_right"})
+        QVERIFY2(painted(Pictures::pixmap(QString::fromLatin1(name)).toImage()) > 50, name);
+    std::unique_ptr<QWidget> banner(Pictures::banner(nullptr));
+    QCOMPARE(banner->height(), 44);
+    // The look: the program's style sheet, and the open section's header marked.
+    QVERIFY(qApp->styleSheet().contains(QStringLiteral("ButtonsBar")));
+    LedgerFixture f;
+    main_window->show();
+    ButtonsBar* bar = main_window->bsSkinButtonsBar1;
+    QVERIFY(bar->header(0)->property("open").toBool());
+    QTest::mouseClick(bar->header(2), Qt::LeftButton);
+    QVERIFY(!bar->header(0)->property("open").toBool());
+    QVERIFY(bar->header(2)->property("open").toBool());
+    QCOMPARE(bar->item(2, 0)->height(), 60);
 }
 
 LEDGER_TEST_MAIN(TestShell)
