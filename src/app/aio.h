@@ -2,11 +2,22 @@
 
 #include <QDialog>
 
-// "Vandrel软件服务中心"
+class WebView;
+
+// "Vandrel软件服务中心": the maker's service page in an embedded browser. The page starts loading
+// when the window is made at start-up and is never reloaded: every showing finds the page as the
+// user left it.
 class Taio : public QDialog {
     Q_OBJECT
 public:
     explicit Taio(QWidget* parent = nullptr);
+
+    WebView* WebBrowser1 = nullptr;
+
+    static QString serviceAddress();
+
+public slots:
+    void FormCreate();
 };
 
 extern Taio* aio;

@@ -3,6 +3,7 @@
 #include "widgets/pictures.h"
 
 #include <QPushButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -52,6 +53,14 @@ QToolButton* ButtonsBar::addItem(const QString& caption, int picture) {
 
 void ButtonsBar::setOpenSection(int section) {
     m_open = section;
-    for (int i = 0; i < m_sections.size(); ++i)
+    for (int i = 0; i < m_sections.size(); ++i) {
         m_sections[i].body->setVisible(i == section);
+        // The open section's header is marked (see the style sheet).
+        QPushButton* header = m_sections[i].header;
+        if (header->property("open").toBool() != (i == section)) {
+            header->setProperty("open", i == section);
+            header->style()->unpolish(header);
+            header->style()->polish(header);
+        }
+    }
 }

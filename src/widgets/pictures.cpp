@@ -1,6 +1,9 @@
 #include "widgets/pictures.h"
 
 #include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 
 namespace {
@@ -48,4 +51,27 @@ QPixmap Pictures::pixmap(const QString& name, const QSize& size) {
         }
     }
     return QPixmap();
+}
+
+QWidget* Pictures::banner(QWidget* parent, const QString& name) {
+    auto* row = new QFrame(parent);
+    row->setObjectName(name);
+    row->setProperty("role", QStringLiteral("banner"));
+    row->setFixedHeight(44);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto piece = [row](const QString& picture, const QSize& size) {
+        auto* label = new QLabel(row);
+        label->setPixmap(pixmap(picture, size));
+        label->setFixedSize(size);
+        return label;
+    };
+    layout->addWidget(piece(QStringLiteral("banner_left"), QSize(280, 44)));
+    auto* middle = new QLabel(row);
+    middle->setObjectName(name + QStringLiteral("Middle"));
+    middle->setProperty("role", QStringLiteral("bannerMiddle"));
+    layout->addWidget(middle, 1);
+    layout->addWidget(piece(QStringLiteral("banner_right"), QSize(220, 44)));
+    return row;
 }
