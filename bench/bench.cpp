@@ -42,7 +42,8 @@ double median(std::vector<double> v) {
 }
 
 // Milliseconds of each of n runs of the action; prepare runs untimed before each.
-std::vector<double> timeRuns(int n, const std::function<void()>& action, const std::function<void()>& prepare = {}) {
+std::vector<double> timeRuns(int n, const std::function<void()>& action,
+                             const std::function<void()>& prepare = {}) {
     std::vector<double> ms;
     for (int i = 0; i < n; ++i) {
         if (prepare)
@@ -74,14 +75,16 @@ QList<Line> results;
 
 void report(const QString& mode, const QString& operation, double value, const QString& unit, double goal,
             const QString& ratio = QString()) {
-    const bool pass = value <= goal && (ratio.isEmpty() || !ratio.startsWith(QLatin1Char('!')));
-    std::printf("%-16s %-58s %10.1f %-3s goal <= %6.0f %-3s %-22s %s\n", qPrintable(mode), qPrintable(operation), value,
-                qPrintable(unit), goal, qPrintable(unit), qPrintable(QString(ratio).remove(QLatin1Char('!'))),
-                pass ? "PASS" : "FAIL");
+    const bool pass = value <= goal && !ratio.contains(QLatin1Char('!'));
+    std::printf("%-16s %-58s %10.1f %-3s goal <= %6.0f %-3s %-22s %s\n", qPrintable(mode),
+                qPrintable(operation), value, qPrintable(unit), goal, qPrintable(unit),
+                qPrintable(QString(ratio).remove(QLatin1Char('!'))), pass ? "PASS" : "FAIL");
     std::fflush(stdout);
 }
 
-QWidget* chukuGrid() { return main_window->Fr_kf_chuku1->findChild<DataGrid*>(QStringLiteral("bsSkinDBGrid2")); }
+QWidget* chukuGrid() {
+    return main_window->Fr_kf_chuku1->findChild<DataGrid*>(QStringLiteral("bsSkinDBGrid2"));
+}
 
 void searchChuku(const QString& text) {
     if (auto* edit = main_window->Fr_kf_chuku1->findChild<QLineEdit*>(QStringLiteral("bsSkinEdit1")))
@@ -116,6 +119,15 @@ int memoryRun(const QString& folder) {
     main_window->repaint();
     main_window->membersView();
     main_window->repaint();
+    // Every search index read, as after the user searched every list.
+    const QList<std::pair<SharedQuery*, QString>> searched = {
+        {Data_in->Query_ab, "b3"}, {Data_in->Query_ac, "c2"}, {Data_in->Query_ae, "e2"},
+        {Data_in->Query_aa, "a4"}, {Data_in->Query_ag, "g6"}, {Data_in->Query_ah, "h6"},
+        {Data_in->Query_aj, "jid"}};
+    for (const auto& [query, field] : searched) {
+        query->search(field, QStringLiteral("1"));
+        query->search(field, QString());
+    }
     for (SharedQuery* q : Data_in->findChildren<SharedQuery*>())
         if (q->isOpen() && q->recordCount() > 0) {
             q->last();
@@ -157,14 +169,17 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
                 paint(chukuGrid());
             },
             [] { searchChuku(QStringLiteral("x")); });
-        const QString counted = QStringLiteral("select count(*) from (%1)").arg(Data_in->Query_ae->statement());
+        const QString counted =
+            QStringLiteral("select count(*) from (%1)").arg(Data_in->Query_ae->statement());
         const Db::Params params = Data_in->Query_ae->parameters();
         int rows = 0;
         const std::vector<double> sqlite =
             timeRuns(n, [&] { rows = Db::scalar(Db::business(), counted, params).toInt(); });
         const double ratio = median(search) / median(sqlite);
         report(mode,
-               QStringLiteral("search stock-out records '%1' (%2 rows)").arg(pattern).arg(Data_in->Query_ae->recordCount()),
+               QStringLiteral("search stock-out records '%1' (%2 rows)")
+                   .arg(pattern)
+                   .arg(Data_in->Query_ae->recordCount()),
                median(search), "ms", 50,
                QStringLiteral("%1x SQLite count %2 ms").arg(ratio, 0, 'f', 2).arg(median(sqlite), 0, 'f', 1) +
                    (ratio > 1 ? QStringLiteral("!") : QString()));
@@ -178,10 +193,12 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
         main_window->ordersView();
         main_window->repaint();
     });
-    report(mode, QStringLiteral("orders view (order list and newest order's lines)"), median(orders), "ms", 50);
+    report(mode, QStringLiteral("orders view (order list and newest order's lines)"), median(orders), "ms",
+           50);
 
     // Adding an order line: its transaction and the refreshes.
-    Db::exec(Db::business(), QStringLiteral("update ab set b4 = 100000 where bid = (select max(bid) from ab)"));
+    Db::exec(Db::business(),
+             QStringLiteral("update ab set b4 = 100000 where bid = (select max(bid) from ab)"));
     Data_in->Query_ab->refresh();
     new_dingdan->show();
     QApplication::processEvents();
@@ -218,8 +235,8 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
     try {
         const std::vector<double> print =
             timeRuns(everything ? 1 : 3, [&] { Reports::renderPdf(QStringLiteral("ae.rav"), pdf, {}); });
-        report(mode, QStringLiteral("print %1 stock-out rows").arg(Data_in->Query_ae->recordCount()), median(print),
-               "ms", 3000);
+        report(mode, QStringLiteral("print %1 stock-out rows").arg(Data_in->Query_ae->recordCount()),
+               median(print), "ms", 3000);
     } catch (const LedgerError& e) {
         std::printf("%-16s print: %s\n", qPrintable(mode), qPrintable(e.text()));
     }

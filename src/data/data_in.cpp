@@ -1,8 +1,12 @@
 #include "data/data_in.h"
 
+#include "data/schema.h"
 #include "data/tableindex.h"
 
+#include "core/errors.h"
+
 #include <QDir>
+#include <QTimer>
 
 TData_in* Data_in = nullptr;
 
@@ -35,6 +39,9 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         Query_a5->reset(QStringLiteral("select * from a5"));
         if (!SharedQuery::loadsEverything()) {
             // The big lists are counted, searched and paged through in-memory indexes.
+            // Files made by an older version lack some indexes: add them once.
+            for (const QString& index : Schema::indexStatements())
+                Db::exec(Db::business(), index);
             m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
             const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
                 {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3"}}, {Query_ac, "cid", {"c2"}},
@@ -53,6 +60,25 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         throw;
     }
     Data_in = this;
+    if (m_indexes) {
+        // Read the searched fields while the program waits for the user, one table a turn, so the
+        // first search does not have to.
+        auto* warmUp = new QTimer(this);
+        warmUp->setInterval(50);
+        connect(warmUp, &QTimer::timeout, this, [this, warmUp] {
+            for (const auto& index : m_indexes->all())
+                if (!index->isBuilt()) {
+                    try {
+                        index->build();
+                    } catch (const LedgerError&) {
+                        // The search that needs it will report the failure.
+                    }
+                    return;
+                }
+            warmUp->stop();
+        });
+        QTimer::singleShot(1500, warmUp, qOverload<>(&QTimer::start));
+    }
 }
 
 TData_in::~TData_in() {

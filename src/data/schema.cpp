@@ -65,8 +65,14 @@ const Schema::Table* Schema::findTable(const QString& name) {
 
 QStringList Schema::indexStatements() {
     // The look-ups by order and by card number (an order's lines, a member's records).
-    return {QStringLiteral("CREATE INDEX ak_k8 ON ak (k8)"), QStringLiteral("CREATE INDEX ag_g6 ON ag (g6)"),
-            QStringLiteral("CREATE INDEX ah_h6 ON ah (h6)")};
+    // The key indexes let a list count its table and read its keys without reading the rows.
+    QStringList statements = {QStringLiteral("CREATE INDEX IF NOT EXISTS ak_k8 ON ak (k8)"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g6 ON ag (g6)"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)")};
+    for (const Table& table : businessTables())
+        statements
+            << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);
+    return statements;
 }
 
 QString Schema::createStatement(const Table& table) {
@@ -115,8 +121,8 @@ void createFile(const QString& path, const QString& connection, const QList<Sche
         Transaction tx(db);
         for (const Schema::Table& table : tables)
             Db::exec(db, Schema::createStatement(table));
-        for (const QString& index : Schema::indexStatements())
-            if (tables.contains(*Schema::findTable(index.section(QLatin1Char(' '), 4, 4))))
+        if (!withLists)
+            for (const QString& index : Schema::indexStatements())
                 Db::exec(db, index);
         if (withLists) {
             for (const auto& [table, entries] : defaultLists)

@@ -52,6 +52,8 @@ void SharedQuery::close() {
     m_open = false;
     m_rows.clear();
     m_paged = false;
+    m_dense = false;
+    m_count = 0;
     m_keys.clear();
     m_pages.clear();
     m_current = -1;
@@ -124,21 +126,29 @@ bool SharedQuery::openPaged() {
         for (int i = 0; i < record.count(); ++i)
             m_fields << record.fieldName(i);
     }
-    m_index->reconcile();
     std::vector<int64_t> keys;
-    if (field.isEmpty())
-        keys = m_index->keysDescending();
-    else if (m.capturedLength(3) > 0 || !sql.contains(QStringLiteral(":t")))
-        keys = m_index->match(field, m.captured(3));
-    else if (!typed.isNull()) // a NULL text makes the whole pattern NULL: no rows
-        keys = m_index->match(field, QLatin1Char('%') + typed.toString() + QLatin1Char('%'));
+    TableIndex::Extent extent;
+    if (field.isEmpty()) {
+        extent = m_index->extent();
+        if (!extent.dense)
+            keys = m_index->keysDescending();
+    } else {
+        m_index->reconcile();
+        if (m.capturedLength(3) > 0 || !sql.contains(QStringLiteral(":t")))
+            keys = m_index->match(field, m.captured(3));
+        else if (!typed.isNull()) // a NULL text makes the whole pattern NULL: no rows
+            keys = m_index->match(field, QLatin1Char('%') + typed.toString() + QLatin1Char('%'));
+    }
     beginResetModel();
     m_rows.clear();
     m_pages.clear();
     m_keys = std::move(keys);
+    m_dense = field.isEmpty() && extent.dense;
+    m_denseMax = extent.max;
+    m_count = extent.count;
     m_paged = true;
     m_open = true;
-    m_current = m_keys.empty() ? -1 : 0;
+    m_current = rows() == 0 ? -1 : 0;
     endResetModel();
     emit reopened();
     emit currentRowChanged(m_current);
@@ -156,7 +166,7 @@ const QVector<QVariant>* SharedQuery::rowAt(int row) const {
         if (m_pages.size() > 256)
             m_pages.clear();
         const size_t first = size_t(page) * PageSize;
-        const size_t last = std::min(m_keys.size(), first + PageSize);
+        const size_t last = std::min(size_t(rows()), first + PageSize);
         QStringList marks;
         for (size_t i = first; i < last; ++i)
             marks << QStringLiteral("?");
@@ -166,7 +176,7 @@ const QVector<QVariant>* SharedQuery::rowAt(int row) const {
                                .arg(m_table, m_key, marks.join(QLatin1Char(',')))))
             throw DatabaseError(Db::errorText(query.lastError()));
         for (size_t i = first; i < last; ++i)
-            query.addBindValue(QVariant::fromValue<qlonglong>(m_keys[i]));
+            query.addBindValue(QVariant::fromValue<qlonglong>(keyAt(i)));
         if (!query.exec())
             throw DatabaseError(Db::errorText(query.lastError()));
         const int n = int(m_fields.size());
@@ -181,7 +191,7 @@ const QVector<QVariant>* SharedQuery::rowAt(int row) const {
         QVector<QVector<QVariant>> rowsOfPage;
         rowsOfPage.reserve(int(last - first));
         for (size_t i = first; i < last; ++i)
-            rowsOfPage.push_back(found.value(m_keys[i], QVector<QVariant>(n)));
+            rowsOfPage.push_back(found.value(keyAt(i), QVector<QVariant>(n)));
         it = m_pages.insert(page, std::move(rowsOfPage));
     }
     return &it.value()[row % PageSize];
@@ -294,6 +304,12 @@ void SharedQuery::deleteCurrent() {
     const int row = m_current;
     beginRemoveRows({}, row, row);
     if (m_paged) {
+        if (m_dense) {
+            m_keys.resize(size_t(m_count));
+            for (size_t i = 0; i < m_keys.size(); ++i)
+                m_keys[i] = keyAt(i);
+            m_dense = false;
+        }
         m_keys.erase(m_keys.begin() + row);
         m_pages.clear();
     } else {

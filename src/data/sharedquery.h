@@ -109,7 +109,10 @@ signals:
     void reopened();
 
 private:
-    int rows() const { return m_paged ? int(m_keys.size()) : int(m_rows.size()); }
+    int rows() const {
+        return m_paged ? int(m_dense ? m_count : int64_t(m_keys.size())) : int(m_rows.size());
+    }
+    int64_t keyAt(size_t row) const { return m_dense ? m_denseMax - int64_t(row) : m_keys[row]; }
     const QVector<QVariant>* rowAt(int row) const;
     bool openPaged();
     void requireOpen() const;
@@ -129,6 +132,10 @@ private:
     TableIndex* m_index = nullptr;
     bool m_paged = false;
     std::vector<int64_t> m_keys;
+    // A whole table whose keys run without gaps needs no key list: row i has the key max - i.
+    bool m_dense = false;
+    int64_t m_denseMax = 0;
+    int64_t m_count = 0;
     mutable QHash<int, QVector<QVector<QVariant>>> m_pages;
 
     bool m_editable = false;

@@ -11,14 +11,14 @@
 
 namespace {
 
-char32_t foldAscii(char32_t c) {
-    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+char foldByte(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
 }
 
-std::u32string foldQString(const QString& text) {
+std::u32string wide(std::string_view utf8) {
     std::u32string out;
-    for (char32_t c : text.toStdU32String())
-        out.push_back(foldAscii(c));
+    for (char32_t c : QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU32String())
+        out.push_back((c >= 'A' && c <= 'Z') ? c + 32 : c);
     return out;
 }
 
@@ -45,68 +45,114 @@ bool likeMatch(const char32_t* p, const char32_t* pEnd, const char32_t* t, const
     return p == pEnd;
 }
 
+uint64_t hashOf(std::string_view s) {
+    uint64_t h = 1469598103934665603ULL; // FNV-1a
+    for (unsigned char c : s)
+        h = (h ^ c) * 1099511628211ULL;
+    return h;
+}
+
 class Statement {
 public:
-    Statement(sqlite3* db, const QString& sql) {
+    Statement(sqlite3* db, const QString& sql) : m_db(db) {
         const QByteArray utf8 = sql.toUtf8();
         if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK)
-            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+            fail();
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
     sqlite3_stmt* get() const { return m_stmt; }
+    [[noreturn]] void fail() const { throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db))); }
 
 private:
+    sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+std::string_view columnText(sqlite3_stmt* stmt, int col) {
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+    return text ? std::string_view(text, size_t(sqlite3_column_bytes(stmt, col))) : std::string_view();
+}
+
 } // namespace
 
-LikePattern::LikePattern(const QString& pattern) : m_pattern(foldQString(pattern)) {
-    if (m_pattern.size() >= 2 && m_pattern.front() == U'%' && m_pattern.back() == U'%') {
-        std::u32string inner = m_pattern.substr(1, m_pattern.size() - 2);
-        if (inner.find_first_of(U"%_") == std::u32string::npos) {
+LikePattern::LikePattern(const QString& pattern) {
+    const QByteArray utf8 = pattern.toUtf8();
+    for (char c : utf8) {
+        m_folded.push_back(foldByte(c));
+        m_asciiLetters = m_asciiLetters || (foldByte(c) >= 'a' && foldByte(c) <= 'z');
+    }
+    if (m_folded.size() >= 2 && m_folded.front() == '%' && m_folded.back() == '%') {
+        const std::string inner = m_folded.substr(1, m_folded.size() - 2);
+        if (inner.find_first_of("%_") == std::string::npos) {
             m_literal = inner;
             m_contains = true;
         }
     }
+    if (!m_contains)
+        m_wide = wide(m_folded);
 }
 
-bool LikePattern::matches(const std::u32string& folded) const {
-    if (m_contains)
-        return m_literal.empty() || folded.find(m_literal) != std::u32string::npos;
-    return likeMatch(m_pattern.data(), m_pattern.data() + m_pattern.size(), folded.data(),
-                     folded.data() + folded.size());
+bool LikePattern::matches(std::string_view text) const {
+    if (m_contains) {
+        if (m_literal.empty())
+            return true;
+        if (!m_asciiLetters)
+            return text.find(m_literal) != std::string_view::npos;
+        // UTF-8 keeps every byte of a multi-byte character above 0x7F, so folding the ASCII
+        // bytes and searching bytes finds exactly the character sequences.
+        std::string folded(text);
+        for (char& c : folded)
+            c = foldByte(c);
+        return folded.find(m_literal) != std::string::npos;
+    }
+    const std::u32string t = wide(text);
+    return likeMatch(m_wide.data(), m_wide.data() + m_wide.size(), t.data(), t.data() + t.size());
 }
 
-std::u32string LikePattern::fold(std::string_view utf8) {
-    return foldQString(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+TextPool::TextPool() : m_offsets{0, 0}, m_slots(1024, 0) {} // id 0: NULL
+
+uint32_t TextPool::intern(std::string_view utf8) {
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = hashOf(utf8) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t entry = m_slots[slot];
+        if (entry == 0) {
+            const uint32_t id = uint32_t(size());
+            m_arena.append(utf8);
+            m_offsets.push_back(uint32_t(m_arena.size()));
+            m_slots[slot] = id + 1;
+            if (size() * 2 > m_slots.size())
+                grow();
+            return id;
+        }
+        if (entry - 1 != 0 && text(entry - 1) == utf8)
+            return entry - 1;
+    }
 }
 
-uint32_t TableIndex::Column::idOf(const char* utf8, int bytes, bool isNull) {
-    if (isNull)
-        return 0;
-    const std::string_view view(utf8, size_t(bytes));
-    auto it = lookup.find(view);
-    if (it != lookup.end())
-        return it->second;
-    const uint32_t id = uint32_t(folded.size());
-    folded.push_back(LikePattern::fold(view));
-    lookup.emplace(std::string(view), id);
-    return id;
+void TextPool::grow() {
+    std::vector<uint32_t> fresh(m_slots.size() * 2, 0);
+    const size_t mask = fresh.size() - 1;
+    for (uint32_t id = 1; id < size(); ++id) {
+        size_t slot = hashOf(text(id)) & mask;
+        while (fresh[slot] != 0)
+            slot = (slot + 1) & mask;
+        fresh[slot] = id + 1;
+    }
+    m_slots.swap(fresh);
 }
 
-TableIndex::TableIndex(sqlite3* db, const QString& table, const QString& key, const QStringList& fields)
-    : m_db(db), m_table(table), m_key(key), m_fields(fields), m_columns(size_t(fields.size())) {
-    for (Column& c : m_columns)
-        c.folded.emplace_back(); // id 0: NULL
-}
+TableIndex::TableIndex(sqlite3* db, TextPool* pool, const QString& table, const QString& key,
+                       const QStringList& fields)
+    : m_db(db), m_pool(pool), m_table(table), m_key(key), m_fields(fields), m_ids(size_t(fields.size())) {}
 
 void TableIndex::build() {
-    m_keys.clear();
-    for (Column& c : m_columns) {
-        c.ids.clear();
-        c.lookup.clear();
-        c.folded.resize(1);
+    // Sized once from the count: growing by doubling would hold two copies at the peak.
+    const size_t rows = size_t(extent().count) + 16;
+    std::vector<int64_t>().swap(m_keys);
+    m_keys.reserve(rows);
+    for (auto& ids : m_ids) {
+        std::vector<uint32_t>().swap(ids);
+        ids.reserve(rows);
     }
     QString sql = QStringLiteral("select ") + m_key;
     for (const QString& f : m_fields)
@@ -116,22 +162,37 @@ void TableIndex::build() {
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         m_keys.push_back(sqlite3_column_int64(stmt.get(), 0));
-        for (size_t i = 0; i < m_columns.size(); ++i) {
+        for (size_t i = 0; i < m_ids.size(); ++i) {
             const int col = int(i) + 1;
-            const bool isNull = sqlite3_column_type(stmt.get(), col) == SQLITE_NULL;
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), col));
-            m_columns[i].ids.push_back(
-                m_columns[i].idOf(text, sqlite3_column_bytes(stmt.get(), col), isNull));
+            m_ids[i].push_back(sqlite3_column_type(stmt.get(), col) == SQLITE_NULL
+                                   ? 0
+                                   : m_pool->intern(columnText(stmt.get(), col)));
         }
     }
     if (rc != SQLITE_DONE)
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        stmt.fail();
     m_touched.clear();
     m_rebuild = false;
+    m_built = true;
 }
 
-void TableIndex::touch(int64_t rowid) {
-    if (m_rebuild)
+void TableIndex::written(int op, int64_t rowid) {
+    if (m_extentKnown) {
+        Extent& e = m_extent;
+        if (op == SQLITE_INSERT) {
+            e.dense = e.dense && (e.count == 0 || rowid == e.max + 1);
+            e.max = e.count == 0 ? rowid : std::max(e.max, rowid);
+            ++e.count;
+        } else if (op == SQLITE_DELETE) {
+            e.dense = e.dense && rowid == e.max;
+            if (e.dense)
+                --e.max;
+            --e.count;
+            if (e.count == 0)
+                e.dense = true;
+        }
+    }
+    if (!m_built || m_rebuild)
         return;
     m_touched.insert(rowid);
     // A bulk write is cheaper to take in with one pass over the table.
@@ -141,8 +202,13 @@ void TableIndex::touch(int64_t rowid) {
     }
 }
 
+void TableIndex::rolledBack() {
+    // The written rows are read again anyway; the extent is counted again.
+    m_extentKnown = false;
+}
+
 void TableIndex::reconcile() {
-    if (m_rebuild) {
+    if (!m_built || m_rebuild) {
         build();
         return;
     }
@@ -168,55 +234,92 @@ void TableIndex::readRow(int64_t rowid) {
     if (rc == SQLITE_ROW) {
         if (!present) {
             m_keys.insert(at, rowid);
-            for (Column& c : m_columns)
-                c.ids.insert(c.ids.begin() + std::ptrdiff_t(position), 0);
+            for (auto& ids : m_ids)
+                ids.insert(ids.begin() + std::ptrdiff_t(position), 0);
         }
         setRow(position, stmt.get());
     } else if (rc == SQLITE_DONE) {
         if (present) {
             m_keys.erase(at);
-            for (Column& c : m_columns)
-                c.ids.erase(c.ids.begin() + std::ptrdiff_t(position));
+            for (auto& ids : m_ids)
+                ids.erase(ids.begin() + std::ptrdiff_t(position));
         }
     } else {
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        stmt.fail();
     }
 }
 
 void TableIndex::setRow(size_t position, void* statement) {
     auto* stmt = static_cast<sqlite3_stmt*>(statement);
-    for (size_t i = 0; i < m_columns.size(); ++i) {
+    for (size_t i = 0; i < m_ids.size(); ++i) {
         const int col = int(i) + 1;
-        const bool isNull = sqlite3_column_type(stmt, col) == SQLITE_NULL;
-        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
-        m_columns[i].ids[position] = m_columns[i].idOf(text, sqlite3_column_bytes(stmt, col), isNull);
+        m_ids[i][position] =
+            sqlite3_column_type(stmt, col) == SQLITE_NULL ? 0 : m_pool->intern(columnText(stmt, col));
     }
 }
 
-std::vector<int64_t> TableIndex::keysDescending() const {
-    return {m_keys.rbegin(), m_keys.rend()};
+TableIndex::Extent TableIndex::extent() {
+    if (m_extentKnown)
+        return m_extent;
+    Statement stmt(m_db, QStringLiteral("select count(*), min(%1), max(%1) from %2").arg(m_key, m_table));
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        stmt.fail();
+    Extent e;
+    e.count = sqlite3_column_int64(stmt.get(), 0);
+    e.max = sqlite3_column_int64(stmt.get(), 2);
+    e.dense = e.count == 0 || e.max - sqlite3_column_int64(stmt.get(), 1) + 1 == e.count;
+    // Kept in step from here on, unless a transaction is rolled back.
+    if (sqlite3_get_autocommit(m_db)) {
+        m_extent = e;
+        m_extentKnown = true;
+    }
+    return e;
 }
 
-std::vector<int64_t> TableIndex::match(const QString& field, const QString& pattern) const {
+std::vector<int64_t> TableIndex::keysDescending() {
+    if (m_built) {
+        reconcile();
+        return {m_keys.rbegin(), m_keys.rend()};
+    }
+    std::vector<int64_t> keys;
+    Statement stmt(m_db, QStringLiteral("select %1 from %2 order by %1 desc").arg(m_key, m_table));
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+        keys.push_back(sqlite3_column_int64(stmt.get(), 0));
+    if (rc != SQLITE_DONE)
+        stmt.fail();
+    return keys;
+}
+
+std::vector<int64_t> TableIndex::match(const QString& field, const QString& pattern) {
+    reconcile();
     const LikePattern like(pattern);
     std::vector<int64_t> out;
     if (field == m_key) {
         char buf[24];
-        std::u32string text;
         for (auto it = m_keys.rbegin(); it != m_keys.rend(); ++it) {
             const int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(*it));
-            text.assign(buf, buf + n);
-            if (like.matches(text))
+            if (like.matches(std::string_view(buf, size_t(n))))
                 out.push_back(*it);
         }
         return out;
     }
-    const Column& column = m_columns[size_t(m_fields.indexOf(field))];
-    std::vector<char> hit(column.folded.size(), 0);
-    for (size_t id = 1; id < column.folded.size(); ++id)
-        hit[id] = like.matches(column.folded[id]) ? 1 : 0;
+    const std::vector<uint32_t>& ids = m_ids[size_t(m_fields.indexOf(field))];
+    // Each distinct text is tested once; NULL (id 0) never matches.
+    std::vector<char> hit(m_pool->size(), 0);
+    for (uint32_t id : ids)
+        hit[id] = 2;
+    for (uint32_t id = 1; id < hit.size(); ++id)
+        if (hit[id])
+            hit[id] = like.matches(m_pool->text(id)) ? 1 : 0;
+    hit[0] = 0;
+    // Counted first, so the result is allocated once at its size.
+    size_t found = 0;
+    for (uint32_t id : ids)
+        found += size_t(hit[id]);
+    out.reserve(found);
     for (size_t i = m_keys.size(); i-- > 0;)
-        if (hit[column.ids[i]])
+        if (hit[ids[i]])
             out.push_back(m_keys[i]);
     return out;
 }
@@ -232,33 +335,32 @@ int authorize(void*, int action, const char* table, const char*, const char*, co
 
 TableIndexes::TableIndexes(sqlite3* db) : m_db(db) {
     sqlite3_update_hook(db, &TableIndexes::onWrite, this);
+    sqlite3_rollback_hook(db, &TableIndexes::onRollback, this);
     sqlite3_set_authorizer(db, &authorize, nullptr);
 }
 
 TableIndexes::~TableIndexes() {
     sqlite3_update_hook(m_db, nullptr, nullptr);
+    sqlite3_rollback_hook(m_db, nullptr, nullptr);
     sqlite3_set_authorizer(m_db, nullptr, nullptr);
 }
 
 TableIndex* TableIndexes::add(const QString& table, const QString& key, const QStringList& fields) {
-    m_indexes.push_back(std::make_unique<TableIndex>(m_db, table, key, fields));
-    m_indexes.back()->build();
+    m_indexes.push_back(std::make_unique<TableIndex>(m_db, &m_pool, table, key, fields));
     return m_indexes.back().get();
 }
 
-TableIndex* TableIndexes::find(const QString& table) const {
-    for (const auto& index : m_indexes)
-        if (index->table() == table)
-            return index.get();
-    return nullptr;
-}
-
-void TableIndexes::onWrite(void* self, int, const char*, const char* table, long long rowid) {
+void TableIndexes::onWrite(void* self, int op, const char*, const char* table, long long rowid) {
     auto* indexes = static_cast<TableIndexes*>(self);
     const QLatin1String name(table);
     for (const auto& index : indexes->m_indexes)
         if (index->table() == name)
-            index->touch(rowid);
+            index->written(op, rowid);
+}
+
+void TableIndexes::onRollback(void* self) {
+    for (const auto& index : static_cast<TableIndexes*>(self)->m_indexes)
+        index->rolledBack();
 }
 
 sqlite3* nativeHandle(const QString& connection) {

@@ -7,23 +7,41 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
 
 // SQL LIKE as the database evaluates it: "%" any run of characters, "_" any one character,
-// ASCII letters without regard to case, everything else exactly.
+// ASCII letters without regard to case, everything else exactly. Texts are UTF-8.
 class LikePattern {
 public:
     explicit LikePattern(const QString& pattern);
-    bool matches(const std::u32string& foldedText) const;
-    static std::u32string fold(std::string_view utf8);
+    bool matches(std::string_view utf8) const;
 
 private:
-    std::u32string m_pattern;
-    std::u32string m_literal; // set when the pattern is "%literal%" without other wildcards
+    std::string m_folded;  // the pattern, ASCII letters in lower case
+    std::string m_literal; // the text between "%…%" when there is no other wildcard
     bool m_contains = false;
+    bool m_asciiLetters = false;
+    std::u32string m_wide; // the pattern as characters, for "_" and inner "%"
+};
+
+// The distinct texts of the searched fields, each kept once for all the tables (a product name
+// appears in the products, the stock-in and the stock-out records): id 0 stands for NULL.
+class TextPool {
+public:
+    TextPool();
+    uint32_t intern(std::string_view utf8);
+    std::string_view text(uint32_t id) const {
+        return std::string_view(m_arena).substr(m_offsets[id], m_offsets[id + 1] - m_offsets[id]);
+    }
+    size_t size() const { return m_offsets.size() - 1; }
+
+private:
+    void grow();
+    std::string m_arena;
+    std::vector<uint32_t> m_offsets; // text i is m_arena[m_offsets[i], m_offsets[i + 1])
+    std::vector<uint32_t> m_slots;   // open addressing: id + 1, 0 when free
 };
 
 // An in-memory index of one table of the business file: its keys in ascending order and the
@@ -32,56 +50,66 @@ private:
 // rows it was told of are read again before the index is next used.
 class TableIndex {
 public:
-    TableIndex(sqlite3* db, const QString& table, const QString& key, const QStringList& fields);
+    TableIndex(sqlite3* db, TextPool* pool, const QString& table, const QString& key,
+               const QStringList& fields);
 
     const QString& table() const { return m_table; }
     const QString& key() const { return m_key; }
     bool covers(const QString& field) const { return field == m_key || m_fields.contains(field); }
 
+    // Reads the whole table; done at the first search, or early when the program is idle.
     void build();
-    void touch(int64_t rowid);
-    // Brings the index up to date with the rows written since it was last used.
+    bool isBuilt() const { return m_built; }
+    // Builds the index, or brings it up to date with the rows written since it was last used.
     void reconcile();
 
-    size_t size() const { return m_keys.size(); }
-    std::vector<int64_t> keysDescending() const;
+    // The table as a whole: the number of rows, the highest key, and whether the keys run
+    // without gaps (then the i-th row from the top has the key max - i). Read through the key
+    // index once, then kept in step with the writes.
+    struct Extent {
+        int64_t count = 0;
+        int64_t max = 0;
+        bool dense = false;
+    };
+    Extent extent();
+    std::vector<int64_t> keysDescending();
     // The keys, newest first, of the rows whose field matches the LIKE pattern.
-    std::vector<int64_t> match(const QString& field, const QString& pattern) const;
+    std::vector<int64_t> match(const QString& field, const QString& pattern);
+
+    // From the database's hooks.
+    void written(int op, int64_t rowid);
+    void rolledBack();
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-    };
-    struct Column {
-        std::vector<uint32_t> ids;          // per key; 0 means NULL
-        std::vector<std::u32string> folded; // per id, for matching
-        std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> lookup;
-        uint32_t idOf(const char* utf8, int bytes, bool isNull);
-    };
     void readRow(int64_t rowid);
     void setRow(size_t position, void* statement);
 
     sqlite3* m_db;
+    TextPool* m_pool;
     QString m_table, m_key;
     QStringList m_fields;
     std::vector<int64_t> m_keys;
-    std::vector<Column> m_columns;
+    std::vector<std::vector<uint32_t>> m_ids; // per field, per key: the text's id in the pool
     std::set<int64_t> m_touched;
     bool m_rebuild = false;
+    bool m_built = false;
+    Extent m_extent;
+    bool m_extentKnown = false;
 };
 
-// The indexes of the business file and the hook that keeps them in step with every write.
+// The indexes of the business file and the hooks that keep them in step with every write.
 class TableIndexes {
 public:
     explicit TableIndexes(sqlite3* db);
     ~TableIndexes();
     TableIndex* add(const QString& table, const QString& key, const QStringList& fields);
-    TableIndex* find(const QString& table) const;
+    const std::vector<std::unique_ptr<TableIndex>>& all() const { return m_indexes; }
 
 private:
     static void onWrite(void* self, int op, const char* database, const char* table, long long rowid);
+    static void onRollback(void* self);
     sqlite3* m_db;
+    TextPool m_pool;
     std::vector<std::unique_ptr<TableIndex>> m_indexes;
 };
 

@@ -1,6 +1,7 @@
 #include "ledgertest.h"
 
 #include "app/startup.h"
+#include "app/webview.h"
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/schema.h"
@@ -26,6 +27,8 @@ void prepareTestApplication(QApplication& app) {
 LedgerFixture::LedgerFixture(bool buildNow) {
     Schema::createDatabaseFiles(m_dir.path());
     MessageService::install(&messages);
+    // The embedded pages never reach the network in tests: they show their offline pages.
+    WebView::setNetworkBlocked(true);
     Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(10, 30, 0)));
     if (buildNow)
         build();
