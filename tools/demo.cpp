@@ -5,6 +5,7 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/schema.h"
+#include "reports/reports.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
         const QString folder = args[0];
         if (!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("service_a.dll"))))
             Schema::createDatabaseFiles(folder);
+        Reports::installDefaults(folder); // keeps any definition already there
         TData_in data(nullptr, folder);
         QElapsedTimer timer;
         timer.start();
