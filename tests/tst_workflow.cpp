@@ -565,6 +565,23 @@ void TestWorkflow::everyPrintButtonHandsItsDefinition() {
         }
     }
 
+    // The detail of the paid order carries its status and the amount received.
+    showOrder(paid);
+    watched = Data_in->Query_ak;
+    calls.clear();
+    onModal([&](QWidget*) {
+        print_dingdan->findChild<QRadioButton*>("bsSkinCheckRadioBox2")->setChecked(true);
+        click(print_dingdan->findChild<QPushButton*>("bsSkinButton1"));
+    });
+    click(ordersTool("bsSkinSpeedButton8"));
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].definition, QStringLiteral("ak.rav"));
+    QCOMPARE(calls[0].rows, 1);
+    QCOMPARE(calls[0].parameters.value("bianhao"), paid);
+    QCOMPARE(calls[0].parameters.value("zhuangtai"), QStringLiteral("已结算"));
+    QCOMPARE(calls[0].parameters.value("yingshou"), QStringLiteral("2.5"));
+    QCOMPARE(calls[0].parameters.value("shishou"), QStringLiteral("2.5"));
+
     // The settlement page prints the unsettled orders only.
     TFr_jiesuan* page = settlementPage();
     page->bsSkinEdit1->setText(paid);
