@@ -44,7 +44,7 @@ TFr_huiyuan::TFr_huiyuan(QWidget* parent) : Frame(QStringLiteral("Fr_huiyuan1"),
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(MemberPage::banner(this, QStringLiteral("会员管理"), 5));
+    layout->addWidget(MemberPage::banner(this, QStringLiteral("会员管理\n办卡、充值与会员资料"), 5));
 
     auto* tools = new ToolBar(this);
     bsSkinSpeedButton4 = tools->addButton(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("新会员"), 21);

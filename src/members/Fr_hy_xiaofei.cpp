@@ -5,8 +5,9 @@
 
 TFr_hy_xiaofei::TFr_hy_xiaofei(QWidget* parent)
     : MemberRecordFrame(
-          {QStringLiteral("Fr_hy_xiaofei1"), QStringLiteral("会员消费记录"), QStringLiteral("g6"),
-           QStringLiteral("ag.rav"), QStringLiteral("没有会员消费记录"), [] { return Data_in->Query_ag; },
+          {QStringLiteral("Fr_hy_xiaofei1"), QStringLiteral("会员消费记录\n每一次刷卡消费的明细"),
+           QStringLiteral("g6"), QStringLiteral("ag.rav"), QStringLiteral("没有会员消费记录"),
+           [] { return Data_in->Query_ag; },
            [] {
                return QList<GridColumn>{{QStringLiteral("g5"), QStringLiteral("相关订单号"), 90},
                                         {QStringLiteral("g6"), QStringLiteral("会员卡号"), 80},

@@ -15,20 +15,34 @@
 #include <QVBoxLayout>
 
 QWidget* MemberPage::banner(QWidget* parent, const QString& title, int picture) {
-    auto* strip = new QFrame(parent);
-    strip->setObjectName(QStringLiteral("bsSkinPanel1"));
-    strip->setFixedHeight(40);
-    strip->setStyleSheet(QStringLiteral(
-        "QFrame#bsSkinPanel1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #3c6ea8, "
-        "stop:0.55 #6a9dd3, stop:1 #dbe7f4); border-bottom: 1px solid #2d5788; }"
-        "QFrame#bsSkinPanel1 QLabel { color: white; font-size: 17px; font-weight: bold; }"));
-    auto* row = new QHBoxLayout(strip);
-    row->setContentsMargins(10, 4, 10, 4);
-    auto* icon = new QLabel(strip);
-    icon->setPixmap(Pictures::icon(picture).pixmap(28, 28));
+    // The common three-picture banner; its stretching middle names the page: the page's picture,
+    // the title and, after a line break in the title, a smaller line saying what the page holds.
+    QWidget* strip = Pictures::banner(parent, QStringLiteral("bsSkinPanel1"));
+    auto* middle = strip->findChild<QLabel*>(strip->objectName() + QStringLiteral("Middle"));
+    auto* row = new QHBoxLayout(middle);
+    row->setContentsMargins(14, 2, 8, 4);
+    row->setSpacing(10);
+    auto* icon = new QLabel(middle);
+    icon->setPixmap(Pictures::icon(picture).pixmap(30, 30));
+    icon->setFixedSize(30, 30);
     row->addWidget(icon);
-    row->addWidget(new QLabel(title, strip));
-    row->addStretch(1);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(0);
+    const QString heading = title.section(QLatin1Char('\n'), 0, 0);
+    const QString subtitle = title.section(QLatin1Char('\n'), 1);
+    auto* titleLabel = new QLabel(heading, middle);
+    titleLabel->setStyleSheet(QStringLiteral("color: white; font-size: 16px; font-weight: bold;"));
+    texts->addWidget(titleLabel);
+    if (!subtitle.isEmpty()) {
+        auto* subtitleLabel = new QLabel(subtitle, middle);
+        subtitleLabel->setStyleSheet(QStringLiteral("color: #d8e6f6; font-size: 11px;"));
+        texts->addWidget(subtitleLabel);
+    }
+    for (QLabel* label : middle->findChildren<QLabel*>()) {
+        if (label != icon) // a narrow page cuts the words
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    row->addLayout(texts, 1);
     return strip;
 }
 

@@ -5,9 +5,11 @@
 #include "reports/reports.h"
 #include "settlement/jiesuan.h"
 #include "widgets/messages.h"
+#include "widgets/pictures.h"
 #include "widgets/registry.h"
 #include "widgets/toolbar.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +17,32 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The three-picture banner above the page's tool bar; its stretching middle names the page with
+// the page's picture, the title and a line saying what the page is for.
+QWidget* pageBanner(QWidget* parent, const QString& title, const QString& subtitle, int picture) {
+    QWidget* strip = Pictures::banner(parent, QStringLiteral("bsSkinPanel1"));
+    auto* middle = strip->findChild<QLabel*>(strip->objectName() + QStringLiteral("Middle"));
+    auto* row = new QHBoxLayout(middle);
+    row->setContentsMargins(14, 2, 8, 4);
+    row->setSpacing(10);
+    auto* icon = new QLabel(middle);
+    icon->setPixmap(Pictures::icon(picture).pixmap(30, 30));
+    icon->setFixedSize(30, 30);
+    row->addWidget(icon);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(0);
+    auto* titleLabel = new QLabel(title, middle);
+    titleLabel->setStyleSheet(QStringLiteral("color: white; font-size: 16px; font-weight: bold;"));
+    texts->addWidget(titleLabel);
+    auto* subtitleLabel = new QLabel(subtitle, middle);
+    subtitleLabel->setStyleSheet(QStringLiteral("color: #d8e6f6; font-size: 11px;"));
+    texts->addWidget(subtitleLabel);
+    for (QLabel* label : {titleLabel, subtitleLabel})
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a narrow page cuts the words
+    row->addLayout(texts, 1);
+    return strip;
+}
 
 const QString NoOrders = QStringLiteral("现在没有订单，请先新建");
 
@@ -25,14 +53,12 @@ TFr_jiesuan::TFr_jiesuan(QWidget* parent) : Frame(QStringLiteral("Fr_jiesuan1"),
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    bsSkinImage1 = new QLabel(QStringLiteral("订单结算  ·  现金或会员卡付款，可选折扣"), this);
+    QWidget* banner =
+        pageBanner(this, QStringLiteral("订单结算"), QStringLiteral("现金或会员卡付款，可选折扣"), 8);
+    // The banner's stretching picture keeps the page's own name for it.
+    bsSkinImage1 = banner->findChild<QLabel*>(banner->objectName() + QStringLiteral("Middle"));
     bsSkinImage1->setObjectName(QStringLiteral("bsSkinImage1"));
-    bsSkinImage1->setFixedHeight(34);
-    bsSkinImage1->setIndent(14);
-    bsSkinImage1->setStyleSheet(QStringLiteral(
-        "QLabel { color: white; font-size: 15px; font-weight: bold; background: qlineargradient("
-        "x1:0, y1:0, x2:1, y2:0, stop:0 #2f6fb3, stop:0.6 #4f93d6, stop:1 #b8d4ef); }"));
-    layout->addWidget(bsSkinImage1);
+    layout->addWidget(banner);
 
     auto* tools = new ToolBar(this);
     bsSkinSpeedButton5 = tools->addButton(QStringLiteral("bsSkinSpeedButton5"), QStringLiteral("结 算！"), 8);
