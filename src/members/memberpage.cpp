@@ -15,35 +15,9 @@
 #include <QVBoxLayout>
 
 QWidget* MemberPage::banner(QWidget* parent, const QString& title, int picture) {
-    // The common three-picture banner; its stretching middle names the page: the page's picture,
-    // the title and, after a line break in the title, a smaller line saying what the page holds.
-    QWidget* strip = Pictures::banner(parent, QStringLiteral("bsSkinPanel1"));
-    auto* middle = strip->findChild<QLabel*>(strip->objectName() + QStringLiteral("Middle"));
-    auto* row = new QHBoxLayout(middle);
-    row->setContentsMargins(14, 2, 8, 4);
-    row->setSpacing(10);
-    auto* icon = new QLabel(middle);
-    icon->setPixmap(Pictures::icon(picture).pixmap(30, 30));
-    icon->setFixedSize(30, 30);
-    row->addWidget(icon);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(0);
-    const QString heading = title.section(QLatin1Char('\n'), 0, 0);
-    const QString subtitle = title.section(QLatin1Char('\n'), 1);
-    auto* titleLabel = new QLabel(heading, middle);
-    titleLabel->setStyleSheet(QStringLiteral("color: white; font-size: 16px; font-weight: bold;"));
-    texts->addWidget(titleLabel);
-    if (!subtitle.isEmpty()) {
-        auto* subtitleLabel = new QLabel(subtitle, middle);
-        subtitleLabel->setStyleSheet(QStringLiteral("color: #d8e6f6; font-size: 11px;"));
-        texts->addWidget(subtitleLabel);
-    }
-    for (QLabel* label : middle->findChildren<QLabel*>()) {
-        if (label != icon) // a narrow page cuts the words
-            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    }
-    row->addLayout(texts, 1);
-    return strip;
+    // The title's second line, after a line break, says what the page holds.
+    return Pictures::titledBanner(parent, picture, title.section(QLatin1Char('\n'), 0, 0),
+                                  title.section(QLatin1Char('\n'), 1));
 }
 
 MemberRecordFrame::MemberRecordFrame(const Setup& setup, QWidget* parent)

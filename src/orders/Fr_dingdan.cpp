@@ -28,32 +28,6 @@ TFr_dingdan* Fr_dingdan1 = nullptr;
 
 namespace {
 
-// The three-picture banner above the page's tool bar; its stretching middle names the page with
-// the page's picture, the title and a line saying what the page is for.
-QWidget* pageBanner(QWidget* parent, const QString& title, const QString& subtitle, int picture) {
-    QWidget* strip = Pictures::banner(parent, QStringLiteral("bsSkinPanel1"));
-    auto* middle = strip->findChild<QLabel*>(strip->objectName() + QStringLiteral("Middle"));
-    auto* row = new QHBoxLayout(middle);
-    row->setContentsMargins(14, 2, 8, 4);
-    row->setSpacing(10);
-    auto* icon = new QLabel(middle);
-    icon->setPixmap(Pictures::icon(picture).pixmap(30, 30));
-    icon->setFixedSize(30, 30);
-    row->addWidget(icon);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(0);
-    auto* titleLabel = new QLabel(title, middle);
-    titleLabel->setStyleSheet(QStringLiteral("color: white; font-size: 16px; font-weight: bold;"));
-    texts->addWidget(titleLabel);
-    auto* subtitleLabel = new QLabel(subtitle, middle);
-    subtitleLabel->setStyleSheet(QStringLiteral("color: #d8e6f6; font-size: 11px;"));
-    texts->addWidget(subtitleLabel);
-    for (QLabel* label : {titleLabel, subtitleLabel})
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a narrow page cuts the words
-    row->addLayout(texts, 1);
-    return strip;
-}
-
 QLabel* badge(QWidget* parent, const QString& name, const QString& text, const QString& colour) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -71,8 +45,8 @@ TFr_dingdan::TFr_dingdan(QWidget* parent) : Frame(QStringLiteral("Fr_dingdan1"),
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(
-        pageBanner(this, QStringLiteral("订单"), QStringLiteral("新建、分类、修改与打印订单"), 0));
+    layout->addWidget(Pictures::titledBanner(this, 0, QStringLiteral("订单"),
+                                             QStringLiteral("新建、分类、修改与打印订单")));
 
     auto* tools = new ToolBar(this);
     tools->addButton(QStringLiteral("bsSkinSpeedButton5"), QStringLiteral("新订单"), 21);

@@ -18,32 +18,6 @@
 
 namespace {
 
-// The three-picture banner above the page's tool bar; its stretching middle names the page with
-// the page's picture, the title and a line saying what the page is for.
-QWidget* pageBanner(QWidget* parent, const QString& title, const QString& subtitle, int picture) {
-    QWidget* strip = Pictures::banner(parent, QStringLiteral("bsSkinPanel1"));
-    auto* middle = strip->findChild<QLabel*>(strip->objectName() + QStringLiteral("Middle"));
-    auto* row = new QHBoxLayout(middle);
-    row->setContentsMargins(14, 2, 8, 4);
-    row->setSpacing(10);
-    auto* icon = new QLabel(middle);
-    icon->setPixmap(Pictures::icon(picture).pixmap(30, 30));
-    icon->setFixedSize(30, 30);
-    row->addWidget(icon);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(0);
-    auto* titleLabel = new QLabel(title, middle);
-    titleLabel->setStyleSheet(QStringLiteral("color: white; font-size: 16px; font-weight: bold;"));
-    texts->addWidget(titleLabel);
-    auto* subtitleLabel = new QLabel(subtitle, middle);
-    subtitleLabel->setStyleSheet(QStringLiteral("color: #d8e6f6; font-size: 11px;"));
-    texts->addWidget(subtitleLabel);
-    for (QLabel* label : {titleLabel, subtitleLabel})
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a narrow page cuts the words
-    row->addLayout(texts, 1);
-    return strip;
-}
-
 const QString NoOrders = QStringLiteral("现在没有订单，请先新建");
 
 } // namespace
@@ -53,8 +27,8 @@ TFr_jiesuan::TFr_jiesuan(QWidget* parent) : Frame(QStringLiteral("Fr_jiesuan1"),
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    QWidget* banner =
-        pageBanner(this, QStringLiteral("订单结算"), QStringLiteral("现金或会员卡付款，可选折扣"), 8);
+    QWidget* banner = Pictures::titledBanner(this, 8, QStringLiteral("订单结算"),
+                                             QStringLiteral("现金或会员卡付款，可选折扣"));
     // The banner's stretching picture keeps the page's own name for it.
     bsSkinImage1 = banner->findChild<QLabel*>(banner->objectName() + QStringLiteral("Middle"));
     bsSkinImage1->setObjectName(QStringLiteral("bsSkinImage1"));

@@ -15,7 +15,8 @@ WarehouseFrame::ListSetup setup() {
              {QStringLiteral("e3"), QStringLiteral("出库数量"), 70},
              {QStringLiteral("e12"), QStringLiteral("单位"), 50},
              {QStringLiteral("e6"), QStringLiteral("销售价"), 60},
-             {QStringLiteral("e7"), QStringLiteral("出库时间"), 125}}};
+             {QStringLiteral("e7"), QStringLiteral("出库时间"), 125}},
+            3};
 }
 
 } // namespace

@@ -18,7 +18,8 @@ WarehouseFrame::ListSetup setup() {
              {QStringLiteral("c5"), QStringLiteral("批发价"), 60},
              {QStringLiteral("c6"), QStringLiteral("销售价"), 60},
              {QStringLiteral("c12"), QStringLiteral("合计"), 60},
-             {QStringLiteral("c7"), QStringLiteral("入库时间"), 80}}};
+             {QStringLiteral("c7"), QStringLiteral("入库时间"), 80}},
+            1};
 }
 
 } // namespace

@@ -14,14 +14,6 @@ class QVBoxLayout;
 class SharedQuery;
 class ToolBar;
 
-// The decorative strip above a warehouse page's tool bar: three pictures, the middle one
-// stretching with the page.
-class Banner : public QFrame {
-    Q_OBJECT
-public:
-    Banner(const QString& title, const QString& subtitle, QWidget* parent);
-};
-
 // What the three warehouse lists share: the banner, the tool bar with refresh, print and help and
 // the name search at its right end, and the grid over one shared query.
 class WarehouseFrame : public Frame {
@@ -33,6 +25,7 @@ public:
         QString emptyMessage; // the empty-list guard's message
         QString report;       // the report definition printed ("ab.rav")
         QList<GridColumn> columns;
+        int picture = 2; // the page's picture in its banner
     };
 
     WarehouseFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,
@@ -40,7 +33,7 @@ public:
     void bindData() override;
     SharedQuery* query() const;
 
-    Banner* bsSkinPanel1 = nullptr;
+    QWidget* bsSkinPanel1 = nullptr; // the banner
     ToolBar* bsSkinToolBar1 = nullptr;
     QToolButton* bsSkinSpeedButton6 = nullptr; // 刷 新
     QToolButton* bsSkinSpeedButton8 = nullptr; // 打 印

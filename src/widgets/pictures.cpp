@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -74,4 +75,30 @@ QWidget* Pictures::banner(QWidget* parent, const QString& name) {
     layout->addWidget(middle, 1);
     layout->addWidget(piece(QStringLiteral("banner_right"), QSize(220, 44)));
     return row;
+}
+
+QWidget* Pictures::titledBanner(QWidget* parent, int picture, const QString& title, const QString& subtitle,
+                                const QString& name) {
+    QWidget* strip = banner(parent, name);
+    auto* middle = strip->findChild<QLabel*>(strip->objectName() + QStringLiteral("Middle"));
+    auto* row = new QHBoxLayout(middle);
+    row->setContentsMargins(14, 2, 8, 4);
+    row->setSpacing(10);
+    auto* icon = new QLabel(middle);
+    icon->setPixmap(Pictures::icon(picture).pixmap(30, 30));
+    icon->setFixedSize(30, 30);
+    row->addWidget(icon);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(0);
+    auto addText = [&](const QString& text, const QString& style) {
+        auto* label = new QLabel(text, middle);
+        label->setStyleSheet(style);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a narrow page cuts the words
+        texts->addWidget(label);
+    };
+    addText(title, QStringLiteral("color: white; font-size: 16px; font-weight: bold;"));
+    if (!subtitle.isEmpty())
+        addText(subtitle, QStringLiteral("color: #d8e6f6; font-size: 11px;"));
+    row->addLayout(texts, 1);
+    return strip;
 }
