@@ -37,6 +37,10 @@ QSqlDatabase Db::openExclusive(const QString& connection, const QString& filePat
         // Exclusive locking mode plus one write transaction keeps the file locked until the
         // connection closes: no other process can read or write it meanwhile.
         exec(db, QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+        // Write-ahead logging: a commit is one sync of the log instead of the journal and the
+        // file, and with synchronous FULL it is as durable.
+        exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));
+        exec(db, QStringLiteral("PRAGMA synchronous=FULL"));
         exec(db, QStringLiteral("BEGIN EXCLUSIVE"));
         exec(db, QStringLiteral("COMMIT"));
         // Reading the schema proves it is a database at all.
