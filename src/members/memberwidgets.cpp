@@ -1,4 +1,8 @@
 #include "members/memberwidgets.h"
+#include "widgets/keyfilter.h"
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QVBoxLayout>
 
 #include "core/money.h"
 
@@ -100,4 +104,35 @@ QLabel* MemberForms::requiredMark(QWidget* parent) {
 
 QLabel* MemberForms::caption(QWidget* parent, const QString& text) {
     return new QLabel(text, parent);
+}
+
+MemberForms::Contact MemberForms::addContactRows(QWidget* dialog, QGridLayout* grid, int first) {
+    const Contact c{
+        edit(dialog, QStringLiteral("bsSkinEdit1"), 15), edit(dialog, QStringLiteral("bsSkinEdit2"), 15),
+        edit(dialog, QStringLiteral("bsSkinEdit3"), 60), edit(dialog, QStringLiteral("bsSkinEdit5"), 80),
+        edit(dialog, QStringLiteral("bsSkinEdit6"), 10)};
+    KeyFilter::digitsOnly(c.mobile);
+    KeyFilter::digitsOnly(c.phone);
+    KeyFilter::digitsOnly(c.postcode);
+    const QList<std::pair<QString, QLineEdit*>> rows = {{QStringLiteral("手    机:"), c.mobile},
+                                                        {QStringLiteral("电    话:"), c.phone},
+                                                        {QStringLiteral("电子邮件:"), c.email},
+                                                        {QStringLiteral("通讯地址:"), c.address},
+                                                        {QStringLiteral("邮    编:"), c.postcode}};
+    for (int i = 0; i < rows.size(); ++i) {
+        grid->addWidget(caption(dialog, rows[i].first), first + i, 1);
+        grid->addWidget(rows[i].second, first + i, 2);
+    }
+    return c;
+}
+
+QTextEdit* MemberForms::addRemark(QWidget* dialog, QBoxLayout* layout) {
+    auto* remarkBox = new QGroupBox(QStringLiteral("备注"), dialog);
+    auto* remark = new QTextEdit(remarkBox);
+    remark->setObjectName(QStringLiteral("bsSkinRichEdit1"));
+    remark->setFixedHeight(56);
+    limitMemo(remark, 60);
+    (new QVBoxLayout(remarkBox))->addWidget(remark);
+    layout->addWidget(remarkBox);
+    return remark;
 }

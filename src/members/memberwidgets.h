@@ -3,6 +3,8 @@
 #include <QAbstractSpinBox>
 #include <QString>
 
+class QBoxLayout;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
@@ -40,4 +42,17 @@ void limitMemo(QTextEdit* memo, int maxLength);
 QLabel* requiredMark(QWidget* parent);
 // A caption label.
 QLabel* caption(QWidget* parent, const QString& text);
+
+// The contact rows of the new and edit member dialogs, from grid row `first` on: mobile and
+// telephone (digits, 15), e-mail (60), address (80), postal code (digits, 10).
+struct Contact {
+    QLineEdit* mobile;   // bsSkinEdit1
+    QLineEdit* phone;    // bsSkinEdit2
+    QLineEdit* email;    // bsSkinEdit3
+    QLineEdit* address;  // bsSkinEdit5
+    QLineEdit* postcode; // bsSkinEdit6
+};
+Contact addContactRows(QWidget* dialog, QGridLayout* grid, int first);
+// The remark box (at most 60 characters) of the member dialogs, bsSkinRichEdit1.
+QTextEdit* addRemark(QWidget* dialog, QBoxLayout* layout);
 } // namespace MemberForms

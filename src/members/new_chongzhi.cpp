@@ -6,6 +6,7 @@
 #include "data/data_in.h"
 #include "data/database.h"
 #include "members/memberwidgets.h"
+#include "widgets/buttonrow.h"
 #include "widgets/messages.h"
 
 #include <QGridLayout>
@@ -69,17 +70,8 @@ Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent) {
     amountRow->addStretch(1);
     layout->addWidget(amountBox);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    bsSkinButton1 = new QPushButton(QStringLiteral("保 存"), this);
-    bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
-    bsSkinButton1->setDefault(true);
-    bsSkinButton2 = new QPushButton(QStringLiteral("取 消"), this);
-    bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
-    bsSkinButton2->setAutoDefault(false);
-    buttons->addWidget(bsSkinButton1);
-    buttons->addWidget(bsSkinButton2);
-    layout->addLayout(buttons);
+    layout->addLayout(
+        confirmRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
 
     setTabOrder(bsSkinEdit3, bsSkinButton2);
     setTabOrder(bsSkinButton2, bsSkinButton1);

@@ -6,6 +6,7 @@
 #include "data/data_in.h"
 #include "data/database.h"
 #include "members/memberwidgets.h"
+#include "widgets/buttonrow.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messages.h"
 
@@ -59,45 +60,19 @@ Tnew_huiyuan::Tnew_huiyuan(QWidget* parent) : QDialog(parent) {
     amountRow->addStretch(1);
     grid->addWidget(amountBox, 1, 0, 1, 3);
 
-    auto row = [&](int r, const QString& text, QLineEdit* box) {
-        grid->addWidget(caption(this, text), r, 1);
-        grid->addWidget(box, r, 2);
-    };
-    bsSkinEdit1 = edit(this, QStringLiteral("bsSkinEdit1"), 15);
-    bsSkinEdit2 = edit(this, QStringLiteral("bsSkinEdit2"), 15);
-    bsSkinEdit3 = edit(this, QStringLiteral("bsSkinEdit3"), 60);
-    bsSkinEdit5 = edit(this, QStringLiteral("bsSkinEdit5"), 80);
-    bsSkinEdit6 = edit(this, QStringLiteral("bsSkinEdit6"), 10);
-    KeyFilter::digitsOnly(bsSkinEdit1);
-    KeyFilter::digitsOnly(bsSkinEdit2);
-    KeyFilter::digitsOnly(bsSkinEdit6);
-    row(2, QStringLiteral("手    机:"), bsSkinEdit1);
-    row(3, QStringLiteral("电    话:"), bsSkinEdit2);
-    row(4, QStringLiteral("电子邮件:"), bsSkinEdit3);
-    row(5, QStringLiteral("通讯地址:"), bsSkinEdit5);
-    row(6, QStringLiteral("邮    编:"), bsSkinEdit6);
+    const Contact contact = addContactRows(this, grid, 2);
+    bsSkinEdit1 = contact.mobile;
+    bsSkinEdit2 = contact.phone;
+    bsSkinEdit3 = contact.email;
+    bsSkinEdit5 = contact.address;
+    bsSkinEdit6 = contact.postcode;
     grid->setColumnStretch(2, 1);
     layout->addLayout(grid);
 
-    auto* remarkBox = new QGroupBox(QStringLiteral("备注"), this);
-    bsSkinRichEdit1 = new QTextEdit(remarkBox);
-    bsSkinRichEdit1->setObjectName(QStringLiteral("bsSkinRichEdit1"));
-    bsSkinRichEdit1->setFixedHeight(56);
-    limitMemo(bsSkinRichEdit1, 60);
-    (new QVBoxLayout(remarkBox))->addWidget(bsSkinRichEdit1);
-    layout->addWidget(remarkBox);
+    bsSkinRichEdit1 = addRemark(this, layout);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    bsSkinButton1 = new QPushButton(QStringLiteral("保 存"), this);
-    bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
-    bsSkinButton1->setDefault(true);
-    bsSkinButton2 = new QPushButton(QStringLiteral("取 消"), this);
-    bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
-    bsSkinButton2->setAutoDefault(false);
-    buttons->addWidget(bsSkinButton1);
-    buttons->addWidget(bsSkinButton2);
-    layout->addLayout(buttons);
+    layout->addLayout(
+        confirmRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
 
     setTabOrder(bsSkinEdit4, bsSkinComboBox1);
     setTabOrder(bsSkinComboBox1, bsSkinEdit7);

@@ -7,6 +7,7 @@
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
 #include "settlement/settle.h"
+#include "widgets/buttonrow.h"
 #include "widgets/messages.h"
 
 #include <QGridLayout>
@@ -81,17 +82,8 @@ Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
     summaryLayout->addStretch();
     layout->addWidget(summary);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    bsSkinButton1 = new QPushButton(QStringLiteral("选中并结帐"), this);
-    bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
-    bsSkinButton1->setDefault(true);
-    bsSkinButton2 = new QPushButton(QStringLiteral("取  消"), this);
-    bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
-    bsSkinButton2->setAutoDefault(false);
-    buttons->addWidget(bsSkinButton1);
-    buttons->addWidget(bsSkinButton2);
-    layout->addLayout(buttons);
+    layout->addLayout(confirmRow(this, bsSkinButton1, QStringLiteral("选中并结帐"), bsSkinButton2,
+                                 QStringLiteral("取  消")));
 
     // Hidden labels that follow the chosen member.
     bsSkinDBText1 = new DataLabel(QStringLiteral("bsSkinDBText1"), this);
