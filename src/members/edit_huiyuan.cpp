@@ -31,16 +31,9 @@ Tedit_huiyuan::Tedit_huiyuan(QWidget* parent) : QDialog(parent) {
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(8);
 
-    grid->addWidget(requiredMark(this), 0, 0);
-    grid->addWidget(caption(this, QStringLiteral("会 员 名:")), 0, 1);
-    bsSkinEdit4 = edit(this, QStringLiteral("bsSkinEdit4"), 15);
-    bsSkinComboBox1 = new QComboBox(this);
-    bsSkinComboBox1->setObjectName(QStringLiteral("bsSkinComboBox1"));
-    bsSkinComboBox1->addItems({QStringLiteral("先生"), QStringLiteral("女士")});
-    auto* nameRow = new QHBoxLayout;
-    nameRow->addWidget(bsSkinEdit4, 1);
-    nameRow->addWidget(bsSkinComboBox1);
-    grid->addLayout(nameRow, 0, 2);
+    const NameRow nameRow = addNameRow(this, grid);
+    bsSkinEdit4 = nameRow.name;
+    bsSkinComboBox1 = nameRow.salutation;
 
     const Contact contact = addContactRows(this, grid, 1);
     bsSkinEdit1 = contact.mobile;

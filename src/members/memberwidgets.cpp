@@ -1,7 +1,9 @@
 #include "members/memberwidgets.h"
 #include "widgets/keyfilter.h"
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "core/money.h"
@@ -104,6 +106,19 @@ QLabel* MemberForms::requiredMark(QWidget* parent) {
 
 QLabel* MemberForms::caption(QWidget* parent, const QString& text) {
     return new QLabel(text, parent);
+}
+
+MemberForms::NameRow MemberForms::addNameRow(QWidget* dialog, QGridLayout* grid) {
+    grid->addWidget(requiredMark(dialog), 0, 0);
+    grid->addWidget(caption(dialog, QStringLiteral("会 员 名:")), 0, 1);
+    const NameRow row{edit(dialog, QStringLiteral("bsSkinEdit4"), 15), new QComboBox(dialog)};
+    row.salutation->setObjectName(QStringLiteral("bsSkinComboBox1"));
+    row.salutation->addItems({QStringLiteral("先生"), QStringLiteral("女士")});
+    auto* line = new QHBoxLayout;
+    line->addWidget(row.name, 1);
+    line->addWidget(row.salutation);
+    grid->addLayout(line, 0, 2);
+    return row;
 }
 
 MemberForms::Contact MemberForms::addContactRows(QWidget* dialog, QGridLayout* grid, int first) {

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QBoxLayout;
+class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -42,6 +43,14 @@ void limitMemo(QTextEdit* memo, int maxLength);
 QLabel* requiredMark(QWidget* parent);
 // A caption label.
 QLabel* caption(QWidget* parent, const QString& text);
+
+// Row 0 of the new and edit member dialogs: the required name (bsSkinEdit4, 15 characters) and
+// the salutation list (bsSkinComboBox1: "先生", "女士", the first chosen).
+struct NameRow {
+    QLineEdit* name;
+    QComboBox* salutation;
+};
+NameRow addNameRow(QWidget* dialog, QGridLayout* grid);
 
 // The contact rows of the new and edit member dialogs, from grid row `first` on: mobile and
 // telephone (digits, 15), e-mail (60), address (80), postal code (digits, 10).

@@ -35,18 +35,9 @@ Tnew_huiyuan::Tnew_huiyuan(QWidget* parent) : QDialog(parent) {
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(8);
 
-    // Name and salutation.
-    grid->addWidget(requiredMark(this), 0, 0);
-    grid->addWidget(caption(this, QStringLiteral("会 员 名:")), 0, 1);
-    bsSkinEdit4 = edit(this, QStringLiteral("bsSkinEdit4"), 15);
-    bsSkinComboBox1 = new QComboBox(this);
-    bsSkinComboBox1->setObjectName(QStringLiteral("bsSkinComboBox1"));
-    bsSkinComboBox1->addItems({QStringLiteral("先生"), QStringLiteral("女士")});
-    bsSkinComboBox1->setCurrentIndex(0);
-    auto* nameRow = new QHBoxLayout;
-    nameRow->addWidget(bsSkinEdit4, 1);
-    nameRow->addWidget(bsSkinComboBox1);
-    grid->addLayout(nameRow, 0, 2);
+    const NameRow nameRow = addNameRow(this, grid);
+    bsSkinEdit4 = nameRow.name;
+    bsSkinComboBox1 = nameRow.salutation;
 
     // Initial amount.
     auto* amountBox = new QGroupBox(QStringLiteral("初始金额"), this);
