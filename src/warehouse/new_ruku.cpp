@@ -4,6 +4,7 @@
 #include "core/money.h"
 #include "data/data_in.h"
 #include "warehouse/productdialog.h"
+#include "widgets/buttonrow.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messages.h"
 
@@ -94,19 +95,8 @@ Tnew_ruku::Tnew_ruku(QWidget* parent) : QDialog(parent) {
     for (QLabel* hidden : {bsSkinStdLabel9, bsSkinStdLabel10, bsSkinStdLabel11})
         hidden->hide();
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    bsSkinButton1 = new QPushButton(QStringLiteral("保 存"), this);
-    bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
-    bsSkinButton1->setAutoDefault(false);
-    bsSkinButton2 = new QPushButton(QStringLiteral("取 消"), this);
-    bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
-    bsSkinButton2->setAutoDefault(false);
-    buttons->addWidget(bsSkinButton1);
-    buttons->addSpacing(12);
-    buttons->addWidget(bsSkinButton2);
-    buttons->addStretch(1);
-    outer->addLayout(buttons);
+    outer->addLayout(
+        centredFormRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
     setTabOrder(bsSkinEdit3, bsSkinButton1);
     setTabOrder(bsSkinButton1, bsSkinButton2);
 

@@ -3,6 +3,7 @@
 #include "data/data_in.h"
 #include "data/databound.h"
 #include "data/list.h"
+#include "widgets/buttonrow.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messages.h"
 
@@ -190,19 +191,8 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
     remarkLayout->addWidget(bsSkinRichEdit1);
     outer->addWidget(bsSkinGroupBox1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    bsSkinButton1 = new QPushButton(QStringLiteral("保 存"), this);
-    bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
-    bsSkinButton1->setAutoDefault(false);
-    bsSkinButton2 = new QPushButton(QStringLiteral("取 消"), this);
-    bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
-    bsSkinButton2->setAutoDefault(false);
-    buttons->addWidget(bsSkinButton1);
-    buttons->addSpacing(12);
-    buttons->addWidget(bsSkinButton2);
-    buttons->addStretch(1);
-    outer->addLayout(buttons);
+    outer->addLayout(
+        centredFormRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
 
     // The tab order of the form.
     QList<QWidget*> order = {bsSkinDBLookupComboBox2, bsSkinDBLookupComboBox1, bsSkinEdit1};

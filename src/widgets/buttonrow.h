@@ -10,3 +10,8 @@ class QWidget;
 // so Enter presses it) and the cancelling button `bsSkinButton2`, at the right end.
 QHBoxLayout* confirmRow(QWidget* dialog, QPushButton*& ok, const QString& okCaption, QPushButton*& cancel,
                         const QString& cancelCaption);
+
+// The same two buttons centred at the foot of a form where Enter moves between fields instead of
+// saving: neither button is the default.
+QHBoxLayout* centredFormRow(QWidget* dialog, QPushButton*& ok, const QString& okCaption, QPushButton*& cancel,
+                            const QString& cancelCaption);
