@@ -133,7 +133,6 @@ bool SharedQuery::openPaged() {
         if (!extent.dense)
             keys = m_index->keysDescending();
     } else {
-        m_index->reconcile();
         if (m.capturedLength(3) > 0 || !sql.contains(QStringLiteral(":t")))
             keys = m_index->match(field, m.captured(3));
         else if (!typed.isNull()) // a NULL text makes the whole pattern NULL: no rows
