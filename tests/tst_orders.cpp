@@ -9,11 +9,14 @@
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -32,6 +35,8 @@ private slots:
     void deleteKeepsStockAndRecords();
     void categoryDialogKeepsItsChoice();
     void emptyListGuards();
+    void amountDueIsWholeWhileTheDialogIsOpen();
+    void orderCutOffBeforeItsTotalIsTakenAsItsLines();
 };
 
 namespace {
@@ -242,8 +247,9 @@ void TestOrders::newOrderRemovesTheNewestLine() {
     QCOMPARE(stockOf(apple), QStringLiteral("5|12.5"));
     QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("0"));
     QCOMPARE(count("ak"), 0);
-    // The stock-out records stay, the order stays, still in next-line mode.
-    QCOMPARE(count("ae"), 2);
+    // The stock-out records stay, each with its reversal; the order stays, still in next-line mode.
+    QCOMPARE(LedgerFixture::rows("select e2, e3 from ae order by eid"),
+             QStringList({"苹果|2", "可乐|3", "可乐|-3", "苹果|-2"}));
     QVERIFY(d->bsSkinSpeedButton2->isVisible());
     f.messages.clear();
     click(d->bsSkinButton2);
@@ -605,3 +611,75 @@ void TestOrders::emptyListGuards() {
 
 LEDGER_TEST_MAIN(TestOrders)
 #include "tst_orders.moc"
+
+void TestOrders::amountDueIsWholeWhileTheDialogIsOpen() {
+    LedgerFixture f;
+    const QString apple = addProduct("苹果", "5", "2.5");
+    const QString cola = addProduct("可乐", "10", "3");
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    // Each add and each removal leaves the files whole, with the dialog still open.
+    addLine(d, apple, "2");
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|5"}));
+    addLine(d, cola, "1");
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|8"}));
+    click(d->bsSkinButton2);
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|5"}));
+    // The removed line's stock-out record stays and is reversed; the journal matches the stock.
+    QCOMPARE(LedgerFixture::rows("select e1, e3 from ae order by eid"),
+             QStringList({apple + "|2", cola + "|1", cola + "|-1"}));
+    QCOMPARE(stockOf(cola), QStringLiteral("10|30"));
+    QCOMPARE(Data_in->Query_ae->recordCount(), 3);
+    d->close();
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|5"}));
+
+    showOrders();
+    Tedit_dingdan* e = edit_dingdan;
+    onModal([&](QWidget*) {
+        addLine(e, cola, "2");
+        QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|11"}));
+        clickRow(e->bsSkinDBGrid2, 1);
+        click(e->bsSkinButton2);
+        QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|6"}));
+        QCOMPARE(e->bsSkinStdLabel19->text(), QStringLiteral("6"));
+        QCOMPARE(LedgerFixture::rows("select e1, e3 from ae order by eid desc limit 1"),
+                 QStringList({apple + "|-2"}));
+        QCOMPARE(stockOf(apple), QStringLiteral("5|12.5"));
+        e->close();
+    });
+    click(tool("bsSkinSpeedButton3"));
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|6"}));
+}
+
+void TestOrders::orderCutOffBeforeItsTotalIsTakenAsItsLines() {
+    LedgerFixture f(false);
+    {
+        // What an older version left when it ended with the new-order dialog open.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(QDir(f.folder()).absoluteFilePath("service_a.dll"));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("insert into ab (b1, b2, b3, b4, b5, b8, b9) values ('食品', '零食', '苹果', 3, '个', "
+                       "2.5, 7.5)"));
+        QVERIFY(q.exec("insert into aa (a1, a2, a4) values ('2026-12-01 09:00:00', '未结算', '普通订单')"));
+        QVERIFY(q.exec("insert into ak (k1, k2, k3, k4, k5, k6, k7, k8) values "
+                       "('食品', '零食', '苹果', '2', '个', '2.5', '1', '1')"));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    f.build();
+    showOrders();
+    QCOMPARE(Data_in->Query_aa->fieldText("a5"), QStringLiteral("5"));
+
+    Tedit_dingdan* e = edit_dingdan;
+    onModal([&](QWidget*) {
+        QCOMPARE(e->bsSkinStdLabel19->text(), QStringLiteral("5"));
+        addLine(e, "1", "1");
+        QCOMPARE(e->bsSkinStdLabel19->text(), QStringLiteral("7.5"));
+        e->close();
+    });
+    click(tool("bsSkinSpeedButton3"));
+    QVERIFY(f.messages.texts().filter("not a valid").isEmpty());
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|7.5"}));
+}

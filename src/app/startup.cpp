@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/list.h"
+#include "ledger/orders.h"
 #include "members/edit_huiyuan.h"
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
@@ -67,6 +68,10 @@ void Startup::createInstances(const QString& folder) {
     Registry::add(main_window);
     try {
         new TData_in(qApp, folder);
+        // An order cut off by an older version before its total was written gets the sum of
+        // its lines, so every window reads a whole amount due.
+        if (Orders::mendAmountsDue(Db::business()) > 0)
+            Data_in->Query_aa->refresh();
     } catch (...) {
         delete main_window;
         main_window = nullptr;

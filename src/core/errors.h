@@ -31,3 +31,11 @@ public:
     using LedgerError::LedgerError;
     const char* kind() const override { return "ConversionError"; }
 };
+
+// An operation refused by one of its checks (not enough stock, the order is settled already, the
+// card is unknown). The text is the message the information box shows; nothing was written.
+class Refused : public LedgerError {
+public:
+    using LedgerError::LedgerError;
+    const char* kind() const override { return "Refused"; }
+};

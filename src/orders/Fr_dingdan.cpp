@@ -2,6 +2,7 @@
 
 #include "data/data_in.h"
 #include "data/databound.h"
+#include "ledger/orders.h"
 #include "orders/edit_dingdan.h"
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
@@ -246,8 +247,8 @@ void TFr_dingdan::bsSkinSpeedButton3Click() {
         return;
     }
     SharedQuery* orders = Data_in->Query_aa;
-    edit_dingdan->prepare(orders->fieldText(QStringLiteral("aid")), orders->fieldText(QStringLiteral("a4")),
-                          orders->fieldText(QStringLiteral("a5")));
+    const qint64 order = orders->fieldValue(QStringLiteral("aid")).toLongLong();
+    edit_dingdan->prepare(order, orders->fieldText(QStringLiteral("a4")), Orders::amountDue(order));
     edit_dingdan->exec();
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/data_in.h"
 #include "data/databound.h"
+#include "ledger/orders.h"
 #include "widgets/messages.h"
 
 #include <QGroupBox>
@@ -31,14 +32,16 @@ Tedit_dingdan::Tedit_dingdan(QWidget* parent)
             [this] { guarded([this] { bsSkinButton3Click(); }); });
 }
 
-void Tedit_dingdan::prepare(const QString& number, const QString& category, const QString& total) {
+void Tedit_dingdan::prepare(qint64 order, const QString& category, Currency amountDue) {
+    m_order = order;
+    const QString number = QString::number(order);
     bsSkinStdLabel20->setText(number);
     bsSkinStdLabel14->setText(category);
-    bsSkinStdLabel19->setText(total);
+    showDue(amountDue);
     const QString caption = QStringLiteral("修改") + number + QStringLiteral("号订单");
     bsSkinGroupBox2->setTitle(caption);
     setWindowTitle(caption);
-    showLines(number);
+    showLines(order);
 }
 
 void Tedit_dingdan::showEvent(QShowEvent* event) {
@@ -48,9 +51,8 @@ void Tedit_dingdan::showEvent(QShowEvent* event) {
 }
 
 void Tedit_dingdan::done(int result) {
-    // The dialog stays open when the total could not be written, so nothing is lost.
-    if (isVisible() && !guarded([this] { FormClose(); }))
-        return;
+    if (isVisible())
+        guarded([this] { FormClose(); });
     QDialog::done(result);
 }
 
@@ -61,7 +63,6 @@ void Tedit_dingdan::FormShow() {
 }
 
 void Tedit_dingdan::FormClose() {
-    writeTotal(bsSkinStdLabel20->text());
     Data_in->Query_aa->refresh();
 }
 
@@ -70,20 +71,12 @@ void Tedit_dingdan::bsSkinEdit1Change() {
 }
 
 void Tedit_dingdan::bsSkinButton1Click() {
-    Product product;
-    QString quantityText;
+    qint64 product = 0;
     Currency quantity;
-    if (!checkAdd(product, quantityText, quantity))
+    if (!readAdd(product, quantity))
         return;
-    const Currency total = runningTotal() + quantity * product.salePrice;
-    const QString order = bsSkinStdLabel20->text();
-    {
-        Transaction tx(Db::business());
-        writeLine(order, product, quantityText, quantity);
-        tx.commit();
-    }
-    bsSkinStdLabel19->setText(total.toString());
-    refreshAfterAdd(order);
+    showDue(Orders::addLine(m_order, product, quantity).amountDue);
+    refreshAfterChange(m_order);
 }
 
 void Tedit_dingdan::bsSkinButton2Click() {
@@ -93,8 +86,6 @@ void Tedit_dingdan::bsSkinButton2Click() {
     }
     // The line selected in the line grid.
     removeLine(query_mingxi->currentRow());
-    showLines(bsSkinStdLabel20->text());
-    Data_in->Query_ab->refresh();
 }
 
 void Tedit_dingdan::bsSkinButton3Click() {

@@ -4,15 +4,15 @@
 
 class SharedQuery;
 
-// "修改订单": adds lines to and removes lines from an existing unsettled order, with stock and
-// stock-out records kept in step; closing writes the order's total.
+// "修改订单": adds lines to and removes lines from an existing unsettled order, with stock,
+// stock-out records and the amount due kept in step.
 class Tedit_dingdan : public OrderForm {
     Q_OBJECT
 public:
     explicit Tedit_dingdan(QWidget* parent = nullptr);
 
-    // Set by the orders page before showing: the order's number, category and total as displayed.
-    void prepare(const QString& number, const QString& category, const QString& total);
+    // Set by the orders page before showing: the order, its category and its amount due.
+    void prepare(qint64 order, const QString& category, Currency amountDue);
 
     SharedQuery* query_mingxi = nullptr; // the order's lines, newest first
 
@@ -27,6 +27,9 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
+
+private:
+    qint64 m_order = 0;
 };
 
 extern Tedit_dingdan* edit_dingdan;

@@ -1,8 +1,8 @@
 #include "orders/new_dingdan.h"
 
-#include "core/clock.h"
 #include "data/data_in.h"
 #include "data/databound.h"
+#include "ledger/orders.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messages.h"
 
@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QSqlQuery>
 
 Tnew_dingdan* new_dingdan = nullptr;
 
@@ -60,14 +59,13 @@ void Tnew_dingdan::showEvent(QShowEvent* event) {
 }
 
 void Tnew_dingdan::done(int result) {
-    // The dialog stays open when the total could not be written, so nothing is lost.
-    if (isVisible() && !guarded([this] { FormClose(); }))
-        return;
+    if (isVisible())
+        guarded([this] { FormClose(); });
     QDialog::done(result);
 }
 
 void Tnew_dingdan::FormShow() {
-    m_order.clear();
+    m_order = 0;
     bsSkinStdLabel20->clear();
     bsSkinPanel2->hide();
     bsSkinSpeedButton2->hide();
@@ -81,8 +79,6 @@ void Tnew_dingdan::FormShow() {
 }
 
 void Tnew_dingdan::FormClose() {
-    if (!m_order.isEmpty())
-        writeTotal(m_order);
     Data_in->Query_aa->refresh();
 }
 
@@ -99,35 +95,18 @@ void Tnew_dingdan::bsSkinSpeedButton2Click() {
 }
 
 void Tnew_dingdan::add(bool firstLine) {
-    if (!firstLine && m_order.isEmpty())
+    if (m_order == 0)
         firstLine = true;
-    Product product;
-    QString quantityText;
+    qint64 product = 0;
     Currency quantity;
-    if (!checkAdd(product, quantityText, quantity))
+    if (!readAdd(product, quantity))
         return;
-    const Currency amount = quantity * product.salePrice;
-    const Currency total = firstLine ? amount : runningTotal() + amount;
-
-    QString order = m_order;
-    {
-        const QSqlDatabase db = Db::business();
-        Transaction tx(db);
-        if (firstLine) {
-            const QSqlQuery created =
-                Db::exec(db, QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
-                         {{QStringLiteral(":a"), Clock::nowText()},
-                          {QStringLiteral(":b"), QStringLiteral("未结算")},
-                          {QStringLiteral(":c"), bsSkinStdLabel14->text()}});
-            order = created.lastInsertId().toString();
-        }
-        writeLine(order, product, quantityText, quantity);
-        tx.commit();
-    }
-
-    m_order = order;
-    bsSkinStdLabel20->setText(order);
-    bsSkinStdLabel19->setText(total.toString());
+    // Only the first add of a showing creates an order.
+    const Orders::LineAdded added =
+        Orders::addLine(firstLine ? 0 : m_order, product, quantity, bsSkinStdLabel14->text());
+    m_order = added.order;
+    bsSkinStdLabel20->setText(QString::number(added.order));
+    showDue(added.amountDue);
     if (firstLine) {
         bsSkinPanel2->show();
         bsSkinButton1->hide();
@@ -135,11 +114,11 @@ void Tnew_dingdan::add(bool firstLine) {
         bsSkinSpeedButton2->show();
         bsSkinSpeedButton2->setDefault(true);
     }
-    refreshAfterAdd(order);
+    refreshAfterChange(added.order);
 }
 
 void Tnew_dingdan::bsSkinButton2Click() {
-    if (m_order.isEmpty()) {
+    if (m_order == 0) {
         Messages::information(QStringLiteral("订单中无内容"));
         return;
     }
@@ -150,8 +129,6 @@ void Tnew_dingdan::bsSkinButton2Click() {
     }
     // Always the newest line of the order, whatever row is selected.
     removeLine(0);
-    showLines(m_order);
-    Data_in->Query_ab->refresh();
 }
 
 void Tnew_dingdan::bsSkinButton3Click() {

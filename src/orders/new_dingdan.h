@@ -6,7 +6,7 @@ class QPushButton;
 class SharedQuery;
 
 // "新订单": takes a sale line by line. The first add of a showing creates the order; every add
-// writes the line, its stock-out record and the lower stock at once; closing writes the total.
+// writes the line, its stock-out record, the lower stock and the order's amount due at once.
 class Tnew_dingdan : public OrderForm {
     Q_OBJECT
 public:
@@ -14,9 +14,9 @@ public:
 
     QPushButton* bsSkinSpeedButton2 = nullptr; // add in next-line mode
     SharedQuery* Query_xindingdan = nullptr;   // the lines of the order being taken
-    // The order created in this showing; empty before the first add.
-    const QString& order() const { return m_order; }
-    bool nextLineMode() const { return !m_order.isEmpty(); }
+    // The order created in this showing; 0 before the first add.
+    qint64 order() const { return m_order; }
+    bool nextLineMode() const { return m_order != 0; }
 
 public slots:
     void FormShow();
@@ -33,7 +33,7 @@ protected:
 
 private:
     void add(bool firstLine);
-    QString m_order;
+    qint64 m_order = 0;
 };
 
 extern Tnew_dingdan* new_dingdan;

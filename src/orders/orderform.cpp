@@ -1,8 +1,8 @@
 #include "orders/orderform.h"
 
-#include "core/clock.h"
 #include "data/data_in.h"
 #include "data/databound.h"
+#include "ledger/orders.h"
 #include "widgets/messages.h"
 
 #include <QFrame>
@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QVBoxLayout>
 
 namespace {
@@ -149,107 +148,38 @@ OrderForm::OrderForm(const QString& name, const QString& caption_, SharedQuery* 
     setFixedSize(size());
 }
 
-bool OrderForm::checkAdd(Product& product, QString& quantityText, Currency& quantity) {
+bool OrderForm::readAdd(qint64& product, Currency& quantity) {
     SharedQuery* products = Data_in->Query_ab;
     if (products->recordCount() == 0 || products->currentRow() < 0) {
         Messages::information(QStringLiteral("库房是空的"));
         return false;
     }
-    quantityText = bsSkinEdit2->text();
+    const QString quantityText = bsSkinEdit2->text();
     if (quantityText.isEmpty()) {
         Messages::information(QStringLiteral("请填写数量"));
         return false;
     }
-    const int row = products->currentRow();
-    product.bid = products->text(row, QStringLiteral("bid"));
-    product.b1 = products->text(row, QStringLiteral("b1"));
-    product.b2 = products->text(row, QStringLiteral("b2"));
-    product.b3 = products->text(row, QStringLiteral("b3"));
-    product.b5 = products->text(row, QStringLiteral("b5"));
-    product.stock = Currency::fromVariant(products->value(row, QStringLiteral("b4")));
-    product.salePrice = Currency::fromVariant(products->value(row, QStringLiteral("b8")));
-    product.stockValue = Currency::fromVariant(products->value(row, QStringLiteral("b9")));
-    product.price = product.salePrice.toString();
+    product = products->value(products->currentRow(), QStringLiteral("bid")).toLongLong();
     quantity = Currency::parse(quantityText);
-    if (quantity > product.stock) {
-        Messages::information(QStringLiteral("没有这么多库存了"));
-        return false;
-    }
     return true;
 }
 
-void OrderForm::writeLine(const QString& order, const Product& p, const QString& quantityText,
-                          Currency quantity) {
-    const QSqlDatabase db = Db::business();
-    Db::exec(db, QStringLiteral("insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
-             {{QStringLiteral(":a"), p.b1},
-              {QStringLiteral(":b"), p.b2},
-              {QStringLiteral(":c"), p.b3},
-              {QStringLiteral(":d"), quantityText},
-              {QStringLiteral(":e"), p.b5},
-              {QStringLiteral(":f"), p.price},
-              {QStringLiteral(":g"), p.bid},
-              {QStringLiteral(":h"), order}});
-    Db::exec(
-        db,
-        QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12)values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"),
-        {{QStringLiteral(":a"), p.bid},
-         {QStringLiteral(":b"), p.b3},
-         {QStringLiteral(":c"), quantityText},
-         {QStringLiteral(":d"), p.price},
-         {QStringLiteral(":e"), Clock::nowText()},
-         {QStringLiteral(":f"), p.b1},
-         {QStringLiteral(":g"), p.b2},
-         {QStringLiteral(":h"), order},
-         {QStringLiteral(":i"), p.b5}});
-    Db::exec(db, QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
-             {{QStringLiteral(":a"), (p.stock - quantity).toSql()},
-              {QStringLiteral(":b"), (p.stockValue - quantity * p.salePrice).toSql()},
-              {QStringLiteral(":c"), p.bid}});
+void OrderForm::removeLine(int row) {
+    const qint64 order = m_lines->value(row, QStringLiteral("k8")).toLongLong();
+    showDue(Orders::removeLine(m_lines->value(row, QStringLiteral("kid")).toLongLong()));
+    refreshAfterChange(order);
 }
 
-Currency OrderForm::removeLine(int row) {
-    const QVariant line = m_lines->value(row, QStringLiteral("kid"));
-    const QString product = m_lines->text(row, QStringLiteral("k7"));
-    const Currency quantity = Currency::parse(m_lines->text(row, QStringLiteral("k4")));
-    const Currency amount = quantity * Currency::parse(m_lines->text(row, QStringLiteral("k6")));
-    const Currency total = runningTotal() - amount;
-
-    const QSqlDatabase db = Db::business();
-    Transaction tx(db);
-    QSqlQuery stock =
-        Db::exec(db, QStringLiteral("select b4, b9 from ab where bid=:c"), {{QStringLiteral(":c"), product}});
-    // A product deleted since the line was added has no stock to give back.
-    if (stock.next()) {
-        const Currency b4 = Currency::fromVariant(stock.value(0));
-        const Currency b9 = Currency::fromVariant(stock.value(1));
-        Db::exec(db, QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
-                 {{QStringLiteral(":a"), (b4 + quantity).toSql()},
-                  {QStringLiteral(":b"), (b9 + amount).toSql()},
-                  {QStringLiteral(":c"), product}});
-    }
-    Db::exec(db, QStringLiteral("delete from ak where kid=:a"), {{QStringLiteral(":a"), line}});
-    tx.commit();
-    bsSkinStdLabel19->setText(total.toString());
-    return total;
+void OrderForm::showLines(qint64 order) {
+    m_lines->lookup(QStringLiteral("k8"), QString::number(order));
 }
 
-void OrderForm::showLines(const QString& order) {
-    m_lines->lookup(QStringLiteral("k8"), order);
+void OrderForm::showDue(Currency due) {
+    m_due = due;
+    bsSkinStdLabel19->setText(due.toString());
 }
 
-Currency OrderForm::runningTotal() const {
-    return Currency::parse(bsSkinStdLabel19->text());
-}
-
-void OrderForm::writeTotal(const QString& order) {
-    const QString total = bsSkinStdLabel19->text();
-    Db::exec(Db::business(), QStringLiteral("update aa set a5=:c where aid=:a "),
-             {{QStringLiteral(":c"), total.isEmpty() ? QVariant() : Currency::parse(total).toSql()},
-              {QStringLiteral(":a"), order}});
-}
-
-void OrderForm::refreshAfterAdd(const QString& order) {
+void OrderForm::refreshAfterChange(qint64 order) {
     Data_in->Query_ae->refresh();
     showLines(order);
     Data_in->Query_ab->refresh();

@@ -15,8 +15,7 @@ class SharedQuery;
 
 // The window the new-order and edit-order dialogs share: the product list with its search on the
 // left, the add box and the order's lines with its panel on the right. Each add and each removal
-// writes at once, in one transaction; the running total and the order number live in the panel's
-// labels.
+// is one operation on the order, which keeps its amount due in step.
 class OrderForm : public QDialog {
     Q_OBJECT
 public:
@@ -41,27 +40,18 @@ public:
     QPushButton* bsSkinButton3 = nullptr; // close
 
 protected:
-    // What an add needs of the selected product, read before anything is written.
-    struct Product {
-        QString bid, b1, b2, b3, b5, price;
-        Currency stock, salePrice, stockValue;
-    };
-    // The checks before an add; false (after the message) when the add must stop.
-    bool checkAdd(Product& product, QString& quantityText, Currency& quantity);
-    // The line, its stock-out record and the lower stock of its product, for an order that exists.
-    // Call inside a transaction.
-    static void writeLine(const QString& order, const Product& product, const QString& quantityText,
-                          Currency quantity);
-    // The line's product gets its stock back and the line is deleted, in one transaction.
-    // Returns the running total less the line's amount.
-    Currency removeLine(int row);
-    void showLines(const QString& order);
-    Currency runningTotal() const;
-    // Writes the running total into the order.
-    void writeTotal(const QString& order);
-    // The lists an add changed: stock-out records, the order's lines, the products.
-    void refreshAfterAdd(const QString& order);
+    // The checks before an add: a product chosen and a quantity typed. False (after the message)
+    // when the add must stop.
+    bool readAdd(qint64& product, Currency& quantity);
+    // Removes a line of the grid: the operation gives its stock back and lowers the amount due.
+    void removeLine(int row);
+    void showLines(qint64 order);
+    // The order's amount due as the panel shows it.
+    void showDue(Currency due);
+    // The lists an add or a removal changed: stock-out records, the order's lines, the products.
+    void refreshAfterChange(qint64 order);
 
+    Currency m_due;
     SharedQuery* m_lines;
     QWidget* m_addArea = nullptr; // where the add buttons sit
 };

@@ -61,6 +61,8 @@ bool guarded(const std::function<void()>& action) {
     try {
         action();
         return true;
+    } catch (const Refused& e) {
+        Messages::information(e.text());
     } catch (const LedgerError& e) {
         Messages::error(e.text());
     } catch (const std::exception& e) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <functional>
+#include <type_traits>
 
 // Every message box of the program goes through the installed message service, so tests can put
 // a recorder in its place and nothing blocks.
@@ -34,3 +36,17 @@ QString errorText(const QString& text);
 // The catch point of every handler: runs the action, and an error that escapes it goes to the
 // default error box; the operation stops there and the program goes on. Returns false on error.
 bool guarded(const std::function<void()>& action);
+
+// Connects a signal to a handler through the catch point: a member function of the receiver
+// (&Tnew_dingdan::bsSkinButton1Click) or any callable. The signal's arguments are not passed.
+template <typename Sender, typename Signal, typename Receiver, typename Handler>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, Receiver* receiver, Handler handler) {
+    return QObject::connect(sender, signal, receiver, [receiver, handler] {
+        guarded([&] {
+            if constexpr (std::is_member_function_pointer_v<Handler>)
+                std::invoke(handler, receiver);
+            else
+                handler();
+        });
+    });
+}

@@ -1,0 +1,179 @@
+#include "ledger/orders.h"
+
+#include "core/clock.h"
+#include "core/errors.h"
+#include "data/work.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+const QString NotEnoughStock = QStringLiteral("没有这么多库存了");
+const QString SettledAlready = QStringLiteral("已结算的订单不可以修改！");
+
+// The amount due of an order inside a unit of work, refusing a settled order.
+Currency openOrderAmount(Ledger::Work& work, qint64 order) {
+    QSqlQuery row =
+        work.exec(QStringLiteral("select a2, a5 from aa where aid=:a"), {{QStringLiteral(":a"), order}});
+    if (!row.next())
+        throw Refused(QStringLiteral("找不到该订单"));
+    if (row.value(0).toString() == Orders::Settled)
+        throw Refused(SettledAlready);
+    const QVariant stored = row.value(1);
+    if (stored.isNull() || stored.toString().isEmpty())
+        return Orders::sumOfLines(work.db(), order);
+    return Currency::fromVariant(stored);
+}
+
+void writeAmountDue(Ledger::Work& work, qint64 order, Currency amount) {
+    work.exec(QStringLiteral("update aa set a5=:c where aid=:a "),
+              {{QStringLiteral(":c"), amount.toSql()}, {QStringLiteral(":a"), order}});
+    work.wrote(QStringLiteral("aa"), order);
+}
+
+// Writes a stock-out record; a negative quantity reverses an earlier one.
+void writeStockOut(Ledger::Work& work, const QString& product, const QString& name, Currency quantity,
+                   const QString& price, const QString& major, const QString& minor, qint64 order,
+                   const QString& unit) {
+    const QSqlQuery inserted = work.exec(
+        QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12)values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"),
+        {{QStringLiteral(":a"), product},
+         {QStringLiteral(":b"), name},
+         {QStringLiteral(":c"), quantity.toString()},
+         {QStringLiteral(":d"), price},
+         {QStringLiteral(":e"), Clock::nowText()},
+         {QStringLiteral(":f"), major},
+         {QStringLiteral(":g"), minor},
+         {QStringLiteral(":h"), QString::number(order)},
+         {QStringLiteral(":i"), unit}});
+    work.wrote(QStringLiteral("ae"), inserted.lastInsertId().toLongLong());
+}
+
+} // namespace
+
+namespace Orders {
+
+LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QString& category) {
+    Ledger::Work work(Db::business());
+    QSqlQuery product = work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b8, b9 from ab where bid=:c"),
+                                  {{QStringLiteral(":c"), productKey}});
+    if (!product.next())
+        throw Refused(QStringLiteral("找不到该产品"));
+    const QString major = product.value(0).toString();
+    const QString minor = product.value(1).toString();
+    const QString name = product.value(2).toString();
+    const Currency stock = Currency::fromVariant(product.value(3));
+    const QString unit = product.value(4).toString();
+    const Currency salePrice = Currency::fromVariant(product.value(5));
+    const Currency stockValue = Currency::fromVariant(product.value(6));
+    if (quantity > stock)
+        throw Refused(NotEnoughStock);
+    const Currency amount = quantity * salePrice;
+
+    Currency due;
+    if (order == 0) {
+        const QSqlQuery created = work.exec(QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
+                                            {{QStringLiteral(":a"), Clock::nowText()},
+                                             {QStringLiteral(":b"), Unsettled},
+                                             {QStringLiteral(":c"), category}});
+        order = created.lastInsertId().toLongLong();
+        due = amount;
+    } else {
+        due = openOrderAmount(work, order) + amount;
+    }
+
+    const QString bid = QString::number(productKey);
+    const QString price = salePrice.toString();
+    const QSqlQuery line =
+        work.exec(QStringLiteral("insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
+                  {{QStringLiteral(":a"), major},
+                   {QStringLiteral(":b"), minor},
+                   {QStringLiteral(":c"), name},
+                   {QStringLiteral(":d"), quantity.toString()},
+                   {QStringLiteral(":e"), unit},
+                   {QStringLiteral(":f"), price},
+                   {QStringLiteral(":g"), bid},
+                   {QStringLiteral(":h"), QString::number(order)}});
+    const qint64 lineKey = line.lastInsertId().toLongLong();
+    work.wrote(QStringLiteral("ak"), lineKey);
+    writeStockOut(work, bid, name, quantity, price, major, minor, order, unit);
+    work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
+              {{QStringLiteral(":a"), (stock - quantity).toSql()},
+               {QStringLiteral(":b"), (stockValue - amount).toSql()},
+               {QStringLiteral(":c"), bid}});
+    work.wrote(QStringLiteral("ab"), productKey);
+    writeAmountDue(work, order, due);
+    work.commit();
+    return {order, lineKey, due};
+}
+
+Currency removeLine(qint64 lineKey) {
+    Ledger::Work work(Db::business());
+    QSqlQuery line = work.exec(QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a"),
+                               {{QStringLiteral(":a"), lineKey}});
+    if (!line.next())
+        throw Refused(QStringLiteral("订单中无内容"));
+    const QString major = line.value(0).toString();
+    const QString minor = line.value(1).toString();
+    const QString name = line.value(2).toString();
+    const Currency quantity = Currency::parse(line.value(3).toString());
+    const QString unit = line.value(4).toString();
+    const QString price = line.value(5).toString();
+    const Currency amount = quantity * Currency::parse(price);
+    const QString product = line.value(6).toString();
+    const qint64 order = line.value(7).toLongLong();
+    const Currency due = openOrderAmount(work, order) - amount;
+
+    QSqlQuery stock =
+        work.exec(QStringLiteral("select b4, b9 from ab where bid=:c"), {{QStringLiteral(":c"), product}});
+    // A product deleted since the line was added has no stock to take back, and so no
+    // stock-out to reverse.
+    if (stock.next()) {
+        const Currency b4 = Currency::fromVariant(stock.value(0));
+        const Currency b9 = Currency::fromVariant(stock.value(1));
+        work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
+                  {{QStringLiteral(":a"), (b4 + quantity).toSql()},
+                   {QStringLiteral(":b"), (b9 + amount).toSql()},
+                   {QStringLiteral(":c"), product}});
+        work.wrote(QStringLiteral("ab"), product.toLongLong());
+        writeStockOut(work, product, name, -quantity, price, major, minor, order, unit);
+    }
+    work.exec(QStringLiteral("delete from ak where kid=:a"), {{QStringLiteral(":a"), lineKey}});
+    work.wrote(QStringLiteral("ak"), lineKey);
+    writeAmountDue(work, order, due);
+    work.commit();
+    return due;
+}
+
+Currency sumOfLines(const QSqlDatabase& db, qint64 order) {
+    QSqlQuery lines = Db::exec(db, QStringLiteral("select k4, k6 from ak where k8=:a"),
+                               {{QStringLiteral(":a"), QString::number(order)}});
+    Currency sum;
+    while (lines.next())
+        sum += Currency::parse(lines.value(0).toString()) * Currency::parse(lines.value(1).toString());
+    return sum;
+}
+
+Currency amountDue(qint64 order) {
+    const QVariant stored = Db::scalar(Db::business(), QStringLiteral("select a5 from aa where aid=:a"),
+                                       {{QStringLiteral(":a"), order}});
+    if (stored.isNull() || stored.toString().isEmpty())
+        return sumOfLines(Db::business(), order);
+    return Currency::fromVariant(stored);
+}
+
+int mendAmountsDue(const QSqlDatabase& db) {
+    QList<qint64> orders;
+    QSqlQuery missing = Db::exec(db, QStringLiteral("select aid from aa where a5 is null or a5 = ''"));
+    while (missing.next())
+        orders.append(missing.value(0).toLongLong());
+    if (orders.isEmpty())
+        return 0;
+    Ledger::Work work(db);
+    for (qint64 order : orders)
+        writeAmountDue(work, order, sumOfLines(db, order));
+    work.commit();
+    return int(orders.size());
+}
+
+} // namespace Orders

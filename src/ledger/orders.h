@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/money.h"
+
+#include <QString>
+
+class QSqlDatabase;
+
+// Orders and their lines. Every line added lowers its product's stock and writes a stock-out
+// record; every line removed gives the stock back and writes the reversing stock-out record. The
+// order's amount due is written in the same transaction as each line, so it always equals the sum
+// of its lines.
+namespace Orders {
+
+inline const QString Unsettled = QStringLiteral("未结算");
+inline const QString Settled = QStringLiteral("已结算");
+inline const QString DefaultCategory = QStringLiteral("普通订单");
+
+struct LineAdded {
+    qint64 order = 0; // the order the line belongs to (new when none was given)
+    qint64 line = 0;
+    Currency amountDue; // the order's amount due with the line
+};
+
+// Adds `quantity` of the product to the order at the product's sale price. With order 0 the
+// order is created first, unsettled, in the given category. Refused when the quantity exceeds
+// the stock ("没有这么多库存了"), the product is gone or the order is settled.
+LineAdded addLine(qint64 order, qint64 product, Currency quantity, const QString& category = DefaultCategory);
+
+// Removes a line: its product gets the stock back, a stock-out record with the negated quantity
+// reverses the line's record, and the order's amount due falls by the line's amount. Returns the
+// new amount due.
+Currency removeLine(qint64 line);
+
+// The order's amount due: the stored one, or the sum of its lines where none is stored (orders
+// written by older versions, cut off before their total was written).
+Currency amountDue(qint64 order);
+// The sum of the order's lines (quantity × price).
+Currency sumOfLines(const QSqlDatabase& db, qint64 order);
+
+// Writes the sum of its lines into every order that has no amount due stored; returns how many.
+// Run when the files are opened.
+int mendAmountsDue(const QSqlDatabase& db);
+
+} // namespace Orders

@@ -1,0 +1,188 @@
+#include "core/clock.h"
+#include "core/errors.h"
+#include "corefixture.h"
+#include "data/work.h"
+#include "ledger/orders.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// The order operations, without any window.
+class TestLedgerOrders : public QObject {
+    Q_OBJECT
+private slots:
+    void amountDueIsWrittenWithEveryLine();
+    void removedLineIsReversedInTheStockOutJournal();
+    void checksRefuseAndWriteNothing();
+    void ordersWithoutAmountDueAreMended();
+    void commitsAreAnnounced();
+};
+
+namespace {
+
+QString stockOf(qint64 bid) {
+    return CoreFixture::rows("select b4, b9 from ab where bid = :a", {{":a", bid}}).value(0);
+}
+
+QString dueOf(qint64 order) {
+    return CoreFixture::rows("select a5 from aa where aid = :a", {{":a", order}}).value(0);
+}
+
+// Stock-out of a product as the journal has it: the sum of its records' quantities.
+Currency journalOut(qint64 bid) {
+    QSqlQuery q = CoreFixture::exec("select e3 from ae where e1 = :a", {{":a", QString::number(bid)}});
+    Currency sum;
+    while (q.next())
+        sum += Currency::parse(q.value(0).toString());
+    return sum;
+}
+
+} // namespace
+
+void TestLedgerOrders::amountDueIsWrittenWithEveryLine() {
+    CoreFixture f;
+    const qint64 apple = CoreFixture::product("苹果", "5", "2.5");
+    const qint64 cola = CoreFixture::product("可乐", "10", "3");
+
+    const Orders::LineAdded first = Orders::addLine(0, apple, Currency::parse("2"));
+    QCOMPARE(first.order, qint64(1));
+    QCOMPARE(first.amountDue.toString(), QStringLiteral("5"));
+    // Whole after the first line: the order row, its line and its amount due together.
+    QCOMPARE(CoreFixture::rows("select aid, a1, a2, a4, a5 from aa"),
+             QStringList({"1|2026-12-09 10:30:00|未结算|普通订单|5"}));
+    QCOMPARE(CoreFixture::rows("select k1, k2, k3, k4, k5, k6, k7, k8 from ak"),
+             QStringList({"食品|零食|苹果|2|个|2.5|1|1"}));
+    QCOMPARE(stockOf(apple), QStringLiteral("3|7.5"));
+
+    const Orders::LineAdded second = Orders::addLine(first.order, cola, Currency::parse("1.5"));
+    QCOMPARE(second.order, first.order);
+    QCOMPARE(second.amountDue.toString(), QStringLiteral("9.5"));
+    QCOMPARE(dueOf(1), QStringLiteral("9.5"));
+    QCOMPARE(Orders::amountDue(1).toString(), QStringLiteral("9.5"));
+
+    // A second new order gets its own number and category.
+    const Orders::LineAdded other =
+        Orders::addLine(0, cola, Currency::parse("1"), QStringLiteral("批发订单"));
+    QCOMPARE(other.order, qint64(2));
+    QCOMPARE(CoreFixture::rows("select a4, a5 from aa where aid = 2"), QStringList({"批发订单|3"}));
+
+    QCOMPARE(Orders::removeLine(second.line).toString(), QStringLiteral("5"));
+    QCOMPARE(dueOf(1), QStringLiteral("5"));
+    QCOMPARE(Orders::removeLine(first.line).toString(), QStringLiteral("0"));
+    QCOMPARE(dueOf(1), QStringLiteral("0"));
+    QCOMPARE(CoreFixture::scalar("select count(*) from ak where k8 = '1'").toInt(), 0);
+}
+
+void TestLedgerOrders::removedLineIsReversedInTheStockOutJournal() {
+    CoreFixture f;
+    const qint64 apple = CoreFixture::product("苹果", "5", "2");
+    const Orders::LineAdded a = Orders::addLine(0, apple, Currency::parse("3"));
+    Orders::addLine(a.order, apple, Currency::parse("1"));
+    QCOMPARE(stockOf(apple), QStringLiteral("1|2"));
+
+    Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(11, 15, 0)));
+    Orders::removeLine(a.line);
+    QCOMPARE(stockOf(apple), QStringLiteral("4|8"));
+    // The record of the line stays; its reversal has the negated quantity and the removal's time.
+    QCOMPARE(CoreFixture::rows("select e1, e2, e3, e6, e7, e8, e9, e11, e12 from ae order by eid"),
+             QStringList({"1|苹果|3|2|2026-12-09 10:30:00|食品|零食|1|个",
+                          "1|苹果|1|2|2026-12-09 10:30:00|食品|零食|1|个",
+                          "1|苹果|-3|2|2026-12-09 11:15:00|食品|零食|1|个"}));
+    // Stock = starting stock − what the journal says left.
+    QCOMPARE(Currency::parse("5") - journalOut(apple), Currency::parse("4"));
+
+    // A negative quantity (goods coming back) is reversed by a positive record.
+    const Orders::LineAdded back = Orders::addLine(a.order, apple, Currency::parse("-0.5"));
+    Orders::removeLine(back.line);
+    QCOMPARE(CoreFixture::rows("select e3 from ae order by eid desc limit 2"), QStringList({"0.5", "-0.5"}));
+    QCOMPARE(Currency::parse("5") - journalOut(apple), Currency::parse("4"));
+    QCOMPARE(stockOf(apple), QStringLiteral("4|8"));
+
+    // A line whose product was deleted since gives nothing back and reverses nothing.
+    const qint64 pear = CoreFixture::product("梨", "2", "1");
+    const Orders::LineAdded gone = Orders::addLine(a.order, pear, Currency::parse("1"));
+    CoreFixture::exec("delete from ab where bid = :a", {{":a", pear}});
+    const int records = CoreFixture::scalar("select count(*) from ae").toInt();
+    Orders::removeLine(gone.line);
+    QCOMPARE(CoreFixture::scalar("select count(*) from ae").toInt(), records);
+    QCOMPARE(dueOf(a.order), QStringLiteral("2"));
+}
+
+void TestLedgerOrders::checksRefuseAndWriteNothing() {
+    CoreFixture f;
+    const qint64 apple = CoreFixture::product("苹果", "5", "2");
+    auto refusal = [](const std::function<void()>& operation) {
+        try {
+            operation();
+        } catch (const Refused& e) {
+            return e.text();
+        }
+        return QStringLiteral("(no refusal)");
+    };
+    QCOMPARE(refusal([&] { Orders::addLine(0, apple, Currency::parse("5.0001")); }),
+             QStringLiteral("没有这么多库存了"));
+    QCOMPARE(CoreFixture::scalar("select count(*) from aa").toInt(), 0);
+    QCOMPARE(CoreFixture::scalar("select count(*) from ae").toInt(), 0);
+
+    // Equal to the stock is taken, and leaves none.
+    const Orders::LineAdded all = Orders::addLine(0, apple, Currency::parse("5"));
+    QCOMPARE(stockOf(apple), QStringLiteral("0|0"));
+    QCOMPARE(refusal([&] { Orders::addLine(all.order, apple, Currency::parse("1")); }),
+             QStringLiteral("没有这么多库存了"));
+    QCOMPARE(refusal([&] { Orders::addLine(all.order, 999, Currency::parse("1")); }),
+             QStringLiteral("找不到该产品"));
+
+    // A settled order keeps its lines.
+    CoreFixture::exec("update aa set a2 = '已结算', a6 = 10 where aid = :a", {{":a", all.order}});
+    QCOMPARE(refusal([&] { Orders::removeLine(all.line); }), QStringLiteral("已结算的订单不可以修改！"));
+    CoreFixture::exec("update ab set b4 = 10 where bid = :a", {{":a", apple}});
+    QCOMPARE(refusal([&] { Orders::addLine(all.order, apple, Currency::parse("1")); }),
+             QStringLiteral("已结算的订单不可以修改！"));
+    QCOMPARE(CoreFixture::scalar("select count(*) from ak").toInt(), 1);
+    QCOMPARE(CoreFixture::scalar("select count(*) from ae").toInt(), 1);
+    QCOMPARE(refusal([&] { Orders::removeLine(12345); }), QStringLiteral("订单中无内容"));
+}
+
+void TestLedgerOrders::ordersWithoutAmountDueAreMended() {
+    CoreFixture f;
+    // An order cut off after its lines were written, before its total was (older versions).
+    CoreFixture::exec("insert into aa (a1, a2, a4) values ('2026-12-01 09:00:00', '未结算', '普通订单')");
+    CoreFixture::exec("insert into ak (k3, k4, k6, k7, k8) values ('苹果', '2', '2.5', '1', '1'), "
+                      "('可乐', '3', '0.1', '2', '1')");
+    CoreFixture::exec(
+        "insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', '未结算', '普通订单', 7)");
+    QCOMPARE(Orders::amountDue(1).toString(), QStringLiteral("5.3"));
+    QCOMPARE(Orders::amountDue(2).toString(), QStringLiteral("7"));
+
+    QCOMPARE(Orders::mendAmountsDue(Db::business()), 1);
+    QCOMPARE(CoreFixture::rows("select aid, a5 from aa order by aid"), QStringList({"1|5.3", "2|7"}));
+    QCOMPARE(Orders::mendAmountsDue(Db::business()), 0);
+
+    // An order with no amount due takes its next line on top of the sum of its lines.
+    CoreFixture::exec("update aa set a5 = null where aid = 1");
+    const qint64 pear = CoreFixture::product("梨", "2", "1");
+    QCOMPARE(Orders::addLine(1, pear, Currency::parse("1")).amountDue.toString(), QStringLiteral("6.3"));
+}
+
+void TestLedgerOrders::commitsAreAnnounced() {
+    CoreFixture f;
+    const qint64 apple = CoreFixture::product("苹果", "5", "2");
+    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    Orders::addLine(0, apple, Currency::parse("1"));
+    QCOMPARE(spy.count(), 1);
+    QStringList tables;
+    for (const Ledger::Change& c : spy.at(0).at(0).value<Ledger::Changes>())
+        tables << c.table + ":" + QString::number(c.keys.value(0));
+    tables.sort();
+    QCOMPARE(tables, QStringList({"aa:1", "ab:1", "ae:1", "ak:1"}));
+
+    // Nothing is announced for a refused operation.
+    try {
+        Orders::addLine(1, apple, Currency::parse("100"));
+    } catch (const Refused&) {
+    }
+    QCOMPARE(spy.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestLedgerOrders)
+#include "tst_ledger_orders.moc"
