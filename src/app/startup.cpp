@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/list.h"
+#include "data/work.h"
 #include "ledger/orders.h"
 #include "members/edit_huiyuan.h"
 #include "members/new_chongzhi.h"
@@ -52,6 +53,9 @@ void Startup::prepareApplication(QApplication& app) {
     if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(translator);
+    // A list that could not be read again after a change: the change stands, the error is shown.
+    QObject::connect(&Ledger::Announcer::instance(), &Ledger::Announcer::failed, &app,
+                     [](const QString& text) { Messages::error(text); });
 }
 
 namespace {

@@ -27,6 +27,21 @@ SharedQuery::SharedQuery(const QString& name, const QString& connection, const Q
     : QAbstractTableModel(parent), m_connection(connection), m_table(table), m_key(key) {
     setObjectName(name);
     m_sql = defaultStatement();
+    connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this, &SharedQuery::follow);
+}
+
+void SharedQuery::follow(const Ledger::Changes& changes) {
+    if (!m_open || m_state != State::Browse)
+        return;
+    for (const Ledger::Change& change : changes)
+        if (change.table == m_table) {
+            try {
+                refresh();
+            } catch (const LedgerError& e) {
+                Ledger::Announcer::instance().reportFailure(e.text());
+            }
+            return;
+        }
 }
 
 QString SharedQuery::defaultStatement() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/database.h"
+#include "data/work.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -102,6 +103,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // Reads the rows again after a committed operation that wrote this query's table, so every
+    // list shows what the files hold; a list that is closed or being edited is left alone.
+    void follow(const Ledger::Changes& changes);
 
 signals:
     void currentRowChanged(int row);

@@ -24,9 +24,13 @@ class Announcer : public QObject {
     Q_OBJECT
 public:
     static Announcer& instance();
+    // A follower that could not catch up (a list that could not be read again) reports here: the
+    // change itself is committed, the program shows the error.
+    void reportFailure(const QString& text) { emit failed(text); }
 
 signals:
     void committed(const Ledger::Changes& changes);
+    void failed(const QString& text);
 };
 
 // One operation's unit of work on one database file: begun on construction, rolled back on

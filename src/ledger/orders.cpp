@@ -145,6 +145,23 @@ Currency removeLine(qint64 lineKey) {
     return due;
 }
 
+void remove(qint64 order) {
+    Ledger::Work work(Db::business());
+    work.exec(QStringLiteral("delete from ak where k8 = :a"), {{QStringLiteral(":a"), QString::number(order)}});
+    work.wrote(QStringLiteral("ak"));
+    work.exec(QStringLiteral("delete from aa where aid = :a"), {{QStringLiteral(":a"), order}});
+    work.wrote(QStringLiteral("aa"), order);
+    work.commit();
+}
+
+void setCategory(qint64 order, const QString& category) {
+    Ledger::Work work(Db::business());
+    work.exec(QStringLiteral("update aa set a4=:a where aid=:b "),
+              {{QStringLiteral(":a"), category}, {QStringLiteral(":b"), order}});
+    work.wrote(QStringLiteral("aa"), order);
+    work.commit();
+}
+
 Currency sumOfLines(const QSqlDatabase& db, qint64 order) {
     QSqlQuery lines = Db::exec(db, QStringLiteral("select k4, k6 from ak where k8=:a"),
                                {{QStringLiteral(":a"), QString::number(order)}});

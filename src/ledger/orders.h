@@ -32,6 +32,13 @@ LineAdded addLine(qint64 order, qint64 product, Currency quantity, const QString
 // new amount due.
 Currency removeLine(qint64 line);
 
+// Deletes the order and its lines. The stock is not given back and the stock-out records stay:
+// the goods left the shop.
+void remove(qint64 order);
+
+// Puts the order into another category.
+void setCategory(qint64 order, const QString& category);
+
 // The order's amount due: the stored one, or the sum of its lines where none is stored (orders
 // written by older versions, cut off before their total was written).
 Currency amountDue(qint64 order);

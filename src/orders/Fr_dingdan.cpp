@@ -235,7 +235,7 @@ void TFr_dingdan::bsSkinSpeedButton5Click() {
 void TFr_dingdan::bsSkinSpeedButton2Click() {
     if (!haveOrders())
         return;
-    new_fenlei->prepare(bsSkinDBText6->text());
+    new_fenlei->prepare(Data_in->Query_aa->fieldValue(QStringLiteral("aid")).toLongLong());
     new_fenlei->exec();
 }
 
@@ -257,17 +257,12 @@ void TFr_dingdan::bsSkinSpeedButton4Click() {
         return;
     if (!Messages::confirmDelete(QStringLiteral("您确定要删除此订单吗?相关订单明细也会被清除。")))
         return;
-    // The order's lines and its row go together. The stock is not given back and the order's
-    // stock-out records stay: the goods left the shop.
-    const QString number = Data_in->Query_aa->fieldText(QStringLiteral("aid"));
-    {
-        Transaction tx(Db::business());
-        Db::exec(Db::business(), QStringLiteral("delete from ak where k8 = :a"),
-                 {{QStringLiteral(":a"), number}});
-        Data_in->Query_aa->deleteCurrent();
-        tx.commit();
-    }
-    Data_in->Query_ak->refresh();
+    // The next order becomes current, as the list stood before the delete.
+    SharedQuery* orders = Data_in->Query_aa;
+    const int row = orders->currentRow();
+    Orders::remove(orders->fieldValue(QStringLiteral("aid")).toLongLong());
+    if (orders->recordCount() > 0)
+        orders->setCurrentRow(std::min(row, orders->recordCount() - 1));
 }
 
 void TFr_dingdan::bsSkinSpeedButton6Click() {

@@ -50,20 +50,10 @@ void Tedit_dingdan::showEvent(QShowEvent* event) {
         guarded([this] { FormShow(); });
 }
 
-void Tedit_dingdan::done(int result) {
-    if (isVisible())
-        guarded([this] { FormClose(); });
-    QDialog::done(result);
-}
-
 void Tedit_dingdan::FormShow() {
     bsSkinEdit2->setText(QStringLiteral("1"));
     bsSkinEdit2->setFocus();
     bsSkinEdit2->selectAll();
-}
-
-void Tedit_dingdan::FormClose() {
-    Data_in->Query_aa->refresh();
 }
 
 void Tedit_dingdan::bsSkinEdit1Change() {
@@ -76,7 +66,6 @@ void Tedit_dingdan::bsSkinButton1Click() {
     if (!readAdd(product, quantity))
         return;
     showDue(Orders::addLine(m_order, product, quantity).amountDue);
-    refreshAfterChange(m_order);
 }
 
 void Tedit_dingdan::bsSkinButton2Click() {

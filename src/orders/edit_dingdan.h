@@ -18,7 +18,6 @@ public:
 
 public slots:
     void FormShow();
-    void FormClose();
     void bsSkinEdit1Change();
     void bsSkinButton1Click();
     void bsSkinButton2Click();
@@ -26,7 +25,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void done(int result) override;
 
 private:
     qint64 m_order = 0;

@@ -58,12 +58,6 @@ void Tnew_dingdan::showEvent(QShowEvent* event) {
         guarded([this] { FormShow(); });
 }
 
-void Tnew_dingdan::done(int result) {
-    if (isVisible())
-        guarded([this] { FormClose(); });
-    QDialog::done(result);
-}
-
 void Tnew_dingdan::FormShow() {
     m_order = 0;
     bsSkinStdLabel20->clear();
@@ -76,10 +70,6 @@ void Tnew_dingdan::FormShow() {
     bsSkinEdit2->setText(QStringLiteral("1"));
     bsSkinEdit2->setFocus();
     bsSkinEdit2->selectAll();
-}
-
-void Tnew_dingdan::FormClose() {
-    Data_in->Query_aa->refresh();
 }
 
 void Tnew_dingdan::bsSkinEdit1Change() {
@@ -113,8 +103,9 @@ void Tnew_dingdan::add(bool firstLine) {
         bsSkinButton1->setDefault(false);
         bsSkinSpeedButton2->show();
         bsSkinSpeedButton2->setDefault(true);
+        // The lines list follows the order from now on.
+        showLines(added.order);
     }
-    refreshAfterChange(added.order);
 }
 
 void Tnew_dingdan::bsSkinButton2Click() {

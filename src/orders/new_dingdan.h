@@ -20,7 +20,6 @@ public:
 
 public slots:
     void FormShow();
-    void FormClose();
     void bsSkinEdit1Change();
     void bsSkinButton1Click();
     void bsSkinSpeedButton2Click();
@@ -29,7 +28,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void done(int result) override;
 
 private:
     void add(bool firstLine);

@@ -1,5 +1,7 @@
 #include "orders/new_fenlei.h"
 
+#include "ledger/orders.h"
+
 #include "data/data_in.h"
 #include "data/databound.h"
 #include "data/list.h"
@@ -84,7 +86,9 @@ void Tnew_fenlei::keepChoice() {
         bsSkinDBLookupComboBox2->selectText(m_choice);
 }
 
-void Tnew_fenlei::prepare(const QString& number) {
+void Tnew_fenlei::prepare(qint64 order) {
+    m_order = order;
+    const QString number = QString::number(order);
     bsSkinStdLabel1->setText(number);
     setWindowTitle(QStringLiteral("修改") + number + QStringLiteral("号订单的分类"));
     keepChoice();
@@ -97,9 +101,6 @@ void Tnew_fenlei::bsSkinSpeedButton1Click() {
 }
 
 void Tnew_fenlei::bsSkinButton1Click() {
-    Db::exec(Db::business(), QStringLiteral("update aa set a4=:a where aid=:b "),
-             {{QStringLiteral(":a"), bsSkinDBLookupComboBox2->currentText()},
-              {QStringLiteral(":b"), bsSkinStdLabel1->text()}});
-    Data_in->Query_aa->refresh();
+    Orders::setCategory(m_order, bsSkinDBLookupComboBox2->currentText());
     accept();
 }

@@ -14,7 +14,7 @@ public:
     explicit Tnew_fenlei(QWidget* parent = nullptr);
 
     // Set by the orders page before showing.
-    void prepare(const QString& number);
+    void prepare(qint64 order);
 
     PickList* bsSkinDBLookupComboBox2 = nullptr;
     QToolButton* bsSkinSpeedButton1 = nullptr; // opens the pick-list editor
@@ -28,6 +28,7 @@ public slots:
 private:
     void keepChoice();
     QString m_choice; // the last category picked, kept from one showing to the next
+    qint64 m_order = 0;
     bool m_holding = false;
 };
 

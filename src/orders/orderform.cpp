@@ -165,9 +165,7 @@ bool OrderForm::readAdd(qint64& product, Currency& quantity) {
 }
 
 void OrderForm::removeLine(int row) {
-    const qint64 order = m_lines->value(row, QStringLiteral("k8")).toLongLong();
     showDue(Orders::removeLine(m_lines->value(row, QStringLiteral("kid")).toLongLong()));
-    refreshAfterChange(order);
 }
 
 void OrderForm::showLines(qint64 order) {
@@ -177,10 +175,4 @@ void OrderForm::showLines(qint64 order) {
 void OrderForm::showDue(Currency due) {
     m_due = due;
     bsSkinStdLabel19->setText(due.toString());
-}
-
-void OrderForm::refreshAfterChange(qint64 order) {
-    Data_in->Query_ae->refresh();
-    showLines(order);
-    Data_in->Query_ab->refresh();
 }

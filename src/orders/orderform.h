@@ -48,8 +48,6 @@ protected:
     void showLines(qint64 order);
     // The order's amount due as the panel shows it.
     void showDue(Currency due);
-    // The lists an add or a removal changed: stock-out records, the order's lines, the products.
-    void refreshAfterChange(qint64 order);
 
     Currency m_due;
     SharedQuery* m_lines;
