@@ -31,6 +31,7 @@ private slots:
     void keysAscendAndAreNeverReused();
     void numericColumnsRefuseTexts();
     void initToolRefusesToOverwrite();
+    void initToolLeavesTheFolderAsItWasOnFailure();
     void queryConventions();
     void searchBindsTheTypedText();
     void twoGridsShareOneCurrentRow();
@@ -160,6 +161,33 @@ void TestFoundation::initToolRefusesToOverwrite() {
     QVERIFY(tool.waitForFinished(10000));
     QCOMPARE(tool.exitCode(), 1);
     QVERIFY(QString::fromLocal8Bit(tool.readAllStandardError()).contains("service_a.dll"));
+}
+
+void TestFoundation::initToolLeavesTheFolderAsItWasOnFailure() {
+    QTemporaryDir dir;
+    // service_b.dll cannot be made: its name is taken by a link that leads nowhere.
+    const QString blocker = dir.filePath("service_b.dll");
+    QVERIFY(QFile::link(dir.filePath("gone/service_b.dll"), blocker));
+    const QStringList before =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Schema::createDatabaseFiles(dir.path()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), before);
+    const QString tool = qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-initdb";
+    QProcess failing;
+    failing.start(tool, {dir.path()});
+    QVERIFY(failing.waitForFinished(10000));
+    QCOMPARE(failing.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(failing.readAllStandardError()).contains("service_b.dll"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), before);
+    // Once the name is free, trying again makes both files.
+    QVERIFY(QFile::remove(blocker));
+    QProcess retry;
+    retry.start(tool, {dir.path()});
+    QVERIFY(retry.waitForFinished(10000));
+    QCOMPARE(retry.exitCode(), 0);
+    QVERIFY(QFileInfo::exists(dir.filePath("service_a.dll")) &&
+            QFileInfo::exists(dir.filePath("service_b.dll")));
+    QVERIFY(QFileInfo(dir.filePath("print")).isDir());
 }
 
 void TestFoundation::queryConventions() {
