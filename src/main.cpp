@@ -13,11 +13,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QObject::connect(&guard, &InstanceGuard::showRequested, &app, [] {
-        if (main_window) {
-            main_window->showNormal();
-            main_window->raise();
-            main_window->activateWindow();
-        }
+        if (main_window)
+            main_window->bringToFront();
     });
     Startup::prepareApplication(app);
     return Startup::run(app);

@@ -1,3 +1,4 @@
+#include "app/instanceguard.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "core/clock.h"
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSqlRecord>
 #include <QTabWidget>
 #include <QToolButton>
@@ -29,6 +31,7 @@ private slots:
     void keysAscendAndAreNeverReused();
     void numericColumnsRefuseTexts();
     void initToolRefusesToOverwrite();
+    void initToolLeavesTheFolderAsItWasOnFailure();
     void queryConventions();
     void searchBindsTheTypedText();
     void twoGridsShareOneCurrentRow();
@@ -42,6 +45,7 @@ private slots:
     void guideOpensOnlyOnZero();
     void errorsGoToTheDefaultErrorBox();
     void singleInstance();
+    void laterCopyBringsTheWindowForwardAsItWas();
 };
 
 namespace {
@@ -157,6 +161,33 @@ void TestFoundation::initToolRefusesToOverwrite() {
     QVERIFY(tool.waitForFinished(10000));
     QCOMPARE(tool.exitCode(), 1);
     QVERIFY(QString::fromLocal8Bit(tool.readAllStandardError()).contains("service_a.dll"));
+}
+
+void TestFoundation::initToolLeavesTheFolderAsItWasOnFailure() {
+    QTemporaryDir dir;
+    // service_b.dll cannot be made: its name is taken by a link that leads nowhere.
+    const QString blocker = dir.filePath("service_b.dll");
+    QVERIFY(QFile::link(dir.filePath("gone/service_b.dll"), blocker));
+    const QStringList before =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Schema::createDatabaseFiles(dir.path()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), before);
+    const QString tool = qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-initdb";
+    QProcess failing;
+    failing.start(tool, {dir.path()});
+    QVERIFY(failing.waitForFinished(10000));
+    QCOMPARE(failing.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(failing.readAllStandardError()).contains("service_b.dll"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), before);
+    // Once the name is free, trying again makes both files.
+    QVERIFY(QFile::remove(blocker));
+    QProcess retry;
+    retry.start(tool, {dir.path()});
+    QVERIFY(retry.waitForFinished(10000));
+    QCOMPARE(retry.exitCode(), 0);
+    QVERIFY(QFileInfo::exists(dir.filePath("service_a.dll")) &&
+            QFileInfo::exists(dir.filePath("service_b.dll")));
+    QVERIFY(QFileInfo(dir.filePath("print")).isDir());
 }
 
 void TestFoundation::queryConventions() {
@@ -536,40 +567,135 @@ void TestFoundation::errorsGoToTheDefaultErrorBox() {
     QVERIFY(Data_in->Query_aa->isOpen());
 }
 
-void TestFoundation::singleInstance() {
-    const QString program = qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger";
-    QTemporaryDir work, tmp;
-    Schema::createDatabaseFiles(work.path());
+namespace {
+
+// The program started as a given user would: that user's runtime folder, a working folder.
+void startProgram(QProcess& p, const QString& runtime, const QString& work, const QString& tmp) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("TMPDIR", tmp.path());
-    auto start = [&](QProcess& p) {
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(work.path());
-        p.start(program, {});
-        QVERIFY(p.waitForStarted(5000));
-    };
-    const QString lock = QDir(tmp.path()).filePath("vandrel_ledger01.lock");
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("TMPDIR", tmp);
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(work);
+    p.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger", QStringList());
+    QVERIFY(p.waitForStarted(5000));
+}
+
+void stop(QProcess& p) {
+    p.kill();
+    p.waitForFinished(5000);
+}
+
+QString owned(const QTemporaryDir& dir) {
+    // A runtime folder is entered by its owner only.
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return dir.path();
+}
+
+} // namespace
+
+void TestFoundation::singleInstance() {
+    QTemporaryDir work, otherWork, runtime, otherRuntime, tmp;
+    Schema::createDatabaseFiles(work.path());
+    Schema::createDatabaseFiles(otherWork.path());
+    const QString lock = QDir(runtime.path()).filePath("vandrel_ledger01.lock");
     QProcess first;
-    start(first);
+    startProgram(first, owned(runtime), work.path(), tmp.path());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 10000);
     QTest::qWait(500);
+    // The same user's second copy ends at once.
     QProcess second;
-    start(second);
+    startProgram(second, runtime.path(), work.path(), tmp.path());
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(first.state(), QProcess::Running);
+    // Another user of the machine (own runtime folder, same temporary folder) runs a copy of their
+    // own next to it.
+    QProcess neighbour;
+    startProgram(neighbour, owned(otherRuntime), otherWork.path(), tmp.path());
+    QVERIFY2(!neighbour.waitForFinished(2000), neighbour.readAllStandardError().constData());
+    QCOMPARE(first.state(), QProcess::Running);
+    stop(neighbour);
 
     // After the first copy is killed outright, the next start runs normally.
     ::kill(first.processId(), SIGKILL);
     QVERIFY(first.waitForFinished(5000));
     QProcess third;
-    start(third);
+    startProgram(third, runtime.path(), work.path(), tmp.path());
     QVERIFY(!third.waitForFinished(1500));
     QCOMPARE(third.state(), QProcess::Running);
-    third.kill();
-    third.waitForFinished(5000);
+    stop(third);
+
+    // Where no lock can be made at all, the program runs as the first copy and says why.
+    QTemporaryDir blocked;
+    QFile notAFolder(blocked.filePath("file"));
+    QVERIFY(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    const QString nowhere = notAFolder.fileName();
+    QProcess unguarded;
+    startProgram(unguarded, nowhere, work.path(), nowhere);
+    QVERIFY(!unguarded.waitForFinished(2000));
+    QCOMPARE(unguarded.state(), QProcess::Running);
+    const QString error = QString::fromLocal8Bit(unguarded.readAllStandardError());
+    QVERIFY2(error.contains("vandrel_ledger01") && error.contains("Starting without it"), qPrintable(error));
+    stop(unguarded);
+}
+
+void TestFoundation::laterCopyBringsTheWindowForwardAsItWas() {
+    LedgerFixture f;
+    QTemporaryDir runtime, tmp;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", owned(runtime).toLocal8Bit());
+    InstanceGuard guard;
+    const bool first = guard.acquire();
+    if (saved.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", saved);
+    QVERIFY(first);
+    QCOMPARE(QFileInfo(guard.lockPath()).absolutePath(), runtime.path());
+    // Connected as the program connects it.
+    connect(&guard, &InstanceGuard::showRequested, main_window, &Tmain::bringToFront);
+    QSignalSpy calls(&guard, &InstanceGuard::showRequested);
+
+    main_window->showMaximized();
+    QTRY_VERIFY(main_window->isMaximized());
+    QTest::qWait(200);
+    const QSize maximised = main_window->size();
+    main_window->showMinimized();
+    QTRY_VERIFY(main_window->isMinimized());
+    auto startAgain = [&] {
+        QProcess later;
+        startProgram(later, runtime.path(), tmp.path(), tmp.path());
+        QTRY_COMPARE_WITH_TIMEOUT(later.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(later.exitCode(), 0);
+    };
+    startAgain();
+    QTRY_COMPARE(calls.count(), 1);
+    QTRY_VERIFY(!main_window->isMinimized());
+    QVERIFY(main_window->isVisible());
+    QVERIFY(main_window->isMaximized());
+    QCOMPARE(main_window->size(), maximised);
+    // A window of the user's own size keeps that size too.
+    main_window->showNormal();
+    QTRY_VERIFY(!main_window->isMaximized());
+    QTest::qWait(200);
+    main_window->resize(1100, 760);
+    QTRY_COMPARE(main_window->size(), QSize(1100, 760));
+    startAgain();
+    QTRY_COMPARE(calls.count(), 2);
+    QVERIFY(!main_window->isMaximized());
+    QCOMPARE(main_window->size(), QSize(1100, 760));
+    // Another user's copy neither stops at this one's guard nor calls it.
+    QTemporaryDir otherRuntime, otherWork;
+    Schema::createDatabaseFiles(otherWork.path());
+    QProcess neighbour;
+    startProgram(neighbour, owned(otherRuntime), otherWork.path(), tmp.path());
+    QTest::qWait(2000);
+    QCOMPARE(neighbour.state(), QProcess::Running);
+    QCOMPARE(calls.count(), 2);
+    stop(neighbour);
 }
 
 LEDGER_TEST_MAIN(TestFoundation)

@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/webview.h"
+#include "core/errors.h"
 #include "core/site.h"
 #include "data/data_in.h"
 #include "data/databound.h"
@@ -24,7 +25,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
@@ -150,6 +153,7 @@ private slots:
     void rightClicksInTheBrowsersAreDropped();
     void offlinePageWhenTheAddressCannotLoad();
     void picturesAndLook();
+    void captionsAndMainWindowPlacement();
 };
 
 void TestShell::guideFlagRoundTrip() {
@@ -544,5 +548,49 @@ void TestShell::picturesAndLook() {
     QCOMPARE(bar->item(2, 0)->height(), 60);
 }
 
-LEDGER_TEST_MAIN(TestShell)
+void TestShell::captionsAndMainWindowPlacement() {
+    // On X11 an application display name is appended to every window's caption; the program sets
+    // none (it then falls back to the plain application name), so each window shows exactly its
+    // own caption. The default error box still carries the application title.
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    LedgerFixture f;
+    QVERIFY(!guarded([] { throw DatabaseError(QStringLiteral("坏了")); }));
+    QCOMPARE(f.messages.messages.last().title, QStringLiteral("Vandrel通用进销存"));
+    QCOMPARE(main_window->windowTitle(),
+             QStringLiteral("Vandrel通用进销存(永久免费) V1.1 祝您新年快乐,生意兴隆！"));
+
+    // 982 x 656 with the status bar inside, centred on the desktop.
+    main_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_window));
+    QCOMPARE(main_window->size(), QSize(982, 656));
+    auto* status = child<QStatusBar>(main_window, QStringLiteral("bsSkinStatusBar1"));
+    QVERIFY(status);
+    QCOMPARE(status->geometry(), QRect(0, 635, 982, 21));
+    QCOMPARE(main_window->bsSkinButtonsBar1->height(), 635);
+    const QRect desktop = main_window->screen()->availableGeometry();
+    QVERIFY2(desktop.width() > 1000 && desktop.height() > 700,
+             "the test desktop must be larger than the window");
+    const QPoint offset = main_window->frameGeometry().center() - desktop.center();
+    QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
+             qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+}
+
+// As LEDGER_TEST_MAIN, on a headless desktop larger than the main window (the default one is
+// 800 x 600), so where the window opens can be seen.
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        QFile file(config.filePath(QStringLiteral("screens.json")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1280, "height": 1024,
+                                         "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        file.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + file.fileName().toLocal8Bit());
+    }
+    QApplication app(argc, argv);
+    prepareTestApplication(app);
+    TestShell tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_shell.moc"

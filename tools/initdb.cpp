@@ -2,6 +2,7 @@
 // every table, the starter pick lists and the settings row, then writes the default report
 // definitions into its print/ folder. Existing files are never touched.
 #include "core/errors.h"
+#include "data/database.h"
 #include "data/schema.h"
 #include "reports/reports.h"
 
@@ -19,7 +20,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     // The definitions are written even when the database files were there already, so an older
-    // working folder gets the missing ones; existing definitions stay as they are.
+    // working folder gets the missing ones; existing definitions stay as they are. When the files
+    // could not be made, the folder is left as it was.
     int status = 0;
     try {
         Schema::createDatabaseFiles(args[1]);
@@ -29,7 +31,8 @@ int main(int argc, char* argv[]) {
         status = 1;
     }
     try {
-        if (QDir(args[1]).exists()) {
+        const QDir dir(args[1]);
+        if (dir.exists(Db::BusinessFile) || dir.exists(Db::ListsFile)) {
             const QStringList written = Reports::installDefaults(args[1]);
             std::printf("wrote %lld report definitions into %s\n", static_cast<long long>(written.size()),
                         QDir(args[1]).absoluteFilePath(QStringLiteral("print")).toLocal8Bit().constData());

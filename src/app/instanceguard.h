@@ -8,7 +8,8 @@ class QLocalServer;
 
 // Only one copy of the program runs per user: the first holds a lock named "vandrel_ledger01"
 // for its whole life (the system lets go of it when the process dies, also when killed) and
-// listens for later copies, which ask it to come to the front and then end.
+// listens for later copies, which ask it to come to the front and then end. Lock and socket sit
+// in the user's own runtime folder, so other users of the machine neither block nor call it.
 class InstanceGuard : public QObject {
     Q_OBJECT
 public:
@@ -16,16 +17,21 @@ public:
 
     InstanceGuard();
     ~InstanceGuard() override;
-    // True for the first copy, which now holds the guard.
+    // True for the first copy, which now holds the guard. Also true when the lock cannot be made at
+    // all (the reason goes to the standard error): the program then runs without the guard.
     bool acquire();
     // A later copy: asks the running one to show its main window. True when it answered.
     bool callRunningCopy();
+
+    QString lockPath() const { return m_lockPath; }
 
 signals:
     void showRequested();
 
 private:
-    QString socketName() const;
+    void listen();
+    QString m_lockPath;
+    QString m_socketPath;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
 };

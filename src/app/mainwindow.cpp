@@ -29,13 +29,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 Tmain* main_window = nullptr;
 
 Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Vandrel通用进销存(永久免费) V1.1 祝您新年快乐,生意兴隆！"));
-    resize(982, 656 + 21);
+    resize(982, 656); // the status bar included
 
     auto* central = new QWidget(this);
     auto* layout = new QHBoxLayout(central);
@@ -129,6 +130,24 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     bsSkinDBText1->setText(QStringLiteral("0"));
 
     switchTo(Fr_wel1);
+    placeCentred();
+}
+
+void Tmain::placeCentred() {
+    // Centred on the desktop. On a desktop smaller than the window its top-left corner stays on the
+    // desktop, so the caption can still be reached.
+    const QRect desktop = screen()->availableGeometry();
+    QRect area(QPoint(), size());
+    area.moveCenter(desktop.center());
+    move(std::max(area.left(), desktop.left()), std::max(area.top(), desktop.top()));
+}
+
+void Tmain::bringToFront() {
+    // Back from the task bar as it was before (a maximised window stays maximised); never resized.
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 void Tmain::bindData() {

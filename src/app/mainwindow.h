@@ -50,6 +50,9 @@ public:
     TFr_hy_xiaofei* Fr_hy_xiaofei1 = nullptr;
     TFr_hy_chongzhi* Fr_hy_chongzhi1 = nullptr;
 
+    // A later copy of the program was started: this window comes to the front, at its size.
+    void bringToFront();
+
     // Opens an address in the system's web browser; the result is not examined.
     static void openWebPage(const QString& address);
 
@@ -82,6 +85,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void placeCentred();
     QStackedWidget* m_pages = nullptr;
     bool m_guideChecked = false;
 };

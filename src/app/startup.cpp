@@ -39,8 +39,9 @@
 #include <cstdio>
 
 void Startup::prepareApplication(QApplication& app) {
+    // No display name: the X11 platform would append it to every caption, and each window shows
+    // exactly its own. The application title lives with the default error box (Messages).
     app.setApplicationName(QStringLiteral("vandrel-ledger"));
-    app.setApplicationDisplayName(ApplicationTitle);
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
     font.setPixelSize(12);

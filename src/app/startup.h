@@ -5,9 +5,7 @@
 class QApplication;
 
 namespace Startup {
-inline const QString ApplicationTitle = QStringLiteral("Vandrel通用进销存");
-
-// The application title, the look (style, font, Chinese standard buttons).
+// The application's name, the look (style, font, Chinese standard buttons).
 void prepareApplication(QApplication& app);
 // Creates the global instances in their fixed order: the main window, the data module (opening
 // the database files of the folder, the working directory by default), then the dialogs.

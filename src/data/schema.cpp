@@ -114,55 +114,93 @@ const QList<std::pair<QString, QStringList>> defaultLists = {
     {"a4", {"普通订单", "批发订单", "会员订单", "预订单", "退换货"}},
 };
 
+void fillFile(const QString& path, const QString& connection, const QList<Schema::Table>& tables,
+              bool withLists) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    db.setDatabaseName(path);
+    if (!db.open())
+        throw DatabaseError(Db::errorText(db.lastError()));
+    Transaction tx(db);
+    for (const Schema::Table& table : tables)
+        Db::exec(db, Schema::createStatement(table));
+    if (!withLists)
+        for (const QString& index : Schema::indexStatements())
+            Db::exec(db, index);
+    if (withLists) {
+        for (const auto& [table, entries] : defaultLists)
+            for (auto it = entries.crbegin(); it != entries.crend(); ++it)
+                Db::exec(db, QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", *it}});
+        Db::exec(db, QStringLiteral("insert into a5 (ids, run) values (8, '0')"));
+    }
+    tx.commit();
+}
+
 void createFile(const QString& path, const QString& connection, const QList<Schema::Table>& tables,
                 bool withLists) {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        if (!db.open())
-            throw DatabaseError(Db::errorText(db.lastError()));
-        Transaction tx(db);
-        for (const Schema::Table& table : tables)
-            Db::exec(db, Schema::createStatement(table));
-        if (!withLists)
-            for (const QString& index : Schema::indexStatements())
-                Db::exec(db, index);
-        if (withLists) {
-            for (const auto& [table, entries] : defaultLists)
-                for (auto it = entries.crbegin(); it != entries.crend(); ++it)
-                    Db::exec(db, QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", *it}});
-            Db::exec(db, QStringLiteral("insert into a5 (ids, run) values (8, '0')"));
-        }
-        tx.commit();
-        db.close();
+    // The connection goes also when filling fails, so the file is closed before it is removed and a
+    // later attempt can use the name again.
+    try {
+        fillFile(path, connection, tables, withLists);
+    } catch (...) {
+        QSqlDatabase::database(connection, false).close();
+        QSqlDatabase::removeDatabase(connection);
+        throw;
     }
+    QSqlDatabase::database(connection, false).close();
     QSqlDatabase::removeDatabase(connection);
+}
+
+// Removes what a failed creation made: the files, SQLite's journals beside them, and the folders
+// made for them (given innermost first).
+void removeMade(const QStringList& files, const QStringList& madeFolders) {
+    for (const QString& path : files)
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
+    for (const QString& folder : madeFolders)
+        QDir().rmdir(folder);
 }
 
 } // namespace
 
 void Schema::createDatabaseFiles(const QString& folder) {
+    // Either both files are made or the folder is left as it was, so that trying again works.
     QDir dir(folder);
-    if (!dir.exists() && !QDir().mkpath(folder))
+    QStringList madeFolders;
+    for (QString missing = dir.absolutePath(); !QFileInfo::exists(missing);
+         missing = QFileInfo(missing).absolutePath())
+        madeFolders << missing;
+    if (!madeFolders.isEmpty() && !QDir().mkpath(folder)) {
+        removeMade({}, madeFolders);
         throw DatabaseError(QStringLiteral("无法创建文件夹 '%1'").arg(QFileInfo(folder).absoluteFilePath()));
+    }
     const QString a = dir.absoluteFilePath(Db::BusinessFile);
     const QString b = dir.absoluteFilePath(Db::ListsFile);
     for (const QString& path : {a, b})
         if (QFileInfo::exists(path))
             throw DatabaseError(QStringLiteral("文件已存在，不会覆盖: '%1'").arg(path));
     const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    QStringList made;
     for (const QString& path : {a, b}) {
         // Create the empty file with owner-only permissions before SQLite writes anything to it.
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(ownerOnly))
-            throw DatabaseError(QStringLiteral("无法创建文件 '%1': %2").arg(path, file.errorString()));
+        if (!file.open(QIODevice::NewOnly | QIODevice::WriteOnly)) {
+            const QString error = file.errorString();
+            removeMade(made, madeFolders);
+            throw DatabaseError(QStringLiteral("无法创建文件 '%1': %2").arg(path, error));
+        }
+        made << path;
+        if (!file.setPermissions(ownerOnly)) {
+            const QString error = file.errorString();
+            file.close();
+            removeMade(made, madeFolders);
+            throw DatabaseError(QStringLiteral("无法创建文件 '%1': %2").arg(path, error));
+        }
     }
     try {
         createFile(a, QStringLiteral("schema_a"), businessTables(), false);
         createFile(b, QStringLiteral("schema_b"), listTables(), true);
     } catch (...) {
-        QFile::remove(a);
-        QFile::remove(b);
+        removeMade(made, madeFolders);
         throw;
     }
 }

@@ -54,7 +54,7 @@ QString Messages::errorText(const QString& text) {
 }
 
 void Messages::error(const QString& text) {
-    MessageService::current().error(errorText(text), QApplication::applicationDisplayName());
+    MessageService::current().error(errorText(text), ApplicationTitle);
 }
 
 bool guarded(const std::function<void()>& action) {

@@ -24,6 +24,10 @@ public:
 
 // The message boxes of the program.
 namespace Messages {
+// The application's title. Only the default error box carries it: it is not the application's
+// display name, which the X11 platform would append to every window's caption.
+inline const QString ApplicationTitle = QStringLiteral("Vandrel通用进销存");
+
 void information(const QString& text);
 // The delete confirmation: title "删除确认", OK and Cancel.
 bool confirmDelete(const QString& text);
