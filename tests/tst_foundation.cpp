@@ -66,6 +66,13 @@ void wheel(QWidget* target, int delta) {
     QApplication::sendEvent(target, &event);
 }
 
+// A wheel event as a touchpad or a tilting wheel sends it.
+void scroll(QWidget* target, QPoint pixels, QPoint angle, Qt::ScrollPhase phase) {
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), pixels, angle, Qt::NoButton,
+                      Qt::NoModifier, phase, false);
+    QApplication::sendEvent(target, &event);
+}
+
 void addOrder(const QString& status, const QString& category = QStringLiteral("普通订单")) {
     LedgerFixture::exec(
         QStringLiteral("insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, :b, 10)"),
@@ -485,9 +492,28 @@ void TestFoundation::wheelMovesOneRow() {
     QCOMPARE(q->currentRow(), 2);
     wheel(grid->viewport(), 120);
     QCOMPARE(q->currentRow(), 1);
-    wheel(grid->viewport(), 0); // zero counts as away from the user
+    wheel(grid->viewport(), 120);
     QCOMPARE(q->currentRow(), 0);
     QCOMPARE(grid->verticalScrollBar()->value(), 0);
+
+    // Only vertical turns move a row: a sideways scroll, a wheel event without length and the
+    // begin and end of a touchpad scroll leave the current row where it is.
+    wheel(grid->viewport(), -120);
+    QCOMPARE(q->currentRow(), 1);
+    wheel(grid->viewport(), 0);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(-30, 0), QPoint(-120, 0), Qt::NoScrollPhase);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(30, 0), QPoint(120, 0), Qt::ScrollUpdate);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(), QPoint(), Qt::ScrollBegin);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(0, -3), QPoint(), Qt::ScrollUpdate); // pixels only: toward the user
+    QCOMPARE(q->currentRow(), 2);
+    scroll(grid->viewport(), QPoint(), QPoint(), Qt::ScrollEnd);
+    QCOMPARE(q->currentRow(), 2);
+    scroll(grid->viewport(), QPoint(0, 3), QPoint(0, 8), Qt::ScrollMomentum);
+    QCOMPARE(q->currentRow(), 1);
 }
 
 void TestFoundation::guideOpensOnlyOnZero() {
