@@ -11,7 +11,10 @@
 #include "widgets/registry.h"
 
 #include <QDialog>
+#include <QDoubleSpinBox>
+#include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -39,6 +42,7 @@ private slots:
     void navigationShowsFramesAndResetsQueries();
     void ordersViewShowsTheHighestOrder();
     void wheelMovesOneRow();
+    void spinBoxesDrawArrows();
     void guideOpensOnlyOnZero();
     void errorsGoToTheDefaultErrorBox();
     void singleInstance();
@@ -514,6 +518,83 @@ void TestFoundation::wheelMovesOneRow() {
     QCOMPARE(q->currentRow(), 2);
     scroll(grid->viewport(), QPoint(0, 3), QPoint(0, 8), Qt::ScrollMomentum);
     QCOMPARE(q->currentRow(), 1);
+}
+
+namespace {
+
+// How many pixels of each row of a part of a picture have about this colour (an arrow is drawn
+// smoothed at its edges).
+QList<int> pixelsPerRow(const QImage& image, const QRect& part, const QColor& colour) {
+    QList<int> rows;
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        int count = 0;
+        for (int x = part.left(); x <= part.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) +
+                    qAbs(c.blue() - colour.blue()) <
+                60)
+                ++count;
+        }
+        rows << count;
+    }
+    while (!rows.isEmpty() && rows.first() == 0)
+        rows.removeFirst();
+    while (!rows.isEmpty() && rows.last() == 0)
+        rows.removeLast();
+    return rows;
+}
+
+enum class Arrow { None, Up, Down };
+
+// The arrow drawn in this colour in a part of a picture: a shape narrow at one end and wide at the
+// other, at least three rows high.
+Arrow arrowIn(const QImage& image, const QRect& part, const QColor& colour) {
+    const QList<int> rows = pixelsPerRow(image, part, colour);
+    if (rows.size() < 3)
+        return Arrow::None;
+    if (rows.first() < rows.last())
+        return Arrow::Up;
+    if (rows.first() > rows.last())
+        return Arrow::Down;
+    return Arrow::None;
+}
+
+} // namespace
+
+// Spin boxes show an up and a down arrow in their buttons, grey where they cannot step.
+void TestFoundation::spinBoxesDrawArrows() {
+    for (const char* name : {"spin_up", "spin_down", "spin_up_disabled", "spin_down_disabled"}) {
+        const QString file = QStringLiteral(":/pictures/%1.svg").arg(QLatin1String(name));
+        QVERIFY2(!QImage(file).isNull(), qPrintable(file));
+        QVERIFY2(qApp->styleSheet().contains(QStringLiteral("url(%1)").arg(file)), qPrintable(file));
+    }
+    const QColor arrow(0x2d, 0x57, 0x88);
+    const QColor grey(0xb4, 0xc3, 0xd4);
+    QWidget window;
+    auto* box = new QDoubleSpinBox(&window);
+    box->setRange(0, 100);
+    box->setValue(50);
+    box->setGeometry(0, 0, 120, 28);
+    window.resize(130, 40);
+    window.show();
+    // The spin buttons fill the right 16 pixels inside the frame, the up button over the down one.
+    const QRect up(box->width() - 16, 0, 15, box->height() / 2);
+    const QRect down(box->width() - 16, box->height() / 2, 15, box->height() - box->height() / 2);
+    QImage shot = box->grab().toImage();
+    QCOMPARE(arrowIn(shot, up, arrow), Arrow::Up);
+    QCOMPARE(arrowIn(shot, down, arrow), Arrow::Down);
+    // At the top of the range the up arrow greys out; a disabled box greys both.
+    box->setValue(100);
+    shot = box->grab().toImage();
+    QCOMPARE(arrowIn(shot, up, arrow), Arrow::None);
+    QCOMPARE(arrowIn(shot, up, grey), Arrow::Up);
+    QCOMPARE(arrowIn(shot, down, arrow), Arrow::Down);
+    box->setEnabled(false);
+    shot = box->grab().toImage();
+    QCOMPARE(arrowIn(shot, up, arrow), Arrow::None);
+    QCOMPARE(arrowIn(shot, down, arrow), Arrow::None);
+    QCOMPARE(arrowIn(shot, up, grey), Arrow::Up);
+    QCOMPARE(arrowIn(shot, down, grey), Arrow::Down);
 }
 
 void TestFoundation::guideOpensOnlyOnZero() {
