@@ -578,8 +578,9 @@ void TestFoundation::spinBoxesDrawArrows() {
     window.resize(130, 40);
     window.show();
     // The spin buttons fill the right 16 pixels inside the frame, the up button over the down one.
-    const QRect up(box->width() - 16, 0, 15, box->height() / 2);
-    const QRect down(box->width() - 16, box->height() / 2, 15, box->height() - box->height() / 2);
+    const int w = box->width(), h = box->height();
+    const QRect up(w - 16, 1, 15, h / 2 - 1);
+    const QRect down(w - 16, h / 2, 15, h - h / 2 - 1);
     QImage shot = box->grab().toImage();
     QCOMPARE(arrowIn(shot, up, arrow), Arrow::Up);
     QCOMPARE(arrowIn(shot, down, arrow), Arrow::Down);
