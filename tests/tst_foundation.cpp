@@ -12,7 +12,10 @@
 #include "widgets/registry.h"
 
 #include <QDialog>
+#include <QDoubleSpinBox>
+#include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -42,6 +45,7 @@ private slots:
     void navigationShowsFramesAndResetsQueries();
     void ordersViewShowsTheHighestOrder();
     void wheelMovesOneRow();
+    void spinBoxesDrawArrows();
     void guideOpensOnlyOnZero();
     void errorsGoToTheDefaultErrorBox();
     void singleInstance();
@@ -67,6 +71,13 @@ void click(QAbstractButton* button) {
 void wheel(QWidget* target, int delta) {
     QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+// A wheel event as a touchpad or a tilting wheel sends it.
+void scroll(QWidget* target, QPoint pixels, QPoint angle, Qt::ScrollPhase phase) {
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), pixels, angle, Qt::NoButton,
+                      Qt::NoModifier, phase, false);
     QApplication::sendEvent(target, &event);
 }
 
@@ -516,9 +527,106 @@ void TestFoundation::wheelMovesOneRow() {
     QCOMPARE(q->currentRow(), 2);
     wheel(grid->viewport(), 120);
     QCOMPARE(q->currentRow(), 1);
-    wheel(grid->viewport(), 0); // zero counts as away from the user
+    wheel(grid->viewport(), 120);
     QCOMPARE(q->currentRow(), 0);
     QCOMPARE(grid->verticalScrollBar()->value(), 0);
+
+    // Only vertical turns move a row: a sideways scroll, a wheel event without length and the
+    // begin and end of a touchpad scroll leave the current row where it is.
+    wheel(grid->viewport(), -120);
+    QCOMPARE(q->currentRow(), 1);
+    wheel(grid->viewport(), 0);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(-30, 0), QPoint(-120, 0), Qt::NoScrollPhase);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(30, 0), QPoint(120, 0), Qt::ScrollUpdate);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(), QPoint(), Qt::ScrollBegin);
+    QCOMPARE(q->currentRow(), 1);
+    scroll(grid->viewport(), QPoint(0, -3), QPoint(), Qt::ScrollUpdate); // pixels only: toward the user
+    QCOMPARE(q->currentRow(), 2);
+    scroll(grid->viewport(), QPoint(), QPoint(), Qt::ScrollEnd);
+    QCOMPARE(q->currentRow(), 2);
+    scroll(grid->viewport(), QPoint(0, 3), QPoint(0, 8), Qt::ScrollMomentum);
+    QCOMPARE(q->currentRow(), 1);
+}
+
+namespace {
+
+// How many pixels of each row of a part of a picture have about this colour (an arrow is drawn
+// smoothed at its edges).
+QList<int> pixelsPerRow(const QImage& image, const QRect& part, const QColor& colour) {
+    QList<int> rows;
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        int count = 0;
+        for (int x = part.left(); x <= part.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) +
+                    qAbs(c.blue() - colour.blue()) <
+                60)
+                ++count;
+        }
+        rows << count;
+    }
+    while (!rows.isEmpty() && rows.first() == 0)
+        rows.removeFirst();
+    while (!rows.isEmpty() && rows.last() == 0)
+        rows.removeLast();
+    return rows;
+}
+
+enum class Arrow { None, Up, Down };
+
+// The arrow drawn in this colour in a part of a picture: a shape narrow at one end and wide at the
+// other, at least three rows high.
+Arrow arrowIn(const QImage& image, const QRect& part, const QColor& colour) {
+    const QList<int> rows = pixelsPerRow(image, part, colour);
+    if (rows.size() < 3)
+        return Arrow::None;
+    if (rows.first() < rows.last())
+        return Arrow::Up;
+    if (rows.first() > rows.last())
+        return Arrow::Down;
+    return Arrow::None;
+}
+
+} // namespace
+
+// Spin boxes show an up and a down arrow in their buttons, grey where they cannot step.
+void TestFoundation::spinBoxesDrawArrows() {
+    for (const char* name : {"spin_up", "spin_down", "spin_up_disabled", "spin_down_disabled"}) {
+        const QString file = QStringLiteral(":/pictures/%1.svg").arg(QLatin1String(name));
+        QVERIFY2(!QImage(file).isNull(), qPrintable(file));
+        QVERIFY2(qApp->styleSheet().contains(QStringLiteral("url(%1)").arg(file)), qPrintable(file));
+    }
+    const QColor arrow(0x2d, 0x57, 0x88);
+    const QColor grey(0xb4, 0xc3, 0xd4);
+    QWidget window;
+    auto* box = new QDoubleSpinBox(&window);
+    box->setRange(0, 100);
+    box->setValue(50);
+    box->setGeometry(0, 0, 120, 28);
+    window.resize(130, 40);
+    window.show();
+    // The spin buttons fill the right 16 pixels inside the frame, the up button over the down one.
+    const int w = box->width(), h = box->height();
+    const QRect up(w - 16, 1, 15, h / 2 - 1);
+    const QRect down(w - 16, h / 2, 15, h - h / 2 - 1);
+    QImage shot = box->grab().toImage();
+    QCOMPARE(arrowIn(shot, up, arrow), Arrow::Up);
+    QCOMPARE(arrowIn(shot, down, arrow), Arrow::Down);
+    // At the top of the range the up arrow greys out; a disabled box greys both.
+    box->setValue(100);
+    shot = box->grab().toImage();
+    QCOMPARE(arrowIn(shot, up, arrow), Arrow::None);
+    QCOMPARE(arrowIn(shot, up, grey), Arrow::Up);
+    QCOMPARE(arrowIn(shot, down, arrow), Arrow::Down);
+    box->setEnabled(false);
+    shot = box->grab().toImage();
+    QCOMPARE(arrowIn(shot, up, arrow), Arrow::None);
+    QCOMPARE(arrowIn(shot, down, arrow), Arrow::None);
+    QCOMPARE(arrowIn(shot, up, grey), Arrow::Up);
+    QCOMPARE(arrowIn(shot, down, grey), Arrow::Down);
 }
 
 void TestFoundation::guideOpensOnlyOnZero() {

@@ -36,6 +36,7 @@ private slots:
     void deleteRemovesExactlyThatCard();
     void deleteCancelledOrFailedKeepsEverything();
     void editRewritesThePersonalData();
+    void editKeepsStoredTextsWhole();
     void recordFramesListSearchAndPrint();
     void amountBoxFiltersKeysAndSteps();
 };
@@ -505,6 +506,80 @@ void TestMembers::editRewritesThePersonalData() {
     });
     click(frame()->bsSkinSpeedButton2);
     QCOMPARE(LedgerFixture::scalar("select j1 from aj").toString(), QStringLiteral("张三"));
+    QVERIFY(f.messages.messages.isEmpty());
+}
+
+// Texts stored longer than a box takes, or with characters its key filter refuses, are shown and
+// written back whole; the limits and filters still hold for what the user types.
+void TestMembers::editKeepsStoredTextsWhole() {
+    LedgerFixture f;
+    const QString name = QString(18, QChar(u'名'));
+    const QString email = QString(64, QLatin1Char('e')) + QStringLiteral("@x.cn");
+    const QString address = QString(85, QChar(u'址'));
+    const QString remark = QString(70, QChar(u'备'));
+    LedgerFixture::exec(
+        "insert into aj (j1, j2, j3, j4, j5, j6, j7, j8, j9, j10) values (:a, '139 0000 1111 222', "
+        "'010-8888', :d, '100080-1234', '先生', :g, :h, 5, '2026-01-02 08:00:00')",
+        {{":a", name}, {":d", address}, {":g", email}, {":h", remark}});
+    addMember("李四", "1");
+    showMembers();
+    selectCard(1);
+    QStringList shown;
+    onModal([&](QWidget*) {
+        shown << edit_huiyuan->bsSkinEdit4->text() << edit_huiyuan->bsSkinEdit1->text()
+              << edit_huiyuan->bsSkinEdit2->text() << edit_huiyuan->bsSkinEdit5->text()
+              << edit_huiyuan->bsSkinEdit6->text() << edit_huiyuan->bsSkinEdit3->text()
+              << edit_huiyuan->bsSkinRichEdit1->toPlainText();
+        // A digit typed into the telephone goes in beside the stored dash; a letter does not.
+        QLineEdit* phone = edit_huiyuan->bsSkinEdit2;
+        phone->setFocus();
+        phone->end(false);
+        QTest::keyClicks(phone, "9x");
+        QCOMPARE(phone->text(), QStringLiteral("010-88889"));
+        // A box already over its limit takes no more typing, and keeps what it holds.
+        QLineEdit* nameBox = edit_huiyuan->bsSkinEdit4;
+        nameBox->end(false);
+        QTest::keyClicks(nameBox, "ab");
+        QCOMPARE(nameBox->text(), name);
+        QTextEdit* memo = edit_huiyuan->bsSkinRichEdit1;
+        memo->moveCursor(QTextCursor::End);
+        QTest::keyClicks(memo, "zz");
+        QCOMPARE(memo->toPlainText(), remark);
+        // A key in the mobile box that is refused leaves its spaces alone.
+        edit_huiyuan->bsSkinEdit1->end(false);
+        QTest::keyClicks(edit_huiyuan->bsSkinEdit1, "-");
+        QCOMPARE(edit_huiyuan->bsSkinEdit1->text(), QStringLiteral("139 0000 1111 222"));
+        edit_huiyuan->bsSkinComboBox1->setCurrentText("女士");
+        click(edit_huiyuan->bsSkinButton1);
+    });
+    click(frame()->bsSkinSpeedButton2);
+    QCOMPARE(shown,
+             QStringList({name, "139 0000 1111 222", "010-8888", address, "100080-1234", email, remark}));
+    QCOMPARE(LedgerFixture::rows("select j1, j2, j3, j4, j5, j6, j7, j8 from aj where jid = 1"),
+             QStringList({QStringList({name, "139 0000 1111 222", "010-88889", address, "100080-1234", "女士",
+                                       email, remark})
+                              .join('|')}));
+
+    // The next member's short texts bring the limits back: typing stops at 15 characters and
+    // the filters still keep letters out of the number boxes.
+    selectCard(2);
+    onModal([&](QWidget*) {
+        QCOMPARE(edit_huiyuan->bsSkinEdit4->text(), QStringLiteral("李四"));
+        edit_huiyuan->bsSkinEdit4->end(false);
+        QTest::keyClicks(edit_huiyuan->bsSkinEdit4, QString(20, QLatin1Char('a')));
+        QCOMPARE(edit_huiyuan->bsSkinEdit4->text(), QStringLiteral("李四") + QString(13, QLatin1Char('a')));
+        edit_huiyuan->bsSkinRichEdit1->setFocus();
+        QTest::keyClicks(edit_huiyuan->bsSkinRichEdit1, QString(70, QLatin1Char('r')));
+        QCOMPARE(edit_huiyuan->bsSkinRichEdit1->toPlainText(), QString(60, QLatin1Char('r')));
+        edit_huiyuan->bsSkinEdit6->end(false);
+        QTest::keyClicks(edit_huiyuan->bsSkinEdit6, "1a-2");
+        QCOMPARE(edit_huiyuan->bsSkinEdit6->text(), QStringLiteral("12"));
+        click(edit_huiyuan->bsSkinButton1);
+    });
+    click(frame()->bsSkinSpeedButton2);
+    QCOMPARE(LedgerFixture::rows("select j1, j5, j8 from aj where jid = 2"),
+             QStringList({QStringLiteral("李四") + QString(13, QLatin1Char('a')) + "|12|" +
+                          QString(60, QLatin1Char('r'))}));
     QVERIFY(f.messages.messages.isEmpty());
 }
 

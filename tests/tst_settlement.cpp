@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,7 @@ private slots:
     void emptyListRefusesCheckoutAndPrint();
     void presetAndFreeDiscounts();
     void customDiscountAndReset();
+    void customDiscountShowsWhatIsPriced();
     void cashSettlementAndCancel();
     void cardSettlementDebitsAndRecords();
     void cardBalanceChecks();
@@ -315,6 +317,47 @@ void TestSettlement::customDiscountAndReset() {
     QVERIFY(!jiesuan->bsSkinEdit4->isEnabled());
     QVERIFY(jiesuan->bsSkinCheckRadioBox2->isChecked() && !jiesuan->bsSkinCheckRadioBox3->isChecked());
     QVERIFY(!jiesuan->bsSkinCheckRadioBox1->isChecked());
+    jiesuan->hide();
+    QVERIFY(f.messages.messages.isEmpty());
+}
+
+// "08" is 8 %, "8" is 80 %: the box keeps showing the digits the amount was priced with.
+void TestSettlement::customDiscountShowsWhatIsPriced() {
+    LedgerFixture f;
+    openCheckout("100");
+    tick(jiesuan->bsSkinCheckRadioBox3);
+    QSpinBox* box = jiesuan->bsSkinEdit4;
+    typeDiscount("08");
+    QCOMPARE(received(), QStringLiteral("8"));
+    // Leaving the box, or pressing Enter in it, keeps the leading zero.
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
+    QCOMPARE(box->cleanText(), QStringLiteral("08"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(box->cleanText(), QStringLiteral("08"));
+    QCOMPARE(received(), QStringLiteral("8"));
+    // Taking the zero away or putting it back reprices, though the box's number stays 8.
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->cleanText(), QStringLiteral("8"));
+    QCOMPARE(received(), QStringLiteral("80"));
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClicks(box, "0");
+    QCOMPARE(box->cleanText(), QStringLiteral("08"));
+    QCOMPARE(received(), QStringLiteral("8"));
+    // Stepping goes on from the number: 08 up is 9, that is 90 %.
+    QTest::keyClick(box, Qt::Key_Up);
+    QCOMPARE(box->cleanText(), QStringLiteral("9"));
+    QCOMPARE(received(), QStringLiteral("90"));
+    QApplication::sendEvent(box, &out);
+    QCOMPARE(box->cleanText(), QStringLiteral("9"));
+    QCOMPARE(received(), QStringLiteral("90"));
+    jiesuan->hide();
+
+    // The next showing clears the box to "0" without pricing it.
+    openCheckout("100");
+    QCOMPARE(box->cleanText(), QStringLiteral("0"));
+    QCOMPARE(received(), QStringLiteral("100"));
     jiesuan->hide();
     QVERIFY(f.messages.messages.isEmpty());
 }

@@ -5,6 +5,7 @@
 #include "data/databound.h"
 #include "members/edit_huiyuan.h"
 #include "members/memberpage.h"
+#include "members/memberwidgets.h"
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
 #include "reports/reports.h"
@@ -199,14 +200,16 @@ void TFr_huiyuan::bsSkinSpeedButton2Click() {
     if (!hasMembers())
         return;
     const SharedQuery* q = Data_in->Query_aj;
-    edit_huiyuan->bsSkinEdit4->setText(q->fieldText(QStringLiteral("j1")));
-    edit_huiyuan->bsSkinEdit1->setText(q->fieldText(QStringLiteral("j2")));
-    edit_huiyuan->bsSkinEdit2->setText(q->fieldText(QStringLiteral("j3")));
-    edit_huiyuan->bsSkinEdit5->setText(q->fieldText(QStringLiteral("j4")));
-    edit_huiyuan->bsSkinEdit6->setText(q->fieldText(QStringLiteral("j5")));
+    // Stored texts are shown whole, even where they break the limits and filters of the boxes:
+    // the save writes back what is shown.
+    MemberForms::showStored(edit_huiyuan->bsSkinEdit4, q->fieldText(QStringLiteral("j1")));
+    MemberForms::showStored(edit_huiyuan->bsSkinEdit1, q->fieldText(QStringLiteral("j2")));
+    MemberForms::showStored(edit_huiyuan->bsSkinEdit2, q->fieldText(QStringLiteral("j3")));
+    MemberForms::showStored(edit_huiyuan->bsSkinEdit5, q->fieldText(QStringLiteral("j4")));
+    MemberForms::showStored(edit_huiyuan->bsSkinEdit6, q->fieldText(QStringLiteral("j5")));
     edit_huiyuan->setSalutation(q->fieldText(QStringLiteral("j6")));
-    edit_huiyuan->bsSkinEdit3->setText(q->fieldText(QStringLiteral("j7")));
-    edit_huiyuan->bsSkinRichEdit1->setPlainText(q->fieldText(QStringLiteral("j8")));
+    MemberForms::showStored(edit_huiyuan->bsSkinEdit3, q->fieldText(QStringLiteral("j7")));
+    MemberForms::showStored(edit_huiyuan->bsSkinRichEdit1, q->fieldText(QStringLiteral("j8")));
     edit_huiyuan->bsSkinStdLabel7->setText(q->fieldText(QStringLiteral("jid")));
     edit_huiyuan->bsSkinEdit4->setFocus();
     edit_huiyuan->exec();

@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QTextEdit>
 
+#include <memory>
+
 DecimalSpinBox::DecimalSpinBox(const QString& name, QWidget* parent) : QAbstractSpinBox(parent) {
     setObjectName(name);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
@@ -76,25 +78,61 @@ void DecimalSpinBox::keyPressEvent(QKeyEvent* event) {
         QApplication::beep();
 }
 
+namespace {
+// The limit a box was made with, before a stored text raised it.
+const char* const TypedLimit = "typedLimit";
+// The limit a memo enforces now.
+const char* const MemoLimit = "memoLimit";
+} // namespace
+
 QLineEdit* MemberForms::edit(QWidget* parent, const QString& name, int maxLength) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setMaxLength(maxLength);
+    box->setProperty(TypedLimit, maxLength);
     return box;
 }
 
 void MemberForms::limitMemo(QTextEdit* memo, int maxLength) {
     memo->setAcceptRichText(false);
     memo->setTabChangesFocus(true);
-    QObject::connect(memo, &QTextEdit::textChanged, memo, [memo, maxLength] {
+    memo->setProperty(TypedLimit, maxLength);
+    memo->setProperty(MemoLimit, maxLength);
+    // What a change brought in is what gets cut when the memo runs over, never the text around it
+    // (typing in the middle of a full memo must not push its last characters out).
+    auto before = std::make_shared<QString>();
+    QObject::connect(memo, &QTextEdit::textChanged, memo, [memo, before] {
+        const qsizetype limit = memo->property(MemoLimit).toInt();
         const QString text = memo->toPlainText();
-        if (text.size() <= maxLength)
+        qsizetype head = 0;
+        while (head < before->size() && head < text.size() && before->at(head) == text.at(head))
+            ++head;
+        qsizetype tail = 0;
+        while (tail < before->size() - head && tail < text.size() - head &&
+               before->at(before->size() - 1 - tail) == text.at(text.size() - 1 - tail))
+            ++tail;
+        const qsizetype inserted = text.size() - head - tail;
+        const qsizetype room = qMax<qsizetype>(0, limit - (text.size() - inserted));
+        if (text.size() <= limit || inserted <= room) {
+            *before = text;
             return;
-        memo->setPlainText(text.left(maxLength));
-        QTextCursor cursor = memo->textCursor();
-        cursor.movePosition(QTextCursor::End);
-        memo->setTextCursor(cursor);
+        }
+        QTextCursor cut(memo->document());
+        cut.setPosition(int(head + room));
+        cut.setPosition(int(head + inserted), QTextCursor::KeepAnchor);
+        cut.removeSelectedText();
+        memo->setTextCursor(cut);
     });
+}
+
+void MemberForms::showStored(QLineEdit* box, const QString& text) {
+    box->setMaxLength(qMax(box->property(TypedLimit).toInt(), int(text.size())));
+    box->setText(text);
+}
+
+void MemberForms::showStored(QTextEdit* memo, const QString& text) {
+    memo->setProperty(MemoLimit, qMax(memo->property(TypedLimit).toInt(), int(text.size())));
+    memo->setPlainText(text);
 }
 
 QLabel* MemberForms::requiredMark(QWidget* parent) {

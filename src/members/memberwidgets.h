@@ -37,8 +37,13 @@ protected:
 namespace MemberForms {
 // A text box with a maximum length, named after its control.
 QLineEdit* edit(QWidget* parent, const QString& name, int maxLength);
-// A memo that takes at most maxLength characters; Tab leaves it.
+// A memo into which at most maxLength characters can be typed or pasted; Tab leaves it.
 void limitMemo(QTextEdit* memo, int maxLength);
+// Shows a stored text whole in a box made by edit() or limitMemo(), although it may be longer
+// than the box takes or hold characters its key filter refuses: the limit rises to the text's
+// length until the next stored text, and the filter looks only at what the user types.
+void showStored(QLineEdit* box, const QString& text);
+void showStored(QTextEdit* memo, const QString& text);
 // The red "*" in front of a required field.
 QLabel* requiredMark(QWidget* parent);
 // A caption label.

@@ -58,6 +58,25 @@ QToolButton* tallButton(QWidget* parent, const QString& name, const QString& cap
     return button;
 }
 
+// The custom discount box. Its digits are the discount ("85" is 0.85, "8" is 0.8, "08" is 0.08),
+// so the leading zero of "08" is part of the discount: the box keeps it when it tidies its text
+// (on leaving the box, on Enter), where a plain spin box would show the number 8, which reads as
+// 80 %.
+class DiscountBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+    QLineEdit* edit() const { return lineEdit(); }
+
+protected:
+    QString textFromValue(int value) const override {
+        const QString shown = lineEdit()->displayText();
+        if (value > 0 && shown.size() == 2 && shown.at(0) == QLatin1Char('0') &&
+            valueFromText(shown) == value)
+            return shown;
+        return QSpinBox::textFromValue(value);
+    }
+};
+
 } // namespace
 
 QString Tjiesuan::discounted(const QString& amountDue, const QString& factor) {
@@ -132,12 +151,11 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
     bsSkinCheckRadioBox3 = new QRadioButton(settle);
     bsSkinCheckRadioBox3->setObjectName(QStringLiteral("bsSkinCheckRadioBox3"));
     bsSkinStdLabel3 = makeLabel(settle, QStringLiteral("bsSkinStdLabel3"), QStringLiteral("输入折扣:"));
-    bsSkinEdit4 = new QSpinBox(settle);
+    auto* discountBox = new DiscountBox(settle);
+    bsSkinEdit4 = discountBox;
     bsSkinEdit4->setObjectName(QStringLiteral("bsSkinEdit4"));
-    // Two digits: 85 is 0.85, 8 is 0.8, 08 is 0.08.
     bsSkinEdit4->setRange(0, 99);
-    if (auto* edit = bsSkinEdit4->findChild<QLineEdit*>())
-        edit->setMaxLength(2);
+    discountBox->edit()->setMaxLength(2);
     bsSkinEdit4->setSingleStep(1);
     bsSkinEdit4->setMinimumWidth(90);
     bsSkinEdit4->installEventFilter(this);
@@ -186,6 +204,13 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
     connect(bsSkinComboBox2, &QComboBox::currentIndexChanged, this,
             [this] { guarded([this] { bsSkinComboBox2Change(); }); });
     connect(bsSkinEdit4, &QSpinBox::valueChanged, this, [this] { guarded([this] { bsSkinEdit4Change(); }); });
+    // The digits, not the number, are the discount: "8" and "08" are one value and two prices, so
+    // a typed change between them reprices as well. (A typed change of the value has repriced
+    // already by then: the box reads its text before this does.)
+    connect(discountBox->edit(), &QLineEdit::textChanged, this, [this] {
+        if (!bsSkinEdit4->signalsBlocked() && bsSkinEdit4->cleanText() != m_pricedDigits)
+            guarded([this] { bsSkinEdit4Change(); });
+    });
     connect(bsSkinCheckRadioBox1, &QCheckBox::clicked, this,
             [this] { guarded([this] { bsSkinCheckRadioBox1Click(); }); });
     connect(bsSkinCheckRadioBox2, &QRadioButton::toggled, this, [this](bool checked) {
@@ -252,6 +277,7 @@ void Tjiesuan::bsSkinEdit4Change() {
     const QString digits = bsSkinEdit4->cleanText();
     if (digits.isEmpty())
         return;
+    m_pricedDigits = digits;
     bsSkinStdLabel2->setText(discounted(bsSkinStdLabel7->text(), QStringLiteral("0.") + digits));
 }
 

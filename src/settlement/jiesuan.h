@@ -69,6 +69,8 @@ protected:
 private:
     void setPresetEnabled(bool enabled);
     void setCustomEnabled(bool enabled);
+
+    QString m_pricedDigits; // the custom discount the amount received was last worked out from
 };
 
 extern Tjiesuan* jiesuan;

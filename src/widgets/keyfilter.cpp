@@ -4,17 +4,27 @@
 #include <QLineEdit>
 
 KeyFilter::KeyFilter(const QString& allowed, QLineEdit* edit)
-    : QObject(edit), m_allowed(allowed), m_edit(edit) {
+    : QObject(edit), m_allowed(allowed), m_edit(edit), m_before(edit->text()) {
     edit->installEventFilter(this);
+    // textEdited comes before textChanged: m_before still holds the text before the edit.
+    connect(edit, &QLineEdit::textChanged, this, [this] { m_before = m_edit->text(); });
     connect(edit, &QLineEdit::textEdited, this, [this](const QString& text) {
+        // Only what the edit brought in is filtered; characters the box held already (a stored
+        // "010-8888") stay where they are.
+        qsizetype head = 0;
+        while (head < m_before.size() && head < text.size() && m_before.at(head) == text.at(head))
+            ++head;
+        qsizetype tail = 0;
+        while (tail < m_before.size() - head && tail < text.size() - head &&
+               m_before.at(m_before.size() - 1 - tail) == text.at(text.size() - 1 - tail))
+            ++tail;
         QString kept;
-        for (QChar c : text)
+        for (QChar c : text.mid(head, text.size() - head - tail))
             if (m_allowed.contains(c))
                 kept += c;
-        if (kept != text) {
-            int pos = m_edit->cursorPosition();
-            m_edit->setText(kept);
-            m_edit->setCursorPosition(qMin<int>(pos, int(kept.size())));
+        if (kept.size() != text.size() - head - tail) {
+            m_edit->setText(text.left(head) + kept + text.right(tail));
+            m_edit->setCursorPosition(int(head + kept.size()));
         }
     });
 }

@@ -7,7 +7,8 @@ class QLineEdit;
 
 // Drops typed characters that are not allowed (the edit boxes' key filters): only the listed
 // characters get through, control keys (backspace, arrows, tab) always do. Pasted text is
-// filtered the same way.
+// filtered the same way. A text set by the program is left as it is, also when the user then
+// types into it.
 class KeyFilter : public QObject {
     Q_OBJECT
 public:
@@ -22,4 +23,5 @@ protected:
 private:
     QString m_allowed;
     QLineEdit* m_edit;
+    QString m_before; // the text before the edit under way
 };

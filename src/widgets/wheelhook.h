@@ -5,9 +5,10 @@
 
 class QAbstractScrollArea;
 
-// The grid wheel hook: every wheel message over a grid moves its list one row (toward the user
-// the next row, away from the user the previous one), whatever the delta, and the grid's own
-// scrolling never sees it.
+// The grid wheel hook: every vertical wheel turn over a grid moves its list one row (toward the
+// user the next row, away from the user the previous one), whatever the delta, and the grid's
+// own scrolling never sees it. Wheel events with no vertical length (sideways scrolls, the begin
+// and end of a touchpad scroll) move nothing and go on to the grid.
 class WheelHook : public QObject {
     Q_OBJECT
 public:
