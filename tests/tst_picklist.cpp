@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWheelEvent>
 
 class TestPickList : public QObject {
     Q_OBJECT
@@ -21,6 +22,9 @@ private slots:
     void entryAddedIsOfferedAtOnce();
     void abandonedEmptyRowDisappears();
     void deleteAsksNothingAndProductsKeepTheirText();
+    void insertLeftUntypedIsNeverStored();
+    void clickAfterEscapedInsertPicksTheClickedEntry();
+    void wheelStoresTheTypedEntry();
 };
 
 namespace {
@@ -56,6 +60,39 @@ void typeIntoCell(const Tlist::Panel& p, const QString& text) {
             cell = e;
     QVERIFY(cell);
     cell->setText(text);
+}
+
+// The open cell editor of the visible list.
+QLineEdit* openCell(const Tlist::Panel& p) {
+    for (QLineEdit* e : p.grid->viewport()->findChildren<QLineEdit*>())
+        if (e->isVisible())
+            return e;
+    return nullptr;
+}
+
+QModelIndex entryCell(const Tlist::Panel& p, int row) {
+    return p.grid->model()->index(row, p.query->fieldIndex("z1"));
+}
+
+// A mouse click on a row of the list.
+void clickRow(const Tlist::Panel& p, int row) {
+    QTest::mouseClick(p.grid->viewport(), Qt::LeftButton, {}, p.grid->visualRect(entryCell(p, row)).center());
+}
+
+// One wheel turn over the list: toward the user (negative) moves down.
+void wheel(const Tlist::Panel& p, int delta) {
+    QWidget* target = p.grid->viewport();
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+// The texts the list shows, top to bottom.
+QStringList shownEntries(const Tlist::Panel& p) {
+    QStringList out;
+    for (int row = 0; row < p.grid->model()->rowCount(); ++row)
+        out << entryCell(p, row).data().toString();
+    return out;
 }
 
 QStringList entries(const QString& table) {
@@ -195,6 +232,99 @@ void TestPickList::deleteAsksNothingAndProductsKeepTheirText() {
         QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QStringLiteral("瓶"));
     });
     click(main_window->Fr_kucun1->bsSkinSpeedButton1);
+}
+
+void TestPickList::insertLeftUntypedIsNeverStored() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a3");
+    openEditor(new_chanpin->bsSkinSpeedButton3, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        // Insert, then insert again: one empty row, nothing stored.
+        click(p.insertButton);
+        click(p.insertButton);
+        QCOMPARE(p.query->recordCount(), before.size() + 1);
+        QCOMPARE(entries("a3"), before);
+        // A click on another row drops it.
+        clickRow(p, 3);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QCOMPARE(shownEntries(p), before);
+        QCOMPARE(entries("a3"), before);
+        QCOMPARE(p.query->fieldText("z1"), before[2]);
+        // So does the wheel.
+        click(p.insertButton);
+        wheel(p, -120);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QCOMPARE(shownEntries(p), before);
+        QCOMPARE(entries("a3"), before);
+        // A text typed and wiped out again leaves the row as empty as it came.
+        click(p.insertButton);
+        typeIntoCell(p, "打");
+        typeIntoCell(p, "");
+        clickRow(p, 0);
+        QCOMPARE(shownEntries(p), before);
+        QCOMPARE(entries("a3"), before);
+        // And closing the editor.
+        click(p.insertButton);
+        click(p.insertButton);
+    });
+    QCOMPARE(entries("a3"), before);
+    QCOMPARE(Data_in->Query_a3->recordCount(), before.size());
+    QCOMPARE(new_chanpin->bsSkinDBLookupComboBox4->count(), before.size());
+    QCOMPARE(new_chanpin->bsSkinDBLookupComboBox4->findText(QString()), -1);
+}
+
+void TestPickList::clickAfterEscapedInsertPicksTheClickedEntry() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a3");
+    QString clicked;
+    openEditor(new_chanpin->bsSkinSpeedButton3, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        click(p.insertButton);
+        QLineEdit* cell = openCell(p);
+        QVERIFY(cell);
+        QTest::keyClick(cell, Qt::Key_Escape);
+        QVERIFY(!openCell(p));
+        // The third entry, shown below the empty row.
+        const int row = int(shownEntries(p).indexOf(before[2]));
+        QVERIFY(row >= 0);
+        clickRow(p, row);
+        clicked = p.query->fieldText("z1");
+        QCOMPARE(p.grid->currentIndex().row(), p.query->currentRow());
+        click(p.deleteButton);
+    });
+    QCOMPARE(clicked, before[2]);
+    QStringList expected = before;
+    expected.removeAt(2);
+    QCOMPARE(entries("a3"), expected);
+}
+
+void TestPickList::wheelStoresTheTypedEntry() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a3");
+    openEditor(new_chanpin->bsSkinSpeedButton3, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        // A new entry typed and left by the wheel.
+        click(p.insertButton);
+        typeIntoCell(p, "打");
+        wheel(p, -120);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QVERIFY(!openCell(p));
+        QCOMPARE(entries("a3"), QStringList({"打"}) + before);
+        QCOMPARE(p.query->fieldText("z1"), before[0]);
+        // An entry changed in its cell and left by the wheel.
+        clickRow(p, 2);
+        p.grid->edit(entryCell(p, 2));
+        typeIntoCell(p, "双");
+        wheel(p, 120);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QCOMPARE(p.query->fieldText("z1"), before[0]);
+    });
+    QStringList expected = QStringList({"打"}) + before;
+    expected[2] = "双";
+    QCOMPARE(entries("a3"), expected);
 }
 
 LEDGER_TEST_MAIN(TestPickList)

@@ -37,10 +37,12 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
     new WheelHook(
         this,
         [this] {
+            finishEditing();
             if (m_query)
                 m_query->next();
         },
         [this] {
+            finishEditing();
             if (m_query)
                 m_query->prior();
         });
@@ -118,6 +120,17 @@ QString DataGrid::cellText(int row, int visibleColumn) const {
     if (!m_query || visibleColumn < 0 || visibleColumn >= m_columns.size())
         return QString();
     return m_query->text(row, m_columns[visibleColumn].field);
+}
+
+void DataGrid::finishEditing() {
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    for (QWidget* editor : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!editor->isVisible())
+            continue;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 }
 
 DataLabel::DataLabel(const QString& name, QWidget* parent) : QLabel(parent) {

@@ -18,7 +18,7 @@ struct GridColumn {
 
 // A read-only grid over a shared query: whole-row selection, the listed columns in their order
 // with their titles, and the query's current row as its current row both ways. Every grid carries
-// the wheel hook: one wheel message moves the current row by one.
+// the wheel hook: one wheel message moves the current row by one, as a click on the next row does.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -29,6 +29,9 @@ public:
     const QList<GridColumn>& columns() const { return m_columns; }
     // The text shown in a visible column of a row.
     QString cellText(int row, int visibleColumn) const;
+    // Grids edited in place: stores the text of an open cell editor into the query and closes
+    // the editor. Every move of the current row by the grid does this first.
+    void finishEditing();
 
 signals:
     // A click on a row (the Cell Click events of the frames).
