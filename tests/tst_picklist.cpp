@@ -25,6 +25,7 @@ private slots:
     void insertLeftUntypedIsNeverStored();
     void clickAfterEscapedInsertPicksTheClickedEntry();
     void wheelStoresTheTypedEntry();
+    void deletedChoiceLeavesTheProductListEmpty();
 };
 
 namespace {
@@ -93,6 +94,13 @@ QStringList shownEntries(const Tlist::Panel& p) {
     for (int row = 0; row < p.grid->model()->rowCount(); ++row)
         out << entryCell(p, row).data().toString();
     return out;
+}
+
+void choose(QComboBox* list, const QString& text) {
+    QVERIFY(list);
+    const int index = list->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    list->setCurrentIndex(index);
 }
 
 QStringList entries(const QString& table) {
@@ -223,12 +231,13 @@ void TestPickList::deleteAsksNothingAndProductsKeepTheirText() {
     expected.removeAll("饮料");
     QCOMPARE(entries("a1"), expected);
     QCOMPARE(LedgerFixture::scalar("select b1 from ab").toString(), QStringLiteral("饮料"));
-    // The product opens for editing with no major category shown.
+    // The product opens for editing with its major category shown after the list's own entries.
     main_window->switchTo(main_window->Fr_kucun1);
     main_window->Fr_kucun1->bsSkinSpeedButton6->click();
     onModal([&](QWidget* w) {
         auto* d = static_cast<Tedit_chanpin*>(w);
-        QCOMPARE(d->bsSkinDBLookupComboBox2->currentIndex(), -1);
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("饮料"));
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentIndex(), Data_in->Query_a1->recordCount());
         QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QStringLiteral("瓶"));
     });
     click(main_window->Fr_kucun1->bsSkinSpeedButton1);
@@ -325,6 +334,58 @@ void TestPickList::wheelStoresTheTypedEntry() {
     QStringList expected = QStringList({"打"}) + before;
     expected[2] = "双";
     QCOMPARE(entries("a3"), expected);
+}
+
+void TestPickList::deletedChoiceLeavesTheProductListEmpty() {
+    LedgerFixture f;
+    main_window->show();
+    LedgerFixture::exec("insert into ab (b1,b3,b4,b5,b8,b9) values ('饮料','可乐',1,'瓶',3,3)");
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tnew_chanpin*>(w);
+        choose(d->bsSkinDBLookupComboBox2, "饮料");
+        d->bsSkinEdit1->setText("橙汁");
+        d->bsSkinEdit2->setText("3");
+        choose(d->bsSkinDBLookupComboBox4, "瓶");
+        d->bsSkinEdit6->setValue(4);
+        // The chosen unit is deleted; the entry above the chosen major category too.
+        openEditor(d->bsSkinSpeedButton3, [&](Tlist* editor) {
+            const Tlist::Panel& p = *editor->visiblePanel();
+            p.grid->selectRow(int(shownEntries(p).indexOf("瓶")));
+            click(p.deleteButton);
+        });
+        openEditor(d->bsSkinSpeedButton1, [&](Tlist* editor) {
+            const Tlist::Panel& p = *editor->visiblePanel();
+            p.grid->selectRow(int(shownEntries(p).indexOf("饮料")) - 1);
+            click(p.deleteButton);
+        });
+        QCOMPARE(d->bsSkinDBLookupComboBox4->currentIndex(), -1);
+        QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QString());
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("饮料"));
+        // The required-field check asks for the unit.
+        f.messages.clear();
+        click(d->bsSkinButton1);
+        QCOMPARE(f.messages.texts(), QStringList({ProductDialog::RequiredMessage}));
+        QVERIFY(d->isVisible());
+    });
+    click(main_window->Fr_kucun1->bsSkinSpeedButton5);
+    QCOMPARE(LedgerFixture::rows("select b3 from ab"), QStringList({"可乐"}));
+
+    // In the edit dialog too: the product's own unit, deleted while it is shown, is not replaced.
+    main_window->switchTo(main_window->Fr_kucun1);
+    main_window->Fr_kucun1->bsSkinSpeedButton6->click();
+    QStringList shown;
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tedit_chanpin*>(w);
+        choose(d->bsSkinDBLookupComboBox4, "袋");
+        openEditor(d->bsSkinSpeedButton3, [&](Tlist* editor) {
+            const Tlist::Panel& p = *editor->visiblePanel();
+            p.grid->selectRow(int(shownEntries(p).indexOf("袋")));
+            click(p.deleteButton);
+        });
+        shown << QString::number(d->bsSkinDBLookupComboBox4->currentIndex());
+    });
+    click(main_window->Fr_kucun1->bsSkinSpeedButton1);
+    QCOMPARE(shown, QStringList({"-1"}));
 }
 
 LEDGER_TEST_MAIN(TestPickList)
