@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWheelEvent>
 
 class TestPickList : public QObject {
     Q_OBJECT
@@ -21,6 +22,10 @@ private slots:
     void entryAddedIsOfferedAtOnce();
     void abandonedEmptyRowDisappears();
     void deleteAsksNothingAndProductsKeepTheirText();
+    void insertLeftUntypedIsNeverStored();
+    void clickAfterEscapedInsertPicksTheClickedEntry();
+    void wheelStoresTheTypedEntry();
+    void deletedChoiceLeavesTheProductListEmpty();
 };
 
 namespace {
@@ -56,6 +61,46 @@ void typeIntoCell(const Tlist::Panel& p, const QString& text) {
             cell = e;
     QVERIFY(cell);
     cell->setText(text);
+}
+
+// The open cell editor of the visible list.
+QLineEdit* openCell(const Tlist::Panel& p) {
+    for (QLineEdit* e : p.grid->viewport()->findChildren<QLineEdit*>())
+        if (e->isVisible())
+            return e;
+    return nullptr;
+}
+
+QModelIndex entryCell(const Tlist::Panel& p, int row) {
+    return p.grid->model()->index(row, p.query->fieldIndex("z1"));
+}
+
+// A mouse click on a row of the list.
+void clickRow(const Tlist::Panel& p, int row) {
+    QTest::mouseClick(p.grid->viewport(), Qt::LeftButton, {}, p.grid->visualRect(entryCell(p, row)).center());
+}
+
+// One wheel turn over the list: toward the user (negative) moves down.
+void wheel(const Tlist::Panel& p, int delta) {
+    QWidget* target = p.grid->viewport();
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+// The texts the list shows, top to bottom.
+QStringList shownEntries(const Tlist::Panel& p) {
+    QStringList out;
+    for (int row = 0; row < p.grid->model()->rowCount(); ++row)
+        out << entryCell(p, row).data().toString();
+    return out;
+}
+
+void choose(QComboBox* list, const QString& text) {
+    QVERIFY(list);
+    const int index = list->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    list->setCurrentIndex(index);
 }
 
 QStringList entries(const QString& table) {
@@ -186,15 +231,161 @@ void TestPickList::deleteAsksNothingAndProductsKeepTheirText() {
     expected.removeAll("饮料");
     QCOMPARE(entries("a1"), expected);
     QCOMPARE(LedgerFixture::scalar("select b1 from ab").toString(), QStringLiteral("饮料"));
-    // The product opens for editing with no major category shown.
+    // The product opens for editing with its major category shown after the list's own entries.
     main_window->switchTo(main_window->Fr_kucun1);
     main_window->Fr_kucun1->bsSkinSpeedButton6->click();
     onModal([&](QWidget* w) {
         auto* d = static_cast<Tedit_chanpin*>(w);
-        QCOMPARE(d->bsSkinDBLookupComboBox2->currentIndex(), -1);
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("饮料"));
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentIndex(), Data_in->Query_a1->recordCount());
         QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QStringLiteral("瓶"));
     });
     click(main_window->Fr_kucun1->bsSkinSpeedButton1);
+}
+
+void TestPickList::insertLeftUntypedIsNeverStored() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a3");
+    openEditor(new_chanpin->bsSkinSpeedButton3, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        // Insert, then insert again: one empty row, nothing stored.
+        click(p.insertButton);
+        click(p.insertButton);
+        QCOMPARE(p.query->recordCount(), before.size() + 1);
+        QCOMPARE(entries("a3"), before);
+        // A click on another row drops it.
+        clickRow(p, 3);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QCOMPARE(shownEntries(p), before);
+        QCOMPARE(entries("a3"), before);
+        QCOMPARE(p.query->fieldText("z1"), before[2]);
+        // So does the wheel.
+        click(p.insertButton);
+        wheel(p, -120);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QCOMPARE(shownEntries(p), before);
+        QCOMPARE(entries("a3"), before);
+        // A text typed and wiped out again leaves the row as empty as it came.
+        click(p.insertButton);
+        typeIntoCell(p, "打");
+        typeIntoCell(p, "");
+        clickRow(p, 0);
+        QCOMPARE(shownEntries(p), before);
+        QCOMPARE(entries("a3"), before);
+        // And closing the editor.
+        click(p.insertButton);
+        click(p.insertButton);
+    });
+    QCOMPARE(entries("a3"), before);
+    QCOMPARE(Data_in->Query_a3->recordCount(), before.size());
+    QCOMPARE(new_chanpin->bsSkinDBLookupComboBox4->count(), before.size());
+    QCOMPARE(new_chanpin->bsSkinDBLookupComboBox4->findText(QString()), -1);
+}
+
+void TestPickList::clickAfterEscapedInsertPicksTheClickedEntry() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a3");
+    QString clicked;
+    openEditor(new_chanpin->bsSkinSpeedButton3, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        click(p.insertButton);
+        QLineEdit* cell = openCell(p);
+        QVERIFY(cell);
+        QTest::keyClick(cell, Qt::Key_Escape);
+        QVERIFY(!openCell(p));
+        // The third entry, shown below the empty row.
+        const int row = int(shownEntries(p).indexOf(before[2]));
+        QVERIFY(row >= 0);
+        clickRow(p, row);
+        clicked = p.query->fieldText("z1");
+        QCOMPARE(p.grid->currentIndex().row(), p.query->currentRow());
+        click(p.deleteButton);
+    });
+    QCOMPARE(clicked, before[2]);
+    QStringList expected = before;
+    expected.removeAt(2);
+    QCOMPARE(entries("a3"), expected);
+}
+
+void TestPickList::wheelStoresTheTypedEntry() {
+    LedgerFixture f;
+    main_window->show();
+    const QStringList before = entries("a3");
+    openEditor(new_chanpin->bsSkinSpeedButton3, [&](Tlist* editor) {
+        const Tlist::Panel& p = *editor->visiblePanel();
+        // A new entry typed and left by the wheel.
+        click(p.insertButton);
+        typeIntoCell(p, "打");
+        wheel(p, -120);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QVERIFY(!openCell(p));
+        QCOMPARE(entries("a3"), QStringList({"打"}) + before);
+        QCOMPARE(p.query->fieldText("z1"), before[0]);
+        // An entry changed in its cell and left by the wheel.
+        clickRow(p, 2);
+        p.grid->edit(entryCell(p, 2));
+        typeIntoCell(p, "双");
+        wheel(p, 120);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
+        QCOMPARE(p.query->fieldText("z1"), before[0]);
+    });
+    QStringList expected = QStringList({"打"}) + before;
+    expected[2] = "双";
+    QCOMPARE(entries("a3"), expected);
+}
+
+void TestPickList::deletedChoiceLeavesTheProductListEmpty() {
+    LedgerFixture f;
+    main_window->show();
+    LedgerFixture::exec("insert into ab (b1,b3,b4,b5,b8,b9) values ('饮料','可乐',1,'瓶',3,3)");
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tnew_chanpin*>(w);
+        choose(d->bsSkinDBLookupComboBox2, "饮料");
+        d->bsSkinEdit1->setText("橙汁");
+        d->bsSkinEdit2->setText("3");
+        choose(d->bsSkinDBLookupComboBox4, "瓶");
+        d->bsSkinEdit6->setValue(4);
+        // The chosen unit is deleted; the entry above the chosen major category too.
+        openEditor(d->bsSkinSpeedButton3, [&](Tlist* editor) {
+            const Tlist::Panel& p = *editor->visiblePanel();
+            p.grid->selectRow(int(shownEntries(p).indexOf("瓶")));
+            click(p.deleteButton);
+        });
+        openEditor(d->bsSkinSpeedButton1, [&](Tlist* editor) {
+            const Tlist::Panel& p = *editor->visiblePanel();
+            p.grid->selectRow(int(shownEntries(p).indexOf("饮料")) - 1);
+            click(p.deleteButton);
+        });
+        QCOMPARE(d->bsSkinDBLookupComboBox4->currentIndex(), -1);
+        QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QString());
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("饮料"));
+        // The required-field check asks for the unit.
+        f.messages.clear();
+        click(d->bsSkinButton1);
+        QCOMPARE(f.messages.texts(), QStringList({ProductDialog::RequiredMessage}));
+        QVERIFY(d->isVisible());
+    });
+    click(main_window->Fr_kucun1->bsSkinSpeedButton5);
+    QCOMPARE(LedgerFixture::rows("select b3 from ab"), QStringList({"可乐"}));
+
+    // In the edit dialog too: the product's own unit, deleted while it is shown, is not replaced.
+    main_window->switchTo(main_window->Fr_kucun1);
+    main_window->Fr_kucun1->bsSkinSpeedButton6->click();
+    QStringList shown;
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tedit_chanpin*>(w);
+        choose(d->bsSkinDBLookupComboBox4, "袋");
+        openEditor(d->bsSkinSpeedButton3, [&](Tlist* editor) {
+            const Tlist::Panel& p = *editor->visiblePanel();
+            p.grid->selectRow(int(shownEntries(p).indexOf("袋")));
+            click(p.deleteButton);
+        });
+        shown << QString::number(d->bsSkinDBLookupComboBox4->currentIndex());
+    });
+    click(main_window->Fr_kucun1->bsSkinSpeedButton1);
+    QCOMPARE(shown, QStringList({"-1"}));
 }
 
 LEDGER_TEST_MAIN(TestPickList)

@@ -2,6 +2,7 @@
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/databound.h"
+#include "data/list.h"
 #include "ledgertest.h"
 #include "reports/reports.h"
 #include "warehouse/Fr_kf_chuku.h"
@@ -30,6 +31,7 @@ private slots:
     void stockInChecksAndKeepsItsDate();
     void failedRecordLeavesNoRaisedStock();
     void editProductChangesOnlyTheNineFields();
+    void editProductKeepsTextsItsListsNoLongerOffer();
     void productDialogsStayOpenOnDatabaseErrors();
     void deleteAsksAndGuardsAnEmptyList();
     void searchFiltersUntilRefresh();
@@ -386,8 +388,8 @@ void TestWarehouse::editProductChangesOnlyTheNineFields() {
         auto* d = qobject_cast<Tedit_chanpin*>(w);
         QVERIFY(d);
         QCOMPARE(d->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("食品"));
-        // A stored entry no longer in its pick list shows nothing.
-        QCOMPARE(d->bsSkinDBLookupComboBox1->currentIndex(), -1);
+        // A stored entry no longer in its pick list is shown as it is stored.
+        QCOMPARE(d->bsSkinDBLookupComboBox1->currentText(), QStringLiteral("已停用细类"));
         QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QStringLiteral("包"));
         QCOMPARE(d->bsSkinEdit1->text(), QStringLiteral("薯片"));
         QCOMPARE(d->bsSkinStdLabel15->text(), QStringLiteral("5"));
@@ -408,7 +410,7 @@ void TestWarehouse::editProductChangesOnlyTheNineFields() {
     QCOMPARE(LedgerFixture::rows("select bid,b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12 from ab where bid = :a",
                                  {{":a", id}}),
              QStringList({QString::number(id) +
-                          "|食品||番茄薯片|5|袋|8|10|15|62.5|2026-12-01 08:00:00|薯片的说明|薯片厂"}));
+                          "|食品|已停用细类|番茄薯片|5|袋|8|10|15|62.5|2026-12-01 08:00:00|薯片的说明|薯片厂"}));
     QCOMPARE(Data_in->Query_ab->currentRow(), 0);
     QCOMPARE(page->bsSkinDBGrid2->cellText(1, 3), QStringLiteral("番茄薯片"));
 
@@ -422,6 +424,77 @@ void TestWarehouse::editProductChangesOnlyTheNineFields() {
     click(page->bsSkinSpeedButton4);
     QCOMPARE(LedgerFixture::rows("select b4, b9 from ab where bid = :a", {{":a", id}}),
              QStringList({"7|92.5"}));
+}
+
+void TestWarehouse::editProductKeepsTextsItsListsNoLongerOffer() {
+    LedgerFixture f;
+    // A major and a minor category no list ever held, and a unit whose entry is renamed.
+    const int id = addProduct("薯片", "5", "12.50", "62.5", "膨化食品", "已停用细类", "包");
+    TFr_kucun* page = stockPage();
+    page->bsSkinSpeedButton6->click();
+    list->showPanel("caidan_danwei");
+    onModal([&](QWidget*) {
+        const Tlist::Panel& p = *list->visiblePanel();
+        int row = 0;
+        while (row < p.query->recordCount() && p.query->text(row, "z1") != QStringLiteral("包"))
+            ++row;
+        p.grid->selectRow(row);
+        p.grid->edit(p.grid->model()->index(row, p.query->fieldIndex("z1")));
+        for (QLineEdit* cell : p.grid->viewport()->findChildren<QLineEdit*>())
+            if (cell->isVisible())
+                cell->setText("小包");
+        click(p.postButton);
+    });
+    list->exec();
+    QCOMPARE(LedgerFixture::listsScalar("select count(*) from a3 where z1 = '小包'").toInt(), 1);
+    QCOMPARE(LedgerFixture::listsScalar("select count(*) from a3 where z1 = '包'").toInt(), 0);
+
+    onModal([&](QWidget* w) {
+        auto* d = qobject_cast<Tedit_chanpin*>(w);
+        QVERIFY(d);
+        const QList<std::tuple<PickList*, SharedQuery*, QString>> lists = {
+            {d->bsSkinDBLookupComboBox2, Data_in->Query_a1, "膨化食品"},
+            {d->bsSkinDBLookupComboBox1, Data_in->Query_a2, "已停用细类"},
+            {d->bsSkinDBLookupComboBox4, Data_in->Query_a3, "包"}};
+        for (const auto& [box, query, text] : lists) {
+            // The stored text is shown as an extra entry after the list's own, marked.
+            QCOMPARE(box->currentText(), text);
+            QCOMPARE(box->currentIndex(), query->recordCount());
+            QCOMPARE(box->count(), query->recordCount() + 1);
+            QVERIFY(!box->itemIcon(box->currentIndex()).isNull());
+            QVERIFY(!box->itemData(box->currentIndex(), Qt::ToolTipRole).toString().isEmpty());
+        }
+        // Only the sale price is changed.
+        d->bsSkinEdit6->setValue(15);
+        click(d->bsSkinButton1);
+        QVERIFY(!d->isVisible());
+    });
+    click(page->bsSkinSpeedButton1);
+    QCOMPARE(f.messages.messages.size(), 0);
+    QCOMPARE(LedgerFixture::rows("select b1,b2,b3,b5,b8 from ab where bid = :a", {{":a", id}}),
+             QStringList({"膨化食品|已停用细类|薯片|包|15"}));
+
+    // Another entry chosen is written instead; the kept entry is still offered until then.
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tedit_chanpin*>(w);
+        QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QStringLiteral("包"));
+        choose(d->bsSkinDBLookupComboBox4, "小包");
+        choose(d->bsSkinDBLookupComboBox2, "食品");
+        click(d->bsSkinButton1);
+    });
+    click(page->bsSkinSpeedButton1);
+    QCOMPARE(LedgerFixture::rows("select b1,b2,b5 from ab where bid = :a", {{":a", id}}),
+             QStringList({"食品|已停用细类|小包"}));
+    // A text its list offers brings no extra entry, the next showing neither.
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tedit_chanpin*>(w);
+        QCOMPARE(d->bsSkinDBLookupComboBox2->currentText(), QStringLiteral("食品"));
+        QCOMPARE(d->bsSkinDBLookupComboBox2->count(), Data_in->Query_a1->recordCount());
+        QCOMPARE(d->bsSkinDBLookupComboBox1->count(), Data_in->Query_a2->recordCount() + 1);
+        QCOMPARE(d->bsSkinDBLookupComboBox4->count(), Data_in->Query_a3->recordCount());
+        QVERIFY(d->bsSkinDBLookupComboBox4->itemIcon(d->bsSkinDBLookupComboBox4->currentIndex()).isNull());
+    });
+    click(page->bsSkinSpeedButton1);
 }
 
 void TestWarehouse::productDialogsStayOpenOnDatabaseErrors() {

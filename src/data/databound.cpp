@@ -4,7 +4,10 @@
 #include "widgets/messages.h"
 #include "widgets/wheelhook.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QStyle>
+#include <utility>
 
 namespace {
 
@@ -37,10 +40,12 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
     new WheelHook(
         this,
         [this] {
+            finishEditing();
             if (m_query)
                 m_query->next();
         },
         [this] {
+            finishEditing();
             if (m_query)
                 m_query->prior();
         });
@@ -120,6 +125,17 @@ QString DataGrid::cellText(int row, int visibleColumn) const {
     return m_query->text(row, m_columns[visibleColumn].field);
 }
 
+void DataGrid::finishEditing() {
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    for (QWidget* editor : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!editor->isVisible())
+            continue;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 DataLabel::DataLabel(const QString& name, QWidget* parent) : QLabel(parent) {
     setObjectName(name);
 }
@@ -155,17 +171,116 @@ void DataMemo::update() {
     setPlainText(m_query ? m_query->fieldText(m_field) : QString());
 }
 
+// What a pick list offers: one field of every row of the query, in the query's order, then the
+// kept text when there is one. The rows follow the query's inserts, removals and resets as they
+// happen.
+class PickListModel : public QAbstractListModel {
+public:
+    PickListModel(SharedQuery* query, const QString& field, QObject* parent)
+        : QAbstractListModel(parent), m_query(query), m_field(field) {
+        connect(query, &QAbstractItemModel::rowsAboutToBeInserted, this,
+                [this](const QModelIndex&, int first, int last) { beginInsertRows({}, first, last); });
+        connect(query, &QAbstractItemModel::rowsInserted, this, [this] { endInsertRows(); });
+        connect(query, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                [this](const QModelIndex&, int first, int last) { beginRemoveRows({}, first, last); });
+        connect(query, &QAbstractItemModel::rowsRemoved, this, [this] { endRemoveRows(); });
+        connect(query, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+        connect(query, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
+        connect(query, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& from, const QModelIndex& to) {
+                    emit dataChanged(index(from.row()), index(to.row()));
+                });
+    }
+
+    int queryRows() const { return m_query ? m_query->rowCount() : 0; }
+    bool isKept(int row) const { return !m_kept.isEmpty() && row == queryRows(); }
+
+    void setKept(const QString& text) {
+        if (!m_kept.isEmpty()) {
+            beginRemoveRows({}, queryRows(), queryRows());
+            m_kept.clear();
+            endRemoveRows();
+        }
+        if (!text.isEmpty()) {
+            beginInsertRows({}, queryRows(), queryRows());
+            m_kept = text;
+            endInsertRows();
+        }
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : queryRows() + (m_kept.isEmpty() ? 0 : 1);
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid())
+            return {};
+        if (!isKept(index.row()))
+            return m_query ? m_query->data(m_query->index(index.row(), m_query->fieldIndex(m_field)), role)
+                           : QVariant();
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return m_kept;
+        case Qt::DecorationRole:
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        case Qt::ToolTipRole:
+            return KeptTip;
+        case Qt::ForegroundRole:
+            return QColor(Qt::darkGray);
+        case Qt::FontRole: {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        default:
+            return {};
+        }
+    }
+
+    static inline const QString KeptTip = QStringLiteral("已不在列表中：不另选时保存原样保留");
+
+private:
+    QPointer<SharedQuery> m_query;
+    QString m_field;
+    QString m_kept;
+};
+
 PickList::PickList(const QString& name, QWidget* parent) : QComboBox(parent) {
     setObjectName(name);
     setEditable(false);
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int row) {
+        setToolTip(m_model && m_model->isKept(row) ? PickListModel::KeptTip : QString());
+    });
 }
 
 void PickList::bind(SharedQuery* query, const QString& field) {
-    setModel(query);
-    setModelColumn(std::max(0, query->fieldIndex(field)));
+    PickListModel* old = m_model;
+    m_model = new PickListModel(query, field, this);
+    setModel(m_model);
+    delete old;
     setCurrentIndex(-1);
+    // The combo box moves its choice to a neighbour when the chosen row goes; take it back.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                m_losingChoice = currentIndex() >= first && currentIndex() <= last;
+            });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (std::exchange(m_losingChoice, false))
+            setCurrentIndex(-1);
+    });
 }
 
 void PickList::selectText(const QString& text) {
+    if (m_model)
+        m_model->setKept(QString());
     setCurrentIndex(findText(text, Qt::MatchExactly));
+}
+
+void PickList::selectStored(const QString& text) {
+    selectText(text);
+    if (currentIndex() >= 0 || text.isEmpty() || !m_model)
+        return;
+    m_model->setKept(text);
+    setCurrentIndex(m_model->queryRows());
 }

@@ -18,7 +18,7 @@ struct GridColumn {
 
 // A read-only grid over a shared query: whole-row selection, the listed columns in their order
 // with their titles, and the query's current row as its current row both ways. Every grid carries
-// the wheel hook: one wheel message moves the current row by one.
+// the wheel hook: one wheel message moves the current row by one, as a click on the next row does.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -29,6 +29,9 @@ public:
     const QList<GridColumn>& columns() const { return m_columns; }
     // The text shown in a visible column of a row.
     QString cellText(int row, int visibleColumn) const;
+    // Grids edited in place: stores the text of an open cell editor into the query and closes
+    // the editor. Every move of the current row by the grid does this first.
+    void finishEditing();
 
 signals:
     // A click on a row (the Cell Click events of the frames).
@@ -70,8 +73,12 @@ private:
     QString m_field;
 };
 
+class PickListModel;
+
 // A drop-down list offering one field of every row of a shared query (the pick lists). Its
-// current text is what the user picked; an entry added to the query is offered at once.
+// current text is what the user picked; an entry added to the query is offered at once. When the
+// chosen entry is deleted from the query, the list shows no choice: it never moves on to a
+// neighbouring entry by itself.
 class PickList : public QComboBox {
     Q_OBJECT
 public:
@@ -79,4 +86,13 @@ public:
     void bind(SharedQuery* query, const QString& field = QStringLiteral("z1"));
     // Selects the entry with exactly this text, or none (-1) when no entry has it.
     void selectText(const QString& text);
+    // Shows a stored value: selects the entry with exactly this text; a text the query does not
+    // hold (its entry was renamed or deleted) is offered as an extra entry after the query's
+    // rows, marked as no longer in the list, and selected, so that the current text stays the
+    // stored one until the user picks another. The empty text selects none.
+    void selectStored(const QString& text);
+
+private:
+    PickListModel* m_model = nullptr;
+    bool m_losingChoice = false;
 };

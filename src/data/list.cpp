@@ -23,17 +23,6 @@ const QString EntryField = QStringLiteral("z1");
 class ListGrid : public DataGrid {
 public:
     using DataGrid::DataGrid;
-    // Stores the text of an open cell editor into the list and closes the editor.
-    void finishEditing() {
-        if (state() != QAbstractItemView::EditingState)
-            return;
-        for (QWidget* editor : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (!editor->isVisible())
-                continue;
-            commitData(editor);
-            closeEditor(editor, QAbstractItemDelegate::NoHint);
-        }
-    }
     // Closes an open cell editor without storing its text.
     void dropEditing() {
         if (state() != QAbstractItemView::EditingState)
@@ -198,7 +187,7 @@ void Tlist::showEvent(QShowEvent* event) {
 }
 
 void Tlist::insertEntry(const Panel& p) {
-    static_cast<ListGrid*>(p.grid)->finishEditing();
+    p.grid->finishEditing();
     p.query->insertRecord();
     p.grid->setFocus();
     const QModelIndex cell = p.grid->model()->index(p.query->currentRow(), p.query->fieldIndex(EntryField));
@@ -214,28 +203,22 @@ void Tlist::deleteEntry(const Panel& p) {
 }
 
 void Tlist::postEntry(const Panel& p) {
-    static_cast<ListGrid*>(p.grid)->finishEditing();
+    p.grid->finishEditing();
     p.query->post();
-}
-
-void Tlist::dropEmptyInsert(const Panel& p) {
-    if (p.query && p.query->state() == SharedQuery::State::Insert && p.query->fieldText(EntryField).isEmpty())
-        p.query->cancel();
 }
 
 void Tlist::focusChanged(QWidget* old, QWidget* now) {
     // An inserted row the user leaves without typing anything goes away when the grid loses the focus.
     for (const Panel& p : m_panels)
-        if (within(p.grid, old) && !within(p.grid, now))
-            dropEmptyInsert(p);
+        if (p.query && within(p.grid, old) && !within(p.grid, now))
+            p.query->dropBlankInsert();
 }
 
 void Tlist::reject() {
     const bool stored = guarded([this] {
         for (const Panel& p : m_panels) {
-            static_cast<ListGrid*>(p.grid)->finishEditing();
-            dropEmptyInsert(p);
-            if (p.query && p.query->state() != SharedQuery::State::Browse)
+            p.grid->finishEditing();
+            if (p.query && !p.query->dropBlankInsert())
                 p.query->post();
         }
     });

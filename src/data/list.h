@@ -59,8 +59,6 @@ protected:
 
 private:
     void buildPanel(int index, const QString& name, const QString& header, SharedQuery* query);
-    // Drops an inserted row of the panel's list that holds no text.
-    static void dropEmptyInsert(const Panel& panel);
     void focusChanged(QWidget* old, QWidget* now);
     Panel m_panels[4];
 };

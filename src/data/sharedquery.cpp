@@ -251,8 +251,12 @@ void SharedQuery::setCurrentRow(int row) {
     row = std::clamp(row, 0, rows() - 1);
     if (row == m_current)
         return;
+    const int left = m_current;
+    const int count = rows();
     leavePendingRow();
-    // Leaving an inserted row may have removed it.
+    // Leaving an inserted row may have removed it: a row below it moved up by one.
+    if (rows() < count && row > left)
+        --row;
     row = std::clamp(row, 0, rows() - 1);
     setCurrent(rows() == 0 ? -1 : row);
 }
@@ -408,8 +412,19 @@ void SharedQuery::cancel() {
     }
 }
 
+bool SharedQuery::dropBlankInsert() {
+    if (m_state != State::Insert)
+        return false;
+    const QVector<QVariant>& row = m_rows[m_current];
+    for (int i = 0; i < row.size(); ++i)
+        if (m_fields[i] != m_key && !displayText(row[i]).isEmpty())
+            return false;
+    cancel();
+    return true;
+}
+
 void SharedQuery::leavePendingRow() {
-    if (m_state == State::Browse)
+    if (m_state == State::Browse || dropBlankInsert())
         return;
     if (m_modified)
         post();

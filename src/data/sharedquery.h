@@ -89,12 +89,15 @@ public:
 
     // Editing in place (pick lists): insert an empty row at the current position, change cells
     // of the current row, post stores it, cancel drops it. Moving to another row posts a changed
-    // row and cancels an unchanged one.
+    // row and cancels an unchanged one; an inserted row that holds no text is never stored by
+    // a move, it is cancelled.
     void setEditable(bool editable) { m_editable = editable; }
     State state() const { return m_state; }
     void insertRecord();
     void post();
     void cancel();
+    // Cancels the inserted row when it holds no text; true when it did.
+    bool dropBlankInsert();
 
     // QAbstractTableModel
     int rowCount(const QModelIndex& parent = {}) const override;

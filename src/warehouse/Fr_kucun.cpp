@@ -137,11 +137,11 @@ void TFr_kucun::bsSkinSpeedButton1Click() {
         return q->fieldText(QLatin1String(name));
     };
     Tedit_chanpin* d = edit_chanpin;
-    d->bsSkinDBLookupComboBox2->selectText(field("b1"));
-    d->bsSkinDBLookupComboBox1->selectText(field("b2"));
+    d->bsSkinDBLookupComboBox2->selectStored(field("b1"));
+    d->bsSkinDBLookupComboBox1->selectStored(field("b2"));
     d->bsSkinEdit1->setText(field("b3"));
     d->bsSkinStdLabel15->setText(field("b4"));
-    d->bsSkinDBLookupComboBox4->selectText(field("b5"));
+    d->bsSkinDBLookupComboBox4->selectStored(field("b5"));
     ProductDialog::setPrice(d->bsSkinEdit4, field("b6"));
     ProductDialog::setPrice(d->bsSkinEdit5, field("b7"));
     ProductDialog::setPrice(d->bsSkinEdit6, field("b8"));
