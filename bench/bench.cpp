@@ -6,12 +6,12 @@
 #include "app/startup.h"
 #include "core/errors.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "data/demodata.h"
 #include "data/schema.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
 #include "warehouse/Fr_kf_chuku.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include <QApplication>

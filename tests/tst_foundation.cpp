@@ -4,11 +4,11 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "data/schema.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
 #include "widgets/buttonsbar.h"
+#include "widgets/databound.h"
 #include "widgets/registry.h"
 
 #include <QDialog>

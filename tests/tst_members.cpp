@@ -1,7 +1,6 @@
 #include "app/mainwindow.h"
 #include "core/errors.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "ledgertest.h"
 #include "members/Fr_huiyuan.h"
 #include "members/Fr_hy_chongzhi.h"
@@ -11,6 +10,7 @@
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
 #include "reports/reports.h"
+#include "widgets/databound.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,13 +1,13 @@
 #include "app/mainwindow.h"
 #include "core/money.h"
 #include "data/data_in.h"
-#include "data/databound.h"
-#include "data/list.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
 #include "orders/edit_dingdan.h"
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
+#include "widgets/databound.h"
+#include "widgets/list.h"
 
 #include <QDir>
 #include <QFrame>

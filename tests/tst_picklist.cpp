@@ -1,11 +1,11 @@
 #include "app/mainwindow.h"
 #include "data/data_in.h"
-#include "data/databound.h"
-#include "data/list.h"
 #include "ledgertest.h"
 #include "warehouse/Fr_kucun.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
+#include "widgets/databound.h"
+#include "widgets/list.h"
 
 #include <QDoubleSpinBox>
 #include <QHeaderView>
@@ -271,6 +271,12 @@ void TestPickList::insertLeftUntypedIsNeverStored() {
         typeIntoCell(p, "打");
         typeIntoCell(p, "");
         clickRow(p, 0);
+        QCOMPARE(shownEntries(p), before);
+        QCOMPARE(entries("a3"), before);
+        // The post button stores nothing for an empty row either.
+        click(p.insertButton);
+        click(p.postButton);
+        QCOMPARE(p.query->state(), SharedQuery::State::Browse);
         QCOMPARE(shownEntries(p), before);
         QCOMPARE(entries("a3"), before);
         // And closing the editor.

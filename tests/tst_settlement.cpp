@@ -1,12 +1,12 @@
 #include "app/mainwindow.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "ledgertest.h"
 #include "reports/reports.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
+#include "widgets/databound.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -9,11 +9,11 @@
 #include "core/errors.h"
 #include "core/site.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
 #include "warehouse/Fr_kucun.h"
 #include "widgets/buttonsbar.h"
+#include "widgets/databound.h"
 #include "widgets/pictures.h"
 #include "widgets/registry.h"
 

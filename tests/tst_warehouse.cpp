@@ -1,8 +1,6 @@
 #include "app/mainwindow.h"
 #include "core/clock.h"
 #include "data/data_in.h"
-#include "data/databound.h"
-#include "data/list.h"
 #include "ledgertest.h"
 #include "reports/reports.h"
 #include "warehouse/Fr_kf_chuku.h"
@@ -11,6 +9,8 @@
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
+#include "widgets/databound.h"
+#include "widgets/list.h"
 #include "widgets/toolbar.h"
 
 #include <QDoubleSpinBox>
@@ -407,10 +407,11 @@ void TestWarehouse::editProductChangesOnlyTheNineFields() {
     });
     click(page->bsSkinSpeedButton1);
     QCOMPARE(f.messages.messages.size(), 0);
-    QCOMPARE(LedgerFixture::rows("select bid,b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12 from ab where bid = :a",
-                                 {{":a", id}}),
-             QStringList({QString::number(id) +
-                          "|食品|已停用细类|番茄薯片|5|袋|8|10|15|62.5|2026-12-01 08:00:00|薯片的说明|薯片厂"}));
+    QCOMPARE(
+        LedgerFixture::rows("select bid,b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12 from ab where bid = :a",
+                            {{":a", id}}),
+        QStringList({QString::number(id) +
+                     "|食品|已停用细类|番茄薯片|5|袋|8|10|15|62.5|2026-12-01 08:00:00|薯片的说明|薯片厂"}));
     QCOMPARE(Data_in->Query_ab->currentRow(), 0);
     QCOMPARE(page->bsSkinDBGrid2->cellText(1, 3), QStringLiteral("番茄薯片"));
 

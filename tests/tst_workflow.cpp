@@ -3,7 +3,6 @@
 
 #include "app/mainwindow.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "ledgertest.h"
 #include "members/Fr_huiyuan.h"
 #include "members/Fr_hy_chongzhi.h"
@@ -25,6 +24,7 @@
 #include "warehouse/Fr_kucun.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
+#include "widgets/databound.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>

@@ -6,7 +6,7 @@
 #include "app/mainwindow.h"
 #include "data/data_in.h"
 #include "data/database.h"
-#include "data/databound.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include <QCheckBox>

@@ -7,7 +7,6 @@
 #include "app/mainwindow.h"
 #include "core/errors.h"
 #include "data/data_in.h"
-#include "data/list.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "members/edit_huiyuan.h"
@@ -25,6 +24,7 @@
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
 #include "warehouse/print_kucun.h"
+#include "widgets/list.h"
 #include "widgets/messages.h"
 #include "widgets/registry.h"
 

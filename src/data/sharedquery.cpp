@@ -355,7 +355,8 @@ void SharedQuery::insertRecord() {
 }
 
 void SharedQuery::post() {
-    if (m_state == State::Browse)
+    // An inserted row holding nothing is dropped, never stored, also when it is posted.
+    if (m_state == State::Browse || dropBlankInsert())
         return;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     const QVector<QVariant>& row = m_rows[m_current];

@@ -1,7 +1,7 @@
 #include "members/Fr_hy_chongzhi.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
+#include "widgets/databound.h"
 
 TFr_hy_chongzhi::TFr_hy_chongzhi(QWidget* parent)
     : MemberRecordFrame({QStringLiteral("Fr_hy_chongzhi1"), QStringLiteral("会员充值记录\n每一次充值的凭证"),

@@ -1,7 +1,7 @@
 #include "members/Fr_hy_xiaofei.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
+#include "widgets/databound.h"
 
 TFr_hy_xiaofei::TFr_hy_xiaofei(QWidget* parent)
     : MemberRecordFrame(

@@ -1,8 +1,8 @@
 #include "members/memberpage.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "reports/reports.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 #include "widgets/registry.h"

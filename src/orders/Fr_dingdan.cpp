@@ -1,12 +1,12 @@
 #include "orders/Fr_dingdan.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "ledger/orders.h"
 #include "orders/edit_dingdan.h"
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 #include "widgets/registry.h"

@@ -1,8 +1,8 @@
 #include "orders/edit_dingdan.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "ledger/orders.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include <QGroupBox>

@@ -3,8 +3,8 @@
 #include "ledger/orders.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
-#include "data/list.h"
+#include "widgets/databound.h"
+#include "widgets/list.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 

@@ -1,9 +1,9 @@
 #include "settlement/Fr_jiesuan.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "reports/reports.h"
 #include "settlement/jiesuan.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 #include "widgets/registry.h"

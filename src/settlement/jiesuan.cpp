@@ -2,9 +2,9 @@
 
 #include "core/money.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 

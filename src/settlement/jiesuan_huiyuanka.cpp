@@ -3,11 +3,11 @@
 #include "core/clock.h"
 #include "core/money.h"
 #include "data/data_in.h"
-#include "data/databound.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
 #include "settlement/settle.h"
 #include "widgets/buttonrow.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include <QGridLayout>

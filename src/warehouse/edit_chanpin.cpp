@@ -1,7 +1,7 @@
 #include "warehouse/edit_chanpin.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
+#include "widgets/databound.h"
 
 #include <QDoubleSpinBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/databound.h"
 #include "data/sharedquery.h"
+#include "widgets/databound.h"
 #include "widgets/frame.h"
 
 #include <QFrame>

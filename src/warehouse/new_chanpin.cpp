@@ -3,7 +3,7 @@
 #include "core/clock.h"
 #include "core/money.h"
 #include "data/data_in.h"
-#include "data/databound.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include <QDoubleSpinBox>

@@ -1,10 +1,10 @@
 #include "warehouse/productdialog.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
-#include "data/list.h"
 #include "widgets/buttonrow.h"
+#include "widgets/databound.h"
 #include "widgets/keyfilter.h"
+#include "widgets/list.h"
 #include "widgets/messages.h"
 
 #include <QDoubleSpinBox>

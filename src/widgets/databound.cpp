@@ -1,4 +1,4 @@
-#include "data/databound.h"
+#include "widgets/databound.h"
 
 #include "data/sharedquery.h"
 #include "widgets/messages.h"

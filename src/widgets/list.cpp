@@ -1,7 +1,7 @@
-#include "data/list.h"
+#include "widgets/list.h"
 
 #include "data/data_in.h"
-#include "data/databound.h"
+#include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include <QApplication>
