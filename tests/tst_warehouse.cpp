@@ -636,7 +636,7 @@ void TestWarehouse::journalPagesListSearchAndPrint() {
     });
 
     struct Case {
-        WarehouseFrame* page;
+        ListFrame* page;
         QString name;
         QStringList titles;
         QList<int> widths;
@@ -661,7 +661,7 @@ void TestWarehouse::journalPagesListSearchAndPrint() {
          4},
     };
     for (const Case& c : cases) {
-        WarehouseFrame* page = c.page;
+        ListFrame* page = c.page;
         QCOMPARE(page->objectName(), c.name);
         main_window->switchTo(page);
         QStringList captions;
@@ -721,8 +721,7 @@ void TestWarehouse::printAndHelpButtons() {
     QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
     QVERIFY(f.messages.last().contains("ab.rav"));
 
-    for (WarehouseFrame* frame :
-         QList<WarehouseFrame*>{page, main_window->Fr_kf_ruku1, main_window->Fr_kf_chuku1}) {
+    for (ListFrame* frame : QList<ListFrame*>{page, main_window->Fr_kf_ruku1, main_window->Fr_kf_chuku1}) {
         QString opened;
         onModal([&](QWidget* w) { opened = w->objectName(); });
         click(frame->bsSkinSpeedButton9);

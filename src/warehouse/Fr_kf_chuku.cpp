@@ -2,7 +2,7 @@
 
 namespace {
 
-WarehouseFrame::ListSetup setup() {
+ListFrame::ListSetup setup() {
     return {QStringLiteral("Query_ae"),
             QStringLiteral("e2"),
             QStringLiteral("没有出库记录"),
@@ -22,8 +22,8 @@ WarehouseFrame::ListSetup setup() {
 } // namespace
 
 TFr_kf_chuku::TFr_kf_chuku(QWidget* parent)
-    : WarehouseFrame(QStringLiteral("Fr_kf_chuku1"), QStringLiteral("出库记录"),
-                     QStringLiteral("订单带走的每一件货品"), setup(), parent) {
+    : ListFrame(QStringLiteral("Fr_kf_chuku1"), QStringLiteral("出库记录"),
+                QStringLiteral("订单带走的每一件货品"), setup(), parent) {
     finishToolBar();
     addGrid();
 }

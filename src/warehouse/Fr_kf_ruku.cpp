@@ -2,7 +2,7 @@
 
 namespace {
 
-WarehouseFrame::ListSetup setup() {
+ListFrame::ListSetup setup() {
     return {QStringLiteral("Query_ac"),
             QStringLiteral("c2"),
             QStringLiteral("没有入库记录"),
@@ -25,8 +25,8 @@ WarehouseFrame::ListSetup setup() {
 } // namespace
 
 TFr_kf_ruku::TFr_kf_ruku(QWidget* parent)
-    : WarehouseFrame(QStringLiteral("Fr_kf_ruku1"), QStringLiteral("入库记录"),
-                     QStringLiteral("每一次入库的明细"), setup(), parent) {
+    : ListFrame(QStringLiteral("Fr_kf_ruku1"), QStringLiteral("入库记录"), QStringLiteral("每一次入库的明细"),
+                setup(), parent) {
     finishToolBar();
     addGrid();
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "warehouse/framekit.h"
+#include "widgets/listframe.h"
 
 // The stock-in records, newest first, with a search by product name.
-class TFr_kf_ruku : public WarehouseFrame {
+class TFr_kf_ruku : public ListFrame {
     Q_OBJECT
 public:
     explicit TFr_kf_ruku(QWidget* parent = nullptr);

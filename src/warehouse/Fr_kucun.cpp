@@ -17,7 +17,7 @@
 
 namespace {
 
-WarehouseFrame::ListSetup setup() {
+ListFrame::ListSetup setup() {
     return {QStringLiteral("Query_ab"),
             QStringLiteral("b3"),
             TFr_kucun::EmptyMessage,
@@ -43,8 +43,8 @@ QLabel* detailCaption(QWidget* parent, const QString& name, const QString& text)
 } // namespace
 
 TFr_kucun::TFr_kucun(QWidget* parent)
-    : WarehouseFrame(QStringLiteral("Fr_kucun1"), QStringLiteral("库房"), QStringLiteral("产品、库存与入库"),
-                     setup(), parent) {
+    : ListFrame(QStringLiteral("Fr_kucun1"), QStringLiteral("库房"), QStringLiteral("产品、库存与入库"),
+                setup(), parent) {
     bsSkinSpeedButton5 = addTool(QStringLiteral("bsSkinSpeedButton5"), QStringLiteral("新 建"), 21,
                                  [this] { bsSkinSpeedButton5Click(); });
     bsSkinSpeedButton4 = addTool(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("入 库"), 1,
@@ -106,7 +106,7 @@ TFr_kucun::TFr_kucun(QWidget* parent)
 }
 
 void TFr_kucun::bindData() {
-    WarehouseFrame::bindData();
+    ListFrame::bindData();
     SharedQuery* q = Data_in->Query_ab;
     bsSkinDBMemo1->bind(q, QStringLiteral("b11"));
     bsSkinDBText1->bind(q, QStringLiteral("b12"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "warehouse/framekit.h"
+#include "widgets/listframe.h"
 
 class DataLabel;
 class DataMemo;
@@ -8,7 +8,7 @@ class QGroupBox;
 
 // The stock page: every product with its stock, prices and stock value, newest first, the
 // details of the selected one below, and the way to every operation on products.
-class TFr_kucun : public WarehouseFrame {
+class TFr_kucun : public ListFrame {
     Q_OBJECT
 public:
     static inline const QString EmptyMessage = QStringLiteral("没有库存记录,请先新建");

@@ -124,9 +124,7 @@ void Tlist::buildPanel(int index, const QString& name, const QString& header, Sh
     p.header->setObjectName(QStringLiteral("bsSkinStdLabel%1").arg(index + 1));
     p.header->setFixedHeight(26);
     p.header->setAlignment(Qt::AlignCenter);
-    p.header->setStyleSheet(
-        QStringLiteral("QLabel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
-                       "stop:0 #5b8fc7, stop:1 #3c6ea8); color: white; font-weight: bold; }"));
+    p.header->setProperty("role", QStringLiteral("listHeader"));
     column->addWidget(p.header);
 
     p.navigator = new QFrame(p.panel);

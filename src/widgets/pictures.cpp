@@ -90,15 +90,15 @@ QWidget* Pictures::titledBanner(QWidget* parent, int picture, const QString& tit
     row->addWidget(icon);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(0);
-    auto addText = [&](const QString& text, const QString& style) {
+    auto addText = [&](const QString& text, const QString& role) {
         auto* label = new QLabel(text, middle);
-        label->setStyleSheet(style);
+        label->setProperty("role", role);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a narrow page cuts the words
         texts->addWidget(label);
     };
-    addText(title, QStringLiteral("color: white; font-size: 16px; font-weight: bold;"));
+    addText(title, QStringLiteral("bannerTitle"));
     if (!subtitle.isEmpty())
-        addText(subtitle, QStringLiteral("color: #d8e6f6; font-size: 11px;"));
+        addText(subtitle, QStringLiteral("bannerSubtitle"));
     row->addLayout(texts, 1);
     return strip;
 }

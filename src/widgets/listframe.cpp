@@ -1,4 +1,4 @@
-#include "warehouse/framekit.h"
+#include "widgets/listframe.h"
 
 #include "data/data_in.h"
 #include "reports/reports.h"
@@ -14,8 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-WarehouseFrame::WarehouseFrame(const QString& name, const QString& title, const QString& subtitle,
-                               ListSetup setup, QWidget* parent)
+ListFrame::ListFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,
+                     QWidget* parent)
     : Frame(name, parent), m_setup(std::move(setup)) {
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
@@ -26,14 +26,18 @@ WarehouseFrame::WarehouseFrame(const QString& name, const QString& title, const 
     m_layout->addWidget(bsSkinToolBar1);
 }
 
-QToolButton* WarehouseFrame::addTool(const QString& name, const QString& caption, int picture,
-                                     std::function<void()> handler) {
+QToolButton* ListFrame::addTool(const QString& name, const QString& caption, int picture,
+                                std::function<void()> handler) {
     QToolButton* button = bsSkinToolBar1->addButton(name, caption, picture);
-    connect(button, &QToolButton::clicked, this, [handler] { guarded(handler); });
+    connectGuarded(button, &QToolButton::clicked, this, std::move(handler));
     return button;
 }
 
-void WarehouseFrame::finishToolBar() {
+void ListFrame::addDivider() {
+    bsSkinToolBar1->addDivider();
+}
+
+void ListFrame::finishToolBar() {
     bsSkinSpeedButton6 = addTool(QStringLiteral("bsSkinSpeedButton6"), QStringLiteral("刷 新"), 16,
                                  [this] { bsSkinSpeedButton6Click(); });
     bsSkinSpeedButton8 = addTool(QStringLiteral("bsSkinSpeedButton8"), QStringLiteral("打 印"), 15,
@@ -42,13 +46,12 @@ void WarehouseFrame::finishToolBar() {
                                  [this] { bsSkinSpeedButton9Click(); });
     bsSkinToolBar1->addStretch();
     bsSkinEdit1 =
-        bsSkinToolBar1->addSearch(QStringLiteral("bsSkinStdLabel1"), QStringLiteral("输入产品名称速查: "),
-                                  QStringLiteral("bsSkinEdit1"));
-    bsSkinStdLabel1 = bsSkinToolBar1->findChild<QLabel*>(QStringLiteral("bsSkinStdLabel1"));
-    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
+        bsSkinToolBar1->addSearch(m_setup.searchLabel, m_setup.searchCaption, QStringLiteral("bsSkinEdit1"));
+    bsSkinStdLabel1 = bsSkinToolBar1->findChild<QLabel*>(m_setup.searchLabel);
+    connectGuarded(bsSkinEdit1, &QLineEdit::textChanged, this, &ListFrame::bsSkinEdit1Change);
 }
 
-void WarehouseFrame::addGrid() {
+void ListFrame::addGrid() {
     bsSkinDBGrid2 = new DataGrid(QStringLiteral("bsSkinDBGrid2"), this);
     bsSkinDBGrid2->verticalScrollBar()->setObjectName(QStringLiteral("bsSkinScrollBar2"));
     bsSkinDBGrid2->setShowGrid(true);
@@ -56,36 +59,36 @@ void WarehouseFrame::addGrid() {
     m_layout->addWidget(bsSkinDBGrid2, 1);
 }
 
-void WarehouseFrame::bindData() {
+void ListFrame::bindData() {
     bsSkinDBGrid2->bind(query(), m_setup.columns);
 }
 
-SharedQuery* WarehouseFrame::query() const {
+SharedQuery* ListFrame::query() const {
     return Data_in ? Data_in->query(m_setup.query) : nullptr;
 }
 
-bool WarehouseFrame::listHasRows() {
+bool ListFrame::listHasRows() {
     if (query()->recordCount() > 0)
         return true;
     Messages::information(m_setup.emptyMessage);
     return false;
 }
 
-void WarehouseFrame::bsSkinSpeedButton6Click() {
+void ListFrame::bsSkinSpeedButton6Click() {
     SharedQuery* q = query();
     q->reset(q->defaultStatement());
 }
 
-void WarehouseFrame::bsSkinSpeedButton8Click() {
+void ListFrame::bsSkinSpeedButton8Click() {
     if (!listHasRows())
         return;
     Reports::preview(m_setup.report);
 }
 
-void WarehouseFrame::bsSkinSpeedButton9Click() {
+void ListFrame::bsSkinSpeedButton9Click() {
     Registry::showModal(QStringLiteral("help"));
 }
 
-void WarehouseFrame::bsSkinEdit1Change() {
+void ListFrame::bsSkinEdit1Change() {
     query()->search(m_setup.searchField, bsSkinEdit1->text());
 }

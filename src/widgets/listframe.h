@@ -14,22 +14,25 @@ class QVBoxLayout;
 class SharedQuery;
 class ToolBar;
 
-// What the three warehouse lists share: the banner, the tool bar with refresh, print and help and
-// the name search at its right end, and the grid over one shared query.
-class WarehouseFrame : public Frame {
+// A page that is a list: the banner, the tool bar (the page's own buttons, then refresh, print
+// and help, and the search box at its right end) and the grid over one shared query. The pages
+// add their own buttons and panels around it.
+class ListFrame : public Frame {
     Q_OBJECT
 public:
     struct ListSetup {
         QString query;        // the shared query the page lists ("Query_ab")
-        QString searchField;  // the product-name field the search box looks in
+        QString searchField;  // the field the search box looks in
         QString emptyMessage; // the empty-list guard's message
         QString report;       // the report definition printed ("ab.rav")
         QList<GridColumn> columns;
         int picture = 2; // the page's picture in its banner
+        QString searchCaption = QStringLiteral("输入产品名称速查: ");
+        QString searchLabel = QStringLiteral("bsSkinStdLabel1"); // the search caption's name
     };
 
-    WarehouseFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,
-                   QWidget* parent);
+    ListFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,
+              QWidget* parent);
     void bindData() override;
     SharedQuery* query() const;
 
@@ -44,18 +47,20 @@ public:
 
 public slots:
     // Refresh: back to the whole list, newest first; the search box keeps its text.
-    void bsSkinSpeedButton6Click();
+    virtual void bsSkinSpeedButton6Click();
     // Print the rows listed now.
-    void bsSkinSpeedButton8Click();
+    virtual void bsSkinSpeedButton8Click();
     // The guide.
     void bsSkinSpeedButton9Click();
-    // Search by product name on every change of the box.
-    void bsSkinEdit1Change();
+    // Search on every change of the box.
+    virtual void bsSkinEdit1Change();
 
 protected:
     // A tool bar button whose click runs the handler at the catch point.
     QToolButton* addTool(const QString& name, const QString& caption, int picture,
                          std::function<void()> handler);
+    // A divider between groups of tool bar buttons.
+    void addDivider();
     // Refresh, print, help and the search box; then the grid below the tool bar.
     void finishToolBar();
     void addGrid();
