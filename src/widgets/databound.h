@@ -23,6 +23,8 @@ class DataGrid : public QTableView {
     Q_OBJECT
 public:
     explicit DataGrid(const QString& name, QWidget* parent = nullptr);
+    // As a form declares it: the form names it afterwards.
+    explicit DataGrid(QWidget* parent) : DataGrid(QString(), parent) {}
     void bind(SharedQuery* query, const QList<GridColumn>& columns);
     SharedQuery* query() const { return m_query; }
     // The grid's visible columns, in order.
@@ -52,6 +54,8 @@ class DataLabel : public QLabel {
     Q_OBJECT
 public:
     explicit DataLabel(const QString& name, QWidget* parent = nullptr);
+    // As a form declares it: the form names it afterwards.
+    explicit DataLabel(QWidget* parent) : DataLabel(QString(), parent) {}
     void bind(SharedQuery* query, const QString& field);
 
 private:
@@ -65,6 +69,8 @@ class DataMemo : public QTextEdit {
     Q_OBJECT
 public:
     explicit DataMemo(const QString& name, QWidget* parent = nullptr);
+    // As a form declares it: the form names it afterwards.
+    explicit DataMemo(QWidget* parent) : DataMemo(QString(), parent) {}
     void bind(SharedQuery* query, const QString& field);
 
 private:
@@ -83,6 +89,8 @@ class PickList : public QComboBox {
     Q_OBJECT
 public:
     explicit PickList(const QString& name, QWidget* parent = nullptr);
+    // As a form declares it: the form names it afterwards.
+    explicit PickList(QWidget* parent) : PickList(QString(), parent) {}
     void bind(SharedQuery* query, const QString& field = QStringLiteral("z1"));
     // Selects the entry with exactly this text, or none (-1) when no entry has it.
     void selectText(const QString& text);
