@@ -158,12 +158,11 @@ void Tlist::buildPanel(int index, const QString& name, const QString& header, Sh
     if (query)
         grid->bind(query, {{EntryField, QStringLiteral("菜单项"), 180}});
 
-    connect(p.insertButton, &QToolButton::clicked, this,
-            [this, index] { guarded([this, index] { insertEntry(m_panels[index]); }); });
-    connect(p.deleteButton, &QToolButton::clicked, this,
-            [this, index] { guarded([this, index] { deleteEntry(m_panels[index]); }); });
-    connect(p.postButton, &QToolButton::clicked, this,
-            [this, index] { guarded([this, index] { postEntry(m_panels[index]); }); });
+    connectGuarded(p.insertButton, &QToolButton::clicked, this,
+                   [this, index] { insertEntry(m_panels[index]); });
+    connectGuarded(p.deleteButton, &QToolButton::clicked, this,
+                   [this, index] { deleteEntry(m_panels[index]); });
+    connectGuarded(p.postButton, &QToolButton::clicked, this, [this, index] { postEntry(m_panels[index]); });
 }
 
 void Tlist::showPanel(const QString& panel) {
