@@ -1,19 +1,19 @@
 #include "warehouse/Fr_kucun.h"
 
 #include "data/data_in.h"
+#include "ledger/products.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
 #include "widgets/messages.h"
 #include "widgets/toolbar.h"
 
-#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -32,6 +32,25 @@ ListFrame::ListSetup setup() {
              {QStringLiteral("b7"), QStringLiteral("批发价"), 80},
              {QStringLiteral("b8"), QStringLiteral("销售价"), 80},
              {QStringLiteral("b9"), QStringLiteral("合计"), 80}}};
+}
+
+// The selected product as the list shows it, for the dialogs that show it.
+Products::Product selectedProduct() {
+    const SharedQuery* q = Data_in->Query_ab;
+    auto text = [q](const char* field) {
+        return q->fieldText(QLatin1String(field));
+    };
+    auto amount = [q](const char* field) {
+        return Currency::fromVariant(q->fieldValue(QLatin1String(field)));
+    };
+    Products::Product p;
+    p.key = q->fieldValue(QStringLiteral("bid")).toLongLong();
+    p.fields = {text("b1"),   text("b2"),   text("b3"),  text("b5"), amount("b6"),
+                amount("b7"), amount("b8"), text("b11"), text("b12")};
+    p.stock = amount("b4");
+    p.stockValue = amount("b9");
+    p.created = text("b10");
+    return p;
 }
 
 QLabel* detailCaption(QWidget* parent, const QString& name, const QString& text) {
@@ -75,7 +94,7 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     auto* remark = new QVBoxLayout(bsSkinGroupBox1);
     remark->setContentsMargins(6, 12, 6, 6);
     bsSkinDBMemo1 = new DataMemo(QStringLiteral("bsSkinDBMemo1"), bsSkinGroupBox1);
-    bsSkinDBMemo1->setStyleSheet(QStringLiteral("QTextEdit { background: #ffffe1; }"));
+    bsSkinDBMemo1->setProperty("role", QStringLiteral("memo"));
     bsSkinDBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     bsSkinDBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     remark->addWidget(bsSkinDBMemo1);
@@ -87,7 +106,7 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     bsSkinDBText1 = new DataLabel(QStringLiteral("bsSkinDBText1"), bsSkinPanel2);
     bsSkinDBText2 = new DataLabel(QStringLiteral("bsSkinDBText2"), bsSkinPanel2);
     for (DataLabel* value : {bsSkinDBText1, bsSkinDBText2}) {
-        value->setStyleSheet(QStringLiteral("color: navy;"));
+        value->setProperty("role", QStringLiteral("field"));
         value->setMinimumWidth(200);
     }
     facts->addWidget(
@@ -120,35 +139,15 @@ void TFr_kucun::bsSkinSpeedButton5Click() {
 void TFr_kucun::bsSkinSpeedButton4Click() {
     if (!listHasRows())
         return;
-    SharedQuery* q = Data_in->Query_ab;
-    auto field = [q](const char* name) {
-        return q->fieldText(QLatin1String(name));
-    };
-    new_ruku->handIn({field("bid"), field("b1"), field("b2"), field("b3"), field("b4"), field("b5"),
-                      field("b6"), field("b7"), field("b8"), field("b9"), field("b12")});
+    new_ruku->prepare(selectedProduct());
     new_ruku->exec();
 }
 
 void TFr_kucun::bsSkinSpeedButton1Click() {
     if (!listHasRows())
         return;
-    SharedQuery* q = Data_in->Query_ab;
-    auto field = [q](const char* name) {
-        return q->fieldText(QLatin1String(name));
-    };
-    Tedit_chanpin* d = edit_chanpin;
-    d->bsSkinDBLookupComboBox2->selectStored(field("b1"));
-    d->bsSkinDBLookupComboBox1->selectStored(field("b2"));
-    d->bsSkinEdit1->setText(field("b3"));
-    d->bsSkinStdLabel15->setText(field("b4"));
-    d->bsSkinDBLookupComboBox4->selectStored(field("b5"));
-    ProductDialog::setPrice(d->bsSkinEdit4, field("b6"));
-    ProductDialog::setPrice(d->bsSkinEdit5, field("b7"));
-    ProductDialog::setPrice(d->bsSkinEdit6, field("b8"));
-    d->bsSkinRichEdit1->setPlainText(field("b11"));
-    d->bsSkinEdit3->setText(field("b12"));
-    d->bsSkinStdLabel16->setText(field("bid"));
-    d->exec();
+    edit_chanpin->prepare(selectedProduct());
+    edit_chanpin->exec();
 }
 
 void TFr_kucun::bsSkinSpeedButton2Click() {
@@ -156,5 +155,11 @@ void TFr_kucun::bsSkinSpeedButton2Click() {
         return;
     if (!Messages::confirmDelete(QStringLiteral("您确定要删除此产品吗?")))
         return;
-    Data_in->Query_ab->deleteCurrent();
+    // The row after it becomes current (the one before it when it was the last), as the list
+    // stood before the delete.
+    SharedQuery* products = Data_in->Query_ab;
+    const int row = products->currentRow();
+    Products::remove(products->fieldValue(QStringLiteral("bid")).toLongLong());
+    if (products->recordCount() > 0)
+        products->setCurrentRow(std::min(row, products->recordCount() - 1));
 }

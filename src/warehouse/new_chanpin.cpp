@@ -1,8 +1,7 @@
 #include "warehouse/new_chanpin.h"
 
-#include "core/clock.h"
 #include "core/money.h"
-#include "data/data_in.h"
+#include "data/sharedquery.h" // databound.h needs the complete class
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
@@ -11,11 +10,6 @@
 #include <QTextEdit>
 
 Tnew_chanpin* new_chanpin = nullptr;
-
-namespace {
-const QString InsertStatement = QStringLiteral(
-    "insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12)values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)");
-}
 
 Tnew_chanpin::Tnew_chanpin(QWidget* parent)
     : ProductDialog(QStringLiteral("new_chanpin"), QStringLiteral("新建产品"), false, parent) {}
@@ -46,21 +40,6 @@ void Tnew_chanpin::bsSkinButton1Click() {
         Messages::information(RequiredMessage);
         return;
     }
-    // The opening stock value: opening stock × sale price.
-    const Currency value = Currency::parse(bsSkinEdit6->text()) * Currency::parse(bsSkinEdit2->text());
-    Db::exec(Db::business(), InsertStatement,
-             {{QStringLiteral(":a"), bsSkinDBLookupComboBox2->currentText()},
-              {QStringLiteral(":b"), bsSkinDBLookupComboBox1->currentText()},
-              {QStringLiteral(":c"), bsSkinEdit1->text()},
-              {QStringLiteral(":d"), bsSkinEdit2->text()},
-              {QStringLiteral(":e"), bsSkinDBLookupComboBox4->currentText()},
-              {QStringLiteral(":f"), bsSkinEdit4->text()},
-              {QStringLiteral(":g"), bsSkinEdit5->text()},
-              {QStringLiteral(":h"), bsSkinEdit6->text()},
-              {QStringLiteral(":i"), value.toSql()},
-              {QStringLiteral(":j"), Clock::nowText()},
-              {QStringLiteral(":k"), bsSkinRichEdit1->toPlainText()},
-              {QStringLiteral(":l"), bsSkinEdit3->text()}});
-    Data_in->Query_ab->refresh();
+    Products::create(fields(), Currency::parse(bsSkinEdit2->text()));
     accept();
 }

@@ -2,7 +2,7 @@
 
 #include "core/clock.h"
 #include "core/money.h"
-#include "data/data_in.h"
+#include "ledger/stockin.h"
 #include "warehouse/productdialog.h"
 #include "widgets/buttonrow.h"
 #include "widgets/keyfilter.h"
@@ -20,10 +20,6 @@ Tnew_ruku* new_ruku = nullptr;
 
 namespace {
 
-const QString UpdateStatement = QStringLiteral("update ab set b4=:b,b9=:c where bid=:a ");
-const QString InsertStatement = QStringLiteral(
-    "insert into ac (c1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11,c12)values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)");
-
 QLabel* caption(QWidget* parent, const QString& name, const QString& text) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
@@ -34,7 +30,7 @@ QLabel* caption(QWidget* parent, const QString& name, const QString& text) {
 QLabel* value(QWidget* parent, const QString& name) {
     auto* l = new QLabel(parent);
     l->setObjectName(name);
-    l->setStyleSheet(QStringLiteral("color: navy;"));
+    l->setProperty("role", QStringLiteral("field"));
     l->setMinimumWidth(160);
     return l;
 }
@@ -100,21 +96,19 @@ Tnew_ruku::Tnew_ruku(QWidget* parent) : QDialog(parent) {
     setTabOrder(bsSkinEdit3, bsSkinButton1);
     setTabOrder(bsSkinButton1, bsSkinButton2);
 
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_ruku::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_ruku::bsSkinButton2Click);
     setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
 }
 
-void Tnew_ruku::handIn(const Product& product) {
+void Tnew_ruku::prepare(const Products::Product& product) {
     m_product = product;
-    bsSkinStdLabel7->setText(product.b3);
-    bsSkinStdLabel6->setText(product.b4);
-    bsSkinStdLabel8->setText(product.b5);
-    bsSkinStdLabel9->setText(product.bid);
-    bsSkinStdLabel10->setText(product.b9);
-    bsSkinStdLabel11->setText(product.b8);
+    bsSkinStdLabel7->setText(product.fields.name);
+    bsSkinStdLabel6->setText(product.stock.toString());
+    bsSkinStdLabel8->setText(product.fields.unit);
+    bsSkinStdLabel9->setText(QString::number(product.key));
+    bsSkinStdLabel10->setText(product.stockValue.toString());
+    bsSkinStdLabel11->setText(product.fields.sale.toString());
 }
 
 void Tnew_ruku::showEvent(QShowEvent* event) {
@@ -125,7 +119,8 @@ void Tnew_ruku::showEvent(QShowEvent* event) {
 void Tnew_ruku::FormShow() {
     bsSkinEdit3->clear();
     // Taken at each showing, so a program left running past midnight writes the right date.
-    bsSkinStdLabel5->setText(Clock::now().toString(QStringLiteral("yyyy-MM-dd")));
+    m_date = Clock::now().date();
+    bsSkinStdLabel5->setText(m_date.toString(QStringLiteral("yyyy-MM-dd")));
     bsSkinEdit3->setFocus();
 }
 
@@ -135,37 +130,8 @@ void Tnew_ruku::bsSkinButton1Click() {
         Messages::information(ProductDialog::RequiredMessage);
         return;
     }
-    const Product& p = m_product;
-    const Currency quantity = Currency::parse(quantityText);
-    const Currency stock = Currency::parse(p.b4);
-    const Currency stockValue = Currency::parse(p.b9);
-    const Currency price = Currency::parse(p.b8);
-    const Currency total = quantity * price;
-
-    // The raised stock and its record: both or neither.
-    const QSqlDatabase db = Db::business();
-    Transaction tx(db);
-    Db::exec(db, UpdateStatement,
-             {{QStringLiteral(":a"), p.bid},
-              {QStringLiteral(":b"), (stock + quantity).toSql()},
-              {QStringLiteral(":c"), (stockValue + total).toSql()}});
-    Db::exec(db, InsertStatement,
-             {{QStringLiteral(":a"), p.bid},
-              {QStringLiteral(":b"), p.b3},
-              {QStringLiteral(":c"), quantityText},
-              {QStringLiteral(":d"), p.b6},
-              {QStringLiteral(":e"), p.b7},
-              {QStringLiteral(":f"), p.b8},
-              {QStringLiteral(":g"), bsSkinStdLabel5->text()},
-              {QStringLiteral(":h"), p.b1},
-              {QStringLiteral(":i"), p.b2},
-              {QStringLiteral(":j"), p.b12},
-              {QStringLiteral(":k"), p.b5},
-              {QStringLiteral(":l"), total.toSql()}});
-    tx.commit();
-
-    Data_in->Query_ab->refresh();
-    Data_in->Query_ac->refresh();
+    // The quantity as typed goes into the record, leading zeros included.
+    StockIn::receive(m_product.key, Currency::parse(quantityText), m_date, quantityText);
     accept();
 }
 

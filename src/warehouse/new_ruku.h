@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ledger/products.h"
+
+#include <QDate>
 #include <QDialog>
 
 class QGroupBox;
@@ -12,15 +15,12 @@ class QPushButton;
 class Tnew_ruku : public QDialog {
     Q_OBJECT
 public:
-    // The selected product's values as the stock list shows them.
-    struct Product {
-        QString bid, b1, b2, b3, b4, b5, b6, b7, b8, b9, b12;
-    };
-
     explicit Tnew_ruku(QWidget* parent = nullptr);
-    // The stock page hands the selected product in before showing the dialog.
-    void handIn(const Product& product);
-    const Product& product() const { return m_product; }
+    // Shows the product to receive before the dialog opens.
+    void prepare(const Products::Product& product);
+    const Products::Product& product() const { return m_product; }
+    // The stock-in date, taken at each showing.
+    QDate date() const { return m_date; }
 
     QGroupBox* bsSkinGroupBox1 = nullptr; // 入库操作
     QLabel* bsSkinStdLabel7 = nullptr;    // the product's name
@@ -44,7 +44,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    Product m_product;
+    Products::Product m_product;
+    QDate m_date;
 };
 
 extern Tnew_ruku* new_ruku;

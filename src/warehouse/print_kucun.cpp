@@ -44,8 +44,8 @@ Tprint_kucun::Tprint_kucun(QWidget* parent) : QDialog(parent) {
     run->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("取 消"), this);
     cancel->setObjectName(QStringLiteral("bsSkinButton2"));
-    connect(run, &QPushButton::clicked, this, [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(cancel, &QPushButton::clicked, this, [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(run, &QPushButton::clicked, this, &Tprint_kucun::bsSkinButton1Click);
+    connectGuarded(cancel, &QPushButton::clicked, this, &Tprint_kucun::bsSkinButton2Click);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

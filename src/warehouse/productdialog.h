@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ledger/products.h"
+
 #include <QDialog>
+#include <memory>
 
 class PickList;
 class QDoubleSpinBox;
@@ -10,6 +13,9 @@ class QLineEdit;
 class QPushButton;
 class QTextEdit;
 class QToolButton;
+namespace Ui {
+class ProductDialog;
+}
 
 // The form the new-product and edit-product dialogs share: the pick lists with their editor
 // buttons, name, stock, manufacturer, the three prices and the remark, with save and cancel.
@@ -21,9 +27,7 @@ public:
     static inline const QString RequiredMessage = QStringLiteral("红色*号为必填项，请填写。");
 
     ProductDialog(const QString& name, const QString& caption, bool editing, QWidget* parent);
-
-    // Puts a stored price into a price box; an empty or unreadable text shows 0.00.
-    static void setPrice(QDoubleSpinBox* box, const QString& text);
+    ~ProductDialog() override;
 
     PickList* bsSkinDBLookupComboBox2 = nullptr; // 大类 (a1)
     PickList* bsSkinDBLookupComboBox1 = nullptr; // 细类 (a2)
@@ -56,4 +60,13 @@ protected:
     // Save, run at the catch point when 保 存 is clicked.
     virtual void save() = 0;
     void bindData();
+    // The fields as the form holds them: a list showing no entry gives the empty text, a price
+    // the amount its box shows.
+    Products::Fields fields() const;
+    // Shows a product's fields; a list selects the stored text, offered as it is stored when the
+    // list no longer holds it.
+    void showFields(const Products::Fields& fields);
+
+private:
+    std::unique_ptr<Ui::ProductDialog> m_ui;
 };
