@@ -1,7 +1,6 @@
 #include "warehouse/new_chanpin.h"
 
 #include "core/money.h"
-#include "data/sharedquery.h" // databound.h needs the complete class
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 

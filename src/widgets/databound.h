@@ -1,13 +1,13 @@
 #pragma once
 
+#include "data/sharedquery.h"
+
 #include <QComboBox>
 #include <QIdentityProxyModel>
 #include <QLabel>
 #include <QPointer>
 #include <QTableView>
 #include <QTextEdit>
-
-class SharedQuery;
 
 // One column of a grid: the field it shows, its title and its width in pixels.
 struct GridColumn {
