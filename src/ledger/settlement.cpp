@@ -2,6 +2,7 @@
 
 #include "core/clock.h"
 #include "core/errors.h"
+#include "data/sharedquery.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 
@@ -27,6 +28,14 @@ QString cardNotFound(qint64 card) {
 
 QString unsettledOrdersStatement() {
     return QStringLiteral("select * from aa where a2 like '%1' order by aid desc").arg(Orders::Unsettled);
+}
+
+SharedQuery* newOrderLinesList(const QString& name, QObject* parent) {
+    return new SharedQuery(name, Db::Business, QStringLiteral("ak"), QStringLiteral("kid"), parent);
+}
+
+SharedQuery* newCardsList(const QString& name, QObject* parent) {
+    return new SharedQuery(name, Db::Business, QStringLiteral("aj"), QStringLiteral("jid"), parent);
 }
 
 void payCash(qint64 order, Currency received) {

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+class QObject;
+class SharedQuery;
+
 // Paying an order: in cash, or from a member's prepaid card. An order is paid once: the settling
 // update changes only an order that is still unsettled, so a second payment (from another window,
 // or a checkout left open) is refused and writes nothing.
@@ -18,6 +21,11 @@ QString cardNotFound(qint64 card);
 
 // The list of the orders still to be paid, newest first.
 QString unsettledOrdersStatement();
+
+// The lists a payment shows besides the shared ones, on the business file: an order's lines
+// (table "ak") and the member cards to pay from (table "aj"). Closed until opened.
+SharedQuery* newOrderLinesList(const QString& name, QObject* parent);
+SharedQuery* newCardsList(const QString& name, QObject* parent);
 
 // Marks the order settled with the amount received. Refused when the order is settled already or
 // gone.

@@ -1,7 +1,8 @@
 #include "settlement/jiesuan.h"
 
 #include "core/money.h"
-#include "data/data_in.h"
+#include "data/sharedquery.h"
+#include "ledger/settlement.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
 #include "widgets/databound.h"
@@ -25,8 +26,6 @@
 #include <QVBoxLayout>
 
 Tjiesuan* jiesuan = nullptr;
-
-const QString Tjiesuan::AlreadySettled = QStringLiteral("已结算的订单不可以再次结算！");
 
 const QStringList Tjiesuan::Presets = {QStringLiteral("原价"), QStringLiteral("九折"), QStringLiteral("八折"),
                                        QStringLiteral("七折"), QStringLiteral("六折"), QStringLiteral("五折"),
@@ -79,11 +78,10 @@ protected:
 
 } // namespace
 
-QString Tjiesuan::discounted(const QString& amountDue, const QString& factor) {
-    const Currency due = Currency::parse(amountDue);
-    const Currency f = Currency::parse(factor);
-    const double product = due.toDouble() * f.toDouble();
-    return formatGeneral(product);
+Currency Tjiesuan::discounted(Currency amountDue, const QString& factor) {
+    const double product = amountDue.toDouble() * Currency::parse(factor).toDouble();
+    // The shortest text of the double, so that 12.35 × 0.9 is 11.115 and not 11.114999….
+    return Currency::parse(formatGeneral(product));
 }
 
 Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
@@ -91,8 +89,7 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("为订单结算"));
     resize(680, 520);
 
-    query_mingxin = new SharedQuery(QStringLiteral("query_mingxin"), Db::Business, QStringLiteral("ak"),
-                                    QStringLiteral("kid"), this);
+    query_mingxin = Settlement::newOrderLinesList(QStringLiteral("query_mingxin"), this);
 
     auto* layout = new QVBoxLayout(this);
 
@@ -229,6 +226,20 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
             [this] { guarded([this] { bsSkinButton3Click(); }); });
 }
 
+void Tjiesuan::prepare(qint64 order, Currency amountDue) {
+    m_order = order;
+    m_amountDue = amountDue;
+    query_mingxin->lookup(QStringLiteral("k8"), QString::number(order));
+    bsSkinStdLabel4->setText(QString::number(order));
+    bsSkinStdLabel7->setText(amountDue.toString());
+    setToCollect(amountDue);
+}
+
+void Tjiesuan::setToCollect(Currency amount) {
+    m_toCollect = amount;
+    bsSkinStdLabel2->setText(amount.toString());
+}
+
 void Tjiesuan::setPresetEnabled(bool enabled) {
     bsSkinStdLabel14->setEnabled(enabled);
     bsSkinComboBox2->setEnabled(enabled);
@@ -267,10 +278,7 @@ void Tjiesuan::bsSkinComboBox2Change() {
     const int index = int(Presets.indexOf(bsSkinComboBox2->currentText()));
     if (index < 0)
         return;
-    if (index == 0)
-        bsSkinStdLabel2->setText(bsSkinStdLabel7->text());
-    else
-        bsSkinStdLabel2->setText(discounted(bsSkinStdLabel7->text(), presetFactor(index)));
+    setToCollect(index == 0 ? m_amountDue : discounted(m_amountDue, presetFactor(index)));
 }
 
 void Tjiesuan::bsSkinEdit4Change() {
@@ -278,16 +286,16 @@ void Tjiesuan::bsSkinEdit4Change() {
     if (digits.isEmpty())
         return;
     m_pricedDigits = digits;
-    bsSkinStdLabel2->setText(discounted(bsSkinStdLabel7->text(), QStringLiteral("0.") + digits));
+    setToCollect(discounted(m_amountDue, QStringLiteral("0.") + digits));
 }
 
 void Tjiesuan::bsSkinCheckRadioBox1Click() {
     if (bsSkinCheckRadioBox1->isChecked()) {
-        bsSkinStdLabel2->setText(QStringLiteral("0"));
+        setToCollect(Currency());
         setCustomEnabled(false);
         setPresetEnabled(false);
     } else {
-        bsSkinStdLabel2->setText(bsSkinStdLabel7->text());
+        setToCollect(m_amountDue);
         {
             const QSignalBlocker block(bsSkinComboBox2);
             bsSkinComboBox2->setCurrentIndex(0);
@@ -301,13 +309,13 @@ void Tjiesuan::bsSkinCheckRadioBox1Click() {
 void Tjiesuan::bsSkinCheckRadioBox2Click() {
     setCustomEnabled(false);
     setPresetEnabled(true);
-    bsSkinStdLabel2->setText(bsSkinStdLabel7->text());
+    setToCollect(m_amountDue);
 }
 
 void Tjiesuan::bsSkinCheckRadioBox3Click() {
     setCustomEnabled(true);
     setPresetEnabled(false);
-    bsSkinStdLabel2->setText(bsSkinStdLabel7->text());
+    setToCollect(m_amountDue);
     // Ready for typing: the digits replace what the box shows.
     bsSkinEdit4->setFocus();
     bsSkinEdit4->selectAll();
@@ -315,18 +323,13 @@ void Tjiesuan::bsSkinCheckRadioBox3Click() {
 
 // "会员卡结算"
 void Tjiesuan::bsSkinSpeedButton1Click() {
-    jiesuan_huiyuanka->bsSkinStdLabel9->setText(bsSkinStdLabel4->text());
-    jiesuan_huiyuanka->bsSkinStdLabel4->setText(bsSkinStdLabel7->text());
-    jiesuan_huiyuanka->bsSkinStdLabel6->setText(bsSkinStdLabel2->text());
-    jiesuan_huiyuanka->Query_huiyuan->reset(QStringLiteral("select * from aj order by jid desc"));
+    jiesuan_huiyuanka->prepare(m_order, m_amountDue, m_toCollect);
     jiesuan_huiyuanka->exec();
 }
 
 // "现金结算"
 void Tjiesuan::bsSkinSpeedButton2Click() {
-    jiesuan_xianjin->bsSkinStdLabel8->setText(bsSkinStdLabel4->text());
-    jiesuan_xianjin->bsSkinStdLabel4->setText(bsSkinStdLabel7->text());
-    jiesuan_xianjin->bsSkinStdLabel6->setText(bsSkinStdLabel2->text());
+    jiesuan_xianjin->prepare(m_order, m_amountDue, m_toCollect);
     jiesuan_xianjin->exec();
 }
 

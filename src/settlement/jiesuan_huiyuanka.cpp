@@ -1,11 +1,9 @@
 #include "settlement/jiesuan_huiyuanka.h"
 
-#include "core/clock.h"
-#include "core/money.h"
-#include "data/data_in.h"
+#include "data/sharedquery.h"
+#include "ledger/settlement.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
-#include "settlement/settle.h"
 #include "widgets/buttonrow.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
@@ -26,8 +24,7 @@ Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("选择会员卡并确认结算"));
     resize(640, 430);
 
-    Query_huiyuan = new SharedQuery(QStringLiteral("Query_huiyuan"), Db::Business, QStringLiteral("aj"),
-                                    QStringLiteral("jid"), this);
+    Query_huiyuan = Settlement::newCardsList(QStringLiteral("Query_huiyuan"), this);
 
     auto* layout = new QVBoxLayout(this);
 
@@ -98,16 +95,24 @@ Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
         labels[i]->bind(Query_huiyuan, fields[i]);
     }
 
-    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinEdit1, &QLineEdit::textChanged, this, &Tjiesuan_huiyuanka::bsSkinEdit1Change);
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tjiesuan_huiyuanka::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tjiesuan_huiyuanka::bsSkinButton2Click);
 }
 
 // Members whose card number contains the typed text.
 void Tjiesuan_huiyuanka::bsSkinEdit1Change() {
     Query_huiyuan->search(QStringLiteral("jid"), bsSkinEdit1->text());
+}
+
+void Tjiesuan_huiyuanka::prepare(qint64 order, Currency amountDue, Currency toCollect) {
+    m_order = order;
+    m_amountDue = amountDue;
+    m_toCollect = toCollect;
+    bsSkinStdLabel9->setText(QString::number(order));
+    bsSkinStdLabel4->setText(amountDue.toString());
+    bsSkinStdLabel6->setText(toCollect.toString());
+    Query_huiyuan->reset(Query_huiyuan->defaultStatement());
 }
 
 // "选中并结帐": the order is paid from the chosen card.
@@ -116,45 +121,10 @@ void Tjiesuan_huiyuanka::bsSkinButton1Click() {
         Messages::information(QStringLiteral("目前没有会员,无法使用会员卡结算"));
         return;
     }
-    const QString number = bsSkinStdLabel9->text();
-    const QString card = bsSkinDBText1->text();
-    const Currency balance = Currency::parse(bsSkinDBText3->text());
-    const Currency amount = Currency::parse(bsSkinStdLabel6->text());
-    if (balance < amount) {
-        Messages::information(QStringLiteral("卡中余额不足，请先给会员卡充值再结帐。或使用现金结算"));
-        return;
-    }
-    const Currency left = balance - amount;
-    {
-        // The order, the card and the record are written together or not at all.
-        Transaction tx(Db::business());
-        if (!Settle::markSettled(QStringLiteral("update aa set a6=:b,a2=:c where aid=:a and a2='未结算'"),
-                                 {{QStringLiteral(":a"), number},
-                                  {QStringLiteral(":b"), amount.toSql()},
-                                  {QStringLiteral(":c"), QStringLiteral("已结算")}},
-                                 number))
-            return;
-        const QSqlQuery debit =
-            Db::exec(Db::business(), QStringLiteral("update aj set j9=:b where jid=:a "),
-                     {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
-        if (debit.numRowsAffected() != 1) {
-            Messages::information(QStringLiteral("找不到%1号会员卡，订单没有结算！").arg(card));
-            return; // rolled back: the order stays unsettled
-        }
-        Db::exec(Db::business(),
-                 QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                 {{QStringLiteral(":a"), bsSkinDBText2->text()},
-                  {QStringLiteral(":b"), amount.toSql()},
-                  {QStringLiteral(":c"), Clock::nowText()},
-                  {QStringLiteral(":d"), left.toSql()},
-                  {QStringLiteral(":e"), number},
-                  {QStringLiteral(":f"), card},
-                  {QStringLiteral(":g"), bsSkinDBText4->text()}});
-        tx.commit();
-    }
+    Settlement::payByCard(m_order, Query_huiyuan->fieldValue(QStringLiteral("jid")).toLongLong(),
+                          m_toCollect);
+    // Back to the unsettled orders, whatever search the page had in force.
     TFr_jiesuan::reloadUnsettled();
-    Data_in->Query_aj->refresh();
-    Data_in->Query_ag->refresh();
     close();
     jiesuan->close();
     Messages::information(QStringLiteral("订单结算成功！"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/money.h"
+
 #include <QDialog>
 
 class DataGrid;
@@ -17,6 +19,10 @@ class Tjiesuan_huiyuanka : public QDialog {
 public:
     explicit Tjiesuan_huiyuanka(QWidget* parent = nullptr);
 
+    // The order to settle, its amount due and the amount to collect as priced at checkout; the
+    // member list shows every member again, whatever the search box still holds.
+    void prepare(qint64 order, Currency amountDue, Currency toCollect);
+
     SharedQuery* Query_huiyuan = nullptr; // the members to choose from
     QLineEdit* bsSkinEdit1 = nullptr;     // card number search
     DataGrid* bsSkinDBGrid1 = nullptr;
@@ -26,7 +32,7 @@ public:
     DataLabel* bsSkinDBText4 = nullptr;   // salutation
     QLabel* bsSkinStdLabel9 = nullptr;    // order number
     QLabel* bsSkinStdLabel4 = nullptr;    // amount due
-    QLabel* bsSkinStdLabel6 = nullptr;    // amount received
+    QLabel* bsSkinStdLabel6 = nullptr;    // amount to collect
     QPushButton* bsSkinButton1 = nullptr; // "选中并结帐"
     QPushButton* bsSkinButton2 = nullptr; // "取  消"
 
@@ -34,6 +40,11 @@ public slots:
     void bsSkinEdit1Change();
     void bsSkinButton1Click();
     void bsSkinButton2Click();
+
+private:
+    qint64 m_order = 0;
+    Currency m_amountDue;
+    Currency m_toCollect;
 };
 
 extern Tjiesuan_huiyuanka* jiesuan_huiyuanka;

@@ -1,9 +1,8 @@
 #include "settlement/jiesuan_xianjin.h"
 
-#include "data/database.h"
+#include "ledger/settlement.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
-#include "settlement/settle.h"
 #include "widgets/messages.h"
 
 #include <QGridLayout>
@@ -57,26 +56,27 @@ Tjiesuan_xianjin::Tjiesuan_xianjin(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(bsSkinButton2);
     layout->addLayout(buttons);
 
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tjiesuan_xianjin::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tjiesuan_xianjin::bsSkinButton2Click);
 }
 
-// "确认并结帐": the order is paid with the amount received as priced.
+void Tjiesuan_xianjin::prepare(qint64 order, Currency amountDue, Currency toCollect) {
+    m_order = order;
+    m_amountDue = amountDue;
+    m_toCollect = toCollect;
+    bsSkinStdLabel8->setText(QString::number(order));
+    bsSkinStdLabel4->setText(amountDue.toString());
+    bsSkinStdLabel6->setText(toCollect.toString());
+}
+
+// "确认并结帐": the order is paid with the amount as priced.
 void Tjiesuan_xianjin::bsSkinButton1Click() {
-    const QString number = bsSkinStdLabel8->text();
-    // Only an order that is still unsettled is paid.
-    if (!Settle::markSettled(QStringLiteral("update aa set a6=:a,a2=:b where aid=:c and a2='未结算'"),
-                             {{QStringLiteral(":a"), bsSkinStdLabel6->text()},
-                              {QStringLiteral(":b"), QStringLiteral("已结算")},
-                              {QStringLiteral(":c"), number}},
-                             number))
-        return;
+    Settlement::payCash(m_order, m_toCollect);
+    // Back to the unsettled orders, whatever search the page had in force.
     TFr_jiesuan::reloadUnsettled();
     close();
     jiesuan->close();
-    Messages::information(number + QStringLiteral("号订单结算完成！"));
+    Messages::information(QString::number(m_order) + QStringLiteral("号订单结算完成！"));
 }
 
 void Tjiesuan_xianjin::bsSkinButton2Click() {

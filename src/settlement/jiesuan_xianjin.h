@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/money.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -11,15 +13,23 @@ class Tjiesuan_xianjin : public QDialog {
 public:
     explicit Tjiesuan_xianjin(QWidget* parent = nullptr);
 
+    // The order to settle, its amount due and the amount to collect as priced at checkout.
+    void prepare(qint64 order, Currency amountDue, Currency toCollect);
+
     QLabel* bsSkinStdLabel8 = nullptr;    // order number
     QLabel* bsSkinStdLabel4 = nullptr;    // amount due
-    QLabel* bsSkinStdLabel6 = nullptr;    // amount received
+    QLabel* bsSkinStdLabel6 = nullptr;    // amount to collect
     QPushButton* bsSkinButton1 = nullptr; // "确认并结帐"
     QPushButton* bsSkinButton2 = nullptr; // "取  消"
 
 public slots:
     void bsSkinButton1Click();
     void bsSkinButton2Click();
+
+private:
+    qint64 m_order = 0;
+    Currency m_amountDue;
+    Currency m_toCollect;
 };
 
 extern Tjiesuan_xianjin* jiesuan_xianjin;
