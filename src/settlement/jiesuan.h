@@ -3,6 +3,7 @@
 #include "core/money.h"
 
 #include <QDialog>
+#include <memory>
 
 class DataGrid;
 class QCheckBox;
@@ -14,6 +15,9 @@ class QRadioButton;
 class QSpinBox;
 class QToolButton;
 class SharedQuery;
+namespace Ui {
+class Tjiesuan;
+}
 
 // "为订单结算": prices one order before it is paid. The settlement page hands over the order and
 // its amount due; a discount (a preset, a custom one typed as two digits, or free of charge) sets
@@ -23,6 +27,7 @@ class Tjiesuan : public QDialog {
     Q_OBJECT
 public:
     explicit Tjiesuan(QWidget* parent = nullptr);
+    ~Tjiesuan() override;
 
     // The preset discounts in list order; "原价" has no factor.
     static const QStringList Presets;
@@ -75,6 +80,8 @@ private:
     void setPresetEnabled(bool enabled);
     void setCustomEnabled(bool enabled);
     void setToCollect(Currency amount);
+
+    std::unique_ptr<Ui::Tjiesuan> ui;
 
     qint64 m_order = 0;
     Currency m_amountDue;
