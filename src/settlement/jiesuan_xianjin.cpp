@@ -5,60 +5,25 @@
 #include "settlement/jiesuan.h"
 #include "widgets/messages.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
+#include "ui_jiesuan_xianjin.h"
 
 Tjiesuan_xianjin* jiesuan_xianjin = nullptr;
 
-Tjiesuan_xianjin::Tjiesuan_xianjin(QWidget* parent) : QDialog(parent) {
+Tjiesuan_xianjin::Tjiesuan_xianjin(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::Tjiesuan_xianjin>()) {
     setObjectName(QStringLiteral("jiesuan_xianjin"));
-    setWindowTitle(QStringLiteral("确认现金结算"));
-    setMinimumWidth(280);
-
-    auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(12);
-    auto value = [this](const QString& name, const QString& style) {
-        auto* label = new QLabel(this);
-        label->setObjectName(name);
-        label->setMinimumWidth(120);
-        label->setStyleSheet(style);
-        return label;
-    };
-    bsSkinStdLabel8 =
-        value(QStringLiteral("bsSkinStdLabel8"), QStringLiteral("QLabel { font-weight: bold; }"));
-    bsSkinStdLabel4 =
-        value(QStringLiteral("bsSkinStdLabel4"), QStringLiteral("QLabel { font-weight: bold; }"));
-    bsSkinStdLabel6 = value(QStringLiteral("bsSkinStdLabel6"),
-                            QStringLiteral("QLabel { color: #d01010; font-size: 16px; font-weight: bold; }"));
-    grid->addWidget(new QLabel(QStringLiteral("订 单 号:"), this), 0, 0);
-    grid->addWidget(bsSkinStdLabel8, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("应收金额:"), this), 1, 0);
-    grid->addWidget(bsSkinStdLabel4, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("元"), this), 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("实收金额:"), this), 2, 0);
-    grid->addWidget(bsSkinStdLabel6, 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("元"), this), 2, 2);
-    layout->addLayout(grid);
-    layout->addSpacing(8);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    bsSkinButton1 = new QPushButton(QStringLiteral("确认并结帐"), this);
-    bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
-    bsSkinButton2 = new QPushButton(QStringLiteral("取  消"), this);
-    bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
-    buttons->addWidget(bsSkinButton1);
-    buttons->addWidget(bsSkinButton2);
-    layout->addLayout(buttons);
+    ui->setupUi(this);
+    bsSkinStdLabel8 = ui->bsSkinStdLabel8;
+    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
+    bsSkinStdLabel6 = ui->bsSkinStdLabel6;
+    bsSkinButton1 = ui->bsSkinButton1;
+    bsSkinButton2 = ui->bsSkinButton2;
 
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tjiesuan_xianjin::bsSkinButton1Click);
     connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tjiesuan_xianjin::bsSkinButton2Click);
 }
+
+Tjiesuan_xianjin::~Tjiesuan_xianjin() = default;
 
 void Tjiesuan_xianjin::prepare(qint64 order, Currency amountDue, Currency toCollect) {
     m_order = order;
