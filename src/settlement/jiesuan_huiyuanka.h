@@ -3,6 +3,7 @@
 #include "core/money.h"
 
 #include <QDialog>
+#include <memory>
 
 class DataGrid;
 class DataLabel;
@@ -10,6 +11,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class SharedQuery;
+namespace Ui {
+class Tjiesuan_huiyuanka;
+}
 
 // "选择会员卡并确认结算": pays an order from a member's prepaid card. The card must cover the
 // amount received as priced at checkout; the order, the card balance and the consumption record
@@ -18,6 +22,7 @@ class Tjiesuan_huiyuanka : public QDialog {
     Q_OBJECT
 public:
     explicit Tjiesuan_huiyuanka(QWidget* parent = nullptr);
+    ~Tjiesuan_huiyuanka() override;
 
     // The order to settle, its amount due and the amount to collect as priced at checkout; the
     // member list shows every member again, whatever the search box still holds.
@@ -42,6 +47,7 @@ public slots:
     void bsSkinButton2Click();
 
 private:
+    std::unique_ptr<Ui::Tjiesuan_huiyuanka> ui;
     qint64 m_order = 0;
     Currency m_amountDue;
     Currency m_toCollect;
