@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "core/errors.h"
 #include "data/data_in.h"
 #include "ledgertest.h"
 #include "reports/reports.h"
@@ -7,6 +8,7 @@
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
 #include "widgets/databound.h"
+#include "widgets/messages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -130,11 +132,9 @@ QString received() {
     return jiesuan->bsSkinStdLabel2->text();
 }
 
-// Opens the checkout for an amount due without going through the page, as the page fills it.
+// Opens the checkout for an amount due without going through the page, as the page prepares it.
 void openCheckout(const QString& due) {
-    jiesuan->bsSkinStdLabel7->setText(due);
-    jiesuan->bsSkinStdLabel2->setText(due);
-    jiesuan->bsSkinStdLabel4->setText("1");
+    jiesuan->prepare(1, Currency::parse(due));
     jiesuan->show();
 }
 
@@ -270,13 +270,18 @@ void TestSettlement::presetAndFreeDiscounts() {
     QVERIFY(jiesuan->bsSkinEdit4->isEnabled() && !jiesuan->bsSkinComboBox2->isEnabled());
     jiesuan->hide();
 
-    // An amount due that is no number: the error box, the amount received stays.
-    openCheckout("");
-    choosePreset("九折");
-    QCOMPARE(received(), QString());
-    QCOMPARE(f.messages.last(), QStringLiteral("'' is not a valid floating point value."));
-    QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
     jiesuan->hide();
+
+    // The amounts are numbers by now; a discount that is no number ("0." and a stepped -1) is
+    // a conversion error for the error box.
+    try {
+        Tjiesuan::discounted(Currency::parse("100"), "0.-1");
+        QFAIL("a discount that is no number was priced");
+    } catch (const ConversionError& e) {
+        QCOMPARE(Messages::errorText(e.text()),
+                 QStringLiteral("'0.-1' is not a valid floating point value."));
+    }
+    QVERIFY(f.messages.messages.isEmpty());
 }
 
 void TestSettlement::customDiscountAndReset() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/money.h"
+
 #include <QDialog>
+#include <memory>
 
 class DataGrid;
 class QCheckBox;
@@ -12,32 +15,39 @@ class QRadioButton;
 class QSpinBox;
 class QToolButton;
 class SharedQuery;
+namespace Ui {
+class Tjiesuan;
+}
 
-// "为订单结算": prices one order before it is paid. The settlement page fills in the order
-// number, the amount due and the order's lines; a discount (a preset, a custom one typed as two
-// digits, or free of charge) sets the amount received, which one of the two payment dialogs then
-// collects. This dialog writes nothing.
+// "为订单结算": prices one order before it is paid. The settlement page hands over the order and
+// its amount due; a discount (a preset, a custom one typed as two digits, or free of charge) sets
+// the amount to collect, which one of the two payment dialogs then collects. This dialog writes
+// nothing.
 class Tjiesuan : public QDialog {
     Q_OBJECT
 public:
     explicit Tjiesuan(QWidget* parent = nullptr);
-
-    // The refusal for an order that has been paid already.
-    static const QString AlreadySettled;
+    ~Tjiesuan() override;
 
     // The preset discounts in list order; "原价" has no factor.
     static const QStringList Presets;
 
-    // The amount due times a factor, the product held as a double and written in the general
-    // number format ("12.35" at 0.9 gives "11.115"). Throws ConversionError for texts that are
-    // no number.
-    static QString discounted(const QString& amountDue, const QString& factor);
+    // The amount due times a factor ("0.9"), the product held as a double and taken to four
+    // decimals as the payment dialogs take it (12.35 at 0.9 gives 11.115). Throws ConversionError
+    // for a factor that is no number.
+    static Currency discounted(Currency amountDue, const QString& factor);
+
+    // The order to price, with its lines, at full price.
+    void prepare(qint64 order, Currency amountDue);
+    qint64 order() const { return m_order; }
+    Currency amountDue() const { return m_amountDue; }
+    Currency toCollect() const { return m_toCollect; }
 
     SharedQuery* query_mingxin = nullptr; // the order's lines
     DataGrid* bsSkinDBGrid1 = nullptr;
     QLabel* bsSkinStdLabel4 = nullptr;            // order number (hidden)
     QLabel* bsSkinStdLabel7 = nullptr;            // amount due
-    QLabel* bsSkinStdLabel2 = nullptr;            // amount received
+    QLabel* bsSkinStdLabel2 = nullptr;            // amount to collect
     QRadioButton* bsSkinCheckRadioBox2 = nullptr; // preset discount
     QLabel* bsSkinStdLabel14 = nullptr;           // "选择折扣:"
     QComboBox* bsSkinComboBox2 = nullptr;
@@ -69,6 +79,13 @@ protected:
 private:
     void setPresetEnabled(bool enabled);
     void setCustomEnabled(bool enabled);
+    void setToCollect(Currency amount);
+
+    std::unique_ptr<Ui::Tjiesuan> ui;
+
+    qint64 m_order = 0;
+    Currency m_amountDue;
+    Currency m_toCollect;
 
     QString m_pricedDigits; // the custom discount the amount received was last worked out from
 };

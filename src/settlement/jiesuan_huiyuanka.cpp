@@ -1,50 +1,35 @@
 #include "settlement/jiesuan_huiyuanka.h"
 
-#include "core/clock.h"
-#include "core/money.h"
-#include "data/data_in.h"
+#include "data/sharedquery.h"
+#include "ledger/settlement.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
-#include "settlement/settle.h"
-#include "widgets/buttonrow.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
+
+#include "ui_jiesuan_huiyuanka.h"
 
 Tjiesuan_huiyuanka* jiesuan_huiyuanka = nullptr;
 
-Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
+Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::Tjiesuan_huiyuanka>()) {
     setObjectName(QStringLiteral("jiesuan_huiyuanka"));
-    setWindowTitle(QStringLiteral("选择会员卡并确认结算"));
-    resize(640, 430);
+    ui->setupUi(this);
+    bsSkinEdit1 = ui->bsSkinEdit1;
+    bsSkinDBGrid1 = ui->bsSkinDBGrid1;
+    bsSkinDBText1 = ui->bsSkinDBText1;
+    bsSkinDBText2 = ui->bsSkinDBText2;
+    bsSkinDBText3 = ui->bsSkinDBText3;
+    bsSkinDBText4 = ui->bsSkinDBText4;
+    bsSkinStdLabel9 = ui->bsSkinStdLabel9;
+    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
+    bsSkinStdLabel6 = ui->bsSkinStdLabel6;
+    bsSkinButton1 = ui->bsSkinButton1;
+    bsSkinButton2 = ui->bsSkinButton2;
 
-    Query_huiyuan = new SharedQuery(QStringLiteral("Query_huiyuan"), Db::Business, QStringLiteral("aj"),
-                                    QStringLiteral("jid"), this);
-
-    auto* layout = new QVBoxLayout(this);
-
-    auto* members = new QGroupBox(QStringLiteral("选择会员卡"), this);
-    members->setObjectName(QStringLiteral("bsSkinGroupBox1"));
-    auto* membersLayout = new QVBoxLayout(members);
-    auto* searchRow = new QHBoxLayout;
-    auto* searchCaption = new QLabel(QStringLiteral("输入会员卡号查找:"), members);
-    searchCaption->setObjectName(QStringLiteral("bsSkinStdLabel1"));
-    bsSkinEdit1 = new QLineEdit(members);
-    bsSkinEdit1->setObjectName(QStringLiteral("bsSkinEdit1"));
-    bsSkinEdit1->setMaximumWidth(180);
-    searchRow->addWidget(searchCaption);
-    searchRow->addWidget(bsSkinEdit1);
-    searchRow->addStretch();
-    membersLayout->addLayout(searchRow);
-    bsSkinDBGrid1 = new DataGrid(QStringLiteral("bsSkinDBGrid1"), members);
+    Query_huiyuan = Settlement::newCardsList(QStringLiteral("Query_huiyuan"), this);
     bsSkinDBGrid1->bind(Query_huiyuan, {{QStringLiteral("jid"), QStringLiteral("会员卡号"), 70},
                                         {QStringLiteral("j1"), QStringLiteral("会员姓名"), 100},
                                         {QStringLiteral("j6"), QStringLiteral("称呼"), 60},
@@ -52,62 +37,32 @@ Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
                                         {QStringLiteral("j2"), QStringLiteral("手机"), 110},
                                         {QStringLiteral("j10"), QStringLiteral("办卡时间"), 140}});
     bsSkinDBGrid1->horizontalHeader()->setStretchLastSection(true);
-    membersLayout->addWidget(bsSkinDBGrid1);
-    layout->addWidget(members, 1);
+    // The hidden labels follow the chosen member.
+    bsSkinDBText1->bind(Query_huiyuan, QStringLiteral("jid"));
+    bsSkinDBText2->bind(Query_huiyuan, QStringLiteral("j1"));
+    bsSkinDBText3->bind(Query_huiyuan, QStringLiteral("j9"));
+    bsSkinDBText4->bind(Query_huiyuan, QStringLiteral("j6"));
 
-    auto* summary = new QGroupBox(QStringLiteral("报价单摘要"), this);
-    summary->setObjectName(QStringLiteral("bsSkinGroupBox2"));
-    auto* summaryLayout = new QHBoxLayout(summary);
-    auto value = [summary](const QString& name, const QString& style) {
-        auto* label = new QLabel(summary);
-        label->setObjectName(name);
-        label->setStyleSheet(style);
-        return label;
-    };
-    const QString bold = QStringLiteral("QLabel { font-weight: bold; }");
-    bsSkinStdLabel9 = value(QStringLiteral("bsSkinStdLabel9"), bold);
-    bsSkinStdLabel4 = value(QStringLiteral("bsSkinStdLabel4"), bold);
-    bsSkinStdLabel6 = value(QStringLiteral("bsSkinStdLabel6"),
-                            QStringLiteral("QLabel { color: #d01010; font-size: 16px; font-weight: bold; }"));
-    summaryLayout->addWidget(new QLabel(QStringLiteral("订 单 号:"), summary));
-    summaryLayout->addWidget(bsSkinStdLabel9);
-    summaryLayout->addSpacing(12);
-    summaryLayout->addWidget(new QLabel(QStringLiteral("应收金额:"), summary));
-    summaryLayout->addWidget(bsSkinStdLabel4);
-    summaryLayout->addWidget(new QLabel(QStringLiteral("元"), summary));
-    summaryLayout->addSpacing(12);
-    summaryLayout->addWidget(new QLabel(QStringLiteral("实收金额:"), summary));
-    summaryLayout->addWidget(bsSkinStdLabel6);
-    summaryLayout->addWidget(new QLabel(QStringLiteral("元"), summary));
-    summaryLayout->addStretch();
-    layout->addWidget(summary);
-
-    layout->addLayout(confirmRow(this, bsSkinButton1, QStringLiteral("选中并结帐"), bsSkinButton2,
-                                 QStringLiteral("取  消")));
-
-    // Hidden labels that follow the chosen member.
-    bsSkinDBText1 = new DataLabel(QStringLiteral("bsSkinDBText1"), this);
-    bsSkinDBText2 = new DataLabel(QStringLiteral("bsSkinDBText2"), this);
-    bsSkinDBText3 = new DataLabel(QStringLiteral("bsSkinDBText3"), this);
-    bsSkinDBText4 = new DataLabel(QStringLiteral("bsSkinDBText4"), this);
-    const QStringList fields = {QStringLiteral("jid"), QStringLiteral("j1"), QStringLiteral("j9"),
-                                QStringLiteral("j6")};
-    const QList<DataLabel*> labels = {bsSkinDBText1, bsSkinDBText2, bsSkinDBText3, bsSkinDBText4};
-    for (int i = 0; i < labels.size(); ++i) {
-        labels[i]->hide();
-        labels[i]->bind(Query_huiyuan, fields[i]);
-    }
-
-    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinEdit1, &QLineEdit::textChanged, this, &Tjiesuan_huiyuanka::bsSkinEdit1Change);
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tjiesuan_huiyuanka::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tjiesuan_huiyuanka::bsSkinButton2Click);
 }
+
+Tjiesuan_huiyuanka::~Tjiesuan_huiyuanka() = default;
 
 // Members whose card number contains the typed text.
 void Tjiesuan_huiyuanka::bsSkinEdit1Change() {
     Query_huiyuan->search(QStringLiteral("jid"), bsSkinEdit1->text());
+}
+
+void Tjiesuan_huiyuanka::prepare(qint64 order, Currency amountDue, Currency toCollect) {
+    m_order = order;
+    m_amountDue = amountDue;
+    m_toCollect = toCollect;
+    bsSkinStdLabel9->setText(QString::number(order));
+    bsSkinStdLabel4->setText(amountDue.toString());
+    bsSkinStdLabel6->setText(toCollect.toString());
+    Query_huiyuan->reset(Query_huiyuan->defaultStatement());
 }
 
 // "选中并结帐": the order is paid from the chosen card.
@@ -116,45 +71,10 @@ void Tjiesuan_huiyuanka::bsSkinButton1Click() {
         Messages::information(QStringLiteral("目前没有会员,无法使用会员卡结算"));
         return;
     }
-    const QString number = bsSkinStdLabel9->text();
-    const QString card = bsSkinDBText1->text();
-    const Currency balance = Currency::parse(bsSkinDBText3->text());
-    const Currency amount = Currency::parse(bsSkinStdLabel6->text());
-    if (balance < amount) {
-        Messages::information(QStringLiteral("卡中余额不足，请先给会员卡充值再结帐。或使用现金结算"));
-        return;
-    }
-    const Currency left = balance - amount;
-    {
-        // The order, the card and the record are written together or not at all.
-        Transaction tx(Db::business());
-        if (!Settle::markSettled(QStringLiteral("update aa set a6=:b,a2=:c where aid=:a and a2='未结算'"),
-                                 {{QStringLiteral(":a"), number},
-                                  {QStringLiteral(":b"), amount.toSql()},
-                                  {QStringLiteral(":c"), QStringLiteral("已结算")}},
-                                 number))
-            return;
-        const QSqlQuery debit =
-            Db::exec(Db::business(), QStringLiteral("update aj set j9=:b where jid=:a "),
-                     {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
-        if (debit.numRowsAffected() != 1) {
-            Messages::information(QStringLiteral("找不到%1号会员卡，订单没有结算！").arg(card));
-            return; // rolled back: the order stays unsettled
-        }
-        Db::exec(Db::business(),
-                 QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                 {{QStringLiteral(":a"), bsSkinDBText2->text()},
-                  {QStringLiteral(":b"), amount.toSql()},
-                  {QStringLiteral(":c"), Clock::nowText()},
-                  {QStringLiteral(":d"), left.toSql()},
-                  {QStringLiteral(":e"), number},
-                  {QStringLiteral(":f"), card},
-                  {QStringLiteral(":g"), bsSkinDBText4->text()}});
-        tx.commit();
-    }
+    Settlement::payByCard(m_order, Query_huiyuan->fieldValue(QStringLiteral("jid")).toLongLong(),
+                          m_toCollect);
+    // Back to the unsettled orders, whatever search the page had in force.
     TFr_jiesuan::reloadUnsettled();
-    Data_in->Query_aj->refresh();
-    Data_in->Query_ag->refresh();
     close();
     jiesuan->close();
     Messages::information(QStringLiteral("订单结算成功！"));

@@ -1,0 +1,207 @@
+#include "core/errors.h"
+#include "corefixture.h"
+#include "data/work.h"
+#include "ledger/orders.h"
+#include "ledger/settlement.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// Paying orders in cash and by card, without any window.
+class TestLedgerSettlement : public QObject {
+    Q_OBJECT
+private slots:
+    void cashMarksTheOrderPaid();
+    void cardDebitsAndRecords();
+    void cardBalanceMustCover();
+    void orderIsPaidOnce();
+    void missingCardOrFailedRecordWritesNothing();
+    void paymentsAreAnnounced();
+};
+
+namespace {
+
+qint64 addOrder(const QString& status, const QString& due) {
+    return CoreFixture::exec(
+               "insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, '普通订单', :b)",
+               {{":a", status}, {":b", due}})
+        .lastInsertId()
+        .toLongLong();
+}
+
+qint64 addMember(const QString& name, const QString& salutation, const QString& balance) {
+    return CoreFixture::exec("insert into aj (j1, j2, j6, j9, j10) values "
+                             "(:a, '13800000000', :b, :c, '2026-11-01 08:00:00')",
+                             {{":a", name}, {":b", salutation}, {":c", balance}})
+        .lastInsertId()
+        .toLongLong();
+}
+
+QString orderRow(qint64 order) {
+    return CoreFixture::rows("select a5, a6, a2 from aa where aid = :a", {{":a", order}}).value(0);
+}
+
+QString balanceOf(qint64 card) {
+    return CoreFixture::rows("select j9 from aj where jid = :a", {{":a", card}}).value(0);
+}
+
+int records() {
+    return CoreFixture::scalar("select count(*) from ag").toInt();
+}
+
+// The refusal text of an action, or an empty text when it went through.
+QString refusal(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Refused& e) {
+        return e.text();
+    }
+    return QString();
+}
+
+} // namespace
+
+void TestLedgerSettlement::cashMarksTheOrderPaid() {
+    CoreFixture f;
+    const qint64 seven = addOrder("未结算", "100");
+    const qint64 other = addOrder("未结算", "12.35");
+    Settlement::payCash(seven, Currency::parse("90"));
+    QCOMPARE(orderRow(seven), QStringLiteral("100|90|已结算"));
+    QCOMPARE(orderRow(other), QStringLiteral("12.35||未结算"));
+    // As priced: more than two decimals, or nothing when free of charge.
+    Settlement::payCash(other, Currency::parse("11.115"));
+    QCOMPARE(orderRow(other), QStringLiteral("12.35|11.115|已结算"));
+    const qint64 free = addOrder("未结算", "5");
+    Settlement::payCash(free, Currency());
+    QCOMPARE(orderRow(free), QStringLiteral("5|0|已结算"));
+    // No card and no record is touched.
+    QCOMPARE(records(), 0);
+}
+
+void TestLedgerSettlement::cardDebitsAndRecords() {
+    CoreFixture f;
+    const qint64 order = addOrder("未结算", "100");
+    const qint64 li = addMember("李四", "先生", "55");
+    const qint64 wang = addMember("王芳", "女士", "100");
+    const Settlement::CardPaid paid = Settlement::payByCard(order, wang, Currency::parse("90"));
+    QCOMPARE(paid.balanceLeft.toString(), QStringLiteral("10"));
+    QCOMPARE(orderRow(order), QStringLiteral("100|90|已结算"));
+    QCOMPARE(balanceOf(wang), QStringLiteral("10"));
+    QCOMPARE(balanceOf(li), QStringLiteral("55"));
+    QCOMPARE(CoreFixture::rows("select gid, g1, g2, g3, g4, g5, g6, g7 from ag"),
+             QStringList({QStringLiteral("%1|王芳|90|2026-12-09 10:30:00|10|%2|%3|女士")
+                              .arg(paid.record)
+                              .arg(order)
+                              .arg(wang)}));
+
+    // Four decimals are exact on both sides.
+    const qint64 second = addOrder("未结算", "12.35");
+    CoreFixture::exec("update aj set j9 = '20.0001' where jid = :a", {{":a", li}});
+    QCOMPARE(Settlement::payByCard(second, li, Currency::parse("11.115")).balanceLeft.toString(),
+             QStringLiteral("8.8851"));
+    QCOMPARE(CoreFixture::rows("select g2, g4 from ag where g5 = :a", {{":a", QString::number(second)}}),
+             QStringList({"11.115|8.8851"}));
+}
+
+void TestLedgerSettlement::cardBalanceMustCover() {
+    CoreFixture f;
+    const qint64 order = addOrder("未结算", "20.01");
+    const qint64 ten = addMember("赵六", "先生", "10");
+    const qint64 empty = addMember("钱七", "女士", "0");
+    const qint64 negative = addMember("孙八", "先生", "-5");
+    // Just above the balance, and anything on a card in debt.
+    QCOMPARE(refusal([&] { Settlement::payByCard(order, ten, Currency::parse("10.0001")); }),
+             Settlement::BalanceTooLow);
+    QCOMPARE(refusal([&] { Settlement::payByCard(order, negative, Currency()); }), Settlement::BalanceTooLow);
+    QCOMPARE(orderRow(order), QStringLiteral("20.01||未结算"));
+    QCOMPARE(CoreFixture::rows("select j9 from aj order by jid"), QStringList({"10", "0", "-5"}));
+    QCOMPARE(records(), 0);
+
+    // An equal balance is enough and ends at 0; so is free of charge on an empty card.
+    QCOMPARE(Settlement::payByCard(order, ten, Currency::parse("10")).balanceLeft, Currency());
+    QCOMPARE(balanceOf(ten), QStringLiteral("0"));
+    const qint64 free = addOrder("未结算", "8");
+    Settlement::payByCard(free, empty, Currency());
+    QCOMPARE(orderRow(free), QStringLiteral("8|0|已结算"));
+    QCOMPARE(CoreFixture::rows("select g1, g2, g4 from ag order by gid"),
+             QStringList({"赵六|10|0", "钱七|0|0"}));
+}
+
+void TestLedgerSettlement::orderIsPaidOnce() {
+    CoreFixture f;
+    const qint64 paid = addOrder("已结算", "50");
+    CoreFixture::exec("update aa set a6 = 45 where aid = :a", {{":a", paid}});
+    const qint64 card = addMember("周九", "先生", "500");
+    QCOMPARE(refusal([&] { Settlement::payCash(paid, Currency::parse("50")); }), Settlement::AlreadySettled);
+    QCOMPARE(refusal([&] { Settlement::payByCard(paid, card, Currency::parse("25")); }),
+             Settlement::AlreadySettled);
+    QCOMPARE(orderRow(paid), QStringLiteral("50|45|已结算"));
+
+    // An order deleted meanwhile is told apart from a paid one.
+    QCOMPARE(refusal([&] { Settlement::payCash(paid + 1, Currency::parse("1")); }),
+             Settlement::OrderNotFound);
+    QCOMPARE(refusal([&] { Settlement::payByCard(paid + 1, card, Currency::parse("1")); }),
+             Settlement::OrderNotFound);
+    QCOMPARE(CoreFixture::scalar("select count(*) from aa").toInt(), 1);
+
+    // Paid once in cash, then refused by card.
+    const qint64 open = addOrder("未结算", "80");
+    Settlement::payCash(open, Currency::parse("80"));
+    QCOMPARE(refusal([&] { Settlement::payByCard(open, card, Currency::parse("80")); }),
+             Settlement::AlreadySettled);
+    QCOMPARE(balanceOf(card), QStringLiteral("500"));
+    QCOMPARE(records(), 0);
+}
+
+void TestLedgerSettlement::missingCardOrFailedRecordWritesNothing() {
+    CoreFixture f;
+    const qint64 order = addOrder("未结算", "40");
+    const qint64 card = addMember("吴十", "女士", "100");
+    QCOMPARE(refusal([&] { Settlement::payByCard(order, card + 1, Currency::parse("40")); }),
+             Settlement::cardNotFound(card + 1));
+    QCOMPARE(Settlement::cardNotFound(7), QStringLiteral("找不到7号会员卡，订单没有结算！"));
+    QCOMPARE(orderRow(order), QStringLiteral("40||未结算"));
+
+    // The record cannot be written: the order and the card stay as they were.
+    CoreFixture::exec(
+        "create trigger ag_full before insert on ag begin select raise(abort, 'disk full'); end");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Settlement::payByCard(order, card, Currency::parse("40")));
+    QCOMPARE(orderRow(order), QStringLiteral("40||未结算"));
+    QCOMPARE(balanceOf(card), QStringLiteral("100"));
+    QCOMPARE(records(), 0);
+
+    CoreFixture::exec("drop trigger ag_full");
+    Settlement::payByCard(order, card, Currency::parse("40"));
+    QCOMPARE(orderRow(order), QStringLiteral("40|40|已结算"));
+    QCOMPARE(balanceOf(card), QStringLiteral("60"));
+    QCOMPARE(records(), 1);
+}
+
+void TestLedgerSettlement::paymentsAreAnnounced() {
+    CoreFixture f;
+    const qint64 cash = addOrder("未结算", "10");
+    const qint64 byCard = addOrder("未结算", "10");
+    const qint64 card = addMember("王芳", "女士", "100");
+    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    auto tables = [&](int i) {
+        QStringList written;
+        for (const Ledger::Change& c : spy.at(i).at(0).value<Ledger::Changes>())
+            written << c.table + ":" + QString::number(c.keys.value(0));
+        written.sort();
+        return written;
+    };
+    Settlement::payCash(cash, Currency::parse("10"));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(tables(0), QStringList({QStringLiteral("aa:%1").arg(cash)}));
+    const Settlement::CardPaid paid = Settlement::payByCard(byCard, card, Currency::parse("10"));
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(tables(1),
+             QStringList({QStringLiteral("aa:%1").arg(byCard), QStringLiteral("ag:%1").arg(paid.record),
+                          QStringLiteral("aj:%1").arg(card)}));
+    // Nothing is announced for a refused payment.
+    refusal([&] { Settlement::payCash(cash, Currency::parse("10")); });
+    QCOMPARE(spy.count(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestLedgerSettlement)
+#include "tst_ledger_settlement.moc"
