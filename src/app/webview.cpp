@@ -130,7 +130,9 @@ void WebView::loadFinished(bool ok) {
 }
 
 bool WebView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched->isWidgetType() && isRightClick(event)) {
+    // The event first: the application's filter also sees objects still being built, which must
+    // not be touched.
+    if (isRightClick(event) && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         if (widget == m_engine || m_engine->isAncestorOf(widget))
             return true; // dropped: the right button does nothing inside the browser
