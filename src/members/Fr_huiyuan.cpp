@@ -1,7 +1,8 @@
 #include "members/Fr_huiyuan.h"
 
+#include "core/money.h"
 #include "data/data_in.h"
-#include "data/database.h"
+#include "ledger/members.h"
 #include "members/edit_huiyuan.h"
 #include "members/memberpage.h"
 #include "members/memberwidgets.h"
@@ -189,10 +190,11 @@ void TFr_huiyuan::bsSkinSpeedButton3Click() {
     if (!hasMembers())
         return;
     const SharedQuery* q = Data_in->Query_aj;
-    new_chongzhi->bsSkinStdLabel4->setText(q->fieldText(QStringLiteral("jid")));
-    new_chongzhi->bsSkinStdLabel5->setText(q->fieldText(QStringLiteral("j1")));
-    new_chongzhi->bsSkinStdLabel6->setText(q->fieldText(QStringLiteral("j9")));
-    new_chongzhi->bsSkinStdLabel8->setText(q->fieldText(QStringLiteral("j6")));
+    const QVariant balance = q->fieldValue(QStringLiteral("j9"));
+    new_chongzhi->prepare(q->fieldValue(QStringLiteral("jid")).toLongLong(),
+                          q->fieldText(QStringLiteral("j1")),
+                          balance.isNull() ? std::nullopt : std::optional(Currency::fromVariant(balance)),
+                          q->fieldText(QStringLiteral("j6")));
     new_chongzhi->exec();
 }
 
@@ -200,18 +202,16 @@ void TFr_huiyuan::bsSkinSpeedButton2Click() {
     if (!hasMembers())
         return;
     const SharedQuery* q = Data_in->Query_aj;
-    // Stored texts are shown whole, even where they break the limits and filters of the boxes:
-    // the save writes back what is shown.
-    MemberForms::showStored(edit_huiyuan->bsSkinEdit4, q->fieldText(QStringLiteral("j1")));
-    MemberForms::showStored(edit_huiyuan->bsSkinEdit1, q->fieldText(QStringLiteral("j2")));
-    MemberForms::showStored(edit_huiyuan->bsSkinEdit2, q->fieldText(QStringLiteral("j3")));
-    MemberForms::showStored(edit_huiyuan->bsSkinEdit5, q->fieldText(QStringLiteral("j4")));
-    MemberForms::showStored(edit_huiyuan->bsSkinEdit6, q->fieldText(QStringLiteral("j5")));
-    edit_huiyuan->setSalutation(q->fieldText(QStringLiteral("j6")));
-    MemberForms::showStored(edit_huiyuan->bsSkinEdit3, q->fieldText(QStringLiteral("j7")));
-    MemberForms::showStored(edit_huiyuan->bsSkinRichEdit1, q->fieldText(QStringLiteral("j8")));
-    edit_huiyuan->bsSkinStdLabel7->setText(q->fieldText(QStringLiteral("jid")));
-    edit_huiyuan->bsSkinEdit4->setFocus();
+    Members::Person person;
+    person.name = q->fieldText(QStringLiteral("j1"));
+    person.mobile = q->fieldText(QStringLiteral("j2"));
+    person.phone = q->fieldText(QStringLiteral("j3"));
+    person.address = q->fieldText(QStringLiteral("j4"));
+    person.postcode = q->fieldText(QStringLiteral("j5"));
+    person.salutation = q->fieldText(QStringLiteral("j6"));
+    person.email = q->fieldText(QStringLiteral("j7"));
+    person.remark = q->fieldText(QStringLiteral("j8"));
+    edit_huiyuan->prepare(q->fieldValue(QStringLiteral("jid")).toLongLong(), person);
     edit_huiyuan->exec();
 }
 
@@ -220,33 +220,17 @@ void TFr_huiyuan::bsSkinSpeedButton1Click() {
         return;
     if (!Messages::confirmDelete(DeleteQuestion))
         return;
+    // The next member becomes current, as the list stood before the delete.
     SharedQuery* members = Data_in->Query_aj;
-    const QString card = members->fieldText(QStringLiteral("jid"));
     const int row = members->currentRow();
-    bool removed = false;
-    try {
-        const QSqlDatabase db = Db::business();
-        Transaction tx(db);
-        Db::exec(db, DeleteRecharges, {{QStringLiteral(":a"), card}});
-        Db::exec(db, DeleteConsumptions, {{QStringLiteral(":a"), card}});
-        // Removes the member's row from the table and from the list; the next row becomes current.
-        members->deleteCurrent();
-        removed = true;
-        tx.commit();
-    } catch (...) {
-        // Everything was rolled back: show the list as stored again.
-        if (removed) {
-            members->refresh();
-            members->setCurrentRow(row);
-        }
-        throw;
-    }
-    Data_in->Query_ah->refresh();
-    Data_in->Query_ag->refresh();
+    Members::remove(members->fieldValue(QStringLiteral("jid")).toLongLong());
+    if (members->recordCount() > 0)
+        members->setCurrentRow(std::min(row, members->recordCount() - 1));
 }
 
 void TFr_huiyuan::bsSkinSpeedButton6Click() {
-    Data_in->Query_aj->reset(AllMembers);
+    SharedQuery* members = Data_in->Query_aj;
+    members->reset(members->defaultStatement());
 }
 
 void TFr_huiyuan::bsSkinSpeedButton8Click() {

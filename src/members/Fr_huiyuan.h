@@ -16,13 +16,9 @@ public:
     explicit TFr_huiyuan(QWidget* parent = nullptr);
     void bindData() override;
 
-    static inline const QString AllMembers = QStringLiteral("select * from aj order by jid desc");
     static inline const QString EmptyMessage = QStringLiteral("没有会员记录,请先添加");
     static inline const QString DeleteQuestion =
         QStringLiteral("您确定要删除此会员吗?相关充值、消费记录也会被清除。");
-    // A card's records, matched exactly by its number.
-    static inline const QString DeleteRecharges = QStringLiteral("delete from ah where h6 = :a");
-    static inline const QString DeleteConsumptions = QStringLiteral("delete from ag where g6 = :a");
 
     DataGrid* bsSkinDBGrid2 = nullptr;
     DataLabel* bsSkinDBText1 = nullptr;  // card number

@@ -1,10 +1,8 @@
 #include "members/new_chongzhi.h"
 
-#include "core/clock.h"
 #include "core/errors.h"
 #include "core/money.h"
-#include "data/data_in.h"
-#include "data/database.h"
+#include "ledger/members.h"
 #include "members/memberwidgets.h"
 #include "widgets/buttonrow.h"
 #include "widgets/messages.h"
@@ -27,7 +25,7 @@ QLabel* valueLabel(QWidget* parent, const QString& name) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setMinimumWidth(140);
-    label->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
+    label->setProperty("role", QStringLiteral("strong"));
     return label;
 }
 
@@ -46,7 +44,7 @@ Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent) {
     bsSkinStdLabel4 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel4"));
     bsSkinStdLabel5 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel5"));
     bsSkinStdLabel6 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel6"));
-    bsSkinStdLabel6->setStyleSheet(QStringLiteral("color: #c0392b; font-weight: bold;"));
+    bsSkinStdLabel6->setProperty("role", QStringLiteral("amount"));
     bsSkinStdLabel8 = new QLabel(memberBox);
     bsSkinStdLabel8->setObjectName(QStringLiteral("bsSkinStdLabel8"));
     bsSkinStdLabel8->hide();
@@ -76,10 +74,8 @@ Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent) {
     setTabOrder(bsSkinEdit3, bsSkinButton2);
     setTabOrder(bsSkinButton2, bsSkinButton1);
 
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton2Click);
     resize(320, sizeHint().height());
 }
 
@@ -87,6 +83,16 @@ void Tnew_chongzhi::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
+}
+
+void Tnew_chongzhi::prepare(qint64 card, const QString& name, std::optional<Currency> balance,
+                            const QString& salutation) {
+    m_card = card;
+    m_balance = balance;
+    bsSkinStdLabel4->setText(QString::number(card));
+    bsSkinStdLabel5->setText(name);
+    bsSkinStdLabel6->setText(balance ? balance->toString() : QString());
+    bsSkinStdLabel8->setText(salutation);
 }
 
 void Tnew_chongzhi::FormShow() {
@@ -98,7 +104,7 @@ void Tnew_chongzhi::FormShow() {
 void Tnew_chongzhi::bsSkinButton1Click() {
     const QString amountText = bsSkinEdit3->text();
     if (amountText.isEmpty()) {
-        Messages::information(QStringLiteral("红色*号为必填项，请填写。"));
+        Messages::information(Members::RequiredMissing);
         return;
     }
     Currency amount;
@@ -109,27 +115,7 @@ void Tnew_chongzhi::bsSkinButton1Click() {
         bsSkinEdit3->setFocus();
         return;
     }
-    // The balance as it was shown when the dialog was filled; a balance that is no number stops
-    // the recharge here, before anything is written.
-    const Currency before = Currency::parse(bsSkinStdLabel6->text());
-    const Currency after = before + amount;
-    const QString card = bsSkinStdLabel4->text();
-    {
-        const QSqlDatabase db = Db::business();
-        Transaction tx(db);
-        Db::exec(db, UpdateBalance, {{QStringLiteral(":a"), after.toSql()}, {QStringLiteral(":b"), card}});
-        Db::exec(db, InsertRecharge,
-                 {{QStringLiteral(":a"), bsSkinStdLabel5->text()},
-                  {QStringLiteral(":b"), amount.toSql()},
-                  {QStringLiteral(":c"), Clock::nowText()},
-                  {QStringLiteral(":d"), before.toSql()},
-                  {QStringLiteral(":e"), after.toSql()},
-                  {QStringLiteral(":f"), card},
-                  {QStringLiteral(":g"), bsSkinStdLabel8->text()}});
-        tx.commit();
-    }
-    Data_in->Query_aj->refresh();
-    Data_in->Query_ah->refresh();
+    m_balance = Members::recharge(m_card, amount).after;
     accept();
 }
 
