@@ -4,6 +4,7 @@
 #include "core/money.h"
 #include "ledger/members.h"
 #include "members/memberwidgets.h"
+#include "ui_new_chongzhi.h"
 #include "widgets/buttonrow.h"
 #include "widgets/messages.h"
 
@@ -17,58 +18,18 @@
 
 Tnew_chongzhi* new_chongzhi = nullptr;
 
-using namespace MemberForms;
-
-namespace {
-
-QLabel* valueLabel(QWidget* parent, const QString& name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setMinimumWidth(140);
-    label->setProperty("role", QStringLiteral("strong"));
-    return label;
-}
-
-} // namespace
-
-Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("new_chongzhi"));
-    setWindowTitle(QStringLiteral("为会员充值"));
-    setModal(true);
-
-    auto* layout = new QVBoxLayout(this);
-
-    auto* memberBox = new QGroupBox(QStringLiteral("您选中的会员"), this);
-    auto* memberGrid = new QGridLayout(memberBox);
-    memberGrid->setVerticalSpacing(8);
-    bsSkinStdLabel4 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel4"));
-    bsSkinStdLabel5 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel5"));
-    bsSkinStdLabel6 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel6"));
-    bsSkinStdLabel6->setProperty("role", QStringLiteral("amount"));
-    bsSkinStdLabel8 = new QLabel(memberBox);
+Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent), ui(new Ui::Tnew_chongzhi) {
+    ui->setupUi(this);
+    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
+    bsSkinStdLabel5 = ui->bsSkinStdLabel5;
+    bsSkinStdLabel6 = ui->bsSkinStdLabel6;
+    bsSkinEdit3 = ui->bsSkinEdit3;
+    // The salutation is written with the record but not shown.
+    bsSkinStdLabel8 = new QLabel(ui->memberBox);
     bsSkinStdLabel8->setObjectName(QStringLiteral("bsSkinStdLabel8"));
     bsSkinStdLabel8->hide();
-    memberGrid->addWidget(caption(memberBox, QStringLiteral("会员卡号:")), 0, 0);
-    memberGrid->addWidget(bsSkinStdLabel4, 0, 1);
-    memberGrid->addWidget(caption(memberBox, QStringLiteral("会 员 名:")), 1, 0);
-    memberGrid->addWidget(bsSkinStdLabel5, 1, 1);
-    memberGrid->addWidget(caption(memberBox, QStringLiteral("卡中余额:")), 2, 0);
-    memberGrid->addWidget(bsSkinStdLabel6, 2, 1);
-    memberGrid->setColumnStretch(1, 1);
-    layout->addWidget(memberBox);
 
-    auto* amountBox = new QGroupBox(QStringLiteral("充值操作"), this);
-    auto* amountRow = new QHBoxLayout(amountBox);
-    amountRow->addWidget(requiredMark(amountBox));
-    amountRow->addWidget(caption(amountBox, QStringLiteral("请输入金额:")));
-    bsSkinEdit3 = new DecimalSpinBox(QStringLiteral("bsSkinEdit3"), amountBox);
-    bsSkinEdit3->setMinimumWidth(120);
-    amountRow->addWidget(bsSkinEdit3);
-    amountRow->addWidget(caption(amountBox, QStringLiteral("元")));
-    amountRow->addStretch(1);
-    layout->addWidget(amountBox);
-
-    layout->addLayout(
+    ui->layout->addLayout(
         confirmRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
 
     setTabOrder(bsSkinEdit3, bsSkinButton2);
@@ -77,6 +38,10 @@ Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent) {
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton1Click);
     connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton2Click);
     resize(320, sizeHint().height());
+}
+
+Tnew_chongzhi::~Tnew_chongzhi() {
+    delete ui;
 }
 
 void Tnew_chongzhi::showEvent(QShowEvent* event) {

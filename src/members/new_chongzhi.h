@@ -9,6 +9,10 @@ class DecimalSpinBox;
 class QLabel;
 class QPushButton;
 
+namespace Ui {
+class Tnew_chongzhi;
+}
+
 // "为会员充值": tops up one member's card. The members page hands over the member's card number,
 // name, balance and salutation before each showing; saving raises the stored balance and writes
 // the recharge record together.
@@ -16,6 +20,7 @@ class Tnew_chongzhi : public QDialog {
     Q_OBJECT
 public:
     explicit Tnew_chongzhi(QWidget* parent = nullptr);
+    ~Tnew_chongzhi() override;
 
     QLabel* bsSkinStdLabel4 = nullptr;     // card number
     QLabel* bsSkinStdLabel5 = nullptr;     // name
@@ -41,6 +46,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    Ui::Tnew_chongzhi* ui;
     qint64 m_card = 0;
     std::optional<Currency> m_balance;
 };
