@@ -591,9 +591,9 @@ void TestMembers::recordFramesListSearchAndPrint() {
         printed << definition;
     });
     main_window->show();
-    MemberRecordFrame* recharges = main_window->Fr_hy_chongzhi1;
-    MemberRecordFrame* payments = main_window->Fr_hy_xiaofei1;
-    auto titles = [](MemberRecordFrame* fr) {
+    ListFrame* recharges = main_window->Fr_hy_chongzhi1;
+    ListFrame* payments = main_window->Fr_hy_xiaofei1;
+    auto titles = [](ListFrame* fr) {
         QStringList list;
         for (const GridColumn& c : fr->bsSkinDBGrid2->columns())
             list << c.field + "=" + c.title;

@@ -1,30 +1,28 @@
 #pragma once
 
-#include "widgets/frame.h"
+#include "widgets/listframe.h"
 
-class DataGrid;
 class DataLabel;
 class DataMemo;
-class QLineEdit;
 class QToolButton;
+
+namespace Ui {
+class MemberDetails;
+}
 
 // The members page: the member register with card balances, the chosen member's details, the
 // search by card number, and the way to new, edited and recharged members.
-class TFr_huiyuan : public Frame {
+class TFr_huiyuan : public ListFrame {
     Q_OBJECT
 public:
     explicit TFr_huiyuan(QWidget* parent = nullptr);
+    ~TFr_huiyuan() override;
     void bindData() override;
 
-    static inline const QString AllMembers = QStringLiteral("select * from aj order by jid desc");
     static inline const QString EmptyMessage = QStringLiteral("没有会员记录,请先添加");
     static inline const QString DeleteQuestion =
         QStringLiteral("您确定要删除此会员吗?相关充值、消费记录也会被清除。");
-    // A card's records, matched exactly by its number.
-    static inline const QString DeleteRecharges = QStringLiteral("delete from ah where h6 = :a");
-    static inline const QString DeleteConsumptions = QStringLiteral("delete from ag where g6 = :a");
 
-    DataGrid* bsSkinDBGrid2 = nullptr;
     DataLabel* bsSkinDBText1 = nullptr;  // card number
     DataLabel* bsSkinDBText2 = nullptr;  // balance
     DataLabel* bsSkinDBText3 = nullptr;  // name
@@ -40,22 +38,13 @@ public:
     QToolButton* bsSkinSpeedButton3 = nullptr; // 充 值
     QToolButton* bsSkinSpeedButton2 = nullptr; // 修改
     QToolButton* bsSkinSpeedButton1 = nullptr; // 删 除
-    QToolButton* bsSkinSpeedButton6 = nullptr; // 刷 新
-    QToolButton* bsSkinSpeedButton8 = nullptr; // 打 印
-    QToolButton* bsSkinSpeedButton9 = nullptr; // 帮 助
-    QLineEdit* bsSkinEdit1 = nullptr;          // search by card number
 
 public slots:
     void bsSkinSpeedButton4Click();
     void bsSkinSpeedButton3Click();
     void bsSkinSpeedButton2Click();
     void bsSkinSpeedButton1Click();
-    void bsSkinSpeedButton6Click();
-    void bsSkinSpeedButton8Click();
-    void bsSkinSpeedButton9Click();
-    void bsSkinEdit1Change();
 
 private:
-    // The empty-list guard: false, after the message, when the list holds no member.
-    bool hasMembers() const;
+    Ui::MemberDetails* ui;
 };

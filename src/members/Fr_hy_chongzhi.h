@@ -1,9 +1,9 @@
 #pragma once
 
-#include "members/memberpage.h"
+#include "widgets/listframe.h"
 
-// The recharge records page: every recharge of every card, newest first.
-class TFr_hy_chongzhi : public MemberRecordFrame {
+// The recharge records page: every recharge of every card, newest first, found by card number.
+class TFr_hy_chongzhi : public ListFrame {
     Q_OBJECT
 public:
     explicit TFr_hy_chongzhi(QWidget* parent = nullptr);

@@ -1,7 +1,5 @@
 #include "members/edit_huiyuan.h"
 
-#include "data/data_in.h"
-#include "data/database.h"
 #include "members/memberwidgets.h"
 #include "widgets/buttonrow.h"
 #include "widgets/keyfilter.h"
@@ -63,10 +61,8 @@ Tedit_huiyuan::Tedit_huiyuan(QWidget* parent) : QDialog(parent) {
     setTabOrder(bsSkinRichEdit1, bsSkinButton1);
     setTabOrder(bsSkinButton1, bsSkinButton2);
 
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tedit_huiyuan::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tedit_huiyuan::bsSkinButton2Click);
     resize(380, sizeHint().height());
 }
 
@@ -74,18 +70,31 @@ void Tedit_huiyuan::setSalutation(const QString& text) {
     bsSkinComboBox1->setCurrentIndex(bsSkinComboBox1->findText(text));
 }
 
+void Tedit_huiyuan::prepare(qint64 card, const Members::Person& person) {
+    m_card = card;
+    showStored(bsSkinEdit4, person.name);
+    showStored(bsSkinEdit1, person.mobile);
+    showStored(bsSkinEdit2, person.phone);
+    showStored(bsSkinEdit5, person.address);
+    showStored(bsSkinEdit6, person.postcode);
+    setSalutation(person.salutation);
+    showStored(bsSkinEdit3, person.email);
+    showStored(bsSkinRichEdit1, person.remark);
+    bsSkinStdLabel7->setText(QString::number(card));
+    bsSkinEdit4->setFocus();
+}
+
 void Tedit_huiyuan::bsSkinButton1Click() {
-    Db::exec(Db::business(), UpdateMember,
-             {{QStringLiteral(":a"), bsSkinEdit4->text()},
-              {QStringLiteral(":b"), bsSkinEdit1->text()},
-              {QStringLiteral(":c"), bsSkinEdit2->text()},
-              {QStringLiteral(":d"), bsSkinEdit5->text()},
-              {QStringLiteral(":e"), bsSkinEdit6->text()},
-              {QStringLiteral(":f"), bsSkinComboBox1->currentText()},
-              {QStringLiteral(":g"), bsSkinEdit3->text()},
-              {QStringLiteral(":h"), bsSkinRichEdit1->toPlainText()},
-              {QStringLiteral(":i"), bsSkinStdLabel7->text()}});
-    Data_in->Query_aj->refresh();
+    Members::Person person;
+    person.name = bsSkinEdit4->text();
+    person.mobile = bsSkinEdit1->text();
+    person.phone = bsSkinEdit2->text();
+    person.address = bsSkinEdit5->text();
+    person.postcode = bsSkinEdit6->text();
+    person.salutation = bsSkinComboBox1->currentText();
+    person.email = bsSkinEdit3->text();
+    person.remark = bsSkinRichEdit1->toPlainText();
+    Members::update(m_card, person);
     accept();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ledger/members.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -15,9 +17,6 @@ class Tedit_huiyuan : public QDialog {
 public:
     explicit Tedit_huiyuan(QWidget* parent = nullptr);
 
-    static inline const QString UpdateMember =
-        QStringLiteral("update aj set j1=:a,j2=:b,j3=:c,j4=:d,j5=:e,j6=:f,j7=:g,j8=:h where jid=:i ");
-
     QLineEdit* bsSkinEdit4 = nullptr;     // name
     QComboBox* bsSkinComboBox1 = nullptr; // salutation
     QLineEdit* bsSkinEdit1 = nullptr;     // mobile
@@ -30,12 +29,20 @@ public:
     QPushButton* bsSkinButton1 = nullptr; // 保 存
     QPushButton* bsSkinButton2 = nullptr; // 取 消
 
-    // Shows the salutation; a text that is not in the list shows as empty.
-    void setSalutation(const QString& text);
+    // Fills every input with the member's stored data, shown whole even where a text breaks the
+    // limits and filters of its box: the save writes back what is shown.
+    void prepare(qint64 card, const Members::Person& person);
+    qint64 card() const { return m_card; }
 
 public slots:
     void bsSkinButton1Click();
     void bsSkinButton2Click();
+
+private:
+    // Shows the salutation; a text that is not in the list shows as empty.
+    void setSalutation(const QString& text);
+
+    qint64 m_card = 0;
 };
 
 extern Tedit_huiyuan* edit_huiyuan;

@@ -138,7 +138,6 @@ void MemberForms::showStored(QTextEdit* memo, const QString& text) {
 QLabel* MemberForms::requiredMark(QWidget* parent) {
     auto* mark = new QLabel(QStringLiteral("*"), parent);
     mark->setProperty("role", QStringLiteral("required"));
-    mark->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     return mark;
 }
 

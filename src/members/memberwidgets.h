@@ -20,6 +20,7 @@ public:
     static constexpr int MaxLength = 10;
 
     explicit DecimalSpinBox(const QString& name, QWidget* parent = nullptr);
+    explicit DecimalSpinBox(QWidget* parent) : DecimalSpinBox(QString(), parent) {}
     // text() gives the box's text as shown.
     void setText(const QString& text);
     // A number shown with at least two decimals ("1.00", "2.005").

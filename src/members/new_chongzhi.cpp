@@ -1,11 +1,10 @@
 #include "members/new_chongzhi.h"
 
-#include "core/clock.h"
 #include "core/errors.h"
 #include "core/money.h"
-#include "data/data_in.h"
-#include "data/database.h"
+#include "ledger/members.h"
 #include "members/memberwidgets.h"
+#include "ui_new_chongzhi.h"
 #include "widgets/buttonrow.h"
 #include "widgets/messages.h"
 
@@ -19,74 +18,46 @@
 
 Tnew_chongzhi* new_chongzhi = nullptr;
 
-using namespace MemberForms;
-
-namespace {
-
-QLabel* valueLabel(QWidget* parent, const QString& name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setMinimumWidth(140);
-    label->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
-    return label;
-}
-
-} // namespace
-
-Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("new_chongzhi"));
-    setWindowTitle(QStringLiteral("为会员充值"));
-    setModal(true);
-
-    auto* layout = new QVBoxLayout(this);
-
-    auto* memberBox = new QGroupBox(QStringLiteral("您选中的会员"), this);
-    auto* memberGrid = new QGridLayout(memberBox);
-    memberGrid->setVerticalSpacing(8);
-    bsSkinStdLabel4 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel4"));
-    bsSkinStdLabel5 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel5"));
-    bsSkinStdLabel6 = valueLabel(memberBox, QStringLiteral("bsSkinStdLabel6"));
-    bsSkinStdLabel6->setStyleSheet(QStringLiteral("color: #c0392b; font-weight: bold;"));
-    bsSkinStdLabel8 = new QLabel(memberBox);
+Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent), ui(new Ui::Tnew_chongzhi) {
+    ui->setupUi(this);
+    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
+    bsSkinStdLabel5 = ui->bsSkinStdLabel5;
+    bsSkinStdLabel6 = ui->bsSkinStdLabel6;
+    bsSkinEdit3 = ui->bsSkinEdit3;
+    // The salutation is written with the record but not shown.
+    bsSkinStdLabel8 = new QLabel(ui->memberBox);
     bsSkinStdLabel8->setObjectName(QStringLiteral("bsSkinStdLabel8"));
     bsSkinStdLabel8->hide();
-    memberGrid->addWidget(caption(memberBox, QStringLiteral("会员卡号:")), 0, 0);
-    memberGrid->addWidget(bsSkinStdLabel4, 0, 1);
-    memberGrid->addWidget(caption(memberBox, QStringLiteral("会 员 名:")), 1, 0);
-    memberGrid->addWidget(bsSkinStdLabel5, 1, 1);
-    memberGrid->addWidget(caption(memberBox, QStringLiteral("卡中余额:")), 2, 0);
-    memberGrid->addWidget(bsSkinStdLabel6, 2, 1);
-    memberGrid->setColumnStretch(1, 1);
-    layout->addWidget(memberBox);
 
-    auto* amountBox = new QGroupBox(QStringLiteral("充值操作"), this);
-    auto* amountRow = new QHBoxLayout(amountBox);
-    amountRow->addWidget(requiredMark(amountBox));
-    amountRow->addWidget(caption(amountBox, QStringLiteral("请输入金额:")));
-    bsSkinEdit3 = new DecimalSpinBox(QStringLiteral("bsSkinEdit3"), amountBox);
-    bsSkinEdit3->setMinimumWidth(120);
-    amountRow->addWidget(bsSkinEdit3);
-    amountRow->addWidget(caption(amountBox, QStringLiteral("元")));
-    amountRow->addStretch(1);
-    layout->addWidget(amountBox);
-
-    layout->addLayout(
+    ui->layout->addLayout(
         confirmRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
 
     setTabOrder(bsSkinEdit3, bsSkinButton2);
     setTabOrder(bsSkinButton2, bsSkinButton1);
 
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton2Click);
     resize(320, sizeHint().height());
+}
+
+Tnew_chongzhi::~Tnew_chongzhi() {
+    delete ui;
 }
 
 void Tnew_chongzhi::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
+}
+
+void Tnew_chongzhi::prepare(qint64 card, const QString& name, std::optional<Currency> balance,
+                            const QString& salutation) {
+    m_card = card;
+    m_balance = balance;
+    bsSkinStdLabel4->setText(QString::number(card));
+    bsSkinStdLabel5->setText(name);
+    bsSkinStdLabel6->setText(balance ? balance->toString() : QString());
+    bsSkinStdLabel8->setText(salutation);
 }
 
 void Tnew_chongzhi::FormShow() {
@@ -98,7 +69,7 @@ void Tnew_chongzhi::FormShow() {
 void Tnew_chongzhi::bsSkinButton1Click() {
     const QString amountText = bsSkinEdit3->text();
     if (amountText.isEmpty()) {
-        Messages::information(QStringLiteral("红色*号为必填项，请填写。"));
+        Messages::information(Members::RequiredMissing);
         return;
     }
     Currency amount;
@@ -109,27 +80,7 @@ void Tnew_chongzhi::bsSkinButton1Click() {
         bsSkinEdit3->setFocus();
         return;
     }
-    // The balance as it was shown when the dialog was filled; a balance that is no number stops
-    // the recharge here, before anything is written.
-    const Currency before = Currency::parse(bsSkinStdLabel6->text());
-    const Currency after = before + amount;
-    const QString card = bsSkinStdLabel4->text();
-    {
-        const QSqlDatabase db = Db::business();
-        Transaction tx(db);
-        Db::exec(db, UpdateBalance, {{QStringLiteral(":a"), after.toSql()}, {QStringLiteral(":b"), card}});
-        Db::exec(db, InsertRecharge,
-                 {{QStringLiteral(":a"), bsSkinStdLabel5->text()},
-                  {QStringLiteral(":b"), amount.toSql()},
-                  {QStringLiteral(":c"), Clock::nowText()},
-                  {QStringLiteral(":d"), before.toSql()},
-                  {QStringLiteral(":e"), after.toSql()},
-                  {QStringLiteral(":f"), card},
-                  {QStringLiteral(":g"), bsSkinStdLabel8->text()}});
-        tx.commit();
-    }
-    Data_in->Query_aj->refresh();
-    Data_in->Query_ah->refresh();
+    m_balance = Members::recharge(m_card, amount).after;
     accept();
 }
 

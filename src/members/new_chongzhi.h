@@ -1,22 +1,26 @@
 #pragma once
 
+#include "core/money.h"
+
 #include <QDialog>
+#include <optional>
 
 class DecimalSpinBox;
 class QLabel;
 class QPushButton;
 
-// "为会员充值": tops up one member's card. The members page fills in the member's card number,
-// name, balance and salutation before each showing; saving raises the balance and writes the
-// recharge record together.
+namespace Ui {
+class Tnew_chongzhi;
+}
+
+// "为会员充值": tops up one member's card. The members page hands over the member's card number,
+// name, balance and salutation before each showing; saving raises the stored balance and writes
+// the recharge record together.
 class Tnew_chongzhi : public QDialog {
     Q_OBJECT
 public:
     explicit Tnew_chongzhi(QWidget* parent = nullptr);
-
-    static inline const QString UpdateBalance = QStringLiteral("update aj set j9=:a where jid=:b ");
-    static inline const QString InsertRecharge =
-        QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7)values (:a,:b,:c,:d,:e,:f,:g)");
+    ~Tnew_chongzhi() override;
 
     QLabel* bsSkinStdLabel4 = nullptr;     // card number
     QLabel* bsSkinStdLabel5 = nullptr;     // name
@@ -26,6 +30,13 @@ public:
     QPushButton* bsSkinButton1 = nullptr;  // 保 存
     QPushButton* bsSkinButton2 = nullptr;  // 取 消
 
+    // The member to recharge, as the members list shows it; a member without a stored balance
+    // shows none.
+    void prepare(qint64 card, const QString& name, std::optional<Currency> balance,
+                 const QString& salutation);
+    qint64 card() const { return m_card; }
+    std::optional<Currency> balance() const { return m_balance; }
+
 public slots:
     void FormShow();
     void bsSkinButton1Click();
@@ -33,6 +44,11 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    Ui::Tnew_chongzhi* ui;
+    qint64 m_card = 0;
+    std::optional<Currency> m_balance;
 };
 
 extern Tnew_chongzhi* new_chongzhi;

@@ -1,10 +1,8 @@
 #include "members/new_huiyuan.h"
 
-#include "core/clock.h"
 #include "core/errors.h"
 #include "core/money.h"
-#include "data/data_in.h"
-#include "data/database.h"
+#include "ledger/members.h"
 #include "members/memberwidgets.h"
 #include "widgets/buttonrow.h"
 #include "widgets/keyfilter.h"
@@ -76,10 +74,8 @@ Tnew_huiyuan::Tnew_huiyuan(QWidget* parent) : QDialog(parent) {
     setTabOrder(bsSkinRichEdit1, bsSkinButton1);
     setTabOrder(bsSkinButton1, bsSkinButton2);
 
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_huiyuan::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_huiyuan::bsSkinButton2Click);
     resize(380, sizeHint().height());
 }
 
@@ -103,7 +99,7 @@ void Tnew_huiyuan::bsSkinButton1Click() {
     const QString amountText = bsSkinEdit7->text();
     const QString salutation = bsSkinComboBox1->currentText();
     if (name.isEmpty() || amountText.isEmpty() || salutation.isEmpty()) {
-        Messages::information(QStringLiteral("红色*号为必填项，请填写。"));
+        Messages::information(Members::RequiredMissing);
         return;
     }
     Currency amount;
@@ -114,18 +110,16 @@ void Tnew_huiyuan::bsSkinButton1Click() {
         bsSkinEdit7->setFocus();
         return;
     }
-    Db::exec(Db::business(), InsertMember,
-             {{QStringLiteral(":a"), name},
-              {QStringLiteral(":b"), bsSkinEdit1->text()},
-              {QStringLiteral(":c"), bsSkinEdit2->text()},
-              {QStringLiteral(":d"), bsSkinEdit5->text()},
-              {QStringLiteral(":e"), bsSkinEdit6->text()},
-              {QStringLiteral(":f"), salutation},
-              {QStringLiteral(":g"), bsSkinEdit3->text()},
-              {QStringLiteral(":h"), bsSkinRichEdit1->toPlainText()},
-              {QStringLiteral(":i"), amount.toSql()},
-              {QStringLiteral(":j"), Clock::nowText()}});
-    Data_in->Query_aj->refresh();
+    Members::Person person;
+    person.name = name;
+    person.mobile = bsSkinEdit1->text();
+    person.phone = bsSkinEdit2->text();
+    person.address = bsSkinEdit5->text();
+    person.postcode = bsSkinEdit6->text();
+    person.salutation = salutation;
+    person.email = bsSkinEdit3->text();
+    person.remark = bsSkinRichEdit1->toPlainText();
+    Members::create(person, amount);
     accept();
 }
 

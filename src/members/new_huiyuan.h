@@ -15,9 +15,6 @@ class Tnew_huiyuan : public QDialog {
 public:
     explicit Tnew_huiyuan(QWidget* parent = nullptr);
 
-    static inline const QString InsertMember = QStringLiteral(
-        "insert into aj (j1,j2,j3,j4,j5,j6,j7,j8,j9,j10)values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)");
-
     QLineEdit* bsSkinEdit4 = nullptr;      // name
     QComboBox* bsSkinComboBox1 = nullptr;  // salutation
     DecimalSpinBox* bsSkinEdit7 = nullptr; // initial amount

@@ -1,0 +1,108 @@
+#include "ledger/members.h"
+
+#include "core/clock.h"
+#include "core/errors.h"
+#include "data/work.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+const QString Table = QStringLiteral("aj");
+const QString Recharges = QStringLiteral("ah");
+const QString Consumptions = QStringLiteral("ag");
+
+// The binding of the personal data shared by the insert and the update.
+Db::Params personParams(const Members::Person& p) {
+    return {{QStringLiteral(":a"), p.name},     {QStringLiteral(":b"), p.mobile},
+            {QStringLiteral(":c"), p.phone},    {QStringLiteral(":d"), p.address},
+            {QStringLiteral(":e"), p.postcode}, {QStringLiteral(":f"), p.salutation},
+            {QStringLiteral(":g"), p.email},    {QStringLiteral(":h"), p.remark}};
+}
+
+// A balance that was never stored is no number, not 0: counting it as 0 would hide a broken row.
+Currency storedBalance(const QVariant& value) {
+    return value.isNull() ? Currency::parse(QString()) : Currency::fromVariant(value);
+}
+
+} // namespace
+
+namespace Members {
+
+qint64 create(const Person& person, Currency opening) {
+    if (person.name.isEmpty() || person.salutation.isEmpty())
+        throw Refused(RequiredMissing);
+    Ledger::Work work(Db::business());
+    Db::Params params = personParams(person);
+    params.emplace_back(QStringLiteral(":i"), opening.toSql());
+    params.emplace_back(QStringLiteral(":j"), Clock::nowText());
+    const QSqlQuery inserted = work.exec(
+        QStringLiteral(
+            "insert into aj (j1,j2,j3,j4,j5,j6,j7,j8,j9,j10)values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)"),
+        params);
+    const qint64 card = inserted.lastInsertId().toLongLong();
+    work.wrote(Table, card);
+    work.commit();
+    return card;
+}
+
+void update(qint64 card, const Person& person) {
+    Ledger::Work work(Db::business());
+    Db::Params params = personParams(person);
+    params.emplace_back(QStringLiteral(":i"), card);
+    const QSqlQuery updated = work.exec(
+        QStringLiteral("update aj set j1=:a,j2=:b,j3=:c,j4=:d,j5=:e,j6=:f,j7=:g,j8=:h where jid=:i "),
+        params);
+    if (updated.numRowsAffected() == 0)
+        throw Refused(NotFound);
+    work.wrote(Table, card);
+    work.commit();
+}
+
+Recharged recharge(qint64 card, Currency amount) {
+    Ledger::Work work(Db::business());
+    QSqlQuery member =
+        work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a"), {{QStringLiteral(":a"), card}});
+    if (!member.next())
+        throw Refused(NotFound);
+    const QString name = member.value(0).toString();
+    const QString salutation = member.value(1).toString();
+    Recharged result;
+    result.before = storedBalance(member.value(2));
+    result.after = result.before + amount;
+
+    work.exec(QStringLiteral("update aj set j9=:a where jid=:b "),
+              {{QStringLiteral(":a"), result.after.toSql()}, {QStringLiteral(":b"), card}});
+    work.wrote(Table, card);
+    const QSqlQuery inserted =
+        work.exec(QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7)values (:a,:b,:c,:d,:e,:f,:g)"),
+                  {{QStringLiteral(":a"), name},
+                   {QStringLiteral(":b"), amount.toSql()},
+                   {QStringLiteral(":c"), Clock::nowText()},
+                   {QStringLiteral(":d"), result.before.toSql()},
+                   {QStringLiteral(":e"), result.after.toSql()},
+                   {QStringLiteral(":f"), QString::number(card)},
+                   {QStringLiteral(":g"), salutation}});
+    result.record = inserted.lastInsertId().toLongLong();
+    work.wrote(Recharges, result.record);
+    work.commit();
+    return result;
+}
+
+void remove(qint64 card) {
+    Ledger::Work work(Db::business());
+    // The records hold the card number as text; matched exactly, so card 12 leaves 112 and 120.
+    const Db::Params byCard = {{QStringLiteral(":a"), QString::number(card)}};
+    work.exec(QStringLiteral("delete from ah where h6 = :a"), byCard);
+    work.wrote(Recharges);
+    work.exec(QStringLiteral("delete from ag where g6 = :a"), byCard);
+    work.wrote(Consumptions);
+    const QSqlQuery deleted =
+        work.exec(QStringLiteral("delete from aj where jid = :k"), {{QStringLiteral(":k"), card}});
+    if (deleted.numRowsAffected() == 0)
+        throw Refused(NotFound);
+    work.wrote(Table, card);
+    work.commit();
+}
+
+} // namespace Members
