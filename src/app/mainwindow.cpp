@@ -48,13 +48,11 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     auto section = [this](const QString& caption, void (Tmain::*handler)()) {
         QPushButton* header = bsSkinButtonsBar1->addSection(caption);
         if (handler)
-            connect(header, &QPushButton::clicked, this,
-                    [this, handler] { guarded([&] { (this->*handler)(); }); });
+            connectGuarded(header, &QPushButton::clicked, this, handler);
     };
     auto item = [this](const QString& caption, int picture, void (Tmain::*handler)()) {
         QToolButton* button = bsSkinButtonsBar1->addItem(caption, picture);
-        connect(button, &QToolButton::clicked, this,
-                [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connectGuarded(button, &QToolButton::clicked, this, handler);
     };
     section(QStringLiteral("订 单"), &Tmain::bsSkinButtonsBar1Sections0Click);
     item(QStringLiteral("订 单"), 0, &Tmain::bsSkinButtonsBar1Sections0Items0Click);
@@ -108,10 +106,8 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
                                       QStringLiteral("回到欢迎页"));
     bsSkinSpeedButton1 = statusButton(QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("envelope"),
                                       QStringLiteral("软件服务中心"));
-    connect(bsSkinSpeedButton2, &QToolButton::clicked, this,
-            [this] { guarded([this] { bsSkinSpeedButton2Click(); }); });
-    connect(bsSkinSpeedButton1, &QToolButton::clicked, this,
-            [this] { guarded([this] { bsSkinSpeedButton1Click(); }); });
+    connectGuarded(bsSkinSpeedButton2, &QToolButton::clicked, this, &Tmain::bsSkinSpeedButton2Click);
+    connectGuarded(bsSkinSpeedButton1, &QToolButton::clicked, this, &Tmain::bsSkinSpeedButton1Click);
     bsSkinStdLabel1 = new QLabel(Site::host + QLatin1Char(' '), status);
     bsSkinStdLabel1->setObjectName(QStringLiteral("bsSkinStdLabel1"));
     bsSkinStdLabel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
