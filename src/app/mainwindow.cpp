@@ -171,22 +171,17 @@ void Tmain::openWebPage(const QString& address) {
 
 void Tmain::ordersView() {
     switchTo(Fr_dingdan1);
-    Data_in->Query_aa->reset(QStringLiteral("select * from aa order by aid desc"));
-    const QString number = Fr_dingdan1->bsSkinDBText6->text();
-    Fr_dingdan1->Query_ddmingxi->lookup(QStringLiteral("aid"), number);
-    Data_in->Query_ak->lookup(QStringLiteral("k8"), number);
-    Fr_dingdan1->setDetailsCaption(number);
-    Fr_dingdan1->showBadge(Fr_dingdan1->bsSkinDBText7->text());
+    Fr_dingdan1->showEveryOrder();
 }
 
 void Tmain::settlementView() {
     switchTo(Fr_jiesuan1);
-    Data_in->Query_aa->reset(QStringLiteral("select * from aa where a2 like '未结算' order by aid desc"));
+    TFr_jiesuan::reloadUnsettled();
 }
 
 void Tmain::membersView() {
     switchTo(Fr_huiyuan1);
-    Data_in->Query_aj->reset(QStringLiteral("select * from aj order by jid desc"));
+    Data_in->Query_aj->reset(Data_in->Query_aj->defaultStatement());
 }
 
 void Tmain::startupGuideCheck() {
