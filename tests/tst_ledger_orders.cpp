@@ -162,6 +162,15 @@ void TestLedgerOrders::ordersWithoutAmountDueAreMended() {
     CoreFixture::exec("update aa set a5 = null where aid = 1");
     const qint64 pear = CoreFixture::product("梨", "2", "1");
     QCOMPARE(Orders::addLine(1, pear, Currency::parse("1")).amountDue.toString(), QStringLiteral("6.3"));
+
+    // The form run at start works on the business file and announces the orders it wrote, so the
+    // open lists show the mended amounts.
+    CoreFixture::exec("update aa set a5 = null where aid = 2");
+    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QCOMPARE(Orders::mendAmountsDue(), 1);
+    QCOMPARE(dueOf(2), QStringLiteral("0"));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).value<Ledger::Changes>().first().keys, QList<qint64>({2}));
 }
 
 void TestLedgerOrders::commitsAreAnnounced() {

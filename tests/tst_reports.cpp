@@ -212,7 +212,7 @@ void TestReports::orderDetailShowsTheOrdersLinesAndParameters() {
 
     const QString pdf = QDir(f.folder()).filePath("ak.pdf");
     HookGuard hook(true, pdf);
-    print_dingdan->prepare("5", "未结算", "会员订单", "13.5", "0");
+    print_dingdan->prepare(5, "未结算", "会员订单", Currency::parse("13.5"), Currency::parse("0"));
     child<QRadioButton>(print_dingdan, "bsSkinCheckRadioBox2")->setChecked(true);
     QTest::mouseClick(child<QPushButton>(print_dingdan, "bsSkinButton1"), Qt::LeftButton);
     QCOMPARE(f.messages.texts(), QStringList());
@@ -277,7 +277,7 @@ void TestReports::orderDialogChoices() {
     auto* one = child<QRadioButton>(print_dingdan, "bsSkinCheckRadioBox1");
     auto* two = child<QRadioButton>(print_dingdan, "bsSkinCheckRadioBox2");
     QVERIFY(!one->isChecked() && !two->isChecked());
-    print_dingdan->prepare("12", "已结算", "批发订单", "88", "80");
+    print_dingdan->prepare(12, "已结算", "批发订单", Currency::parse("88"), Currency::parse("80"));
     QCOMPARE(two->text(), QString("12号订单的明细表"));
 
     // No choice: nothing happens.

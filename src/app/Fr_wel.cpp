@@ -46,8 +46,7 @@ TFr_wel::TFr_wel(QWidget* parent) : Frame(QStringLiteral("Fr_wel1"), parent) {
     outer->addWidget(canvas, 0, Qt::AlignLeft | Qt::AlignTop);
 
     auto link = [this](LinkImage* image, void (TFr_wel::*handler)()) {
-        connect(image, &LinkImage::clicked, this,
-                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+        connectGuarded(image, &LinkImage::clicked, this, handler);
     };
 
     // Top: banner on the left, logo on the right, the tab pointing at the navigation bar.

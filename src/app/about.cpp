@@ -69,10 +69,8 @@ Tabout::Tabout(QWidget* parent) : QDialog(parent) {
     bsSkinStdLabel5 = caption(QStringLiteral("bsSkinStdLabel5"), QStringLiteral("论 坛:"), 98);
     bsSkinLinkLabel2 = new LinkLabel(QStringLiteral("bsSkinLinkLabel2"), Forum::host, bsSkinGroupBox1);
     bsSkinLinkLabel2->setGeometry(10, 118, 136, 20);
-    connect(bsSkinLinkLabel1, &LinkLabel::clicked, this,
-            [this] { guarded([this] { bsSkinLinkLabel1Click(); }); });
-    connect(bsSkinLinkLabel2, &LinkLabel::clicked, this,
-            [this] { guarded([this] { bsSkinLinkLabel2Click(); }); });
+    connectGuarded(bsSkinLinkLabel1, &LinkLabel::clicked, this, &Tabout::bsSkinLinkLabel1Click);
+    connectGuarded(bsSkinLinkLabel2, &LinkLabel::clicked, this, &Tabout::bsSkinLinkLabel2Click);
 }
 
 void Tabout::bsSkinLinkLabel1Click() {

@@ -3,9 +3,8 @@
 #include "app/artwork.h"
 #include "app/contact.h"
 #include "app/linkimage.h"
-#include "app/mainwindow.h"
 #include "data/data_in.h"
-#include "data/database.h"
+#include "ledger/settings.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
@@ -86,11 +85,9 @@ Thelp::Thelp(QWidget* parent) : QDialog(parent) {
         *next.button = new LinkImage(QString::fromLatin1(next.name),
                                      Artwork::button(QStringLiteral("下一步"), QSize(100, 30)), next.page);
         (*next.button)->setGeometry(522, 358, 100, 30);
-        connect(*next.button, &LinkImage::clicked, this,
-                [this, handler = next.handler] { guarded([this, handler] { (this->*handler)(); }); });
+        connectGuarded(*next.button, &LinkImage::clicked, this, next.handler);
     }
-    connect(bsSkinLinkImage2, &LinkImage::clicked, this,
-            [this] { guarded([this] { bsSkinLinkImage2Click(); }); });
+    connectGuarded(bsSkinLinkImage2, &LinkImage::clicked, this, &Thelp::bsSkinLinkImage2Click);
 
     // Page 6: the feedback box and the green start button.
     bsSkinRichEdit1 = new QTextEdit(P6);
@@ -110,8 +107,7 @@ Thelp::Thelp(QWidget* parent) : QDialog(parent) {
         new LinkImage(QStringLiteral("bsSkinLinkImage12"),
                       Artwork::button(QStringLiteral("开始使用！"), QSize(194, 44), true), P6);
     bsSkinLinkImage12->setGeometry(428, 300, 194, 44);
-    connect(bsSkinLinkImage12, &LinkImage::clicked, this,
-            [this] { guarded([this] { bsSkinLinkImage12Click(); }); });
+    connectGuarded(bsSkinLinkImage12, &LinkImage::clicked, this, &Thelp::bsSkinLinkImage12Click);
 
     showPage(1);
 }
@@ -154,8 +150,9 @@ void Thelp::keyPressEvent(QKeyEvent* event) {
 
 void Thelp::FormShow() {
     showPage(1);
-    // The flag as the main window shows it; any text but "0" or "1" leaves the box as it was.
-    const QString flag = main_window ? main_window->bsSkinDBText1->text() : QString();
+    // The flag as the settings list shows it (no file access, so a showing never fails); any
+    // text but "0" or "1" leaves the box as it was.
+    const QString flag = Data_in ? Data_in->Query_a5->fieldText(QStringLiteral("run")) : QString();
     const QSignalBlocker block(bsSkinCheckRadioBox1);
     if (flag == QStringLiteral("0"))
         bsSkinCheckRadioBox1->setChecked(true);
@@ -183,10 +180,6 @@ void Thelp::bsSkinLinkImage12Click() {
 }
 
 void Thelp::bsSkinCheckRadioBox1Click() {
-    // Query_edit: the statement is run on the lists file, then the settings list is read again
-    // so the main window shows the new flag at once.
-    const QString run = bsSkinCheckRadioBox1->isChecked() ? QStringLiteral("0") : QStringLiteral("1");
-    Db::exec(Db::lists(), QStringLiteral("update a5 set run=:a where ids=:b "),
-             {{QStringLiteral(":a"), run}, {QStringLiteral(":b"), QStringLiteral("8")}});
-    Data_in->Query_a5->refresh();
+    // Stored at once; the settings list follows, and with it the main window's label.
+    Settings::setGuideAtStart(bsSkinCheckRadioBox1->isChecked());
 }

@@ -48,13 +48,11 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     auto section = [this](const QString& caption, void (Tmain::*handler)()) {
         QPushButton* header = bsSkinButtonsBar1->addSection(caption);
         if (handler)
-            connect(header, &QPushButton::clicked, this,
-                    [this, handler] { guarded([&] { (this->*handler)(); }); });
+            connectGuarded(header, &QPushButton::clicked, this, handler);
     };
     auto item = [this](const QString& caption, int picture, void (Tmain::*handler)()) {
         QToolButton* button = bsSkinButtonsBar1->addItem(caption, picture);
-        connect(button, &QToolButton::clicked, this,
-                [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connectGuarded(button, &QToolButton::clicked, this, handler);
     };
     section(QStringLiteral("订 单"), &Tmain::bsSkinButtonsBar1Sections0Click);
     item(QStringLiteral("订 单"), 0, &Tmain::bsSkinButtonsBar1Sections0Items0Click);
@@ -108,10 +106,8 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
                                       QStringLiteral("回到欢迎页"));
     bsSkinSpeedButton1 = statusButton(QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("envelope"),
                                       QStringLiteral("软件服务中心"));
-    connect(bsSkinSpeedButton2, &QToolButton::clicked, this,
-            [this] { guarded([this] { bsSkinSpeedButton2Click(); }); });
-    connect(bsSkinSpeedButton1, &QToolButton::clicked, this,
-            [this] { guarded([this] { bsSkinSpeedButton1Click(); }); });
+    connectGuarded(bsSkinSpeedButton2, &QToolButton::clicked, this, &Tmain::bsSkinSpeedButton2Click);
+    connectGuarded(bsSkinSpeedButton1, &QToolButton::clicked, this, &Tmain::bsSkinSpeedButton1Click);
     bsSkinStdLabel1 = new QLabel(Site::host + QLatin1Char(' '), status);
     bsSkinStdLabel1->setObjectName(QStringLiteral("bsSkinStdLabel1"));
     bsSkinStdLabel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -175,22 +171,17 @@ void Tmain::openWebPage(const QString& address) {
 
 void Tmain::ordersView() {
     switchTo(Fr_dingdan1);
-    Data_in->Query_aa->reset(QStringLiteral("select * from aa order by aid desc"));
-    const QString number = Fr_dingdan1->bsSkinDBText6->text();
-    Fr_dingdan1->Query_ddmingxi->lookup(QStringLiteral("aid"), number);
-    Data_in->Query_ak->lookup(QStringLiteral("k8"), number);
-    Fr_dingdan1->setDetailsCaption(number);
-    Fr_dingdan1->showBadge(Fr_dingdan1->bsSkinDBText7->text());
+    Fr_dingdan1->showEveryOrder();
 }
 
 void Tmain::settlementView() {
     switchTo(Fr_jiesuan1);
-    Data_in->Query_aa->reset(QStringLiteral("select * from aa where a2 like '未结算' order by aid desc"));
+    TFr_jiesuan::reloadUnsettled();
 }
 
 void Tmain::membersView() {
     switchTo(Fr_huiyuan1);
-    Data_in->Query_aj->reset(QStringLiteral("select * from aj order by jid desc"));
+    Data_in->Query_aj->reset(Data_in->Query_aj->defaultStatement());
 }
 
 void Tmain::startupGuideCheck() {

@@ -74,9 +74,8 @@ void Startup::createInstances(const QString& folder) {
     try {
         new TData_in(qApp, folder);
         // An order cut off by an older version before its total was written gets the sum of
-        // its lines, so every window reads a whole amount due.
-        if (Orders::mendAmountsDue(Db::business()) > 0)
-            Data_in->Query_aa->refresh();
+        // its lines, so every window reads a whole amount due (the order list follows the change).
+        Orders::mendAmountsDue();
     } catch (...) {
         delete main_window;
         main_window = nullptr;

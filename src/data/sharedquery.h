@@ -40,6 +40,8 @@ public:
     static bool loadsEverything();
     bool isPaged() const { return m_paged; }
 
+    // The database connection it reads; a window's own query over the same file takes it.
+    const QString& connection() const { return m_connection; }
     const QString& table() const { return m_table; }
     const QString& key() const { return m_key; }
     QString statement() const { return m_sql; }

@@ -147,7 +147,8 @@ Currency removeLine(qint64 lineKey) {
 
 void remove(qint64 order) {
     Ledger::Work work(Db::business());
-    work.exec(QStringLiteral("delete from ak where k8 = :a"), {{QStringLiteral(":a"), QString::number(order)}});
+    work.exec(QStringLiteral("delete from ak where k8 = :a"),
+              {{QStringLiteral(":a"), QString::number(order)}});
     work.wrote(QStringLiteral("ak"));
     work.exec(QStringLiteral("delete from aa where aid = :a"), {{QStringLiteral(":a"), order}});
     work.wrote(QStringLiteral("aa"), order);
@@ -177,6 +178,10 @@ Currency amountDue(qint64 order) {
     if (stored.isNull() || stored.toString().isEmpty())
         return sumOfLines(Db::business(), order);
     return Currency::fromVariant(stored);
+}
+
+int mendAmountsDue() {
+    return mendAmountsDue(Db::business());
 }
 
 int mendAmountsDue(const QSqlDatabase& db) {

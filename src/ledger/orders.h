@@ -46,7 +46,8 @@ Currency amountDue(qint64 order);
 Currency sumOfLines(const QSqlDatabase& db, qint64 order);
 
 // Writes the sum of its lines into every order that has no amount due stored; returns how many.
-// Run when the files are opened.
+// Run when the files are opened, on the business file (the first form) or on a given one.
+int mendAmountsDue();
 int mendAmountsDue(const QSqlDatabase& db);
 
 } // namespace Orders

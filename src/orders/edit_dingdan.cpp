@@ -15,21 +15,16 @@ Tedit_dingdan* edit_dingdan = nullptr;
 
 Tedit_dingdan::Tedit_dingdan(QWidget* parent)
     : OrderForm(QStringLiteral("edit_dingdan"), QStringLiteral("修改订单"),
-                new SharedQuery(QStringLiteral("query_mingxi"), Db::Business, QStringLiteral("ak"),
-                                QStringLiteral("kid")),
-                parent) {
+                linesQuery(QStringLiteral("query_mingxi")), parent) {
     query_mingxi = m_lines;
     query_mingxi->setParent(this);
     bsSkinStdLabel19->clear();
 
     // No key filter here: a fraction or a negative quantity (goods coming back) is taken as typed.
-    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
-    connect(bsSkinButton3, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton3Click(); }); });
+    connectGuarded(bsSkinEdit1, &QLineEdit::textChanged, this, &Tedit_dingdan::bsSkinEdit1Change);
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tedit_dingdan::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tedit_dingdan::bsSkinButton2Click);
+    connectGuarded(bsSkinButton3, &QPushButton::clicked, this, &Tedit_dingdan::bsSkinButton3Click);
 }
 
 void Tedit_dingdan::prepare(qint64 order, const QString& category, Currency amountDue) {

@@ -7,8 +7,8 @@
 #include "widgets/messages.h"
 
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -17,9 +17,7 @@ Tnew_dingdan* new_dingdan = nullptr;
 
 Tnew_dingdan::Tnew_dingdan(QWidget* parent)
     : OrderForm(QStringLiteral("new_dingdan"), QStringLiteral("新订单"),
-                new SharedQuery(QStringLiteral("Query_xindingdan"), Db::Business, QStringLiteral("ak"),
-                                QStringLiteral("kid")),
-                parent) {
+                linesQuery(QStringLiteral("Query_xindingdan")), parent) {
     Query_xindingdan = m_lines;
     Query_xindingdan->setParent(this);
 
@@ -33,15 +31,11 @@ Tnew_dingdan::Tnew_dingdan(QWidget* parent)
     // The quantity is a whole number: digits only.
     KeyFilter::digitsOnly(bsSkinEdit2);
 
-    connect(bsSkinEdit1, &QLineEdit::textChanged, this, [this] { guarded([this] { bsSkinEdit1Change(); }); });
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinSpeedButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinSpeedButton2Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
-    connect(bsSkinButton3, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton3Click(); }); });
+    connectGuarded(bsSkinEdit1, &QLineEdit::textChanged, this, &Tnew_dingdan::bsSkinEdit1Change);
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_dingdan::bsSkinButton1Click);
+    connectGuarded(bsSkinSpeedButton2, &QPushButton::clicked, this, &Tnew_dingdan::bsSkinSpeedButton2Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_dingdan::bsSkinButton2Click);
+    connectGuarded(bsSkinButton3, &QPushButton::clicked, this, &Tnew_dingdan::bsSkinButton3Click);
 
     // A new product selection or a re-read product list puts the quantity back to 1.
     auto resetQuantity = [this] {
@@ -93,7 +87,7 @@ void Tnew_dingdan::add(bool firstLine) {
         return;
     // Only the first add of a showing creates an order.
     const Orders::LineAdded added =
-        Orders::addLine(firstLine ? 0 : m_order, product, quantity, bsSkinStdLabel14->text());
+        Orders::addLine(firstLine ? 0 : m_order, product, quantity, Orders::DefaultCategory);
     m_order = added.order;
     bsSkinStdLabel20->setText(QString::number(added.order));
     showDue(added.amountDue);

@@ -72,10 +72,8 @@ Tnew_fenlei::Tnew_fenlei(QWidget* parent)
         keepChoice();
     });
 
-    connect(bsSkinSpeedButton1, &QToolButton::clicked, this,
-            [this] { guarded([this] { bsSkinSpeedButton1Click(); }); });
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
+    connectGuarded(bsSkinSpeedButton1, &QToolButton::clicked, this, &Tnew_fenlei::bsSkinSpeedButton1Click);
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_fenlei::bsSkinButton1Click);
 
     resize(340, 110);
     setFixedSize(size());

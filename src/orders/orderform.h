@@ -40,6 +40,8 @@ public:
     QPushButton* bsSkinButton3 = nullptr; // close
 
 protected:
+    // A new list of order lines for the window named `name`; the window becomes its parent.
+    static SharedQuery* linesQuery(const QString& name);
     // The checks before an add: a product chosen and a quantity typed. False (after the message)
     // when the add must stop.
     bool readAdd(qint64& product, Currency& quantity);

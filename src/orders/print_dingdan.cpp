@@ -58,10 +58,8 @@ Tprint_dingdan::Tprint_dingdan(QWidget* parent) : QDialog(parent) {
     bsSkinButton1->setDefault(true);
     bsSkinButton2 = new QPushButton(QStringLiteral("取 消"), this);
     bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
-    connect(bsSkinButton1, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this,
-            [this] { guarded([this] { bsSkinButton2Click(); }); });
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tprint_dingdan::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tprint_dingdan::bsSkinButton2Click);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -74,13 +72,27 @@ Tprint_dingdan::Tprint_dingdan(QWidget* parent) : QDialog(parent) {
     setFixedSize(300, 170);
 }
 
-void Tprint_dingdan::prepare(const QString& number, const QString& status, const QString& category,
-                             const QString& due, const QString& received) {
+namespace {
+
+QString amountText(const std::optional<Currency>& amount) {
+    return amount ? amount->toString() : QString();
+}
+
+} // namespace
+
+void Tprint_dingdan::prepare(qint64 order, const QString& status, const QString& category,
+                             std::optional<Currency> due, std::optional<Currency> received) {
+    m_order = order;
+    m_status = status;
+    m_category = category;
+    m_due = due;
+    m_received = received;
+    const QString number = QString::number(order);
     bsSkinStdLabel1->setText(number);
     bsSkinStdLabel7->setText(status);
     bsSkinStdLabel9->setText(category);
-    bsSkinStdLabel8->setText(due);
-    bsSkinStdLabel10->setText(received);
+    bsSkinStdLabel8->setText(amountText(due));
+    bsSkinStdLabel10->setText(amountText(received));
     bsSkinCheckRadioBox2->setText(number + QStringLiteral("号订单的明细表"));
 }
 
@@ -89,14 +101,14 @@ void Tprint_dingdan::bsSkinButton1Click() {
         // The order list as the orders page shows it, with its filter or search.
         Reports::preview(QStringLiteral("aa.rav"));
     } else if (bsSkinCheckRadioBox2->isChecked()) {
-        const QString number = bsSkinStdLabel1->text();
+        const QString number = QString::number(m_order);
         Data_in->Query_ak->lookup(QStringLiteral("k8"), number);
         Reports::Parameters parameters;
         parameters.insert(QStringLiteral("bianhao"), number);
-        parameters.insert(QStringLiteral("zhuangtai"), bsSkinStdLabel7->text());
-        parameters.insert(QStringLiteral("fenlei"), bsSkinStdLabel9->text());
-        parameters.insert(QStringLiteral("yingshou"), bsSkinStdLabel8->text());
-        parameters.insert(QStringLiteral("shishou"), bsSkinStdLabel10->text());
+        parameters.insert(QStringLiteral("zhuangtai"), m_status);
+        parameters.insert(QStringLiteral("fenlei"), m_category);
+        parameters.insert(QStringLiteral("yingshou"), amountText(m_due));
+        parameters.insert(QStringLiteral("shishou"), amountText(m_received));
         Reports::preview(QStringLiteral("ak.rav"), parameters);
     }
 }

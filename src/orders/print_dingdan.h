@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/money.h"
+
 #include <QDialog>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -12,9 +15,10 @@ class Tprint_dingdan : public QDialog {
     Q_OBJECT
 public:
     explicit Tprint_dingdan(QWidget* parent = nullptr);
-    // Called by the orders page before showing: the current order's values as displayed.
-    void prepare(const QString& number, const QString& status, const QString& category, const QString& due,
-                 const QString& received);
+    // Called by the orders page before showing: the current order. An amount the order does not
+    // hold yet (nothing received before it is settled) is left out of the report.
+    void prepare(qint64 order, const QString& status, const QString& category, std::optional<Currency> due,
+                 std::optional<Currency> received);
 
 public slots:
     // Runs the chosen report: the summary over the order list as it stands, or the detail of
@@ -23,6 +27,12 @@ public slots:
     void bsSkinButton2Click();
 
 private:
+    qint64 m_order = 0;
+    QString m_status;
+    QString m_category;
+    std::optional<Currency> m_due;
+    std::optional<Currency> m_received;
+    // The order's values, shown nowhere: they stay for the tools that read the window by name.
     QLabel* bsSkinStdLabel1;  // order number
     QLabel* bsSkinStdLabel7;  // status
     QLabel* bsSkinStdLabel9;  // category
