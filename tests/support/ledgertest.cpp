@@ -1,5 +1,7 @@
 #include "ledgertest.h"
 
+#include "corefixture.h"
+
 #include "app/startup.h"
 #include "app/webview.h"
 #include "core/clock.h"
@@ -9,7 +11,6 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QSqlRecord>
 #include <QTimer>
 #include <memory>
 
@@ -70,15 +71,7 @@ void LedgerFixture::listsExec(const QString& sql, const Db::Params& params) {
 }
 
 QStringList LedgerFixture::rows(const QString& sql, const Db::Params& params) {
-    QSqlQuery q = exec(sql, params);
-    QStringList out;
-    while (q.next()) {
-        QStringList cells;
-        for (int i = 0; i < q.record().count(); ++i)
-            cells << SharedQuery::displayText(q.value(i));
-        out << cells.join(QLatin1Char('|'));
-    }
-    return out;
+    return CoreFixture::rows(sql, params);
 }
 
 void onModal(std::function<void(QWidget*)> action, int timeoutMs) {
