@@ -3,8 +3,10 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/sharedquery.h"
+#include "ledger/products.h"
 #include "ledgertest.h"
 
+#include <QSignalSpy>
 #include <QSqlRecord>
 
 class TestPaging : public QObject {
@@ -17,6 +19,7 @@ private slots:
     void literalAndNumberPatterns();
     void writesAreSeenAtTheNextOpen();
     void pagesFollowMovesAndDeletes();
+    void committedChangesAreFollowed();
 
 private:
     std::unique_ptr<LedgerFixture> f;
@@ -179,3 +182,38 @@ void TestPaging::pagesFollowMovesAndDeletes() {
 
 LEDGER_TEST_MAIN(TestPaging)
 #include "tst_paging.moc"
+
+void TestPaging::committedChangesAreFollowed() {
+    SharedQuery* q = Data_in->Query_ab;
+    q->search("b3", "金");
+    QVERIFY(q->recordCount() > 2);
+    q->setCurrentRow(2);
+    const qint64 second = q->value(1, "bid").toLongLong();
+    QSignalSpy resets(q, &QAbstractItemModel::modelReset);
+    QSignalSpy changed(q, &QAbstractItemModel::dataChanged);
+
+    // A change that keeps the listed rows reads their values again without resetting the views.
+    Products::Fields fields;
+    fields.name = QStringLiteral("金色年华");
+    fields.sale = Currency::parse("9.5");
+    Products::update(second, fields);
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(q->text(1, "b3"), QStringLiteral("金色年华"));
+    QCOMPARE(q->text(1, "b8"), QStringLiteral("9.5"));
+    QCOMPARE(q->currentRow(), 0);
+    compare(q);
+
+    // One that takes a row out of the search lists the rows again.
+    fields.name = QStringLiteral("银");
+    Products::update(second, fields);
+    QVERIFY(resets.count() > 0);
+    compare(q);
+    QVERIFY(q->text(1, "bid").toLongLong() != second);
+
+    // A new row is listed at once, first.
+    const qint64 added = Products::create(
+        Products::Fields{"", "", QStringLiteral("新金"), "", {}, {}, {}, "", ""}, Currency::parse("1"));
+    QCOMPARE(q->value(0, "bid").toLongLong(), added);
+    compare(q);
+}

@@ -36,7 +36,8 @@ void SharedQuery::follow(const Ledger::Changes& changes) {
     for (const Ledger::Change& change : changes)
         if (change.table == m_table) {
             try {
-                refresh();
+                if (!rereadInPlace())
+                    refresh();
             } catch (const LedgerError& e) {
                 Ledger::Announcer::instance().reportFailure(e.text());
             }
@@ -109,7 +110,7 @@ void SharedQuery::open() {
 
 // Statements the table's index answers: the whole table, or one field against a LIKE pattern
 // (the typed text bound as :t, or a literal), newest first.
-bool SharedQuery::openPaged() {
+std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
     static const QRegularExpression form(
         QStringLiteral(
             "^select \\* from (\\w+)(?: where (\\w+) like (?:'%' \\|\\| :t \\|\\| '%'|'([^']*)'))? "
@@ -118,14 +119,14 @@ bool SharedQuery::openPaged() {
     const QString sql = m_sql.simplified();
     const QRegularExpressionMatch m = form.match(sql);
     if (!m.hasMatch() || m.captured(1) != m_table || m.captured(4) != m_key)
-        return false;
+        return std::nullopt;
     const QString field = m.captured(2);
     if (!field.isEmpty() && !m_index->covers(field))
-        return false;
+        return std::nullopt;
     QVariant typed;
     if (!field.isEmpty() && m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t"))) {
         if (m_params.size() != 1 || m_params.front().first != QStringLiteral(":t"))
-            return false;
+            return std::nullopt;
         typed = m_params.front().second;
     }
     {
@@ -134,6 +135,26 @@ bool SharedQuery::openPaged() {
         if (!check.prepare(m_sql))
             throw DatabaseError(Db::errorText(check.lastError()));
     }
+    PagedRows result;
+    if (field.isEmpty()) {
+        const TableIndex::Extent extent = m_index->extent();
+        result.dense = extent.dense;
+        result.max = extent.max;
+        result.count = extent.count;
+        if (!extent.dense)
+            result.keys = m_index->keysDescending();
+    } else if (m.capturedLength(3) > 0 || !sql.contains(QStringLiteral(":t"))) {
+        result.keys = m_index->match(field, m.captured(3));
+    } else if (!typed.isNull()) { // a NULL text makes the whole pattern NULL: no rows
+        result.keys = m_index->match(field, QLatin1Char('%') + typed.toString() + QLatin1Char('%'));
+    }
+    return result;
+}
+
+bool SharedQuery::openPaged() {
+    std::optional<PagedRows> paged = pagedRows();
+    if (!paged)
+        return false;
     if (m_fields.isEmpty()) {
         QSqlQuery probe = Db::exec(QSqlDatabase::database(m_connection, false),
                                    QStringLiteral("select * from %1 limit 0").arg(m_table));
@@ -141,31 +162,38 @@ bool SharedQuery::openPaged() {
         for (int i = 0; i < record.count(); ++i)
             m_fields << record.fieldName(i);
     }
-    std::vector<int64_t> keys;
-    TableIndex::Extent extent;
-    if (field.isEmpty()) {
-        extent = m_index->extent();
-        if (!extent.dense)
-            keys = m_index->keysDescending();
-    } else {
-        if (m.capturedLength(3) > 0 || !sql.contains(QStringLiteral(":t")))
-            keys = m_index->match(field, m.captured(3));
-        else if (!typed.isNull()) // a NULL text makes the whole pattern NULL: no rows
-            keys = m_index->match(field, QLatin1Char('%') + typed.toString() + QLatin1Char('%'));
-    }
     beginResetModel();
     m_rows.clear();
     m_pages.clear();
-    m_keys = std::move(keys);
-    m_dense = field.isEmpty() && extent.dense;
-    m_denseMax = extent.max;
-    m_count = extent.count;
+    m_keys = std::move(paged->keys);
+    m_dense = paged->dense;
+    m_denseMax = paged->max;
+    m_count = paged->count;
     m_paged = true;
     m_open = true;
     m_current = rows() == 0 ? -1 : 0;
     endResetModel();
     emit reopened();
     emit currentRowChanged(m_current);
+    return true;
+}
+
+bool SharedQuery::rereadInPlace() {
+    if (!m_paged)
+        return false;
+    const std::optional<PagedRows> paged = pagedRows();
+    if (!paged || paged->dense != m_dense ||
+        (m_dense ? paged->max != m_denseMax || paged->count != m_count : paged->keys != m_keys))
+        return false;
+    // The same rows in the same order: only their values may have changed. The views keep their
+    // rows (a reset would rebuild a row header for every one of them); the first row becomes
+    // current, as after a refresh.
+    m_pages.clear();
+    if (rows() > 0)
+        emit dataChanged(index(0, 0), index(rows() - 1, columnCount() - 1));
+    m_current = -1;
+    setCurrent(rows() == 0 ? -1 : 0);
+    emit reopened();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVector>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TableIndex;
@@ -124,7 +125,19 @@ private:
     }
     int64_t keyAt(size_t row) const { return m_dense ? m_denseMax - int64_t(row) : m_keys[row]; }
     const QVector<QVariant>* rowAt(int row) const;
+    // The keys a paged statement lists, read from the table's index; none when the statement is
+    // not one the index can answer.
+    struct PagedRows {
+        std::vector<int64_t> keys;
+        bool dense = false;
+        int64_t max = 0;
+        int64_t count = 0;
+    };
+    std::optional<PagedRows> pagedRows() const;
     bool openPaged();
+    // After a change that left the listed rows as they were: reads their values again without
+    // resetting the views. False when the rows changed.
+    bool rereadInPlace();
     void requireOpen() const;
     void leavePendingRow();
     void setCurrent(int row);
