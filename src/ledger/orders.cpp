@@ -11,6 +11,13 @@ namespace {
 const QString NotEnoughStock = QStringLiteral("没有这么多库存了");
 const QString SettledAlready = QStringLiteral("已结算的订单不可以修改！");
 
+// An order's stored amount due, or the sum of its lines where none is stored.
+Currency storedOrSum(const QSqlDatabase& db, qint64 order, const QVariant& stored) {
+    if (stored.isNull() || stored.toString().isEmpty())
+        return Orders::sumOfLines(db, order);
+    return Currency::fromVariant(stored);
+}
+
 // The amount due of an order inside a unit of work, refusing a settled order.
 Currency openOrderAmount(Ledger::Work& work, qint64 order) {
     QSqlQuery row =
@@ -19,10 +26,7 @@ Currency openOrderAmount(Ledger::Work& work, qint64 order) {
         throw Refused(QStringLiteral("找不到该订单"));
     if (row.value(0).toString() == Orders::Settled)
         throw Refused(SettledAlready);
-    const QVariant stored = row.value(1);
-    if (stored.isNull() || stored.toString().isEmpty())
-        return Orders::sumOfLines(work.db(), order);
-    return Currency::fromVariant(stored);
+    return storedOrSum(work.db(), order, row.value(1));
 }
 
 void writeAmountDue(Ledger::Work& work, qint64 order, Currency amount) {
@@ -173,11 +177,9 @@ Currency sumOfLines(const QSqlDatabase& db, qint64 order) {
 }
 
 Currency amountDue(qint64 order) {
-    const QVariant stored = Db::scalar(Db::business(), QStringLiteral("select a5 from aa where aid=:a"),
-                                       {{QStringLiteral(":a"), order}});
-    if (stored.isNull() || stored.toString().isEmpty())
-        return sumOfLines(Db::business(), order);
-    return Currency::fromVariant(stored);
+    return storedOrSum(Db::business(), order,
+                       Db::scalar(Db::business(), QStringLiteral("select a5 from aa where aid=:a"),
+                                  {{QStringLiteral(":a"), order}}));
 }
 
 int mendAmountsDue() {

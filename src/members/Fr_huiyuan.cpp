@@ -133,6 +133,5 @@ void TFr_huiyuan::bsSkinSpeedButton1Click() {
     SharedQuery* members = query();
     const int row = members->currentRow();
     Members::remove(members->fieldValue(QStringLiteral("jid")).toLongLong());
-    if (members->recordCount() > 0)
-        members->setCurrentRow(std::min(row, members->recordCount() - 1));
+    members->setCurrentRow(row); // kept within the rows left
 }

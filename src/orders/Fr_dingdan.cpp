@@ -204,8 +204,7 @@ void TFr_dingdan::bsSkinSpeedButton4Click() {
     SharedQuery* orders = Data_in->Query_aa;
     const int row = orders->currentRow();
     Orders::remove(orders->fieldValue(QStringLiteral("aid")).toLongLong());
-    if (orders->recordCount() > 0)
-        orders->setCurrentRow(std::min(row, orders->recordCount() - 1));
+    orders->setCurrentRow(row); // kept within the rows left
 }
 
 void TFr_dingdan::bsSkinSpeedButton8Click() {

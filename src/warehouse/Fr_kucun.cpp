@@ -160,6 +160,5 @@ void TFr_kucun::bsSkinSpeedButton2Click() {
     SharedQuery* products = Data_in->Query_ab;
     const int row = products->currentRow();
     Products::remove(products->fieldValue(QStringLiteral("bid")).toLongLong());
-    if (products->recordCount() > 0)
-        products->setCurrentRow(std::min(row, products->recordCount() - 1));
+    products->setCurrentRow(row); // kept within the rows left
 }
