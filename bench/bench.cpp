@@ -8,8 +8,10 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/schema.h"
+#include "ledger/backup.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
+#include "system/backupkeeper.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
@@ -17,11 +19,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -139,6 +143,40 @@ int memoryRun(const QString& folder) {
     return 0;
 }
 
+// A whole backup (copy and verification), and how long the window stops answering at most while
+// an automatic backup runs beside it.
+void measureBackups(const QString& mode, const QString& folder) {
+    QTemporaryDir root;
+    const std::vector<double> backup =
+        timeRuns(2, [&] { Backups::make(folder, QStringLiteral("bench"), root.path()); });
+    report(mode, QStringLiteral("backup, copied and verified"), median(backup), "ms", 5000);
+
+    QElapsedTimer sinceTurn;
+    double longest = 0;
+    QTimer turns;
+    turns.setInterval(5);
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        longest = std::max(longest, double(sinceTurn.nsecsElapsed()) / 1e6);
+        sinceTurn.restart();
+    });
+    Backups::setRoot(folder, root.path());
+    backup_keeper->refresh();
+    QEventLoop done;
+    QObject::connect(backup_keeper, &BackupKeeper::finished, &done, &QEventLoop::quit);
+    QObject::connect(backup_keeper, &BackupKeeper::failed, &done, &QEventLoop::quit);
+    sinceTurn.start();
+    turns.start();
+    QElapsedTimer whole;
+    whole.start();
+    backup_keeper->start(QStringLiteral("自动备份"));
+    done.exec();
+    turns.stop();
+    Backups::setRoot(folder, QString());
+    report(mode,
+           QStringLiteral("window's longest pause during a %1 ms automatic backup").arg(whole.elapsed()),
+           longest, "ms", 100);
+}
+
 void measure(const QString& mode, const QString& folder, const QString& self, bool everything) {
     SharedQuery::setLoadEverything(everything);
     const int n = everything ? 3 : 7;
@@ -240,6 +278,8 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
     } catch (const LedgerError& e) {
         std::printf("%-16s print: %s\n", qPrintable(mode), qPrintable(e.text()));
     }
+    if (!everything)
+        measureBackups(mode, folder);
     Startup::destroyInstances();
 
     // Peak memory of the program with every list open, in a process of its own.

@@ -5,6 +5,7 @@
 #include "app/aio.h"
 #include "app/help.h"
 #include "app/mainwindow.h"
+#include "app/quitsignals.h"
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/work.h"
@@ -20,6 +21,8 @@
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
+#include "system/backupkeeper.h"
+#include "system/systemwindows.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
@@ -102,6 +105,21 @@ void Startup::createInstances(const QString& folder) {
     make(print_dingdan);
     make(print_kucun);
     make(help);
+    backup_keeper = new BackupKeeper(main_window);
+    auto showBackupState = [] {
+        const auto last = backup_keeper->lastGood();
+        main_window->showBackupState(last ? last->time.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                                          : QString(),
+                                     backup_keeper->overdue());
+    };
+    QObject::connect(backup_keeper, &BackupKeeper::changed, main_window, showBackupState);
+    showBackupState();
+    // A backup that fails is never silent.
+    QObject::connect(backup_keeper, &BackupKeeper::failed, main_window,
+                     [](const QString& text) { Messages::error(text); });
+    make(beifen);
+    make(huifu);
+    make(jiancha);
 }
 
 void Startup::destroyInstances() {
@@ -127,6 +145,10 @@ void Startup::destroyInstances() {
     print_dingdan = nullptr;
     print_kucun = nullptr;
     help = nullptr;
+    beifen = nullptr;
+    huifu = nullptr;
+    jiancha = nullptr;
+    backup_keeper = nullptr;
     delete Data_in;
 }
 
@@ -146,8 +168,20 @@ int Startup::run(QApplication& app) {
         reportStartupFailure(e.kind(), e.text());
         return 1;
     }
+    QuitSignals quitSignals;
+    backup_keeper->startClock();
     main_window->show();
     const int status = app.exec();
+    // The automatic backup of every orderly end (the close box, a log-out, `kill`).
+    backup_keeper->abandon();
+    try {
+        Backups::make(Data_in->folder(), QStringLiteral("退出时备份"), backup_keeper->root());
+    } catch (const LedgerError& e) {
+        std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
+        if (!QuitSignals::received())
+            Messages::error(e.text());
+    }
+    // Closing the files folds their logs in and removes them.
     destroyInstances();
     return status;
 }
