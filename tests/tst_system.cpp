@@ -159,7 +159,9 @@ void TestSystem::checkWindowReportsAndMendsAnAmountDue() {
     const QString due =
         LedgerFixture::scalar(QStringLiteral("select a5 from aa where aid = :k"), {{":k", order}}).toString();
     onModal([&](QWidget* w) {
-        QTRY_VERIFY(child<QLabel>(w, "lblSummary")->text().contains(QStringLiteral("没有发现问题")));
+        QTRY_VERIFY2(child<QLabel>(w, "lblSummary")->text().contains(QStringLiteral("没有发现问题")),
+                     qPrintable(child<QPlainTextEdit>(w, "txtReport")->toPlainText() +
+                                fx.messages.texts().join(QLatin1Char('\n'))));
         QVERIFY(!child<QPushButton>(w, "btnFix")->isEnabled());
     });
     QTest::mouseClick(systemItem(QStringLiteral("数据检查")), Qt::LeftButton);
@@ -168,10 +170,13 @@ void TestSystem::checkWindowReportsAndMendsAnAmountDue() {
     fx.messages.answers = {true};
     onModal([&](QWidget* w) {
         auto* summary = child<QLabel>(w, "lblSummary");
-        QTRY_VERIFY(summary->text().contains(QStringLiteral("发现 1 个问题")));
+        QTRY_VERIFY2(summary->text().contains(QStringLiteral("发现 1 个问题")),
+                     qPrintable(summary->text() + child<QPlainTextEdit>(w, "txtReport")->toPlainText()));
         QVERIFY(child<QPlainTextEdit>(w, "txtReport")->toPlainText().contains(QString::number(order)));
         QTest::mouseClick(child<QPushButton>(w, "btnFix"), Qt::LeftButton);
-        QVERIFY(summary->text().contains(QStringLiteral("没有发现问题")));
+        QVERIFY2(summary->text().contains(QStringLiteral("没有发现问题")),
+                 qPrintable(child<QPlainTextEdit>(w, "txtReport")->toPlainText() +
+                            fx.messages.texts().join("\n")));
     });
     QTest::mouseClick(systemItem(QStringLiteral("数据检查")), Qt::LeftButton);
     QCOMPARE(

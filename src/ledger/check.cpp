@@ -273,12 +273,14 @@ private:
 
     // The lines summed per order once, for the order totals and the lines without an order.
     void prepareLines() {
-        Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_lines"));
-        Db::exec(m_a, QStringLiteral("CREATE TEMP TABLE check_lines (o TEXT, total, n, q0, q1, q2)"));
+        // Emptied rather than dropped and made again: a table of the last check may still be there.
+        Db::exec(m_a, QStringLiteral(
+                          "CREATE TEMP TABLE IF NOT EXISTS check_lines (o TEXT, total, n, q0, q1, q2)"));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_lines"));
         Db::exec(m_a, QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 "
                                      "FROM ak GROUP BY k8")
                           .arg(weightedSums(QStringLiteral("k7"), QStringLiteral("k4"))));
-        Db::exec(m_a, QStringLiteral("CREATE INDEX temp.check_lines_o ON check_lines (o)"));
+        Db::exec(m_a, QStringLiteral("CREATE INDEX IF NOT EXISTS temp.check_lines_o ON check_lines (o)"));
         m_linesReady = true;
     }
 
@@ -398,13 +400,15 @@ private:
     // the quantities and two sums of them weighted by product; the orders that differ are compared
     // product by product here.
     void stockOutAgainstLines() {
-        Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_out"));
-        Db::exec(m_a, QStringLiteral("CREATE TEMP TABLE check_out (o TEXT, q0, q1, q2, n, odd_time)"));
+        // Emptied rather than dropped and made again: a table of the last check may still be there.
+        Db::exec(m_a, QStringLiteral(
+                          "CREATE TEMP TABLE IF NOT EXISTS check_out (o TEXT, q0, q1, q2, n, odd_time)"));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_out"));
         Db::exec(m_a, QStringLiteral(
                           "INSERT INTO temp.check_out SELECT e11, %1, count(*), max(%2) FROM ae GROUP BY e11")
                           .arg(weightedSums(QStringLiteral("e1"), QStringLiteral("e3")),
                                badDateTime(QStringLiteral("e7"))));
-        Db::exec(m_a, QStringLiteral("CREATE INDEX temp.check_out_o ON check_out (o)"));
+        Db::exec(m_a, QStringLiteral("CREATE INDEX IF NOT EXISTS temp.check_out_o ON check_out (o)"));
         const qint64 records =
             Db::scalar(m_a, QStringLiteral("SELECT sum(n) FROM temp.check_out")).toLongLong();
         // The row by row rules of the stock-out records run only where these found something.
@@ -447,8 +451,9 @@ private:
                 pairs << key;
             return sums[key];
         };
-        Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_orders"));
-        Db::exec(m_a, QStringLiteral("CREATE TEMP TABLE check_orders (o TEXT PRIMARY KEY)"));
+        // Emptied rather than dropped and made again: a table of the last check may still be there.
+        Db::exec(m_a, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS check_orders (o TEXT PRIMARY KEY)"));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_orders"));
         for (const QString& order : orders) {
             Db::exec(m_a, QStringLiteral("INSERT OR IGNORE INTO temp.check_orders VALUES (:o)"),
                      {{QStringLiteral(":o"), order}});

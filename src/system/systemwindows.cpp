@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -24,6 +25,7 @@
 #include <QTableWidget>
 #include <QTemporaryFile>
 #include <QVBoxLayout>
+#include <memory>
 
 Tbeifen* beifen = nullptr;
 Thuifu* huifu = nullptr;
@@ -43,20 +45,27 @@ QString when(const Backups::Backup& backup) {
     return backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// Runs the ledger check with a progress window that can stop it.
+// Runs the ledger check; a check that takes longer than a moment shows a progress window that
+// can stop it.
 Ledger::CheckReport checkWithProgress(QWidget* parent) {
-    QProgressDialog progress(QStringLiteral("正在检查账目…"), QStringLiteral("停止"), 0, 100, parent);
-    progress.setWindowTitle(QStringLiteral("数据检查"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    const Ledger::CheckReport report =
-        Ledger::checkLedger(Db::business(), Db::lists(), [&progress](int done, int total) {
-            progress.setMaximum(total);
-            progress.setValue(done);
-            QApplication::processEvents();
-            return !progress.wasCanceled();
-        });
-    return report;
+    QElapsedTimer started;
+    started.start();
+    std::unique_ptr<QProgressDialog> progress;
+    return Ledger::checkLedger(Db::business(), Db::lists(), [&](int done, int total) {
+        if (!progress) {
+            if (started.elapsed() < 400)
+                return true;
+            progress = std::make_unique<QProgressDialog>(QStringLiteral("正在检查账目…"),
+                                                         QStringLiteral("停止"), 0, total, parent);
+            progress->setWindowTitle(QStringLiteral("数据检查"));
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+        }
+        progress->setMaximum(total);
+        progress->setValue(done);
+        QApplication::processEvents();
+        return !progress->wasCanceled();
+    });
 }
 
 } // namespace
