@@ -10,12 +10,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSqlRecord>
+#include <QSqlDriver>
 #include <QStringDecoder>
 #include <QTemporaryFile>
 #include <QXmlStreamReader>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <sqlite3.h>
 #include <unzip.h>
 #include <xlsxwriter.h>
 
@@ -27,67 +29,115 @@ namespace {
 // nothing.
 constexpr qint64 ProgressEvery = 2000;
 
-// The moment in a text "yyyy-MM-dd HH:mm:ss" (or the date alone, "yyyy-MM-dd"), read by position:
-// a million parses through QDateTime would cost seconds.
-bool parseMoment(const QString& text, bool withTime, lxw_datetime* out) {
-    if (text.size() != (withTime ? 19 : 10))
-        return false;
-    auto number = [&](int from, int length, int* value) {
-        int v = 0;
-        for (int i = from; i < from + length; ++i) {
-            const QChar c = text[i];
-            if (!c.isDigit())
-                return false;
-            v = v * 10 + c.digitValue();
-        }
-        *value = v;
-        return true;
-    };
-    int second = 0;
-    out->hour = out->min = 0;
-    if (text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-') || !number(0, 4, &out->year) ||
-        !number(5, 2, &out->month) || !number(8, 2, &out->day))
-        return false;
-    if (withTime &&
-        (text[10] != QLatin1Char(' ') || text[13] != QLatin1Char(':') || text[16] != QLatin1Char(':') ||
-         !number(11, 2, &out->hour) || !number(14, 2, &out->min) || !number(17, 2, &second)))
-        return false;
-    out->sec = second;
-    return out->year >= 1900 && QDate::isValid(out->year, out->month, out->day) && out->hour < 24 &&
-           out->min < 60 && second < 60;
+// One value on its way to the file, as the database gives it: text as UTF-8 bytes (ended by a
+// zero byte), never turned into a QString. A million rows are written without a conversion per
+// cell.
+struct Cell {
+    enum Type { Null, Integer, Real, Text } type = Null;
+    qint64 integer = 0;
+    double real = 0;
+    const char* text = nullptr;
+    int size = 0;
+};
+using CellReader = std::function<bool(std::vector<Cell>& cells)>;
+
+int digits(const char* p, int n) {
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return -1;
+        v = v * 10 + (p[i] - '0');
+    }
+    return v;
 }
 
-bool isNumeric(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
+// The moment in a text "yyyy-MM-dd HH:mm:ss" (or the date alone, "yyyy-MM-dd"), read by position.
+bool parseMoment(const Cell& cell, bool withTime, lxw_datetime* out) {
+    if (cell.type != Cell::Text || cell.size != (withTime ? 19 : 10))
+        return false;
+    const char* t = cell.text;
+    if (t[4] != '-' || t[7] != '-')
+        return false;
+    out->year = digits(t, 4);
+    out->month = digits(t + 5, 2);
+    out->day = digits(t + 8, 2);
+    out->hour = out->min = 0;
+    int second = 0;
+    if (withTime) {
+        if (t[10] != ' ' || t[13] != ':' || t[16] != ':')
+            return false;
+        out->hour = digits(t + 11, 2);
+        out->min = digits(t + 14, 2);
+        second = digits(t + 17, 2);
+    }
+    out->sec = second;
+    return out->year >= 1900 && QDate::isValid(out->year, out->month, out->day) && out->hour >= 0 &&
+           out->hour < 24 && out->min >= 0 && out->min < 60 && second >= 0 && second < 60;
+}
+
+// The number a cell holds, also when it is stored as text ("12.5"); false for anything else.
+bool numberOf(const Cell& cell, double* number) {
+    switch (cell.type) {
+    case Cell::Integer:
+        *number = double(cell.integer);
         return true;
+    case Cell::Real:
+        *number = cell.real;
+        return std::isfinite(cell.real);
+    case Cell::Text: {
+        if (cell.size == 0)
+            return false;
+        char* end = nullptr;
+        *number = std::strtod(cell.text, &end);
+        const bool plain = std::isdigit(static_cast<unsigned char>(cell.text[0])) || cell.text[0] == '-';
+        return plain && end == cell.text + cell.size && std::isfinite(*number);
+    }
     default:
         return false;
     }
 }
 
-QString csvField(const QString& text) {
-    static const QString special = QStringLiteral(",\"\r\n");
-    for (const QChar c : text)
-        if (special.contains(c)) {
-            QString quoted = text;
-            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            return QLatin1Char('"') + quoted + QLatin1Char('"');
-        }
-    return text;
+// The text of a cell as the lists show it: numbers in the general number format.
+void appendText(QByteArray& out, const Cell& cell) {
+    switch (cell.type) {
+    case Cell::Integer:
+        out += QByteArray::number(cell.integer);
+        break;
+    case Cell::Real:
+        if (cell.real == std::floor(cell.real) && std::fabs(cell.real) < 1e15)
+            out += QByteArray::number(qint64(cell.real));
+        else
+            out += formatGeneral(cell.real).toUtf8();
+        break;
+    case Cell::Text:
+        out.append(cell.text, cell.size);
+        break;
+    case Cell::Null:
+        break;
+    }
 }
 
-QString cellText(const QVariant& v) {
-    if (v.isNull())
-        return QString();
-    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
-        return formatGeneral(v.toDouble());
-    return v.toString();
+void appendCsvField(QByteArray& out, const Cell& cell) {
+    if (cell.type != Cell::Text) {
+        appendText(out, cell);
+        return;
+    }
+    bool quote = false;
+    for (int i = 0; i < cell.size && !quote; ++i) {
+        const char c = cell.text[i];
+        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+    }
+    if (!quote) {
+        out.append(cell.text, cell.size);
+        return;
+    }
+    out += '"';
+    for (int i = 0; i < cell.size; ++i) {
+        if (cell.text[i] == '"')
+            out += '"';
+        out += cell.text[i];
+    }
+    out += '"';
 }
 
 // A temporary file beside the target, in the same folder so that the rename at the end is one
@@ -141,29 +191,34 @@ public:
             workbook_close(m_book);
     }
 
-    void row(lxw_row_t r, const QVariantList& cells) {
-        for (int c = 0; c < m_columns.size() && c < cells.size(); ++c) {
-            const QVariant& v = cells[c];
-            if (v.isNull())
+    void row(lxw_row_t r, const std::vector<Cell>& cells) {
+        for (int c = 0; c < m_columns.size() && c < int(cells.size()); ++c) {
+            const Cell& cell = cells[c];
+            if (cell.type == Cell::Null || (cell.type == Cell::Text && cell.size == 0))
                 continue;
             const lxw_col_t col = lxw_col_t(c);
             const Kind kind = m_columns[c].kind;
             if (kind == Kind::Number) {
-                bool ok = isNumeric(v);
-                const double number = v.toDouble(&ok);
-                if (ok && std::isfinite(number)) {
+                double number;
+                if (numberOf(cell, &number)) {
                     check(worksheet_write_number(m_sheet, r, col, number, nullptr));
                     continue;
                 }
             } else if (kind == Kind::DateTime || kind == Kind::Date) {
                 lxw_datetime moment;
-                if (parseMoment(v.toString(), kind == Kind::DateTime, &moment)) {
+                if (parseMoment(cell, kind == Kind::DateTime, &moment)) {
                     check(worksheet_write_datetime(m_sheet, r, col, &moment,
                                                    kind == Kind::DateTime ? m_dateTime : m_date));
                     continue;
                 }
             }
-            check(worksheet_write_string(m_sheet, r, col, cellText(v).toUtf8().constData(), nullptr));
+            if (cell.type == Cell::Text) {
+                check(worksheet_write_string(m_sheet, r, col, cell.text, nullptr));
+            } else {
+                m_text.clear();
+                appendText(m_text, cell);
+                check(worksheet_write_string(m_sheet, r, col, m_text.constData(), nullptr));
+            }
         }
     }
 
@@ -181,6 +236,7 @@ private:
     }
 
     QList<Column> m_columns;
+    QByteArray m_text;
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     lxw_format* m_title = nullptr;
@@ -188,10 +244,10 @@ private:
     lxw_format* m_date = nullptr;
 };
 
-qint64 writeXlsx(const QString& file, const QList<Column>& columns, const RowReader& next,
+qint64 writeXlsx(const QString& file, const QList<Column>& columns, const CellReader& next,
                  const Progress& progress) {
     XlsxWriter writer(file, columns);
-    QVariantList cells;
+    std::vector<Cell> cells;
     qint64 rows = 0;
     while (next(cells)) {
         writer.row(lxw_row_t(rows + 1), cells);
@@ -203,7 +259,7 @@ qint64 writeXlsx(const QString& file, const QList<Column>& columns, const RowRea
     return rows;
 }
 
-qint64 writeCsv(const QString& file, const QList<Column>& columns, const RowReader& next,
+qint64 writeCsv(const QString& file, const QList<Column>& columns, const CellReader& next,
                 const Progress& progress) {
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -214,23 +270,23 @@ qint64 writeCsv(const QString& file, const QList<Column>& columns, const RowRead
             throw Refused(QStringLiteral("无法写入文件：%1（%2）").arg(file, out.errorString()));
         buffer.clear();
     };
-    QStringList titles;
-    for (const Column& c : columns)
-        titles << csvField(c.title);
-    buffer += titles.join(QLatin1Char(',')).toUtf8() + "\r\n";
-    QVariantList cells;
+    for (int c = 0; c < columns.size(); ++c) {
+        if (c > 0)
+            buffer += ',';
+        const QByteArray title = columns[c].title.toUtf8();
+        appendCsvField(buffer, Cell{Cell::Text, 0, 0, title.constData(), int(title.size())});
+    }
+    buffer += "\r\n";
+    std::vector<Cell> cells;
     qint64 rows = 0;
-    QString line;
     while (next(cells)) {
-        line.clear();
         for (int c = 0; c < columns.size(); ++c) {
             if (c > 0)
-                line += QLatin1Char(',');
-            if (c < cells.size())
-                line += csvField(cellText(cells[c]));
+                buffer += ',';
+            if (c < int(cells.size()))
+                appendCsvField(buffer, cells[c]);
         }
-        line += QStringLiteral("\r\n");
-        buffer += line.toUtf8();
+        buffer += "\r\n";
         if (buffer.size() > (1 << 16))
             flush();
         ++rows;
@@ -243,6 +299,109 @@ qint64 writeCsv(const QString& file, const QList<Column>& columns, const RowRead
     out.close();
     return rows;
 }
+
+qint64 writeCells(const QString& path, Format format, const QList<Column>& columns, const CellReader& next,
+                  const Progress& progress) {
+    const QString temporary = temporaryBeside(path);
+    qint64 rows = -1;
+    try {
+        rows = format == Format::Xlsx ? writeXlsx(temporary, columns, next, progress)
+                                      : writeCsv(temporary, columns, next, progress);
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+    if (rows < 0) {
+        QFile::remove(temporary);
+        return -1;
+    }
+    // The temporary file is made for the owner only; the export gets the usual permissions.
+    QFile::setPermissions(temporary, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                         QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    finish(temporary, path);
+    return rows;
+}
+
+// A statement run on the connection's own SQLite handle, so that the rows reach the file as the
+// database holds them (Qt's driver would make a QVariant of every column of every row).
+class Statement {
+public:
+    Statement(const QSqlDatabase& db, const QString& sql, const Db::Params& params) {
+        const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            throw DatabaseError(QStringLiteral("Not a SQLite connection"));
+        m_db = *static_cast<sqlite3* const*>(handle.constData());
+        if (!m_db ||
+            sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &m_statement, nullptr) != SQLITE_OK)
+            fail();
+        for (const auto& [name, value] : params) {
+            const int at = sqlite3_bind_parameter_index(m_statement, name.toUtf8().constData());
+            if (at == 0)
+                continue;
+            int rc = SQLITE_OK;
+            if (value.isNull())
+                rc = sqlite3_bind_null(m_statement, at);
+            else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+                rc = sqlite3_bind_int64(m_statement, at, value.toLongLong());
+            else if (value.typeId() == QMetaType::Double)
+                rc = sqlite3_bind_double(m_statement, at, value.toDouble());
+            else {
+                const QByteArray text = value.toString().toUtf8();
+                rc = sqlite3_bind_text(m_statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            }
+            if (rc != SQLITE_OK)
+                fail();
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    int column(const QString& name) const {
+        for (int i = 0; i < sqlite3_column_count(m_statement); ++i)
+            if (name == QLatin1String(sqlite3_column_name(m_statement, i)))
+                return i;
+        return -1;
+    }
+    bool next() {
+        const int rc = sqlite3_step(m_statement);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            fail();
+        return false;
+    }
+    Cell cell(int column) const {
+        Cell c;
+        if (column < 0)
+            return c;
+        switch (sqlite3_column_type(m_statement, column)) {
+        case SQLITE_INTEGER:
+            c.type = Cell::Integer;
+            c.integer = sqlite3_column_int64(m_statement, column);
+            break;
+        case SQLITE_FLOAT:
+            c.type = Cell::Real;
+            c.real = sqlite3_column_double(m_statement, column);
+            break;
+        case SQLITE_NULL:
+            break;
+        default:
+            c.type = Cell::Text;
+            c.text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+            c.size = sqlite3_column_bytes(m_statement, column);
+            if (!c.text)
+                c.type = Cell::Null;
+            break;
+        }
+        return c;
+    }
+
+private:
+    [[noreturn]] void fail() { throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db))); }
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_statement = nullptr;
+};
 
 } // namespace
 
@@ -280,24 +439,41 @@ bool formatOf(const QString& path, Format* format) {
 
 qint64 write(const QString& path, Format format, const QList<Column>& columns, const RowReader& next,
              const Progress& progress) {
-    const QString temporary = temporaryBeside(path);
-    qint64 rows = -1;
-    try {
-        rows = format == Format::Xlsx ? writeXlsx(temporary, columns, next, progress)
-                                      : writeCsv(temporary, columns, next, progress);
-    } catch (...) {
-        QFile::remove(temporary);
-        throw;
-    }
-    if (rows < 0) {
-        QFile::remove(temporary);
-        return -1;
-    }
-    // The temporary file is made for the owner only; the export gets the usual permissions.
-    QFile::setPermissions(temporary, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                         QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    finish(temporary, path);
-    return rows;
+    QVariantList values;
+    std::vector<QByteArray> texts;
+    const CellReader cells = [&](std::vector<Cell>& out) {
+        if (!next(values))
+            return false;
+        out.assign(values.size(), Cell());
+        texts.assign(values.size(), QByteArray());
+        for (int c = 0; c < values.size(); ++c) {
+            const QVariant& v = values[c];
+            Cell& cell = out[c];
+            if (v.isNull())
+                continue;
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+                cell.type = Cell::Integer;
+                cell.integer = v.toLongLong();
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                cell.type = Cell::Real;
+                cell.real = v.toDouble();
+                break;
+            default:
+                texts[c] = v.toString().toUtf8();
+                cell.type = Cell::Text;
+                cell.text = texts[c].constData();
+                cell.size = int(texts[c].size());
+            }
+        }
+        return true;
+    };
+    return writeCells(path, format, columns, cells, progress);
 }
 
 QString listStatement(const ListDefinition& list, const QString& search, Db::Params* params) {
@@ -318,20 +494,19 @@ QString listStatement(const ListDefinition& list, const QString& search, Db::Par
 qint64 writeQuery(const QSqlDatabase& db, const QString& sql, const Db::Params& params, const QString& table,
                   const QList<GridColumn>& columns, const QString& path, Format format,
                   const Progress& progress) {
-    QSqlQuery query = Db::exec(db, sql, params);
-    const QSqlRecord record = query.record();
-    QList<int> at;
+    Statement statement(db, sql, params);
+    std::vector<int> at;
     for (const GridColumn& c : columns)
-        at << record.indexOf(c.field);
-    const RowReader next = [&](QVariantList& cells) {
-        if (!query.next())
+        at.push_back(statement.column(c.field));
+    const CellReader next = [&](std::vector<Cell>& cells) {
+        if (!statement.next())
             return false;
         cells.resize(at.size());
-        for (int c = 0; c < at.size(); ++c)
-            cells[c] = at[c] >= 0 ? query.value(at[c]) : QVariant();
+        for (size_t c = 0; c < at.size(); ++c)
+            cells[c] = statement.cell(at[c]);
         return true;
     };
-    return write(path, format, columnsOf(table, columns), next, progress);
+    return writeCells(path, format, columnsOf(table, columns), next, progress);
 }
 
 // Reading ---------------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -50,20 +51,22 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
     rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows->setSelectionBehavior(QAbstractItemView::SelectRows);
     rows->verticalHeader()->hide();
-    rows->setHorizontalHeaderLabels(QStringList{QStringLiteral("行号")} + m_plan.columns +
-                                    QStringList{QStringLiteral("问题")});
+    // The row number and its problems first, so they are seen whatever the width of the data.
+    rows->setHorizontalHeaderLabels(QStringList{QStringLiteral("行号"), QStringLiteral("问题")} +
+                                    m_plan.columns);
     for (int r = 0; r < m_plan.rows.size(); ++r) {
         const Importing::Row& row = m_plan.rows[r];
         rows->setItem(r, 0, new QTableWidgetItem(QString::number(row.number)));
-        for (int c = 0; c < row.cells.size(); ++c)
-            rows->setItem(r, c + 1, new QTableWidgetItem(row.cells[c]));
         auto* problems = new QTableWidgetItem(row.problems.join(QStringLiteral("；")));
         if (!row.problems.isEmpty())
             problems->setForeground(QColor(0xc0, 0x00, 0x00));
-        rows->setItem(r, int(m_plan.columns.size()) + 1, problems);
+        rows->setItem(r, 1, problems);
+        for (int c = 0; c < row.cells.size(); ++c)
+            rows->setItem(r, c + 2, new QTableWidgetItem(row.cells[c]));
     }
-    rows->horizontalHeader()->setStretchLastSection(true);
     rows->resizeColumnsToContents();
+    for (int c = 0; c < rows->columnCount(); ++c)
+        rows->setColumnWidth(c, std::min(rows->columnWidth(c), c == 1 ? 320 : 160));
     layout->addWidget(rows, 1);
 
     auto* buttons = new QHBoxLayout;
