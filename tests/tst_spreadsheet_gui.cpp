@@ -241,7 +241,7 @@ void TestSpreadsheetWindows::membersImportFromExcel() {
 }
 
 void TestSpreadsheetWindows::layoutIsRememberedUntilRestored() {
-    QSettings().clear();
+    QSettings(QStringLiteral("vandrel-ledger"), QStringLiteral("layout")).clear();
     LedgerFixture fixture;
     addProduct(QStringLiteral("牛肉干"), QStringLiteral("12"), QStringLiteral("8.5"));
     DataGrid* grid = stockGrid();

@@ -13,6 +13,11 @@ namespace {
 const QString Grids = QStringLiteral("grids/");
 const QString Windows = QStringLiteral("windows/");
 const QString Folders = QStringLiteral("folders/");
+
+// ~/.config/vandrel-ledger/layout.conf: the user's own, whatever working folder is open.
+struct Store : QSettings {
+    Store() : QSettings(QStringLiteral("vandrel-ledger"), QStringLiteral("layout")) {}
+};
 } // namespace
 
 QString keyOf(const QWidget* widget) {
@@ -25,7 +30,7 @@ QString keyOf(const QWidget* widget) {
 
 Columns gridColumns(const QString& grid) {
     Columns columns;
-    const QStringList stored = QSettings().value(Grids + grid).toStringList();
+    const QStringList stored = Store().value(Grids + grid).toStringList();
     for (const QString& entry : stored) {
         const qsizetype at = entry.lastIndexOf(QLatin1Char(':'));
         bool ok = false;
@@ -40,31 +45,31 @@ void setGridColumns(const QString& grid, const Columns& columns) {
     QStringList stored;
     for (const auto& [field, width] : columns)
         stored << QStringLiteral("%1:%2").arg(field).arg(width);
-    QSettings().setValue(Grids + grid, stored);
+    Store().setValue(Grids + grid, stored);
 }
 
 void saveWindow(const QWidget* window) {
-    QSettings().setValue(Windows + keyOf(window), window->saveGeometry());
+    Store().setValue(Windows + keyOf(window), window->saveGeometry());
 }
 
 bool restoreWindow(QWidget* window) {
-    const QByteArray geometry = QSettings().value(Windows + keyOf(window)).toByteArray();
+    const QByteArray geometry = Store().value(Windows + keyOf(window)).toByteArray();
     return !geometry.isEmpty() && window->restoreGeometry(geometry);
 }
 
 QString lastFolder(const QString& kind) {
-    const QString folder = QSettings().value(Folders + kind).toString();
+    const QString folder = Store().value(Folders + kind).toString();
     if (!folder.isEmpty())
         return folder;
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 void setLastFolder(const QString& kind, const QString& folder) {
-    QSettings().setValue(Folders + kind, folder);
+    Store().setValue(Folders + kind, folder);
 }
 
 void restoreDefaults() {
-    QSettings settings;
+    Store settings;
     settings.remove(QStringLiteral("grids"));
     settings.remove(QStringLiteral("windows"));
     for (QWidget* widget : QApplication::allWidgets())
