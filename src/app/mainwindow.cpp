@@ -13,10 +13,12 @@
 #include "warehouse/Fr_kucun.h"
 #include "widgets/buttonsbar.h"
 #include "widgets/databound.h"
+#include "widgets/layoutstore.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 #include "widgets/registry.h"
 
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -137,6 +139,18 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
 
     switchTo(Fr_wel1);
     placeCentred();
+    LayoutStore::restoreWindow(this);
+}
+
+void Tmain::restoreDefaultPlace() {
+    showNormal();
+    resize(982, 656);
+    placeCentred();
+}
+
+void Tmain::closeEvent(QCloseEvent* event) {
+    LayoutStore::saveWindow(this);
+    QMainWindow::closeEvent(event);
 }
 
 void Tmain::placeCentred() {

@@ -87,9 +87,13 @@ public slots:
     void bsSkinSpeedButton1Click();
     void bsSkinSpeedButton2Click();
     void bsSkinStdLabel1Click();
+    // The default size, centred, not maximised: what "恢复默认布局" gives back.
+    void restoreDefaultPlace();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The window's place, size and maximised state are kept for the next start.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
