@@ -4,6 +4,7 @@
 // row at every open, and prints one line per goal with the median and PASS or FAIL.
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "core/commandline.h"
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/demodata.h"
@@ -259,19 +260,45 @@ int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QCommandLineParser parser;
+    CommandLine::prepare(parser,
+                         QStringLiteral("在临时文件夹中生成十年的繁忙商店数据，测量每项操作并与目标比较。\n"
+                                        "Builds ten busy years of a shop in a temporary folder, measures "
+                                        "each operation and compares it with its goal."));
+    const QCommandLineOption scaleOption(QStringLiteral("scale"),
+                                         QStringLiteral("数据规模（默认 1）/ the data's scale (default 1)"),
+                                         QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption noCompare(
+        QStringLiteral("no-compare"), QStringLiteral("不测量全部读入的方式 / skip the load-everything runs"));
+    // The memory of one start is measured in a child process of its own.
+    const QCommandLineOption memory(
+        QStringLiteral("memory"),
+        QStringLiteral("（内部）测量打开文件夹的内存 / (internal) measure the memory "
+                       "of opening FOLDER"),
+        QStringLiteral("FOLDER"));
+    const QCommandLineOption loadEverything(
+        QStringLiteral("load-everything"),
+        QStringLiteral("（内部）与 --memory 一起 / (internal) with --memory"));
+    parser.addOptions({scaleOption, noCompare, memory, loadEverything});
+    if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
+        return status;
     Startup::prepareApplication(app);
     SilentMessages messages;
     MessageService::install(&messages);
-    QStringList args = app.arguments();
     try {
-        if (args.value(1) == QStringLiteral("--memory")) {
-            SharedQuery::setLoadEverything(args.contains(QStringLiteral("--load-everything")));
-            return memoryRun(args.value(2));
+        if (parser.isSet(memory)) {
+            SharedQuery::setLoadEverything(parser.isSet(loadEverything));
+            return memoryRun(parser.value(memory));
         }
-        double scale = 1;
-        if (const int at = int(args.indexOf(QStringLiteral("--scale"))); at > 0)
-            scale = args.value(at + 1).toDouble();
-        const bool compare = !args.contains(QStringLiteral("--no-compare"));
+        bool scaleOk = false;
+        const double scale = parser.value(scaleOption).toDouble(&scaleOk);
+        if (!scaleOk || scale <= 0 || scale > 10) {
+            std::fprintf(stderr,
+                         "vandrel-ledger-bench: --scale 需要 0 到 10 之间的数 / needs a number between 0 "
+                         "and 10\n");
+            return 2;
+        }
+        const bool compare = !parser.isSet(noCompare);
         QTemporaryDir dir;
         const QString folder = dir.path();
         QElapsedTimer t;
