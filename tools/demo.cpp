@@ -1,5 +1,5 @@
 // vandrel-ledger-demo FOLDER [--scale N]: fills a working folder with a shop to try the program with.
-// Without --scale: a year of a small shop up to today, written through the shop's operations, into
+// Without --scale: a year of a small shop up to yesterday, written through the shop's operations, into
 // a folder that holds no products yet. With --scale: bulk generated data for the benchmarks (scale
 // 1 is ten busy years). The folder's database files are created first when it has none.
 #include "core/commandline.h"
@@ -36,7 +36,7 @@ int shop(const QString& folder) {
         return 1;
     }
     DemoShop::Plan plan;
-    plan.last = QDate::currentDate();
+    plan.last = QDate::currentDate().addDays(-1); // a year up to yesterday: no order later than now
     // A bar on a terminal, a line every tenth otherwise (a log keeps it readable).
     const bool terminal = isatty(fileno(stdout));
     int shown = -1;
