@@ -177,7 +177,7 @@ DemoShop::Written DemoShop::fill(const Plan& plan, const Progress& progress) {
         for (int m = 0; m < 2; ++m) {
             const QString maker = makers[(firstMaker + m * 3) % makers.size()];
             for (const QString& size : QString::fromUtf8(kind.sizes).split(QLatin1Char('|'))) {
-                const QString spec = size.section(QLatin1Char(':'), 0, 0);
+                const QString sizeName = size.section(QLatin1Char(':'), 0, 0);
                 // The second maker's goods cost a little more or less.
                 const Currency sale =
                     Currency::parse(size.section(QLatin1Char(':'), 1)) *
@@ -186,7 +186,7 @@ DemoShop::Written DemoShop::fill(const Plan& plan, const Progress& progress) {
                 Products::Fields f;
                 f.major = QString::fromUtf8(kind.major);
                 f.minor = QString::fromUtf8(kind.minor);
-                f.name = maker + name + (spec.isEmpty() ? QString() : QLatin1Char(' ') + spec);
+                f.name = maker + name + (sizeName.isEmpty() ? QString() : QLatin1Char(' ') + sizeName);
                 f.unit = unit;
                 f.sale = rounded;
                 f.wholesale = Currency::fromScaled(rounded.scaled() * 9 / 10 / 100 * 100);
@@ -194,7 +194,7 @@ DemoShop::Written DemoShop::fill(const Plan& plan, const Progress& progress) {
                 f.manufacturer = maker + QStringLiteral("食品有限公司");
                 if (f.major != QStringLiteral("食品") && f.major != QStringLiteral("饮料"))
                     f.manufacturer = maker + QStringLiteral("实业有限公司");
-                f.remark = spec.isEmpty() ? QStringLiteral("按%1计价").arg(unit) : QString();
+                f.remark = sizeName.isEmpty() ? QStringLiteral("按%1计价").arg(unit) : QString();
                 const qint64 key = Products::create(f, Currency());
                 shelf.push_back(
                     {key, rounded, unit == QStringLiteral("公斤") || unit == QStringLiteral("米")});
