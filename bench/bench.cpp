@@ -4,6 +4,7 @@
 // row at every open, and prints one line per goal with the median and PASS or FAIL.
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "core/commandline.h"
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/demodata.h"
@@ -211,7 +212,7 @@ int exportRun(const QString& folder, const QString& format) {
 void measureExport(const QString& folder, const QString& self) {
     for (const char* format : {"xlsx", "csv"}) {
         QProcess child;
-        child.start(self, {QStringLiteral("--export"), folder, QString::fromLatin1(format)});
+        child.start(self, {QStringLiteral("--export"), folder, QStringLiteral("--export-format"), QString::fromLatin1(format)});
         child.waitForFinished(600000);
         const QList<QByteArray> out = child.readAllStandardOutput().trimmed().split(' ');
         const QString rows = QString::fromLatin1(out.value(0));
@@ -349,21 +350,55 @@ int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QCommandLineParser parser;
+    CommandLine::prepare(parser,
+                         QStringLiteral("在临时文件夹中生成十年的繁忙商店数据，测量每项操作并与目标比较。\n"
+                                        "Builds ten busy years of a shop in a temporary folder, measures "
+                                        "each operation and compares it with its goal."));
+    const QCommandLineOption scaleOption(QStringLiteral("scale"),
+                                         QStringLiteral("数据规模（默认 1）/ the data's scale (default 1)"),
+                                         QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption noCompare(
+        QStringLiteral("no-compare"), QStringLiteral("不测量全部读入的方式 / skip the load-everything runs"));
+    // The memory of one start is measured in a child process of its own.
+    const QCommandLineOption memory(
+        QStringLiteral("memory"),
+        QStringLiteral("（内部）测量打开文件夹的内存 / (internal) measure the memory "
+                       "of opening FOLDER"),
+        QStringLiteral("FOLDER"));
+    const QCommandLineOption loadEverything(
+        QStringLiteral("load-everything"),
+        QStringLiteral("（内部）与 --memory 一起 / (internal) with --memory"));
+    const QCommandLineOption exportOnly(QStringLiteral("export-only"),
+                                        QStringLiteral("只测量导出一百万行 / measure only the export of a million rows"));
+    const QCommandLineOption exportFolder(
+        QStringLiteral("export"), QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
+        QStringLiteral("FOLDER"));
+    const QCommandLineOption exportFormat(QStringLiteral("export-format"),
+                                          QStringLiteral("（内部）与 --export 一起：xlsx 或 csv / (internal) with --export"),
+                                          QStringLiteral("FORMAT"), QStringLiteral("xlsx"));
+    parser.addOptions({scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat});
+    if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
+        return status;
     Startup::prepareApplication(app);
     SilentMessages messages;
     MessageService::install(&messages);
-    QStringList args = app.arguments();
     try {
-        if (args.value(1) == QStringLiteral("--memory")) {
-            SharedQuery::setLoadEverything(args.contains(QStringLiteral("--load-everything")));
-            return memoryRun(args.value(2));
+        if (parser.isSet(memory)) {
+            SharedQuery::setLoadEverything(parser.isSet(loadEverything));
+            return memoryRun(parser.value(memory));
         }
-        if (args.value(1) == QStringLiteral("--export"))
-            return exportRun(args.value(2), args.value(3));
-        double scale = 1;
-        if (const int at = int(args.indexOf(QStringLiteral("--scale"))); at > 0)
-            scale = args.value(at + 1).toDouble();
-        const bool compare = !args.contains(QStringLiteral("--no-compare"));
+        if (parser.isSet(exportFolder))
+            return exportRun(parser.value(exportFolder), parser.value(exportFormat));
+        bool scaleOk = false;
+        const double scale = parser.value(scaleOption).toDouble(&scaleOk);
+        if (!scaleOk || scale <= 0 || scale > 10) {
+            std::fprintf(stderr,
+                         "vandrel-ledger-bench: --scale 需要 0 到 10 之间的数 / needs a number between 0 "
+                         "and 10\n");
+            return 2;
+        }
+        const bool compare = !parser.isSet(noCompare);
         QTemporaryDir dir;
         const QString folder = dir.path();
         QElapsedTimer t;
@@ -379,7 +414,7 @@ int main(int argc, char* argv[]) {
         std::printf("data built in %.1f s (scale %g)\n", t.elapsed() / 1000.0, scale);
         std::fflush(stdout);
         measureExport(folder, app.applicationFilePath());
-        if (args.contains(QStringLiteral("--export-only")))
+        if (parser.isSet(exportOnly))
             return 0;
         measure(QStringLiteral("indexed"), folder, app.applicationFilePath(), false);
         if (compare)

@@ -104,6 +104,7 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
         button->setAutoRaise(true);
         button->setIcon(QIcon(Pictures::pixmap(picture, QSize(16, 16))));
         button->setToolTip(tip);
+        button->setAccessibleName(tip); // the picture alone says nothing to a screen reader
         button->setFixedSize(22, 19);
         status->addWidget(button);
         return button;

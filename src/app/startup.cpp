@@ -8,6 +8,8 @@
 #include "app/quitsignals.h"
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "data/database.h"
+#include "data/schema.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "members/edit_huiyuan.h"
@@ -18,6 +20,7 @@
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
+#include "reports/reports.h"
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
@@ -33,6 +36,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -161,9 +165,23 @@ void Startup::reportStartupFailure(const char* kind, const QString& text) {
     MessageService::current().error(message, QStringLiteral("Application Error"));
 }
 
-int Startup::run(QApplication& app) {
+QString Startup::workingFolder(const QString& given) {
+    if (!given.isEmpty())
+        return QDir(given).absolutePath();
+    const QDir current = QDir::current();
+    if (current.exists(Db::BusinessFile) || current.exists(Db::ListsFile))
+        return current.absolutePath();
+    const QDir home(QDir::home().filePath(QStringLiteral("vandrel-ledger")));
+    if (!home.exists(Db::BusinessFile) && !home.exists(Db::ListsFile)) {
+        Schema::createDatabaseFiles(home.path());
+        Reports::installDefaults(home.path());
+    }
+    return home.path();
+}
+
+int Startup::run(QApplication& app, const QString& folder) {
     try {
-        createInstances();
+        createInstances(workingFolder(folder));
     } catch (const LedgerError& e) {
         reportStartupFailure(e.kind(), e.text());
         return 1;
