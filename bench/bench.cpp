@@ -8,6 +8,7 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/schema.h"
+#include "ledger/check.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
 #include "warehouse/Fr_kf_chuku.h"
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -239,6 +241,22 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
                median(print), "ms", 3000);
     } catch (const LedgerError& e) {
         std::printf("%-16s print: %s\n", qPrintable(mode), qPrintable(e.text()));
+    }
+
+    // The check of the whole ledger on the open files. It reads the tables itself, so how the
+    // lists read theirs does not matter: measured once.
+    if (!everything) {
+        Ledger::CheckReport checked;
+        const std::clock_t cpu = std::clock();
+        const std::vector<double> check =
+            timeRuns(3, [&] { checked = Ledger::checkLedger(Db::business(), Db::lists()); });
+        // On a shared machine the processor time tells more than the time passed.
+        const double cpuMs = double(std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC / 3;
+        report(mode,
+               QStringLiteral("check the whole ledger (%1 problems found)").arg(checked.problems.size()),
+               median(check), "ms", 5000, QStringLiteral("processor %1 ms").arg(cpuMs, 0, 'f', 0));
+        if (!checked.clean())
+            std::printf("%s", qPrintable(checked.text()));
     }
     Startup::destroyInstances();
 
