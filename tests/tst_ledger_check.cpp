@@ -139,9 +139,11 @@ void TestLedgerCheck::cleanShopIsSilent() {
     // An amount due never stored (an older version) is mended when the files open, not a fault.
     CoreFixture::exec("update aa set a5 = null where aid = :a", {{":a", orphanProduct.order}});
 
+    const QVariant mapped = CoreFixture::scalar("PRAGMA mmap_size");
     const Ledger::CheckReport report = check();
     QVERIFY2(report.clean(), qPrintable(report.text()));
     QCOMPARE(report.fixableOrders(), QList<qint64>());
+    QCOMPARE(CoreFixture::scalar("PRAGMA mmap_size"), mapped); // the connection as it was
     QVERIFY(report.checked.size() >= 10);
     QVERIFY(report.text().contains(QStringLiteral("未发现问题")));
     // The check only reads.

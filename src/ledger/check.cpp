@@ -23,6 +23,8 @@ using Ledger::CheckReport;
 // At most this many keys are kept for one problem, and this many shown in the text.
 constexpr int KeptRows = 10000;
 constexpr int ShownRows = 20;
+// How much of the business file is mapped into memory while the check reads it.
+constexpr qint64 MappedBytes = qint64(1) << 30;
 
 QString number(qint64 n) {
     return QLocale(QLocale::Chinese, QLocale::China).toString(n);
@@ -161,6 +163,14 @@ public:
             m_report.problems << p;
             return true;
         };
+        // The check reads the whole file several times: mapped into memory, its pages are read
+        // without copying them each time.
+        try {
+            m_mapped = Db::scalar(m_a, QStringLiteral("PRAGMA mmap_size")).toLongLong();
+            Db::exec(m_a, QStringLiteral("PRAGMA mmap_size = %1").arg(MappedBytes));
+        } catch (const DatabaseError&) {
+            m_mapped = -1; // read as before
+        }
         try {
             prepareLines();
         } catch (const LedgerError& e) {
@@ -198,6 +208,13 @@ private:
                 Db::exec(m_a, QStringLiteral("DELETE FROM temp.%1").arg(QLatin1String(table)));
             } catch (const DatabaseError&) {
                 // Not made in this run: the check stopped before it.
+            }
+        }
+        if (m_mapped >= 0) {
+            try {
+                Db::exec(m_a, QStringLiteral("PRAGMA mmap_size = %1").arg(m_mapped));
+            } catch (const DatabaseError&) {
+                // Left mapped: only how the pages are read differs.
             }
         }
         return m_report;
@@ -794,6 +811,7 @@ private:
     std::function<bool(int, int)> m_progress;
     CheckReport m_report;
     bool m_linesReady = false;
+    qint64 m_mapped = -1; // the connection's memory map size before the check
     bool m_scanStockOut = true;
 };
 
