@@ -170,7 +170,7 @@ void TestLedgerCheck::changedAmountDueIsFoundAndFixed() {
     QVERIFY(check().clean());
 
     tamper("update aa set a5 = 120 where aid = :a", {{":a", first.order}});
-    // A difference smaller than any amount of money the program writes is one still.
+    // The smallest difference an amount can have is found too.
     tamper("update aa set a5 = '0.0006' where aid = :a", {{":a", third.order}});
     tamper("update aa set a5 = 'viel' where aid = :a", {{":a", fourth.order}});
     const Ledger::CheckReport report = check();
