@@ -326,9 +326,11 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
 
 namespace {
 // "delete from t" without a condition would empty the table without telling the update hook;
-// answering SQLITE_IGNORE for deletes makes the database delete row by row instead.
-int authorize(void*, int action, const char* table, const char*, const char*, const char*) {
-    const bool userTable = table && std::strncmp(table, "sqlite_", 7) != 0;
+// answering SQLITE_IGNORE for deletes makes the database delete row by row instead. Tables of the
+// temporary store (the ledger check's scratch tables) are no lists and are emptied at once.
+int authorize(void*, int action, const char* table, const char*, const char* database, const char*) {
+    const bool userTable =
+        table && std::strncmp(table, "sqlite_", 7) != 0 && !(database && std::strcmp(database, "temp") == 0);
     return action == SQLITE_DELETE && userTable ? SQLITE_IGNORE : SQLITE_OK;
 }
 } // namespace
