@@ -9,8 +9,8 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/schema.h"
-#include "ledger/backup.h"
 #include "data/spreadsheet.h"
+#include "ledger/backup.h"
 #include "ledger/check.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
@@ -213,7 +213,8 @@ int exportRun(const QString& folder, const QString& format) {
 void measureExport(const QString& folder, const QString& self) {
     for (const char* format : {"xlsx", "csv"}) {
         QProcess child;
-        child.start(self, {QStringLiteral("--export"), folder, QStringLiteral("--export-format"), QString::fromLatin1(format)});
+        child.start(self, {QStringLiteral("--export"), folder, QStringLiteral("--export-format"),
+                           QString::fromLatin1(format)});
         child.waitForFinished(600000);
         const QList<QByteArray> out = child.readAllStandardOutput().trimmed().split(' ');
         const QString rows = QString::fromLatin1(out.value(0));
@@ -387,19 +388,23 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption loadEverything(
         QStringLiteral("load-everything"),
         QStringLiteral("（内部）与 --memory 一起 / (internal) with --memory"));
-    const QCommandLineOption exportOnly(QStringLiteral("export-only"),
-                                        QStringLiteral("只测量导出一百万行 / measure only the export of a million rows"));
+    const QCommandLineOption exportOnly(
+        QStringLiteral("export-only"),
+        QStringLiteral("只测量导出一百万行 / measure only the export of a million rows"));
     const QCommandLineOption exportFolder(
-        QStringLiteral("export"), QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
+        QStringLiteral("export"),
+        QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
         QStringLiteral("FOLDER"));
-    const QCommandLineOption exportFormat(QStringLiteral("export-format"),
-                                          QStringLiteral("（内部）与 --export 一起：xlsx 或 csv / (internal) with --export"),
-                                          QStringLiteral("FORMAT"), QStringLiteral("xlsx"));
+    const QCommandLineOption exportFormat(
+        QStringLiteral("export-format"),
+        QStringLiteral("（内部）与 --export 一起：xlsx 或 csv / (internal) with --export"),
+        QStringLiteral("FORMAT"), QStringLiteral("xlsx"));
     const QCommandLineOption checkFolder(
-        QStringLiteral("check"), QStringLiteral("只测量检查一个已有文件夹的账目 / measure only the check of FOLDER"),
+        QStringLiteral("check"),
+        QStringLiteral("只测量检查一个已有文件夹的账目 / measure only the check of FOLDER"),
         QStringLiteral("FOLDER"));
-    parser.addOptions(
-        {scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat, checkFolder});
+    parser.addOptions({scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat,
+                       checkFolder});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
