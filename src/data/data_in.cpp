@@ -17,6 +17,8 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     try {
         Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
         Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
+        // A file of an earlier version gains the columns added since, before any list reads it.
+        Schema::upgradeBusinessFile(Db::business());
         auto make = [this](const char* table, const char* key, const QString& connection) {
             auto* q = new SharedQuery(QStringLiteral("Query_") + QLatin1String(table), connection,
                                       QLatin1String(table), QLatin1String(key), this);
@@ -44,8 +46,9 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
                 Db::exec(Db::business(), index);
             m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
             const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
-                {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3"}}, {Query_ac, "cid", {"c2"}},
-                {Query_ae, "eid", {"e2"}},       {Query_ag, "gid", {"g6"}}, {Query_ah, "hid", {"h6"}},
+                {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3", "b13"}},
+                {Query_ac, "cid", {"c2"}},       {Query_ae, "eid", {"e2"}},
+                {Query_ag, "gid", {"g6"}},       {Query_ah, "hid", {"h6"}},
                 {Query_aj, "jid", {}},           {Query_ak, "kid", {}}};
             for (const auto& [query, key, fields] : searched)
                 query->setIndex(m_indexes->add(query->table(), QLatin1String(key), fields));

@@ -18,20 +18,24 @@
 namespace {
 
 ListFrame::ListSetup setup() {
-    return {QStringLiteral("Query_ab"),
-            QStringLiteral("b3"),
-            TFr_kucun::EmptyMessage,
-            QStringLiteral("ab.rav"),
-            {{QStringLiteral("bid"), QStringLiteral("编号"), 60},
-             {QStringLiteral("b1"), QStringLiteral("大类"), 80},
-             {QStringLiteral("b2"), QStringLiteral("细类"), 80},
-             {QStringLiteral("b3"), QStringLiteral("产品名称"), 200},
-             {QStringLiteral("b4"), QStringLiteral("库存量"), 70},
-             {QStringLiteral("b5"), QStringLiteral("单位"), 70},
-             {QStringLiteral("b6"), QStringLiteral("成本价"), 80},
-             {QStringLiteral("b7"), QStringLiteral("批发价"), 80},
-             {QStringLiteral("b8"), QStringLiteral("销售价"), 80},
-             {QStringLiteral("b9"), QStringLiteral("合计"), 80}}};
+    ListFrame::ListSetup s{QStringLiteral("Query_ab"),
+                           QStringLiteral("b3"),
+                           TFr_kucun::EmptyMessage,
+                           QStringLiteral("ab.rav"),
+                           {{QStringLiteral("bid"), QStringLiteral("编号"), 60},
+                            {QStringLiteral("b1"), QStringLiteral("大类"), 80},
+                            {QStringLiteral("b2"), QStringLiteral("细类"), 80},
+                            {QStringLiteral("b3"), QStringLiteral("产品名称"), 200},
+                            {QStringLiteral("b4"), QStringLiteral("库存量"), 70},
+                            {QStringLiteral("b5"), QStringLiteral("单位"), 70},
+                            {QStringLiteral("b6"), QStringLiteral("成本价"), 80},
+                            {QStringLiteral("b7"), QStringLiteral("批发价"), 80},
+                            {QStringLiteral("b8"), QStringLiteral("销售价"), 80},
+                            {QStringLiteral("b9"), QStringLiteral("合计"), 80},
+                            {QStringLiteral("b14"), QStringLiteral("库存下限"), 70},
+                            {QStringLiteral("b13"), QStringLiteral("条码"), 110}}};
+    s.codeField = QStringLiteral("b13");
+    return s;
 }
 
 // The selected product as the list shows it, for the dialogs that show it.
@@ -45,8 +49,10 @@ Products::Product selectedProduct() {
     };
     Products::Product p;
     p.key = q->fieldValue(QStringLiteral("bid")).toLongLong();
-    p.fields = {text("b1"),   text("b2"),   text("b3"),  text("b5"), amount("b6"),
-                amount("b7"), amount("b8"), text("b11"), text("b12")};
+    p.fields = {text("b1"),   text("b2"),   text("b3"),  text("b5"),  amount("b6"),
+                amount("b7"), amount("b8"), text("b11"), text("b12"), text("b13")};
+    if (!q->fieldValue(QStringLiteral("b14")).isNull())
+        p.fields.warnLevel = amount("b14");
     p.stock = amount("b4");
     p.stockValue = amount("b9");
     p.created = text("b10");

@@ -1,0 +1,252 @@
+#include "app/mainwindow.h"
+#include "data/data_in.h"
+#include "ledgertest.h"
+#include "orders/edit_dingdan.h"
+#include "orders/new_dingdan.h"
+#include "warehouse/Fr_kucun.h"
+#include "warehouse/edit_chanpin.h"
+#include "warehouse/new_chanpin.h"
+#include "widgets/databound.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QToolButton>
+
+// The shop counter: barcodes in the product dialogs, finding and scanning products by code.
+class TestCounter : public QObject {
+    Q_OBJECT
+private slots:
+    void productDialogsTakeBarcodeAndWarningLevel();
+    void everySearchBoxFindsByExactCode();
+    void scanningAddsLinesInBothModes();
+    void scanningIntoTheEditedOrder();
+};
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QString addProduct(const QString& name, const QString& stock, const QString& code,
+                   const QVariant& level = QVariant()) {
+    const QSqlQuery q = LedgerFixture::exec(
+        "insert into ab (b1, b2, b3, b4, b5, b8, b9, b13, b14) values ('食品', '零食', :a, :b, '个', 2, :b * "
+        "2, "
+        ":c, :d)",
+        {{":a", name}, {":b", stock}, {":c", code.isEmpty() ? QVariant() : QVariant(code)}, {":d", level}});
+    Data_in->Query_ab->refresh();
+    return q.lastInsertId().toString();
+}
+
+void choose(QComboBox* list, const QString& text) {
+    QVERIFY(list);
+    const int index = list->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    list->setCurrentIndex(index);
+}
+
+TFr_kucun* stockPage() {
+    main_window->show();
+    main_window->switchTo(main_window->Fr_kucun1);
+    return main_window->Fr_kucun1;
+}
+
+QStringList listedNames(SharedQuery* q) {
+    QStringList out;
+    for (int r = 0; r < q->recordCount(); ++r)
+        out << q->text(r, "b3");
+    return out;
+}
+
+// What a scanner does: the digits, then Enter.
+void scan(QLineEdit* box, const QString& code) {
+    box->selectAll();
+    QTest::keyClicks(box, code);
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+} // namespace
+
+void TestCounter::productDialogsTakeBarcodeAndWarningLevel() {
+    LedgerFixture f;
+    TFr_kucun* page = stockPage();
+    onModal([&](QWidget* w) {
+        auto* d = qobject_cast<Tnew_chanpin*>(w);
+        QVERIFY(d);
+        QCOMPARE(child<QLabel>(d, "bsSkinStdLabel17")->text(), QStringLiteral("条  码:"));
+        QCOMPARE(child<QLabel>(d, "bsSkinStdLabel18")->text(), QStringLiteral("库存下限:"));
+        choose(d->bsSkinDBLookupComboBox2, "饮料");
+        d->bsSkinEdit1->setText("可乐");
+        choose(d->bsSkinDBLookupComboBox4, "瓶");
+        d->bsSkinEdit6->setValue(3);
+        // The scanner fills the box and its Enter moves on to the next box, saving nothing.
+        d->bsSkinEdit7->setFocus();
+        scan(d->bsSkinEdit7, "6901234567892");
+        QCOMPARE(d->bsSkinEdit7->text(), QStringLiteral("6901234567892"));
+        QCOMPARE(d->focusWidget(), d->bsSkinEdit2);
+        QVERIFY(d->isVisible());
+        QCOMPARE(LedgerFixture::scalar("select count(*) from ab").toInt(), 0);
+        d->bsSkinEdit2->setText("10");
+        // The warning level takes a number only.
+        QTest::keyClicks(d->bsSkinEdit8, "1x2");
+        QCOMPARE(d->bsSkinEdit8->text(), QStringLiteral("12"));
+        click(d->bsSkinButton1);
+        QVERIFY(!d->isVisible());
+    });
+    click(page->bsSkinSpeedButton5);
+    QCOMPARE(LedgerFixture::rows("select b3, b4, b13, b14 from ab"),
+             QStringList({"可乐|10|6901234567892|12"}));
+
+    // A second product with the same code: refused, the dialog stays open with what was typed.
+    onModal([&](QWidget* w) {
+        auto* d = static_cast<Tnew_chanpin*>(w);
+        QCOMPARE(d->bsSkinEdit7->text(), QString()); // starts blank
+        QCOMPARE(d->bsSkinEdit8->text(), QString());
+        choose(d->bsSkinDBLookupComboBox2, "饮料");
+        d->bsSkinEdit1->setText("雪碧");
+        d->bsSkinEdit2->setText("4");
+        choose(d->bsSkinDBLookupComboBox4, "瓶");
+        d->bsSkinEdit7->setText("6901234567892");
+        f.messages.clear();
+        click(d->bsSkinButton1);
+        QCOMPARE(f.messages.texts(), QStringList({"条码 6901234567892 已用于产品“可乐”，请换一个条码。"}));
+        QVERIFY(d->isVisible());
+        // One click gives an in-store code instead.
+        click(d->bsSkinSpeedButton4);
+        QCOMPARE(d->bsSkinEdit7->text(), QStringLiteral("2000000000015"));
+        click(d->bsSkinButton1);
+        QVERIFY(!d->isVisible());
+    });
+    click(page->bsSkinSpeedButton5);
+    QCOMPARE(LedgerFixture::rows("select b3, b13, b14 is null from ab order by bid"),
+             QStringList({"可乐|6901234567892|0", "雪碧|2000000000015|1"}));
+
+    // The edit dialog shows both and writes them back; emptying the level drops the warning.
+    QCOMPARE(page->bsSkinDBGrid2->cellText(1, 11), QStringLiteral("6901234567892"));
+    QCOMPARE(page->bsSkinDBGrid2->cellText(1, 10), QStringLiteral("12"));
+    page->bsSkinDBGrid2->selectRow(1);
+    onModal([&](QWidget* w) {
+        auto* d = qobject_cast<Tedit_chanpin*>(w);
+        QVERIFY(d);
+        QCOMPARE(d->bsSkinEdit7->text(), QStringLiteral("6901234567892"));
+        QCOMPARE(d->bsSkinEdit8->text(), QStringLiteral("12"));
+        d->bsSkinEdit8->clear();
+        d->bsSkinEdit7->setText("2000000000015");
+        f.messages.clear();
+        click(d->bsSkinButton1);
+        QCOMPARE(f.messages.texts(), QStringList({"条码 2000000000015 已用于产品“雪碧”，请换一个条码。"}));
+        d->bsSkinEdit7->setText("4006381333931");
+        click(d->bsSkinButton1);
+        QVERIFY(!d->isVisible());
+    });
+    click(page->bsSkinSpeedButton1);
+    QCOMPARE(LedgerFixture::rows("select b3, b13, b14 is null from ab order by bid"),
+             QStringList({"可乐|4006381333931|1", "雪碧|2000000000015|1"}));
+}
+
+void TestCounter::everySearchBoxFindsByExactCode() {
+    LedgerFixture f;
+    addProduct("可乐", "5", "6901234567892");
+    addProduct("饼干 6901", "5", "4006381333931");
+    addProduct("面包", "5", "");
+    TFr_kucun* page = stockPage();
+    SharedQuery* q = Data_in->Query_ab;
+    page->bsSkinEdit1->setText("6901234567892");
+    QCOMPARE(listedNames(q), QStringList({"可乐"}));
+    page->bsSkinEdit1->setText("6901");
+    QCOMPARE(listedNames(q), QStringList({"饼干 6901"})); // by name only: a part of a code is no code
+    page->bsSkinEdit1->setText("4006381333931");
+    QCOMPARE(listedNames(q), QStringList({"饼干 6901"}));
+    page->bsSkinEdit1->setText("面");
+    QCOMPARE(listedNames(q), QStringList({"面包"}));
+    page->bsSkinEdit1->clear();
+
+    for (OrderForm* d : {static_cast<OrderForm*>(new_dingdan), static_cast<OrderForm*>(edit_dingdan)}) {
+        d->show();
+        d->bsSkinEdit1->setText("6901234567892");
+        QCOMPARE(listedNames(q), QStringList({"可乐"}));
+        QCOMPARE(d->bsSkinDBGrid1->cellText(0, 2), QStringLiteral("可乐"));
+        d->bsSkinEdit1->setText("4006381333931");
+        QCOMPARE(listedNames(q), QStringList({"饼干 6901"}));
+        d->bsSkinEdit1->setText("包");
+        QCOMPARE(listedNames(q), QStringList({"面包"}));
+        d->bsSkinEdit1->clear();
+        QCOMPARE(listedNames(q), QStringList({"面包", "饼干 6901", "可乐"}));
+        d->hide();
+    }
+    QCOMPARE(f.messages.messages.size(), 0);
+}
+
+void TestCounter::scanningAddsLinesInBothModes() {
+    LedgerFixture f;
+    const QString cola = addProduct("可乐", "5", "6901234567892");
+    const QString cake = addProduct("蛋糕", "5", "12345670");
+    addProduct("面包", "5", "");
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    // Scanned in first-line mode: the order is created with the product, quantity 1, whatever
+    // the quantity box held.
+    d->bsSkinEdit2->setText("3");
+    scan(d->bsSkinEdit1, "6901234567892");
+    QCOMPARE(f.messages.texts(), QStringList());
+    QVERIFY(d->nextLineMode());
+    QCOMPARE(LedgerFixture::rows("select k3, k4, k7, k8 from ak order by kid"),
+             QStringList({"可乐|1|" + cola + "|1"}));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("2"));
+    // The code is selected, so the next scan replaces it.
+    QCOMPARE(d->bsSkinEdit1->selectedText(), QStringLiteral("6901234567892"));
+    // Next-line mode: the same code again is another line of the same order.
+    scan(d->bsSkinEdit1, "6901234567892");
+    // A short code scanned with the cursor still in the quantity box works too.
+    d->bsSkinEdit2->setFocus();
+    scan(d->bsSkinEdit2, "12345670");
+    QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("1"));
+    QCOMPARE(LedgerFixture::rows("select k3, k4, k7, k8 from ak order by kid"),
+             QStringList({"可乐|1|" + cola + "|1", "可乐|1|" + cola + "|1", "蛋糕|1|" + cake + "|1"}));
+    QCOMPARE(LedgerFixture::scalar("select count(*) from aa").toInt(), 1);
+    QCOMPARE(LedgerFixture::rows("select b4 from ab where bid = :a", {{":a", cola}}), QStringList({"3"}));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("6"));
+
+    // A code no product has adds nothing, and says so.
+    scan(d->bsSkinEdit1, "9787115279460");
+    QCOMPARE(f.messages.texts(), QStringList({"没有条码为 9787115279460 的产品"}));
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ak").toInt(), 3);
+    // A quantity typed and Enter in the quantity box still adds the selected product as before.
+    d->bsSkinEdit1->setText("面包");
+    d->bsSkinEdit2->setText("2");
+    QTest::keyClick(d->bsSkinEdit2, Qt::Key_Return);
+    QCOMPARE(LedgerFixture::rows("select k3, k4 from ak order by kid desc limit 1"), QStringList({"面包|2"}));
+    d->close();
+
+    // A new showing starts a new order with the first scan.
+    d->show();
+    QVERIFY(!d->nextLineMode());
+    scan(d->bsSkinEdit1, "12345670");
+    QCOMPARE(LedgerFixture::rows("select k3, k8 from ak order by kid desc limit 1"), QStringList({"蛋糕|2"}));
+    d->close();
+}
+
+void TestCounter::scanningIntoTheEditedOrder() {
+    LedgerFixture f;
+    addProduct("可乐", "5", "6901234567892");
+    LedgerFixture::exec(
+        "insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', '未结算', '普通订单', 0)");
+    Tedit_dingdan* d = edit_dingdan;
+    d->prepare(1, "普通订单", Currency());
+    d->show();
+    scan(d->bsSkinEdit1, "6901234567892");
+    scan(d->bsSkinEdit1, "6901234567892");
+    QCOMPARE(LedgerFixture::rows("select k3, k4, k8 from ak"), QStringList({"可乐|1|1", "可乐|1|1"}));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("4"));
+    QCOMPARE(d->query_mingxi->recordCount(), 2);
+    d->close();
+}
+
+LEDGER_TEST_MAIN(TestCounter)
+#include "tst_counter.moc"
