@@ -1,17 +1,22 @@
+#include "app/Fr_wel.h"
 #include "app/mainwindow.h"
 #include "data/data_in.h"
+#include "ledger/products.h"
 #include "ledgertest.h"
 #include "orders/edit_dingdan.h"
 #include "orders/new_dingdan.h"
+#include "reports/reports.h"
 #include "warehouse/Fr_kucun.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
+#include "widgets/buttonsbar.h"
 #include "widgets/databound.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QToolButton>
@@ -24,6 +29,7 @@ private slots:
     void everySearchBoxFindsByExactCode();
     void scanningAddsLinesInBothModes();
     void scanningIntoTheEditedOrder();
+    void lowStockIsMarkedListedAndCounted();
 };
 
 namespace {
@@ -69,6 +75,24 @@ void scan(QLineEdit* box, const QString& code) {
     box->selectAll();
     QTest::keyClicks(box, code);
     QTest::keyClick(box, Qt::Key_Return);
+}
+
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    if (!p.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+qint64 stocked(const QString& name, const char* stock, std::optional<Currency> level) {
+    Products::Fields fields;
+    fields.major = QStringLiteral("食品");
+    fields.name = name;
+    fields.unit = QStringLiteral("个");
+    fields.sale = Currency::parse("2");
+    fields.warnLevel = level;
+    return Products::create(fields, Currency::parse(stock));
 }
 
 } // namespace
@@ -246,6 +270,86 @@ void TestCounter::scanningIntoTheEditedOrder() {
     QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("4"));
     QCOMPARE(d->query_mingxi->recordCount(), 2);
     d->close();
+}
+
+void TestCounter::lowStockIsMarkedListedAndCounted() {
+    LedgerFixture f;
+    QToolButton* nav = main_window->bsSkinButtonsBar1->item(1, 0);
+    QCOMPARE(nav->text(), QStringLiteral("库 房"));
+    // Stock 5 at, below and above the level; one product without a level.
+    const qint64 at = stocked("等于", "5", Currency::parse("5"));
+    stocked("低于", "5", Currency::parse("6"));
+    stocked("高于", "5", Currency::parse("4"));
+    stocked("无下限", "0", std::nullopt);
+    QCOMPARE(nav->text(), QStringLiteral("库 房(2)"));
+
+    // At start the welcome page says so.
+    f.teardown();
+    f.build();
+    main_window->show();
+    QCOMPARE(main_window->currentFrame(), main_window->Fr_wel1);
+    QCOMPARE(main_window->bsSkinButtonsBar1->item(1, 0)->text(), QStringLiteral("库 房(2)"));
+    QLabel* note = child<QLabel>(main_window->Fr_wel1, "bsSkinStdLabel1");
+    QVERIFY(note->isVisible());
+    QVERIFY(note->text().startsWith(QStringLiteral("有 2 种产品库存不足")));
+
+    // The stock page marks the two, newest first.
+    TFr_kucun* page = stockPage();
+    DataGrid* grid = page->bsSkinDBGrid2;
+    QCOMPARE(listedNames(Data_in->Query_ab), QStringList({"无下限", "高于", "低于", "等于"}));
+    QList<bool> marks;
+    for (int r = 0; r < 4; ++r) {
+        marks << grid->rowMarked(r);
+        QCOMPARE(grid->model()->index(r, 3).data(Qt::BackgroundRole).isValid(), marks.last());
+    }
+    QCOMPARE(marks, QList<bool>({false, false, true, true}));
+
+    // The warning list: only they, with how many to order to reach twice the level.
+    click(page->bsSkinSpeedButton10);
+    QCOMPARE(listedNames(Data_in->Query_ab), QStringList({"低于", "等于"}));
+    QCOMPARE(grid->cellText(0, 12), QStringLiteral("7"));
+    QCOMPARE(grid->cellText(1, 12), QStringLiteral("5"));
+    // Printed through its own definition.
+    QString printed;
+    Reports::setPreviewHook(
+        [&](const QString& definition, const Reports::Parameters&) { printed = definition; });
+    click(page->bsSkinSpeedButton8);
+    Reports::setPreviewHook(nullptr);
+    QCOMPARE(printed, QStringLiteral("yj.rav"));
+    Reports::installDefaults(f.folder());
+    const QString pdf = QDir(f.folder()).absoluteFilePath("yj.pdf");
+    Reports::renderPdf("yj.rav", pdf);
+    const QString text = pdfText(pdf);
+    QVERIFY2(text.contains("库存预警") && text.contains("建议订货"), qPrintable(text));
+    QVERIFY(text.contains("低于") && text.contains("等于") && !text.contains("高于"));
+
+    // Raising the product's stock above its level takes it off the list and the count.
+    Products::Fields fields;
+    fields.name = QStringLiteral("等于");
+    fields.warnLevel = Currency::parse("4");
+    Products::update(at, fields);
+    QCOMPARE(listedNames(Data_in->Query_ab), QStringList({"低于"}));
+    QCOMPARE(main_window->bsSkinButtonsBar1->item(1, 0)->text(), QStringLiteral("库 房(1)"));
+    QVERIFY(main_window->Fr_wel1->bsSkinStdLabel1->text().startsWith(QStringLiteral("有 1 种")));
+    // Refresh goes back to the whole list; the welcome page's link comes back to the warning list.
+    click(page->bsSkinSpeedButton6);
+    QVERIFY(!page->bsSkinSpeedButton10->isChecked());
+    QCOMPARE(Data_in->Query_ab->recordCount(), 4);
+    emit note->linkActivated("yujing");
+    QCOMPARE(main_window->currentFrame(), page);
+    QVERIFY(page->bsSkinSpeedButton10->isChecked());
+    QCOMPARE(listedNames(Data_in->Query_ab), QStringList({"低于"}));
+    // A search looks in the whole list again.
+    page->bsSkinEdit1->setText("于");
+    QVERIFY(!page->bsSkinSpeedButton10->isChecked());
+    QCOMPARE(listedNames(Data_in->Query_ab), QStringList({"高于", "低于", "等于"}));
+    // No product runs short: the count and the note go.
+    fields.name = QStringLiteral("低于");
+    fields.warnLevel = std::nullopt;
+    Products::update(at + 1, fields);
+    QCOMPARE(main_window->bsSkinButtonsBar1->item(1, 0)->text(), QStringLiteral("库 房"));
+    QVERIFY(!main_window->Fr_wel1->bsSkinStdLabel1->isVisibleTo(main_window->Fr_wel1));
+    QCOMPARE(f.messages.messages.size(), 0);
 }
 
 LEDGER_TEST_MAIN(TestCounter)

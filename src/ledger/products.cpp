@@ -120,6 +120,17 @@ int lowStockCount() {
         .toInt();
 }
 
+bool isLow(const QVariant& stock, const QVariant& level) {
+    if (level.isNull() || level.toString().isEmpty())
+        return false;
+    return Currency::fromVariant(stock) <= Currency::fromVariant(level);
+}
+
+QString lowStockStatement() {
+    return QStringLiteral("select *, 2 * b14 - b4 as dinghuo from ab where b14 is not null and b4 <= b14 "
+                          "order by bid desc");
+}
+
 void remove(qint64 product) {
     Ledger::Work work(Db::business());
     work.exec(QStringLiteral("delete from ab where bid = :k"), {{QStringLiteral(":k"), product}});

@@ -55,6 +55,11 @@ QString newStoreCode();
 
 // The number of products whose stock is at or below their warning level.
 int lowStockCount();
+// True for a product row whose stock (b4) is at or below its warning level (b14).
+bool isLow(const QVariant& stock, const QVariant& level);
+// The statement of the warning list: the products at or below their level, newest first, with
+// how many to order to reach twice the level (field "dinghuo").
+QString lowStockStatement();
 
 // Deletes the product row only: its stock-in and stock-out records and order lines keep its number
 // and name.

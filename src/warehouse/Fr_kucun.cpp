@@ -2,6 +2,7 @@
 
 #include "data/data_in.h"
 #include "ledger/products.h"
+#include "reports/reports.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
@@ -11,7 +12,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QTextEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -33,7 +36,9 @@ ListFrame::ListSetup setup() {
                             {QStringLiteral("b8"), QStringLiteral("销售价"), 80},
                             {QStringLiteral("b9"), QStringLiteral("合计"), 80},
                             {QStringLiteral("b14"), QStringLiteral("库存下限"), 70},
-                            {QStringLiteral("b13"), QStringLiteral("条码"), 110}}};
+                            {QStringLiteral("b13"), QStringLiteral("条码"), 110},
+                            // Only the warning list has it.
+                            {QStringLiteral("dinghuo"), QStringLiteral("建议订货"), 80}}};
     s.codeField = QStringLiteral("b13");
     return s;
 }
@@ -80,8 +85,19 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     bsSkinSpeedButton2 = addTool(QStringLiteral("bsSkinSpeedButton2"), QStringLiteral("删 除"), 19,
                                  [this] { bsSkinSpeedButton2Click(); });
     bsSkinToolBar1->addDivider();
+    bsSkinSpeedButton10 = addTool(QStringLiteral("bsSkinSpeedButton10"), QStringLiteral("库存预警"), 22,
+                                  [this] { bsSkinSpeedButton10Click(); });
+    bsSkinSpeedButton10->setCheckable(true);
+    bsSkinSpeedButton10->setToolTip(QStringLiteral("只列出库存不高于库存下限的产品"));
+    bsSkinToolBar1->addDivider();
     finishToolBar();
     addGrid();
+    // Products at or below their warning level stand out.
+    bsSkinDBGrid2->setRowMark([](int row) {
+        const SharedQuery* q = Data_in ? Data_in->Query_ab : nullptr;
+        return q &&
+               Products::isLow(q->value(row, QStringLiteral("b4")), q->value(row, QStringLiteral("b14")));
+    });
 
     auto* divider = new QFrame(this);
     divider->setObjectName(QStringLiteral("Bevel1"));
@@ -154,6 +170,45 @@ void TFr_kucun::bsSkinSpeedButton1Click() {
         return;
     edit_chanpin->prepare(selectedProduct());
     edit_chanpin->exec();
+}
+
+bool TFr_kucun::warningList() const {
+    return bsSkinSpeedButton10->isChecked();
+}
+
+void TFr_kucun::leaveWarningList() {
+    const QSignalBlocker quiet(bsSkinSpeedButton10);
+    bsSkinSpeedButton10->setChecked(false);
+}
+
+void TFr_kucun::bsSkinSpeedButton10Click() {
+    if (warningList())
+        Data_in->Query_ab->reset(Products::lowStockStatement());
+    else
+        ListFrame::bsSkinSpeedButton6Click();
+}
+
+void TFr_kucun::bsSkinSpeedButton6Click() {
+    leaveWarningList();
+    ListFrame::bsSkinSpeedButton6Click();
+}
+
+void TFr_kucun::bsSkinSpeedButton8Click() {
+    if (!warningList()) {
+        ListFrame::bsSkinSpeedButton8Click();
+        return;
+    }
+    if (Data_in->Query_ab->recordCount() == 0) {
+        Messages::information(QStringLiteral("没有需要预警的产品"));
+        return;
+    }
+    Reports::preview(QStringLiteral("yj.rav"));
+}
+
+void TFr_kucun::bsSkinEdit1Change() {
+    // A search looks in the whole list.
+    leaveWarningList();
+    ListFrame::bsSkinEdit1Change();
 }
 
 void TFr_kucun::bsSkinSpeedButton2Click() {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTableView>
 #include <QTextEdit>
+#include <functional>
 
 // One column of a grid: the field it shows, its title and its width in pixels.
 struct GridColumn {
@@ -34,6 +35,9 @@ public:
     // Grids edited in place: stores the text of an open cell editor into the query and closes
     // the editor. Every move of the current row by the grid does this first.
     void finishEditing();
+    // Rows the test picks out are drawn in the warning colours (stock at its warning level).
+    void setRowMark(std::function<bool(int row)> marked);
+    bool rowMarked(int row) const;
 
 signals:
     // A click on a row (the Cell Click events of the frames).
@@ -45,6 +49,7 @@ private:
 
     QPointer<SharedQuery> m_query;
     QIdentityProxyModel* m_proxy = nullptr;
+    std::function<bool(int)> m_mark;
     QList<GridColumn> m_columns;
     bool m_syncing = false;
 };
