@@ -1,23 +1,37 @@
 #include "app/Fr_wel.h"
 #include "app/mainwindow.h"
+#include "core/barcode.h"
 #include "data/data_in.h"
+#include "ledger/orders.h"
 #include "ledger/products.h"
+#include "ledger/receipts.h"
+#include "ledger/settlement.h"
 #include "ledgertest.h"
+#include "orders/Fr_dingdan.h"
 #include "orders/edit_dingdan.h"
 #include "orders/new_dingdan.h"
+#include "orders/xiaopiao.h"
+#include "reports/labelsheet.h"
+#include "reports/receiptprint.h"
 #include "reports/reports.h"
+#include "settlement/jiesuan_xianjin.h"
 #include "warehouse/Fr_kucun.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "widgets/buttonsbar.h"
 #include "widgets/databound.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QToolButton>
 
@@ -30,6 +44,9 @@ private slots:
     void scanningAddsLinesInBothModes();
     void scanningIntoTheEditedOrder();
     void lowStockIsMarkedListedAndCounted();
+    void receiptsAreSetUpReprintedAndPrintedAfterSettlement();
+    void receiptPdfAtBothWidths();
+    void shelfLabelsDrawTheCodes();
 };
 
 namespace {
@@ -349,6 +366,202 @@ void TestCounter::lowStockIsMarkedListedAndCounted() {
     Products::update(at + 1, fields);
     QCOMPARE(main_window->bsSkinButtonsBar1->item(1, 0)->text(), QStringLiteral("库 房"));
     QVERIFY(!main_window->Fr_wel1->bsSkinStdLabel1->isVisibleTo(main_window->Fr_wel1));
+    QCOMPARE(f.messages.messages.size(), 0);
+}
+
+namespace {
+
+// An order of two colas (4 due) paid by card with 3.5; the card had 100.
+qint64 paidByCard() {
+    const qint64 cola = stocked("可乐", "10", std::nullopt);
+    const qint64 order = Orders::addLine(0, cola, Currency::parse("2")).order;
+    LedgerFixture::exec("insert into aj (j1, j2, j6, j9, j10) values ('张三', '13800000000', '先生', 100, "
+                        "'2026-11-01 08:00:00')");
+    Settlement::payByCard(order, 1, Currency::parse("3.5"));
+    return order;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+void TestCounter::receiptsAreSetUpReprintedAndPrintedAfterSettlement() {
+    LedgerFixture f;
+    const qint64 order = paidByCard();
+    const QString device = QDir(f.folder()).absoluteFilePath("lp0");
+    main_window->show();
+    main_window->ordersView();
+    TFr_dingdan* page = main_window->Fr_dingdan1;
+    QCOMPARE(Data_in->Query_aa->fieldValue("aid").toLongLong(), order);
+
+    // The set-up: raw bytes to a device file, on an 80 mm roll, printed after each settlement.
+    QList<std::pair<QString, int>> previews;
+    ReceiptPrint::setHook([&](const QString& what, const Receipts::Receipt& r, const Receipts::Setup& s) {
+        if (what == "preview")
+            previews.append({QString::number(r.order), s.width});
+    });
+    onModal([&](QWidget* w) {
+        auto* d = qobject_cast<Txiaopiao*>(w);
+        QVERIFY(d);
+        QVERIFY(d->bsSkinRadioButton1->isChecked()); // the system printer at first
+        QCOMPARE(d->bsSkinComboBox1->currentText(), QStringLiteral("58 mm"));
+        click(d->bsSkinRadioButton2);
+        QVERIFY(d->bsSkinEdit2->isEnabled() && !d->bsSkinEdit1->isEnabled());
+        d->bsSkinEdit2->clear();
+        click(d->bsSkinButton1);
+        QCOMPARE(f.messages.last(), QStringLiteral("请填写小票打印机的设备文件，例如 /dev/usb/lp0"));
+        QVERIFY(d->isVisible());
+        d->bsSkinEdit2->setText(device);
+        d->bsSkinComboBox1->setCurrentIndex(1);
+        d->bsSkinEdit3->setText("万家便利店");
+        d->bsSkinEdit4->setText("谢谢惠顾");
+        d->bsSkinCheckRadioBox1->setFocus();
+        QTest::keyClick(d->bsSkinCheckRadioBox1, Qt::Key_Space);
+        // The preview shows the selected order's receipt as set up in the dialog.
+        click(d->bsSkinButton3);
+        click(d->bsSkinButton1);
+        QVERIFY(!d->isVisible());
+    });
+    click(child<QToolButton>(page, "bsSkinSpeedButton11"));
+    QCOMPARE(previews, (QList<std::pair<QString, int>>{{QString::number(order), 80}}));
+    ReceiptPrint::setHook(nullptr);
+    const Receipts::Setup saved = Receipts::loadSetup(f.folder());
+    QCOMPARE(saved.way, Receipts::Setup::Way::Device);
+    QCOMPARE(saved.device, device);
+    QCOMPARE(saved.width, 80);
+    QVERIFY(saved.autoPrint);
+
+    // 打印小票 sends the selected settled order's receipt to the device.
+    click(child<QToolButton>(page, "bsSkinSpeedButton10"));
+    const QByteArray bytes = fileBytes(device);
+    QCOMPARE(bytes, Receipts::escPos(Receipts::forOrder(order), saved));
+    QVERIFY(bytes.contains(QByteArray("\xcd\xf2\xbc\xd2"))); // 万家 in GB18030
+
+    // An unsettled order has none.
+    const qint64 open = Orders::addLine(0, 1, Currency::parse("1")).order;
+    QCOMPARE(Data_in->Query_aa->fieldValue("aid").toLongLong(), open);
+    QFile::remove(device);
+    click(child<QToolButton>(page, "bsSkinSpeedButton10"));
+    QCOMPARE(f.messages.last(), QStringLiteral("只有已结算的订单才有小票"));
+    QVERIFY(!QFile::exists(device));
+
+    // Settling in cash prints its receipt at once.
+    jiesuan_xianjin->prepare(open, Currency::parse("2"), Currency::parse("2"));
+    jiesuan_xianjin->show();
+    click(jiesuan_xianjin->bsSkinButton1);
+    QCOMPARE(f.messages.last(), QString::number(open) + QStringLiteral("号订单结算完成！"));
+    QCOMPARE(fileBytes(device), Receipts::escPos(Receipts::forOrder(open), saved));
+
+    // A printer that cannot be reached is reported; the order stays paid.
+    Receipts::Setup broken = saved;
+    broken.device = QDir(f.folder()).absoluteFilePath("missing/lp0");
+    Receipts::saveSetup(f.folder(), broken);
+    const qint64 third = Orders::addLine(0, 1, Currency::parse("1")).order;
+    jiesuan_xianjin->prepare(third, Currency::parse("2"), Currency::parse("2"));
+    jiesuan_xianjin->show();
+    f.messages.clear();
+    click(jiesuan_xianjin->bsSkinButton1);
+    QCOMPARE(f.messages.messages.size(), 2);
+    QCOMPARE(f.messages.messages.at(1).kind, QStringLiteral("error"));
+    QVERIFY(f.messages.messages.at(1).text.contains("missing/lp0"));
+    QCOMPARE(LedgerFixture::scalar("select a2 from aa where aid = :a", {{":a", third}}).toString(),
+             Orders::Settled);
+}
+
+void TestCounter::receiptPdfAtBothWidths() {
+    LedgerFixture f;
+    const qint64 order = paidByCard();
+    Receipts::Setup setup;
+    setup.shop = "万家便利店";
+    setup.footer = "谢谢惠顾";
+    for (int width : {58, 80}) {
+        setup.width = width;
+        const QString pdf = QDir(f.folder()).absoluteFilePath(QStringLiteral("receipt%1.pdf").arg(width));
+        ReceiptPrint::renderPdf(Receipts::forOrder(order), setup, pdf);
+        const QString text = pdfText(pdf);
+        for (const char* part : {"万家便利店", "单号: 1", "2026-12-09 10:30:00", "可乐", "2 x 2.00", "4.00",
+                                 "应收金额:", "优惠:", "0.50", "实收金额:", "3.50",
+                                 "会员卡号:", "卡内余额:", "96.50", "谢谢惠顾"})
+            QVERIFY2(text.contains(QString::fromUtf8(part)),
+                     qPrintable(QString::fromUtf8(part) + "\n" + text));
+        // One page the roll's width wide.
+        QProcess info;
+        info.start("pdfinfo", {pdf});
+        QVERIFY(info.waitForFinished(30000));
+        const QString out = QString::fromUtf8(info.readAllStandardOutput());
+        QVERIFY(out.contains(QRegularExpression("Pages:\\s+1\n")));
+        const QRegularExpressionMatch size =
+            QRegularExpression("Page size:\\s+([0-9.]+) x ([0-9.]+) pts").match(out);
+        QVERIFY2(size.hasMatch(), qPrintable(out));
+        QVERIFY(qAbs(size.captured(1).toDouble() - width * 72 / 25.4) < 1.5);
+    }
+}
+
+namespace {
+
+// The dark bars a horizontal line through the middle of the drawn code crosses.
+int barsAcross(const QString& code) {
+    QImage image(600, 200, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    if (!LabelSheet::drawBarcode(p, QRectF(0, 0, 600, 200), code))
+        return -1;
+    p.end();
+    int bars = 0;
+    bool dark = false;
+    for (int x = 0; x < image.width(); ++x) {
+        const bool now = qGray(image.pixel(x, 60)) < 128;
+        bars += now && !dark ? 1 : 0;
+        dark = now;
+    }
+    return bars;
+}
+
+} // namespace
+
+void TestCounter::shelfLabelsDrawTheCodes() {
+    // EAN-13: two bars per digit after the first and the three guards, 30 in all.
+    QCOMPARE(barsAcross("4006381333931"), 30);
+    QCOMPARE(barsAcross("6901234567892"), 30);
+    // Code 128 of "A-17": start B, "A", "-", switch to set C, "17" as one symbol, the check
+    // symbol (three bars each) and the stop (four bars).
+    QCOMPARE(barsAcross("A-17"), 3 * 6 + 4);
+    QCOMPARE(barsAcross("ABC"), 3 * 5 + 4);
+
+    LedgerFixture f;
+    addProduct("可乐", "5", "6901234567892");
+    addProduct("散装糖", "5", "A-17");
+    addProduct("面包", "5", "");
+    TFr_kucun* page = stockPage();
+    QList<LabelSheet::Label> shown;
+    LabelSheet::setPreviewHook([&](const QList<LabelSheet::Label>& labels) { shown = labels; });
+    page->bsSkinEdit1->setText("可乐");
+    click(page->bsSkinSpeedButton11);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].name + "|" + shown[0].price + "|" + shown[0].unit + "|" + shown[0].code,
+             QStringLiteral("可乐|2|个|6901234567892"));
+    page->bsSkinEdit1->clear();
+    click(page->bsSkinSpeedButton11);
+    LabelSheet::setPreviewHook(nullptr);
+    QCOMPARE(shown.size(), 3);
+
+    // The sheet as PDF: every label's name and price, the codes' digits under their bars.
+    const QString pdf = QDir(f.folder()).absoluteFilePath("labels.pdf");
+    QList<LabelSheet::Label> many = shown;
+    for (int i = 0; i < 24; ++i)
+        many.append({QStringLiteral("第%1号").arg(i), "1", "个",
+                     Barcode::ean13(QStringLiteral("2000000000%1").arg(i, 2, 10, QChar('0')))});
+    LabelSheet::renderPdf(many, pdf);
+    const QString text = pdfText(pdf);
+    for (const char* part : {"可乐", "¥2 /个", "散装糖", "面包", "901234", "567892", "A-17", "第23号"})
+        QVERIFY2(text.contains(QString::fromUtf8(part)), qPrintable(QString::fromUtf8(part) + "\n" + text));
+    QProcess info;
+    info.start("pdfinfo", {pdf});
+    QVERIFY(info.waitForFinished(30000));
+    QVERIFY(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+2\n")));
     QCOMPARE(f.messages.messages.size(), 0);
 }
 

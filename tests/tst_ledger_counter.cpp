@@ -3,7 +3,13 @@
 #include "corefixture.h"
 #include "data/data_in.h"
 #include "data/schema.h"
+#include "ledger/orders.h"
 #include "ledger/products.h"
+#include "ledger/receipts.h"
+#include "ledger/settlement.h"
+
+#include <QFile>
+#include <QStringDecoder>
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -19,6 +25,8 @@ private slots:
     void warningLevelIsStoredAndCounted();
     void olderFilesGainTheColumnsAtStart();
     void searchFindsNameOrExactCode();
+    void receiptOfACardPaymentWithDiscount();
+    void receiptSetupLivesInTheShopFolder();
 };
 
 namespace {
@@ -222,6 +230,116 @@ void TestLedgerCounter::searchFindsNameOrExactCode() {
         Products::update(a, item("可乐", "6901234567892"));
     }
     SharedQuery::setLoadEverything(false);
+}
+
+namespace {
+
+// An order of two lines (10.5 due), paid by card with 0.5 off: the card keeps 90.5 of 100.
+qint64 cardOrder() {
+    const qint64 cola = Products::create(item("可乐", "6901234567892"), Currency::parse("10"));
+    Products::Fields bread = item("全麦面包 Whole wheat bread, sliced", "");
+    bread.sale = Currency::parse("5.5");
+    const qint64 loaf = Products::create(bread, Currency::parse("10"));
+    const qint64 order = Orders::addLine(0, cola, Currency::parse("2")).order;
+    Orders::addLine(order, loaf, Currency::parse("1"));
+    const qint64 card =
+        CoreFixture::exec("insert into aj (j1, j2, j6, j9, j10) values ('张三', '13800000000', "
+                          "'先生', 100, '2026-11-01 08:00:00')")
+            .lastInsertId()
+            .toLongLong();
+    Settlement::payByCard(order, card, Currency::parse("10"));
+    return order;
+}
+
+} // namespace
+
+void TestLedgerCounter::receiptOfACardPaymentWithDiscount() {
+    CoreFixture f;
+    const qint64 order = cardOrder();
+    const Receipts::Receipt r = Receipts::forOrder(order);
+    QCOMPARE(r.lines.size(), 2);
+    QCOMPARE(r.due, Currency::parse("10.5"));
+    QCOMPARE(r.discount, Currency::parse("0.5"));
+    QCOMPARE(r.received, Currency::parse("10"));
+    QCOMPARE(r.card, std::optional<qint64>(1));
+    QCOMPARE(r.balanceAfter, Currency::parse("90"));
+
+    Receipts::Setup setup;
+    setup.shop = QStringLiteral("万家便利店");
+    setup.footer = QStringLiteral("谢谢惠顾，欢迎再来！");
+    const QStringList narrow = Receipts::text(r, setup);
+    QCOMPARE(narrow,
+             QStringList({"           万家便利店", "单号: 1", "时间: 2026-12-09 10:30:00",
+                          "--------------------------------", "可乐", "  2 x 2.50                  5.00",
+                          "全麦面包 Whole wheat bread, slic", "ed", "  1 x 5.50                  5.50",
+                          "--------------------------------", "应收金额:                  10.50",
+                          "优惠:                       0.50", "实收金额:                  10.00",
+                          "会员卡号:                      1", "卡内余额:                  90.00",
+                          "--------------------------------", "      谢谢惠顾，欢迎再来！"}));
+    for (const QString& line : narrow)
+        QVERIFY2(Receipts::textWidth(line) <= 32, qPrintable(line));
+    setup.width = 80;
+    for (const QString& line : Receipts::text(r, setup))
+        QVERIFY2(Receipts::textWidth(line) <= 48, qPrintable(line));
+    QCOMPARE(Receipts::text(r, setup).at(6), QStringLiteral("全麦面包 Whole wheat bread, sliced"));
+
+    // The printer's bytes: reset, Chinese mode, GB18030 text, feed and cut; kept as a golden file.
+    setup.width = 58;
+    const QByteArray bytes = Receipts::escPos(r, setup);
+    QFile golden(QFINDTESTDATA("data/receipt_card_58.bin"));
+    QVERIFY(golden.open(QIODevice::ReadOnly));
+    QCOMPARE(bytes, golden.readAll());
+    QVERIFY(bytes.startsWith(QByteArray("\x1b\x40\x1c\x26", 4)));
+    QVERIFY(bytes.endsWith(QByteArray("\x1d\x56\x42\x03", 4)));
+    // 可乐 in GB18030 (the same two bytes each as GBK), not UTF-8.
+    QVERIFY(bytes.contains(QByteArray("\xbf\xc9\xc0\xd6\n", 5)));
+    QVERIFY(!bytes.contains(QStringLiteral("可乐").toUtf8()));
+    QStringDecoder gb18030("GB18030");
+    const QString decoded = gb18030.decode(bytes);
+    QVERIFY(decoded.contains(QStringLiteral("卡内余额:                  90.00")));
+
+    // Written to the printer's device file as they are.
+    const QString device = QDir(f.folder()).absoluteFilePath("lp0");
+    Receipts::writeDevice(device, bytes);
+    QFile written(device);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), bytes);
+    QVERIFY_THROWS_EXCEPTION(LedgerError,
+                             Receipts::writeDevice(QDir(f.folder()).absoluteFilePath("no/lp0"), bytes));
+
+    // A cash payment without discount has neither line; an unsettled order has no receipt.
+    const qint64 cash = Orders::addLine(0, 1, Currency::parse("1")).order;
+    QVERIFY_THROWS_EXCEPTION(Refused, Receipts::forOrder(cash));
+    Settlement::payCash(cash, Currency::parse("2.5"));
+    const QString plain = Receipts::text(Receipts::forOrder(cash), setup).join('\n');
+    QVERIFY(plain.contains(QStringLiteral("实收金额:                   2.50")));
+    QVERIFY(!plain.contains(QStringLiteral("优惠")) && !plain.contains(QStringLiteral("会员卡号")));
+    QVERIFY_THROWS_EXCEPTION(Refused, Receipts::forOrder(99));
+}
+
+void TestLedgerCounter::receiptSetupLivesInTheShopFolder() {
+    QTemporaryDir dir;
+    const Receipts::Setup fresh = Receipts::loadSetup(dir.path());
+    QCOMPARE(fresh.way, Receipts::Setup::Way::Printer);
+    QCOMPARE(fresh.width, 58);
+    QCOMPARE(fresh.device, QStringLiteral("/dev/usb/lp0"));
+    QVERIFY(!fresh.autoPrint);
+    Receipts::Setup s;
+    s.way = Receipts::Setup::Way::Device;
+    s.width = 80;
+    s.device = "/dev/usb/lp1";
+    s.shop = "万家便利店";
+    s.footer = "谢谢惠顾";
+    s.autoPrint = true;
+    Receipts::saveSetup(dir.path(), s);
+    QVERIFY(QFile::exists(QDir(dir.path()).absoluteFilePath("receipt.ini")));
+    const Receipts::Setup back = Receipts::loadSetup(dir.path());
+    QCOMPARE(back.way, s.way);
+    QCOMPARE(back.width, 80);
+    QCOMPARE(back.device, s.device);
+    QCOMPARE(back.shop, s.shop);
+    QCOMPARE(back.footer, s.footer);
+    QVERIFY(back.autoPrint);
 }
 
 QTEST_GUILESS_MAIN(TestLedgerCounter)

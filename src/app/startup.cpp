@@ -17,6 +17,7 @@
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
+#include "orders/xiaopiao.h"
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
@@ -101,6 +102,7 @@ void Startup::createInstances(const QString& folder) {
     make(jiesuan_huiyuanka);
     make(print_dingdan);
     make(print_kucun);
+    make(xiaopiao);
     make(help);
 }
 
@@ -126,6 +128,7 @@ void Startup::destroyInstances() {
     jiesuan_huiyuanka = nullptr;
     print_dingdan = nullptr;
     print_kucun = nullptr;
+    xiaopiao = nullptr;
     help = nullptr;
     delete Data_in;
 }

@@ -2,6 +2,7 @@
 
 #include "data/data_in.h"
 #include "ledger/products.h"
+#include "reports/labelsheet.h"
 #include "reports/reports.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
@@ -89,6 +90,9 @@ TFr_kucun::TFr_kucun(QWidget* parent)
                                   [this] { bsSkinSpeedButton10Click(); });
     bsSkinSpeedButton10->setCheckable(true);
     bsSkinSpeedButton10->setToolTip(QStringLiteral("只列出库存不高于库存下限的产品"));
+    bsSkinSpeedButton11 = addTool(QStringLiteral("bsSkinSpeedButton11"), QStringLiteral("标 签"), 15,
+                                  [this] { bsSkinSpeedButton11Click(); });
+    bsSkinSpeedButton11->setToolTip(QStringLiteral("为列表中的产品打印货架标签；先速查可只打印部分产品"));
     bsSkinToolBar1->addDivider();
     finishToolBar();
     addGrid();
@@ -186,6 +190,12 @@ void TFr_kucun::bsSkinSpeedButton10Click() {
         Data_in->Query_ab->reset(Products::lowStockStatement());
     else
         ListFrame::bsSkinSpeedButton6Click();
+}
+
+void TFr_kucun::bsSkinSpeedButton11Click() {
+    if (!listHasRows())
+        return;
+    LabelSheet::preview(LabelSheet::fromList(*Data_in->Query_ab));
 }
 
 void TFr_kucun::bsSkinSpeedButton6Click() {

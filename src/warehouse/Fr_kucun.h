@@ -21,6 +21,7 @@ public:
     QToolButton* bsSkinSpeedButton1 = nullptr;  // 修 改
     QToolButton* bsSkinSpeedButton2 = nullptr;  // 删 除
     QToolButton* bsSkinSpeedButton10 = nullptr; // 库存预警: only the products to reorder
+    QToolButton* bsSkinSpeedButton11 = nullptr; // 标 签: shelf labels of the products listed
     QFrame* bsSkinPanel2 = nullptr;             // the details of the selected product
     QGroupBox* bsSkinGroupBox1 = nullptr;       // 备注/描述
     DataMemo* bsSkinDBMemo1 = nullptr;          // b11
@@ -34,6 +35,8 @@ public slots:
     void bsSkinSpeedButton2Click(); // delete the selected product
     // The warning list on or off.
     void bsSkinSpeedButton10Click();
+    // Shelf labels for the products the list shows now (all of them, or what a search found).
+    void bsSkinSpeedButton11Click();
     // Refresh, print and search know the warning list.
     void bsSkinSpeedButton6Click() override;
     void bsSkinSpeedButton8Click() override;
