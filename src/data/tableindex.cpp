@@ -324,6 +324,18 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
     return out;
 }
 
+std::vector<int64_t> TableIndex::equal(const QString& field, const QString& text) {
+    reconcile();
+    const QByteArray utf8 = text.toUtf8();
+    const std::string_view wanted(utf8.constData(), size_t(utf8.size()));
+    std::vector<int64_t> out;
+    const std::vector<uint32_t>& ids = m_ids[size_t(m_fields.indexOf(field))];
+    for (size_t i = m_keys.size(); i-- > 0;)
+        if (ids[i] != 0 && m_pool->text(ids[i]) == wanted)
+            out.push_back(m_keys[i]);
+    return out;
+}
+
 namespace {
 // "delete from t" without a condition would empty the table without telling the update hook;
 // answering SQLITE_IGNORE for deletes makes the database delete row by row instead. Tables of the
