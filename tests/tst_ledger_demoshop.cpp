@@ -1,6 +1,7 @@
 #include "core/clock.h"
 #include "core/money.h"
 #include "corefixture.h"
+#include "ledger/check.h"
 #include "ledger/demoshop.h"
 #include "ledger/orders.h"
 
@@ -113,6 +114,10 @@ void TestLedgerDemoShop::everyRuleHolds() {
                  "select jid, j9 from aj where abs(j9 - ((select coalesce(sum(h2), 0) from ah "
                  "where h6 = jid) - (select coalesce(sum(g2), 0) from ag where g6 = jid))) > 0.00001"),
              QStringList());
+    // And the ledger check, which follows each card's records in the order of their moments, finds
+    // nothing at all.
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
     // Records follow each other in time as they were written.
     QCOMPARE(CoreFixture::scalar("select count(*) from aa a join aa b on b.aid = a.aid + 1 where b.a1 < a.a1")
                  .toInt(),

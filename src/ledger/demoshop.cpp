@@ -204,8 +204,11 @@ DemoShop::Written DemoShop::fill(const Plan& plan, const Progress& progress) {
     }
 
     std::vector<Card> cards;
+    // Every moment of a day is written in the order of the day's clock, so that each card's records
+    // follow each other in time as well: new members before the shop opens for sales (after the
+    // deliveries), orders through the day, a top-up at the counter after the last sale.
     auto newMember = [&](const QDate& day) {
-        at(day, between(9 * 60, 19 * 60));
+        at(day, between(8 * 60 + 41, 8 * 60 + 59));
         Members::Person p;
         p.name = pick(surnames) + pick(givenChars) + (chance(60) ? pick(givenChars) : QString());
         p.salutation = chance(50) ? QStringLiteral("先生") : QStringLiteral("女士");
@@ -295,7 +298,7 @@ DemoShop::Written DemoShop::fill(const Plan& plan, const Progress& progress) {
         // Some members top up their cards on an ordinary day.
         if (!cards.empty() && chance(15)) {
             Card& card = cards[rng() % cards.size()];
-            at(day, between(10 * 60, 19 * 60));
+            at(day, between(20 * 60 + 35, 21 * 60));
             card.balance = Members::recharge(card.key, Currency::fromInt(between(1, 5) * 100)).after;
             ++written.recharges;
         }
