@@ -231,13 +231,17 @@ void TestBackup::restoreFailingAtAnyStepLeavesTheFilesAsTheyWere() {
     CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
     QDir(fx.folder()).mkpath(QStringLiteral("print"));
     writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json")), "{\"old\": 1}");
+    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("receipt.ini")), "[receipt]\nwidth=58\n");
     const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
     CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
     writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json")), "{\"new\": 2}");
+    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("receipt.ini")), "[receipt]\nwidth=80\n");
     fx.close();
     const QMap<QString, QByteArray> before = fingerprint(fx.folder());
-    QCOMPARE(before.size(), 3);
-    for (int step = 1; step <= Backups::restoreSteps(); ++step) {
+    QCOMPARE(before.size(), 4);
+    // Two database files, the receipt settings and the report folder: copied, checked, swapped.
+    QCOMPARE(Backups::restoreSteps(backup.folder), 3 + 1 + 2 * 4);
+    for (int step = 1; step <= Backups::restoreSteps(backup.folder); ++step) {
         Backups::failRestoreAtStep(step);
         try {
             Backups::swapIn(fx.folder(), backup.folder);
@@ -252,8 +256,9 @@ void TestBackup::restoreFailingAtAnyStepLeavesTheFilesAsTheyWere() {
     // With no failure the same restore goes through.
     Backups::swapIn(fx.folder(), backup.folder);
     QVERIFY(fingerprint(fx.folder()) != before);
-    QCOMPARE(Backups::sha256(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json"))),
-             Backups::sha256(QDir(backup.folder).absoluteFilePath(QStringLiteral("print/kucun.json"))));
+    for (const char* name : {"print/kucun.json", "receipt.ini"})
+        QCOMPARE(Backups::sha256(QDir(fx.folder()).absoluteFilePath(QLatin1String(name))),
+                 Backups::sha256(QDir(backup.folder).absoluteFilePath(QLatin1String(name))));
     fx.reopen();
     QCOMPARE(CoreFixture::scalar(QStringLiteral("select count(*) from ab")).toInt(), 1);
 }

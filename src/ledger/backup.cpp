@@ -36,6 +36,28 @@ const QStringList& databaseFiles() {
     return files;
 }
 
+// The shop's settings kept in files of their own beside the database files (the receipt
+// printer's), backed up and restored with them.
+const QStringList& settingsFiles() {
+    static const QStringList files = {QStringLiteral("receipt.ini")};
+    return files;
+}
+
+// The files of a backup that sit in the working folder itself: the database files and the
+// settings files it holds.
+QStringList topLevelFiles(const Backups::Backup& backup) {
+    QStringList names = databaseFiles();
+    for (const Backups::CopiedFile& f : backup.files)
+        if (settingsFiles().contains(f.name))
+            names << f.name;
+    return names;
+}
+
+bool hasReports(const Backups::Backup& backup) {
+    return std::any_of(backup.files.cbegin(), backup.files.cend(),
+                       [](const Backups::CopiedFile& f) { return f.name.startsWith(QLatin1String("print/")); });
+}
+
 QString sqliteError(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
@@ -352,7 +374,15 @@ Backups::Backup Backups::Job::finish() {
     if (m_file < 2)
         throw DatabaseError(QStringLiteral("备份尚未复制完"));
     try {
-        // The report definitions as they are now.
+        // The shop's settings files and the report definitions as they are now.
+        for (const QString& name : settingsFiles()) {
+            if (!QFileInfo::exists(QDir(m_workFolder).absoluteFilePath(name)))
+                continue;
+            copyDurably(QDir(m_workFolder).absoluteFilePath(name), QDir(m_partial).absoluteFilePath(name));
+            CopiedFile file;
+            file.name = name;
+            m_files << file;
+        }
         const QStringList reports = reportFiles(m_workFolder);
         if (!reports.isEmpty())
             QDir(m_partial).mkpath(QStringLiteral("print"));
@@ -480,8 +510,10 @@ void Backups::failRestoreAtStep(int step) {
     faultyStep = step;
 }
 
-int Backups::restoreSteps() {
-    return 9;
+int Backups::restoreSteps(const QString& backupFolder) {
+    const Backup backup = fromManifest(backupFolder);
+    const int files = int(topLevelFiles(backup).size());
+    return files + 1 + 2 * (files + (hasReports(backup) ? 1 : 0));
 }
 
 void Backups::swapIn(const QString& workFolder, const QString& backupFolder) {
@@ -492,7 +524,8 @@ void Backups::swapIn(const QString& workFolder, const QString& backupFolder) {
             if (QFileInfo::exists(work.absoluteFilePath(name + QLatin1String(suffix))))
                 throw DatabaseError(
                     QStringLiteral("%1 旁还有未写完的日志文件，请先正常启动并退出程序").arg(name));
-    const QStringList swapped = QStringList(databaseFiles()) << QStringLiteral("print");
+    QStringList names = topLevelFiles(backup);
+    const QStringList swapped = QStringList(names) << QStringLiteral("print");
     for (const QString& name : swapped)
         if (QFileInfo::exists(work.absoluteFilePath(name + QStringLiteral(".before-restore"))))
             throw DatabaseError(QStringLiteral("上次的恢复没有完成：%1 仍在文件夹中，请先查看")
@@ -504,16 +537,13 @@ void Backups::swapIn(const QString& workFolder, const QString& backupFolder) {
     };
     const QString incoming = QStringLiteral(".restoring");
     const QString outgoing = QStringLiteral(".before-restore");
-    QStringList names = databaseFiles();
-    const bool withReports = std::any_of(backup.files.cbegin(), backup.files.cend(), [](const CopiedFile& f) {
-        return f.name.startsWith(QLatin1String("print/"));
-    });
+    const bool withReports = hasReports(backup);
     auto cleanIncoming = [&] {
         for (const QString& name : names)
             QFile::remove(work.absoluteFilePath(name + incoming));
         removeTree(work.absoluteFilePath(QStringLiteral("print") + incoming));
     };
-    // 1–3: the backup's files are copied beside the current ones and checked there.
+    // First the backup's files are copied beside the current ones and checked there.
     try {
         for (const QString& name : names) {
             reach();
@@ -542,7 +572,7 @@ void Backups::swapIn(const QString& workFolder, const QString& backupFolder) {
         cleanIncoming();
         throw;
     }
-    // 4–9: each current file is moved aside and the copy renamed into its place; on failure the
+    // Then each current file is moved aside and the copy renamed into its place; on failure the
     // moves are undone in reverse.
     QList<std::pair<QString, QString>> done; // renames made (from, to)
     auto move = [&](const QString& from, const QString& to) {

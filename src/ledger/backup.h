@@ -11,7 +11,7 @@ struct sqlite3;
 struct sqlite3_backup;
 
 // Backups of a working folder: a consistent copy of both database files, taken from the open
-// connections, plus the report definitions, in a dated folder; verified before it counts and
+// connections, plus the shop's settings files and the report definitions, in a dated folder; verified before it counts and
 // described by a manifest. Restoring swaps a verified backup's files in so that a failure at any
 // step leaves the folder's files as they were.
 namespace Backups {
@@ -100,9 +100,10 @@ void prune(const QString& root, const QString& keep = QString());
 // again first; the files are copied beside the current ones and renamed over them, and any
 // failure puts the current files back as they were.
 void swapIn(const QString& workFolder, const QString& backupFolder);
-// For tests: the restore step (1 …) that fails with an injected error; 0 for none.
+// For tests: the restore step (1 …) that fails with an injected error; 0 for none. A restore of
+// the backup in the folder takes restoreSteps(folder) steps.
 void failRestoreAtStep(int step);
-int restoreSteps();
+int restoreSteps(const QString& backupFolder);
 
 // The SHA-256 of a file as lowercase hex.
 QByteArray sha256(const QString& path);
