@@ -129,12 +129,18 @@ void TestLedgerWarehouse::stockInRaisesStockAndWritesTheRecord() {
     QCOMPARE(stockOf(cola), QStringLiteral("1|3"));
     QCOMPARE(announced(spy), QStringList({"ab:" + QString::number(chips), "ac:1"}));
 
-    // Leading zeros add the number and the record keeps them; zero is received and changes nothing.
+    // Leading zeros add the number and the record keeps them; a quantity of nothing is refused.
     StockIn::receive(chips, Currency::parse("007"), QDate(2026, 12, 10), QStringLiteral("007"));
-    StockIn::receive(chips, Currency(), QDate(2026, 12, 10), QStringLiteral("0"));
+    for (const char* none : {"0", "000"})
+        try {
+            StockIn::receive(chips, Currency::parse(none), QDate(2026, 12, 10), QString::fromLatin1(none));
+            QFAIL("a stock-in of nothing was written");
+        } catch (const Refused& e) {
+            QCOMPARE(e.text(), QStringLiteral("数量不能为0"));
+        }
     QCOMPARE(stockOf(chips), QStringLiteral("15|187.5"));
     QCOMPARE(CoreFixture::rows("select c3, c7, c12 from ac order by cid"),
-             QStringList({"3|2026-12-09|37.5", "007|2026-12-10|87.5", "0|2026-12-10|0"}));
+             QStringList({"3|2026-12-09|37.5", "007|2026-12-10|87.5"}));
 
     // Nine digits, the most the box takes, at a price with cents.
     const StockIn::Received big =
