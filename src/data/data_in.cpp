@@ -5,8 +5,13 @@
 
 #include "core/errors.h"
 
+#include "data/work.h"
+
 #include <QDir>
+#include <QSqlQuery>
 #include <QTimer>
+#include <exception>
+#include <sqlite3.h>
 
 TData_in* Data_in = nullptr;
 
@@ -20,9 +25,18 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
                                        std::pair{Db::ListsFile, &Schema::listTables()}})
         if (const QString problem = Schema::fileProblem(dir.absoluteFilePath(file), *tables); !problem.isEmpty())
             throw DatabaseError(problem);
+    m_idle = new QTimer(this);
+    m_idle->setSingleShot(true);
+    m_idle->setInterval(IdleMs);
+    connect(m_idle, &QTimer::timeout, this, [this] {
+        try {
+            checkpoint();
+        } catch (const LedgerError& e) {
+            // The log stays and is folded in at the next chance; nothing is lost.
+            qWarning("checkpoint failed: %s", qPrintable(e.text()));
+        }
+    });
     try {
-        Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
-        Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
         auto make = [this](const char* table, const char* key, const QString& connection) {
             auto* q = new SharedQuery(QStringLiteral("Query_") + QLatin1String(table), connection,
                                       QLatin1String(table), QLatin1String(key), this);
@@ -42,36 +56,24 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         Query_a3 = make("a3", "zid", Db::Lists);
         Query_a4 = make("a4", "zid", Db::Lists);
         Query_a5 = make("a5", "ids", Db::Lists);
+        for (SharedQuery* q : {Query_a1, Query_a2, Query_a3, Query_a4})
+            q->setEditable(true);
+        openFiles();
         Query_a5->reset(QStringLiteral("select * from a5"));
-        if (!SharedQuery::loadsEverything()) {
-            // The big lists are counted, searched and paged through in-memory indexes.
-            // Files made by an older version lack some indexes: add them once.
-            for (const QString& index : Schema::indexStatements())
-                Db::exec(Db::business(), index);
-            m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
-            const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
-                {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3"}}, {Query_ac, "cid", {"c2"}},
-                {Query_ae, "eid", {"e2"}},       {Query_ag, "gid", {"g6"}}, {Query_ah, "hid", {"h6"}},
-                {Query_aj, "jid", {}},           {Query_ak, "kid", {}}};
-            for (const auto& [query, key, fields] : searched)
-                query->setIndex(m_indexes->add(query->table(), QLatin1String(key), fields));
-        }
         for (SharedQuery* q : {Query_aa, Query_ab, Query_ac, Query_ae, Query_ag, Query_ah, Query_aj, Query_af,
                                Query_ak, Query_a1, Query_a2, Query_a3, Query_a4})
             q->open();
-        for (SharedQuery* q : {Query_a1, Query_a2, Query_a3, Query_a4})
-            q->setEditable(true);
     } catch (...) {
         closeAll();
         throw;
     }
     Data_in = this;
-    if (m_indexes) {
-        // Read the searched fields while the program waits for the user, one table a turn, so the
-        // first search does not have to.
-        auto* warmUp = new QTimer(this);
-        warmUp->setInterval(50);
-        connect(warmUp, &QTimer::timeout, this, [this, warmUp] {
+    // Read the searched fields while the program waits for the user, one table a turn, so the
+    // first search does not have to.
+    auto* warmUp = new QTimer(this);
+    warmUp->setInterval(50);
+    connect(warmUp, &QTimer::timeout, this, [this, warmUp] {
+        if (m_indexes)
             for (const auto& index : m_indexes->all())
                 if (!index->isBuilt()) {
                     try {
@@ -81,10 +83,9 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
                     }
                     return;
                 }
-            warmUp->stop();
-        });
-        QTimer::singleShot(1500, warmUp, qOverload<>(&QTimer::start));
-    }
+        warmUp->stop();
+    });
+    QTimer::singleShot(1500, warmUp, qOverload<>(&QTimer::start));
 }
 
 TData_in::~TData_in() {
@@ -93,12 +94,103 @@ TData_in::~TData_in() {
     closeAll();
 }
 
-void TData_in::closeAll() {
+namespace {
+
+// Called by SQLite after every commit into a write-ahead log. Replaces the engine's own hook, so
+// it also does that hook's work: a log grown past a thousand pages is folded in at once.
+int onLogWritten(void* self, sqlite3* db, const char* database, int pages) {
+    if (pages >= 1000)
+        sqlite3_wal_checkpoint_v2(db, database, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    static_cast<TData_in*>(self)->written();
+    return SQLITE_OK;
+}
+
+} // namespace
+
+void TData_in::openFiles() {
+    const QDir dir(m_folder);
+    Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
+    Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
+    for (const QString& connection : {Db::Business, Db::Lists})
+        sqlite3_wal_hook(nativeHandle(connection), &onLogWritten, this);
+    if (SharedQuery::loadsEverything())
+        return;
+    // The big lists are counted, searched and paged through in-memory indexes.
+    // Files made by an older version lack some indexes: add them once.
+    for (const QString& index : Schema::indexStatements())
+        Db::exec(Db::business(), index);
+    m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
+    const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
+        {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3"}}, {Query_ac, "cid", {"c2"}},
+        {Query_ae, "eid", {"e2"}},       {Query_ag, "gid", {"g6"}}, {Query_ah, "hid", {"h6"}},
+        {Query_aj, "jid", {}},           {Query_ak, "kid", {}}};
+    for (const auto& [query, key, fields] : searched)
+        query->setIndex(m_indexes->add(query->table(), QLatin1String(key), fields));
+}
+
+void TData_in::closeFiles() {
+    m_idle->stop();
     for (SharedQuery* q : findChildren<SharedQuery*>())
-        delete q;
+        q->setIndex(nullptr);
     m_indexes.reset();
     Db::closeConnection(Db::Business);
     Db::closeConnection(Db::Lists);
+}
+
+void TData_in::closeAll() {
+    for (SharedQuery* q : findChildren<SharedQuery*>())
+        delete q;
+    closeFiles();
+}
+
+void TData_in::written() {
+    // A burst of writes is folded in once, when the program has been idle for a moment.
+    m_idle->start();
+}
+
+bool TData_in::idle() const {
+    return !m_idle->isActive();
+}
+
+void TData_in::checkpoint() {
+    m_idle->stop();
+    for (const QString& connection : {Db::Business, Db::Lists}) {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        if (!db.isOpen())
+            continue;
+        // TRUNCATE: every committed page is written into the file and the log is emptied, so a
+        // copy of the file alone holds everything.
+        QSqlQuery q = Db::exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        if (q.next() && q.value(0).toInt() != 0)
+            throw DatabaseError(QStringLiteral("the log of %1 could not be folded in").arg(connection));
+    }
+}
+
+void TData_in::reopen(const std::function<void()>& whileClosed) {
+    QList<SharedQuery*> wereOpen;
+    for (SharedQuery* q : findChildren<SharedQuery*>())
+        if (q->isOpen())
+            wereOpen << q;
+    for (SharedQuery* q : wereOpen)
+        q->close();
+    closeFiles();
+    std::exception_ptr failure;
+    try {
+        whileClosed();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Whatever happened in between, the files in the folder are opened again and every list
+    // that was open reads them afresh.
+    openFiles();
+    for (SharedQuery* q : wereOpen)
+        q->open();
+    if (failure)
+        std::rethrow_exception(failure);
+    Ledger::Changes everything;
+    for (SharedQuery* q : findChildren<SharedQuery*>())
+        everything << Ledger::Change{q->table(), {}, true};
+    emit Ledger::Announcer::instance().committed(everything);
 }
 
 SharedQuery* TData_in::query(const QString& name) const {

@@ -3,8 +3,10 @@
 #include "data/sharedquery.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
+class QTimer;
 class TableIndexes;
 
 // The data module: the two database connections of the working folder and the shared queries
@@ -44,8 +46,23 @@ public:
     SharedQuery* Query_a4 = nullptr;
     SharedQuery* Query_a5 = nullptr;
 
+    // Folds the write-ahead logs back into both files: afterwards the two files alone hold every
+    // committed write. Done by itself once the program has been idle for a moment after writes.
+    void checkpoint();
+    static constexpr int IdleMs = 2000;
+    // Called after every commit to either file.
+    void written();
+    // No write is waiting to be folded into the files.
+    bool idle() const;
+    // Closes both files, runs `whileClosed` (which may replace them), opens the files of the folder
+    // again and reads every open list afresh. A failure in between is rethrown after the reopen.
+    void reopen(const std::function<void()>& whileClosed);
+
 private:
+    void openFiles();
+    void closeFiles();
     void closeAll();
+    QTimer* m_idle = nullptr;
     QString m_folder;
     std::unique_ptr<TableIndexes> m_indexes;
 };

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_backup;
+
+// Backups of a working folder: a consistent copy of both database files, taken from the open
+// connections, plus the report definitions, in a dated folder; verified before it counts and
+// described by a manifest. Restoring swaps a verified backup's files in so that a failure at any
+// step leaves the folder's files as they were.
+namespace Backups {
+
+inline const QString ManifestFile = QStringLiteral("manifest.json");
+
+struct CopiedFile {
+    QString name;      // relative to the backup folder: "service_a.dll", "print/xx.json"
+    QByteArray sha256; // hex
+    qint64 size = 0;
+    QMap<QString, qint64> rows; // database files: the row count of every table
+};
+
+struct Backup {
+    QString folder; // absolute path of the backup's folder
+    QDateTime time;
+    QString version;
+    QString reason; // "自动备份", "手动备份", "恢复前备份", ...
+    QList<CopiedFile> files;
+    bool verified = false;
+    QString problem; // why it cannot be used (no manifest, unreadable, ...)
+
+    qint64 rows(const QString& file, const QString& table) const;
+    // "订单 12 · 产品 340 · 会员 25": the counts a shop keeper recognises.
+    QString summary() const;
+};
+
+// The folder backups go to: set for the working folder, or its backup/ folder.
+QString root(const QString& workFolder);
+QString defaultRoot(const QString& workFolder);
+void setRoot(const QString& workFolder, const QString& folder);
+
+// One backup in the making. Copying runs a slice at a time on the thread that owns the open
+// connections (between slices the program goes on, and writes it makes meanwhile are carried into
+// the copy); verifying touches no connection and may run on another thread.
+class Job {
+public:
+    Job(const QString& workFolder, const QString& root, const QString& reason);
+    ~Job(); // an unfinished backup's folder is removed
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+
+    // Copies the next slice; true once both files are copied and their tables counted.
+    bool step();
+    // Pages copied per slice (4 KB each).
+    void setSlicePages(int pages) { m_slicePages = pages; }
+    int percent() const;
+    // Verifies the copy (it opens, its integrity check says ok, every table holds the rows the
+    // source held at the moment of the copy), writes the manifest and gives the folder its dated
+    // name. Throws DatabaseError (the folder removed) when the copy cannot be trusted.
+    Backup finish();
+
+private:
+    void startFile();
+    void endFile();
+    QString m_workFolder;
+    QString m_root;
+    QString m_reason;
+    QString m_partial; // the folder while it is made
+    QDateTime m_time;
+    int m_file = 0; // 0: service_a.dll, 1: service_b.dll, 2: copied
+    sqlite3* m_target = nullptr;
+    sqlite3_backup* m_backup = nullptr;
+    int m_filePercent = 0;
+    int m_slicePages = 2048; // 8 MB: a few milliseconds
+    QList<CopiedFile> m_files;
+    bool m_finished = false;
+};
+
+// A whole backup at once: copy, verify, then prune older backups. Throws DatabaseError.
+Backup make(const QString& workFolder, const QString& reason, const QString& root = QString());
+
+// The backups in a folder, newest first, read from their manifests (folders without a usable
+// manifest are listed with their problem).
+QList<Backup> list(const QString& root);
+// The newest verified backup in the folder, if any.
+std::optional<Backup> lastGood(const QString& root);
+// Verifies a backup again against its manifest: every file's SHA-256, the integrity check and
+// the row counts. Throws DatabaseError naming what does not agree.
+Backup verify(const QString& folder);
+// Keeps the newest 30 backups and the newest of each of the last twelve months; removes the
+// rest and leftovers of interrupted backups. Run only after a backup verified.
+void prune(const QString& root, const QString& keep = QString());
+
+// Puts a verified backup's files in place of the folder's files, which must be closed. Verified
+// again first; the files are copied beside the current ones and renamed over them, and any
+// failure puts the current files back as they were.
+void swapIn(const QString& workFolder, const QString& backupFolder);
+// For tests: the restore step (1 …) that fails with an injected error; 0 for none.
+void failRestoreAtStep(int step);
+int restoreSteps();
+
+// The SHA-256 of a file as lowercase hex.
+QByteArray sha256(const QString& path);
+
+} // namespace Backups

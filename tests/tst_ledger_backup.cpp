@@ -1,0 +1,316 @@
+// Backups and restores of a working folder, without any window: a backup verifies and can be
+// trusted, a tampered one is caught, a restore that fails at any step leaves the folder's files
+// as they were, and old backups are thinned out as promised.
+#include "core/clock.h"
+#include "core/errors.h"
+#include "data/database.h"
+#include "data/demodata.h"
+#include "ledger/backup.h"
+#include "support/corefixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+// The SHA-256 of every file of the working folder (database files and report definitions).
+QMap<QString, QByteArray> fingerprint(const QString& folder) {
+    QMap<QString, QByteArray> sums;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden))
+        sums.insert(name, Backups::sha256(dir.absoluteFilePath(name)));
+    const QDir print(dir.absoluteFilePath(QStringLiteral("print")));
+    for (const QString& name : print.entryList(QDir::Files))
+        sums.insert(QStringLiteral("print/") + name, Backups::sha256(print.absoluteFilePath(name)));
+    return sums;
+}
+
+// Runs a statement on a closed database file, as the sqlite3 shell would.
+void execOnFile(const QString& path, const QString& sql) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("by-hand"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(sql), qPrintable(sql));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("by-hand"));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void backupOfADemoShopVerifies();
+    void tamperedCopiesFailVerification();
+    void aCopyThatDoesNotVerifyIsRemoved();
+    void writesDuringASlicedBackupAreInTheCopy();
+    void restoreSwapsTheFilesIn();
+    void restoreFailingAtAnyStepLeavesTheFilesAsTheyWere();
+    void pruningKeepsThirtyAndOnePerMonth();
+    void backupFolderIsASettingOfTheShop();
+};
+
+void TestBackup::backupOfADemoShopVerifies() {
+    CoreFixture fx;
+    DemoData::fill({.products = 40,
+                    .stockIns = 60,
+                    .orders = 30,
+                    .linesPerOrder = 3,
+                    .members = 8,
+                    .recharges = 20,
+                    .consumptions = 10});
+    QDir(fx.folder()).mkpath(QStringLiteral("print"));
+    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json")), "{\"report\": 1}");
+
+    const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    QVERIFY(backup.verified);
+    QCOMPARE(QFileInfo(backup.folder).absolutePath(), Backups::defaultRoot(fx.folder()));
+    QCOMPARE(QFileInfo(backup.folder).fileName(), QStringLiteral("2026-12-09_103000"));
+    QCOMPARE(backup.rows(Db::BusinessFile, QStringLiteral("ae")),
+             CoreFixture::scalar(QStringLiteral("select count(*) from ae")).toLongLong());
+    QCOMPARE(backup.rows(Db::BusinessFile, QStringLiteral("aj")), 8);
+    QCOMPARE(backup.rows(Db::ListsFile, QStringLiteral("a5")), 1);
+
+    // The manifest describes what is in the folder, and a second look agrees.
+    const Backups::Backup again = Backups::verify(backup.folder);
+    QCOMPARE(again.reason, QStringLiteral("手动备份"));
+    QCOMPARE(again.version, QStringLiteral(LEDGER_VERSION));
+    QStringList names;
+    for (const Backups::CopiedFile& f : again.files) {
+        names << f.name;
+        QCOMPARE(f.sha256, Backups::sha256(QDir(backup.folder).absoluteFilePath(f.name)));
+    }
+    QCOMPARE(names, (QStringList{Db::BusinessFile, Db::ListsFile, QStringLiteral("print/kucun.json")}));
+    // The copy stands alone: no log beside it, and another program can open it.
+    QVERIFY(
+        !QFileInfo::exists(QDir(backup.folder).absoluteFilePath(Db::BusinessFile + QStringLiteral("-wal"))));
+    QCOMPARE(Backups::list(Backups::defaultRoot(fx.folder())).size(), 1);
+    QVERIFY(Backups::lastGood(Backups::defaultRoot(fx.folder())).has_value());
+}
+
+void TestBackup::tamperedCopiesFailVerification() {
+    CoreFixture fx;
+    DemoData::fill({.products = 20,
+                    .stockIns = 20,
+                    .orders = 10,
+                    .linesPerOrder = 2,
+                    .members = 3,
+                    .recharges = 3,
+                    .consumptions = 3});
+    const Backups::Backup one = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    Clock::setFixed(Clock::now().addSecs(60));
+    const Backups::Backup two = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    Clock::setFixed(Clock::now().addSecs(60));
+    const Backups::Backup three = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+
+    // One byte changed.
+    {
+        QFile file(QDir(one.folder).absoluteFilePath(Db::BusinessFile));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.seek(file.size() / 2);
+        const char byte = file.peek(1).at(0);
+        file.write(QByteArray(1, char(byte ^ 0x20)));
+    }
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Backups::verify(one.folder));
+
+    // A row deleted, the manifest's checksum forged to match: the row counts still tell.
+    const QString copy = QDir(two.folder).absoluteFilePath(Db::BusinessFile);
+    execOnFile(copy, QStringLiteral("delete from ak where kid = (select max(kid) from ak)"));
+    QFile manifest(QDir(two.folder).absoluteFilePath(Backups::ManifestFile));
+    QVERIFY(manifest.open(QIODevice::ReadOnly));
+    QJsonObject o = QJsonDocument::fromJson(manifest.readAll()).object();
+    manifest.close();
+    QJsonArray files = o.value("files").toArray();
+    QJsonObject first = files.at(0).toObject();
+    first.insert("sha256", QString::fromLatin1(Backups::sha256(copy)));
+    files.replace(0, first);
+    o.insert("files", files);
+    writeFile(manifest.fileName(), QJsonDocument(o).toJson());
+    try {
+        Backups::verify(two.folder);
+        QFAIL("a copy missing a row verified");
+    } catch (const DatabaseError& e) {
+        QVERIFY2(e.text().contains(QStringLiteral("ak")), qPrintable(e.text()));
+    }
+
+    // A file of the backup missing, or its manifest gone.
+    QFile::remove(QDir(three.folder).absoluteFilePath(Db::ListsFile));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Backups::verify(three.folder));
+    QFile::remove(QDir(three.folder).absoluteFilePath(Backups::ManifestFile));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Backups::verify(three.folder));
+    QVERIFY(!Backups::list(Backups::defaultRoot(fx.folder())).first().problem.isEmpty());
+}
+
+void TestBackup::aCopyThatDoesNotVerifyIsRemoved() {
+    CoreFixture fx;
+    CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    const QString root = Backups::defaultRoot(fx.folder());
+    Backups::Job job(fx.folder(), root, QStringLiteral("自动备份"));
+    while (!job.step()) {
+    }
+    // The copy is damaged between the copying and the verification.
+    const QDir dir(root);
+    const QStringList partial = dir.entryList({QStringLiteral(".partial-*")}, QDir::Dirs | QDir::Hidden);
+    QCOMPARE(partial.size(), 1);
+    execOnFile(QDir(dir.absoluteFilePath(partial.first())).absoluteFilePath(Db::BusinessFile),
+               QStringLiteral("delete from ab"));
+    try {
+        job.finish();
+        QFAIL("a copy with a table emptied verified");
+    } catch (const DatabaseError& e) {
+        QVERIFY2(e.text().contains(QStringLiteral("备份验证失败")), qPrintable(e.text()));
+    }
+    QCOMPARE(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    QVERIFY(!Backups::lastGood(root).has_value());
+}
+
+void TestBackup::writesDuringASlicedBackupAreInTheCopy() {
+    CoreFixture fx;
+    DemoData::fill({.products = 200,
+                    .stockIns = 300,
+                    .orders = 200,
+                    .linesPerOrder = 5,
+                    .members = 10,
+                    .recharges = 10,
+                    .consumptions = 10});
+    Backups::Job job(fx.folder(), Backups::defaultRoot(fx.folder()), QStringLiteral("自动备份"));
+    job.setSlicePages(4);
+    QVERIFY(!job.step()); // the first slice leaves pages to copy
+    // The program goes on between slices.
+    CoreFixture::exec(QStringLiteral("insert into af (f1) values ('written meanwhile')"));
+    while (!job.step()) {
+    }
+    const Backups::Backup backup = job.finish();
+    QCOMPARE(backup.rows(Db::BusinessFile, QStringLiteral("af")), 1);
+    Backups::verify(backup.folder);
+}
+
+void TestBackup::restoreSwapsTheFilesIn() {
+    CoreFixture fx;
+    const qint64 water =
+        CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    CoreFixture::exec(QStringLiteral("update ab set b4 = 3 where bid = :k"), {{":k", water}});
+    CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
+    fx.close();
+    // A log left beside the files would be replayed into the restored file: refused.
+    writeFile(QDir(fx.folder()).absoluteFilePath(Db::BusinessFile + QStringLiteral("-wal")), "x");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Backups::swapIn(fx.folder(), backup.folder));
+    QFile::remove(QDir(fx.folder()).absoluteFilePath(Db::BusinessFile + QStringLiteral("-wal")));
+
+    Backups::swapIn(fx.folder(), backup.folder);
+    QCOMPARE(Backups::sha256(QDir(fx.folder()).absoluteFilePath(Db::BusinessFile)),
+             Backups::sha256(QDir(backup.folder).absoluteFilePath(Db::BusinessFile)));
+    fx.reopen();
+    QCOMPARE(CoreFixture::rows(QStringLiteral("select b3, b4 from ab")),
+             QStringList{QStringLiteral("矿泉水|10")});
+    QCOMPARE(QDir(fx.folder())
+                 .entryList({QStringLiteral("*.restoring"), QStringLiteral("*.before-restore")},
+                            QDir::Files | QDir::Dirs | QDir::Hidden),
+             QStringList());
+}
+
+void TestBackup::restoreFailingAtAnyStepLeavesTheFilesAsTheyWere() {
+    CoreFixture fx;
+    CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    QDir(fx.folder()).mkpath(QStringLiteral("print"));
+    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json")), "{\"old\": 1}");
+    const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
+    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json")), "{\"new\": 2}");
+    fx.close();
+    const QMap<QString, QByteArray> before = fingerprint(fx.folder());
+    QCOMPARE(before.size(), 3);
+    for (int step = 1; step <= Backups::restoreSteps(); ++step) {
+        Backups::failRestoreAtStep(step);
+        try {
+            Backups::swapIn(fx.folder(), backup.folder);
+            Backups::failRestoreAtStep(0);
+            QFAIL(qPrintable(QStringLiteral("step %1 did not fail").arg(step)));
+        } catch (const DatabaseError& e) {
+            QVERIFY2(e.text().contains(QStringLiteral("injected")), qPrintable(e.text()));
+        }
+        QCOMPARE(fingerprint(fx.folder()), before);
+    }
+    Backups::failRestoreAtStep(0);
+    // With no failure the same restore goes through.
+    Backups::swapIn(fx.folder(), backup.folder);
+    QVERIFY(fingerprint(fx.folder()) != before);
+    QCOMPARE(Backups::sha256(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json"))),
+             Backups::sha256(QDir(backup.folder).absoluteFilePath(QStringLiteral("print/kucun.json"))));
+    fx.reopen();
+    QCOMPARE(CoreFixture::scalar(QStringLiteral("select count(*) from ab")).toInt(), 1);
+}
+
+void TestBackup::pruningKeepsThirtyAndOnePerMonth() {
+    CoreFixture fx;
+    const QString root = Backups::defaultRoot(fx.folder());
+    // A backup every ten days for two years, the newest on 2026-12-09.
+    const Backups::Backup real = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    QFile manifest(QDir(real.folder).absoluteFilePath(Backups::ManifestFile));
+    QVERIFY(manifest.open(QIODevice::ReadOnly));
+    const QJsonObject model = QJsonDocument::fromJson(manifest.readAll()).object();
+    const QDateTime newest = Clock::now();
+    QStringList made;
+    for (int i = 1; i < 73; ++i) {
+        const QDateTime at = newest.addDays(-10 * i);
+        const QString folder = QDir(root).absoluteFilePath(at.toString(QStringLiteral("yyyy-MM-dd_HHmmss")));
+        QDir().mkpath(folder);
+        QJsonObject o = model;
+        o.insert("time", at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        writeFile(QDir(folder).absoluteFilePath(Backups::ManifestFile), QJsonDocument(o).toJson());
+        made << folder;
+    }
+    Backups::prune(root, real.folder);
+    const QList<Backups::Backup> kept = Backups::list(root);
+    QSet<QString> months;
+    int olderThanThirty = 0;
+    for (int i = 0; i < kept.size(); ++i) {
+        const QDate d = kept.at(i).time.date();
+        if (i >= 30) {
+            ++olderThanThirty;
+            // Beyond the newest thirty: one a month, none older than a year.
+            QVERIFY(d >= QDate(2026, 1, 1));
+            QVERIFY(!months.contains(d.toString("yyyy-MM")));
+        }
+        months.insert(d.toString("yyyy-MM"));
+    }
+    QCOMPARE(kept.first().folder, real.folder);
+    QVERIFY(kept.size() >= 30 && kept.size() < 73);
+    QVERIFY(olderThanThirty > 0);
+    // Every month of the last year still has its backup.
+    for (int m = 0; m < 12; ++m)
+        QVERIFY2(months.contains(QDate(2026, 12, 1).addMonths(-m).toString("yyyy-MM")),
+                 qPrintable(QString::number(m)));
+}
+
+void TestBackup::backupFolderIsASettingOfTheShop() {
+    CoreFixture fx;
+    QCOMPARE(Backups::root(fx.folder()), Backups::defaultRoot(fx.folder()));
+    const QString stick = QDir(fx.folder()).absoluteFilePath(QStringLiteral("stick/shop-backups"));
+    Backups::setRoot(fx.folder(), stick);
+    QCOMPARE(Backups::root(fx.folder()), stick);
+    const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    QCOMPARE(QFileInfo(backup.folder).absolutePath(), stick);
+    Backups::setRoot(fx.folder(), QString());
+    QCOMPARE(Backups::root(fx.folder()), Backups::defaultRoot(fx.folder()));
+}
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "tst_ledger_backup.moc"

@@ -1,0 +1,87 @@
+// vandrel-ledger-restore FOLDER BACKUP-DIR: puts a verified backup in place of a working folder's
+// files (the program not running), after a backup of the current files.
+#include "core/errors.h"
+#include "data/database.h"
+#include "ledger/backup.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+
+namespace {
+
+void print(FILE* to, const QString& text) {
+    std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
+}
+
+void closeFiles() {
+    Db::closeConnection(Db::Business);
+    Db::closeConnection(Db::Lists);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(LEDGER_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "用一份备份恢复工作文件夹的数据（程序未运行时）。先重新验证备份，再备份当前文件，然后替换；\n"
+        "任何一步失败，当前文件保持原样。\n"
+        "Restores a working folder (its program not running) from a backup: the backup is\n"
+        "verified again, the current files are backed up, then replaced; a failure at any\n"
+        "step leaves the current files as they were."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("工作文件夹 / the working folder"));
+    parser.addPositionalArgument(QStringLiteral("BACKUP-DIR"),
+                                 QStringLiteral("备份文件夹 / the backup's folder"));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 2)
+        parser.showHelp(2);
+    const QString folder = QDir(parser.positionalArguments().at(0)).absolutePath();
+    const QString source = QDir(parser.positionalArguments().at(1)).absolutePath();
+    try {
+        Backups::verify(source);
+    } catch (const LedgerError& e) {
+        print(stderr, QStringLiteral("备份无法使用 / the backup cannot be used: %1").arg(e.text()));
+        return 1;
+    }
+    try {
+        Db::openExclusive(Db::Business, QDir(folder).absoluteFilePath(Db::BusinessFile));
+        Db::openExclusive(Db::Lists, QDir(folder).absoluteFilePath(Db::ListsFile));
+    } catch (const LedgerError& e) {
+        closeFiles();
+        if (e.text().contains(QLatin1String("locked"))) {
+            print(stderr, QStringLiteral(
+                              "程序正在运行，文件被占用 / the program is running (the files are locked): %1")
+                              .arg(folder));
+            return 3;
+        }
+        print(stderr, QStringLiteral("无法打开 / cannot open %1: %2").arg(folder, e.text()));
+        return 2;
+    }
+    try {
+        const Backups::Backup before = Backups::make(folder, QStringLiteral("恢复前备份"));
+        print(stdout,
+              QStringLiteral("当前文件已备份 / the current files were backed up: %1").arg(before.folder));
+    } catch (const LedgerError& e) {
+        closeFiles();
+        print(stderr, QStringLiteral("无法备份当前文件，没有恢复 / the current files could not be backed up, "
+                                     "nothing restored: %1")
+                          .arg(e.text()));
+        return 1;
+    }
+    closeFiles();
+    try {
+        Backups::swapIn(folder, source);
+    } catch (const LedgerError& e) {
+        print(stderr, QStringLiteral("恢复失败，当前文件保持原样 / restore failed, the current files are "
+                                     "unchanged: %1")
+                          .arg(e.text()));
+        return 1;
+    }
+    print(stdout, QStringLiteral("已恢复 / restored: %1").arg(source));
+    return 0;
+}
