@@ -74,7 +74,8 @@ int drive(const QString& folder, quint32 seed) {
                 break;
             case 2:
             case 3:
-                Orders::addLine(randomKey(random, unsettled), product, Currency::fromInt(random.bounded(1, 3)));
+                Orders::addLine(randomKey(random, unsettled), product,
+                                Currency::fromInt(random.bounded(1, 3)));
                 break;
             case 4:
                 Orders::removeLine(randomKey(random, QStringLiteral("select kid from ak, aa where k8 = aid "
@@ -138,14 +139,16 @@ Balances measure() {
         l.order[q.value(0).toLongLong()] = number(q.value(1));
     q = Db::exec(Db::business(), QStringLiteral("select k8, k4, k6 from ak"));
     while (q.next())
-        l.order[q.value(0).toLongLong()] -= Currency::parse(q.value(1).toString()) * Currency::parse(q.value(2).toString());
+        l.order[q.value(0).toLongLong()] -=
+            Currency::parse(q.value(1).toString()) * Currency::parse(q.value(2).toString());
     return l;
 }
 
 // The differences that are no longer as they were at the start (new cards and orders start at 0).
 QStringList broken(const Balances& start, const Balances& now) {
     QStringList out;
-    auto compare = [&out](const char* what, const QHash<qint64, Currency>& a, const QHash<qint64, Currency>& b) {
+    auto compare = [&out](const char* what, const QHash<qint64, Currency>& a,
+                          const QHash<qint64, Currency>& b) {
         for (auto it = b.begin(); it != b.end(); ++it)
             if (it.value() != a.value(it.key()))
                 out << QStringLiteral("%1 %2: %3 instead of %4")
@@ -203,7 +206,7 @@ void TestCrashLoop::killedAtRandomMomentsTheFilesHold() {
             QVERIFY2(driver.waitForReadyRead(30000), driver.readAllStandardError().constData());
             out += driver.readAllStandardOutput();
         }
-        QThread::msleep(random.bounded(5, 120));
+        QThread::msleep(random.bounded(5, 200));
         ::kill(pid_t(driver.processId()), SIGKILL);
         QVERIFY(driver.waitForFinished(30000));
         QCOMPARE(driver.exitStatus(), QProcess::CrashExit);
@@ -216,7 +219,8 @@ void TestCrashLoop::killedAtRandomMomentsTheFilesHold() {
         QCOMPARE(Db::scalar(Db::lists(), QStringLiteral("pragma integrity_check")).toString(),
                  QStringLiteral("ok"));
         const QStringList wrong = broken(start, measure());
-        QCOMPARE(Db::scalar(Db::business(), QStringLiteral("select count(*) from aj where j9 < 0")).toInt(), 0);
+        QCOMPARE(Db::scalar(Db::business(), QStringLiteral("select count(*) from aj where j9 < 0")).toInt(),
+                 0);
         close();
         QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("after kill %1 (seed %2): %3")
                                                  .arg(kill + 1)

@@ -364,7 +364,8 @@ void TestMembers::rechargeAddsExactlyAndRecords() {
     QCOMPARE(f.messages.messages.size(), 1);
     QCOMPARE(f.messages.messages[0].kind, QStringLiteral("confirm"));
     QCOMPARE(f.messages.messages[0].title, QStringLiteral("冲减确认"));
-    QCOMPARE(f.messages.messages[0].text, QStringLiteral("充值金额为负数，将从会员卡中扣除30元。确定要冲减吗？"));
+    QCOMPARE(f.messages.messages[0].text,
+             QStringLiteral("充值金额为负数，将从会员卡中扣除30元。确定要冲减吗？"));
 }
 
 void TestMembers::rechargeRefusesAndCancels() {

@@ -191,6 +191,7 @@ void TestWarehouse::newProductRefusesMissingRequiredFields() {
             QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("2"));
         }
         QGuiApplication::clipboard()->setText("45");
+        d->bsSkinEdit2->end(false);
         d->bsSkinEdit2->paste();
         QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("245"));
     });
@@ -357,7 +358,9 @@ void TestWarehouse::stockInChecksAndKeepsItsDate() {
     });
     click(page->bsSkinSpeedButton4);
     QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
-    QCOMPARE(f.messages.last(), QStringLiteral("'' is not a valid floating point value."));
+    QCOMPARE(f.messages.last(),
+             QStringLiteral("'' is not a valid floating point value（表 ab 中 bid 为 %1 的行，列 b9）.")
+                 .arg(LedgerFixture::scalar("select bid from ab").toString()));
     QCOMPARE(LedgerFixture::rows("select b4 from ab"), QStringList({"6"}));
     QCOMPARE(LedgerFixture::scalar("select count(*) from ac").toInt(), 1);
 }

@@ -23,7 +23,8 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     // fails leaves them as they were.
     for (const auto& [file, tables] : {std::pair{Db::BusinessFile, &Schema::businessTables()},
                                        std::pair{Db::ListsFile, &Schema::listTables()}})
-        if (const QString problem = Schema::fileProblem(dir.absoluteFilePath(file), *tables); !problem.isEmpty())
+        if (const QString problem = Schema::fileProblem(dir.absoluteFilePath(file), *tables);
+            !problem.isEmpty())
             throw DatabaseError(problem);
     m_idle = new QTimer(this);
     m_idle->setSingleShot(true);

@@ -119,14 +119,16 @@ QString headerProblem(const QString& path) {
     const QByteArray header = file.read(100);
     if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
         return QStringLiteral("文件 '%1' 不是数据库文件").arg(path);
-    auto byte = [&header](int i) { return quint32(quint8(header.at(i))); };
+    auto byte = [&header](int i) {
+        return quint32(quint8(header.at(i)));
+    };
     const quint32 pageSize = (byte(16) << 8 | byte(17)) == 1 ? 65536 : (byte(16) << 8 | byte(17));
     const quint32 pages = byte(28) << 24 | byte(29) << 16 | byte(30) << 8 | byte(31);
-    const bool pagesValid = header.mid(92, 4) == header.mid(96, 4);
+    const bool pagesValid = header.mid(92, 4) == header.mid(24, 4);
     if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
         return QStringLiteral("文件 '%1' 不是数据库文件").arg(path);
-    // The page count is kept in the header by every version that writes it (the two change
-    // counters agree): a shorter file lost its end.
+    // The page count in the header is valid when the change counter agrees with the one written
+    // beside it: a file shorter than its pages lost its end.
     if (pagesValid && pages > 0 && qint64(pages) * pageSize > size)
         return QStringLiteral("文件 '%1' 不完整，可能已被截断").arg(path);
     return {};
@@ -148,10 +150,9 @@ QString schemaProblem(const QSqlDatabase& db, const QString& path, const QList<S
             return QStringLiteral("文件 '%1' 不是本程序的数据库: 表 %2 缺少列 %3")
                 .arg(path, table.name, missing.join(QStringLiteral(", ")));
     }
-    const bool withSettings = std::any_of(tables.begin(), tables.end(),
-                                          [](const Schema::Table& t) { return t.name == QLatin1String("a5"); });
-    if (withSettings &&
-        Db::scalar(db, QStringLiteral("select count(*) from a5 where ids = 8")).toInt() != 1)
+    const bool withSettings = std::any_of(
+        tables.begin(), tables.end(), [](const Schema::Table& t) { return t.name == QLatin1String("a5"); });
+    if (withSettings && Db::scalar(db, QStringLiteral("select count(*) from a5 where ids = 8")).toInt() != 1)
         return QStringLiteral("文件 '%1' 缺少设置行（表 a5 中 ids 为 8 的行）").arg(path);
     return {};
 }

@@ -33,9 +33,9 @@ Currency storedNumber(const QVariant& value, const QString& table, qint64 key, c
         return Currency::fromVariant(value);
     } catch (const ConversionError& e) {
         const Schema::Table* t = Schema::findTable(table);
-        throw ConversionError(QStringLiteral("%1（表 %2 中 %3 为 %4 的行，列 %5）")
-                                  .arg(e.text(), table, t ? t->key : QStringLiteral("key"),
-                                       QString::number(key), column));
+        throw ConversionError(
+            QStringLiteral("%1（表 %2 中 %3 为 %4 的行，列 %5）")
+                .arg(e.text(), table, t ? t->key : QStringLiteral("key"), QString::number(key), column));
     }
 }
 

@@ -138,10 +138,10 @@ Currency removeLine(qint64 lineKey) {
     // A product deleted since the line was added has no stock to take back, and so no
     // stock-out to reverse.
     if (stock.next()) {
-        const Currency b4 =
-            Ledger::storedNumber(stock.value(0), QStringLiteral("ab"), product.toLongLong(), QStringLiteral("b4"));
-        const Currency b9 =
-            Ledger::storedNumber(stock.value(1), QStringLiteral("ab"), product.toLongLong(), QStringLiteral("b9"));
+        const Currency b4 = Ledger::storedNumber(stock.value(0), QStringLiteral("ab"), product.toLongLong(),
+                                                 QStringLiteral("b4"));
+        const Currency b9 = Ledger::storedNumber(stock.value(1), QStringLiteral("ab"), product.toLongLong(),
+                                                 QStringLiteral("b9"));
         work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
                   {{QStringLiteral(":a"), (b4 + quantity).toSql()},
                    {QStringLiteral(":b"), (b9 + amount).toSql()},

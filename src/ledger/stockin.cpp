@@ -24,7 +24,8 @@ Received receive(qint64 product, Currency quantity, const QDate& date, const QSt
         return SharedQuery::displayText(row.value(column));
     };
     auto number = [&row, product](int column, const char* name) {
-        return Ledger::storedNumber(row.value(column), QStringLiteral("ab"), product, QLatin1String(name), false);
+        return Ledger::storedNumber(row.value(column), QStringLiteral("ab"), product, QLatin1String(name),
+                                    false);
     };
     const Currency stock = number(3, "b4");
     const Currency salePrice = number(7, "b8");
