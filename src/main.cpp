@@ -1,10 +1,40 @@
 #include "app/instanceguard.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "core/commandline.h"
 
 #include <QApplication>
 
+namespace {
+
+// Reads the command line before any window system is needed, so --help and --version answer on a
+// machine without a display too. Returns -1 to go on with the folder given (or none).
+int readArguments(int argc, char* argv[], QString& folder) {
+    QCoreApplication reader(argc, argv);
+    QCommandLineParser parser;
+    CommandLine::prepare(parser,
+                         QStringLiteral("Vandrel通用进销存：商店的产品与库存、进货、订单、结算和会员。\n"
+                                        "不给文件夹时：当前文件夹中有数据库文件就用它，否则用 "
+                                        "~/vandrel-ledger（第一次启动时建立）。\n"
+                                        "Vandrel shop ledger: products and stock, stock-in, orders, "
+                                        "settlement and members of a shop.\n"
+                                        "Without FOLDER: the current folder when it holds the database "
+                                        "files, otherwise ~/vandrel-ledger (made at the first start)."));
+    parser.addPositionalArgument(QStringLiteral("FOLDER"),
+                                 QStringLiteral("工作文件夹（可选）/ the working folder (optional)"),
+                                 QStringLiteral("[FOLDER]"));
+    const int status = CommandLine::read(parser, 0, 1);
+    if (status < 0 && !parser.positionalArguments().isEmpty())
+        folder = parser.positionalArguments().constFirst();
+    return status;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    QString folder;
+    if (const int status = readArguments(argc, argv, folder); status >= 0)
+        return status;
     QApplication app(argc, argv);
     // Before any window or database file is touched: is another copy running?
     InstanceGuard guard;
@@ -17,5 +47,5 @@ int main(int argc, char* argv[]) {
             main_window->bringToFront();
     });
     Startup::prepareApplication(app);
-    return Startup::run(app);
+    return Startup::run(app, folder);
 }

@@ -13,8 +13,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 class TestReports : public QObject {
     Q_OBJECT
@@ -30,6 +32,7 @@ private slots:
     void missingOrBrokenDefinitionNamesItsPath();
     void warehouseDialogGuardsEmptyLists();
     void previewShowsThePagesInQtsPreview();
+    void longPrintShowsProgressAndStopsWhenCancelled();
 };
 
 namespace {
@@ -411,6 +414,104 @@ void TestReports::previewShowsThePagesInQtsPreview() {
     QCOMPARE(f.messages.texts(), QStringList());
     QCOMPARE(pdfPages(saved), 3);
     QVERIFY(pdfText(saved).contains("产品80"));
+}
+
+namespace {
+
+// Watches the progress boxes of a print as they appear; clicks 取消 on the one asked for.
+class ProgressWatcher : public QObject {
+public:
+    int cancelAt = -1;
+    QStringList labels;
+    QStringList cancelTexts;
+    int previews = 0;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show)
+            return false;
+        if (auto* box = qobject_cast<QProgressDialog*>(watched);
+            box && box->objectName() == "reportProgress") {
+            labels << box->labelText();
+            auto* cancel = box->findChild<QPushButton*>();
+            cancelTexts << (cancel ? cancel->text() : QString());
+            if (cancel && labels.size() - 1 == cancelAt)
+                QTest::mouseClick(cancel, Qt::LeftButton);
+        } else if (qobject_cast<QPrintPreviewDialog*>(watched)) {
+            ++previews;
+        }
+        return false;
+    }
+};
+
+// Closes a preview left open (the test fails then instead of hanging).
+struct PreviewTimeout {
+    QTimer timer;
+    bool fired = false;
+    PreviewTimeout() {
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            fired = true;
+            if (auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget()))
+                preview->reject();
+        });
+        timer.start(15000);
+    }
+};
+
+} // namespace
+
+void TestReports::longPrintShowsProgressAndStopsWhenCancelled() {
+    LedgerFixture f;
+    Reports::installDefaults(f.folder());
+    LedgerFixture::exec("begin");
+    for (int i = 1; i <= 700; ++i)
+        addProduct(QString("产品%1").arg(i), i, "1");
+    LedgerFixture::exec("commit");
+    Data_in->Query_ab->refresh();
+    // The boxes appear once a print looks like taking longer than the delay: at once here.
+    Reports::setProgressDelay(0);
+    ProgressWatcher watcher;
+    qApp->installEventFilter(&watcher);
+
+    // 取消 while the rows are read: no preview, no message.
+    watcher.cancelAt = 0;
+    {
+        PreviewTimeout timeout;
+        QVERIFY(guarded([] { Reports::preview("ab.rav"); }));
+        QVERIFY(!timeout.fired);
+    }
+    QCOMPARE(watcher.labels, QStringList{"正在读取报表的数据…"});
+    QCOMPARE(watcher.cancelTexts, QStringList{"取消"});
+    QCOMPARE(watcher.previews, 0);
+    QCOMPARE(f.messages.texts(), QStringList());
+
+    // 取消 while the pages are laid out: the preview closes by itself, nothing half shown stays.
+    watcher.labels.clear();
+    watcher.cancelAt = 1;
+    {
+        PreviewTimeout timeout;
+        QVERIFY(guarded([] { Reports::preview("ab.rav"); }));
+        QVERIFY(!timeout.fired);
+    }
+    QCOMPARE(watcher.labels, QStringList({"正在读取报表的数据…", "正在排版报表…"}));
+    QCOMPARE(watcher.previews, 1);
+    QVERIFY(!qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget()));
+    QCOMPARE(f.messages.texts(), QStringList());
+
+    // Not cancelled: the whole report, every page laid out.
+    watcher.labels.clear();
+    watcher.cancelAt = -1;
+    int pages = 0;
+    onModal([&](QWidget* w) {
+        if (auto* view = w->findChild<QPrintPreviewWidget*>())
+            pages = view->pageCount();
+    });
+    Reports::setProgressDelay(60000); // no box: onModal finds the preview itself
+    QVERIFY(guarded([] { Reports::preview("ab.rav"); }));
+    QVERIFY2(pages > 20, qPrintable(QString::number(pages)));
+    QCOMPARE(watcher.labels, QStringList());
+    qApp->removeEventFilter(&watcher);
+    Reports::setProgressDelay(1000);
 }
 
 LEDGER_TEST_MAIN(TestReports)

@@ -1,6 +1,7 @@
 // vandrel-ledger-initdb FOLDER: creates the two database files of a new working folder with
 // every table, the starter pick lists and the settings row, then writes the default report
 // definitions into its print/ folder. Existing files are never touched.
+#include "core/commandline.h"
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/schema.h"
@@ -12,30 +13,34 @@
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 2 || args[1].startsWith(QLatin1Char('-'))) {
-        std::fprintf(stderr, "usage: vandrel-ledger-initdb FOLDER\n"
-                             "Creates service_a.dll and service_b.dll in FOLDER (made if missing)\n"
-                             "and the default report definitions in FOLDER/print.\n");
-        return 2;
-    }
+    QCommandLineParser parser;
+    CommandLine::prepare(
+        parser, QStringLiteral("在文件夹中建立新的工作文件夹：两个数据库文件（含初始的选择列表和设置）"
+                               "和 print 中的默认报表定义；已有的文件不会被覆盖。\n"
+                               "Creates service_a.dll and service_b.dll in FOLDER (made if "
+                               "missing) and the default report definitions in FOLDER/print;\n"
+                               "existing files are never overwritten."));
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("工作文件夹 / the working folder"));
+    if (const int status = CommandLine::read(parser, 1, 1); status >= 0)
+        return status;
+    const QString folder = parser.positionalArguments().at(0);
     // The definitions are written even when the database files were there already, so an older
     // working folder gets the missing ones; existing definitions stay as they are. When the files
     // could not be made, the folder is left as it was.
     int status = 0;
     try {
-        Schema::createDatabaseFiles(args[1]);
-        std::printf("created %s\n", QDir(args[1]).absolutePath().toLocal8Bit().constData());
+        Schema::createDatabaseFiles(folder);
+        std::printf("created %s\n", QDir(folder).absolutePath().toLocal8Bit().constData());
     } catch (const LedgerError& e) {
         std::fprintf(stderr, "vandrel-ledger-initdb: %s\n", e.text().toLocal8Bit().constData());
         status = 1;
     }
     try {
-        const QDir dir(args[1]);
+        const QDir dir(folder);
         if (dir.exists(Db::BusinessFile) || dir.exists(Db::ListsFile)) {
-            const QStringList written = Reports::installDefaults(args[1]);
+            const QStringList written = Reports::installDefaults(folder);
             std::printf("wrote %lld report definitions into %s\n", static_cast<long long>(written.size()),
-                        QDir(args[1]).absoluteFilePath(QStringLiteral("print")).toLocal8Bit().constData());
+                        QDir(folder).absoluteFilePath(QStringLiteral("print")).toLocal8Bit().constData());
         }
     } catch (const LedgerError& e) {
         std::fprintf(stderr, "vandrel-ledger-initdb: %s\n", e.text().toLocal8Bit().constData());

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "ledger/backup.h"
+#include "ledger/check.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -83,5 +84,18 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     print(stdout, QStringLiteral("已恢复 / restored: %1").arg(source));
-    return 0;
+    // The restored ledger is checked at once.
+    try {
+        Db::openExclusive(Db::Business, QDir(folder).absoluteFilePath(Db::BusinessFile));
+        Db::openExclusive(Db::Lists, QDir(folder).absoluteFilePath(Db::ListsFile));
+        const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+        closeFiles();
+        print(stdout, report.text());
+        return report.clean() ? 0 : 1;
+    } catch (const LedgerError& e) {
+        closeFiles();
+        print(stderr,
+              QStringLiteral("恢复后无法检查 / the restored files could not be checked: %1").arg(e.text()));
+        return 1;
+    }
 }

@@ -13,10 +13,12 @@
 #include "warehouse/Fr_kucun.h"
 #include "widgets/buttonsbar.h"
 #include "widgets/databound.h"
+#include "widgets/layoutstore.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 #include "widgets/registry.h"
 
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,6 +28,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -68,6 +71,9 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     section(QStringLiteral("系 统"), nullptr);
     item(QStringLiteral("帮  助"), 6, &Tmain::bsSkinButtonsBar1Sections3Items0Click);
     item(QStringLiteral("关  于"), 7, &Tmain::bsSkinButtonsBar1Sections3Items1Click);
+    item(QStringLiteral("数据备份"), 23, &Tmain::bsSkinButtonsBar1Sections3Items2Click);
+    item(QStringLiteral("数据恢复"), 24, &Tmain::bsSkinButtonsBar1Sections3Items3Click);
+    item(QStringLiteral("数据检查"), 25, &Tmain::bsSkinButtonsBar1Sections3Items4Click);
     bsSkinButtonsBar1->setOpenSection(0);
     layout->addWidget(bsSkinButtonsBar1);
 
@@ -98,6 +104,7 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
         button->setAutoRaise(true);
         button->setIcon(QIcon(Pictures::pixmap(picture, QSize(16, 16))));
         button->setToolTip(tip);
+        button->setAccessibleName(tip); // the picture alone says nothing to a screen reader
         button->setFixedSize(22, 19);
         status->addWidget(button);
         return button;
@@ -116,6 +123,12 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     song.setPixelSize(13);
     bsSkinStdLabel1->setFont(song);
     bsSkinStdLabel1->installEventFilter(this);
+    // The last good backup; marked when there is none or it is older than a day.
+    lblBackup = new QLabel(status);
+    lblBackup->setObjectName(QStringLiteral("lblBackup"));
+    lblBackup->setCursor(Qt::PointingHandCursor);
+    lblBackup->installEventFilter(this);
+    status->addPermanentWidget(lblBackup);
     status->addPermanentWidget(bsSkinStdLabel1);
     setStatusBar(status);
 
@@ -127,6 +140,18 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
 
     switchTo(Fr_wel1);
     placeCentred();
+    LayoutStore::restoreWindow(this);
+}
+
+void Tmain::restoreDefaultPlace() {
+    showNormal();
+    resize(982, 656);
+    placeCentred();
+}
+
+void Tmain::closeEvent(QCloseEvent* event) {
+    LayoutStore::saveWindow(this);
+    QMainWindow::closeEvent(event);
 }
 
 void Tmain::placeCentred() {
@@ -225,6 +250,26 @@ void Tmain::bsSkinButtonsBar1Sections2Items2Click() {
 void Tmain::bsSkinButtonsBar1Sections3Items0Click() {
     Registry::showModal(QStringLiteral("help"));
 }
+void Tmain::bsSkinButtonsBar1Sections3Items2Click() {
+    Registry::showModal(QStringLiteral("beifen"));
+}
+void Tmain::bsSkinButtonsBar1Sections3Items3Click() {
+    Registry::showModal(QStringLiteral("huifu"));
+}
+void Tmain::bsSkinButtonsBar1Sections3Items4Click() {
+    Registry::showModal(QStringLiteral("jiancha"));
+}
+
+void Tmain::showBackupState(const QString& lastGood, bool overdue) {
+    lblBackup->setText(lastGood.isEmpty() ? QStringLiteral(" 尚无备份 ")
+                                          : QStringLiteral(" 上次备份：%1 ").arg(lastGood));
+    lblBackup->setToolTip(overdue ? QStringLiteral("超过一天没有成功的备份，请点击这里备份")
+                                  : QStringLiteral("点击这里查看备份"));
+    lblBackup->setProperty("role", overdue ? QStringLiteral("warning") : QStringLiteral("note"));
+    lblBackup->style()->unpolish(lblBackup);
+    lblBackup->style()->polish(lblBackup);
+}
+
 void Tmain::bsSkinButtonsBar1Sections3Items1Click() {
     Registry::showModal(QStringLiteral("about"));
 }
@@ -251,6 +296,11 @@ bool Tmain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == bsSkinStdLabel1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         guarded([this] { bsSkinStdLabel1Click(); });
+        return true;
+    }
+    if (watched == lblBackup && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        guarded([this] { bsSkinButtonsBar1Sections3Items2Click(); });
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -37,6 +37,7 @@ public:
     QToolButton* bsSkinSpeedButton1 = nullptr; // envelope
     QToolButton* bsSkinSpeedButton2 = nullptr; // padlock
     QLabel* bsSkinStdLabel1 = nullptr;         // the maker's host
+    QLabel* lblBackup = nullptr;               // the last good backup
     QGroupBox* bsSkinGroupBox1 = nullptr;
     DataLabel* bsSkinDBText1 = nullptr; // the start-up guide flag
 
@@ -49,6 +50,10 @@ public:
     TFr_huiyuan* Fr_huiyuan1 = nullptr;
     TFr_hy_xiaofei* Fr_hy_xiaofei1 = nullptr;
     TFr_hy_chongzhi* Fr_hy_chongzhi1 = nullptr;
+
+    // The status bar's backup label: the time of the last good backup ("" for none), marked
+    // when overdue.
+    void showBackupState(const QString& lastGood, bool overdue);
 
     // A later copy of the program was started: this window comes to the front, at its size.
     void bringToFront();
@@ -76,12 +81,19 @@ public slots:
     void bsSkinButtonsBar1Sections2Items2Click();
     void bsSkinButtonsBar1Sections3Items0Click();
     void bsSkinButtonsBar1Sections3Items1Click();
+    void bsSkinButtonsBar1Sections3Items2Click(); // 数据备份
+    void bsSkinButtonsBar1Sections3Items3Click(); // 数据恢复
+    void bsSkinButtonsBar1Sections3Items4Click(); // 数据检查
     void bsSkinSpeedButton1Click();
     void bsSkinSpeedButton2Click();
     void bsSkinStdLabel1Click();
+    // The default size, centred, not maximised: what "恢复默认布局" gives back.
+    void restoreDefaultPlace();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The window's place, size and maximised state are kept for the next start.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

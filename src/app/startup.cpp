@@ -5,8 +5,11 @@
 #include "app/aio.h"
 #include "app/help.h"
 #include "app/mainwindow.h"
+#include "app/quitsignals.h"
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "data/database.h"
+#include "data/schema.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "members/edit_huiyuan.h"
@@ -17,9 +20,12 @@
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
+#include "reports/reports.h"
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
+#include "system/backupkeeper.h"
+#include "system/systemwindows.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
@@ -30,6 +36,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -102,6 +109,21 @@ void Startup::createInstances(const QString& folder) {
     make(print_dingdan);
     make(print_kucun);
     make(help);
+    backup_keeper = new BackupKeeper(main_window);
+    auto showBackupState = [] {
+        const auto last = backup_keeper->lastGood();
+        main_window->showBackupState(last ? last->time.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                                          : QString(),
+                                     backup_keeper->overdue());
+    };
+    QObject::connect(backup_keeper, &BackupKeeper::changed, main_window, showBackupState);
+    showBackupState();
+    // A backup that fails is never silent.
+    QObject::connect(backup_keeper, &BackupKeeper::failed, main_window,
+                     [](const QString& text) { Messages::error(text); });
+    make(beifen);
+    make(huifu);
+    make(jiancha);
 }
 
 void Startup::destroyInstances() {
@@ -127,6 +149,10 @@ void Startup::destroyInstances() {
     print_dingdan = nullptr;
     print_kucun = nullptr;
     help = nullptr;
+    beifen = nullptr;
+    huifu = nullptr;
+    jiancha = nullptr;
+    backup_keeper = nullptr;
     delete Data_in;
 }
 
@@ -139,15 +165,41 @@ void Startup::reportStartupFailure(const char* kind, const QString& text) {
     MessageService::current().error(message, QStringLiteral("Application Error"));
 }
 
-int Startup::run(QApplication& app) {
+QString Startup::workingFolder(const QString& given) {
+    if (!given.isEmpty())
+        return QDir(given).absolutePath();
+    const QDir current = QDir::current();
+    if (current.exists(Db::BusinessFile) || current.exists(Db::ListsFile))
+        return current.absolutePath();
+    const QDir home(QDir::home().filePath(QStringLiteral("vandrel-ledger")));
+    if (!home.exists(Db::BusinessFile) && !home.exists(Db::ListsFile)) {
+        Schema::createDatabaseFiles(home.path());
+        Reports::installDefaults(home.path());
+    }
+    return home.path();
+}
+
+int Startup::run(QApplication& app, const QString& folder) {
     try {
-        createInstances();
+        createInstances(workingFolder(folder));
     } catch (const LedgerError& e) {
         reportStartupFailure(e.kind(), e.text());
         return 1;
     }
+    QuitSignals quitSignals;
+    backup_keeper->startClock();
     main_window->show();
     const int status = app.exec();
+    // The automatic backup of every orderly end (the close box, a log-out, `kill`).
+    backup_keeper->abandon();
+    try {
+        Backups::make(Data_in->folder(), QStringLiteral("退出时备份"), backup_keeper->root());
+    } catch (const LedgerError& e) {
+        std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
+        if (!QuitSignals::received())
+            Messages::error(e.text());
+    }
+    // Closing the files folds their logs in and removes them.
     destroyInstances();
     return status;
 }

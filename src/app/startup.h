@@ -14,6 +14,12 @@ void createInstances(const QString& folder = QString());
 void destroyInstances();
 // The box that ends a failed start: "Application Error" with the error's text.
 void reportStartupFailure(const char* kind, const QString& text);
-// The whole program after the instance guard: instances, main window, event loop.
-int run(QApplication& app);
+// The working folder of a start: the one given; without one, the current folder when it holds
+// either database file, otherwise ~/vandrel-ledger, which gets the files and report definitions
+// of a new shop when it has neither file (existing files are never touched). Throws
+// DatabaseError when they cannot be made.
+QString workingFolder(const QString& given);
+// The whole program after the instance guard: the working folder, instances, main window, event
+// loop.
+int run(QApplication& app, const QString& folder = QString());
 } // namespace Startup

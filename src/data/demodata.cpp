@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariantList>
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -191,25 +192,64 @@ void DemoData::fill(const Counts& counts, unsigned seed, void (*progress)(const 
                                QString(), m.balance.toSql(), text(moment(i, counts.members))});
             members.push_back(m);
         }
+        // Recharges and card payments are drawn in two runs, then booked in the order of their
+        // moments, so that every card's records form one unbroken chain of balances.
+        struct Movement {
+            size_t member;
+            Currency amount;
+            QDateTime when;
+            qint64 order = 0;
+            bool payment = false;
+            Currency before, after;
+        };
+        std::vector<Movement> recharges, payments;
+        recharges.reserve(size_t(counts.recharges));
+        payments.reserve(size_t(counts.consumptions));
+        for (int i = 0; i < counts.recharges; ++i) {
+            Movement r;
+            r.member = rng() % members.size();
+            r.amount = Currency::fromInt(between(1, 20) * 50);
+            r.when = moment(i, counts.recharges);
+            recharges.push_back(r);
+        }
+        for (int i = 0; i < counts.consumptions; ++i) {
+            Movement p;
+            p.member = rng() % members.size();
+            p.amount = Currency::fromInt(between(1, 300)); // at most the balance, once it is known
+            p.when = moment(i, counts.consumptions);
+            p.order = between(1, std::max(1, counts.orders));
+            p.payment = true;
+            payments.push_back(p);
+        }
+        std::vector<Movement*> booked;
+        booked.reserve(recharges.size() + payments.size());
+        for (Movement& r : recharges)
+            booked.push_back(&r);
+        for (Movement& p : payments)
+            booked.push_back(&p);
+        std::stable_sort(booked.begin(), booked.end(),
+                         [](const Movement* a, const Movement* b) { return a->when < b->when; });
+        for (Movement* move : booked) {
+            Member& m = members[move->member];
+            move->before = m.balance;
+            if (move->payment)
+                move->amount = std::min(m.balance, move->amount);
+            m.balance = move->payment ? m.balance - move->amount : m.balance + move->amount;
+            move->after = m.balance;
+        }
         Writer recharge(
             QStringLiteral("insert into ah (h1, h2, h3, h4, h5, h6, h7) values (?, ?, ?, ?, ?, ?, ?)"));
-        for (int i = 0; i < counts.recharges; ++i) {
-            Member& m = members[rng() % members.size()];
-            const Currency amount = Currency::fromInt(between(1, 20) * 50);
-            const Currency before = m.balance;
-            m.balance += amount;
-            recharge.run({m.name, amount.toSql(), text(moment(i, counts.recharges)), before.toSql(),
-                          m.balance.toSql(), QString::number(m.id), m.salutation});
+        for (const Movement& r : recharges) {
+            const Member& m = members[r.member];
+            recharge.run({m.name, r.amount.toSql(), text(r.when), r.before.toSql(), r.after.toSql(),
+                          QString::number(m.id), m.salutation});
         }
         Writer spend(
             QStringLiteral("insert into ag (g1, g2, g3, g4, g5, g6, g7) values (?, ?, ?, ?, ?, ?, ?)"));
-        for (int i = 0; i < counts.consumptions; ++i) {
-            Member& m = members[rng() % members.size()];
-            const Currency amount = std::min(m.balance, Currency::fromInt(between(1, 300)));
-            m.balance -= amount;
-            spend.run({m.name, amount.toSql(), text(moment(i, counts.consumptions)), m.balance.toSql(),
-                       QString::number(between(1, std::max(1, counts.orders))), QString::number(m.id),
-                       m.salutation});
+        for (const Movement& p : payments) {
+            const Member& m = members[p.member];
+            spend.run({m.name, p.amount.toSql(), text(p.when), p.after.toSql(), QString::number(p.order),
+                       QString::number(m.id), m.salutation});
         }
         for (const Member& m : members)
             Db::exec(db, QStringLiteral("update aj set j9 = :a where jid = :b"),

@@ -492,7 +492,8 @@ void Backups::swapIn(const QString& workFolder, const QString& backupFolder) {
             if (QFileInfo::exists(work.absoluteFilePath(name + QLatin1String(suffix))))
                 throw DatabaseError(
                     QStringLiteral("%1 旁还有未写完的日志文件，请先正常启动并退出程序").arg(name));
-    for (const QString& name : QStringList(databaseFiles()) << QStringLiteral("print"))
+    const QStringList swapped = QStringList(databaseFiles()) << QStringLiteral("print");
+    for (const QString& name : swapped)
         if (QFileInfo::exists(work.absoluteFilePath(name + QStringLiteral(".before-restore"))))
             throw DatabaseError(QStringLiteral("上次的恢复没有完成：%1 仍在文件夹中，请先查看")
                                     .arg(name + QStringLiteral(".before-restore")));

@@ -24,12 +24,13 @@ Db::Params personParams(const Members::Person& p) {
 
 namespace Members {
 
-qint64 create(const Person& person, Currency opening) {
+namespace {
+
+qint64 insert(Ledger::Work& work, const Person& person, Currency opening) {
     if (person.name.isEmpty() || person.salutation.isEmpty())
         throw Refused(RequiredMissing);
     if (opening < Currency())
         throw Refused(NegativeOpening);
-    Ledger::Work work(Db::business());
     Db::Params params = personParams(person);
     params.emplace_back(QStringLiteral(":i"), opening.toSql());
     params.emplace_back(QStringLiteral(":j"), Clock::nowText());
@@ -37,10 +38,28 @@ qint64 create(const Person& person, Currency opening) {
         QStringLiteral(
             "insert into aj (j1,j2,j3,j4,j5,j6,j7,j8,j9,j10)values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)"),
         params);
-    const qint64 card = inserted.lastInsertId().toLongLong();
+    return inserted.lastInsertId().toLongLong();
+}
+
+} // namespace
+
+qint64 create(const Person& person, Currency opening) {
+    if (person.name.isEmpty() || person.salutation.isEmpty())
+        throw Refused(RequiredMissing);
+    Ledger::Work work(Db::business());
+    const qint64 card = insert(work, person, opening);
     work.wrote(Table, card);
     work.commit();
     return card;
+}
+
+int createMany(const QList<New>& members) {
+    Ledger::Work work(Db::business());
+    for (const New& m : members)
+        insert(work, m.person, m.opening);
+    work.wrote(Table);
+    work.commit();
+    return int(members.size());
 }
 
 void update(qint64 card, const Person& person) {

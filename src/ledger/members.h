@@ -2,6 +2,7 @@
 
 #include "core/money.h"
 
+#include <QList>
 #include <QString>
 
 // Members and their prepaid cards. The card number is the member row's key, given by the
@@ -29,6 +30,14 @@ struct Person {
 // returns the new card number. No recharge record is written for the opening balance. Refused
 // without a name or a salutation, and with a negative opening balance.
 qint64 create(const Person& person, Currency opening);
+
+// Registers many members as create() does, all in one transaction announced once: all are
+// written or none. Returns how many.
+struct New {
+    Person person;
+    Currency opening;
+};
+int createMany(const QList<New>& members);
 
 // Rewrites the member's personal data; card number, balance and card date stay.
 void update(qint64 card, const Person& person);

@@ -11,8 +11,9 @@ const QString Table = QStringLiteral("ab");
 
 namespace Products {
 
-qint64 create(const Fields& f, Currency stock) {
-    Ledger::Work work(Db::business());
+namespace {
+
+qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
     const QSqlQuery inserted =
         work.exec(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12)"
                                  "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)"),
@@ -28,10 +29,26 @@ qint64 create(const Fields& f, Currency stock) {
                    {QStringLiteral(":j"), Clock::nowText()},
                    {QStringLiteral(":k"), f.remark},
                    {QStringLiteral(":l"), f.manufacturer}});
-    const qint64 key = inserted.lastInsertId().toLongLong();
+    return inserted.lastInsertId().toLongLong();
+}
+
+} // namespace
+
+qint64 create(const Fields& f, Currency stock) {
+    Ledger::Work work(Db::business());
+    const qint64 key = insert(work, f, stock);
     work.wrote(Table, key);
     work.commit();
     return key;
+}
+
+int createMany(const QList<New>& products) {
+    Ledger::Work work(Db::business());
+    for (const New& p : products)
+        insert(work, p.fields, p.stock);
+    work.wrote(Table);
+    work.commit();
+    return int(products.size());
 }
 
 void update(qint64 product, const Fields& f) {

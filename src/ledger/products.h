@@ -2,6 +2,7 @@
 
 #include "core/money.h"
 
+#include <QList>
 #include <QString>
 
 // Products in table ab: the descriptive fields and prices the product dialogs write. Stock and
@@ -34,6 +35,14 @@ struct Product {
 // Creates the product with its opening stock, valued at stock × sale price and dated now;
 // returns its key.
 qint64 create(const Fields& fields, Currency stock);
+
+// Creates many products as create() does, all in one transaction announced once: all are
+// written or none. Returns how many.
+struct New {
+    Fields fields;
+    Currency stock;
+};
+int createMany(const QList<New>& products);
 
 // Rewrites the nine descriptive fields and prices. Stock, stock value and creation date stay: the
 // stock value keeps the prices its movements were booked at.

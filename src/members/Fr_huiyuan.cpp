@@ -1,4 +1,5 @@
 #include "members/Fr_huiyuan.h"
+#include "data/listdefinitions.h"
 
 #include "core/money.h"
 #include "ledger/members.h"
@@ -6,6 +7,7 @@
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
 #include "ui_Fr_huiyuan.h"
+#include "widgets/importdialog.h"
 #include "widgets/messages.h"
 #include "widgets/toolbar.h"
 
@@ -20,12 +22,7 @@ ListFrame::ListSetup setup() {
                            QStringLiteral("jid"),
                            TFr_huiyuan::EmptyMessage,
                            QStringLiteral("aj.rav"),
-                           {{QStringLiteral("jid"), QStringLiteral("会员卡号"), 80},
-                            {QStringLiteral("j1"), QStringLiteral("会员名"), 110},
-                            {QStringLiteral("j6"), QStringLiteral("称呼"), 60},
-                            {QStringLiteral("j2"), QStringLiteral("手机"), 120},
-                            {QStringLiteral("j9"), QStringLiteral("卡中余额"), 100},
-                            {QStringLiteral("j10"), QStringLiteral("办卡时间"), 150}},
+                           ListDefinitions::get(QStringLiteral("members")).columns,
                            5};
     s.searchCaption = QStringLiteral("输入会员卡号速查: ");
     return s;
@@ -54,6 +51,11 @@ TFr_huiyuan::TFr_huiyuan(QWidget* parent)
     ui->setupUi(body);
     m_layout->addWidget(body, 1);
     bsSkinDBGrid2 = ui->bsSkinDBGrid2;
+    auto* importing = new QAction(QStringLiteral("导入会员…"), this);
+    importing->setObjectName(QStringLiteral("importMembers"));
+    connectGuarded(importing, &QAction::triggered, this,
+                   [this] { ImportDialog::run(Importing::Kind::Members, this); });
+    bsSkinDBGrid2->addMenuAction(importing);
     bsSkinDBText1 = ui->bsSkinDBText1;
     bsSkinDBText2 = ui->bsSkinDBText2;
     bsSkinDBText3 = ui->bsSkinDBText3;

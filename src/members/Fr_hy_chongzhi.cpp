@@ -1,4 +1,5 @@
 #include "members/Fr_hy_chongzhi.h"
+#include "data/listdefinitions.h"
 
 namespace {
 
@@ -7,14 +8,7 @@ ListFrame::ListSetup setup() {
                            QStringLiteral("h6"),
                            QStringLiteral("没有会员充值记录"),
                            QStringLiteral("ah.rav"),
-                           {{QStringLiteral("hid"), QStringLiteral("充值凭证号"), 90},
-                            {QStringLiteral("h6"), QStringLiteral("会员卡号"), 80},
-                            {QStringLiteral("h1"), QStringLiteral("会员名"), 110},
-                            {QStringLiteral("h7"), QStringLiteral("称呼"), 60},
-                            {QStringLiteral("h2"), QStringLiteral("充值金额"), 90},
-                            {QStringLiteral("h5"), QStringLiteral("充值后余额"), 100},
-                            {QStringLiteral("h4"), QStringLiteral("充值前余额"), 100},
-                            {QStringLiteral("h3"), QStringLiteral("充值日期"), 150}},
+                           ListDefinitions::get(QStringLiteral("recharges")).columns,
                            4};
     s.searchCaption = QStringLiteral("输入会员卡号速查: ");
     return s;

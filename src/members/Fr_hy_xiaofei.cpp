@@ -1,4 +1,5 @@
 #include "members/Fr_hy_xiaofei.h"
+#include "data/listdefinitions.h"
 
 namespace {
 
@@ -7,13 +8,7 @@ ListFrame::ListSetup setup() {
                            QStringLiteral("g6"),
                            QStringLiteral("没有会员消费记录"),
                            QStringLiteral("ag.rav"),
-                           {{QStringLiteral("g5"), QStringLiteral("相关订单号"), 90},
-                            {QStringLiteral("g6"), QStringLiteral("会员卡号"), 80},
-                            {QStringLiteral("g1"), QStringLiteral("会员名"), 110},
-                            {QStringLiteral("g7"), QStringLiteral("称呼"), 60},
-                            {QStringLiteral("g2"), QStringLiteral("消费金额"), 90},
-                            {QStringLiteral("g4"), QStringLiteral("卡中余额"), 100},
-                            {QStringLiteral("g3"), QStringLiteral("消费日期"), 150}},
+                           ListDefinitions::get(QStringLiteral("payments")).columns,
                            4};
     s.searchCaption = QStringLiteral("输入会员卡号速查: ");
     return s;

@@ -1,4 +1,5 @@
 #include "orders/Fr_dingdan.h"
+#include "data/listdefinitions.h"
 
 #include "data/data_in.h"
 #include "ledger/orders.h"
@@ -35,12 +36,7 @@ ListFrame::ListSetup ordersList() {
     setup.searchField = QStringLiteral("aid");
     setup.emptyMessage = QStringLiteral("现在没有订单，请先新建");
     setup.report = QStringLiteral("aa.rav");
-    setup.columns = {{QStringLiteral("a2"), QStringLiteral("状态"), 60},
-                     {QStringLiteral("a4"), QStringLiteral("分类"), 80},
-                     {QStringLiteral("aid"), QStringLiteral("订单编号"), 70},
-                     {QStringLiteral("a5"), QStringLiteral("应收金额"), 80},
-                     {QStringLiteral("a6"), QStringLiteral("实收金额"), 80},
-                     {QStringLiteral("a1"), QStringLiteral("创建日期"), 140}};
+    setup.columns = ListDefinitions::get(QStringLiteral("orders")).columns;
     setup.picture = 0;
     setup.searchCaption = QStringLiteral("输入订单号速查: ");
     setup.searchLabel = QStringLiteral("bsSkinStdLabel2");

@@ -34,6 +34,7 @@ Tnew_fenlei::Tnew_fenlei(QWidget* parent)
     bsSkinSpeedButton1->setObjectName(QStringLiteral("bsSkinSpeedButton1"));
     bsSkinSpeedButton1->setIcon(Pictures::icon(13));
     bsSkinSpeedButton1->setToolTip(QStringLiteral("编辑订单分类"));
+    bsSkinSpeedButton1->setAccessibleName(QStringLiteral("编辑订单分类"));
     bsSkinSpeedButton1->setAutoRaise(true);
     row->addWidget(bsSkinSpeedButton1);
     layout->addLayout(row);

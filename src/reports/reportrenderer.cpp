@@ -44,7 +44,8 @@ std::optional<Currency> amount(const QVariant& value) {
 } // namespace
 
 ReportSnapshot ReportSnapshot::take(const ReportDefinition& definition,
-                                    const QMap<QString, QString>& parameters) {
+                                    const QMap<QString, QString>& parameters,
+                                    const ReportProgress& progress) {
     if (!Data_in)
         throw LedgerError(QStringLiteral("数据模块未打开, 无法打印报表 %1").arg(definition.path));
     const SharedQuery* query = Data_in->reportSource(definition.source);
@@ -52,11 +53,12 @@ ReportSnapshot ReportSnapshot::take(const ReportDefinition& definition,
         throw LedgerError(QStringLiteral("报表定义文件 %1 有误: 没有报表连接 \"%2\" (可用: %3)")
                               .arg(definition.path, definition.source,
                                    TData_in::reportConnections().join(QStringLiteral(", "))));
-    return take(definition, *query, parameters);
+    return take(definition, *query, parameters, progress);
 }
 
 ReportSnapshot ReportSnapshot::take(const ReportDefinition& definition, const SharedQuery& query,
-                                    const QMap<QString, QString>& parameters) {
+                                    const QMap<QString, QString>& parameters,
+                                    const ReportProgress& progress) {
     ReportSnapshot s;
     s.definition = definition;
     s.title = substitute(definition.title, parameters);
@@ -90,6 +92,8 @@ ReportSnapshot ReportSnapshot::take(const ReportDefinition& definition, const Sh
     QVector<Currency> totals(n);
     s.rows.reserve(rowCount);
     for (int r = 0; r < rowCount; ++r) {
+        if (progress && r % 256 == 0 && !progress(r, rowCount))
+            throw ReportCancelled();
         QStringList cells;
         cells.reserve(n);
         for (int c = 0; c < n; ++c) {
@@ -398,7 +402,7 @@ private:
 
 } // namespace
 
-int ReportRenderer::paint(QPrinter* printer, const ReportSnapshot& report) {
+int ReportRenderer::paint(QPrinter* printer, const ReportSnapshot& report, const ReportProgress& progress) {
     const Layout layout(printer, report);
     QPainter painter;
     if (!painter.begin(printer))
@@ -406,6 +410,10 @@ int ReportRenderer::paint(QPrinter* printer, const ReportSnapshot& report) {
                               ? QStringLiteral("打印机无法开始打印")
                               : QStringLiteral("无法写入文件: %1").arg(printer->outputFileName()));
     for (int i = 0; i < layout.pageCount(); ++i) {
+        if (progress && !progress(i, layout.pageCount())) {
+            painter.end();
+            throw ReportCancelled();
+        }
         if (i > 0)
             printer->newPage();
         layout.drawPage(painter, i);

@@ -4,9 +4,15 @@
 
 #include <QMap>
 #include <QVector>
+#include <functional>
 
 class QPrinter;
 class SharedQuery;
+
+// Told how far a long print has come (done of total); returns false to stop it there.
+using ReportProgress = std::function<bool(int done, int total)>;
+// Thrown when a ReportProgress stopped the work; nothing of it is kept.
+struct ReportCancelled {};
 
 // What one print shows: the definition's rows taken from its query at the moment of printing,
 // as display texts, with the totals, the head values and the print date. Taken once per print,
@@ -22,15 +28,18 @@ struct ReportSnapshot {
     // Reads the rows of the definition's query in their present state (statement, filter and
     // order). Throws LedgerError naming the definition's path when its connection or a field is
     // unknown, DatabaseError when the query is closed.
-    static ReportSnapshot take(const ReportDefinition& definition, const QMap<QString, QString>& parameters);
+    // progress is told the rows read.
+    static ReportSnapshot take(const ReportDefinition& definition, const QMap<QString, QString>& parameters,
+                               const ReportProgress& progress = {});
     static ReportSnapshot take(const ReportDefinition& definition, const SharedQuery& query,
-                               const QMap<QString, QString>& parameters);
+                               const QMap<QString, QString>& parameters, const ReportProgress& progress = {});
 };
 
 namespace ReportRenderer {
 // Page size, orientation and margins of a new print.
 void setUp(QPrinter& printer, const ReportDefinition& definition);
 // Paints every page of the report on the printer (a PDF file, the preview or a real printer).
-// Returns the number of pages.
-int paint(QPrinter* printer, const ReportSnapshot& report);
+// Returns the number of pages. progress is told the pages painted; when it stops the work, the
+// painter is ended and ReportCancelled thrown.
+int paint(QPrinter* printer, const ReportSnapshot& report, const ReportProgress& progress = {});
 } // namespace ReportRenderer

@@ -14,12 +14,40 @@
 #include <QFileInfo>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QToolBar>
 
 namespace {
 
 Reports::PreviewHook previewHook;
+int progressDelay = 1000;
+
+// The progress box of a long print: it appears once the work looks like taking longer than the
+// delay, and its 取消 button stops the work at the next row or page.
+class ProgressBox {
+public:
+    ProgressBox(QWidget* parent, const QString& label)
+        : m_dialog(label, QStringLiteral("取消"), 0, 1, parent) {
+        m_dialog.setObjectName(QStringLiteral("reportProgress"));
+        m_dialog.setWindowTitle(QStringLiteral("打印"));
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_dialog.setMinimumDuration(progressDelay);
+    }
+    ReportProgress reporter() {
+        return [this](int done, int total) {
+            if (m_dialog.maximum() != total)
+                m_dialog.setMaximum(std::max(total, 1));
+            m_dialog.setValue(done);
+            return !m_dialog.wasCanceled();
+        };
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
 
 const QString ResourceFolder = QStringLiteral(":/reports");
 
@@ -28,8 +56,14 @@ QString definitionPath(const QString& definition) {
 }
 
 // Reads the definition afresh and takes the rows of its query as they are now.
-ReportSnapshot prepare(const QString& definition, const Reports::Parameters& parameters) {
-    return ReportSnapshot::take(ReportDefinition::load(definitionPath(definition)), parameters);
+ReportSnapshot prepare(const QString& definition, const Reports::Parameters& parameters,
+                       const ReportProgress& progress = {}) {
+    return ReportSnapshot::take(ReportDefinition::load(definitionPath(definition)), parameters, progress);
+}
+
+QWidget* dialogParent() {
+    QWidget* parent = QApplication::activeModalWidget();
+    return parent ? parent : QApplication::activeWindow();
 }
 
 // A file name made of the report's title (characters a file name cannot hold dropped).
@@ -49,27 +83,39 @@ void Reports::setPreviewHook(PreviewHook hook) {
     previewHook = std::move(hook);
 }
 
+void Reports::setProgressDelay(int milliseconds) {
+    progressDelay = milliseconds;
+}
+
 void Reports::preview(const QString& definition, const Parameters& parameters) {
     if (previewHook) {
         previewHook(definition, parameters);
         return;
     }
-    const ReportSnapshot report = prepare(definition, parameters);
+    QWidget* parent = dialogParent();
+    ReportSnapshot report;
+    try {
+        ProgressBox box(parent, QStringLiteral("正在读取报表的数据…"));
+        report = prepare(definition, parameters, box.reporter());
+    } catch (const ReportCancelled&) {
+        return; // nothing was printed or kept
+    }
     QPrinter printer(QPrinter::HighResolution);
     ReportRenderer::setUp(printer, report.definition);
 
-    QWidget* parent = QApplication::activeModalWidget();
-    if (!parent)
-        parent = QApplication::activeWindow();
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("打印预览 - ") +
                           (report.title.isEmpty() ? QFileInfo(definition).fileName() : report.title));
     dialog.resize(1000, 760);
     // Errors cannot leave the preview's paint signal; the first one is raised after it closes.
     QString failure;
+    // Stopping the layout closes the preview: a part of the pages would look like the whole report.
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
         try {
-            ReportRenderer::paint(target, report);
+            ProgressBox box(&dialog, QStringLiteral("正在排版报表…"));
+            ReportRenderer::paint(target, report, box.reporter());
+        } catch (const ReportCancelled&) {
+            QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
         } catch (const LedgerError& e) {
             if (failure.isEmpty())
                 failure = e.text();
@@ -96,7 +142,12 @@ void Reports::preview(const QString& definition, const Parameters& parameters) {
                 pdf.setPageLayout(printer.pageLayout());
                 pdf.setDocName(printer.docName());
                 pdf.setCreator(printer.creator());
-                ReportRenderer::paint(&pdf, report);
+                try {
+                    ProgressBox box(&dialog, QStringLiteral("正在保存 PDF…"));
+                    ReportRenderer::paint(&pdf, report, box.reporter());
+                } catch (const ReportCancelled&) {
+                    QFile::remove(path); // a part of the report is no report
+                }
             });
         });
     }

@@ -29,6 +29,10 @@ void renderPdf(const QString& definition, const QString& pdfPath, const Paramete
 using PreviewHook = std::function<void(const QString& definition, const Parameters& parameters)>;
 void setPreviewHook(PreviewHook hook);
 
+// A print that reads its rows or lays out its pages for longer than this shows a progress box
+// with 取消 (one second; tests set 0 to see it at once).
+void setProgressDelay(int milliseconds);
+
 // The default definitions that come with the program (file names).
 QStringList defaultDefinitions();
 // Writes the default definitions into the folder's print/ folder (made when missing). A

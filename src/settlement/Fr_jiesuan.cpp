@@ -1,4 +1,5 @@
 #include "settlement/Fr_jiesuan.h"
+#include "data/listdefinitions.h"
 
 #include "data/data_in.h"
 #include "ledger/orders.h"
@@ -14,17 +15,9 @@
 namespace {
 
 ListFrame::ListSetup setup() {
-    ListFrame::ListSetup s{QStringLiteral("Query_aa"),
-                           QStringLiteral("aid"),
-                           TFr_jiesuan::EmptyMessage,
+    ListFrame::ListSetup s{QStringLiteral("Query_aa"), QStringLiteral("aid"), TFr_jiesuan::EmptyMessage,
                            QStringLiteral("aa_n.rav"),
-                           {{QStringLiteral("a2"), QStringLiteral("状态"), 60},
-                            {QStringLiteral("a4"), QStringLiteral("分类"), 90},
-                            {QStringLiteral("aid"), QStringLiteral("订单编号"), 70},
-                            {QStringLiteral("a5"), QStringLiteral("应收金额"), 80},
-                            {QStringLiteral("a6"), QStringLiteral("实收金额"), 80},
-                            {QStringLiteral("a1"), QStringLiteral("创建日期"), 140},
-                            {QStringLiteral("a3"), QStringLiteral("备注"), 260}}};
+                           ListDefinitions::get(QStringLiteral("unsettled")).columns};
     s.picture = 8;
     s.searchCaption = QStringLiteral("输入订单号速查: ");
     return s;

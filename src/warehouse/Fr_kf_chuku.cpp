@@ -1,4 +1,5 @@
 #include "warehouse/Fr_kf_chuku.h"
+#include "data/listdefinitions.h"
 
 namespace {
 
@@ -7,15 +8,7 @@ ListFrame::ListSetup setup() {
             QStringLiteral("e2"),
             QStringLiteral("没有出库记录"),
             QStringLiteral("ae.rav"),
-            {{QStringLiteral("e11"), QStringLiteral("相关订单号"), 80},
-             {QStringLiteral("e1"), QStringLiteral("产品编号"), 70},
-             {QStringLiteral("e8"), QStringLiteral("大类"), 70},
-             {QStringLiteral("e9"), QStringLiteral("细类"), 70},
-             {QStringLiteral("e2"), QStringLiteral("产品名称"), 200},
-             {QStringLiteral("e3"), QStringLiteral("出库数量"), 70},
-             {QStringLiteral("e12"), QStringLiteral("单位"), 50},
-             {QStringLiteral("e6"), QStringLiteral("销售价"), 60},
-             {QStringLiteral("e7"), QStringLiteral("出库时间"), 125}},
+            ListDefinitions::get(QStringLiteral("stock-out")).columns,
             3};
 }
 

@@ -1,4 +1,5 @@
 #include "warehouse/Fr_kf_ruku.h"
+#include "data/listdefinitions.h"
 
 namespace {
 
@@ -7,18 +8,7 @@ ListFrame::ListSetup setup() {
             QStringLiteral("c2"),
             QStringLiteral("没有入库记录"),
             QStringLiteral("ac.rav"),
-            {{QStringLiteral("cid"), QStringLiteral("入库单号"), 64},
-             {QStringLiteral("c1"), QStringLiteral("产品编号"), 60},
-             {QStringLiteral("c8"), QStringLiteral("大类"), 70},
-             {QStringLiteral("c9"), QStringLiteral("细类"), 70},
-             {QStringLiteral("c2"), QStringLiteral("产品名称"), 160},
-             {QStringLiteral("c3"), QStringLiteral("入库数量"), 60},
-             {QStringLiteral("c11"), QStringLiteral("单位"), 60},
-             {QStringLiteral("c4"), QStringLiteral("成本价"), 60},
-             {QStringLiteral("c5"), QStringLiteral("批发价"), 60},
-             {QStringLiteral("c6"), QStringLiteral("销售价"), 60},
-             {QStringLiteral("c12"), QStringLiteral("合计"), 60},
-             {QStringLiteral("c7"), QStringLiteral("入库时间"), 80}},
+            ListDefinitions::get(QStringLiteral("stock-in")).columns,
             1};
 }
 

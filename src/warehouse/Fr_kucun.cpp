@@ -1,10 +1,12 @@
 #include "warehouse/Fr_kucun.h"
+#include "data/listdefinitions.h"
 
 #include "data/data_in.h"
 #include "ledger/products.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
+#include "widgets/importdialog.h"
 #include "widgets/messages.h"
 #include "widgets/toolbar.h"
 
@@ -18,20 +20,8 @@
 namespace {
 
 ListFrame::ListSetup setup() {
-    return {QStringLiteral("Query_ab"),
-            QStringLiteral("b3"),
-            TFr_kucun::EmptyMessage,
-            QStringLiteral("ab.rav"),
-            {{QStringLiteral("bid"), QStringLiteral("编号"), 60},
-             {QStringLiteral("b1"), QStringLiteral("大类"), 80},
-             {QStringLiteral("b2"), QStringLiteral("细类"), 80},
-             {QStringLiteral("b3"), QStringLiteral("产品名称"), 200},
-             {QStringLiteral("b4"), QStringLiteral("库存量"), 70},
-             {QStringLiteral("b5"), QStringLiteral("单位"), 70},
-             {QStringLiteral("b6"), QStringLiteral("成本价"), 80},
-             {QStringLiteral("b7"), QStringLiteral("批发价"), 80},
-             {QStringLiteral("b8"), QStringLiteral("销售价"), 80},
-             {QStringLiteral("b9"), QStringLiteral("合计"), 80}}};
+    return {QStringLiteral("Query_ab"), QStringLiteral("b3"), TFr_kucun::EmptyMessage,
+            QStringLiteral("ab.rav"), ListDefinitions::get(QStringLiteral("products")).columns};
 }
 
 // The selected product as the list shows it, for the dialogs that show it.
@@ -76,6 +66,11 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     bsSkinToolBar1->addDivider();
     finishToolBar();
     addGrid();
+    auto* importing = new QAction(QStringLiteral("导入产品…"), this);
+    importing->setObjectName(QStringLiteral("importProducts"));
+    connectGuarded(importing, &QAction::triggered, this,
+                   [this] { ImportDialog::run(Importing::Kind::Products, this); });
+    bsSkinDBGrid2->addMenuAction(importing);
 
     auto* divider = new QFrame(this);
     divider->setObjectName(QStringLiteral("Bevel1"));

@@ -8,6 +8,7 @@
 
 #include "ui_productdialog.h"
 
+#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,9 +21,11 @@ namespace {
 
 const int RemarkLimit = 80;
 
-// The small button beside a pick list: a list with a pen.
+// The small button beside a pick list: a list with a pen, drawn for the screen's pixel density.
 QIcon listIcon() {
-    QPixmap pm(16, 16);
+    const qreal ratio = qApp->devicePixelRatio();
+    QPixmap pm(QSize(16, 16) * ratio);
+    pm.setDevicePixelRatio(ratio);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);

@@ -1,10 +1,13 @@
 #include "widgets/databound.h"
 
 #include "data/sharedquery.h"
+#include "widgets/gridexport.h"
+#include "widgets/layoutstore.h"
 #include "widgets/messages.h"
 #include "widgets/wheelhook.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QStyle>
 #include <utility>
@@ -53,6 +56,10 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
         if (index.isValid())
             emit cellClicked(index.row());
     });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical) { storeLayout(logical); });
+    connect(horizontalHeader(), &QHeaderView::sectionMoved, this,
+            [this](int logical) { storeLayout(logical); });
 }
 
 void DataGrid::bind(SharedQuery* query, const QList<GridColumn>& columns) {
@@ -86,10 +93,27 @@ void DataGrid::applyColumns() {
     const QStringList& fields = m_query->fields();
     if (fields.isEmpty())
         return;
+    // The user's arrangement first (columns of it the grid no longer shows are passed over), then
+    // the columns it does not name in their default order.
+    QList<GridColumn> arranged;
+    for (const auto& [field, width] : LayoutStore::gridColumns(LayoutStore::keyOf(this)))
+        for (const GridColumn& column : m_columns)
+            if (column.field == field) {
+                arranged.append({column.field, column.title, width});
+                break;
+            }
+    for (const GridColumn& column : m_columns) {
+        bool placed = false;
+        for (const GridColumn& a : arranged)
+            placed = placed || a.field == column.field;
+        if (!placed)
+            arranged.append(column);
+    }
+    m_arranging = true;
     for (int i = 0; i < fields.size(); ++i)
         setColumnHidden(i, true);
     int visual = 0;
-    for (const GridColumn& column : m_columns) {
+    for (const GridColumn& column : arranged) {
         const int logical = int(fields.indexOf(column.field));
         if (logical < 0)
             continue;
@@ -98,6 +122,84 @@ void DataGrid::applyColumns() {
         header->moveSection(header->visualIndex(logical), visual++);
         setColumnWidth(logical, column.width);
     }
+    m_arranging = false;
+}
+
+QList<GridColumn> DataGrid::shownColumns() const {
+    QList<GridColumn> shown;
+    if (!m_query || !m_proxy)
+        return shown;
+    const QHeaderView* header = horizontalHeader();
+    const QStringList& fields = m_query->fields();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (logical < 0 || logical >= fields.size() || header->isSectionHidden(logical))
+            continue;
+        shown.append({fields[logical], m_proxy->headerData(logical, Qt::Horizontal).toString(),
+                      header->sectionSize(logical)});
+    }
+    return shown;
+}
+
+void DataGrid::storeLayout(int logical) {
+    if (m_arranging || !m_query || m_query->fields().isEmpty())
+        return;
+    QHeaderView* header = horizontalHeader();
+    if (header->isSectionHidden(logical))
+        return;
+    // A stretched last column follows the window's width, not the user's hand.
+    if (header->stretchLastSection()) {
+        int last = header->count() - 1;
+        while (last >= 0 && header->isSectionHidden(header->logicalIndex(last)))
+            --last;
+        if (last >= 0 && header->logicalIndex(last) == logical)
+            return;
+    }
+    LayoutStore::Columns columns;
+    for (const GridColumn& column : shownColumns())
+        columns.append({column.field, column.width});
+    LayoutStore::setGridColumns(LayoutStore::keyOf(this), columns);
+}
+
+void DataGrid::restoreDefaultLayout() {
+    LayoutStore::setGridColumns(LayoutStore::keyOf(this), {});
+    applyColumns();
+}
+
+QMenu* DataGrid::makeMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("gridMenu"));
+    QAction* excel = menu->addAction(QStringLiteral("导出为 Excel…"));
+    excel->setObjectName(QStringLiteral("exportExcel"));
+    connect(excel, &QAction::triggered, this,
+            [this] { guarded([this] { GridExport::run(this, Spreadsheet::Format::Xlsx); }); });
+    QAction* csv = menu->addAction(QStringLiteral("导出为 CSV…"));
+    csv->setObjectName(QStringLiteral("exportCsv"));
+    connect(csv, &QAction::triggered, this,
+            [this] { guarded([this] { GridExport::run(this, Spreadsheet::Format::Csv); }); });
+    const bool canExport = m_query && m_query->isOpen();
+    excel->setEnabled(canExport);
+    csv->setEnabled(canExport);
+    if (!m_menuActions.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(m_menuActions);
+    }
+    menu->addSeparator();
+    QAction* layout = menu->addAction(QStringLiteral("恢复默认布局"));
+    layout->setObjectName(QStringLiteral("restoreLayout"));
+    connect(layout, &QAction::triggered, this, [] { LayoutStore::restoreDefaults(); });
+    return menu;
+}
+
+void DataGrid::addMenuAction(QAction* action) {
+    m_menuActions.append(action);
+}
+
+void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = makeMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
 }
 
 void DataGrid::followQuery(int row) {

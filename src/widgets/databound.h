@@ -1,20 +1,16 @@
 #pragma once
 
+#include "data/listdefinitions.h"
 #include "data/sharedquery.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QIdentityProxyModel>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QTableView>
 #include <QTextEdit>
-
-// One column of a grid: the field it shows, its title and its width in pixels.
-struct GridColumn {
-    QString field;
-    QString title;
-    int width = 80;
-};
 
 // A read-only grid over a shared query: whole-row selection, the listed columns in their order
 // with their titles, and the query's current row as its current row both ways. Every grid carries
@@ -35,18 +31,35 @@ public:
     // the editor. Every move of the current row by the grid does this first.
     void finishEditing();
 
+    // The visible columns as the user arranged them: in the order shown, with their widths.
+    QList<GridColumn> shownColumns() const;
+    // The grid's menu (right click): export to Excel or CSV, the page's own items, the default
+    // layout. The caller owns the menu.
+    QMenu* makeMenu();
+    // A page's own item in the grid's menu, after the export items.
+    void addMenuAction(QAction* action);
+    // Back to the columns' default widths and order; the stored arrangement is forgotten.
+    void restoreDefaultLayout();
+
 signals:
     // A click on a row (the Cell Click events of the frames).
     void cellClicked(int row);
 
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     void applyColumns();
     void followQuery(int row);
+    // Stores the arrangement after the user resized or moved a column.
+    void storeLayout(int logical);
 
     QPointer<SharedQuery> m_query;
     QIdentityProxyModel* m_proxy = nullptr;
     QList<GridColumn> m_columns;
+    QList<QAction*> m_menuActions;
     bool m_syncing = false;
+    bool m_arranging = false;
 };
 
 // A label showing one field of the query's current row as displayed text.

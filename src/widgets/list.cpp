@@ -36,7 +36,10 @@ public:
 enum class Sign { Insert, Delete, Post };
 
 QIcon navigatorIcon(Sign sign) {
-    QPixmap pm(16, 16);
+    // Drawn for the screen's pixel density, sharp at scale 2 too.
+    const qreal ratio = qApp->devicePixelRatio();
+    QPixmap pm(QSize(16, 16) * ratio);
+    pm.setDevicePixelRatio(ratio);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -63,6 +66,7 @@ QToolButton* navigatorButton(QWidget* parent, const QString& name, Sign sign, co
     b->setObjectName(name);
     b->setIcon(navigatorIcon(sign));
     b->setToolTip(tip);
+    b->setAccessibleName(tip);
     b->setAutoRaise(true);
     // The grid keeps the focus, and with it the cell being typed in.
     b->setFocusPolicy(Qt::NoFocus);

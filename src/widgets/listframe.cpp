@@ -17,6 +17,7 @@
 ListFrame::ListFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,
                      QWidget* parent)
     : Frame(name, parent), m_setup(std::move(setup)) {
+    setProperty("listTitle", title); // names the files its lists are exported to
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);

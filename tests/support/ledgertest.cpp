@@ -11,6 +11,8 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
@@ -23,6 +25,11 @@ QStringList MessageRecorder::texts() const {
 
 void prepareTestApplication(QApplication& app) {
     Startup::prepareApplication(app);
+    // Column widths, window places and folders are stored per user: a test keeps its own, in a
+    // folder of its own, and never touches the real user's.
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 }
 
 LedgerFixture::LedgerFixture(bool buildNow) {

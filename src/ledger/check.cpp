@@ -1,0 +1,843 @@
+#include "ledger/check.h"
+
+#include "core/errors.h"
+#include "core/money.h"
+#include "data/database.h"
+#include "data/schema.h"
+#include "data/work.h"
+#include "ledger/orders.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using Ledger::CheckProblem;
+using Ledger::CheckReport;
+
+// At most this many keys are kept for one problem, and this many shown in the text.
+constexpr int KeptRows = 10000;
+constexpr int ShownRows = 20;
+
+QString number(qint64 n) {
+    return QLocale(QLocale::Chinese, QLocale::China).toString(n);
+}
+
+QString tableName(const QString& table) {
+    static const QHash<QString, QString> names = {
+        {"aa", "订单"},     {"ab", "产品"},     {"ac", "入库记录"}, {"ae", "出库记录"}, {"af", "af"},
+        {"ag", "消费记录"}, {"ah", "充值记录"}, {"aj", "会员"},     {"ak", "订单明细"}, {"a5", "设置"}};
+    return names.value(table, table);
+}
+
+QString columnName(const QString& column) {
+    static const QHash<QString, QString> names = {
+        {"a1", "下单时间"},   {"a5", "应收金额"},   {"a6", "实收金额"}, {"b4", "库存"},
+        {"b6", "进价"},       {"b7", "批发价"},     {"b8", "零售价"},   {"b9", "库存金额"},
+        {"b10", "建档时间"},  {"c12", "金额"},      {"e7", "出库时间"}, {"g2", "消费金额"},
+        {"g3", "消费时间"},   {"g4", "消费后余额"}, {"h2", "充值金额"}, {"h3", "充值时间"},
+        {"h4", "充值前余额"}, {"h5", "充值后余额"}, {"j9", "卡中余额"}, {"j10", "办卡时间"}};
+    const QString name = names.value(column);
+    return name.isEmpty() ? column : QStringLiteral("%1（%2）").arg(name, column);
+}
+
+// A stored value as an exact amount; nothing for NULL and for a value that is no number.
+std::optional<Currency> amountOf(const QVariant& value) {
+    if (value.isNull())
+        return std::nullopt;
+    if (value.typeId() == QMetaType::Double) {
+        // The quick way for a double whose shortest text has at most four decimals, which is what
+        // Currency::fromVariant reads from it; the others take the long way.
+        const double scaled = value.toDouble() * Currency::Scale;
+        if (std::fabs(scaled) < 1e15) {
+            const double whole = std::nearbyint(scaled);
+            if (std::fabs(scaled - whole) < 1e-6)
+                return Currency::fromScaled(int64_t(whole));
+        }
+    }
+    try {
+        return Currency::fromVariant(value);
+    } catch (const ConversionError&) {
+        return std::nullopt;
+    }
+}
+
+QString shown(const QVariant& value) {
+    if (value.isNull())
+        return QStringLiteral("（空）");
+    return QStringLiteral("'%1'").arg(value.toString());
+}
+
+// True when a text column holds a key given out by its table: a positive whole number, written
+// without leading zeros, not above the table's highest key ever.
+QString notIssuedKey(const QString& column, qint64 highest) {
+    return QStringLiteral("NOT coalesce(%1 GLOB '[1-9]*' AND NOT %1 GLOB '*[^0-9]*' AND length(%1) <= 18 AND "
+                          "CAST(%1 AS INTEGER) <= %2, 0)")
+        .arg(column)
+        .arg(highest);
+}
+
+// True when a text column does not name an existing row of the table by its key, exactly as the
+// program writes it.
+QString notExistingKey(const QString& column, const QString& table, const QString& key) {
+    return QStringLiteral("NOT EXISTS (SELECT 1 FROM %2 WHERE %2.%3 = %1 AND CAST(%2.%3 AS TEXT) = %1)")
+        .arg(column, table, key);
+}
+
+// The sum of a quantity column and two sums of it weighted by the product number: equal for two
+// sets of rows with the same quantity per product, and (but for a very unlikely coincidence)
+// different otherwise.
+QString weightedSums(const QString& product, const QString& quantity) {
+    return QStringLiteral("total(%2), total(%1 * %2), total(%1 * %1 % 9967 * %2)").arg(product, quantity);
+}
+
+// True for a moment that is not "yyyy-MM-dd HH:mm:ss" with a real date and time: the database's
+// own reading of it gives back another text then.
+QString badDateTime(const QString& column) {
+    return QStringLiteral("(%1 IS NOT NULL AND (length(%1) <> 19 OR datetime(%1) IS NOT %1))").arg(column);
+}
+
+// A rule checked on every row of one table: the rows it finds become one problem.
+struct RowRule {
+    QString column;    // the column whose value is shown
+    QString condition; // SQL, true for a row that breaks the rule
+    QString title;     // "%1" becomes the number of rows, "%2" an example value and its row
+    QString detail;
+};
+
+// One record of a member card's chain of balances: a recharge or a card payment.
+struct Movement {
+    qint64 key = 0;
+    bool recharge = false;
+    QString time;
+    std::optional<Currency> amount, before, after; // before: recharges only
+    // The balance before the record as the record itself tells it: a recharge writes it, a
+    // payment's is its balance after plus its amount.
+    std::optional<Currency> impliedBefore() const {
+        if (recharge)
+            return before;
+        if (amount && after)
+            return *after + *amount;
+        return std::nullopt;
+    }
+    QString name() const {
+        return QStringLiteral("%1 %2（%3）")
+            .arg(recharge ? QStringLiteral("充值记录") : QStringLiteral("消费记录"))
+            .arg(key)
+            .arg(time);
+    }
+};
+
+class Checker {
+public:
+    Checker(const QSqlDatabase& business, const QSqlDatabase& lists,
+            const std::function<bool(int, int)>& progress)
+        : m_a(business), m_b(lists), m_progress(progress) {}
+
+    CheckReport run() {
+        const QList<std::pair<QString, std::function<void()>>> steps = {
+            {QStringLiteral("营业数据文件的完整性"),
+             [this] {
+                 integrity(m_a, Db::BusinessFile);
+             }},
+            {QStringLiteral("列表和设置文件的完整性"),
+             [this] {
+                 integrity(m_b, Db::ListsFile);
+             }},
+            {QStringLiteral("订单的应收金额"),
+             [this] {
+                 orderTotals();
+             }},
+            {QStringLiteral("订单明细所属的订单"),
+             [this] {
+                 orphanLines();
+             }},
+            {QStringLiteral("出库记录与订单明细"),
+             [this] {
+                 stockOutAgainstLines();
+             }},
+            {QStringLiteral("会员卡的余额"),
+             [this] {
+                 cardChains();
+             }},
+            {QStringLiteral("设置"),
+             [this] {
+                 settings();
+             }},
+        };
+        const QList<Schema::Table>& tables = Schema::businessTables();
+        const int total = int(steps.size() + tables.size());
+        int done = 0;
+        auto cancelled = [&] {
+            if (!m_progress || m_progress(done, total))
+                return false;
+            CheckProblem p;
+            p.title = QStringLiteral("检查已取消，报告不完整");
+            p.detail = QStringLiteral("只完成了一部分检查：上面列出的是取消之前发现的问题。");
+            m_report.problems << p;
+            return true;
+        };
+        try {
+            prepareLines();
+        } catch (const LedgerError& e) {
+            failed(QStringLiteral("订单明细"), e);
+        }
+        for (const auto& [what, step] : steps) {
+            if (cancelled())
+                return finish();
+            try {
+                step();
+            } catch (const LedgerError& e) {
+                failed(what, e);
+            }
+            ++done;
+        }
+        for (const Schema::Table& table : tables) {
+            if (cancelled())
+                return finish();
+            try {
+                scanRows(table);
+            } catch (const LedgerError& e) {
+                failed(tableName(table.name), e);
+            }
+            ++done;
+        }
+        if (m_progress)
+            m_progress(done, total);
+        return finish();
+    }
+
+private:
+    CheckReport finish() {
+        try {
+            Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_lines"));
+            Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_out"));
+            Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_orders"));
+        } catch (const LedgerError&) {
+            // A temporary table goes with the connection anyway.
+        }
+        return m_report;
+    }
+
+    void failed(const QString& what, const LedgerError& e) {
+        CheckProblem p;
+        p.title = QStringLiteral("无法完成「%1」的检查：%2").arg(what, e.text());
+        p.detail = QStringLiteral("文件可能已损坏，或不是本程序的数据文件。");
+        m_report.problems << p;
+    }
+
+    void add(const QString& title, const QString& detail, const QString& table, QList<qint64> rows,
+             bool fixable = false) {
+        CheckProblem p;
+        p.title = title;
+        p.detail = detail;
+        p.table = table;
+        p.rows = std::move(rows);
+        p.fixable = fixable;
+        m_report.problems << p;
+    }
+
+    qint64 highestKey(const QString& table, const QString& key) {
+        const qint64 seq =
+            Db::scalar(m_a, QStringLiteral("SELECT max(seq) FROM sqlite_sequence WHERE name = :t"),
+                       {{QStringLiteral(":t"), table}})
+                .toLongLong();
+        const qint64 max =
+            Db::scalar(m_a, QStringLiteral("SELECT max(%1) FROM %2").arg(key, table)).toLongLong();
+        return std::max(seq, max);
+    }
+
+    void integrity(const QSqlDatabase& db, const QString& file) {
+        QSqlQuery q = Db::exec(db, QStringLiteral("PRAGMA integrity_check(100)"));
+        QStringList lines;
+        while (q.next()) {
+            // A value past a column's rule (written with the rules switched off) is reported with
+            // its table, column and row by the rules of the rows; the file is whole.
+            const QString line = q.value(0).toString();
+            if (line != QLatin1String("ok") && !line.startsWith(QLatin1String("CHECK constraint failed")))
+                lines << line;
+        }
+        m_report.checked << QStringLiteral("数据库文件 %1 的完整性").arg(file);
+        if (lines.isEmpty())
+            return;
+        add(QStringLiteral("数据库文件 %1 已损坏（数据库自检发现 %2 处错误）").arg(file).arg(lines.size()),
+            QStringLiteral("请用最近一次验证过的备份恢复。数据库的说明：\n") + lines.join(QLatin1Char('\n')),
+            QString(), {});
+    }
+
+    // The lines summed per order once, for the order totals and the lines without an order.
+    void prepareLines() {
+        // Emptied rather than dropped and made again: a table of the last check may still be there.
+        Db::exec(m_a, QStringLiteral(
+                          "CREATE TEMP TABLE IF NOT EXISTS check_lines (o TEXT, total, n, q0, q1, q2)"));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_lines"));
+        Db::exec(m_a, QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 "
+                                     "FROM ak GROUP BY k8")
+                          .arg(weightedSums(QStringLiteral("k7"), QStringLiteral("k4"))));
+        Db::exec(m_a, QStringLiteral("CREATE INDEX IF NOT EXISTS temp.check_lines_o ON check_lines (o)"));
+        m_linesReady = true;
+    }
+
+    struct OrderLines {
+        Currency sum;
+        QList<qint64> unreadable; // lines whose quantity or price is no number
+    };
+
+    OrderLines linesOf(const QVariant& order) {
+        OrderLines result;
+        QSqlQuery q = order.isNull()
+                          ? Db::exec(m_a, QStringLiteral("SELECT kid, k4, k6 FROM ak WHERE k8 IS NULL"))
+                          : Db::exec(m_a, QStringLiteral("SELECT kid, k4, k6 FROM ak WHERE k8 = :o"),
+                                     {{QStringLiteral(":o"), order.toString()}});
+        while (q.next()) {
+            try {
+                result.sum += Currency::parse(q.value(1).toString()) * Currency::parse(q.value(2).toString());
+            } catch (const ConversionError&) {
+                result.unreadable << q.value(0).toLongLong();
+            }
+        }
+        return result;
+    }
+
+    // Every order's amount due equals the exact sum of its lines' quantity × price. SQL picks the
+    // orders whose stored amount differs from the floating-point sum of the lines (that differs
+    // from the exact one only where a line's amount needs rounding to four decimals) or has none;
+    // each of those is summed exactly here. A text that is no number counts as 0 in SQL, so a line
+    // like that makes its order differ and is found here too.
+    void orderTotals() {
+        if (!m_linesReady)
+            return;
+        QSqlQuery q =
+            Db::exec(m_a, QStringLiteral("SELECT aa.aid, aa.a5 FROM aa LEFT JOIN temp.check_lines l "
+                                         "ON l.o = CAST(aa.aid AS TEXT) "
+                                         "WHERE aa.a5 IS NULL OR typeof(aa.a5) NOT IN ('integer', 'real') "
+                                         "OR abs(aa.a5 - coalesce(l.total, 0)) > 0.000001"));
+        struct Candidate {
+            qint64 order;
+            QVariant stored;
+        };
+        std::vector<Candidate> candidates;
+        while (q.next())
+            candidates.push_back({q.value(0).toLongLong(), q.value(1)});
+        for (const Candidate& c : candidates) {
+            // A missing amount due is mended from the lines when the files are opened: a problem
+            // only when the lines cannot be summed.
+            const bool missing = c.stored.isNull() || c.stored.toString().isEmpty();
+            OrderLines lines;
+            try {
+                lines = linesOf(QString::number(c.order));
+            } catch (const ConversionError&) {
+                add(QStringLiteral("订单 %1 的明细合计超出了可以计算的范围").arg(c.order),
+                    QStringLiteral("明细的数量或单价大得不合理，请检查这张订单的明细。"),
+                    QStringLiteral("aa"), {c.order});
+                continue;
+            }
+            if (!lines.unreadable.isEmpty()) {
+                add(QStringLiteral("订单 %1 有 %2 条明细的数量或单价不是数字")
+                        .arg(c.order)
+                        .arg(lines.unreadable.size()),
+                    QStringLiteral("这张订单的应收金额无法从明细算出。请在订单中删除这些明细后重新录入。"),
+                    QStringLiteral("ak"), lines.unreadable);
+                continue;
+            }
+            if (missing)
+                continue;
+            const std::optional<Currency> stored = amountOf(c.stored);
+            if (stored && *stored == lines.sum)
+                continue;
+            add(stored ? QStringLiteral("订单 %1 的应收金额 %2 与明细合计 %3 不符")
+                             .arg(c.order)
+                             .arg(stored->toString(), lines.sum.toString())
+                       : QStringLiteral("订单 %1 的应收金额 %2 不是数字，明细合计 %3")
+                             .arg(c.order)
+                             .arg(shown(c.stored), lines.sum.toString()),
+                QStringLiteral(
+                    "应收金额应等于各明细数量 × 单价之和。可以按明细重新计算应收金额（会先做一次备份）。"),
+                QStringLiteral("aa"), {c.order}, true);
+        }
+        const qint64 orders = Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM aa")).toLongLong();
+        const qint64 lines =
+            Db::scalar(m_a, QStringLiteral("SELECT sum(n) FROM temp.check_lines")).toLongLong();
+        m_report.checked << QStringLiteral("订单 %1 张、订单明细 %2 条：应收金额等于明细合计")
+                                .arg(number(orders), number(lines));
+    }
+
+    // Every line belongs to an existing order (deleting an order deletes its lines).
+    void orphanLines() {
+        if (!m_linesReady)
+            return;
+        QSqlQuery q = Db::exec(
+            m_a, QStringLiteral("SELECT o FROM temp.check_lines l WHERE NOT EXISTS "
+                                "(SELECT 1 FROM aa WHERE aa.aid = l.o AND CAST(aa.aid AS TEXT) = l.o)"));
+        QVariantList orders;
+        while (q.next())
+            orders << q.value(0);
+        for (const QVariant& order : orders) {
+            QSqlQuery keys = order.isNull()
+                                 ? Db::exec(m_a, QStringLiteral("SELECT kid FROM ak WHERE k8 IS NULL"))
+                                 : Db::exec(m_a, QStringLiteral("SELECT kid FROM ak WHERE k8 = :o"),
+                                            {{QStringLiteral(":o"), order.toString()}});
+            QList<qint64> rows;
+            while (keys.next())
+                rows << keys.value(0).toLongLong();
+            add(QStringLiteral("%1 条订单明细属于不存在的订单 %2").arg(rows.size()).arg(shown(order)),
+                QStringLiteral("这些明细不属于任何订单，不计入任何应收金额；订单可能是在程序之外被删除的。"),
+                QStringLiteral("ak"), rows);
+        }
+        m_report.checked << QStringLiteral("每条订单明细都属于一张现有的订单");
+    }
+
+    // Per existing order and existing product, the stock-out records add up to the quantity of
+    // the order's lines: every line writes one record, every removed line a reversing one. A
+    // deleted order keeps its records (the goods left the shop), and a line removed after its
+    // product was deleted has nothing to reverse, so those are left out. SQL compares per order
+    // the quantities and two sums of them weighted by product; the orders that differ are compared
+    // product by product here.
+    void stockOutAgainstLines() {
+        // Emptied rather than dropped and made again: a table of the last check may still be there.
+        Db::exec(m_a, QStringLiteral(
+                          "CREATE TEMP TABLE IF NOT EXISTS check_out (o TEXT, q0, q1, q2, n, odd_time)"));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_out"));
+        Db::exec(m_a, QStringLiteral(
+                          "INSERT INTO temp.check_out SELECT e11, %1, count(*), max(%2) FROM ae GROUP BY e11")
+                          .arg(weightedSums(QStringLiteral("e1"), QStringLiteral("e3")),
+                               badDateTime(QStringLiteral("e7"))));
+        Db::exec(m_a, QStringLiteral("CREATE INDEX IF NOT EXISTS temp.check_out_o ON check_out (o)"));
+        const qint64 records =
+            Db::scalar(m_a, QStringLiteral("SELECT sum(n) FROM temp.check_out")).toLongLong();
+        // The row by row rules of the stock-out records run only where these found something.
+        m_scanStockOut =
+            Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM temp.check_out WHERE odd_time OR %1")
+                                .arg(notIssuedKey(QStringLiteral("o"), highestKey("aa", "aid"))))
+                .toLongLong() > 0;
+        if (!m_linesReady)
+            return;
+
+        QSqlQuery q =
+            Db::exec(m_a, QStringLiteral("SELECT aa.aid FROM aa "
+                                         "LEFT JOIN temp.check_lines l ON l.o = CAST(aa.aid AS TEXT) "
+                                         "LEFT JOIN temp.check_out c ON c.o = CAST(aa.aid AS TEXT) "
+                                         "WHERE abs(coalesce(l.q0, 0) - coalesce(c.q0, 0)) > 0.5 "
+                                         "OR abs(coalesce(l.q1, 0) - coalesce(c.q1, 0)) > 0.5 "
+                                         "OR abs(coalesce(l.q2, 0) - coalesce(c.q2, 0)) > 0.5"));
+        QStringList orders;
+        while (q.next())
+            orders << q.value(0).toString();
+        if (!orders.isEmpty())
+            compareProductByProduct(orders);
+        m_report.checked
+            << QStringLiteral("出库记录 %1 条：每张订单每种产品的出库数量等于明细数量").arg(number(records));
+    }
+
+    struct Quantities {
+        Currency lines, records;
+        bool unreadable = false;
+        QList<qint64> keys; // the stock-out records
+    };
+
+    void compareProductByProduct(const QStringList& orders) {
+        // order and product, separated by a unit separator
+        QHash<QString, Quantities> sums;
+        QStringList pairs; // in the order first seen
+        auto at = [&](const QString& order, const QString& product) -> Quantities& {
+            const QString key = order + QChar(0x1f) + product;
+            if (!sums.contains(key))
+                pairs << key;
+            return sums[key];
+        };
+        // Emptied rather than dropped and made again: a table of the last check may still be there.
+        Db::exec(m_a, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS check_orders (o TEXT PRIMARY KEY)"));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_orders"));
+        for (const QString& order : orders) {
+            Db::exec(m_a, QStringLiteral("INSERT OR IGNORE INTO temp.check_orders VALUES (:o)"),
+                     {{QStringLiteral(":o"), order}});
+            QSqlQuery lines =
+                Db::exec(m_a, QStringLiteral("SELECT k7, k4 FROM ak WHERE k8 = :o ORDER BY kid"),
+                         {{QStringLiteral(":o"), order}});
+            while (lines.next()) {
+                Quantities& s = at(order, lines.value(0).toString());
+                try {
+                    s.lines += Currency::parse(lines.value(1).toString());
+                } catch (const ConversionError&) {
+                    s.unreadable = true;
+                }
+            }
+        }
+        QSqlQuery records =
+            Db::exec(m_a, QStringLiteral("SELECT eid, e11, e1, e3 FROM ae "
+                                         "JOIN temp.check_orders c ON c.o = ae.e11 ORDER BY eid"));
+        while (records.next()) {
+            Quantities& s = at(records.value(1).toString(), records.value(2).toString());
+            s.keys << records.value(0).toLongLong();
+            try {
+                s.records += Currency::parse(records.value(3).toString());
+            } catch (const ConversionError&) {
+                s.unreadable = true;
+            }
+        }
+        Db::exec(m_a, QStringLiteral("DROP TABLE temp.check_orders"));
+        const QString detail = QStringLiteral("每条明细都写一条出库记录，删除明细时写一条数量为负的冲销记录，"
+                                              "两者之和应相等。出库记录或明细可能是在程序之外被改动的。");
+        for (const QString& key : pairs) {
+            const Quantities& s = sums[key];
+            if (!s.unreadable && s.lines == s.records)
+                continue;
+            const QString order = key.section(QChar(0x1f), 0, 0);
+            const QString product = key.section(QChar(0x1f), 1);
+            if (!Db::scalar(
+                     m_a, QStringLiteral("SELECT count(*) FROM ab WHERE bid = :p AND CAST(bid AS TEXT) = :p"),
+                     {{QStringLiteral(":p"), product}})
+                     .toBool())
+                continue; // a removed line of a deleted product has no reversing record
+            if (s.unreadable)
+                add(QStringLiteral("订单 %1 中产品 %2 的出库记录或明细的数量不是数字").arg(order, product),
+                    detail, QStringLiteral("ae"), s.keys);
+            else
+                add(QStringLiteral("订单 %1 中产品 %2 的出库数量 %3 与明细数量 %4 不符")
+                        .arg(order, product, s.records.toString(), s.lines.toString()),
+                    detail, QStringLiteral("ae"), s.keys);
+        }
+    }
+
+    // Each card's recharges and payments, in the order of their moments, form one chain of
+    // balances ending at the card's balance. The opening balance is not recorded, so the first
+    // record's balance before is taken as it stands.
+    void cardChains() {
+        QHash<qint64, QVariant> cards;
+        QList<qint64> cardOrder;
+        QSqlQuery c = Db::exec(m_a, QStringLiteral("SELECT jid, j9 FROM aj ORDER BY jid"));
+        while (c.next()) {
+            cards.insert(c.value(0).toLongLong(), c.value(1));
+            cardOrder << c.value(0).toLongLong();
+        }
+        QHash<qint64, std::vector<Movement>> chains;
+        auto cardOf = [&cards](const QVariant& value) -> qint64 {
+            const QString text = value.toString();
+            bool ok = false;
+            const qint64 card = text.toLongLong(&ok);
+            return ok && QString::number(card) == text && cards.contains(card) ? card : 0;
+        };
+        qint64 recharges = 0, payments = 0;
+        QSqlQuery h = Db::exec(m_a, QStringLiteral("SELECT hid, h6, h3, h2, h4, h5 FROM ah"));
+        while (h.next()) {
+            ++recharges;
+            if (const qint64 card = cardOf(h.value(1)))
+                chains[card].push_back({h.value(0).toLongLong(), true, h.value(2).toString(),
+                                        amountOf(h.value(3)), amountOf(h.value(4)), amountOf(h.value(5))});
+        }
+        QSqlQuery g = Db::exec(m_a, QStringLiteral("SELECT gid, g6, g3, g2, g4 FROM ag"));
+        while (g.next()) {
+            ++payments;
+            if (const qint64 card = cardOf(g.value(1)))
+                chains[card].push_back({g.value(0).toLongLong(), false, g.value(2).toString(),
+                                        amountOf(g.value(3)), std::nullopt, amountOf(g.value(4))});
+        }
+        for (qint64 card : cardOrder)
+            checkChain(card, cards.value(card), chains[card]);
+        m_report.checked << QStringLiteral("会员卡 %1 张、充值记录 %2 条、消费记录 %3 条：余额前后相接")
+                                .arg(number(cards.size()), number(recharges), number(payments));
+    }
+
+    void checkChain(qint64 card, const QVariant& storedBalance, std::vector<Movement>& moves) {
+        std::sort(moves.begin(), moves.end(), [](const Movement& a, const Movement& b) {
+            if (a.time != b.time)
+                return a.time < b.time;
+            if (a.key != b.key)
+                return a.key < b.key;
+            return a.recharge && !b.recharge;
+        });
+        std::optional<Currency> balance; // after the last record; unknown before the first
+        const Movement* previous = nullptr;
+        const QString explain = QStringLiteral(
+            "会员卡的充值和消费记录按时间排列，每笔之前的余额应等于上一笔之后的余额，最后一笔之后的余额"
+            "应等于卡中余额。记录或余额可能是在程序之外被改动的。");
+        size_t i = 0;
+        while (i < moves.size()) {
+            // Records of the same second: whichever order lets the chain continue.
+            size_t end = i;
+            while (end < moves.size() && moves[end].time == moves[i].time)
+                ++end;
+            for (size_t next = i; next < end; ++next) {
+                size_t pick = next;
+                for (size_t k = next; k < end; ++k) {
+                    const std::optional<Currency> before = moves[k].impliedBefore();
+                    bool fits = false;
+                    if (balance) {
+                        fits = before && *before == *balance;
+                    } else {
+                        // The first of a chain: the record no other record of the second leads to.
+                        fits = true;
+                        for (size_t other = next; other < end; ++other)
+                            if (other != k && before && moves[other].after && *moves[other].after == *before)
+                                fits = false;
+                    }
+                    if (fits) {
+                        pick = k;
+                        break;
+                    }
+                }
+                std::swap(moves[next], moves[pick]);
+                const Movement& m = moves[next];
+                QStringList faults;
+                const std::optional<Currency> before = m.impliedBefore();
+                if (balance && before && *before != *balance)
+                    faults << (m.recharge
+                                   ? QStringLiteral("充值前余额 %1 与上一笔（%2）之后的余额 %3 不接续")
+                                         .arg(before->toString(), previous->name(), balance->toString())
+                                   : QStringLiteral("上一笔（%1）之后的余额为 %2，减去消费金额 %3 应为 %4，"
+                                                    "记录的消费后余额却是 %5")
+                                         .arg(previous->name(), balance->toString(), m.amount->toString(),
+                                              (*balance - *m.amount).toString(), m.after->toString()));
+                if (m.recharge && m.before && m.amount && m.after && *m.before + *m.amount != *m.after)
+                    faults << QStringLiteral("充值前余额 %1 加充值金额 %2 不等于充值后余额 %3")
+                                  .arg(m.before->toString(), m.amount->toString(), m.after->toString());
+                if (!m.amount || !m.after || (m.recharge && !m.before))
+                    faults << QStringLiteral("金额或余额不是数字");
+                const Currency zero;
+                if ((m.before && *m.before < zero) || (m.after && *m.after < zero))
+                    faults << QStringLiteral("余额小于零");
+                if (!faults.isEmpty())
+                    add(QStringLiteral("会员卡 %1 的%2：%3").arg(card).arg(m.name(), faults.first()),
+                        faults.mid(1).join(QStringLiteral("；")) +
+                            (faults.size() > 1 ? QStringLiteral("。\n") : QString()) + explain,
+                        m.recharge ? QStringLiteral("ah") : QStringLiteral("ag"), {m.key});
+                balance = m.after;
+                previous = &m;
+            }
+            i = end;
+        }
+        if (storedBalance.isNull() || storedBalance.toString().isEmpty()) {
+            add(QStringLiteral("会员卡 %1 没有卡中余额").arg(card),
+                QStringLiteral("没有余额的卡不能充值，也不能用来结算。"), QStringLiteral("aj"), {card});
+            return;
+        }
+        const std::optional<Currency> stored = amountOf(storedBalance);
+        if (!stored)
+            return; // reported with the values that are no numbers
+        if (balance && *balance != *stored)
+            add(QStringLiteral("会员卡 %1 的卡中余额 %2 与最后一笔记录（%3）之后的余额 %4 不符")
+                    .arg(card)
+                    .arg(stored->toString(), previous->name(), balance->toString()),
+                explain, QStringLiteral("aj"), {card});
+        else if (*stored < Currency())
+            add(QStringLiteral("会员卡 %1 的卡中余额 %2 小于零").arg(card).arg(stored->toString()), explain,
+                QStringLiteral("aj"), {card});
+    }
+
+    void settings() {
+        QSqlQuery q = Db::exec(m_b, QStringLiteral("SELECT run FROM a5 WHERE ids = 8"));
+        if (!q.next()) {
+            add(QStringLiteral("设置行（编号 8）不存在"),
+                QStringLiteral("程序无法保存“启动时显示向导”的选择。"), QStringLiteral("a5"), {});
+        } else if (const QString run = q.value(0).toString();
+                   run != QLatin1String("0") && run != QLatin1String("1")) {
+            add(QStringLiteral("设置行（编号 8）的值 %1 既不是 '0' 也不是 '1'").arg(shown(q.value(0))),
+                QStringLiteral("程序无法读出“启动时显示向导”的选择。"), QStringLiteral("a5"), {8});
+        }
+        m_report.checked << QStringLiteral("设置");
+    }
+
+    QList<RowRule> rulesFor(const Schema::Table& table) {
+        QList<RowRule> rules;
+        const QString numberDetail = QStringLiteral(
+            "这一列只应保存数字；程序读到这样的值会出错。请在程序中改正这些行，或从备份恢复。");
+        for (const QString& column : table.numericColumns) {
+            if (table.name == QLatin1String("aa") && column == QLatin1String("a5"))
+                continue; // checked with the order totals, where it can be recomputed
+            rules << RowRule{
+                column,
+                QStringLiteral("(%1 IS NOT NULL AND typeof(%1) NOT IN ('integer', 'real'))").arg(column),
+                QStringLiteral("%1的%2有 %3 行不是数字，例如 %4")
+                    .arg(tableName(table.name), columnName(column)),
+                numberDetail};
+        }
+        for (const QString& column : table.dateTimeColumns)
+            rules << RowRule{
+                column, badDateTime(column),
+                QStringLiteral("%1的%2有 %3 行不是“年-月-日 时:分:秒”格式的时间，例如 %4")
+                    .arg(tableName(table.name), columnName(column)),
+                QStringLiteral("时间应写成 2026-12-09 10:30:00 这样；别的写法排序和按日期查询都会出错。")};
+        if (table.name == QLatin1String("aa")) {
+            rules << RowRule{QStringLiteral("a2"),
+                             QStringLiteral("(a2 IS NULL OR a2 NOT IN ('未结算', '已结算'))"),
+                             QStringLiteral("%1 张订单的状态既不是“未结算”也不是“已结算”，例如 %2"),
+                             QStringLiteral("这样的订单既不能结算，也不会出现在结算列表中。")};
+            rules << RowRule{QStringLiteral("a6"),
+                             QStringLiteral("(a2 = '已结算' AND (a6 IS NULL OR a6 = ''))"),
+                             QStringLiteral("%1 张已结算的订单没有实收金额，例如 %2"),
+                             QStringLiteral("结算时总会写下实收金额。")};
+        } else if (table.name == QLatin1String("ae")) {
+            rules << RowRule{
+                QStringLiteral("e11"), notIssuedKey(QStringLiteral("e11"), highestKey("aa", "aid")),
+                QStringLiteral("%1 条出库记录的订单号从未有过，例如 %2"),
+                QStringLiteral("出库记录由订单明细写入，订单号总是已经发出的编号。删除订单时出库记录会保留，"
+                               "这不算问题；这里的订单号却从来没有发出过。")};
+        } else if (table.name == QLatin1String("ag")) {
+            rules << RowRule{
+                QStringLiteral("g5"), notIssuedKey(QStringLiteral("g5"), highestKey("aa", "aid")),
+                QStringLiteral("%1 条消费记录的订单号从未有过，例如 %2"),
+                QStringLiteral("消费记录是用会员卡结算订单时写下的，订单号总是已经发出的编号。")};
+            rules << RowRule{QStringLiteral("g6"), notExistingKey(QStringLiteral("g6"), "aj", "jid"),
+                             QStringLiteral("%1 条消费记录的会员卡不存在，例如 %2"),
+                             QStringLiteral("删除会员时会一并删除其记录；这些记录的会员卡却已不存在。")};
+        } else if (table.name == QLatin1String("ah")) {
+            rules << RowRule{QStringLiteral("h6"), notExistingKey(QStringLiteral("h6"), "aj", "jid"),
+                             QStringLiteral("%1 条充值记录的会员卡不存在，例如 %2"),
+                             QStringLiteral("删除会员时会一并删除其记录；这些记录的会员卡却已不存在。")};
+        }
+        return rules;
+    }
+
+    // One pass over the table for every rule of its rows; the rows a rule finds are one problem.
+    void scanRows(const Schema::Table& table) {
+        QList<RowRule> rules = rulesFor(table);
+        if (table.name == QLatin1String("ae") && !m_scanStockOut)
+            rules.clear(); // nothing to find: the stock-out records were checked per order
+        if (rules.isEmpty() && table.name != QLatin1String("ae"))
+            return;
+        if (!rules.isEmpty())
+            findRows(table, rules);
+        m_report.checked << QStringLiteral("%1 %2 行：%3")
+                                .arg(tableName(table.name))
+                                .arg(number(
+                                    Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM %1").arg(table.name))
+                                        .toLongLong()))
+                                .arg(ruleSummary(table));
+    }
+
+    void findRows(const Schema::Table& table, const QList<RowRule>& rules) {
+        QStringList flags, conditions, columns;
+        for (const RowRule& rule : rules) {
+            flags << rule.condition;
+            conditions << rule.condition;
+            columns << rule.column;
+        }
+        QSqlQuery q = Db::exec(m_a, QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5")
+                                        .arg(table.key, flags.join(QStringLiteral(", ")),
+                                             columns.join(QStringLiteral(", ")), table.name,
+                                             conditions.join(QStringLiteral(" OR "))));
+        const int n = int(rules.size());
+        std::vector<QList<qint64>> rows(size_t(rules.size()));
+        std::vector<qint64> counts(size_t(rules.size()), 0);
+        std::vector<QString> examples(size_t(rules.size()));
+        while (q.next()) {
+            const qint64 key = q.value(0).toLongLong();
+            for (int i = 0; i < n; ++i) {
+                if (!q.value(1 + i).toBool())
+                    continue;
+                if (counts[size_t(i)]++ == 0)
+                    examples[size_t(i)] =
+                        QStringLiteral("%1（第 %2 行）").arg(shown(q.value(1 + n + i))).arg(key);
+                if (rows[size_t(i)].size() < KeptRows)
+                    rows[size_t(i)] << key;
+            }
+        }
+        for (int i = 0; i < n; ++i)
+            if (counts[size_t(i)] > 0) {
+                const RowRule& rule = rules[i];
+                add(rule.title.arg(number(counts[size_t(i)]), examples[size_t(i)]), rule.detail, table.name,
+                    rows[size_t(i)]);
+            }
+    }
+
+    static QString ruleSummary(const Schema::Table& table) {
+        QStringList what;
+        if (!table.numericColumns.isEmpty())
+            what << QStringLiteral("数字列都是数字");
+        if (!table.dateTimeColumns.isEmpty())
+            what << QStringLiteral("时间列格式正确");
+        if (table.name == QLatin1String("aa"))
+            what << QStringLiteral("状态和实收金额");
+        else if (table.name == QLatin1String("ae") || table.name == QLatin1String("ag"))
+            what << QStringLiteral("订单号");
+        if (table.name == QLatin1String("ag") || table.name == QLatin1String("ah"))
+            what << QStringLiteral("会员卡存在");
+        return what.join(QStringLiteral("、"));
+    }
+
+    QSqlDatabase m_a, m_b;
+    std::function<bool(int, int)> m_progress;
+    CheckReport m_report;
+    bool m_linesReady = false;
+    bool m_scanStockOut = true;
+};
+
+} // namespace
+
+namespace Ledger {
+
+QList<qint64> CheckReport::fixableOrders() const {
+    QList<qint64> orders;
+    for (const CheckProblem& p : problems)
+        if (p.fixable && p.table == QLatin1String("aa"))
+            for (qint64 key : p.rows)
+                if (!orders.contains(key))
+                    orders << key;
+    return orders;
+}
+
+QString CheckReport::text() const {
+    QStringList out;
+    out << QStringLiteral("账本检查");
+    out << QStringLiteral("已检查：");
+    for (const QString& line : checked)
+        out << QStringLiteral("  · ") + line;
+    out << QString();
+    if (clean()) {
+        out << QStringLiteral("未发现问题。");
+        return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    out << QStringLiteral("发现 %1 个问题：").arg(problems.size());
+    int n = 0;
+    for (const CheckProblem& p : problems) {
+        out << QStringLiteral("%1. %2").arg(++n).arg(p.title);
+        for (const QString& line : p.detail.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            out << QStringLiteral("   ") + line;
+        if (!p.rows.isEmpty()) {
+            QStringList keys;
+            for (int i = 0; i < std::min<qsizetype>(p.rows.size(), ShownRows); ++i)
+                keys << QString::number(p.rows[i]);
+            QString rows = keys.join(QStringLiteral(", "));
+            if (p.rows.size() > ShownRows)
+                rows += QStringLiteral(" 等，共 %1 行").arg(number(p.rows.size()));
+            out << QStringLiteral("   涉及表 %1（%2）的行：%3").arg(p.table, tableName(p.table), rows);
+        }
+        if (p.fixable)
+            out << QStringLiteral("   可以自动修复。");
+    }
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
+                        const std::function<bool(int, int)>& progress) {
+    return Checker(business, lists, progress).run();
+}
+
+int fixAmountsDue(const QList<qint64>& orders) {
+    Work work(Db::business());
+    int changed = 0;
+    for (qint64 order : orders) {
+        QSqlQuery row =
+            work.exec(QStringLiteral("SELECT a5 FROM aa WHERE aid = :a"), {{QStringLiteral(":a"), order}});
+        if (!row.next())
+            continue;
+        const std::optional<Currency> stored = amountOf(row.value(0));
+        const Currency sum = Orders::sumOfLines(work.db(), order);
+        if (stored && *stored == sum)
+            continue;
+        work.exec(QStringLiteral("UPDATE aa SET a5 = :c WHERE aid = :a"),
+                  {{QStringLiteral(":c"), sum.toSql()}, {QStringLiteral(":a"), order}});
+        work.wrote(QStringLiteral("aa"), order);
+        ++changed;
+    }
+    work.commit();
+    return changed;
+}
+
+} // namespace Ledger

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The check of the whole ledger: the files themselves, and everything the shop's operations
+// always keep true (an order's amount due is the sum of its lines, every line and record belongs
+// to an order or card that exists, each card's records form one chain of balances ending at the
+// card's balance, numbers are numbers and moments are moments). It only reads.
+namespace Ledger {
+
+struct CheckProblem {
+    QString title; // one line in plain Chinese, e.g. "订单 41 的应收金额 120 与明细合计 118.5 不符"
+    QString detail;       // what it means / what to do, plain Chinese (may be empty)
+    QString table;        // the table concerned ("aa", "ak", "aj", ...), empty for the file itself
+    QList<qint64> rows;   // the keys of the rows concerned
+    bool fixable = false; // a certain fix exists (an amount due recomputed from its lines)
+};
+
+struct CheckReport {
+    QList<CheckProblem> problems;
+    QStringList checked; // what was checked, one line each in Chinese ("订单 1,234 张", ...)
+    bool clean() const { return problems.isEmpty(); }
+    // The orders whose amount due can be recomputed from their lines.
+    QList<qint64> fixableOrders() const;
+    // The whole report as plain Chinese text (for the tool and for copying).
+    QString text() const;
+};
+
+// Runs every check over the open business and lists connections. `progress(done, total)` is
+// called now and then; returning false cancels (the report then holds what was found so far and
+// a problem saying the check was cancelled).
+CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
+                        const std::function<bool(int, int)>& progress = {});
+
+// The certain fix: writes into each given order the sum of its lines as its amount due, in one
+// transaction through Ledger::Work (announced). Returns how many orders changed.
+int fixAmountsDue(const QList<qint64>& orders);
+
+} // namespace Ledger

@@ -1,0 +1,235 @@
+#include "ledger/importing.h"
+
+#include "core/errors.h"
+#include "data/database.h"
+
+#include <QSet>
+#include <QSqlQuery>
+
+namespace Importing {
+
+namespace {
+
+enum class Type { Text, Digits, Amount, Salutation };
+
+// A column the import understands: its title (and other names a sheet may give it), what it
+// holds, its length limit (0: none) and whether it must be filled.
+struct Field {
+    QString title;
+    QStringList aliases;
+    Type type = Type::Text;
+    int limit = 0;
+    bool required = false;
+    QString pickList; // the pick list its text must be an entry of
+};
+
+const QList<Field>& fieldsOf(Kind kind) {
+    static const QList<Field> products = {
+        {QStringLiteral("大类"), {}, Type::Text, 0, true, QStringLiteral("a1")},
+        {QStringLiteral("细类"), {}, Type::Text, 0, false, QStringLiteral("a2")},
+        {QStringLiteral("产品名称"), {}, Type::Text, 60, true, {}},
+        {QStringLiteral("库存量"), {}, Type::Digits, 9, true, {}},
+        {QStringLiteral("单位"), {}, Type::Text, 0, true, QStringLiteral("a3")},
+        {QStringLiteral("生产厂家"), {}, Type::Text, 40, false, {}},
+        {QStringLiteral("成本价"), {}, Type::Amount, 10, false, {}},
+        {QStringLiteral("批发价"), {}, Type::Amount, 10, false, {}},
+        {QStringLiteral("销售价"), {}, Type::Amount, 10, true, {}},
+        {QStringLiteral("备注"),
+         {QStringLiteral("备注/描述"), QStringLiteral("描述")},
+         Type::Text,
+         80,
+         false,
+         {}},
+    };
+    static const QList<Field> members = {
+        {QStringLiteral("会员名"), {}, Type::Text, 15, true, {}},
+        {QStringLiteral("称呼"), {}, Type::Salutation, 0, false, {}},
+        {QStringLiteral("手机"), {}, Type::Digits, 15, false, {}},
+        {QStringLiteral("电话"), {}, Type::Digits, 15, false, {}},
+        {QStringLiteral("电子邮件"), {}, Type::Text, 60, false, {}},
+        {QStringLiteral("通讯地址"), {}, Type::Text, 80, false, {}},
+        {QStringLiteral("邮编"), {}, Type::Digits, 10, false, {}},
+        {QStringLiteral("备注"), {}, Type::Text, 60, false, {}},
+        {QStringLiteral("卡中余额"), {QStringLiteral("初始金额")}, Type::Amount, 10, false, {}},
+    };
+    return kind == Kind::Products ? products : members;
+}
+
+// Columns of the grids that the database fills itself: accepted and left out.
+const QStringList& ignoredColumns(Kind kind) {
+    static const QStringList products = {QStringLiteral("编号"), QStringLiteral("合计")};
+    static const QStringList members = {QStringLiteral("会员卡号"), QStringLiteral("办卡时间")};
+    return kind == Kind::Products ? products : members;
+}
+
+QSet<QString> pickList(const QString& table) {
+    QSet<QString> entries;
+    QSqlQuery q = Db::exec(Db::lists(), QStringLiteral("select z1 from %1").arg(table));
+    while (q.next())
+        entries.insert(q.value(0).toString());
+    return entries;
+}
+
+bool allDigits(const QString& text) {
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+Plan check(Kind kind, const Spreadsheet::Table& table) {
+    Plan plan;
+    plan.kind = kind;
+    const QList<Field>& fields = fieldsOf(kind);
+    auto problem = [&plan](Row* row, int number, const QString& column, const QString& why) {
+        plan.problems.append({number, column, why});
+        if (row)
+            row->problems.append(column + QStringLiteral("：") + why);
+    };
+
+    // The title row: which field each column fills.
+    QList<int> fieldAt; // per file column: the index into fields, -1 when left out
+    QList<int> used;    // the recognised fields, in the file's order
+    const QStringList titles = table.rows.isEmpty() ? QStringList() : table.rows.first();
+    for (const QString& raw : titles) {
+        const QString title = raw.trimmed();
+        int found = -1;
+        for (int f = 0; f < fields.size(); ++f)
+            if (fields[f].title == title || fields[f].aliases.contains(title))
+                found = f;
+        if (found >= 0 && used.contains(found))
+            found = -1; // a second column of the same title is left out
+        fieldAt << found;
+        if (found >= 0) {
+            used << found;
+            plan.columns << fields[found].title;
+        } else if (!title.isEmpty() && !ignoredColumns(kind).contains(title)) {
+            problem(nullptr, 1, title, Why::UnknownColumn);
+        }
+    }
+    bool missing = false;
+    for (int f = 0; f < fields.size(); ++f)
+        if (fields[f].required && !used.contains(f)) {
+            problem(nullptr, 1, fields[f].title, Why::MissingColumn);
+            missing = true;
+        }
+
+    QHash<QString, QSet<QString>> lists;
+    for (const Field& f : fields)
+        if (!f.pickList.isEmpty())
+            lists.insert(f.pickList, pickList(f.pickList));
+    QSet<QString> names;
+    if (kind == Kind::Products) {
+        QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select b3 from ab"));
+        while (q.next())
+            names.insert(q.value(0).toString());
+    }
+
+    for (int r = 1; r < table.rows.size(); ++r) {
+        const QStringList& cells = table.rows[r];
+        bool blank = true;
+        for (const QString& c : cells)
+            blank = blank && c.trimmed().isEmpty();
+        if (blank)
+            continue; // the empty rows a spreadsheet leaves below its data
+        Row row;
+        row.number = r + 1;
+        QHash<int, QString> value; // by field
+        for (int c = 0; c < fieldAt.size(); ++c)
+            if (fieldAt[c] >= 0)
+                value.insert(fieldAt[c], c < cells.size() ? cells[c] : QString());
+        for (int f : used)
+            row.cells << value.value(f);
+
+        QHash<int, Currency> amounts;
+        for (int f : used) {
+            const Field& field = fields[f];
+            const QString text = value.value(f);
+            if (text.isEmpty()) {
+                if (field.required)
+                    problem(&row, row.number, field.title, Why::Required);
+                continue;
+            }
+            if (field.limit > 0 && text.size() > field.limit) {
+                problem(&row, row.number, field.title, Why::TooLong.arg(field.limit));
+                continue;
+            }
+            switch (field.type) {
+            case Type::Digits:
+                if (!allDigits(text))
+                    problem(&row, row.number, field.title, Why::NotANumber);
+                break;
+            case Type::Amount:
+                try {
+                    amounts.insert(f, Currency::parse(text));
+                } catch (const LedgerError&) {
+                    problem(&row, row.number, field.title, Why::NotANumber);
+                }
+                break;
+            case Type::Salutation:
+                if (text != QStringLiteral("先生") && text != QStringLiteral("女士"))
+                    problem(&row, row.number, field.title, Why::UnknownSalutation);
+                break;
+            case Type::Text:
+                if (!field.pickList.isEmpty() && !lists.value(field.pickList).contains(text))
+                    problem(&row, row.number, field.title,
+                            field.pickList == QLatin1String("a3")   ? Why::UnknownUnit
+                            : field.pickList == QLatin1String("a1") ? Why::UnknownMajor
+                                                                    : Why::UnknownMinor);
+                break;
+            }
+        }
+        auto text = [&](const char* title) {
+            for (int f : used)
+                if (fields[f].title == QString::fromUtf8(title))
+                    return value.value(f);
+            return QString();
+        };
+        auto amount = [&](const char* title) {
+            for (int f : used)
+                if (fields[f].title == QString::fromUtf8(title))
+                    return amounts.value(f);
+            return Currency();
+        };
+        if (kind == Kind::Products) {
+            const QString name = text("产品名称");
+            if (!name.isEmpty() && name.size() <= 60) {
+                if (names.contains(name))
+                    problem(&row, row.number, QStringLiteral("产品名称"), Why::DuplicateName);
+                names.insert(name);
+            }
+            if (row.problems.isEmpty() && !missing)
+                plan.products.append(
+                    {{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"),
+                      amount("批发价"), amount("销售价"), text("备注"), text("生产厂家")},
+                     Currency::parse(text("库存量"))});
+        } else if (row.problems.isEmpty() && !missing) {
+            QString salutation = text("称呼");
+            if (salutation.isEmpty())
+                salutation = QStringLiteral("先生"); // what the new-member dialog offers first
+            plan.members.append({{text("会员名"), text("手机"), text("电话"), text("通讯地址"), text("邮编"),
+                                  salutation, text("电子邮件"), text("备注")},
+                                 amount("卡中余额")});
+        }
+        plan.rows.append(row);
+    }
+    if (plan.rows.isEmpty())
+        problem(nullptr, table.rows.isEmpty() ? 1 : 2, QString(), Why::NoRows);
+    return plan;
+}
+
+Plan checkFile(Kind kind, const QString& path) {
+    return check(kind, Spreadsheet::read(path));
+}
+
+int write(const Plan& plan, bool goodRowsOnly) {
+    if (plan.hasProblems() && !goodRowsOnly)
+        throw Refused(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problems.size()));
+    if (plan.kind == Kind::Products)
+        return plan.products.isEmpty() ? 0 : Products::createMany(plan.products);
+    return plan.members.isEmpty() ? 0 : Members::createMany(plan.members);
+}
+
+} // namespace Importing

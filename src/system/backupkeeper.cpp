@@ -1,0 +1,142 @@
+#include "system/backupkeeper.h"
+
+#include "core/clock.h"
+#include "core/errors.h"
+#include "data/data_in.h"
+
+#include <QApplication>
+#include <QThread>
+#include <QTimer>
+
+BackupKeeper* backup_keeper = nullptr;
+
+BackupKeeper::BackupKeeper(QObject* parent) : QObject(parent) {
+    setObjectName(QStringLiteral("backup_keeper"));
+    m_clock = new QTimer(this);
+    m_clock->setInterval(60 * 1000);
+    connect(m_clock, &QTimer::timeout, this, &BackupKeeper::tick);
+    refresh();
+}
+
+void BackupKeeper::startClock() {
+    m_clock->start();
+    // The first look soon after start, once the lists are read.
+    QTimer::singleShot(15 * 1000, this, &BackupKeeper::tick);
+}
+
+BackupKeeper::~BackupKeeper() {
+    abandon();
+}
+
+QString BackupKeeper::root() const {
+    return Backups::root(Data_in->folder());
+}
+
+void BackupKeeper::setRoot(const QString& folder) {
+    Backups::setRoot(Data_in->folder(), folder);
+    refresh();
+}
+
+bool BackupKeeper::overdue() const {
+    return !m_lastGood || m_lastGood->time.secsTo(Clock::now()) > 24 * 3600;
+}
+
+void BackupKeeper::refresh() {
+    try {
+        m_lastGood = Backups::lastGood(root());
+    } catch (const LedgerError&) {
+        m_lastGood.reset();
+    }
+    emit changed();
+}
+
+void BackupKeeper::tick() {
+    if (running() || !overdue() || !Data_in)
+        return;
+    // The first idle moment: no dialog open, no write waiting to be folded in.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget() || !Data_in->idle())
+        return;
+    start(QStringLiteral("自动备份"));
+}
+
+bool BackupKeeper::start(const QString& reason) {
+    if (running())
+        return false;
+    try {
+        m_job = std::make_unique<Backups::Job>(Data_in->folder(), root(), reason);
+    } catch (const LedgerError& e) {
+        emit failed(e.text());
+        return false;
+    }
+    emit progress(0);
+    QTimer::singleShot(0, this, &BackupKeeper::nextSlice);
+    return true;
+}
+
+int BackupKeeper::percent() const {
+    return m_job ? m_job->percent() : 0;
+}
+
+void BackupKeeper::nextSlice() {
+    if (!m_job || m_verifier)
+        return;
+    bool copied = false;
+    try {
+        copied = m_job->step();
+    } catch (const LedgerError& e) {
+        m_job.reset();
+        emit failed(QStringLiteral("备份失败，这份备份已删除。\n%1").arg(e.text()));
+        return;
+    }
+    emit progress(m_job->percent());
+    if (!copied) {
+        QTimer::singleShot(0, this, &BackupKeeper::nextSlice);
+        return;
+    }
+    // The copy is complete: it is checked away from the windows, which stay responsive.
+    Backups::Job* job = m_job.get();
+    m_verifier = QThread::create([this, job] {
+        try {
+            m_result = job->finish();
+        } catch (const LedgerError& e) {
+            m_error = e.text();
+        }
+    });
+    connect(m_verifier, &QThread::finished, this, &BackupKeeper::verified);
+    m_verifier->start();
+}
+
+void BackupKeeper::verified() {
+    m_verifier->wait();
+    delete m_verifier;
+    m_verifier = nullptr;
+    m_job.reset();
+    std::optional<Backups::Backup> result = std::move(m_result);
+    const QString error = m_error;
+    m_result.reset();
+    m_error.clear();
+    if (!result) {
+        emit failed(error);
+        return;
+    }
+    try {
+        Backups::prune(root(), result->folder);
+    } catch (const LedgerError&) {
+        // Older backups stay; the new one is good.
+    }
+    refresh();
+    emit progress(100);
+    emit finished(*result);
+}
+
+void BackupKeeper::abandon() {
+    if (m_verifier) {
+        disconnect(m_verifier, nullptr, this, nullptr);
+        m_verifier->wait();
+        delete m_verifier;
+        m_verifier = nullptr;
+        m_result.reset();
+        m_error.clear();
+    }
+    m_job.reset();
+}

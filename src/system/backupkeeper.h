@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ledger/backup.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QThread;
+class QTimer;
+
+// Keeps the shop's backups: runs a backup a slice at a time while the program goes on (the
+// copy's verification on a thread of its own), once a day at the first idle moment and on
+// request, and knows the last good backup for the status bar.
+class BackupKeeper : public QObject {
+    Q_OBJECT
+public:
+    explicit BackupKeeper(QObject* parent = nullptr);
+    ~BackupKeeper() override;
+
+    // The working folder's backup folder (set or default).
+    QString root() const;
+    void setRoot(const QString& folder);
+    std::optional<Backups::Backup> lastGood() const { return m_lastGood; }
+    // No good backup, or the last one older than a day.
+    bool overdue() const;
+
+    // Starts a backup; false when one is running already.
+    bool start(const QString& reason);
+    bool running() const { return bool(m_job); }
+    int percent() const;
+    // Drops a backup in progress (its folder is removed); waits for a verification under way.
+    void abandon();
+    // Reads the backup folder again.
+    void refresh();
+    // Starts the automatic backups' clock (the running program only).
+    void startClock();
+    // The automatic backup's look at the clock: starts one when a day has passed and the
+    // program is idle. Runs every minute by itself.
+    void tick();
+
+signals:
+    void progress(int percent);
+    void finished(const Backups::Backup& backup);
+    void failed(const QString& text);
+    // The last good backup changed (or was read again).
+    void changed();
+
+private:
+    void nextSlice();
+    void verified();
+    std::unique_ptr<Backups::Job> m_job;
+    QThread* m_verifier = nullptr;
+    std::optional<Backups::Backup> m_result;
+    QString m_error;
+    std::optional<Backups::Backup> m_lastGood;
+    QTimer* m_clock = nullptr;
+};
+
+extern BackupKeeper* backup_keeper;

@@ -1,0 +1,364 @@
+#include "system/systemwindows.h"
+
+#include "core/errors.h"
+#include "data/data_in.h"
+#include "ledger/backup.h"
+#include "ledger/check.h"
+#include "system/backupkeeper.h"
+#include "widgets/messages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTableWidget>
+#include <QTemporaryFile>
+#include <QVBoxLayout>
+#include <memory>
+
+Tbeifen* beifen = nullptr;
+Thuifu* huifu = nullptr;
+Tjiancha* jiancha = nullptr;
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    // Enter in the folder box applies the folder; it presses no button.
+    b->setAutoDefault(false);
+    return b;
+}
+
+QString when(const Backups::Backup& backup) {
+    return backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// Runs the ledger check; a check that takes longer than a moment shows a progress window that
+// can stop it.
+Ledger::CheckReport checkWithProgress(QWidget* parent) {
+    QElapsedTimer started;
+    started.start();
+    std::unique_ptr<QProgressDialog> progress;
+    return Ledger::checkLedger(Db::business(), Db::lists(), [&](int done, int total) {
+        if (!progress) {
+            if (started.elapsed() < 400)
+                return true;
+            progress = std::make_unique<QProgressDialog>(QStringLiteral("正在检查账目…"),
+                                                         QStringLiteral("停止"), 0, total, parent);
+            progress->setWindowTitle(QStringLiteral("数据检查"));
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+        }
+        progress->setMaximum(total);
+        progress->setValue(done);
+        QApplication::processEvents();
+        return !progress->wasCanceled();
+    });
+}
+
+} // namespace
+
+Tbeifen::Tbeifen(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("beifen"));
+    setWindowTitle(QStringLiteral("数据备份"));
+    auto* layout = new QVBoxLayout(this);
+    auto* note =
+        new QLabel(QStringLiteral("备份包含两个数据库文件和报表定义，复制后逐一验证。程序每天自动备份一次，"
+                                  "退出时也备份；保留最近 30 份和一年内每月一份。"),
+                   this);
+    note->setWordWrap(true);
+    note->setProperty("role", QStringLiteral("note"));
+    layout->addWidget(note);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(new QLabel(QStringLiteral("备份文件夹:"), this));
+    edtFolder = new QLineEdit(this);
+    edtFolder->setObjectName(QStringLiteral("edtFolder"));
+    folderRow->addWidget(edtFolder, 1);
+    btnBrowse = button(this, "btnBrowse", QStringLiteral("选择文件夹…"));
+    btnDefault = button(this, "btnDefault", QStringLiteral("默认文件夹"));
+    folderRow->addWidget(btnBrowse);
+    folderRow->addWidget(btnDefault);
+    layout->addLayout(folderRow);
+    lblLast = new QLabel(this);
+    lblLast->setObjectName(QStringLiteral("lblLast"));
+    lblLast->setWordWrap(true);
+    layout->addWidget(lblLast);
+    barProgress = new QProgressBar(this);
+    barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->setRange(0, 100);
+    layout->addWidget(barProgress);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    btnBackup = button(this, "btnBackup", QStringLiteral("立即备份"));
+    btnClose = button(this, "btnClose", QStringLiteral("关 闭"));
+    buttons->addWidget(btnBackup);
+    buttons->addWidget(btnClose);
+    layout->addLayout(buttons);
+    resize(560, 200);
+
+    connectGuarded(btnBrowse, &QPushButton::clicked, this, &Tbeifen::btnBrowseClick);
+    connectGuarded(btnDefault, &QPushButton::clicked, this, &Tbeifen::btnDefaultClick);
+    connectGuarded(btnBackup, &QPushButton::clicked, this, &Tbeifen::btnBackupClick);
+    connectGuarded(edtFolder, &QLineEdit::editingFinished, this, [this] {
+        if (QDir(edtFolder->text()).absolutePath() != QDir(backup_keeper->root()).absolutePath())
+            useFolder(edtFolder->text());
+    });
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(backup_keeper, &BackupKeeper::progress, barProgress, &QProgressBar::setValue);
+    connect(backup_keeper, &BackupKeeper::changed, this, &Tbeifen::showState);
+    connect(backup_keeper, &BackupKeeper::failed, this, &Tbeifen::showState);
+}
+
+void Tbeifen::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    edtFolder->setText(QDir::toNativeSeparators(backup_keeper->root()));
+    showState();
+}
+
+void Tbeifen::showState() {
+    const auto last = backup_keeper->lastGood();
+    lblLast->setText(
+        last ? QStringLiteral("上次成功备份：%1（%2）\n%3").arg(when(*last), last->reason, last->summary())
+             : QStringLiteral("这个备份文件夹里还没有验证过的备份。"));
+    btnBackup->setEnabled(!backup_keeper->running());
+    barProgress->setValue(backup_keeper->running() ? backup_keeper->percent() : 0);
+}
+
+void Tbeifen::useFolder(const QString& folder) {
+    const QString path = QDir(folder.trimmed()).absolutePath();
+    if (folder.trimmed().isEmpty() || !QDir().mkpath(path))
+        throw Refused(QStringLiteral("无法使用文件夹 %1，请选择另一个文件夹。").arg(folder));
+    QTemporaryFile probe(QDir(path).absoluteFilePath(QStringLiteral(".write-test-XXXXXX")));
+    if (!probe.open())
+        throw Refused(QStringLiteral("文件夹 %1 不能写入，请选择另一个文件夹。").arg(path));
+    backup_keeper->setRoot(path);
+    edtFolder->setText(QDir::toNativeSeparators(backup_keeper->root()));
+}
+
+void Tbeifen::btnBrowseClick() {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("选择备份文件夹"), backup_keeper->root());
+    if (!folder.isEmpty())
+        useFolder(folder);
+}
+
+void Tbeifen::btnDefaultClick() {
+    useFolder(Backups::defaultRoot(Data_in->folder()));
+}
+
+void Tbeifen::btnBackupClick() {
+    if (backup_keeper->running())
+        throw Refused(QStringLiteral("正在备份，请稍候。"));
+    btnBackup->setEnabled(false);
+    backup_keeper->start(QStringLiteral("手动备份"));
+}
+
+Thuifu::Thuifu(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("huifu"));
+    setWindowTitle(QStringLiteral("数据恢复"));
+    auto* layout = new QVBoxLayout(this);
+    lblFolder = new QLabel(this);
+    lblFolder->setObjectName(QStringLiteral("lblFolder"));
+    lblFolder->setWordWrap(true);
+    layout->addWidget(lblFolder);
+    lstBackups = new QTableWidget(0, 4, this);
+    lstBackups->setObjectName(QStringLiteral("lstBackups"));
+    lstBackups->setHorizontalHeaderLabels(
+        {QStringLiteral("备份时间"), QStringLiteral("类型"), QStringLiteral("内容"), QStringLiteral("状态")});
+    lstBackups->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstBackups->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstBackups->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstBackups->verticalHeader()->hide();
+    lstBackups->horizontalHeader()->setStretchLastSection(true);
+    lstBackups->setColumnWidth(0, 140);
+    lstBackups->setColumnWidth(1, 90);
+    lstBackups->setColumnWidth(2, 290);
+    layout->addWidget(lstBackups, 1);
+    auto* note = new QLabel(
+        QStringLiteral("恢复前会再次验证所选备份，并先备份当前数据；任何一步失败，当前数据保持原样。"), this);
+    note->setProperty("role", QStringLiteral("note"));
+    note->setWordWrap(true);
+    layout->addWidget(note);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    btnRestore = button(this, "btnRestore", QStringLiteral("恢复所选备份"));
+    btnClose = button(this, "btnClose", QStringLiteral("关 闭"));
+    buttons->addWidget(btnRestore);
+    buttons->addWidget(btnClose);
+    layout->addLayout(buttons);
+    resize(680, 380);
+    connectGuarded(btnRestore, &QPushButton::clicked, this, &Thuifu::btnRestoreClick);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void Thuifu::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    guarded([this] { reload(); });
+}
+
+void Thuifu::reload() {
+    const QString root = backup_keeper->root();
+    lblFolder->setText(QStringLiteral("备份文件夹：%1").arg(QDir::toNativeSeparators(root)));
+    const QList<Backups::Backup> backups = Backups::list(root);
+    lstBackups->setRowCount(int(backups.size()));
+    for (int row = 0; row < backups.size(); ++row) {
+        const Backups::Backup& b = backups.at(row);
+        auto* time = new QTableWidgetItem(b.time.isValid() ? when(b) : QFileInfo(b.folder).fileName());
+        time->setData(Qt::UserRole, b.folder);
+        lstBackups->setItem(row, 0, time);
+        lstBackups->setItem(row, 1, new QTableWidgetItem(b.reason));
+        lstBackups->setItem(row, 2, new QTableWidgetItem(b.problem.isEmpty() ? b.summary() : QString()));
+        lstBackups->setItem(row, 3,
+                            new QTableWidgetItem(b.problem.isEmpty() ? QStringLiteral("已验证") : b.problem));
+    }
+    if (!backups.isEmpty())
+        lstBackups->selectRow(0);
+    btnRestore->setEnabled(!backups.isEmpty());
+}
+
+QString Thuifu::selectedFolder() const {
+    const int row = lstBackups->currentRow();
+    if (row < 0 || !lstBackups->item(row, 0))
+        return {};
+    return lstBackups->item(row, 0)->data(Qt::UserRole).toString();
+}
+
+void Thuifu::btnRestoreClick() {
+    const QString folder = selectedFolder();
+    if (folder.isEmpty())
+        throw Refused(QStringLiteral("请先选择一份备份。"));
+    const QString name = lstBackups->item(lstBackups->currentRow(), 0)->text();
+    if (!MessageService::current().confirm(
+            QStringLiteral("用 %1 的备份替换当前的全部数据吗？\n当前数据会先备份，可以再恢复回来。")
+                .arg(name),
+            QStringLiteral("数据恢复")))
+        return;
+    backup_keeper->abandon();
+    QProgressDialog progress(QStringLiteral("正在验证备份…"), QString(), 0, 3, this);
+    progress.setWindowTitle(QStringLiteral("数据恢复"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    QApplication::processEvents();
+    try {
+        Backups::verify(folder);
+    } catch (const LedgerError& e) {
+        throw DatabaseError(QStringLiteral("这份备份不能使用，没有恢复。\n%1").arg(e.text()));
+    }
+    progress.setLabelText(QStringLiteral("正在备份当前数据…"));
+    progress.setValue(1);
+    QApplication::processEvents();
+    Backups::Backup before;
+    try {
+        before = Backups::make(Data_in->folder(), QStringLiteral("恢复前备份"), backup_keeper->root());
+    } catch (const LedgerError& e) {
+        throw DatabaseError(QStringLiteral("无法备份当前数据，没有恢复。\n%1").arg(e.text()));
+    }
+    progress.setLabelText(QStringLiteral("正在恢复…"));
+    progress.setValue(2);
+    QApplication::processEvents();
+    try {
+        Data_in->reopen([&] { Backups::swapIn(Data_in->folder(), folder); });
+    } catch (const LedgerError& e) {
+        backup_keeper->refresh();
+        reload();
+        throw DatabaseError(QStringLiteral("恢复失败，当前数据保持原样。\n%1").arg(e.text()));
+    }
+    progress.setValue(3);
+    backup_keeper->refresh();
+    reload();
+    // The restored ledger is checked at once.
+    const Ledger::CheckReport report = checkWithProgress(this);
+    QString text = QStringLiteral("数据已从 %1 的备份恢复。恢复前的数据已备份在 %2。\n\n")
+                       .arg(name, QDir::toNativeSeparators(before.folder));
+    text +=
+        report.clean()
+            ? QStringLiteral("账目检查没有发现问题。")
+            : QStringLiteral("账目检查发现 %1 个问题，请在“数据检查”中查看。").arg(report.problems.size());
+    Messages::information(text);
+}
+
+Tjiancha::Tjiancha(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("jiancha"));
+    setWindowTitle(QStringLiteral("数据检查"));
+    auto* layout = new QVBoxLayout(this);
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setProperty("role", QStringLiteral("captionStrong"));
+    lblSummary->setWordWrap(true);
+    layout->addWidget(lblSummary);
+    txtReport = new QPlainTextEdit(this);
+    txtReport->setObjectName(QStringLiteral("txtReport"));
+    txtReport->setReadOnly(true);
+    layout->addWidget(txtReport, 1);
+    auto* buttons = new QHBoxLayout;
+    btnFix = button(this, "btnFix", QStringLiteral("修复应收金额"));
+    btnFix->setToolTip(QStringLiteral("按订单明细重新计算应收金额（先自动备份）"));
+    buttons->addWidget(btnFix);
+    buttons->addStretch();
+    btnRun = button(this, "btnRun", QStringLiteral("重新检查"));
+    btnClose = button(this, "btnClose", QStringLiteral("关 闭"));
+    buttons->addWidget(btnRun);
+    buttons->addWidget(btnClose);
+    layout->addLayout(buttons);
+    resize(680, 440);
+    connectGuarded(btnRun, &QPushButton::clicked, this, &Tjiancha::btnRunClick);
+    connectGuarded(btnFix, &QPushButton::clicked, this, &Tjiancha::btnFixClick);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void Tjiancha::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    lblSummary->setText(QStringLiteral("正在检查…"));
+    txtReport->clear();
+    btnFix->setEnabled(false);
+    // Checked once the window is on screen.
+    QMetaObject::invokeMethod(
+        this, [this] { guarded([this] { btnRunClick(); }); }, Qt::QueuedConnection);
+}
+
+void Tjiancha::btnRunClick() {
+    const Ledger::CheckReport report = checkWithProgress(this);
+    m_fixable = report.fixableOrders();
+    lblSummary->setText(report.clean()
+                            ? QStringLiteral("账目检查没有发现问题。")
+                            : QStringLiteral("账目检查发现 %1 个问题。").arg(report.problems.size()));
+    lblSummary->setProperty("role",
+                            report.clean() ? QStringLiteral("captionStrong") : QStringLiteral("required"));
+    lblSummary->style()->unpolish(lblSummary);
+    lblSummary->style()->polish(lblSummary);
+    txtReport->setPlainText(report.text());
+    btnFix->setEnabled(!m_fixable.isEmpty());
+}
+
+void Tjiancha::btnFixClick() {
+    if (m_fixable.isEmpty())
+        return;
+    if (!MessageService::current().confirm(
+            QStringLiteral("按订单明细重新计算 %1 张订单的应收金额吗？\n修复前会先备份当前数据。")
+                .arg(m_fixable.size()),
+            QStringLiteral("修复应收金额")))
+        return;
+    backup_keeper->abandon();
+    try {
+        Backups::make(Data_in->folder(), QStringLiteral("修复前备份"), backup_keeper->root());
+    } catch (const LedgerError& e) {
+        throw DatabaseError(QStringLiteral("无法备份当前数据，没有修复。\n%1").arg(e.text()));
+    }
+    backup_keeper->refresh();
+    const int fixed = Ledger::fixAmountsDue(m_fixable);
+    Messages::information(QStringLiteral("已修复 %1 张订单的应收金额。").arg(fixed));
+    btnRunClick();
+}

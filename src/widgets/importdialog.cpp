@@ -1,0 +1,110 @@
+#include "widgets/importdialog.h"
+
+#include "widgets/layoutstore.h"
+#include "widgets/messages.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+QString noun(Importing::Kind kind) {
+    return kind == Importing::Kind::Products ? QStringLiteral("产品") : QStringLiteral("会员");
+}
+
+} // namespace
+
+ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(parent), m_plan(std::move(plan)) {
+    setObjectName(QStringLiteral("daoru"));
+    setWindowTitle(QStringLiteral("导入") + noun(m_plan.kind));
+    resize(860, 520);
+    auto* layout = new QVBoxLayout(this);
+
+    int bad = 0;
+    for (const Importing::Row& row : m_plan.rows)
+        bad += row.problems.isEmpty() ? 0 : 1;
+    summary = new QLabel(this);
+    summary->setObjectName(QStringLiteral("summary"));
+    summary->setWordWrap(true);
+    QString text = QStringLiteral("共 %1 行，其中 %2 行有问题。").arg(m_plan.rows.size()).arg(bad);
+    // Problems of the title row (missing or unknown columns) belong to no data row.
+    QStringList titleProblems;
+    for (const Importing::Problem& p : m_plan.problems)
+        if (p.row == 1 || (m_plan.rows.isEmpty()))
+            titleProblems << QStringLiteral("第 %1 行，列“%2”：%3").arg(p.row).arg(p.column, p.why);
+    if (!titleProblems.isEmpty())
+        text += QLatin1Char('\n') + titleProblems.join(QLatin1Char('\n'));
+    if (m_plan.hasProblems())
+        text += QStringLiteral("\n有问题时不会写入任何数据，除非选择“只导入无误的行”。");
+    summary->setText(text);
+    layout->addWidget(summary);
+
+    rows = new QTableWidget(int(m_plan.rows.size()), int(m_plan.columns.size()) + 2, this);
+    rows->setObjectName(QStringLiteral("rows"));
+    rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    rows->setSelectionBehavior(QAbstractItemView::SelectRows);
+    rows->verticalHeader()->hide();
+    // The row number and its problems first, so they are seen whatever the width of the data.
+    rows->setHorizontalHeaderLabels(QStringList{QStringLiteral("行号"), QStringLiteral("问题")} +
+                                    m_plan.columns);
+    for (int r = 0; r < m_plan.rows.size(); ++r) {
+        const Importing::Row& row = m_plan.rows[r];
+        rows->setItem(r, 0, new QTableWidgetItem(QString::number(row.number)));
+        auto* problems = new QTableWidgetItem(row.problems.join(QStringLiteral("；")));
+        if (!row.problems.isEmpty())
+            problems->setForeground(QColor(0xc0, 0x00, 0x00));
+        rows->setItem(r, 1, problems);
+        for (int c = 0; c < row.cells.size(); ++c)
+            rows->setItem(r, c + 2, new QTableWidgetItem(row.cells[c]));
+    }
+    rows->resizeColumnsToContents();
+    for (int c = 0; c < rows->columnCount(); ++c)
+        rows->setColumnWidth(c, std::min(rows->columnWidth(c), c == 1 ? 320 : 160));
+    layout->addWidget(rows, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    importAll = new QPushButton(QStringLiteral("导 入"), this);
+    importAll->setObjectName(QStringLiteral("importAll"));
+    importAll->setEnabled(!m_plan.hasProblems());
+    importGood = new QPushButton(QStringLiteral("只导入无误的行"), this);
+    importGood->setObjectName(QStringLiteral("importGood"));
+    importGood->setEnabled(m_plan.hasProblems() && m_plan.goodRows() > 0);
+    cancel = new QPushButton(QStringLiteral("取 消"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    buttons->addWidget(importAll);
+    buttons->addWidget(importGood);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connectGuarded(importAll, &QPushButton::clicked, this, [this] { write(false); });
+    connectGuarded(importGood, &QPushButton::clicked, this, [this] { write(true); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ImportDialog::write(bool goodRowsOnly) {
+    const int written = Importing::write(m_plan, goodRowsOnly);
+    accept();
+    Messages::information(QStringLiteral("已导入 %1 个%2。").arg(written).arg(noun(m_plan.kind)));
+}
+
+void ImportDialog::run(Importing::Kind kind, QWidget* parent) {
+    QFileDialog chooser(parent, QStringLiteral("导入") + noun(kind),
+                        LayoutStore::lastFolder(QStringLiteral("export")),
+                        QStringLiteral("表格文件 (*.xlsx *.csv)"));
+    chooser.setObjectName(QStringLiteral("importFile"));
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+    const QString path = chooser.selectedFiles().first();
+    LayoutStore::setLastFolder(QStringLiteral("export"), QFileInfo(path).absolutePath());
+    ImportDialog dialog(Importing::checkFile(kind, path), parent);
+    dialog.exec();
+}

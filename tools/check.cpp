@@ -1,0 +1,100 @@
+// vandrel-ledger-check FOLDER: checks the ledger of a working folder whose program is not running
+// and prints the report. It only reads: the files are opened exclusively (so the program cannot
+// start meanwhile), checked and closed again, leaving no log file behind.
+// Exit status: 0 nothing found, 1 problems found, 2 any other error, 3 the files are in use.
+#include "ledger/check.h"
+#include "core/errors.h"
+#include "data/database.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+void print(std::FILE* to, const QString& text) {
+    std::fputs(text.toUtf8().constData(), to);
+    std::fflush(to);
+}
+
+bool locked(const QString& error) {
+    return error.contains(QLatin1String("locked"), Qt::CaseInsensitive) ||
+           error.contains(QLatin1String("busy"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vandrel-ledger-check"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LEDGER_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("检查工作文件夹中的账本（service_a.dll 和 service_b.dll），只读不写。\n"
+                       "程序正在使用这个文件夹时不能检查：请先退出程序。\n"
+                       "Checks the ledger of a working folder (service_a.dll and service_b.dll) without\n"
+                       "changing it. The program must not be running on the folder.\n\n"
+                       "退出码 / exit status:\n"
+                       "  0  没有发现问题 / nothing found\n"
+                       "  1  发现问题（见报告）/ problems found (see the report)\n"
+                       "  2  其他错误 / any other error\n"
+                       "  3  程序正在运行，文件被占用 / the program is running (the files are locked)"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("工作文件夹 / the working folder"));
+    if (!parser.parse(app.arguments())) {
+        print(stderr, QStringLiteral("vandrel-ledger-check: %1\n").arg(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        print(stdout, parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(stdout,
+              QStringLiteral("vandrel-ledger-check %1\n").arg(QCoreApplication::applicationVersion()));
+        return 0;
+    }
+    const QStringList folders = parser.positionalArguments();
+    if (folders.size() != 1) {
+        print(stderr,
+              QStringLiteral("用法 / usage: vandrel-ledger-check FOLDER（--help 查看说明 / for help）\n"));
+        return 2;
+    }
+
+    const QDir folder(folders[0]);
+    for (const QString& file : {Db::BusinessFile, Db::ListsFile})
+        if (!QFileInfo::exists(folder.filePath(file))) {
+            print(stderr, QStringLiteral("vandrel-ledger-check: 文件夹中没有 %1 / no %1 in '%2'\n")
+                              .arg(file, folder.absolutePath()));
+            return 2;
+        }
+
+    int status = 2;
+    try {
+        const QSqlDatabase business =
+            Db::openExclusive(Db::Business, folder.absoluteFilePath(Db::BusinessFile));
+        const QSqlDatabase lists = Db::openExclusive(Db::Lists, folder.absoluteFilePath(Db::ListsFile));
+        const Ledger::CheckReport report = Ledger::checkLedger(business, lists);
+        print(stdout, report.text());
+        status = report.clean() ? 0 : 1;
+    } catch (const DatabaseError& e) {
+        if (locked(e.text())) {
+            print(stderr, QStringLiteral("vandrel-ledger-check: 程序正在运行，文件被占用 / the program is "
+                                         "running (the files are locked)\n"));
+            status = 3;
+        } else {
+            print(stderr, QStringLiteral("vandrel-ledger-check: 无法打开数据文件 / cannot open the database "
+                                         "files: %1\n")
+                              .arg(e.text()));
+        }
+    } catch (const LedgerError& e) {
+        print(stderr, QStringLiteral("vandrel-ledger-check: %1\n").arg(e.text()));
+    }
+    Db::closeConnection(Db::Business);
+    Db::closeConnection(Db::Lists);
+    return status;
+}
