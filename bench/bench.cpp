@@ -9,8 +9,9 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/schema.h"
-#include "ledger/backup.h"
 #include "data/spreadsheet.h"
+#include "ledger/backup.h"
+#include "ledger/check.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
 #include "system/backupkeeper.h"
@@ -212,7 +213,8 @@ int exportRun(const QString& folder, const QString& format) {
 void measureExport(const QString& folder, const QString& self) {
     for (const char* format : {"xlsx", "csv"}) {
         QProcess child;
-        child.start(self, {QStringLiteral("--export"), folder, QStringLiteral("--export-format"), QString::fromLatin1(format)});
+        child.start(self, {QStringLiteral("--export"), folder, QStringLiteral("--export-format"),
+                           QString::fromLatin1(format)});
         child.waitForFinished(600000);
         const QList<QByteArray> out = child.readAllStandardOutput().trimmed().split(' ');
         const QString rows = QString::fromLatin1(out.value(0));
@@ -226,6 +228,21 @@ void measureExport(const QString& folder, const QString& self) {
         report(QStringLiteral("export"), what + QStringLiteral(", peak memory"),
                out.value(2).toDouble() / 1024.0, "MB", 300);
     }
+}
+
+// The check of the whole ledger on the open files. It reads the tables itself, so how the lists
+// read theirs does not matter: measured once.
+void measureCheck(const QString& mode) {
+    Ledger::CheckReport checked;
+    const std::clock_t cpu = std::clock();
+    const std::vector<double> check =
+        timeRuns(3, [&] { checked = Ledger::checkLedger(Db::business(), Db::lists()); });
+    // On a shared machine the processor time tells more than the time passed.
+    const double cpuMs = double(std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC / 3;
+    report(mode, QStringLiteral("check the whole ledger (%1 problems found)").arg(checked.problems.size()),
+           median(check), "ms", 5000, QStringLiteral("processor %1 ms").arg(cpuMs, 0, 'f', 0));
+    if (!checked.clean())
+        std::printf("%s", qPrintable(checked.text()));
 }
 
 void measure(const QString& mode, const QString& folder, const QString& self, bool everything) {
@@ -331,6 +348,8 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
     }
     if (!everything)
         measureBackups(mode, folder);
+    if (!everything)
+        measureCheck(mode);
     Startup::destroyInstances();
 
     // Peak memory of the program with every list open, in a process of its own.
@@ -369,21 +388,36 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption loadEverything(
         QStringLiteral("load-everything"),
         QStringLiteral("（内部）与 --memory 一起 / (internal) with --memory"));
-    const QCommandLineOption exportOnly(QStringLiteral("export-only"),
-                                        QStringLiteral("只测量导出一百万行 / measure only the export of a million rows"));
+    const QCommandLineOption exportOnly(
+        QStringLiteral("export-only"),
+        QStringLiteral("只测量导出一百万行 / measure only the export of a million rows"));
     const QCommandLineOption exportFolder(
-        QStringLiteral("export"), QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
+        QStringLiteral("export"),
+        QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
         QStringLiteral("FOLDER"));
-    const QCommandLineOption exportFormat(QStringLiteral("export-format"),
-                                          QStringLiteral("（内部）与 --export 一起：xlsx 或 csv / (internal) with --export"),
-                                          QStringLiteral("FORMAT"), QStringLiteral("xlsx"));
-    parser.addOptions({scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat});
+    const QCommandLineOption exportFormat(
+        QStringLiteral("export-format"),
+        QStringLiteral("（内部）与 --export 一起：xlsx 或 csv / (internal) with --export"),
+        QStringLiteral("FORMAT"), QStringLiteral("xlsx"));
+    const QCommandLineOption checkFolder(
+        QStringLiteral("check"),
+        QStringLiteral("只测量检查一个已有文件夹的账目 / measure only the check of FOLDER"),
+        QStringLiteral("FOLDER"));
+    parser.addOptions({scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat,
+                       checkFolder});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
     SilentMessages messages;
     MessageService::install(&messages);
     try {
+        // Only the check, on a folder made before (vandrel-ledger-demo FOLDER --scale 1).
+        if (parser.isSet(checkFolder)) {
+            Startup::createInstances(parser.value(checkFolder));
+            measureCheck(QStringLiteral("indexed"));
+            Startup::destroyInstances();
+            return 0;
+        }
         if (parser.isSet(memory)) {
             SharedQuery::setLoadEverything(parser.isSet(loadEverything));
             return memoryRun(parser.value(memory));

@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "ledger/products.h"
 #include "ledgertest.h"
 #include "orders/print_dingdan.h"
 #include "reports/reportdefinition.h"
@@ -110,7 +111,7 @@ QString writeFile(const QString& path, const QByteArray& text) {
 
 void TestReports::initdbWritesTheDefaultsAndKeepsEditedOnes() {
     const QStringList expected{"aa.rav", "aa_n.rav", "ab.rav", "ac.rav", "ae.rav",
-                               "ag.rav", "ah.rav",   "aj.rav", "ak.rav"};
+                               "ag.rav", "ah.rav",   "aj.rav", "ak.rav", "yj.rav"};
     QCOMPARE(Reports::defaultDefinitions(), expected);
 
     QTemporaryDir dir;
@@ -143,6 +144,11 @@ void TestReports::everyDefaultDefinitionRenders() {
     // Each default definition names an existing connection and only fields of its table.
     for (const QString& name : Reports::defaultDefinitions()) {
         const QString pdf = QDir(f.folder()).filePath(name + ".pdf");
+        // The warning list is printed from the stock page's warning list, which adds its field.
+        if (name == "yj.rav") {
+            LedgerFixture::exec("update ab set b14 = 5");
+            Data_in->Query_ab->reset(Products::lowStockStatement());
+        }
         try {
             Reports::renderPdf(name, pdf, {{"bianhao", "1"}});
         } catch (const LedgerError& e) {

@@ -21,9 +21,9 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <csignal>
 
 namespace {
@@ -124,14 +124,14 @@ void TestSystem::restoreWindowPutsABackupBackAndEveryListFollows() {
 
     fx.messages.answers = {true};
     onModal([&](QWidget* w) {
-        auto* list = child<QTableWidget>(w, "lstBackups");
-        QCOMPARE(list->rowCount(), 1);
-        QCOMPARE(list->item(0, 3)->text(), QStringLiteral("已验证"));
-        QVERIFY(list->item(0, 2)->text().contains(QStringLiteral("产品 1")));
+        auto* list = child<QTreeWidget>(w, "lstBackups");
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("已验证"));
+        QVERIFY(list->topLevelItem(0)->text(2).contains(QStringLiteral("产品 1")));
         QTest::mouseClick(child<QPushButton>(w, "btnRestore"), Qt::LeftButton);
         // The restore made a backup of what it replaced.
-        QCOMPARE(list->rowCount(), 2);
-        QCOMPARE(list->item(0, 1)->text(), QStringLiteral("恢复前备份"));
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("恢复前备份"));
     });
     QTest::mouseClick(systemItem(QStringLiteral("数据恢复")), Qt::LeftButton);
     QCOMPARE(fx.messages.messages.first().kind, QStringLiteral("confirm"));

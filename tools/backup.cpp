@@ -1,8 +1,10 @@
 // vandrel-ledger-backup FOLDER [--to DIR]: makes a verified backup of a working folder whose
 // program is not running (for cron), into DIR or the folder's backup folder.
 #include "ledger/backup.h"
+#include "core/commandline.h"
 #include "core/errors.h"
 #include "data/database.h"
+#include "toolfolder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -19,35 +21,28 @@ void print(FILE* to, const QString& text) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(LEDGER_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("备份一个工作文件夹的数据（程序未运行时）：两个数据库文件和报表定义，复制后验证。\n"
-                       "Backs up a working folder whose program is not running: both database files and\n"
-                       "the report definitions, verified after the copy."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    CommandLine::prepare(
+        parser, QStringLiteral(
+                    "备份一个工作文件夹的数据（程序未运行时）：两个数据库文件和报表定义，复制后验证。\n"
+                    "Backs up a working folder whose program is not running: both database files and\n"
+                    "the report definitions, verified after the copy.\n\n"
+                    "退出码 / exit status: 0 完成 / done, 1 备份失败 / failed, 2 其他错误 / other errors,\n"
+                    "3 程序正在运行 / the program is running"));
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("工作文件夹 / the working folder"));
     const QCommandLineOption to(QStringLiteral("to"),
                                 QStringLiteral("备份到此文件夹（默认：设置的备份文件夹）/ back up into DIR"),
                                 QStringLiteral("DIR"));
     parser.addOption(to);
-    parser.process(app);
-    if (parser.positionalArguments().size() != 1) {
-        parser.showHelp(2);
-    }
+    if (const int status = CommandLine::read(parser, 1, 1); status >= 0)
+        return status;
     const QString folder = QDir(parser.positionalArguments().at(0)).absolutePath();
     try {
-        Db::openExclusive(Db::Business, QDir(folder).absoluteFilePath(Db::BusinessFile));
-        Db::openExclusive(Db::Lists, QDir(folder).absoluteFilePath(Db::ListsFile));
+        ToolFolder::open(folder, true);
+    } catch (const Refused& e) {
+        print(stderr, e.text());
+        return 3;
     } catch (const LedgerError& e) {
-        Db::closeConnection(Db::Business);
-        if (e.text().contains(QLatin1String("locked"))) {
-            print(stderr, QStringLiteral(
-                              "程序正在运行，文件被占用 / the program is running (the files are locked): %1")
-                              .arg(folder));
-            return 3;
-        }
         print(stderr, QStringLiteral("无法打开 / cannot open %1: %2").arg(folder, e.text()));
         return 2;
     }

@@ -1,9 +1,11 @@
 // vandrel-ledger-restore FOLDER BACKUP-DIR: puts a verified backup in place of a working folder's
 // files (the program not running), after a backup of the current files.
+#include "core/commandline.h"
 #include "core/errors.h"
 #include "data/database.h"
 #include "ledger/backup.h"
 #include "ledger/check.h"
+#include "toolfolder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,22 +27,22 @@ void closeFiles() {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(LEDGER_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "用一份备份恢复工作文件夹的数据（程序未运行时）。先重新验证备份，再备份当前文件，然后替换；\n"
-        "任何一步失败，当前文件保持原样。\n"
-        "Restores a working folder (its program not running) from a backup: the backup is\n"
-        "verified again, the current files are backed up, then replaced; a failure at any\n"
-        "step leaves the current files as they were."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    CommandLine::prepare(
+        parser,
+        QStringLiteral(
+            "用一份备份恢复工作文件夹的数据（程序未运行时）。先重新验证备份，再备份当前文件，然后替换，\n"
+            "最后检查账目；任何一步失败，当前文件保持原样。\n"
+            "Restores a working folder (its program not running) from a backup: the backup is\n"
+            "verified again, the current files are backed up, then replaced, and the ledger is\n"
+            "checked; a failure at any step leaves the current files as they were.\n\n"
+            "退出码 / exit status: 0 完成 / done, 1 失败或检查发现问题 / failed or problems found,\n"
+            "2 其他错误 / other errors, 3 程序正在运行 / the program is running"));
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("工作文件夹 / the working folder"));
     parser.addPositionalArgument(QStringLiteral("BACKUP-DIR"),
                                  QStringLiteral("备份文件夹 / the backup's folder"));
-    parser.process(app);
-    if (parser.positionalArguments().size() != 2)
-        parser.showHelp(2);
+    if (const int status = CommandLine::read(parser, 2, 2); status >= 0)
+        return status;
     const QString folder = QDir(parser.positionalArguments().at(0)).absolutePath();
     const QString source = QDir(parser.positionalArguments().at(1)).absolutePath();
     try {
@@ -50,16 +52,13 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     try {
-        Db::openExclusive(Db::Business, QDir(folder).absoluteFilePath(Db::BusinessFile));
-        Db::openExclusive(Db::Lists, QDir(folder).absoluteFilePath(Db::ListsFile));
+        ToolFolder::open(folder, true);
+    } catch (const Refused& e) {
+        closeFiles();
+        print(stderr, e.text());
+        return 3;
     } catch (const LedgerError& e) {
         closeFiles();
-        if (e.text().contains(QLatin1String("locked"))) {
-            print(stderr, QStringLiteral(
-                              "程序正在运行，文件被占用 / the program is running (the files are locked): %1")
-                              .arg(folder));
-            return 3;
-        }
         print(stderr, QStringLiteral("无法打开 / cannot open %1: %2").arg(folder, e.text()));
         return 2;
     }
@@ -86,8 +85,7 @@ int main(int argc, char* argv[]) {
     print(stdout, QStringLiteral("已恢复 / restored: %1").arg(source));
     // The restored ledger is checked at once.
     try {
-        Db::openExclusive(Db::Business, QDir(folder).absoluteFilePath(Db::BusinessFile));
-        Db::openExclusive(Db::Lists, QDir(folder).absoluteFilePath(Db::ListsFile));
+        ToolFolder::open(folder, true);
         const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
         closeFiles();
         print(stdout, report.text());

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the spreadsheet tools share: opening a working folder's files as the program opens them,
+// What the command-line tools share: opening a working folder's files as the program opens them,
 // and a clear refusal when the program has them open.
 #include "core/errors.h"
 #include "data/database.h"

@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 
 namespace {
 
@@ -107,8 +108,23 @@ TFr_wel::TFr_wel(QWidget* parent) : Frame(QStringLiteral("Fr_wel1"), parent) {
     WebBrowser1->setGeometry(-3, -2, 229, 229);
     WebBrowser1->load(QUrl(newsAddress()));
 
+    bsSkinStdLabel1 = new QLabel(bsSkinPanel1);
+    bsSkinStdLabel1->setObjectName(QStringLiteral("bsSkinStdLabel1"));
+    bsSkinStdLabel1->setProperty("role", QStringLiteral("warning"));
+    bsSkinStdLabel1->setGeometry(14, 258, 313, 40);
+    bsSkinStdLabel1->setWordWrap(true);
+    bsSkinStdLabel1->hide();
+    connect(bsSkinStdLabel1, &QLabel::linkActivated, this,
+            [] { guarded([] { main_window->lowStockView(); }); });
+
     Image1 =
         still(bsSkinPanel1, QStringLiteral("Image1"), Artwork::decoration(QSize(350, 300)), QPoint(548, 12));
+}
+
+void TFr_wel::showLowStock(int count) {
+    bsSkinStdLabel1->setText(
+        QStringLiteral("有 %1 种产品库存不足，<a href=\"yujing\">点此查看库存预警</a>").arg(count));
+    bsSkinStdLabel1->setVisible(count > 0);
 }
 
 void TFr_wel::Image10Click() {

@@ -3,6 +3,7 @@
 #include "widgets/frame.h"
 
 class LinkImage;
+class QLabel;
 class QFrame;
 class QGroupBox;
 class WebView;
@@ -34,6 +35,10 @@ public:
     LinkImage* bsSkinLinkImage2 = nullptr; // quick start: the guide
     LinkImage* bsSkinLinkImage3 = nullptr; // contact: the service centre
     WebView* WebBrowser1 = nullptr;
+    QLabel* bsSkinStdLabel1 = nullptr; // how many products run short; a link to the warning list
+
+    // Says how many products are at or below their warning level; hidden when none is.
+    void showLowStock(int count);
 
     // The news page on the maker's site.
     static QString newsAddress();

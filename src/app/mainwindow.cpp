@@ -19,6 +19,8 @@
 #include "widgets/registry.h"
 
 #include <QCloseEvent>
+#include "data/work.h"
+#include "ledger/products.h"
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -175,6 +177,29 @@ void Tmain::bindData() {
     bsSkinDBText1->bind(Data_in->Query_a5, QStringLiteral("run"));
     for (Frame* frame : frames())
         frame->bindData();
+    connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
+            [this](const Ledger::Changes& changes) {
+                for (const Ledger::Change& change : changes)
+                    if (change.table == QLatin1String("ab")) {
+                        guarded([this] { showLowStock(); });
+                        return;
+                    }
+            });
+    showLowStock();
+}
+
+void Tmain::showLowStock() {
+    const int low = Products::lowStockCount();
+    QToolButton* item = bsSkinButtonsBar1->item(1, 0);
+    item->setText(low > 0 ? QStringLiteral("库 房(%1)").arg(low) : QStringLiteral("库 房"));
+    item->setToolTip(low > 0 ? QStringLiteral("有 %1 种产品库存不足").arg(low) : QString());
+    Fr_wel1->showLowStock(low);
+}
+
+void Tmain::lowStockView() {
+    switchTo(Fr_kucun1);
+    if (!Fr_kucun1->warningList())
+        Fr_kucun1->bsSkinSpeedButton10->click();
 }
 
 QList<Frame*> Tmain::frames() const {

@@ -58,6 +58,12 @@ public:
     // A later copy of the program was started: this window comes to the front, at its size.
     void bringToFront();
 
+    // The number of products at or below their warning level, on the navigation item "库 房"
+    // and the welcome page; read again after every change to the products or their stock.
+    void showLowStock();
+    // The stock page with the warning list.
+    void lowStockView();
+
     // Opens an address in the system's web browser; the result is not examined.
     static void openWebPage(const QString& address);
 

@@ -21,6 +21,7 @@
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
 #include "reports/reports.h"
+#include "orders/xiaopiao.h"
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
@@ -108,6 +109,7 @@ void Startup::createInstances(const QString& folder) {
     make(jiesuan_huiyuanka);
     make(print_dingdan);
     make(print_kucun);
+    make(xiaopiao);
     make(help);
     backup_keeper = new BackupKeeper(main_window);
     auto showBackupState = [] {
@@ -148,6 +150,7 @@ void Startup::destroyInstances() {
     jiesuan_huiyuanka = nullptr;
     print_dingdan = nullptr;
     print_kucun = nullptr;
+    xiaopiao = nullptr;
     help = nullptr;
     beifen = nullptr;
     huifu = nullptr;

@@ -112,6 +112,8 @@ void TData_in::openFiles() {
     const QDir dir(m_folder);
     Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
     Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
+    // A file of an earlier version gains the columns added since, before any list reads it.
+    Schema::upgradeBusinessFile(Db::business());
     for (const QString& connection : {Db::Business, Db::Lists})
         sqlite3_wal_hook(nativeHandle(connection), &onLogWritten, this);
     if (SharedQuery::loadsEverything())
@@ -122,7 +124,7 @@ void TData_in::openFiles() {
         Db::exec(Db::business(), index);
     m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
     const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
-        {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3"}}, {Query_ac, "cid", {"c2"}},
+        {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3", "b13"}}, {Query_ac, "cid", {"c2"}},
         {Query_ae, "eid", {"e2"}},       {Query_ag, "gid", {"g6"}}, {Query_ah, "hid", {"h6"}},
         {Query_aj, "jid", {}},           {Query_ak, "kid", {}}};
     for (const auto& [query, key, fields] : searched)

@@ -25,6 +25,19 @@ int columnNumber(const QString& column) {
     return column.mid(1).toInt();
 }
 
+// Two products never share a barcode; products without one are not counted.
+const QString BarcodeIndex = QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS ab_b13 ON ab (b13) "
+                                            "WHERE b13 IS NOT NULL AND b13 <> ''");
+
+// Columns added by later versions: a file made before them gains them at start.
+struct AddedColumn {
+    const char* table;
+    const char* column;
+};
+const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}};
+
+QString columnDefinition(const Schema::Table& table, const QString& column);
+
 } // namespace
 
 QStringList Schema::Table::columns() const {
@@ -37,7 +50,11 @@ QStringList Schema::Table::columns() const {
 const QList<Schema::Table>& Schema::businessTables() {
     static const QList<Table> tables = {
         {"aa", "aid", {"a5", "a6"}, {"a1"}, {"a2", "a3", "a4", "a7"}},
-        {"ab", "bid", {"b4", "b6", "b7", "b8", "b9"}, {"b10"}, numbered("b", {1, 2, 3, 5, 11, 12})},
+        {"ab",
+         "bid",
+         {"b4", "b6", "b7", "b8", "b9", "b14"},
+         {"b10"},
+         numbered("b", {1, 2, 3, 5, 11, 12, 13})},
         {"ac", "cid", {"c12"}, {}, numbered("c", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})},
         {"ae", "eid", {}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12})},
         {"af", "fid", {}, {}, {"f1"}},
@@ -73,7 +90,8 @@ QStringList Schema::indexStatements() {
                               QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)"),
                               // Orders without an amount due, mended at every start: kept empty.
                               QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
-                                             "WHERE a5 IS NULL OR a5 = ''")};
+                                             "WHERE a5 IS NULL OR a5 = ''"),
+                              BarcodeIndex};
     for (const Table& table : businessTables())
         statements
             << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);
@@ -87,23 +105,29 @@ QString Schema::createStatement(const Table& table) {
     defs << (table.key == QLatin1String("ids")
                  ? QStringLiteral("ids INTEGER PRIMARY KEY")
                  : table.key + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
-    for (const QString& column : table.columns().mid(1)) {
-        if (table.numericColumns.contains(column)) {
-            // NUMERIC affinity turns "12.50" into 12.5 and "007" into 7; the check refuses a
-            // text that is no number ("", "-", "abc") instead of storing it.
-            defs << QStringLiteral("%1 NUMERIC CONSTRAINT \"%1 must be a number\" CHECK (%1 IS NULL OR "
-                                   "typeof(%1) IN ('integer', 'real'))")
-                        .arg(column);
-        } else if (table.dateTimeColumns.contains(column)) {
-            defs << QStringLiteral("%1 TEXT CONSTRAINT \"%1 must be a date and time\" CHECK (%1 IS NULL OR "
-                                   "%1 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
-                                   "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]')")
-                        .arg(column);
-        } else {
-            defs << column + QStringLiteral(" TEXT");
-        }
-    }
+    for (const QString& column : table.columns().mid(1))
+        defs << columnDefinition(table, column);
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", ")));
+}
+
+QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
+    QStringList added;
+    Transaction tx(db);
+    for (const AddedColumn& c : addedColumns) {
+        const QString table = QLatin1String(c.table);
+        const QString column = QLatin1String(c.column);
+        const QVariant present =
+            Db::scalar(db, QStringLiteral("select count(*) from pragma_table_info(:t) where name = :c"),
+                       {{QStringLiteral(":t"), table}, {QStringLiteral(":c"), column}});
+        if (present.toInt() > 0)
+            continue;
+        Db::exec(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                         .arg(table, columnDefinition(*findTable(table), column)));
+        added << table + QLatin1Char('.') + column;
+    }
+    Db::exec(db, BarcodeIndex);
+    tx.commit();
+    return added;
 }
 
 namespace {
@@ -155,6 +179,23 @@ QString schemaProblem(const QSqlDatabase& db, const QString& path, const QList<S
     if (withSettings && Db::scalar(db, QStringLiteral("select count(*) from a5 where ids = 8")).toInt() != 1)
         return QStringLiteral("文件 '%1' 缺少设置行（表 a5 中 ids 为 8 的行）").arg(path);
     return {};
+}
+
+QString columnDefinition(const Schema::Table& table, const QString& column) {
+    if (table.numericColumns.contains(column)) {
+        // NUMERIC affinity turns "12.50" into 12.5 and "007" into 7; the check refuses a
+        // text that is no number ("", "-", "abc") instead of storing it.
+        return QStringLiteral("%1 NUMERIC CONSTRAINT \"%1 must be a number\" CHECK (%1 IS NULL OR "
+                              "typeof(%1) IN ('integer', 'real'))")
+            .arg(column);
+    }
+    if (table.dateTimeColumns.contains(column)) {
+        return QStringLiteral("%1 TEXT CONSTRAINT \"%1 must be a date and time\" CHECK (%1 IS NULL OR "
+                              "%1 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
+                              "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]')")
+            .arg(column);
+    }
+    return column + QStringLiteral(" TEXT");
 }
 
 // The starter pick lists; listed newest first, so the first entry of each is inserted last.
@@ -256,8 +297,12 @@ void Schema::createDatabaseFiles(const QString& folder) {
     }
 }
 
-QStringList Schema::addedAtStart(const QString&) {
-    return {};
+QStringList Schema::addedAtStart(const QString& table) {
+    QStringList columns;
+    for (const AddedColumn& c : addedColumns)
+        if (table == QLatin1String(c.table))
+            columns << QLatin1String(c.column);
+    return columns;
 }
 
 QString Schema::fileProblem(const QString& path, const QList<Table>& tables) {

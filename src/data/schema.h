@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlDatabase;
+
 // The tables of the two database files and the tool that creates them.
 namespace Schema {
 
@@ -48,6 +50,11 @@ QList<NonNumber> nonNumbers(const QSqlDatabase& db, const QList<Table>& tables);
 
 // The indexes of the business file.
 QStringList indexStatements();
+
+// Adds to a business file made by an earlier version the columns it lacks (the products'
+// barcode and warning level) and the barcode's index, in one transaction; nothing else changes.
+// Returns the columns added ("ab.b13").
+QStringList upgradeBusinessFile(const QSqlDatabase& db);
 
 // The CREATE TABLE statement of a table.
 QString createStatement(const Table& table);

@@ -5,6 +5,9 @@
 
 #include "data/tableindex.h"
 #include <QSqlError>
+#include <algorithm>
+#include <functional>
+#include <iterator>
 
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -112,19 +115,29 @@ void SharedQuery::open() {
 // (the typed text bound as :t, or a literal), newest first.
 std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
     static const QRegularExpression form(
-        QStringLiteral(
-            "^select \\* from (\\w+)(?: where (\\w+) like (?:'%' \\|\\| :t \\|\\| '%'|'([^']*)'))? "
-            "order by (\\w+) desc$"),
+        QStringLiteral("^select \\* from (\\w+)(?: where (\\w+) like (?:'%' \\|\\| :t \\|\\| '%'|'([^']*)')"
+                       "(?: or (\\w+) = :c)?)? "
+                       "order by (\\w+) desc$"),
         QRegularExpression::CaseInsensitiveOption);
     const QString sql = m_sql.simplified();
     const QRegularExpressionMatch m = form.match(sql);
-    if (!m.hasMatch() || m.captured(1) != m_table || m.captured(4) != m_key)
+    if (!m.hasMatch() || m.captured(1) != m_table || m.captured(5) != m_key)
         return std::nullopt;
     const QString field = m.captured(2);
+    const QString codeField = m.captured(4);
     if (!field.isEmpty() && !m_index->covers(field))
         return std::nullopt;
+    if (!codeField.isEmpty() && !m_index->covers(codeField))
+        return std::nullopt;
     QVariant typed;
-    if (!field.isEmpty() && m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t"))) {
+    QVariant code;
+    if (!codeField.isEmpty()) {
+        if (m_params.size() != 2 || m_params[0].first != QStringLiteral(":t") ||
+            m_params[1].first != QStringLiteral(":c") || m.capturedLength(3) > 0)
+            return std::nullopt;
+        typed = m_params[0].second;
+        code = m_params[1].second;
+    } else if (!field.isEmpty() && m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t"))) {
         if (m_params.size() != 1 || m_params.front().first != QStringLiteral(":t"))
             return std::nullopt;
         typed = m_params.front().second;
@@ -147,6 +160,16 @@ std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
         result.keys = m_index->match(field, m.captured(3));
     } else if (!typed.isNull()) { // a NULL text makes the whole pattern NULL: no rows
         result.keys = m_index->match(field, QLatin1Char('%') + typed.toString() + QLatin1Char('%'));
+    }
+    if (!codeField.isEmpty() && !code.isNull() && !code.toString().isEmpty()) {
+        // The rows with the code join those found by the pattern, newest first, each once.
+        const std::vector<int64_t> coded = m_index->equal(codeField, code.toString());
+        std::vector<int64_t> merged;
+        merged.reserve(result.keys.size() + coded.size());
+        std::merge(result.keys.begin(), result.keys.end(), coded.begin(), coded.end(),
+                   std::back_inserter(merged), std::greater<int64_t>());
+        merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+        result.keys = std::move(merged);
     }
     return result;
 }
@@ -239,15 +262,23 @@ const QVector<QVariant>* SharedQuery::rowAt(int row) const {
     return &it.value()[row % PageSize];
 }
 
-QString SharedQuery::searchStatement(const QString& table, const QString& field, const QString& key) {
+QString SharedQuery::searchStatement(const QString& table, const QString& field, const QString& key,
+                                     const QString& codeField) {
+    if (!codeField.isEmpty())
+        return QStringLiteral("select * from %1 where %2 like '%' || :t || '%' or %3 = :c order by %4 desc")
+            .arg(table, field, codeField, key);
     return QStringLiteral("select * from %1 where %2 like '%' || :t || '%' order by %3 desc")
         .arg(table, field, key);
 }
 
-void SharedQuery::search(const QString& field, const QString& text) {
+void SharedQuery::search(const QString& field, const QString& text, const QString& codeField) {
     // An empty box lists every row: bind an empty text, never NULL.
-    reset(searchStatement(m_table, field, m_key),
-          {{QStringLiteral(":t"), text.isNull() ? QStringLiteral("") : text}});
+    const QString typed = text.isNull() ? QStringLiteral("") : text;
+    if (codeField.isEmpty())
+        reset(searchStatement(m_table, field, m_key), {{QStringLiteral(":t"), typed}});
+    else
+        reset(searchStatement(m_table, field, m_key, codeField),
+              {{QStringLiteral(":t"), typed}, {QStringLiteral(":c"), typed.trimmed()}});
 }
 
 void SharedQuery::lookup(const QString& field, const QVariant& value) {

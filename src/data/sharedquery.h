@@ -58,11 +58,13 @@ public:
     bool isOpen() const { return m_open; }
 
     // Lists the rows whose field contains the text ("%" and "_" act as wildcards, a quote is
-    // just a character), newest first.
-    void search(const QString& field, const QString& text);
+    // just a character), newest first. With a code field, also the rows whose code is exactly
+    // the text (blanks around it left out).
+    void search(const QString& field, const QString& text, const QString& codeField = QString());
     // Lists the rows whose field equals the value exactly, newest first.
     void lookup(const QString& field, const QVariant& value);
-    static QString searchStatement(const QString& table, const QString& field, const QString& key);
+    static QString searchStatement(const QString& table, const QString& field, const QString& key,
+                                   const QString& codeField = QString());
 
     // The number of rows; throws when the query is closed.
     int recordCount() const;

@@ -324,11 +324,25 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
     return out;
 }
 
+std::vector<int64_t> TableIndex::equal(const QString& field, const QString& text) {
+    reconcile();
+    const QByteArray utf8 = text.toUtf8();
+    const std::string_view wanted(utf8.constData(), size_t(utf8.size()));
+    std::vector<int64_t> out;
+    const std::vector<uint32_t>& ids = m_ids[size_t(m_fields.indexOf(field))];
+    for (size_t i = m_keys.size(); i-- > 0;)
+        if (ids[i] != 0 && m_pool->text(ids[i]) == wanted)
+            out.push_back(m_keys[i]);
+    return out;
+}
+
 namespace {
 // "delete from t" without a condition would empty the table without telling the update hook;
-// answering SQLITE_IGNORE for deletes makes the database delete row by row instead.
-int authorize(void*, int action, const char* table, const char*, const char*, const char*) {
-    const bool userTable = table && std::strncmp(table, "sqlite_", 7) != 0;
+// answering SQLITE_IGNORE for deletes makes the database delete row by row instead. Tables of the
+// temporary store (the ledger check's scratch tables) are no lists and are emptied at once.
+int authorize(void*, int action, const char* table, const char*, const char* database, const char*) {
+    const bool userTable =
+        table && std::strncmp(table, "sqlite_", 7) != 0 && !(database && std::strcmp(database, "temp") == 0);
     return action == SQLITE_DELETE && userTable ? SQLITE_IGNORE : SQLITE_OK;
 }
 } // namespace

@@ -10,7 +10,6 @@
 #include <QHash>
 #include <QLocale>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -24,6 +23,8 @@ using Ledger::CheckReport;
 // At most this many keys are kept for one problem, and this many shown in the text.
 constexpr int KeptRows = 10000;
 constexpr int ShownRows = 20;
+// How much of the business file is mapped into memory while the check reads it.
+constexpr qint64 MappedBytes = qint64(1) << 30;
 
 QString number(qint64 n) {
     return QLocale(QLocale::Chinese, QLocale::China).toString(n);
@@ -74,8 +75,8 @@ QString shown(const QVariant& value) {
     return QStringLiteral("'%1'").arg(value.toString());
 }
 
-// True when a text column holds a key given out by its table: a positive whole number, written
-// without leading zeros, not above the table's highest key ever.
+// True when a text column holds no key its table gave out: a key is a positive whole number,
+// written without leading zeros, not above the table's highest key ever.
 QString notIssuedKey(const QString& column, qint64 highest) {
     return QStringLiteral("NOT coalesce(%1 GLOB '[1-9]*' AND NOT %1 GLOB '*[^0-9]*' AND length(%1) <= 18 AND "
                           "CAST(%1 AS INTEGER) <= %2, 0)")
@@ -107,7 +108,7 @@ QString badDateTime(const QString& column) {
 struct RowRule {
     QString column;    // the column whose value is shown
     QString condition; // SQL, true for a row that breaks the rule
-    QString title;     // "%1" becomes the number of rows, "%2" an example value and its row
+    QString title;     // its two lowest markers left become the number of rows and an example
     QString detail;
 };
 
@@ -141,35 +142,14 @@ public:
         : m_a(business), m_b(lists), m_progress(progress) {}
 
     CheckReport run() {
-        const QList<std::pair<QString, std::function<void()>>> steps = {
-            {QStringLiteral("营业数据文件的完整性"),
-             [this] {
-                 integrity(m_a, Db::BusinessFile);
-             }},
-            {QStringLiteral("列表和设置文件的完整性"),
-             [this] {
-                 integrity(m_b, Db::ListsFile);
-             }},
-            {QStringLiteral("订单的应收金额"),
-             [this] {
-                 orderTotals();
-             }},
-            {QStringLiteral("订单明细所属的订单"),
-             [this] {
-                 orphanLines();
-             }},
-            {QStringLiteral("出库记录与订单明细"),
-             [this] {
-                 stockOutAgainstLines();
-             }},
-            {QStringLiteral("会员卡的余额"),
-             [this] {
-                 cardChains();
-             }},
-            {QStringLiteral("设置"),
-             [this] {
-                 settings();
-             }},
+        const QList<std::pair<QString, void (Checker::*)()>> steps = {
+            {QStringLiteral("营业数据文件的完整性"), &Checker::businessFile},
+            {QStringLiteral("列表和设置文件的完整性"), &Checker::listsFile},
+            {QStringLiteral("订单的应收金额"), &Checker::orderTotals},
+            {QStringLiteral("订单明细所属的订单"), &Checker::orphanLines},
+            {QStringLiteral("出库记录与订单明细"), &Checker::stockOutAgainstLines},
+            {QStringLiteral("会员卡的余额"), &Checker::cardChains},
+            {QStringLiteral("设置"), &Checker::settings},
         };
         const QList<Schema::Table>& tables = Schema::businessTables();
         const int total = int(steps.size() + tables.size());
@@ -183,6 +163,14 @@ public:
             m_report.problems << p;
             return true;
         };
+        // The check reads the whole file several times: mapped into memory, its pages are read
+        // without copying them each time.
+        try {
+            m_mapped = Db::scalar(m_a, QStringLiteral("PRAGMA mmap_size")).toLongLong();
+            Db::exec(m_a, QStringLiteral("PRAGMA mmap_size = %1").arg(MappedBytes));
+        } catch (const DatabaseError&) {
+            m_mapped = -1; // read as before
+        }
         try {
             prepareLines();
         } catch (const LedgerError& e) {
@@ -192,7 +180,7 @@ public:
             if (cancelled())
                 return finish();
             try {
-                step();
+                (this->*step)();
             } catch (const LedgerError& e) {
                 failed(what, e);
             }
@@ -215,14 +203,32 @@ public:
 
 private:
     CheckReport finish() {
-        try {
-            Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_lines"));
-            Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_out"));
-            Db::exec(m_a, QStringLiteral("DROP TABLE IF EXISTS temp.check_orders"));
-        } catch (const LedgerError&) {
-            // A temporary table goes with the connection anyway.
+        for (const char* table : {"check_lines", "check_out", "check_orders"}) {
+            try {
+                Db::exec(m_a, QStringLiteral("DELETE FROM temp.%1").arg(QLatin1String(table)));
+            } catch (const DatabaseError&) {
+                // Not made in this run: the check stopped before it.
+            }
+        }
+        if (m_mapped >= 0) {
+            try {
+                Db::exec(m_a, QStringLiteral("PRAGMA mmap_size = %1").arg(m_mapped));
+            } catch (const DatabaseError&) {
+                // Left mapped: only how the pages are read differs.
+            }
         }
         return m_report;
+    }
+
+    // An empty scratch table of the connection's temporary store. The tables stay (empty) after
+    // the check: a table cannot be dropped while any statement of the connection is reading, as
+    // the program's lists do.
+    void scratch(const QString& table, const QString& columns, const QString& indexed = {}) {
+        Db::exec(m_a, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (%2)").arg(table, columns));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.%1").arg(table));
+        if (!indexed.isEmpty())
+            Db::exec(m_a,
+                     QStringLiteral("CREATE INDEX IF NOT EXISTS temp.%1_%2 ON %1 (%2)").arg(table, indexed));
     }
 
     void failed(const QString& what, const LedgerError& e) {
@@ -253,6 +259,9 @@ private:
         return std::max(seq, max);
     }
 
+    void businessFile() { integrity(m_a, Db::BusinessFile); }
+    void listsFile() { integrity(m_b, Db::ListsFile); }
+
     void integrity(const QSqlDatabase& db, const QString& file) {
         QSqlQuery q = Db::exec(db, QStringLiteral("PRAGMA integrity_check(100)"));
         QStringList lines;
@@ -273,14 +282,11 @@ private:
 
     // The lines summed per order once, for the order totals and the lines without an order.
     void prepareLines() {
-        // Emptied rather than dropped and made again: a table of the last check may still be there.
-        Db::exec(m_a, QStringLiteral(
-                          "CREATE TEMP TABLE IF NOT EXISTS check_lines (o TEXT, total, n, q0, q1, q2)"));
-        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_lines"));
+        scratch(QStringLiteral("check_lines"), QStringLiteral("o TEXT, total, n, q0, q1, q2"),
+                QStringLiteral("o"));
         Db::exec(m_a, QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 "
                                      "FROM ak GROUP BY k8")
                           .arg(weightedSums(QStringLiteral("k7"), QStringLiteral("k4"))));
-        Db::exec(m_a, QStringLiteral("CREATE INDEX IF NOT EXISTS temp.check_lines_o ON check_lines (o)"));
         m_linesReady = true;
     }
 
@@ -400,15 +406,12 @@ private:
     // the quantities and two sums of them weighted by product; the orders that differ are compared
     // product by product here.
     void stockOutAgainstLines() {
-        // Emptied rather than dropped and made again: a table of the last check may still be there.
-        Db::exec(m_a, QStringLiteral(
-                          "CREATE TEMP TABLE IF NOT EXISTS check_out (o TEXT, q0, q1, q2, n, odd_time)"));
-        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_out"));
+        scratch(QStringLiteral("check_out"), QStringLiteral("o TEXT, q0, q1, q2, n, odd_time"),
+                QStringLiteral("o"));
         Db::exec(m_a, QStringLiteral(
                           "INSERT INTO temp.check_out SELECT e11, %1, count(*), max(%2) FROM ae GROUP BY e11")
                           .arg(weightedSums(QStringLiteral("e1"), QStringLiteral("e3")),
                                badDateTime(QStringLiteral("e7"))));
-        Db::exec(m_a, QStringLiteral("CREATE INDEX IF NOT EXISTS temp.check_out_o ON check_out (o)"));
         const qint64 records =
             Db::scalar(m_a, QStringLiteral("SELECT sum(n) FROM temp.check_out")).toLongLong();
         // The row by row rules of the stock-out records run only where these found something.
@@ -423,9 +426,9 @@ private:
             Db::exec(m_a, QStringLiteral("SELECT aa.aid FROM aa "
                                          "LEFT JOIN temp.check_lines l ON l.o = CAST(aa.aid AS TEXT) "
                                          "LEFT JOIN temp.check_out c ON c.o = CAST(aa.aid AS TEXT) "
-                                         "WHERE abs(coalesce(l.q0, 0) - coalesce(c.q0, 0)) > 0.5 "
-                                         "OR abs(coalesce(l.q1, 0) - coalesce(c.q1, 0)) > 0.5 "
-                                         "OR abs(coalesce(l.q2, 0) - coalesce(c.q2, 0)) > 0.5"));
+                                         "WHERE abs(coalesce(l.q0, 0) - coalesce(c.q0, 0)) > 0.00005 "
+                                         "OR abs(coalesce(l.q1, 0) - coalesce(c.q1, 0)) > 0.00005 "
+                                         "OR abs(coalesce(l.q2, 0) - coalesce(c.q2, 0)) > 0.00005"));
         QStringList orders;
         while (q.next())
             orders << q.value(0).toString();
@@ -451,9 +454,7 @@ private:
                 pairs << key;
             return sums[key];
         };
-        // Emptied rather than dropped and made again: a table of the last check may still be there.
-        Db::exec(m_a, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS check_orders (o TEXT PRIMARY KEY)"));
-        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_orders"));
+        scratch(QStringLiteral("check_orders"), QStringLiteral("o TEXT PRIMARY KEY"));
         for (const QString& order : orders) {
             Db::exec(m_a, QStringLiteral("INSERT OR IGNORE INTO temp.check_orders VALUES (:o)"),
                      {{QStringLiteral(":o"), order}});
@@ -481,7 +482,6 @@ private:
                 s.unreadable = true;
             }
         }
-        Db::exec(m_a, QStringLiteral("DROP TABLE temp.check_orders"));
         const QString detail = QStringLiteral("每条明细都写一条出库记录，删除明细时写一条数量为负的冲销记录，"
                                               "两者之和应相等。出库记录或明细可能是在程序之外被改动的。");
         for (const QString& key : pairs) {
@@ -509,39 +509,82 @@ private:
     // balances ending at the card's balance. The opening balance is not recorded, so the first
     // record's balance before is taken as it stands.
     void cardChains() {
-        QHash<qint64, QVariant> cards;
-        QList<qint64> cardOrder;
-        QSqlQuery c = Db::exec(m_a, QStringLiteral("SELECT jid, j9 FROM aj ORDER BY jid"));
-        while (c.next()) {
-            cards.insert(c.value(0).toLongLong(), c.value(1));
-            cardOrder << c.value(0).toLongLong();
-        }
-        QHash<qint64, std::vector<Movement>> chains;
-        auto cardOf = [&cards](const QVariant& value) -> qint64 {
-            const QString text = value.toString();
+        const qint64 cards = Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM aj")).toLongLong();
+        const qint64 recharges = Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM ah")).toLongLong();
+        const qint64 payments = Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM ag")).toLongLong();
+        // SQL reads the records of every card in the order of their moments and keys and picks the
+        // cards where that order is no unbroken chain, a record does not add up or a value is no
+        // number, below zero or not the card's balance at the end; those are followed exactly
+        // here, where records of the same second may take whichever order continues the chain.
+        const QString isNumber = QStringLiteral("typeof(%1) IN ('integer', 'real')");
+        QSqlQuery q = Db::exec(
+            m_a, QStringLiteral(
+                     "SELECT card FROM ("
+                     "SELECT card, ok, r, before, after, amount, lag(after) OVER w AS prev, "
+                     "lead(k) OVER w IS NULL AS last FROM ("
+                     "SELECT h6 AS card, h3 AS t, hid AS k, 1 AS r, h4 AS before, h5 AS after, h2 AS amount, "
+                     "%1 AND %2 AND %3 AS ok FROM ah UNION ALL "
+                     "SELECT g6, g3, gid, 0, g4 + g2, g4, g2, %4 AND %5 FROM ag) "
+                     "WINDOW w AS (PARTITION BY card ORDER BY t, k, r DESC)) "
+                     "WHERE NOT ok OR before < 0 OR after < 0 "
+                     "OR (prev IS NOT NULL AND abs(before - prev) > 0.00001) "
+                     "OR (r AND abs(before + amount - after) > 0.00001) "
+                     "OR (last AND coalesce((SELECT typeof(j9) NOT IN ('integer', 'real') OR abs(j9 - after) "
+                     "> 0.00001 "
+                     "FROM aj WHERE aj.jid = card AND CAST(aj.jid AS TEXT) = card), 0)) "
+                     "UNION SELECT CAST(jid AS TEXT) FROM aj WHERE j9 IS NULL OR typeof(j9) NOT IN "
+                     "('integer', 'real') "
+                     "OR j9 < 0")
+                     .arg(isNumber.arg("h2"), isNumber.arg("h4"), isNumber.arg("h5"), isNumber.arg("g2"),
+                          isNumber.arg("g4")));
+        QStringList candidates;
+        while (q.next())
+            candidates << q.value(0).toString();
+        for (const QString& text : candidates) {
             bool ok = false;
             const qint64 card = text.toLongLong(&ok);
-            return ok && QString::number(card) == text && cards.contains(card) ? card : 0;
-        };
-        qint64 recharges = 0, payments = 0;
-        QSqlQuery h = Db::exec(m_a, QStringLiteral("SELECT hid, h6, h3, h2, h4, h5 FROM ah"));
-        while (h.next()) {
-            ++recharges;
-            if (const qint64 card = cardOf(h.value(1)))
-                chains[card].push_back({h.value(0).toLongLong(), true, h.value(2).toString(),
-                                        amountOf(h.value(3)), amountOf(h.value(4)), amountOf(h.value(5))});
+            if (!ok || QString::number(card) != text)
+                continue; // records of no card: found by the rules of their rows
+            QSqlQuery balance = Db::exec(m_a, QStringLiteral("SELECT j9 FROM aj WHERE jid = :c"),
+                                         {{QStringLiteral(":c"), card}});
+            if (!balance.next())
+                continue;
+            const QVariant stored = balance.value(0);
+            std::vector<Movement> moves;
+            const Db::Params byCard = {{QStringLiteral(":c"), text}};
+            QSqlQuery h =
+                Db::exec(m_a, QStringLiteral("SELECT hid, h3, h2, h4, h5 FROM ah WHERE h6 = :c"), byCard);
+            while (h.next())
+                moves.push_back({h.value(0).toLongLong(), true, h.value(1).toString(), amountOf(h.value(2)),
+                                 amountOf(h.value(3)), amountOf(h.value(4))});
+            QSqlQuery g =
+                Db::exec(m_a, QStringLiteral("SELECT gid, g3, g2, g4 FROM ag WHERE g6 = :c"), byCard);
+            while (g.next())
+                moves.push_back({g.value(0).toLongLong(), false, g.value(1).toString(), amountOf(g.value(2)),
+                                 std::nullopt, amountOf(g.value(3))});
+            checkChain(card, stored, moves);
         }
-        QSqlQuery g = Db::exec(m_a, QStringLiteral("SELECT gid, g6, g3, g2, g4 FROM ag"));
-        while (g.next()) {
-            ++payments;
-            if (const qint64 card = cardOf(g.value(1)))
-                chains[card].push_back({g.value(0).toLongLong(), false, g.value(2).toString(),
-                                        amountOf(g.value(3)), std::nullopt, amountOf(g.value(4))});
-        }
-        for (qint64 card : cardOrder)
-            checkChain(card, cards.value(card), chains[card]);
         m_report.checked << QStringLiteral("会员卡 %1 张、充值记录 %2 条、消费记录 %3 条：余额前后相接")
-                                .arg(number(cards.size()), number(recharges), number(payments));
+                                .arg(number(cards), number(recharges), number(payments));
+    }
+
+    // Puts the records [from, to) of one second into an order in which each continues the one
+    // before, starting from the balance (from any record when it is not known); false when there
+    // is no such order.
+    static bool chainSecond(std::vector<Movement>& moves, size_t from, size_t to,
+                            std::optional<Currency> balance) {
+        if (from == to)
+            return true;
+        for (size_t k = from; k < to; ++k) {
+            const std::optional<Currency> before = moves[k].impliedBefore();
+            if (balance && (!before || *before != *balance))
+                continue;
+            std::swap(moves[from], moves[k]);
+            if (chainSecond(moves, from + 1, to, moves[from].after))
+                return true;
+            std::swap(moves[from], moves[k]);
+        }
+        return false;
     }
 
     void checkChain(qint64 card, const QVariant& storedBalance, std::vector<Movement>& moves) {
@@ -563,9 +606,12 @@ private:
             size_t end = i;
             while (end < moves.size() && moves[end].time == moves[i].time)
                 ++end;
+            // A few records of one second are put in an order that chains them all where there is
+            // one; otherwise (and for many) each next record is one that continues the chain.
+            const bool chained = end - i > 1 && end - i <= 8 && chainSecond(moves, i, end, balance);
             for (size_t next = i; next < end; ++next) {
                 size_t pick = next;
-                for (size_t k = next; k < end; ++k) {
+                for (size_t k = next; k < end && !chained; ++k) {
                     const std::optional<Currency> before = moves[k].impliedBefore();
                     bool fits = false;
                     if (balance) {
@@ -765,6 +811,7 @@ private:
     std::function<bool(int, int)> m_progress;
     CheckReport m_report;
     bool m_linesReady = false;
+    qint64 m_mapped = -1; // the connection's memory map size before the check
     bool m_scanStockOut = true;
 };
 

@@ -40,6 +40,8 @@ const QList<Field>& fieldsOf(Kind kind) {
          80,
          false,
          {}},
+        {QStringLiteral("条码"), {}, Type::Text, 32, false, {}},
+        {QStringLiteral("库存下限"), {}, Type::Amount, 10, false, {}},
     };
     static const QList<Field> members = {
         {QStringLiteral("会员名"), {}, Type::Text, 15, true, {}},
@@ -121,10 +123,14 @@ Plan check(Kind kind, const Spreadsheet::Table& table) {
         if (!f.pickList.isEmpty())
             lists.insert(f.pickList, pickList(f.pickList));
     QSet<QString> names;
+    QSet<QString> codes;
     if (kind == Kind::Products) {
-        QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select b3 from ab"));
-        while (q.next())
+        QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select b3, b13 from ab"));
+        while (q.next()) {
             names.insert(q.value(0).toString());
+            if (!q.value(1).isNull())
+                codes.insert(q.value(1).toString());
+        }
     }
 
     for (int r = 1; r < table.rows.size(); ++r) {
@@ -200,11 +206,20 @@ Plan check(Kind kind, const Spreadsheet::Table& table) {
                     problem(&row, row.number, QStringLiteral("产品名称"), Why::DuplicateName);
                 names.insert(name);
             }
+            const QString code = text("条码").trimmed();
+            if (!code.isEmpty()) {
+                if (codes.contains(code))
+                    problem(&row, row.number, QStringLiteral("条码"), Why::DuplicateCode);
+                codes.insert(code);
+            }
+            std::optional<Currency> level;
+            if (!text("库存下限").isEmpty())
+                level = amount("库存下限");
             if (row.problems.isEmpty() && !missing)
-                plan.products.append(
-                    {{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"),
-                      amount("批发价"), amount("销售价"), text("备注"), text("生产厂家")},
-                     Currency::parse(text("库存量"))});
+                plan.products.append({{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"),
+                                       amount("批发价"), amount("销售价"), text("备注"), text("生产厂家"), code,
+                                       level},
+                                      Currency::parse(text("库存量"))});
         } else if (row.problems.isEmpty() && !missing) {
             QString salutation = text("称呼");
             if (salutation.isEmpty())

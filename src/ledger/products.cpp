@@ -1,22 +1,49 @@
 #include "ledger/products.h"
 
+#include "core/barcode.h"
 #include "core/clock.h"
+#include "core/errors.h"
 #include "data/work.h"
 
 #include <QSqlQuery>
 
 namespace {
 const QString Table = QStringLiteral("ab");
+
+QVariant codeValue(const QString& code) {
+    const QString trimmed = code.trimmed();
+    return trimmed.isEmpty() ? QVariant() : QVariant(trimmed);
+}
+
+QVariant levelValue(const std::optional<Currency>& level) {
+    return level ? level->toSql() : QVariant();
+}
+
+// Refuses a barcode that another product (not `self`) has already, with that product's name.
+void checkCode(Ledger::Work& work, const QString& code, qint64 self) {
+    const QVariant value = codeValue(code);
+    if (value.isNull())
+        return;
+    QSqlQuery owner = work.exec(QStringLiteral("select bid, b3 from ab where b13 = :a and bid <> :b"),
+                                {{QStringLiteral(":a"), value}, {QStringLiteral(":b"), self}});
+    if (owner.next())
+        throw Refused(Products::duplicateCodeMessage(value.toString(), owner.value(1).toString()));
+}
 } // namespace
 
 namespace Products {
 
+QString duplicateCodeMessage(const QString& code, const QString& owner) {
+    return QStringLiteral("条码 %1 已用于产品“%2”，请换一个条码。").arg(code, owner);
+}
+
 namespace {
 
 qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
+    checkCode(work, f.barcode, 0);
     const QSqlQuery inserted =
-        work.exec(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12)"
-                                 "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)"),
+        work.exec(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
+                                 "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
                   {{QStringLiteral(":a"), f.major},
                    {QStringLiteral(":b"), f.minor},
                    {QStringLiteral(":c"), f.name},
@@ -28,7 +55,9 @@ qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
                    {QStringLiteral(":i"), (f.sale * stock).toSql()},
                    {QStringLiteral(":j"), Clock::nowText()},
                    {QStringLiteral(":k"), f.remark},
-                   {QStringLiteral(":l"), f.manufacturer}});
+                   {QStringLiteral(":l"), f.manufacturer},
+                   {QStringLiteral(":m"), codeValue(f.barcode)},
+                   {QStringLiteral(":n"), levelValue(f.warnLevel)}});
     return inserted.lastInsertId().toLongLong();
 }
 
@@ -53,8 +82,10 @@ int createMany(const QList<New>& products) {
 
 void update(qint64 product, const Fields& f) {
     Ledger::Work work(Db::business());
+    checkCode(work, f.barcode, product);
     work.exec(
-        QStringLiteral("update ab set b1=:a,b2=:b,b3=:c,b5=:d,b6=:e,b7=:f,b8=:g,b11=:h,b12=:i where bid=:j "),
+        QStringLiteral("update ab set b1=:a,b2=:b,b3=:c,b5=:d,b6=:e,b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l "
+                       "where bid=:j "),
         {{QStringLiteral(":a"), f.major},
          {QStringLiteral(":b"), f.minor},
          {QStringLiteral(":c"), f.name},
@@ -64,9 +95,57 @@ void update(qint64 product, const Fields& f) {
          {QStringLiteral(":g"), f.sale.toSql()},
          {QStringLiteral(":h"), f.remark},
          {QStringLiteral(":i"), f.manufacturer},
-         {QStringLiteral(":j"), product}});
+         {QStringLiteral(":j"), product},
+         {QStringLiteral(":k"), codeValue(f.barcode)},
+         {QStringLiteral(":l"), levelValue(f.warnLevel)}});
     work.wrote(Table, product);
     work.commit();
+}
+
+qint64 findByCode(const QString& code) {
+    const QVariant value = codeValue(code);
+    if (value.isNull())
+        return 0;
+    return Db::scalar(Db::business(), QStringLiteral("select bid from ab where b13 = :a"),
+                      {{QStringLiteral(":a"), value}})
+        .toLongLong();
+}
+
+QString newStoreCode() {
+    // The in-store codes are thirteen digits starting with 2; their first twelve digits, read as a
+    // number, give the highest serial used.
+    const QVariant highest = Db::scalar(
+        Db::business(),
+        QStringLiteral("select max(cast(substr(b13, 1, 12) as integer)) from ab where length(b13) = 13 "
+                       "and b13 glob '2[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]'"));
+    const qint64 first = 200000000000LL;
+    const qint64 last = 299999999999LL;
+    qint64 serial = highest.isNull() ? first : highest.toLongLong();
+    for (;;) {
+        ++serial;
+        if (serial > last)
+            throw Refused(QStringLiteral("店内条码已用完，请手工填写条码。"));
+        const QString code = Barcode::ean13(QString::number(serial));
+        if (findByCode(code) == 0)
+            return code;
+    }
+}
+
+int lowStockCount() {
+    return Db::scalar(Db::business(),
+                      QStringLiteral("select count(*) from ab where b14 is not null and b4 <= b14"))
+        .toInt();
+}
+
+bool isLow(const QVariant& stock, const QVariant& level) {
+    if (level.isNull() || level.toString().isEmpty())
+        return false;
+    return Currency::fromVariant(stock) <= Currency::fromVariant(level);
+}
+
+QString lowStockStatement() {
+    return QStringLiteral("select *, 2 * b14 - b4 as dinghuo from ab where b14 is not null and b4 <= b14 "
+                          "order by bid desc");
 }
 
 void remove(qint64 product) {

@@ -7,6 +7,8 @@
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
+#include "orders/xiaopiao.h"
+#include "reports/receiptprint.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
@@ -66,6 +68,11 @@ TFr_dingdan::TFr_dingdan(QWidget* parent)
             [this] { bsSkinSpeedButton3Click(); });
     addTool(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("删 除"), 19,
             [this] { bsSkinSpeedButton4Click(); });
+    addDivider();
+    addTool(QStringLiteral("bsSkinSpeedButton10"), QStringLiteral("打印小票"), 15,
+            [this] { bsSkinSpeedButton10Click(); });
+    addTool(QStringLiteral("bsSkinSpeedButton11"), QStringLiteral("小票设置"), 14,
+            [this] { bsSkinSpeedButton11Click(); });
     addDivider();
     finishToolBar();
 
@@ -189,6 +196,25 @@ void TFr_dingdan::bsSkinSpeedButton3Click() {
     const qint64 order = orders->fieldValue(QStringLiteral("aid")).toLongLong();
     edit_dingdan->prepare(order, orders->fieldText(QStringLiteral("a4")), Orders::amountDue(order));
     edit_dingdan->exec();
+}
+
+void TFr_dingdan::bsSkinSpeedButton10Click() {
+    if (!listHasRows())
+        return;
+    if (Data_in->Query_aa->fieldText(QStringLiteral("a2")) != Orders::Settled) {
+        Messages::information(QStringLiteral("只有已结算的订单才有小票"));
+        return;
+    }
+    const qint64 order = Data_in->Query_aa->fieldValue(QStringLiteral("aid")).toLongLong();
+    ReceiptPrint::print(Receipts::forOrder(order), Receipts::loadSetup(Data_in->folder()));
+}
+
+void TFr_dingdan::bsSkinSpeedButton11Click() {
+    const SharedQuery* orders = Data_in->Query_aa;
+    const bool settled = orders->isOpen() && orders->currentRow() >= 0 &&
+                         orders->fieldText(QStringLiteral("a2")) == Orders::Settled;
+    xiaopiao->prepare(settled ? orders->fieldValue(QStringLiteral("aid")).toLongLong() : 0);
+    xiaopiao->exec();
 }
 
 void TFr_dingdan::bsSkinSpeedButton4Click() {

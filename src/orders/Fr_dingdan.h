@@ -44,6 +44,8 @@ public slots:
     void bsSkinSpeedButton4Click();          // delete
     void bsSkinSpeedButton8Click() override; // print: the order report dialog
     void bsSkinSpeedButton1Click();          // show all
+    void bsSkinSpeedButton10Click();         // 打印小票: the selected settled order's receipt again
+    void bsSkinSpeedButton11Click();         // 小票设置
     void bsSkinDBGrid1CellClick(int row);
     void bsSkinDBGrid2CellClick();
 };

@@ -52,7 +52,7 @@ void Tedit_dingdan::FormShow() {
 }
 
 void Tedit_dingdan::bsSkinEdit1Change() {
-    Data_in->Query_ab->search(QStringLiteral("b3"), bsSkinEdit1->text());
+    searchProducts(bsSkinEdit1->text());
 }
 
 void Tedit_dingdan::bsSkinButton1Click() {
@@ -61,6 +61,10 @@ void Tedit_dingdan::bsSkinButton1Click() {
     if (!readAdd(product, quantity))
         return;
     showDue(Orders::addLine(m_order, product, quantity).amountDue);
+}
+
+void Tedit_dingdan::addScanned() {
+    bsSkinButton1Click();
 }
 
 void Tedit_dingdan::bsSkinButton2Click() {

@@ -25,6 +25,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void addScanned() override;
 
 private:
     qint64 m_order = 0;

@@ -67,7 +67,7 @@ void Tnew_dingdan::FormShow() {
 }
 
 void Tnew_dingdan::bsSkinEdit1Change() {
-    Data_in->Query_ab->search(QStringLiteral("b3"), bsSkinEdit1->text());
+    searchProducts(bsSkinEdit1->text());
 }
 
 void Tnew_dingdan::bsSkinButton1Click() {
@@ -76,6 +76,11 @@ void Tnew_dingdan::bsSkinButton1Click() {
 
 void Tnew_dingdan::bsSkinSpeedButton2Click() {
     add(false);
+}
+
+void Tnew_dingdan::addScanned() {
+    // The first scan of a showing creates the order; every later one adds a line to it.
+    add(m_order == 0);
 }
 
 void Tnew_dingdan::add(bool firstLine) {

@@ -28,6 +28,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void addScanned() override;
 
 private:
     void add(bool firstLine);

@@ -2,12 +2,15 @@
 
 #include "data/data_in.h"
 #include "ledger/orders.h"
+#include "ledger/products.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include "ui_orderform.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QRegularExpression>
 
 OrderForm::OrderForm(const QString& name, const QString& caption, SharedQuery* lines, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -48,6 +51,57 @@ OrderForm::OrderForm(const QString& name, const QString& caption, SharedQuery* l
                                   {QStringLiteral("k4"), QStringLiteral("数量"), 60},
                                   {QStringLiteral("k5"), QStringLiteral("单位"), 50},
                                   {QStringLiteral("k6"), QStringLiteral("销售价"), 70}});
+
+    // A scanner types the code and Enter, into the search box or the quantity box.
+    bsSkinEdit1->installEventFilter(this);
+    bsSkinEdit2->installEventFilter(this);
+}
+
+void OrderForm::searchProducts(const QString& text) {
+    Data_in->Query_ab->search(QStringLiteral("b3"), text, QStringLiteral("b13"));
+}
+
+bool OrderForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == bsSkinEdit1 || watched == bsSkinEdit2)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            const QString code = static_cast<QLineEdit*>(watched)->text().trimmed();
+            bool taken = false;
+            guarded([&] { taken = takeScan(code); });
+            // A scanned code that no product has is not added: Enter in the search box would
+            // otherwise add whatever product happens to be selected.
+            static const QRegularExpression scanned(QStringLiteral("^[0-9]{8,}$"));
+            if (!taken && watched == bsSkinEdit1 && scanned.match(code).hasMatch()) {
+                Messages::information(QStringLiteral("没有条码为 %1 的产品").arg(code));
+                return true;
+            }
+            return taken;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool OrderForm::takeScan(const QString& code) {
+    const qint64 product = Products::findByCode(code);
+    if (product == 0)
+        return false;
+    // The search box shows the code, so the list holds the product; it becomes the selection.
+    if (bsSkinEdit1->text() != code)
+        bsSkinEdit1->setText(code);
+    else
+        searchProducts(code);
+    SharedQuery* products = Data_in->Query_ab;
+    for (int row = 0; row < products->recordCount(); ++row)
+        if (products->value(row, QStringLiteral("bid")).toLongLong() == product) {
+            products->setCurrentRow(row);
+            break;
+        }
+    bsSkinEdit2->setText(QStringLiteral("1"));
+    addScanned();
+    // The next scan replaces the code.
+    bsSkinEdit1->setFocus();
+    bsSkinEdit1->selectAll();
+    return true;
 }
 
 // A window's own list of order lines, on the file the shared lists read.

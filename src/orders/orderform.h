@@ -39,7 +39,17 @@ public:
     QLabel* bsSkinStdLabel19 = nullptr;   // running total
     QPushButton* bsSkinButton3 = nullptr; // close
 
+    // The product search finds a product by its name or its exact barcode.
+    static void searchProducts(const QString& text);
+
 protected:
+    // A scanned code (the code typed into the search or the quantity box, then Enter): selects
+    // the product with that barcode and adds it with quantity 1. False when no product has it.
+    bool takeScan(const QString& code);
+    // Adds the selected product with the quantity typed, as the add button does.
+    virtual void addScanned() = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     // A new list of order lines for the window named `name`; the window becomes its parent.
     static SharedQuery* linesQuery(const QString& name);
     // The checks before an add: a product chosen and a quantity typed. False (after the message)

@@ -2,6 +2,7 @@
 
 #include "data/sharedquery.h"
 #include "ledger/settlement.h"
+#include "reports/receiptprint.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
 #include "widgets/databound.h"
@@ -78,6 +79,8 @@ void Tjiesuan_huiyuanka::bsSkinButton1Click() {
     close();
     jiesuan->close();
     Messages::information(QStringLiteral("订单结算成功！"));
+    // The order is paid whatever becomes of its receipt: a printer failure is only reported.
+    guarded([this] { ReceiptPrint::afterSettlement(m_order); });
 }
 
 void Tjiesuan_huiyuanka::bsSkinButton2Click() {

@@ -1,6 +1,7 @@
 #include "settlement/jiesuan_xianjin.h"
 
 #include "ledger/settlement.h"
+#include "reports/receiptprint.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
 #include "widgets/messages.h"
@@ -42,6 +43,8 @@ void Tjiesuan_xianjin::bsSkinButton1Click() {
     close();
     jiesuan->close();
     Messages::information(QString::number(m_order) + QStringLiteral("号订单结算完成！"));
+    // The order is paid whatever becomes of its receipt: a printer failure is only reported.
+    guarded([this] { ReceiptPrint::afterSettlement(m_order); });
 }
 
 void Tjiesuan_xianjin::bsSkinButton2Click() {

@@ -22,8 +22,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSqlDatabase>
-#include <QTableWidget>
 #include <QTemporaryFile>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -173,15 +173,14 @@ Thuifu::Thuifu(QWidget* parent) : QDialog(parent) {
     lblFolder->setObjectName(QStringLiteral("lblFolder"));
     lblFolder->setWordWrap(true);
     layout->addWidget(lblFolder);
-    lstBackups = new QTableWidget(0, 4, this);
+    // A list of folders, not a ledger list: it has no export menu.
+    lstBackups = new QTreeWidget(this);
     lstBackups->setObjectName(QStringLiteral("lstBackups"));
-    lstBackups->setHorizontalHeaderLabels(
+    lstBackups->setColumnCount(4);
+    lstBackups->setHeaderLabels(
         {QStringLiteral("备份时间"), QStringLiteral("类型"), QStringLiteral("内容"), QStringLiteral("状态")});
-    lstBackups->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstBackups->setRootIsDecorated(false);
     lstBackups->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstBackups->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstBackups->verticalHeader()->hide();
-    lstBackups->horizontalHeader()->setStretchLastSection(true);
     lstBackups->setColumnWidth(0, 140);
     lstBackups->setColumnWidth(1, 90);
     lstBackups->setColumnWidth(2, 290);
@@ -212,34 +211,30 @@ void Thuifu::reload() {
     const QString root = backup_keeper->root();
     lblFolder->setText(QStringLiteral("备份文件夹：%1").arg(QDir::toNativeSeparators(root)));
     const QList<Backups::Backup> backups = Backups::list(root);
-    lstBackups->setRowCount(int(backups.size()));
-    for (int row = 0; row < backups.size(); ++row) {
-        const Backups::Backup& b = backups.at(row);
-        auto* time = new QTableWidgetItem(b.time.isValid() ? when(b) : QFileInfo(b.folder).fileName());
-        time->setData(Qt::UserRole, b.folder);
-        lstBackups->setItem(row, 0, time);
-        lstBackups->setItem(row, 1, new QTableWidgetItem(b.reason));
-        lstBackups->setItem(row, 2, new QTableWidgetItem(b.problem.isEmpty() ? b.summary() : QString()));
-        lstBackups->setItem(row, 3,
-                            new QTableWidgetItem(b.problem.isEmpty() ? QStringLiteral("已验证") : b.problem));
+    lstBackups->clear();
+    for (const Backups::Backup& b : backups) {
+        auto* item = new QTreeWidgetItem(lstBackups);
+        item->setText(0, b.time.isValid() ? when(b) : QFileInfo(b.folder).fileName());
+        item->setData(0, Qt::UserRole, b.folder);
+        item->setText(1, b.reason);
+        item->setText(2, b.problem.isEmpty() ? b.summary() : QString());
+        item->setText(3, b.problem.isEmpty() ? QStringLiteral("已验证") : b.problem);
     }
     if (!backups.isEmpty())
-        lstBackups->selectRow(0);
+        lstBackups->setCurrentItem(lstBackups->topLevelItem(0));
     btnRestore->setEnabled(!backups.isEmpty());
 }
 
 QString Thuifu::selectedFolder() const {
-    const int row = lstBackups->currentRow();
-    if (row < 0 || !lstBackups->item(row, 0))
-        return {};
-    return lstBackups->item(row, 0)->data(Qt::UserRole).toString();
+    const QTreeWidgetItem* item = lstBackups->currentItem();
+    return item ? item->data(0, Qt::UserRole).toString() : QString();
 }
 
 void Thuifu::btnRestoreClick() {
     const QString folder = selectedFolder();
     if (folder.isEmpty())
         throw Refused(QStringLiteral("请先选择一份备份。"));
-    const QString name = lstBackups->item(lstBackups->currentRow(), 0)->text();
+    const QString name = lstBackups->currentItem()->text(0);
     if (!MessageService::current().confirm(
             QStringLiteral("用 %1 的备份替换当前的全部数据吗？\n当前数据会先备份，可以再恢复回来。")
                 .arg(name),

@@ -7,7 +7,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QTableWidget;
+class QTreeWidget;
 
 // "数据备份": where backups go (the backup folder can be another disk or a share), the last
 // good backup, and a backup made now.
@@ -46,7 +46,7 @@ public:
     explicit Thuifu(QWidget* parent = nullptr);
 
     QLabel* lblFolder = nullptr;
-    QTableWidget* lstBackups = nullptr;
+    QTreeWidget* lstBackups = nullptr;
     QPushButton* btnRestore = nullptr; // 恢复所选备份
     QPushButton* btnClose = nullptr;
 

@@ -3,6 +3,8 @@
 
 #include "data/data_in.h"
 #include "ledger/products.h"
+#include "reports/labelsheet.h"
+#include "reports/reports.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
@@ -13,15 +15,21 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QTextEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
 
 ListFrame::ListSetup setup() {
-    return {QStringLiteral("Query_ab"), QStringLiteral("b3"), TFr_kucun::EmptyMessage,
-            QStringLiteral("ab.rav"), ListDefinitions::get(QStringLiteral("products")).columns};
+    ListFrame::ListSetup s{QStringLiteral("Query_ab"), QStringLiteral("b3"), TFr_kucun::EmptyMessage,
+                           QStringLiteral("ab.rav"), ListDefinitions::get(QStringLiteral("products")).columns};
+    // Only the warning list has it.
+    s.columns.append({QStringLiteral("dinghuo"), QStringLiteral("建议订货"), 80});
+    s.codeField = QStringLiteral("b13");
+    return s;
 }
 
 // The selected product as the list shows it, for the dialogs that show it.
@@ -35,8 +43,10 @@ Products::Product selectedProduct() {
     };
     Products::Product p;
     p.key = q->fieldValue(QStringLiteral("bid")).toLongLong();
-    p.fields = {text("b1"),   text("b2"),   text("b3"),  text("b5"), amount("b6"),
-                amount("b7"), amount("b8"), text("b11"), text("b12")};
+    p.fields = {text("b1"),   text("b2"),   text("b3"),  text("b5"),  amount("b6"),
+                amount("b7"), amount("b8"), text("b11"), text("b12"), text("b13")};
+    if (!q->fieldValue(QStringLiteral("b14")).isNull())
+        p.fields.warnLevel = amount("b14");
     p.stock = amount("b4");
     p.stockValue = amount("b9");
     p.created = text("b10");
@@ -64,6 +74,14 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     bsSkinSpeedButton2 = addTool(QStringLiteral("bsSkinSpeedButton2"), QStringLiteral("删 除"), 19,
                                  [this] { bsSkinSpeedButton2Click(); });
     bsSkinToolBar1->addDivider();
+    bsSkinSpeedButton10 = addTool(QStringLiteral("bsSkinSpeedButton10"), QStringLiteral("库存预警"), 22,
+                                  [this] { bsSkinSpeedButton10Click(); });
+    bsSkinSpeedButton10->setCheckable(true);
+    bsSkinSpeedButton10->setToolTip(QStringLiteral("只列出库存不高于库存下限的产品"));
+    bsSkinSpeedButton11 = addTool(QStringLiteral("bsSkinSpeedButton11"), QStringLiteral("标 签"), 15,
+                                  [this] { bsSkinSpeedButton11Click(); });
+    bsSkinSpeedButton11->setToolTip(QStringLiteral("为列表中的产品打印货架标签；先速查可只打印部分产品"));
+    bsSkinToolBar1->addDivider();
     finishToolBar();
     addGrid();
     auto* importing = new QAction(QStringLiteral("导入产品…"), this);
@@ -71,6 +89,12 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     connectGuarded(importing, &QAction::triggered, this,
                    [this] { ImportDialog::run(Importing::Kind::Products, this); });
     bsSkinDBGrid2->addMenuAction(importing);
+    // Products at or below their warning level stand out.
+    bsSkinDBGrid2->setRowMark([](int row) {
+        const SharedQuery* q = Data_in ? Data_in->Query_ab : nullptr;
+        return q &&
+               Products::isLow(q->value(row, QStringLiteral("b4")), q->value(row, QStringLiteral("b14")));
+    });
 
     auto* divider = new QFrame(this);
     divider->setObjectName(QStringLiteral("Bevel1"));
@@ -143,6 +167,51 @@ void TFr_kucun::bsSkinSpeedButton1Click() {
         return;
     edit_chanpin->prepare(selectedProduct());
     edit_chanpin->exec();
+}
+
+bool TFr_kucun::warningList() const {
+    return bsSkinSpeedButton10->isChecked();
+}
+
+void TFr_kucun::leaveWarningList() {
+    const QSignalBlocker quiet(bsSkinSpeedButton10);
+    bsSkinSpeedButton10->setChecked(false);
+}
+
+void TFr_kucun::bsSkinSpeedButton10Click() {
+    if (warningList())
+        Data_in->Query_ab->reset(Products::lowStockStatement());
+    else
+        ListFrame::bsSkinSpeedButton6Click();
+}
+
+void TFr_kucun::bsSkinSpeedButton11Click() {
+    if (!listHasRows())
+        return;
+    LabelSheet::preview(LabelSheet::fromList(*Data_in->Query_ab));
+}
+
+void TFr_kucun::bsSkinSpeedButton6Click() {
+    leaveWarningList();
+    ListFrame::bsSkinSpeedButton6Click();
+}
+
+void TFr_kucun::bsSkinSpeedButton8Click() {
+    if (!warningList()) {
+        ListFrame::bsSkinSpeedButton8Click();
+        return;
+    }
+    if (Data_in->Query_ab->recordCount() == 0) {
+        Messages::information(QStringLiteral("没有需要预警的产品"));
+        return;
+    }
+    Reports::preview(QStringLiteral("yj.rav"));
+}
+
+void TFr_kucun::bsSkinEdit1Change() {
+    // A search looks in the whole list.
+    leaveWarningList();
+    ListFrame::bsSkinEdit1Change();
 }
 
 void TFr_kucun::bsSkinSpeedButton2Click() {

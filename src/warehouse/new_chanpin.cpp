@@ -25,6 +25,8 @@ void Tnew_chanpin::FormShow() {
     bsSkinEdit1->clear();
     bsSkinEdit2->clear();
     bsSkinEdit3->clear();
+    bsSkinEdit7->clear();
+    bsSkinEdit8->clear();
     for (QDoubleSpinBox* price : {bsSkinEdit4, bsSkinEdit5, bsSkinEdit6})
         price->setValue(0.0);
     bsSkinRichEdit1->clear();

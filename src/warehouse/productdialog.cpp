@@ -1,6 +1,7 @@
 #include "warehouse/productdialog.h"
 
 #include "data/data_in.h"
+#include "ledger/products.h"
 #include "widgets/databound.h"
 #include "widgets/keyfilter.h"
 #include "widgets/list.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -52,6 +54,45 @@ void limitLength(QTextEdit* edit, int limit) {
     });
 }
 
+// Enter in a box moves on to the next one, as a scanner ends each code with Enter; the dialog's
+// buttons never see it.
+class EnterMovesOn : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (auto* w = qobject_cast<QWidget*>(watched)) {
+                    // The next box Tab would go to.
+                    QWidget* next = w->nextInFocusChain();
+                    while (next != w && !((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() &&
+                                          next->isVisibleTo(w->window())))
+                        next = next->nextInFocusChain();
+                    next->setFocus(Qt::TabFocusReason);
+                }
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// A barcode: bars of two widths.
+QIcon barcodeIcon() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2c, 0x5f, 0x9e));
+    int x = 1;
+    for (int w : {1, 2, 1, 1, 2, 1, 2, 1})
+        p.drawRect(x, 2, w, 12), x += w + 1;
+    return QIcon(pm);
+}
+
 Currency price(const QDoubleSpinBox* box) {
     return Currency::parse(box->text());
 }
@@ -78,6 +119,9 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
     bsSkinSpeedButton2 = ui.bsSkinSpeedButton2;
     bsSkinSpeedButton3 = ui.bsSkinSpeedButton3;
     bsSkinEdit1 = ui.bsSkinEdit1;
+    bsSkinEdit7 = ui.bsSkinEdit7;
+    bsSkinSpeedButton4 = ui.bsSkinSpeedButton4;
+    bsSkinEdit8 = ui.bsSkinEdit8;
     bsSkinEdit3 = ui.bsSkinEdit3;
     bsSkinEdit4 = ui.bsSkinEdit4;
     bsSkinEdit5 = ui.bsSkinEdit5;
@@ -103,6 +147,9 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
 
     for (QToolButton* b : {bsSkinSpeedButton1, bsSkinSpeedButton2, bsSkinSpeedButton3})
         b->setIcon(listIcon());
+    bsSkinSpeedButton4->setIcon(barcodeIcon());
+    bsSkinEdit7->installEventFilter(new EnterMovesOn(bsSkinEdit7));
+    KeyFilter::decimal(bsSkinEdit8);
     // Ten characters at most: 9999999.99.
     for (QDoubleSpinBox* box : {bsSkinEdit4, bsSkinEdit5, bsSkinEdit6})
         if (auto* edit = box->findChild<QLineEdit*>())
@@ -112,6 +159,7 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
     connectGuarded(bsSkinSpeedButton1, &QToolButton::clicked, this, &ProductDialog::bsSkinSpeedButton1Click);
     connectGuarded(bsSkinSpeedButton2, &QToolButton::clicked, this, &ProductDialog::bsSkinSpeedButton2Click);
     connectGuarded(bsSkinSpeedButton3, &QToolButton::clicked, this, &ProductDialog::bsSkinSpeedButton3Click);
+    connectGuarded(bsSkinSpeedButton4, &QToolButton::clicked, this, &ProductDialog::bsSkinSpeedButton4Click);
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, [this] { save(); });
     connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &ProductDialog::bsSkinButton2Click);
 
@@ -130,6 +178,7 @@ void ProductDialog::bindData() {
 }
 
 Products::Fields ProductDialog::fields() const {
+    const QString level = bsSkinEdit8->text().trimmed();
     return {bsSkinDBLookupComboBox2->currentText(),
             bsSkinDBLookupComboBox1->currentText(),
             bsSkinEdit1->text(),
@@ -138,7 +187,9 @@ Products::Fields ProductDialog::fields() const {
             price(bsSkinEdit5),
             price(bsSkinEdit6),
             bsSkinRichEdit1->toPlainText(),
-            bsSkinEdit3->text()};
+            bsSkinEdit3->text(),
+            bsSkinEdit7->text().trimmed(),
+            level.isEmpty() ? std::nullopt : std::optional<Currency>(Currency::parse(level))};
 }
 
 void ProductDialog::showFields(const Products::Fields& f) {
@@ -151,6 +202,8 @@ void ProductDialog::showFields(const Products::Fields& f) {
     setPrice(bsSkinEdit6, f.sale);
     bsSkinRichEdit1->setPlainText(f.remark);
     bsSkinEdit3->setText(f.manufacturer);
+    bsSkinEdit7->setText(f.barcode);
+    bsSkinEdit8->setText(f.warnLevel ? f.warnLevel->toString() : QString());
 }
 
 void ProductDialog::bsSkinSpeedButton1Click() {
@@ -166,6 +219,10 @@ void ProductDialog::bsSkinSpeedButton2Click() {
 void ProductDialog::bsSkinSpeedButton3Click() {
     ::list->showPanel(QStringLiteral("caidan_danwei"));
     ::list->exec();
+}
+
+void ProductDialog::bsSkinSpeedButton4Click() {
+    bsSkinEdit7->setText(Products::newStoreCode());
 }
 
 void ProductDialog::bsSkinButton2Click() {

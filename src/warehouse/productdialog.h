@@ -36,6 +36,9 @@ public:
     QToolButton* bsSkinSpeedButton2 = nullptr;   // edits the minor categories
     QToolButton* bsSkinSpeedButton3 = nullptr;   // edits the units
     QLineEdit* bsSkinEdit1 = nullptr;            // 产品名称, 60 characters
+    QLineEdit* bsSkinEdit7 = nullptr;            // 条  码: a scanner types the code and Enter
+    QToolButton* bsSkinSpeedButton4 = nullptr;   // gives the product an in-store EAN-13
+    QLineEdit* bsSkinEdit8 = nullptr;            // 库存下限, empty for no warning
     QLineEdit* bsSkinEdit2 = nullptr;            // 库存量, digits only (new product only)
     QLabel* bsSkinStdLabel15 = nullptr;          // 库存量, read-only (edit product only)
     QLabel* bsSkinStdLabel16 = nullptr;          // the product's number (edit product only, hidden)
@@ -53,6 +56,8 @@ public slots:
     void bsSkinSpeedButton1Click();
     void bsSkinSpeedButton2Click();
     void bsSkinSpeedButton3Click();
+    // A new in-store EAN-13 into the barcode box.
+    void bsSkinSpeedButton4Click();
     // Cancel: close without saving.
     void bsSkinButton2Click();
 

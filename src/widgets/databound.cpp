@@ -19,6 +19,13 @@ class TitleProxy : public QIdentityProxyModel {
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
     QHash<int, QString> titles;
+    std::function<bool(int)> marked;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (marked && (role == Qt::BackgroundRole || role == Qt::ForegroundRole) && index.isValid() &&
+            marked(index.row()))
+            return role == Qt::BackgroundRole ? QColor(0xff, 0xd9, 0xcf) : QColor(0xa8, 0x1c, 0x07);
+        return QIdentityProxyModel::data(index, role);
+    }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole && titles.contains(section))
             return titles.value(section);
@@ -66,6 +73,7 @@ void DataGrid::bind(SharedQuery* query, const QList<GridColumn>& columns) {
     m_query = query;
     m_columns = columns;
     auto* proxy = new TitleProxy(this);
+    proxy->marked = m_mark;
     proxy->setSourceModel(query);
     delete m_proxy;
     m_proxy = proxy;
@@ -219,6 +227,17 @@ void DataGrid::followQuery(int row) {
         scrollTo(index);
     }
     m_syncing = false;
+}
+
+void DataGrid::setRowMark(std::function<bool(int)> marked) {
+    m_mark = std::move(marked);
+    if (auto* proxy = static_cast<TitleProxy*>(m_proxy))
+        proxy->marked = m_mark;
+    viewport()->update();
+}
+
+bool DataGrid::rowMarked(int row) const {
+    return m_mark && m_mark(row);
 }
 
 QString DataGrid::cellText(int row, int visibleColumn) const {

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTableView>
 #include <QTextEdit>
+#include <functional>
 
 // A read-only grid over a shared query: whole-row selection, the listed columns in their order
 // with their titles, and the query's current row as its current row both ways. Every grid carries
@@ -30,6 +31,9 @@ public:
     // Grids edited in place: stores the text of an open cell editor into the query and closes
     // the editor. Every move of the current row by the grid does this first.
     void finishEditing();
+    // Rows the test picks out are drawn in the warning colours (stock at its warning level).
+    void setRowMark(std::function<bool(int row)> marked);
+    bool rowMarked(int row) const;
 
     // The visible columns as the user arranged them: in the order shown, with their widths.
     QList<GridColumn> shownColumns() const;
@@ -56,6 +60,7 @@ private:
 
     QPointer<SharedQuery> m_query;
     QIdentityProxyModel* m_proxy = nullptr;
+    std::function<bool(int)> m_mark;
     QList<GridColumn> m_columns;
     QList<QAction*> m_menuActions;
     bool m_syncing = false;

@@ -91,5 +91,5 @@ void ListFrame::bsSkinSpeedButton9Click() {
 }
 
 void ListFrame::bsSkinEdit1Change() {
-    query()->search(m_setup.searchField, bsSkinEdit1->text());
+    query()->search(m_setup.searchField, bsSkinEdit1->text(), m_setup.codeField);
 }

@@ -29,6 +29,7 @@ public:
         int picture = 2; // the page's picture in its banner
         QString searchCaption = QStringLiteral("输入产品名称速查: ");
         QString searchLabel = QStringLiteral("bsSkinStdLabel1"); // the search caption's name
+        QString codeField = {}; // a field the search box also finds by its exact value (a barcode)
     };
 
     ListFrame(const QString& name, const QString& title, const QString& subtitle, ListSetup setup,

@@ -32,6 +32,7 @@ void CoreFixture::reopen() {
     const QDir dir(m_dir.path());
     Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
     Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
+    Schema::upgradeBusinessFile(Db::business());
     for (const QString& index : Schema::indexStatements())
         Db::exec(Db::business(), index);
     m_open = true;

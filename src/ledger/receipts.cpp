@@ -1,0 +1,194 @@
+#include "ledger/receipts.h"
+
+#include "core/errors.h"
+#include "data/database.h"
+#include "ledger/orders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QStringEncoder>
+
+namespace Receipts {
+
+Receipt forOrder(qint64 order) {
+    const QSqlDatabase db = Db::business();
+    QSqlQuery head = Db::exec(db, QStringLiteral("select a1, a2, a5, a6 from aa where aid = :a"),
+                              {{QStringLiteral(":a"), order}});
+    if (!head.next())
+        throw Refused(QStringLiteral("找不到%1号订单").arg(order));
+    if (head.value(1).toString() != Orders::Settled)
+        throw Refused(QStringLiteral("%1号订单还没有结算，没有小票").arg(order));
+    Receipt r;
+    r.order = order;
+    r.when = head.value(0).toString();
+    r.received = Currency::fromVariant(head.value(3));
+    QSqlQuery lines = Db::exec(db, QStringLiteral("select k3, k4, k6 from ak where k8 = :a order by kid"),
+                               {{QStringLiteral(":a"), QString::number(order)}});
+    Currency sum;
+    while (lines.next()) {
+        Line line{lines.value(0).toString(), Currency::fromVariant(lines.value(1)),
+                  Currency::fromVariant(lines.value(2)), Currency()};
+        line.amount = line.quantity * line.price;
+        sum += line.amount;
+        r.lines << line;
+    }
+    r.due = head.value(2).isNull() || head.value(2).toString().isEmpty()
+                ? sum
+                : Currency::fromVariant(head.value(2));
+    r.discount = r.due - r.received;
+    QSqlQuery card =
+        Db::exec(db, QStringLiteral("select g6, g4 from ag where g5 = :a order by gid desc limit 1"),
+                 {{QStringLiteral(":a"), QString::number(order)}});
+    if (card.next()) {
+        r.card = card.value(0).toLongLong();
+        r.balanceAfter = Currency::fromVariant(card.value(1));
+    }
+    return r;
+}
+
+namespace {
+
+QString iniPath(const QString& folder) {
+    return QDir(folder).absoluteFilePath(QStringLiteral("receipt.ini"));
+}
+
+QString money(Currency amount) {
+    // Two decimals, as a till shows them.
+    const double value = amount.toDouble();
+    return QString::number(value, 'f', 2);
+}
+
+QString quantityText(Currency q) {
+    return q.toString();
+}
+
+// Text on the left, text on the right, filled between with blanks.
+QString spread(const QString& left, const QString& right, int width) {
+    const int gap = std::max(1, width - textWidth(left) - textWidth(right));
+    return left + QString(gap, QLatin1Char(' ')) + right;
+}
+
+QString centred(const QString& text, int width) {
+    const int pad = std::max(0, (width - textWidth(text)) / 2);
+    return QString(pad, QLatin1Char(' ')) + text;
+}
+
+// Breaks a text into pieces of at most `width` columns.
+QStringList wrapped(const QString& text, int width) {
+    QStringList out;
+    QString piece;
+    for (const QChar c : text) {
+        if (textWidth(piece + c) > width) {
+            out << piece;
+            piece.clear();
+        }
+        piece += c;
+    }
+    if (!piece.isEmpty() || out.isEmpty())
+        out << piece;
+    return out;
+}
+
+} // namespace
+
+Setup loadSetup(const QString& folder) {
+    QSettings ini(iniPath(folder), QSettings::IniFormat);
+    Setup s;
+    s.way = ini.value(QStringLiteral("way")).toString() == QLatin1String("device") ? Setup::Way::Device
+                                                                                   : Setup::Way::Printer;
+    s.width = ini.value(QStringLiteral("width"), 58).toInt() == 80 ? 80 : 58;
+    s.printer = ini.value(QStringLiteral("printer")).toString();
+    s.device = ini.value(QStringLiteral("device"), s.device).toString();
+    s.shop = ini.value(QStringLiteral("shop")).toString();
+    s.footer = ini.value(QStringLiteral("footer")).toString();
+    s.autoPrint = ini.value(QStringLiteral("autoPrint"), false).toBool();
+    return s;
+}
+
+void saveSetup(const QString& folder, const Setup& s) {
+    QSettings ini(iniPath(folder), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("way"),
+                 s.way == Setup::Way::Device ? QStringLiteral("device") : QStringLiteral("printer"));
+    ini.setValue(QStringLiteral("width"), s.width);
+    ini.setValue(QStringLiteral("printer"), s.printer);
+    ini.setValue(QStringLiteral("device"), s.device);
+    ini.setValue(QStringLiteral("shop"), s.shop);
+    ini.setValue(QStringLiteral("footer"), s.footer);
+    ini.setValue(QStringLiteral("autoPrint"), s.autoPrint);
+    ini.sync();
+    if (ini.status() != QSettings::NoError)
+        throw LedgerError(QStringLiteral("无法保存小票设置: %1").arg(iniPath(folder)));
+}
+
+int columns(int width) {
+    return width == 80 ? 48 : 32;
+}
+
+int textWidth(const QString& text) {
+    int w = 0;
+    for (const QChar c : text)
+        w += c.unicode() < 0x80 ? 1 : 2;
+    return w;
+}
+
+QStringList text(const Receipt& r, const Setup& s) {
+    const int w = columns(s.width);
+    const QString rule(w, QLatin1Char('-'));
+    QStringList out;
+    out << centred(s.shop.isEmpty() ? QStringLiteral("销售小票") : s.shop, w);
+    out << QStringLiteral("单号: %1").arg(r.order);
+    out << QStringLiteral("时间: %1").arg(r.when);
+    out << rule;
+    for (const Line& line : r.lines) {
+        out << wrapped(line.name, w);
+        out << spread(QStringLiteral("  %1 x %2").arg(quantityText(line.quantity), money(line.price)),
+                      money(line.amount), w);
+    }
+    out << rule;
+    out << spread(QStringLiteral("应收金额:"), money(r.due), w);
+    if (r.discount != Currency())
+        out << spread(QStringLiteral("优惠:"), money(r.discount), w);
+    out << spread(QStringLiteral("实收金额:"), money(r.received), w);
+    if (r.card) {
+        out << spread(QStringLiteral("会员卡号:"), QString::number(*r.card), w);
+        out << spread(QStringLiteral("卡内余额:"), money(r.balanceAfter), w);
+    }
+    if (!s.footer.isEmpty()) {
+        out << rule;
+        for (const QString& piece : wrapped(s.footer, w))
+            out << centred(piece, w);
+    }
+    return out;
+}
+
+QByteArray escPos(const Receipt& r, const Setup& s) {
+    QStringEncoder gb18030("GB18030");
+    QByteArray out;
+    out += QByteArray("\x1b\x40", 2); // ESC @: reset
+    out += QByteArray("\x1c\x26", 2); // FS &: Chinese characters
+    const QStringList lines = text(r, s);
+    out += QByteArray("\x1b\x61\x01", 3); // ESC a 1: centred
+    out += QByteArray("\x1d\x21\x11", 3); // GS ! 0x11: double width and height
+    out += QByteArray(gb18030.encode(lines.first().trimmed()));
+    out += '\n';
+    out += QByteArray("\x1d\x21\x00", 3); // normal size
+    out += QByteArray("\x1b\x61\x00", 3); // left
+    for (const QString& line : lines.mid(1)) {
+        out += QByteArray(gb18030.encode(line));
+        out += '\n';
+    }
+    out += QByteArray("\x1c\x2e", 2);         // FS .: Chinese mode off
+    out += QByteArray("\x1d\x56\x42\x03", 4); // GS V 66 3: feed three lines and cut
+    return out;
+}
+
+void writeDevice(const QString& device, const QByteArray& bytes) {
+    QFile file(device);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size())
+        throw LedgerError(QStringLiteral("无法向小票打印机 %1 输出: %2").arg(device, file.errorString()));
+    file.close();
+}
+
+} // namespace Receipts

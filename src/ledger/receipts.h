@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/money.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Receipts (小票) of settled orders on a till roll: what one shows, laid out as lines of text for
+// the roll's width, and the bytes an ESC/POS receipt printer takes.
+namespace Receipts {
+
+struct Line {
+    QString name;
+    Currency quantity;
+    Currency price;
+    Currency amount;
+};
+
+struct Receipt {
+    qint64 order = 0;
+    QString when; // the order's date and time
+    QList<Line> lines;
+    Currency due;      // the amount due
+    Currency discount; // due - received
+    Currency received;
+    std::optional<qint64> card; // paid by member card: the card and its balance after
+    Currency balanceAfter;
+};
+
+// The receipt of a settled order. Refused for an order that is missing or not settled.
+Receipt forOrder(qint64 order);
+
+// How receipts are printed. Kept in receipt.ini in the working folder: they belong to the shop,
+// whoever is logged in.
+struct Setup {
+    enum class Way { Printer, Device };
+    Way way = Way::Printer;
+    int width = 58;  // millimetres of the roll: 58 or 80
+    QString printer; // the system printer (empty: the default one)
+    QString device = QStringLiteral("/dev/usb/lp0");
+    QString shop;           // the shop's name, on top
+    QString footer;         // a line at the bottom
+    bool autoPrint = false; // print after each settlement
+};
+Setup loadSetup(const QString& folder);
+void saveSetup(const QString& folder, const Setup& setup);
+
+// Characters on a line: 32 on a 58 mm roll, 48 on an 80 mm one (a Chinese character takes two).
+int columns(int width);
+// The text width of a string in those columns.
+int textWidth(const QString& text);
+
+// The receipt as lines of text for the roll (the first line is the shop's name, centred).
+QStringList text(const Receipt& receipt, const Setup& setup);
+
+// The bytes for an ESC/POS printer: reset, Chinese mode, the text in GB18030, feed and cut.
+QByteArray escPos(const Receipt& receipt, const Setup& setup);
+
+// Writes the bytes to the printer's device file. Throws LedgerError when it cannot.
+void writeDevice(const QString& device, const QByteArray& bytes);
+
+} // namespace Receipts

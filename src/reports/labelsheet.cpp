@@ -1,0 +1,193 @@
+#include "reports/labelsheet.h"
+
+#include "core/barcode.h"
+#include "core/errors.h"
+#include "data/data_in.h"
+#include "data/sharedquery.h"
+#include "widgets/messages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QToolBar>
+#include <memory>
+#include <zint.h>
+
+namespace {
+
+std::function<void(const QList<LabelSheet::Label>&)> previewHook;
+
+const int Across = 3;
+const int Down = 8;
+const double SheetMarginMm = 8;
+
+struct SymbolDeleter {
+    void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
+};
+
+void setUp(QPrinter& printer) {
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(SheetMarginMm, SheetMarginMm, SheetMarginMm, SheetMarginMm),
+                                      QPageLayout::Millimeter));
+    printer.setDocName(QStringLiteral("货架标签"));
+    printer.setCreator(QStringLiteral("Vandrel 进销存"));
+}
+
+void drawLabel(QPainter& p, const QRectF& box, const LabelSheet::Label& label, double dotsPerMm) {
+    p.save();
+    p.setPen(QPen(QColor(0x99, 0x99, 0x99), 0));
+    p.drawRect(box);
+    p.setPen(Qt::black);
+    const QRectF inner = box.adjusted(2 * dotsPerMm, 1.5 * dotsPerMm, -2 * dotsPerMm, -1.5 * dotsPerMm);
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(int(3.2 * dotsPerMm));
+    font.setBold(true);
+    p.setFont(font);
+    const QRectF nameBox(inner.left(), inner.top(), inner.width(), 8 * dotsPerMm);
+    p.drawText(nameBox, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label.name);
+    font.setPixelSize(int(5 * dotsPerMm));
+    p.setFont(font);
+    const QRectF priceBox(inner.left(), nameBox.bottom(), inner.width(), 7 * dotsPerMm);
+    const QString unit = label.unit.isEmpty() ? QString() : QStringLiteral(" /") + label.unit;
+    p.drawText(priceBox, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("¥") + label.price + unit);
+    const QRectF codeBox(inner.left(), priceBox.bottom() + 0.5 * dotsPerMm, inner.width(),
+                         inner.bottom() - priceBox.bottom() - 0.5 * dotsPerMm);
+    if (!label.code.isEmpty() && !LabelSheet::drawBarcode(p, codeBox, label.code)) {
+        font.setBold(false);
+        font.setPixelSize(int(3 * dotsPerMm));
+        p.setFont(font);
+        p.drawText(codeBox, Qt::AlignCenter, label.code);
+    }
+    p.restore();
+}
+
+} // namespace
+
+namespace LabelSheet {
+
+void setPreviewHook(std::function<void(const QList<Label>&)> hook) {
+    previewHook = std::move(hook);
+}
+
+QList<Label> fromList(const SharedQuery& q) {
+    QList<Label> labels;
+    for (int row = 0; row < q.recordCount(); ++row)
+        labels.append({q.text(row, QStringLiteral("b3")), q.text(row, QStringLiteral("b8")),
+                       q.text(row, QStringLiteral("b5")), q.text(row, QStringLiteral("b13"))});
+    return labels;
+}
+
+bool drawBarcode(QPainter& p, const QRectF& rect, const QString& code) {
+    const std::unique_ptr<zint_symbol, SymbolDeleter> symbol(ZBarcode_Create());
+    if (!symbol)
+        return false;
+    symbol->symbology = Barcode::isEan13(code) ? BARCODE_EANX : BARCODE_CODE128;
+    symbol->show_hrt = 1;
+    const QByteArray data = code.toUtf8();
+    if (ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(data.constData()),
+                        int(data.size())) >= ZINT_ERROR ||
+        ZBarcode_Buffer_Vector(symbol.get(), 0) >= ZINT_ERROR || !symbol->vector)
+        return false;
+    const zint_vector& v = *symbol->vector;
+    if (v.width <= 0 || v.height <= 0)
+        return false;
+    const double sx = rect.width() / v.width;
+    const double sy = rect.height() / v.height;
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    for (const zint_vector_rect* r = v.rectangles; r; r = r->next)
+        p.drawRect(QRectF(rect.left() + r->x * sx, rect.top() + r->y * sy, r->width * sx, r->height * sy));
+    p.setPen(Qt::black);
+    for (const zint_vector_string* s = v.strings; s; s = s->next) {
+        QFont font(QStringLiteral("DejaVu Sans Mono"));
+        font.setPixelSize(std::max(1, int(s->fsize * std::min(sx, sy * 1.4))));
+        p.setFont(font);
+        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(s->text), s->length);
+        const double x = rect.left() + s->x * sx;
+        const double y = rect.top() + s->y * sy;
+        const double w = p.fontMetrics().horizontalAdvance(text);
+        const double left = s->halign == 1 ? x : s->halign == 2 ? x - w : x - w / 2;
+        p.drawText(QPointF(left, y), text);
+    }
+    p.restore();
+    return true;
+}
+
+int paint(QPrinter* printer, const QList<Label>& labels) {
+    QPainter p;
+    if (!p.begin(printer))
+        throw LedgerError(QStringLiteral("无法打印标签"));
+    const double dotsPerMm = printer->resolution() / 25.4;
+    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
+    const double w = page.width() / Across;
+    const double h = page.height() / Down;
+    int pages = 1;
+    for (int i = 0; i < labels.size(); ++i) {
+        const int onPage = i % (Across * Down);
+        if (i > 0 && onPage == 0) {
+            printer->newPage();
+            ++pages;
+        }
+        const QRectF box((onPage % Across) * w, (onPage / Across) * h, w, h);
+        drawLabel(p, box, labels[i], dotsPerMm);
+    }
+    p.end();
+    return pages;
+}
+
+void renderPdf(const QList<Label>& labels, const QString& path) {
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    setUp(pdf);
+    paint(&pdf, labels);
+}
+
+void preview(const QList<Label>& labels) {
+    if (previewHook) {
+        previewHook(labels);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    setUp(printer);
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("打印预览 - 货架标签"));
+    dialog.resize(1000, 760);
+    QString failure;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        try {
+            paint(target, labels);
+        } catch (const LedgerError& e) {
+            failure = e.text();
+        }
+    });
+    if (auto* tools = dialog.findChild<QToolBar*>()) {
+        tools->addSeparator();
+        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
+        save->setObjectName(QStringLiteral("savePdf"));
+        QObject::connect(save, &QAction::triggered, &dialog, [&] {
+            guarded([&] {
+                const QString path =
+                    QFileDialog::getSaveFileName(&dialog, QStringLiteral("保存为 PDF"),
+                                                 QDir(Data_in ? Data_in->folder() : QDir::homePath())
+                                                     .absoluteFilePath(QStringLiteral("货架标签.pdf")),
+                                                 QStringLiteral("PDF 文件 (*.pdf)"));
+                if (!path.isEmpty())
+                    renderPdf(labels, path);
+            });
+        });
+    }
+    dialog.exec();
+    if (!failure.isEmpty())
+        throw LedgerError(failure);
+}
+
+} // namespace LabelSheet

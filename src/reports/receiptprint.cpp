@@ -1,0 +1,156 @@
+#include "reports/receiptprint.h"
+
+#include "core/errors.h"
+#include "data/data_in.h"
+#include "widgets/messages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QToolBar>
+
+namespace {
+
+ReceiptPrint::Hook hook;
+
+const double LineMm = 4.2;   // the height of a line of text
+const double MarginMm = 3.0; // left and right
+const double TopMm = 4.0;
+const double BottomMm = 10.0; // room before the cutter
+
+void setUp(QPrinter& printer, const QStringList& lines, int width) {
+    printer.setPageLayout(
+        QPageLayout(QPageSize(ReceiptPrint::pageSize(lines, width), QPageSize::Millimeter,
+                              QStringLiteral("小票 %1mm").arg(width), QPageSize::ExactMatch),
+                    QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    printer.setFullPage(true);
+    printer.setDocName(QStringLiteral("小票"));
+    printer.setCreator(QStringLiteral("Vandrel 进销存"));
+}
+
+QString folder() {
+    return Data_in ? Data_in->folder() : QDir::currentPath();
+}
+
+} // namespace
+
+namespace ReceiptPrint {
+
+void setHook(Hook h) {
+    hook = std::move(h);
+}
+
+QSizeF pageSize(const QStringList& lines, int width) {
+    return QSizeF(width, TopMm + LineMm * (lines.size() + 1) + BottomMm);
+}
+
+void paint(QPrinter* printer, const QStringList& lines, int width) {
+    QPainter p;
+    if (!p.begin(printer))
+        throw LedgerError(QStringLiteral("无法打印小票"));
+    const double dotsPerMm = printer->resolution() / 25.4;
+    const double cell = (width - 2 * MarginMm) * dotsPerMm / Receipts::columns(width);
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(std::max(1, int(cell * 1.8)));
+    p.setFont(font);
+    // Each run of text sits at its own column, so amounts stay right-aligned whatever the font's
+    // widths; runs are split where two or more blanks stand.
+    static const QRegularExpression run(QStringLiteral("\\S+(?: \\S+)*"));
+    double y = TopMm * dotsPerMm;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        y += LineMm * dotsPerMm;
+        QFont f = font;
+        f.setBold(i == 0);
+        p.setFont(f);
+        for (auto it = run.globalMatch(line); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const int column = Receipts::textWidth(line.left(m.capturedStart()));
+            p.drawText(QPointF(MarginMm * dotsPerMm + column * cell, y), m.captured());
+        }
+    }
+    p.end();
+}
+
+void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
+    if (hook) {
+        hook(QStringLiteral("print"), receipt, setup);
+        return;
+    }
+    if (setup.way == Receipts::Setup::Way::Device) {
+        Receipts::writeDevice(setup.device, Receipts::escPos(receipt, setup));
+        return;
+    }
+    const QStringList lines = Receipts::text(receipt, setup);
+    QPrinter printer(QPrinter::HighResolution);
+    if (!setup.printer.isEmpty())
+        printer.setPrinterName(setup.printer);
+    if (!printer.isValid())
+        throw LedgerError(QStringLiteral("找不到小票打印机 %1").arg(setup.printer));
+    setUp(printer, lines, setup.width);
+    paint(&printer, lines, setup.width);
+}
+
+void renderPdf(const Receipts::Receipt& receipt, const Receipts::Setup& setup, const QString& path) {
+    const QStringList lines = Receipts::text(receipt, setup);
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    setUp(pdf, lines, setup.width);
+    paint(&pdf, lines, setup.width);
+}
+
+void preview(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
+    if (hook) {
+        hook(QStringLiteral("preview"), receipt, setup);
+        return;
+    }
+    const QStringList lines = Receipts::text(receipt, setup);
+    QPrinter printer(QPrinter::HighResolution);
+    setUp(printer, lines, setup.width);
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("小票预览 - %1号订单").arg(receipt.order));
+    dialog.resize(520, 760);
+    QString failure;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        try {
+            paint(target, lines, setup.width);
+        } catch (const LedgerError& e) {
+            failure = e.text();
+        }
+    });
+    if (auto* tools = dialog.findChild<QToolBar*>()) {
+        tools->addSeparator();
+        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
+        save->setObjectName(QStringLiteral("savePdf"));
+        QObject::connect(save, &QAction::triggered, &dialog, [&] {
+            guarded([&] {
+                const QString path = QFileDialog::getSaveFileName(
+                    &dialog, QStringLiteral("保存为 PDF"),
+                    QDir(folder()).absoluteFilePath(QStringLiteral("小票%1.pdf").arg(receipt.order)),
+                    QStringLiteral("PDF 文件 (*.pdf)"));
+                if (!path.isEmpty())
+                    renderPdf(receipt, setup, path);
+            });
+        });
+    }
+    dialog.exec();
+    if (!failure.isEmpty())
+        throw LedgerError(failure);
+}
+
+void afterSettlement(qint64 order) {
+    const Receipts::Setup setup = Receipts::loadSetup(folder());
+    if (setup.autoPrint)
+        print(Receipts::forOrder(order), setup);
+}
+
+} // namespace ReceiptPrint

@@ -1,0 +1,346 @@
+#include "core/barcode.h"
+#include "core/errors.h"
+#include "corefixture.h"
+#include "data/data_in.h"
+#include "data/schema.h"
+#include "ledger/orders.h"
+#include "ledger/products.h"
+#include "ledger/receipts.h"
+#include "ledger/settlement.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Barcodes and warning levels of the products, without any window.
+class TestLedgerCounter : public QObject {
+    Q_OBJECT
+private slots:
+    void ean13CheckDigits();
+    void barcodeIsStoredAndUniqueWhenGiven();
+    void storeCodesAreValidAndNeverTaken();
+    void warningLevelIsStoredAndCounted();
+    void olderFilesGainTheColumnsAtStart();
+    void searchFindsNameOrExactCode();
+    void receiptOfACardPaymentWithDiscount();
+    void receiptSetupLivesInTheShopFolder();
+};
+
+namespace {
+
+Products::Fields item(const QString& name, const QString& code,
+                      std::optional<Currency> level = std::nullopt) {
+    Products::Fields f;
+    f.major = QStringLiteral("食品");
+    f.name = name;
+    f.unit = QStringLiteral("个");
+    f.sale = Currency::parse("2.5");
+    f.barcode = code;
+    f.warnLevel = level;
+    return f;
+}
+
+QStringList columnsOf(const QSqlDatabase& db, const QString& table) {
+    QStringList names;
+    QSqlQuery q = Db::exec(db, QStringLiteral("select name from pragma_table_info('%1')").arg(table));
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+} // namespace
+
+void TestLedgerCounter::ean13CheckDigits() {
+    // Codes printed on real goods.
+    for (const char* code : {"4006381333931", "9787115279460", "6901234567892", "5901234123457"}) {
+        const QString c = QLatin1String(code);
+        QCOMPARE(Barcode::ean13CheckDigit(c.left(12)), c.right(1).toInt());
+        QVERIFY(Barcode::isEan13(c));
+        QCOMPARE(Barcode::ean13(c.left(12)), c);
+    }
+    // A check digit of 0 (sum divisible by ten).
+    QCOMPARE(Barcode::ean13CheckDigit("978711527946"), 0);
+    QVERIFY(!Barcode::isEan13("4006381333932"));
+    QVERIFY(!Barcode::isEan13("400638133393"));
+    QVERIFY(!Barcode::isEan13("40063813339a1"));
+    QCOMPARE(Barcode::ean13CheckDigit("40063813339"), -1);
+    QCOMPARE(Barcode::ean13("4006381a3393"), QString());
+    QVERIFY(Barcode::isStoreCode("2000000000015"));
+    QVERIFY(!Barcode::isStoreCode("6901234567892"));
+    QVERIFY(!Barcode::isStoreCode("2000000000016"));
+}
+
+void TestLedgerCounter::barcodeIsStoredAndUniqueWhenGiven() {
+    CoreFixture f;
+    const qint64 cola = Products::create(item("可乐", " 6901234567892 "), Currency::parse("5"));
+    // No code: stored as nothing, and any number of products may have none.
+    const qint64 bread = Products::create(item("面包", ""), Currency::parse("5"));
+    const qint64 cake = Products::create(item("蛋糕", "  "), Currency::parse("5"));
+    QCOMPARE(CoreFixture::rows("select bid, b13 is null, b13 from ab order by bid"),
+             QStringList({QString::number(cola) + "|0|6901234567892", QString::number(bread) + "|1|",
+                          QString::number(cake) + "|1|"}));
+    QCOMPARE(Products::findByCode("6901234567892"), cola);
+    QCOMPARE(Products::findByCode(" 6901234567892"), cola);
+    QCOMPARE(Products::findByCode("690123456789"), qint64(0));
+    QCOMPARE(Products::findByCode(""), qint64(0));
+
+    // Another product with the same code is refused with the owner's name; nothing is written.
+    try {
+        Products::create(item("雪碧", "6901234567892"), Currency::parse("1"));
+        QFAIL("a second product got the same barcode");
+    } catch (const Refused& e) {
+        QCOMPARE(e.text(), Products::duplicateCodeMessage("6901234567892", "可乐"));
+        QVERIFY(e.text().contains("可乐"));
+    }
+    QCOMPARE(CoreFixture::scalar("select count(*) from ab").toInt(), 3);
+    try {
+        Products::update(bread, item("面包", "6901234567892"));
+        QFAIL("an edit took another product's barcode");
+    } catch (const Refused&) {
+    }
+    QVERIFY(CoreFixture::scalar("select b13 from ab where bid = :a", {{":a", bread}}).isNull());
+    // Keeping its own code, or dropping it, is fine.
+    Products::update(cola, item("可乐 330ml", "6901234567892"));
+    Products::update(cola, item("可乐 330ml", ""));
+    QCOMPARE(Products::findByCode("6901234567892"), qint64(0));
+    Products::update(bread, item("面包", "6901234567892"));
+    QCOMPARE(Products::findByCode("6901234567892"), bread);
+    // The file itself refuses a duplicate written past the operations.
+    QVERIFY_THROWS_EXCEPTION(
+        DatabaseError,
+        CoreFixture::exec("update ab set b13 = '6901234567892' where bid = :a", {{":a", cake}}));
+}
+
+void TestLedgerCounter::storeCodesAreValidAndNeverTaken() {
+    CoreFixture f;
+    const QString first = Products::newStoreCode();
+    QCOMPARE(first, QStringLiteral("2000000000015"));
+    QVERIFY(Barcode::isStoreCode(first));
+    // Asking again without using it gives the same code.
+    QCOMPARE(Products::newStoreCode(), first);
+    Products::create(item("散装糖", first), Currency::parse("1"));
+    const QString second = Products::newStoreCode();
+    QCOMPARE(second, QStringLiteral("2000000000022"));
+    // A higher in-store code typed by hand: the next one follows it; codes of other ranges and
+    // lengths do not count.
+    Products::create(item("散装米", "2100000000506"), Currency::parse("1"));
+    Products::create(item("进口", "9787115279460"), Currency::parse("1"));
+    Products::create(item("短码", "21"), Currency::parse("1"));
+    const QString third = Products::newStoreCode();
+    QCOMPARE(third, Barcode::ean13("210000000051"));
+    QVERIFY(Barcode::isStoreCode(third));
+    QCOMPARE(Products::findByCode(third), qint64(0));
+    // The range used up.
+    Products::create(item("末号", Barcode::ean13("299999999999")), Currency::parse("1"));
+    QVERIFY_THROWS_EXCEPTION(Refused, Products::newStoreCode());
+}
+
+void TestLedgerCounter::warningLevelIsStoredAndCounted() {
+    CoreFixture f;
+    // Stock 5: at, below and above the level, and without one.
+    const qint64 at = Products::create(item("等于", "", Currency::parse("5")), Currency::parse("5"));
+    Products::create(item("低于", "", Currency::parse("6")), Currency::parse("5"));
+    Products::create(item("高于", "", Currency::parse("4")), Currency::parse("5"));
+    Products::create(item("无下限", ""), Currency::parse("0"));
+    QCOMPARE(CoreFixture::rows("select b3, b4, b14 from ab order by bid"),
+             QStringList({"等于|5|5", "低于|5|6", "高于|5|4", "无下限|0|"}));
+    QCOMPARE(Products::lowStockCount(), 2);
+    Products::update(at, item("等于", "", Currency::parse("4.5")));
+    QCOMPARE(Products::lowStockCount(), 1);
+    Products::update(at, item("等于", ""));
+    QVERIFY(CoreFixture::scalar("select b14 from ab where bid = :a", {{":a", at}}).isNull());
+    QCOMPARE(Products::lowStockCount(), 1);
+}
+
+void TestLedgerCounter::olderFilesGainTheColumnsAtStart() {
+    QTemporaryDir dir;
+    Schema::createDatabaseFiles(dir.path());
+    const QString path = QDir(dir.path()).absoluteFilePath(Db::BusinessFile);
+    {
+        // A file as earlier versions made it: no barcode, no warning level, no barcode index.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        Db::exec(db, "drop index ab_b13");
+        Db::exec(db, "alter table ab drop column b14");
+        Db::exec(db, "alter table ab drop column b13");
+        Db::exec(db, "insert into ab (b1, b3, b4, b8, b9) values ('食品', '旧产品', 3, 2, 6)");
+        QVERIFY(!columnsOf(db, "ab").contains("b13"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    {
+        TData_in data(nullptr, dir.path());
+        QCOMPARE(columnsOf(Db::business(), "ab").mid(13), QStringList({"b13", "b14"}));
+        // The old row is as it was and takes the new fields.
+        QCOMPARE(data.Query_ab->recordCount(), 1);
+        QCOMPARE(data.Query_ab->fieldText("b3"), QStringLiteral("旧产品"));
+        QVERIFY(data.Query_ab->fieldValue("b13").isNull());
+        Products::update(1, item("旧产品", "4006381333931", Currency::parse("3")));
+        QCOMPARE(Products::lowStockCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(Refused,
+                                 Products::create(item("新", "4006381333931"), Currency::parse("1")));
+        // Nothing more to add at the next start; a number check holds on the new column.
+        QCOMPARE(Schema::upgradeBusinessFile(Db::business()), QStringList());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, Db::exec(Db::business(), "update ab set b14 = 'x'"));
+    }
+    // A new file has them from the start.
+    QTemporaryDir fresh;
+    Schema::createDatabaseFiles(fresh.path());
+    TData_in data(nullptr, fresh.path());
+    QCOMPARE(Schema::upgradeBusinessFile(Db::business()), QStringList());
+    QVERIFY(columnsOf(Db::business(), "ab").contains("b14"));
+}
+
+void TestLedgerCounter::searchFindsNameOrExactCode() {
+    QTemporaryDir dir;
+    Schema::createDatabaseFiles(dir.path());
+    TData_in data(nullptr, dir.path());
+    const qint64 a = Products::create(item("可乐", "6901234567892"), Currency::parse("1"));
+    const qint64 b = Products::create(item("雪碧 690123", "4006381333931"), Currency::parse("1"));
+    const qint64 c = Products::create(item("面包", "69012345678"), Currency::parse("1"));
+    SharedQuery* q = data.Query_ab;
+    auto keys = [q] {
+        QList<qint64> out;
+        for (int r = 0; r < q->recordCount(); ++r)
+            out << q->value(r, "bid").toLongLong();
+        return out;
+    };
+    for (bool paged : {true, false}) {
+        SharedQuery::setLoadEverything(!paged);
+        q->search("b3", "6901234567892", "b13");
+        QCOMPARE(q->isPaged(), paged);
+        QCOMPARE(keys(), QList<qint64>({a}));
+        // Part of a code finds nothing by code; the name still counts. Newest first, each once.
+        q->search("b3", "690123", "b13");
+        QCOMPARE(keys(), QList<qint64>({b}));
+        q->search("b3", " 69012345678 ", "b13");
+        QCOMPARE(keys(), QList<qint64>({c}));
+        q->search("b3", "可", "b13");
+        QCOMPARE(keys(), QList<qint64>({a}));
+        q->search("b3", "", "b13");
+        QCOMPARE(keys(), QList<qint64>({c, b, a}));
+        // A product renamed after the index was read is found by its new name and its code.
+        Products::update(a, item("雪碧可乐", "6901234567892"));
+        q->search("b3", "雪碧", "b13");
+        QCOMPARE(keys(), QList<qint64>({b, a}));
+        Products::update(a, item("可乐", "6901234567892"));
+    }
+    SharedQuery::setLoadEverything(false);
+}
+
+namespace {
+
+// An order of two lines (10.5 due), paid by card with 0.5 off: the card keeps 90.5 of 100.
+qint64 cardOrder() {
+    const qint64 cola = Products::create(item("可乐", "6901234567892"), Currency::parse("10"));
+    Products::Fields bread = item("全麦面包 Whole wheat bread, sliced", "");
+    bread.sale = Currency::parse("5.5");
+    const qint64 loaf = Products::create(bread, Currency::parse("10"));
+    const qint64 order = Orders::addLine(0, cola, Currency::parse("2")).order;
+    Orders::addLine(order, loaf, Currency::parse("1"));
+    const qint64 card =
+        CoreFixture::exec("insert into aj (j1, j2, j6, j9, j10) values ('张三', '13800000000', "
+                          "'先生', 100, '2026-11-01 08:00:00')")
+            .lastInsertId()
+            .toLongLong();
+    Settlement::payByCard(order, card, Currency::parse("10"));
+    return order;
+}
+
+} // namespace
+
+void TestLedgerCounter::receiptOfACardPaymentWithDiscount() {
+    CoreFixture f;
+    const qint64 order = cardOrder();
+    const Receipts::Receipt r = Receipts::forOrder(order);
+    QCOMPARE(r.lines.size(), 2);
+    QCOMPARE(r.due, Currency::parse("10.5"));
+    QCOMPARE(r.discount, Currency::parse("0.5"));
+    QCOMPARE(r.received, Currency::parse("10"));
+    QCOMPARE(r.card, std::optional<qint64>(1));
+    QCOMPARE(r.balanceAfter, Currency::parse("90"));
+
+    Receipts::Setup setup;
+    setup.shop = QStringLiteral("万家便利店");
+    setup.footer = QStringLiteral("谢谢惠顾，欢迎再来！");
+    const QStringList narrow = Receipts::text(r, setup);
+    QCOMPARE(narrow,
+             QStringList({"           万家便利店", "单号: 1", "时间: 2026-12-09 10:30:00",
+                          "--------------------------------", "可乐", "  2 x 2.50                  5.00",
+                          "全麦面包 Whole wheat bread, slic", "ed", "  1 x 5.50                  5.50",
+                          "--------------------------------", "应收金额:                  10.50",
+                          "优惠:                       0.50", "实收金额:                  10.00",
+                          "会员卡号:                      1", "卡内余额:                  90.00",
+                          "--------------------------------", "      谢谢惠顾，欢迎再来！"}));
+    for (const QString& line : narrow)
+        QVERIFY2(Receipts::textWidth(line) <= 32, qPrintable(line));
+    setup.width = 80;
+    for (const QString& line : Receipts::text(r, setup))
+        QVERIFY2(Receipts::textWidth(line) <= 48, qPrintable(line));
+    QCOMPARE(Receipts::text(r, setup).at(6), QStringLiteral("全麦面包 Whole wheat bread, sliced"));
+
+    // The printer's bytes: reset, Chinese mode, GB18030 text, feed and cut; kept as a golden file.
+    setup.width = 58;
+    const QByteArray bytes = Receipts::escPos(r, setup);
+    QFile golden(QFINDTESTDATA("data/receipt_card_58.bin"));
+    QVERIFY(golden.open(QIODevice::ReadOnly));
+    QCOMPARE(bytes, golden.readAll());
+    QVERIFY(bytes.startsWith(QByteArray("\x1b\x40\x1c\x26", 4)));
+    QVERIFY(bytes.endsWith(QByteArray("\x1d\x56\x42\x03", 4)));
+    // 可乐 in GB18030 (the same two bytes each as GBK), not UTF-8.
+    QVERIFY(bytes.contains(QByteArray("\xbf\xc9\xc0\xd6\n", 5)));
+    QVERIFY(!bytes.contains(QStringLiteral("可乐").toUtf8()));
+    QStringDecoder gb18030("GB18030");
+    const QString decoded = gb18030.decode(bytes);
+    QVERIFY(decoded.contains(QStringLiteral("卡内余额:                  90.00")));
+
+    // Written to the printer's device file as they are.
+    const QString device = QDir(f.folder()).absoluteFilePath("lp0");
+    Receipts::writeDevice(device, bytes);
+    QFile written(device);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), bytes);
+    QVERIFY_THROWS_EXCEPTION(LedgerError,
+                             Receipts::writeDevice(QDir(f.folder()).absoluteFilePath("no/lp0"), bytes));
+
+    // A cash payment without discount has neither line; an unsettled order has no receipt.
+    const qint64 cash = Orders::addLine(0, 1, Currency::parse("1")).order;
+    QVERIFY_THROWS_EXCEPTION(Refused, Receipts::forOrder(cash));
+    Settlement::payCash(cash, Currency::parse("2.5"));
+    const QString plain = Receipts::text(Receipts::forOrder(cash), setup).join('\n');
+    QVERIFY(plain.contains(QStringLiteral("实收金额:                   2.50")));
+    QVERIFY(!plain.contains(QStringLiteral("优惠")) && !plain.contains(QStringLiteral("会员卡号")));
+    QVERIFY_THROWS_EXCEPTION(Refused, Receipts::forOrder(99));
+}
+
+void TestLedgerCounter::receiptSetupLivesInTheShopFolder() {
+    QTemporaryDir dir;
+    const Receipts::Setup fresh = Receipts::loadSetup(dir.path());
+    QCOMPARE(fresh.way, Receipts::Setup::Way::Printer);
+    QCOMPARE(fresh.width, 58);
+    QCOMPARE(fresh.device, QStringLiteral("/dev/usb/lp0"));
+    QVERIFY(!fresh.autoPrint);
+    Receipts::Setup s;
+    s.way = Receipts::Setup::Way::Device;
+    s.width = 80;
+    s.device = "/dev/usb/lp1";
+    s.shop = "万家便利店";
+    s.footer = "谢谢惠顾";
+    s.autoPrint = true;
+    Receipts::saveSetup(dir.path(), s);
+    QVERIFY(QFile::exists(QDir(dir.path()).absoluteFilePath("receipt.ini")));
+    const Receipts::Setup back = Receipts::loadSetup(dir.path());
+    QCOMPARE(back.way, s.way);
+    QCOMPARE(back.width, 80);
+    QCOMPARE(back.device, s.device);
+    QCOMPARE(back.shop, s.shop);
+    QCOMPARE(back.footer, s.footer);
+    QVERIFY(back.autoPrint);
+}
+
+QTEST_GUILESS_MAIN(TestLedgerCounter)
+#include "tst_ledger_counter.moc"
