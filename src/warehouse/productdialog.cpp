@@ -82,7 +82,9 @@ protected:
 
 // A barcode: bars of two widths.
 QIcon barcodeIcon() {
-    QPixmap pm(16, 16);
+    const qreal ratio = qApp->devicePixelRatio();
+    QPixmap pm(QSize(16, 16) * ratio);
+    pm.setDevicePixelRatio(ratio);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setPen(Qt::NoPen);
@@ -148,6 +150,7 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
     for (QToolButton* b : {bsSkinSpeedButton1, bsSkinSpeedButton2, bsSkinSpeedButton3})
         b->setIcon(listIcon());
     bsSkinSpeedButton4->setIcon(barcodeIcon());
+    bsSkinSpeedButton4->setAccessibleName(QStringLiteral("生成店内条码"));
     bsSkinEdit7->installEventFilter(new EnterMovesOn(bsSkinEdit7));
     KeyFilter::decimal(bsSkinEdit8);
     // Ten characters at most: 9999999.99.
