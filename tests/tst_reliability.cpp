@@ -181,10 +181,17 @@ void TestReliability::badFilesAreRefusedAndLeftAsTheyWere() {
         // Not a byte changed, no file made beside them (no write-ahead log, no new database).
         QCOMPARE(fingerprint(dir.path()), before);
     }
-    // The undamaged files start, so the check refuses only what is wrong.
+    // The undamaged files start, so the check refuses only what is wrong; so does a file of an
+    // earlier version without the columns a start adds.
     QTemporaryDir dir;
     Schema::createDatabaseFiles(dir.path());
     QCOMPARE(startFails(dir.path()), QStringLiteral("(started)"));
+    QTemporaryDir older;
+    Schema::createDatabaseFiles(older.path());
+    alter(
+        QDir(older.path()).absoluteFilePath(Db::BusinessFile),
+        {"drop index if exists ab_b13", "alter table ab drop column b13", "alter table ab drop column b14"});
+    QCOMPARE(startFails(older.path()), QStringLiteral("(started)"));
 }
 
 void TestReliability::unusableFolderOrFileIsRefused() {
