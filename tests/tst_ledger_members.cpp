@@ -83,8 +83,11 @@ void TestLedgerMembers::createStoresTheMemberAndGivesTheCard() {
     QCOMPARE(CoreFixture::scalar("select count(*) from ah").toInt(), 0);
     // The next card follows the highest one, also after a member was removed.
     Members::remove(2);
-    QCOMPARE(Members::create(person("王五"), Currency::parse("-1.25")), qint64(3));
-    QCOMPARE(balanceOf(3), QStringLiteral("-1.25"));
+    QCOMPARE(Members::create(person("王五"), Currency::parse("1.25")), qint64(3));
+    QCOMPARE(balanceOf(3), QStringLiteral("1.25"));
+    // A card does not start below zero.
+    QVERIFY_THROWS_EXCEPTION(Refused, Members::create(person("赵六"), Currency::parse("-0.01")));
+    QCOMPARE(CoreFixture::scalar("select count(*) from aj").toInt(), 2);
 }
 
 void TestLedgerMembers::updateRewritesOnlyThePersonalData() {

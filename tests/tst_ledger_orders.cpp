@@ -121,6 +121,9 @@ void TestLedgerOrders::checksRefuseAndWriteNothing() {
     };
     QCOMPARE(refusal([&] { Orders::addLine(0, apple, Currency::parse("5.0001")); }),
              QStringLiteral("没有这么多库存了"));
+    QCOMPARE(refusal([&] { Orders::addLine(0, apple, Currency()); }), QStringLiteral("数量不能为0"));
+    QCOMPARE(refusal([&] { Orders::addLine(0, apple, Currency::parse("0.00")); }),
+             QStringLiteral("数量不能为0"));
     QCOMPARE(CoreFixture::scalar("select count(*) from aa").toInt(), 0);
     QCOMPARE(CoreFixture::scalar("select count(*) from ae").toInt(), 0);
 

@@ -129,12 +129,18 @@ void TestLedgerWarehouse::stockInRaisesStockAndWritesTheRecord() {
     QCOMPARE(stockOf(cola), QStringLiteral("1|3"));
     QCOMPARE(announced(spy), QStringList({"ab:" + QString::number(chips), "ac:1"}));
 
-    // Leading zeros add the number and the record keeps them; zero is received and changes nothing.
+    // Leading zeros add the number and the record keeps them; a quantity of nothing is refused.
     StockIn::receive(chips, Currency::parse("007"), QDate(2026, 12, 10), QStringLiteral("007"));
-    StockIn::receive(chips, Currency(), QDate(2026, 12, 10), QStringLiteral("0"));
+    for (const char* none : {"0", "000"})
+        try {
+            StockIn::receive(chips, Currency::parse(none), QDate(2026, 12, 10), QString::fromLatin1(none));
+            QFAIL("a stock-in of nothing was written");
+        } catch (const Refused& e) {
+            QCOMPARE(e.text(), QStringLiteral("数量不能为0"));
+        }
     QCOMPARE(stockOf(chips), QStringLiteral("15|187.5"));
     QCOMPARE(CoreFixture::rows("select c3, c7, c12 from ac order by cid"),
-             QStringList({"3|2026-12-09|37.5", "007|2026-12-10|87.5", "0|2026-12-10|0"}));
+             QStringList({"3|2026-12-09|37.5", "007|2026-12-10|87.5"}));
 
     // Nine digits, the most the box takes, at a price with cents.
     const StockIn::Received big =
@@ -145,7 +151,7 @@ void TestLedgerWarehouse::stockInRaisesStockAndWritesTheRecord() {
 
     // A renamed product's earlier records keep the name they were written with.
     Products::update(chips, {"食品", "零食", "新薯片", "个", {}, {}, Currency::parse("12.5"), {}, {}});
-    QCOMPARE(CoreFixture::scalar("select count(*) from ac where c2 = '薯片'").toInt(), 3);
+    QCOMPARE(CoreFixture::scalar("select count(*) from ac where c2 = '薯片'").toInt(), 2);
 }
 
 void TestLedgerWarehouse::stockInWritesBothOrNeither() {
@@ -167,7 +173,10 @@ void TestLedgerWarehouse::stockInWritesBothOrNeither() {
         StockIn::receive(chips, Currency::parse("2"), QDate(2026, 12, 9));
         QFAIL("an empty stock value was taken as a number");
     } catch (const ConversionError& e) {
-        QCOMPARE(e.text(), QStringLiteral("'' is not a valid floating point value"));
+        // The message names the row and the column holding it.
+        QCOMPARE(e.text(),
+                 QStringLiteral("'' is not a valid floating point value（表 ab 中 bid 为 %1 的行，列 b9）")
+                     .arg(chips));
     }
     QCOMPARE(stockOf(chips), QStringLiteral("5|"));
     QCOMPARE(count("ac"), 0);

@@ -268,6 +268,9 @@ void TestMembers::newMemberRefusesMissingOrBadAmount() {
             QCOMPARE(new_huiyuan->bsSkinEdit7->text(), QString::fromLatin1(bad));
             click(new_huiyuan->bsSkinButton1);
         }
+        new_huiyuan->bsSkinEdit7->setText(QString());
+        QTest::keyClicks(new_huiyuan->bsSkinEdit7, "-5");
+        click(new_huiyuan->bsSkinButton1); // a card does not start below zero
         stayedOpen = stayedOpen && new_huiyuan->isVisible();
         QCOMPARE(new_huiyuan->bsSkinEdit4->text(), QStringLiteral("张三")); // inputs kept
     });
@@ -275,7 +278,8 @@ void TestMembers::newMemberRefusesMissingOrBadAmount() {
     QVERIFY(stayedOpen);
     const QString required = QStringLiteral("红色*号为必填项，请填写。");
     const QString notANumber = QStringLiteral("初始金额必须是数字，请重新填写。");
-    QCOMPARE(f.messages.texts(), QStringList({required, required, notANumber, notANumber, notANumber}));
+    QCOMPARE(f.messages.texts(), QStringList({required, required, notANumber, notANumber, notANumber,
+                                              QStringLiteral("初始金额不能小于零，请重新填写。")}));
     QCOMPARE(LedgerFixture::scalar("select count(*) from aj").toInt(), 0);
     // Cancel writes nothing either.
     onModal([&](QWidget*) {
@@ -356,7 +360,12 @@ void TestMembers::rechargeAddsExactlyAndRecords() {
     QCOMPARE(frame()->bsSkinDBText2->text(), QStringLiteral("20"));
     QCOMPARE(Data_in->Query_ah->text(0, "h2"), QStringLiteral("-30"));
     QCOMPARE(Data_in->Query_ah->recordCount(), 3);
-    QVERIFY(f.messages.messages.isEmpty());
+    // Only the correction was asked.
+    QCOMPARE(f.messages.messages.size(), 1);
+    QCOMPARE(f.messages.messages[0].kind, QStringLiteral("confirm"));
+    QCOMPARE(f.messages.messages[0].title, QStringLiteral("冲减确认"));
+    QCOMPARE(f.messages.messages[0].text,
+             QStringLiteral("充值金额为负数，将从会员卡中扣除30元。确定要冲减吗？"));
 }
 
 void TestMembers::rechargeRefusesAndCancels() {
@@ -384,6 +393,26 @@ void TestMembers::rechargeRefusesAndCancels() {
     onModal([&](QWidget*) { amount = new_chongzhi->bsSkinEdit3->text(); });
     click(frame()->bsSkinSpeedButton3);
     QCOMPARE(amount, QStringLiteral("0.00"));
+    // A correction declined at the question writes nothing; one that would take the card below
+    // zero is refused.
+    f.messages.clear();
+    f.messages.answers = {false};
+    onModal([&](QWidget*) {
+        new_chongzhi->bsSkinEdit3->setText(QString());
+        QTest::keyClicks(new_chongzhi->bsSkinEdit3, "-30");
+        click(new_chongzhi->bsSkinButton1);
+        QVERIFY(new_chongzhi->isVisible());
+        LedgerFixture::exec("update aj set j9 = 20.5 where jid = :a", {{":a", card}});
+        click(new_chongzhi->bsSkinButton1);
+        QVERIFY(new_chongzhi->isVisible());
+    });
+    click(frame()->bsSkinSpeedButton3);
+    QCOMPARE(f.messages.messages.size(), 3);
+    QCOMPARE(f.messages.messages[0].kind, QStringLiteral("confirm"));
+    QCOMPARE(f.messages.messages[1].kind, QStringLiteral("confirm"));
+    QCOMPARE(f.messages.messages[2].text, QStringLiteral("余额不足，充值后余额不能小于零。"));
+    QCOMPARE(LedgerFixture::scalar("select j9 from aj").toString(), QStringLiteral("20.5"));
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ah").toInt(), 0);
     // A member whose balance is no number stops before anything is written.
     LedgerFixture::exec("update aj set j9 = null where jid = :a", {{":a", card}});
     click(frame()->bsSkinSpeedButton6);

@@ -9,9 +9,12 @@
 #include "widgets/databound.h"
 #include "widgets/list.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -200,6 +203,12 @@ void TestOrders::laterAddsAppendLines() {
     d->bsSkinEdit2->clear();
     QTest::keyClicks(d->bsSkinEdit2, "2.5-x7");
     QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("257"));
+    for (const char* pasted : {"1.5", "12.345", "-5.5"}) {
+        d->bsSkinEdit2->selectAll();
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(pasted));
+        d->bsSkinEdit2->paste();
+        QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("257"));
+    }
     clickRow(d->bsSkinDBGrid1, productRow(apple));
     QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("1"));
 
@@ -277,10 +286,13 @@ void TestOrders::checksWriteNothing() {
     d->bsSkinEdit2->clear();
     click(d->bsSkinButton1);
     QCOMPARE(f.messages.last(), QStringLiteral("请填写数量"));
-    // A quantity of 0 is a line with nothing taken.
+    // A quantity of 0 is refused like too large a one: no order, no line, no stock-out.
     addLine(d, apple, "0");
+    QCOMPARE(f.messages.last(), QStringLiteral("数量不能为0"));
     QCOMPARE(stockOf(apple), QStringLiteral("5|12.5"));
-    QCOMPARE(LedgerFixture::rows("select k4 from ak"), QStringList({"0"}));
+    QCOMPARE(count("aa") + count("ak") + count("ae"), 0);
+    addLine(d, apple, "1");
+    QCOMPARE(stockOf(apple), QStringLiteral("4|10"));
 
     // The product search filters the shared list, also for the stock page.
     d->bsSkinEdit1->setText("果");
@@ -441,6 +453,18 @@ void TestOrders::editOrderAddsAndRemovesSelectedLines() {
         QCOMPARE(e->bsSkinStdLabel19->text(), QStringLiteral("14"));
         QVERIFY(e->bsSkinPanel2->isVisible());
         QCOMPARE(e->bsSkinEdit2->text(), QStringLiteral("1"));
+        // Typing into the product search box narrows the product grid; clearing it lists all again.
+        QInputMethodEvent typed; // a Chinese character comes from the input method
+        typed.setCommitString(QStringLiteral("可"));
+        QApplication::sendEvent(e->bsSkinEdit1, &typed);
+        QCOMPARE(e->bsSkinEdit1->text(), QStringLiteral("可"));
+        QCOMPARE(e->bsSkinDBGrid1->model()->rowCount(), 1);
+        QCOMPARE(listed(Data_in->Query_ab, "b3"), QStringList({"可乐"}));
+        QTest::keyClicks(e->bsSkinEdit1, "x");
+        QCOMPARE(e->bsSkinDBGrid1->model()->rowCount(), 0);
+        e->bsSkinEdit1->selectAll();
+        QTest::keyClick(e->bsSkinEdit1, Qt::Key_Backspace);
+        QCOMPARE(e->bsSkinDBGrid1->model()->rowCount(), 2);
         // The selected line goes, not the newest.
         clickRow(e->bsSkinDBGrid2, 1);
         click(e->bsSkinButton2);

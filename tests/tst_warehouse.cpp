@@ -13,7 +13,9 @@
 #include "widgets/list.h"
 #include "widgets/toolbar.h"
 
+#include <QClipboard>
 #include <QDoubleSpinBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -183,6 +185,18 @@ void TestWarehouse::newProductRefusesMissingRequiredFields() {
         d->bsSkinEdit2->clear();
         QTest::keyClicks(d->bsSkinEdit2, "1a2-3.4b567890123");
         QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("123456789"));
+        // Pasted text with a refused character is refused whole, never read as another number.
+        for (const char* pasted : {"1.5", "12.345", "-5.5", "7 "}) {
+            d->bsSkinEdit2->setText("2");
+            d->bsSkinEdit2->selectAll();
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(pasted));
+            d->bsSkinEdit2->paste();
+            QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("2"));
+        }
+        QGuiApplication::clipboard()->setText("45");
+        d->bsSkinEdit2->end(false);
+        d->bsSkinEdit2->paste();
+        QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("245"));
     });
     click(page->bsSkinSpeedButton5);
 }
@@ -274,7 +288,8 @@ void TestWarehouse::stockInRaisesStockAndWritesTheRecord() {
     QCOMPARE(page->bsSkinDBGrid2->cellText(1, 4), QStringLiteral("8"));
     QCOMPARE(main_window->Fr_kf_ruku1->bsSkinDBGrid2->cellText(0, 4), QStringLiteral("薯片"));
 
-    // Leading zeros add the number; the record keeps the text as typed. Zero is accepted.
+    // Leading zeros add the number; the record keeps the text as typed. Zero is refused, and a
+    // pasted fraction does not become a whole number.
     page->bsSkinDBGrid2->selectRow(1);
     onModal([&](QWidget* w) {
         auto* d = static_cast<Tnew_ruku*>(w);
@@ -287,18 +302,22 @@ void TestWarehouse::stockInRaisesStockAndWritesTheRecord() {
     page->bsSkinDBGrid2->selectRow(1);
     onModal([&](QWidget* w) {
         auto* d = static_cast<Tnew_ruku*>(w);
+        QGuiApplication::clipboard()->setText("1.5");
+        d->bsSkinEdit3->paste();
+        QCOMPARE(d->bsSkinEdit3->text(), QString());
         QTest::keyClicks(d->bsSkinEdit3, "0");
         click(d->bsSkinButton1);
+        QVERIFY(d->isVisible());
     });
     click(page->bsSkinSpeedButton4);
+    QCOMPARE(f.messages.texts(), QStringList({"数量不能为0"}));
     QCOMPARE(LedgerFixture::rows("select b4, b9 from ab where bid = :a", {{":a", id}}),
              QStringList({"15|187.5"}));
-    QCOMPARE(LedgerFixture::rows("select c3, c12 from ac order by cid"),
-             QStringList({"3|37.5", "007|87.5", "0|0"}));
+    QCOMPARE(LedgerFixture::rows("select c3, c12 from ac order by cid"), QStringList({"3|37.5", "007|87.5"}));
 
     // Renaming the product later leaves its records with the name they were written with.
     LedgerFixture::exec("update ab set b3 = '新薯片' where bid = :a", {{":a", id}});
-    QCOMPARE(LedgerFixture::scalar("select count(*) from ac where c2 = '薯片'").toInt(), 3);
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ac where c2 = '薯片'").toInt(), 2);
 }
 
 void TestWarehouse::stockInChecksAndKeepsItsDate() {
@@ -342,7 +361,9 @@ void TestWarehouse::stockInChecksAndKeepsItsDate() {
     });
     click(page->bsSkinSpeedButton4);
     QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
-    QCOMPARE(f.messages.last(), QStringLiteral("'' is not a valid floating point value."));
+    QCOMPARE(f.messages.last(),
+             QStringLiteral("'' is not a valid floating point value（表 ab 中 bid 为 %1 的行，列 b9）.")
+                 .arg(LedgerFixture::scalar("select bid from ab").toString()));
     QCOMPARE(LedgerFixture::rows("select b4 from ab"), QStringList({"6"}));
     QCOMPARE(LedgerFixture::scalar("select count(*) from ac").toInt(), 1);
 }

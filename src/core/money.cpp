@@ -153,6 +153,30 @@ Currency Currency::fromVariant(const QVariant& value) {
     }
 }
 
+QString Currency::exactText() const {
+    return scaledText(m_scaled);
+}
+
+QVariant Currency::toSql() const {
+    const QString exact = scaledText(m_scaled);
+    int significant = 0;
+    bool leading = true;
+    for (QChar c : exact)
+        if (c.isDigit() && !(leading && c == QLatin1Char('0'))) {
+            leading = false;
+            ++significant;
+        }
+    // Trailing zeros of a whole number are no digits a float loses.
+    QString digits = exact;
+    digits.remove(QLatin1Char('-'));
+    if (!digits.contains(QLatin1Char('.')))
+        for (qsizetype i = digits.size() - 1; i > 0 && digits.at(i) == QLatin1Char('0'); --i)
+            --significant;
+    if (significant > 15)
+        throw ConversionError(QStringLiteral("数值 %1 超过15位有效数字，无法准确保存").arg(exact));
+    return exact;
+}
+
 QString Currency::toString() const {
     QString exact = scaledText(m_scaled);
     int significant = 0;

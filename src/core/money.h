@@ -30,8 +30,12 @@ public:
     double toDouble() const { return double(m_scaled) / Scale; }
     // The general number format: no trailing zeros, "." as decimal point ("12.5", "100").
     QString toString() const;
-    // The value to bind to a numeric column: the exact decimal text.
-    QVariant toSql() const { return toString(); }
+    // Every digit, no trailing zeros ("7522745523675.3849").
+    QString exactText() const;
+    // The value to bind to a numeric column: the exact decimal text. The column keeps a binary
+    // float, exact to 15 significant digits: a value with more is refused (ConversionError)
+    // rather than stored rounded.
+    QVariant toSql() const;
 
     Currency operator+(Currency other) const;
     Currency operator-(Currency other) const;

@@ -19,6 +19,13 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     setObjectName(QStringLiteral("Data_in"));
     const QDir dir(folder.isEmpty() ? QDir::currentPath() : folder);
     m_folder = dir.absolutePath();
+    // Both files are checked before either is changed (write-ahead log, indexes): a start that
+    // fails leaves them as they were.
+    for (const auto& [file, tables] : {std::pair{Db::BusinessFile, &Schema::businessTables()},
+                                       std::pair{Db::ListsFile, &Schema::listTables()}})
+        if (const QString problem = Schema::fileProblem(dir.absoluteFilePath(file), *tables);
+            !problem.isEmpty())
+            throw DatabaseError(problem);
     m_idle = new QTimer(this);
     m_idle->setSingleShot(true);
     m_idle->setInterval(IdleMs);

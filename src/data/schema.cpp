@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
 #include <algorithm>
 
 namespace {
@@ -130,6 +132,55 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
 
 namespace {
 
+// Reads the first 100 bytes of an SQLite file: its header.
+QString headerProblem(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取文件 '%1': %2").arg(path, file.errorString());
+    const qint64 size = file.size();
+    if (size == 0)
+        return QStringLiteral("文件 '%1' 是空的，不是本程序的数据库").arg(path);
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return QStringLiteral("文件 '%1' 不是数据库文件").arg(path);
+    auto byte = [&header](int i) {
+        return quint32(quint8(header.at(i)));
+    };
+    const quint32 pageSize = (byte(16) << 8 | byte(17)) == 1 ? 65536 : (byte(16) << 8 | byte(17));
+    const quint32 pages = byte(28) << 24 | byte(29) << 16 | byte(30) << 8 | byte(31);
+    const bool pagesValid = header.mid(92, 4) == header.mid(24, 4);
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return QStringLiteral("文件 '%1' 不是数据库文件").arg(path);
+    // The page count in the header is valid when the change counter agrees with the one written
+    // beside it: a file shorter than its pages lost its end.
+    if (pagesValid && pages > 0 && qint64(pages) * pageSize > size)
+        return QStringLiteral("文件 '%1' 不完整，可能已被截断").arg(path);
+    return {};
+}
+
+QString schemaProblem(const QSqlDatabase& db, const QString& path, const QList<Schema::Table>& tables) {
+    for (const Schema::Table& table : tables) {
+        QSqlQuery info = Db::exec(db, QStringLiteral("PRAGMA table_info(%1)").arg(table.name));
+        QStringList present;
+        while (info.next())
+            present << info.value(1).toString().toLower();
+        if (present.isEmpty())
+            return QStringLiteral("文件 '%1' 不是本程序的数据库: 缺少表 %2").arg(path, table.name);
+        QStringList missing;
+        for (const QString& column : table.columns())
+            if (!present.contains(column) && !Schema::addedAtStart(table.name).contains(column))
+                missing << column;
+        if (!missing.isEmpty())
+            return QStringLiteral("文件 '%1' 不是本程序的数据库: 表 %2 缺少列 %3")
+                .arg(path, table.name, missing.join(QStringLiteral(", ")));
+    }
+    const bool withSettings = std::any_of(
+        tables.begin(), tables.end(), [](const Schema::Table& t) { return t.name == QLatin1String("a5"); });
+    if (withSettings && Db::scalar(db, QStringLiteral("select count(*) from a5 where ids = 8")).toInt() != 1)
+        return QStringLiteral("文件 '%1' 缺少设置行（表 a5 中 ids 为 8 的行）").arg(path);
+    return {};
+}
+
 QString columnDefinition(const Schema::Table& table, const QString& column) {
     if (table.numericColumns.contains(column)) {
         // NUMERIC affinity turns "12.50" into 12.5 and "007" into 7; the check refuses a
@@ -244,4 +295,61 @@ void Schema::createDatabaseFiles(const QString& folder) {
         removeMade(made, madeFolders);
         throw;
     }
+}
+
+QStringList Schema::addedAtStart(const QString& table) {
+    QStringList columns;
+    for (const AddedColumn& c : addedColumns)
+        if (table == QLatin1String(c.table))
+            columns << QLatin1String(c.column);
+    return columns;
+}
+
+QString Schema::fileProblem(const QString& path, const QList<Table>& tables) {
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("Could not find file '%1'.").arg(file.absoluteFilePath());
+    if (!file.isFile())
+        return QStringLiteral("'%1' 不是文件").arg(file.absoluteFilePath());
+    if (!file.isReadable() || !file.isWritable())
+        return QStringLiteral("没有读写文件 '%1' 的权限").arg(file.absoluteFilePath());
+    // The write-ahead log lives beside the file.
+    if (!QFileInfo(file.absolutePath()).isWritable())
+        return QStringLiteral("没有写入文件夹 '%1' 的权限").arg(file.absolutePath());
+    if (QString problem = headerProblem(file.absoluteFilePath()); !problem.isEmpty())
+        return problem;
+    const QString connection = QStringLiteral("file_check");
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        // mode=rw: never create the file; reading the schema changes nothing in it.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
+        db.setDatabaseName(QStringLiteral("file:") +
+                           QString::fromUtf8(QUrl::toPercentEncoding(file.absoluteFilePath(), "/")) +
+                           QStringLiteral("?mode=rw"));
+        try {
+            if (!db.open())
+                throw DatabaseError(Db::errorText(db.lastError()));
+            Db::scalar(db, QStringLiteral("select count(*) from sqlite_master"));
+            problem = schemaProblem(db, file.absoluteFilePath(), tables);
+        } catch (const LedgerError& e) {
+            problem = QStringLiteral("无法打开文件 '%1': %2").arg(file.absoluteFilePath(), e.text());
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return problem;
+}
+
+QList<Schema::NonNumber> Schema::nonNumbers(const QSqlDatabase& db, const QList<Table>& tables) {
+    QList<NonNumber> found;
+    for (const Table& table : tables)
+        for (const QString& column : table.numericColumns) {
+            QSqlQuery rows = Db::exec(db, QStringLiteral("select %1, %2 from %3 where %2 is not null and "
+                                                         "typeof(%2) not in ('integer', 'real') order by %1")
+                                              .arg(table.key, column, table.name));
+            while (rows.next())
+                found.append({table.name, column, rows.value(0).toLongLong(), rows.value(1).toString()});
+        }
+    return found;
 }

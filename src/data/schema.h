@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,15 @@ struct Table {
     bool operator==(const Table& other) const { return name == other.name; }
 };
 
+// A value of a numeric column that is no number (a file of an older version, or edited with
+// another tool): the program reads it only to stop with a message naming it.
+struct NonNumber {
+    QString table;
+    QString column;
+    qint64 key = 0;
+    QString value;
+};
+
 const QList<Table>& businessTables(); // service_a.dll
 const QList<Table>& listTables();     // service_b.dll
 const Table* findTable(const QString& name);
@@ -25,6 +35,18 @@ const Table* findTable(const QString& name);
 // Creates service_a.dll and service_b.dll in the folder with every table, the default pick
 // lists and the settings row, readable by their owner only. Refuses to overwrite a file.
 void createDatabaseFiles(const QString& folder);
+
+// What keeps a database file of the folder from being used, in the words of the start-up error
+// box; empty when it is this program's file: it opens, every table and column the program uses is
+// there and, in the lists file, the settings row. Nothing in the file or its folder is changed.
+QString fileProblem(const QString& path, const QList<Table>& tables);
+
+// The columns of a table that a start adds to files of older versions: the file check does not
+// require them.
+QStringList addedAtStart(const QString& table);
+
+// The values of the numeric columns of the open database that are no numbers, table by table.
+QList<NonNumber> nonNumbers(const QSqlDatabase& db, const QList<Table>& tables);
 
 // The indexes of the business file.
 QStringList indexStatements();

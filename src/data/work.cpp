@@ -1,21 +1,60 @@
 #include "data/work.h"
 
+#include "core/errors.h"
+#include "data/schema.h"
+
 #include <algorithm>
 
 namespace Ledger {
+
+namespace {
+int failingStatement = 0;
+int statementCount = 0;
+} // namespace
+
+void Work::failStatement(int nth) {
+    failingStatement = nth;
+}
+
+int Work::statements() {
+    return statementCount;
+}
+
+void Work::countStatement() {
+    if (++statementCount == failingStatement)
+        throw DatabaseError(InjectedFailure);
+}
+
+Currency storedNumber(const QVariant& value, const QString& table, qint64 key, const QString& column,
+                      bool nullIsNumber) {
+    try {
+        if (value.isNull() && !nullIsNumber)
+            return Currency::parse(QString());
+        return Currency::fromVariant(value);
+    } catch (const ConversionError& e) {
+        const Schema::Table* t = Schema::findTable(table);
+        throw ConversionError(
+            QStringLiteral("%1（表 %2 中 %3 为 %4 的行，列 %5）")
+                .arg(e.text(), table, t ? t->key : QStringLiteral("key"), QString::number(key), column));
+    }
+}
 
 Announcer& Announcer::instance() {
     static Announcer announcer;
     return announcer;
 }
 
-Work::Work(const QSqlDatabase& db) : m_db(db), m_tx(db) {}
+Work::Work(const QSqlDatabase& db) : m_db(db), m_tx(db) {
+    statementCount = 0;
+}
 
 QSqlQuery Work::exec(const QString& sql, const Db::Params& params) {
+    countStatement();
     return Db::exec(m_db, sql, params);
 }
 
 QVariant Work::scalar(const QString& sql, const Db::Params& params) {
+    countStatement();
     return Db::scalar(m_db, sql, params);
 }
 

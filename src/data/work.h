@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/money.h"
 #include "data/database.h"
 
 #include <QList>
@@ -41,6 +42,9 @@ public:
     Work(const Work&) = delete;
     Work& operator=(const Work&) = delete;
 
+    // Runs one statement of the operation. A test can make the nth statement of the units of work
+    // that follow fail (failStatement), to prove that a failure anywhere leaves the files as they
+    // were: the statement is not run and raises DatabaseError as a failing one would.
     QSqlQuery exec(const QString& sql, const Db::Params& params = {});
     QVariant scalar(const QString& sql, const Db::Params& params = {});
     // Notes a written row (key 0: rows of the table not known one by one).
@@ -48,11 +52,24 @@ public:
     void commit();
     const QSqlDatabase& db() const { return m_db; }
 
+    // Test hook: from now on, the nth statement (1 = the first) of every unit of work fails;
+    // 0 turns it off. Statements counts the statements of the last unit of work begun.
+    static void failStatement(int nth);
+    static int statements();
+    static inline const QString InjectedFailure = QStringLiteral("injected failure");
+
 private:
+    void countStatement();
     QSqlDatabase m_db;
     Transaction m_tx;
     Changes m_changes;
 };
+
+// A stored amount an operation reads. A value that is no number (a file of an older version, or
+// one edited with another tool) stops the operation with a message naming the table, the row and
+// the column; NULL counts as 0 unless `nullIsNumber` is false.
+Currency storedNumber(const QVariant& value, const QString& table, qint64 key, const QString& column,
+                      bool nullIsNumber = true);
 
 } // namespace Ledger
 

@@ -20,11 +20,6 @@ Db::Params personParams(const Members::Person& p) {
             {QStringLiteral(":g"), p.email},    {QStringLiteral(":h"), p.remark}};
 }
 
-// A balance that was never stored is no number, not 0: counting it as 0 would hide a broken row.
-Currency storedBalance(const QVariant& value) {
-    return value.isNull() ? Currency::parse(QString()) : Currency::fromVariant(value);
-}
-
 } // namespace
 
 namespace Members {
@@ -34,6 +29,8 @@ namespace {
 qint64 insert(Ledger::Work& work, const Person& person, Currency opening) {
     if (person.name.isEmpty() || person.salutation.isEmpty())
         throw Refused(RequiredMissing);
+    if (opening < Currency())
+        throw Refused(NegativeOpening);
     Db::Params params = personParams(person);
     params.emplace_back(QStringLiteral(":i"), opening.toSql());
     params.emplace_back(QStringLiteral(":j"), Clock::nowText());
@@ -87,8 +84,11 @@ Recharged recharge(qint64 card, Currency amount) {
     const QString name = member.value(0).toString();
     const QString salutation = member.value(1).toString();
     Recharged result;
-    result.before = storedBalance(member.value(2));
+    // A balance that was never stored is no number, not 0: counting it as 0 would hide a broken row.
+    result.before = Ledger::storedNumber(member.value(2), Table, card, QStringLiteral("j9"), false);
     result.after = result.before + amount;
+    if (result.after < Currency())
+        throw Refused(BelowZero);
 
     work.exec(QStringLiteral("update aj set j9=:a where jid=:b "),
               {{QStringLiteral(":a"), result.after.toSql()}, {QStringLiteral(":b"), card}});

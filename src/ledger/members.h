@@ -11,6 +11,8 @@ namespace Members {
 
 inline const QString RequiredMissing = QStringLiteral("红色*号为必填项，请填写。");
 inline const QString NotFound = QStringLiteral("找不到该会员");
+inline const QString NegativeOpening = QStringLiteral("初始金额不能小于零，请重新填写。");
+inline const QString BelowZero = QStringLiteral("余额不足，充值后余额不能小于零。");
 
 // A member's personal data, as the member dialogs enter it.
 struct Person {
@@ -26,7 +28,7 @@ struct Person {
 
 // Registers a member with the card's opening balance and the moment of saving as card date;
 // returns the new card number. No recharge record is written for the opening balance. Refused
-// without a name or a salutation.
+// without a name or a salutation, and with a negative opening balance.
 qint64 create(const Person& person, Currency opening);
 
 // Registers many members as create() does, all in one transaction announced once: all are
@@ -48,7 +50,8 @@ struct Recharged {
 
 // Raises the card's stored balance by `amount` (a negative amount lowers it) and writes the
 // recharge record with the member's name and salutation, together. A stored balance that is no
-// number stops the recharge with a conversion error before anything is written.
+// number stops the recharge with a conversion error before anything is written; a correction that
+// would take the balance below zero is refused (BelowZero).
 Recharged recharge(qint64 card, Currency amount);
 
 // Deletes the member with all recharge and consumption records of the card.

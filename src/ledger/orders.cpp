@@ -15,7 +15,7 @@ const QString SettledAlready = QStringLiteral("已结算的订单不可以修改
 Currency storedOrSum(const QSqlDatabase& db, qint64 order, const QVariant& stored) {
     if (stored.isNull() || stored.toString().isEmpty())
         return Orders::sumOfLines(db, order);
-    return Currency::fromVariant(stored);
+    return Ledger::storedNumber(stored, QStringLiteral("aa"), order, QStringLiteral("a5"));
 }
 
 // The amount due of an order inside a unit of work, refusing a settled order.
@@ -58,6 +58,8 @@ void writeStockOut(Ledger::Work& work, const QString& product, const QString& na
 namespace Orders {
 
 LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QString& category) {
+    if (quantity == Currency())
+        throw Refused(NoQuantity);
     Ledger::Work work(Db::business());
     QSqlQuery product = work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b8, b9 from ab where bid=:c"),
                                   {{QStringLiteral(":c"), productKey}});
@@ -66,10 +68,11 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
     const QString major = product.value(0).toString();
     const QString minor = product.value(1).toString();
     const QString name = product.value(2).toString();
-    const Currency stock = Currency::fromVariant(product.value(3));
+    const QString ab = QStringLiteral("ab");
+    const Currency stock = Ledger::storedNumber(product.value(3), ab, productKey, QStringLiteral("b4"));
     const QString unit = product.value(4).toString();
-    const Currency salePrice = Currency::fromVariant(product.value(5));
-    const Currency stockValue = Currency::fromVariant(product.value(6));
+    const Currency salePrice = Ledger::storedNumber(product.value(5), ab, productKey, QStringLiteral("b8"));
+    const Currency stockValue = Ledger::storedNumber(product.value(6), ab, productKey, QStringLiteral("b9"));
     if (quantity > stock)
         throw Refused(NotEnoughStock);
     const Currency amount = quantity * salePrice;
@@ -120,10 +123,12 @@ Currency removeLine(qint64 lineKey) {
     const QString major = line.value(0).toString();
     const QString minor = line.value(1).toString();
     const QString name = line.value(2).toString();
-    const Currency quantity = Currency::parse(line.value(3).toString());
+    const Currency quantity =
+        Ledger::storedNumber(line.value(3).toString(), QStringLiteral("ak"), lineKey, QStringLiteral("k4"));
     const QString unit = line.value(4).toString();
     const QString price = line.value(5).toString();
-    const Currency amount = quantity * Currency::parse(price);
+    const Currency amount =
+        quantity * Ledger::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6"));
     const QString product = line.value(6).toString();
     const qint64 order = line.value(7).toLongLong();
     const Currency due = openOrderAmount(work, order) - amount;
@@ -133,8 +138,10 @@ Currency removeLine(qint64 lineKey) {
     // A product deleted since the line was added has no stock to take back, and so no
     // stock-out to reverse.
     if (stock.next()) {
-        const Currency b4 = Currency::fromVariant(stock.value(0));
-        const Currency b9 = Currency::fromVariant(stock.value(1));
+        const Currency b4 = Ledger::storedNumber(stock.value(0), QStringLiteral("ab"), product.toLongLong(),
+                                                 QStringLiteral("b4"));
+        const Currency b9 = Ledger::storedNumber(stock.value(1), QStringLiteral("ab"), product.toLongLong(),
+                                                 QStringLiteral("b9"));
         work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
                   {{QStringLiteral(":a"), (b4 + quantity).toSql()},
                    {QStringLiteral(":b"), (b9 + amount).toSql()},
@@ -168,11 +175,15 @@ void setCategory(qint64 order, const QString& category) {
 }
 
 Currency sumOfLines(const QSqlDatabase& db, qint64 order) {
-    QSqlQuery lines = Db::exec(db, QStringLiteral("select k4, k6 from ak where k8=:a"),
+    QSqlQuery lines = Db::exec(db, QStringLiteral("select k4, k6, kid from ak where k8=:a"),
                                {{QStringLiteral(":a"), QString::number(order)}});
     Currency sum;
-    while (lines.next())
-        sum += Currency::parse(lines.value(0).toString()) * Currency::parse(lines.value(1).toString());
+    const QString ak = QStringLiteral("ak");
+    while (lines.next()) {
+        const qint64 line = lines.value(2).toLongLong();
+        sum += Ledger::storedNumber(lines.value(0).toString(), ak, line, QStringLiteral("k4")) *
+               Ledger::storedNumber(lines.value(1).toString(), ak, line, QStringLiteral("k6"));
+    }
     return sum;
 }
 

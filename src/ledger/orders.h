@@ -15,6 +15,7 @@ namespace Orders {
 inline const QString Unsettled = QStringLiteral("未结算");
 inline const QString Settled = QStringLiteral("已结算");
 inline const QString DefaultCategory = QStringLiteral("普通订单");
+inline const QString NoQuantity = QStringLiteral("数量不能为0");
 
 struct LineAdded {
     qint64 order = 0; // the order the line belongs to (new when none was given)
@@ -24,7 +25,8 @@ struct LineAdded {
 
 // Adds `quantity` of the product to the order at the product's sale price. With order 0 the
 // order is created first, unsettled, in the given category. Refused when the quantity exceeds
-// the stock ("没有这么多库存了"), the product is gone or the order is settled.
+// the stock ("没有这么多库存了") or is 0 (NoQuantity), the product is gone or the order is
+// settled. A negative quantity takes goods back.
 LineAdded addLine(qint64 order, qint64 product, Currency quantity, const QString& category = DefaultCategory);
 
 // Removes a line: its product gets the stock back, a stock-out record with the negated quantity

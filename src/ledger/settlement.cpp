@@ -58,7 +58,9 @@ CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
     const bool cardExists = member.next();
     const QString name = cardExists ? member.value(0).toString() : QString();
     const QString salutation = cardExists ? member.value(1).toString() : QString();
-    const Currency balance = cardExists ? Currency::fromVariant(member.value(2)) : Currency();
+    const Currency balance =
+        cardExists ? Ledger::storedNumber(member.value(2), QStringLiteral("aj"), card, QStringLiteral("j9"))
+                   : Currency();
     if (cardExists && balance < amount)
         throw Refused(BalanceTooLow);
 

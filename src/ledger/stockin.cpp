@@ -3,12 +3,15 @@
 #include "core/errors.h"
 #include "data/sharedquery.h"
 #include "data/work.h"
+#include "ledger/orders.h"
 
 #include <QSqlQuery>
 
 namespace StockIn {
 
 Received receive(qint64 product, Currency quantity, const QDate& date, const QString& typed) {
+    if (quantity == Currency())
+        throw Refused(Orders::NoQuantity);
     Ledger::Work work(Db::business());
     QSqlQuery row =
         work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b6, b7, b8, b9, b12 from ab where bid=:a"),
@@ -20,9 +23,13 @@ Received receive(qint64 product, Currency quantity, const QDate& date, const QSt
     auto text = [&row](int column) {
         return SharedQuery::displayText(row.value(column));
     };
-    const Currency stock = Currency::parse(text(3));
-    const Currency salePrice = Currency::parse(text(7));
-    const Currency stockValue = Currency::parse(text(8));
+    auto number = [&row, product](int column, const char* name) {
+        return Ledger::storedNumber(row.value(column), QStringLiteral("ab"), product, QLatin1String(name),
+                                    false);
+    };
+    const Currency stock = number(3, "b4");
+    const Currency salePrice = number(7, "b8");
+    const Currency stockValue = number(8, "b9");
     Received r;
     r.total = quantity * salePrice;
     r.stock = stock + quantity;

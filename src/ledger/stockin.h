@@ -20,7 +20,8 @@ struct Received {
 // sale price now; the record copies the product's name, prices, categories, unit and manufacturer
 // as the stock list shows them, and the quantity as it was typed (`typed`, leading zeros
 // included; the number itself when empty). A stored stock, stock value or sale price that is no
-// number stops it before anything is written (ConversionError); a product that is gone is refused.
+// number stops it before anything is written (ConversionError); a product that is gone and a
+// quantity of 0 (Orders::NoQuantity) are refused.
 Received receive(qint64 product, Currency quantity, const QDate& date, const QString& typed = {});
 
 } // namespace StockIn

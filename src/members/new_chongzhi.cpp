@@ -80,6 +80,12 @@ void Tnew_chongzhi::bsSkinButton1Click() {
         bsSkinEdit3->setFocus();
         return;
     }
+    // A negative amount corrects an earlier recharge: it takes money off the card, so it is asked.
+    if (amount < Currency() &&
+        !MessageService::current().confirm(
+            QStringLiteral("充值金额为负数，将从会员卡中扣除%1元。确定要冲减吗？").arg((-amount).toString()),
+            QStringLiteral("冲减确认")))
+        return;
     m_balance = Members::recharge(m_card, amount).after;
     accept();
 }

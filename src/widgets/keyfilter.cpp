@@ -18,14 +18,16 @@ KeyFilter::KeyFilter(const QString& allowed, QLineEdit* edit)
         while (tail < m_before.size() - head && tail < text.size() - head &&
                m_before.at(m_before.size() - 1 - tail) == text.at(text.size() - 1 - tail))
             ++tail;
-        QString kept;
-        for (QChar c : text.mid(head, text.size() - head - tail))
-            if (m_allowed.contains(c))
-                kept += c;
-        if (kept.size() != text.size() - head - tail) {
-            m_edit->setText(text.left(head) + kept + text.right(tail));
-            m_edit->setCursorPosition(int(head + kept.size()));
-        }
+        // Text that holds a refused character is refused whole: leaving out its refused
+        // characters would turn a pasted "1.5" into 15.
+        const QString inserted = text.mid(head, text.size() - head - tail);
+        for (QChar c : inserted)
+            if (!m_allowed.contains(c)) {
+                const QString before = m_before;
+                m_edit->setText(before);
+                m_edit->setCursorPosition(int(head));
+                return;
+            }
     });
 }
 

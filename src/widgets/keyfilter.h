@@ -6,8 +6,8 @@
 class QLineEdit;
 
 // Drops typed characters that are not allowed (the edit boxes' key filters): only the listed
-// characters get through, control keys (backspace, arrows, tab) always do. Pasted text is
-// filtered the same way. A text set by the program is left as it is, also when the user then
+// characters get through, control keys (backspace, arrows, tab) always do. Pasted or dropped
+// text that holds a character not allowed is refused whole: the box keeps its previous text. A text set by the program is left as it is, also when the user then
 // types into it.
 class KeyFilter : public QObject {
     Q_OBJECT

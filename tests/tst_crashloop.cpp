@@ -1,0 +1,256 @@
+#include "core/errors.h"
+#include "data/demodata.h"
+#include "data/schema.h"
+#include "data/work.h"
+#include "ledger/check.h"
+#include "ledger/members.h"
+#include "ledger/orders.h"
+#include "ledger/settlement.h"
+#include "ledger/stockin.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+
+// A shop killed (SIGKILL) at random moments while it writes: after every kill the files are
+// whole, the ledger check finds nothing and every product's stock is its start plus its
+// stock-ins less its stock-outs. The driver is this executable run with LEDGER_CRASH_DRIVER set
+// to the folder; LEDGER_CRASH_SEED replays a run, LEDGER_CRASH_KILLS sets how many kills.
+class TestCrashLoop : public QObject {
+    Q_OBJECT
+private slots:
+    void killedAtRandomMomentsTheFilesHold();
+};
+
+namespace {
+
+void open(const QString& folder) {
+    const QDir dir(folder);
+    Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
+    Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
+}
+
+void close() {
+    Db::closeConnection(Db::Business);
+    Db::closeConnection(Db::Lists);
+}
+
+Currency number(const QVariant& v) {
+    return Currency::fromVariant(v);
+}
+
+qint64 randomKey(QRandomGenerator& random, const QString& sql) {
+    QList<qint64> keys;
+    QSqlQuery q = Db::exec(Db::business(), sql);
+    while (q.next())
+        keys << q.value(0).toLongLong();
+    return keys.isEmpty() ? 0 : keys.at(int(random.bounded(int(keys.size()))));
+}
+
+// Random operations until killed; a dot on stdout after each that committed.
+int drive(const QString& folder, quint32 seed) {
+    QRandomGenerator random(seed);
+    open(folder);
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    const QString unsettled = QStringLiteral("select aid from aa where a2 = '未结算'");
+    for (;;) {
+        try {
+            const qint64 product = randomKey(random, QStringLiteral("select bid from ab"));
+            const qint64 card = randomKey(random, QStringLiteral("select jid from aj"));
+            switch (random.bounded(9)) {
+            case 0:
+                StockIn::receive(product, Currency::fromInt(random.bounded(1, 20)), QDate(2026, 12, 9));
+                break;
+            case 1:
+                Orders::addLine(0, product, Currency::fromInt(random.bounded(1, 3)));
+                break;
+            case 2:
+            case 3:
+                Orders::addLine(randomKey(random, unsettled), product,
+                                Currency::fromInt(random.bounded(1, 3)));
+                break;
+            case 4:
+                Orders::removeLine(randomKey(random, QStringLiteral("select kid from ak, aa where k8 = aid "
+                                                                    "and a2 = '未结算'")));
+                break;
+            case 5: {
+                const qint64 order = randomKey(random, unsettled);
+                Settlement::payByCard(order, card, Orders::amountDue(order));
+                break;
+            }
+            case 6: {
+                const qint64 order = randomKey(random, unsettled);
+                Settlement::payCash(order, Orders::amountDue(order));
+                break;
+            }
+            case 7:
+                Members::recharge(card, Currency::fromScaled(random.bounded(-100000, 500000)));
+                break;
+            default:
+                Members::create({QStringLiteral("新会员"), {}, {}, {}, {}, QStringLiteral("先生"), {}, {}},
+                                Currency());
+                break;
+            }
+            std::fputc('.', stdout);
+            std::fflush(stdout);
+        } catch (const Refused&) {
+            // Too little stock or balance, nothing to pick: the next draw.
+        }
+    }
+}
+
+// What the ledger must keep equal whatever happens: a product's stock less its stock-ins plus
+// its stock-outs, a card's balance less its recharges plus its payments, an order's amount due
+// less the sum of its lines.
+struct Balances {
+    QHash<qint64, Currency> stock, card, order;
+};
+
+Balances measure() {
+    Balances l;
+    QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select bid, b4 from ab"));
+    while (q.next())
+        l.stock[q.value(0).toLongLong()] = number(q.value(1));
+    q = Db::exec(Db::business(), QStringLiteral("select c1, c3 from ac"));
+    while (q.next())
+        l.stock[q.value(0).toLongLong()] -= Currency::parse(q.value(1).toString());
+    q = Db::exec(Db::business(), QStringLiteral("select e1, e3 from ae"));
+    while (q.next())
+        l.stock[q.value(0).toLongLong()] += Currency::parse(q.value(1).toString());
+    q = Db::exec(Db::business(), QStringLiteral("select jid, j9 from aj"));
+    while (q.next())
+        l.card[q.value(0).toLongLong()] = number(q.value(1));
+    q = Db::exec(Db::business(), QStringLiteral("select h6, h2 from ah"));
+    while (q.next())
+        l.card[q.value(0).toLongLong()] -= number(q.value(1));
+    q = Db::exec(Db::business(), QStringLiteral("select g6, g2 from ag"));
+    while (q.next())
+        l.card[q.value(0).toLongLong()] += number(q.value(1));
+    q = Db::exec(Db::business(), QStringLiteral("select aid, a5 from aa"));
+    while (q.next())
+        l.order[q.value(0).toLongLong()] = number(q.value(1));
+    q = Db::exec(Db::business(), QStringLiteral("select k8, k4, k6 from ak"));
+    while (q.next())
+        l.order[q.value(0).toLongLong()] -=
+            Currency::parse(q.value(1).toString()) * Currency::parse(q.value(2).toString());
+    return l;
+}
+
+// What the ledger check finds: order totals, card chains, numbers and moments, orphans.
+QStringList problems() {
+    QStringList out;
+    for (const ::Ledger::CheckProblem& p : ::Ledger::checkLedger(Db::business(), Db::lists()).problems)
+        out << p.title;
+    return out;
+}
+
+// The differences that are no longer as they were at the start (new cards and orders start at 0).
+QStringList broken(const Balances& start, const Balances& now) {
+    QStringList out;
+    auto compare = [&out](const char* what, const QHash<qint64, Currency>& a,
+                          const QHash<qint64, Currency>& b) {
+        for (auto it = b.begin(); it != b.end(); ++it)
+            if (it.value() != a.value(it.key()))
+                out << QStringLiteral("%1 %2: %3 instead of %4")
+                           .arg(QLatin1String(what))
+                           .arg(it.key())
+                           .arg(it.value().toString(), a.value(it.key()).toString());
+    };
+    compare("stock", start.stock, now.stock);
+    compare("card", start.card, now.card);
+    compare("order", start.order, now.order);
+    return out;
+}
+
+} // namespace
+
+void TestCrashLoop::killedAtRandomMomentsTheFilesHold() {
+    bool ok = false;
+    quint32 seed = qEnvironmentVariable("LEDGER_CRASH_SEED").toUInt(&ok);
+    if (!ok)
+        seed = QRandomGenerator::global()->generate();
+    int kills = qEnvironmentVariableIntValue("LEDGER_CRASH_KILLS", &ok);
+    if (!ok || kills <= 0)
+        kills = 60;
+    qInfo("crash loop: seed %u, %d kills (replay with LEDGER_CRASH_SEED=%u)", seed, kills, seed);
+    QRandomGenerator random(seed);
+
+    QTemporaryDir dir;
+    Schema::createDatabaseFiles(dir.path());
+    open(dir.path());
+    for (const QString& index : Schema::indexStatements())
+        Db::exec(Db::business(), index);
+    DemoData::Counts counts;
+    counts.products = 30;
+    counts.stockIns = 60;
+    counts.orders = 20;
+    counts.linesPerOrder = 3;
+    counts.members = 8;
+    counts.recharges = 20;
+    counts.consumptions = 10;
+    DemoData::fill(counts, seed);
+    const Balances start = measure();
+    const QStringList startProblems = problems();
+    QVERIFY2(startProblems.isEmpty(), qPrintable(startProblems.join(QLatin1Char('\n'))));
+    close();
+
+    int operations = 0;
+    for (int kill = 0; kill < kills; ++kill) {
+        QProcess driver;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LEDGER_CRASH_DRIVER"), dir.path());
+        env.insert(QStringLiteral("LEDGER_CRASH_SEED"), QString::number(random.generate()));
+        driver.setProcessEnvironment(env);
+        driver.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(driver.waitForStarted());
+        QByteArray out;
+        while (!out.contains("ready\n")) {
+            QVERIFY2(driver.waitForReadyRead(30000), driver.readAllStandardError().constData());
+            out += driver.readAllStandardOutput();
+        }
+        QThread::msleep(random.bounded(5, 200));
+        ::kill(pid_t(driver.processId()), SIGKILL);
+        QVERIFY(driver.waitForFinished(30000));
+        QCOMPARE(driver.exitStatus(), QProcess::CrashExit);
+        out += driver.readAllStandardOutput();
+        operations += int(out.count('.'));
+
+        open(dir.path());
+        QCOMPARE(Db::scalar(Db::business(), QStringLiteral("pragma integrity_check")).toString(),
+                 QStringLiteral("ok"));
+        QCOMPARE(Db::scalar(Db::lists(), QStringLiteral("pragma integrity_check")).toString(),
+                 QStringLiteral("ok"));
+        QStringList wrong = broken(start, measure()) + problems();
+        QCOMPARE(Db::scalar(Db::business(), QStringLiteral("select count(*) from aj where j9 < 0")).toInt(),
+                 0);
+        close();
+        QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("after kill %1 (seed %2): %3")
+                                                 .arg(kill + 1)
+                                                 .arg(seed)
+                                                 .arg(wrong.join(QStringLiteral("; ")))));
+    }
+    qInfo("%d kills, %d operations committed between them", kills, operations);
+    QVERIFY(operations > 0);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString folder = qEnvironmentVariable("LEDGER_CRASH_DRIVER");
+    if (!folder.isEmpty())
+        return drive(folder, qEnvironmentVariable("LEDGER_CRASH_SEED").toUInt());
+    TestCrashLoop tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_crashloop.moc"

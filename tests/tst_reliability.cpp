@@ -1,0 +1,415 @@
+#include "core/errors.h"
+#include "corefixture.h"
+#include "data/data_in.h"
+#include "data/schema.h"
+#include "data/work.h"
+#include "ledger/members.h"
+#include "ledger/orders.h"
+#include "ledger/products.h"
+#include "ledger/settings.h"
+#include "ledger/settlement.h"
+#include "ledger/stockin.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <unistd.h>
+
+// What the program does with files it must not use, with stored values that are no numbers and
+// with a failure at any statement of an operation.
+class TestReliability : public QObject {
+    Q_OBJECT
+private slots:
+    void badFilesAreRefusedAndLeftAsTheyWere();
+    void unusableFolderOrFileIsRefused();
+    void nonNumbersAreListedAndStopOperations();
+    void amountsBeyondFifteenDigitsAreNeverRounded();
+    void everyFailingStatementLeavesTheFilesAsTheyWere();
+};
+
+namespace {
+
+// Every file of the folder with the SHA-256 of its bytes.
+QStringList fingerprint(const QString& folder) {
+    QStringList out;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        QFile file(dir.absoluteFilePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            out << name + QStringLiteral(" unreadable");
+        else
+            out << name + QLatin1Char(' ') +
+                       QString::fromLatin1(
+                           QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+    }
+    return out;
+}
+
+// Runs statements on a file of the folder through a connection of its own.
+void alter(const QString& path, const QStringList& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("alter"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        for (const QString& sql : statements) {
+            QSqlQuery q(db);
+            QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("alter"));
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// The start's text when it refuses the folder; "(started)" when it does not.
+QString startFails(const QString& folder) {
+    try {
+        TData_in data(nullptr, folder);
+    } catch (const LedgerError& e) {
+        return e.text();
+    }
+    return QStringLiteral("(started)");
+}
+
+// Every row of every table of both files, with the type of each value, and the key counters.
+QStringList dump() {
+    QStringList out;
+    auto add = [&out](const QSqlDatabase& db, const QString& sql) {
+        QSqlQuery q = Db::exec(db, sql);
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << QString::fromLatin1(q.value(i).typeName()) + QLatin1Char(':') +
+                             q.value(i).toString();
+            out << sql.section(QLatin1Char(' '), 3, 3) + QLatin1Char('|') + cells.join(QLatin1Char('|'));
+        }
+    };
+    for (const Schema::Table& t : Schema::businessTables())
+        add(Db::business(), QStringLiteral("select * from %1 order by %2").arg(t.name, t.key));
+    add(Db::business(), QStringLiteral("select * from sqlite_sequence order by name"));
+    for (const Schema::Table& t : Schema::listTables())
+        add(Db::lists(), QStringLiteral("select * from %1 order by %2").arg(t.name, t.key));
+    return out;
+}
+
+Products::Fields fields(const QString& name, const QString& sale) {
+    return {QStringLiteral("食品"),
+            QStringLiteral("零食"),
+            name,
+            QStringLiteral("个"),
+            Currency::parse("1"),
+            Currency::parse("1.5"),
+            Currency::parse(sale),
+            QString(),
+            QString()};
+}
+
+} // namespace
+
+void TestReliability::badFilesAreRefusedAndLeftAsTheyWere() {
+    struct Case {
+        const char* name;
+        std::function<void(const QString& a, const QString& b)> damage;
+        QString expected; // a part of the text the start refuses with
+    };
+    QRandomGenerator random(16);
+    QByteArray noise(8192, '\0');
+    for (char& c : noise)
+        c = char(random.bounded(256));
+    const QList<Case> cases = {
+        {"empty lists file", [](const QString&, const QString& b) { writeBytes(b, {}); },
+         "是空的，不是本程序的数据库"},
+        {"empty business file", [](const QString& a, const QString&) { writeBytes(a, {}); }, "是空的"},
+        {"random bytes", [&](const QString& a, const QString&) { writeBytes(a, noise); }, "不是数据库文件"},
+        {"random bytes behind a database header",
+         [&](const QString& a, const QString&) { writeBytes(a, QByteArray("SQLite format 3", 16) + noise); },
+         "不是数据库文件"},
+        {"truncated",
+         [](const QString& a, const QString&) {
+             QFile file(a);
+             QVERIFY(file.resize(file.size() / 2));
+         },
+         "不完整"},
+        {"foreign database",
+         [](const QString& a, const QString&) {
+             QFile::remove(a);
+             alter(a, {"create table customers (id integer primary key, name text)",
+                       "insert into customers (name) values ('x')"});
+         },
+         "缺少表 aa"},
+        {"business file without aa", [](const QString& a, const QString&) { alter(a, {"drop table aa"}); },
+         "缺少表 aa"},
+        {"lists file without a5", [](const QString&, const QString& b) { alter(b, {"drop table a5"}); },
+         "缺少表 a5"},
+        {"lists file in place of the business file",
+         [](const QString& a, const QString& b) {
+             QFile::remove(a);
+             QVERIFY(QFile::copy(b, a));
+         },
+         "缺少表 aa"},
+        {"a column gone",
+         [](const QString& a, const QString&) { alter(a, {"alter table ab drop column b12"}); },
+         "表 ab 缺少列 b12"},
+        {"no settings row", [](const QString&, const QString& b) { alter(b, {"delete from a5"}); },
+         "缺少设置行"},
+        {"business file missing", [](const QString& a, const QString&) { QFile::remove(a); },
+         "Could not find file"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        Schema::createDatabaseFiles(dir.path());
+        const QString a = QDir(dir.path()).absoluteFilePath(Db::BusinessFile);
+        const QString b = QDir(dir.path()).absoluteFilePath(Db::ListsFile);
+        c.damage(a, b);
+        const QStringList before = fingerprint(dir.path());
+        const QString text = startFails(dir.path());
+        QVERIFY2(text.contains(c.expected), qPrintable(QStringLiteral("%1: %2").arg(c.name, text)));
+        // The file at fault is named.
+        QVERIFY2(text.contains(Db::BusinessFile) || text.contains(Db::ListsFile), c.name);
+        // Not a byte changed, no file made beside them (no write-ahead log, no new database).
+        QCOMPARE(fingerprint(dir.path()), before);
+    }
+    // The undamaged files start, so the check refuses only what is wrong; so does a file of an
+    // earlier version without the columns a start adds.
+    QTemporaryDir dir;
+    Schema::createDatabaseFiles(dir.path());
+    QCOMPARE(startFails(dir.path()), QStringLiteral("(started)"));
+    QTemporaryDir older;
+    Schema::createDatabaseFiles(older.path());
+    alter(
+        QDir(older.path()).absoluteFilePath(Db::BusinessFile),
+        {"drop index if exists ab_b13", "alter table ab drop column b13", "alter table ab drop column b14"});
+    QCOMPARE(startFails(older.path()), QStringLiteral("(started)"));
+}
+
+void TestReliability::unusableFolderOrFileIsRefused() {
+    if (geteuid() == 0)
+        QSKIP("permissions do not bind the superuser");
+    for (const bool folderOnly : {true, false}) {
+        QTemporaryDir dir;
+        Schema::createDatabaseFiles(dir.path());
+        const QString a = QDir(dir.path()).absoluteFilePath(Db::BusinessFile);
+        const QStringList before = fingerprint(dir.path());
+        if (folderOnly)
+            QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        else
+            QVERIFY(QFile::setPermissions(a, {}));
+        const QString text = startFails(dir.path());
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(a, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY2(text.contains(folderOnly ? "没有写入文件夹" : "没有读写文件"), qPrintable(text));
+        QCOMPARE(fingerprint(dir.path()), before);
+    }
+}
+
+void TestReliability::nonNumbersAreListedAndStopOperations() {
+    CoreFixture f;
+    const qint64 apple = CoreFixture::product("苹果", "5", "2");
+    const qint64 pear = CoreFixture::product("梨", "5", "3");
+    const qint64 card = Members::create({"张三", {}, {}, {}, {}, "先生", {}, {}}, Currency::parse("20"));
+    // What an older version or another tool could leave: the rules of the columns set aside.
+    CoreFixture::exec("PRAGMA ignore_check_constraints = ON");
+    CoreFixture::exec("update ab set b4 = 'abc' where bid = :a", {{":a", apple}});
+    CoreFixture::exec("update ab set b9 = '12,5' where bid = :a", {{":a", pear}});
+    CoreFixture::exec("update aj set j9 = '二十' where jid = :a", {{":a", card}});
+    CoreFixture::exec("PRAGMA ignore_check_constraints = OFF");
+
+    QStringList listed;
+    for (const Schema::NonNumber& n : Schema::nonNumbers(Db::business(), Schema::businessTables()))
+        listed << QStringLiteral("%1.%2 %3 %4").arg(n.table, n.column).arg(n.key).arg(n.value);
+    QCOMPARE(listed, QStringList({QStringLiteral("ab.b4 %1 abc").arg(apple),
+                                  QStringLiteral("ab.b9 %1 12,5").arg(pear),
+                                  QStringLiteral("aj.j9 %1 二十").arg(card)}));
+
+    const QStringList before = dump();
+    auto stopped = [](const std::function<void()>& operation) {
+        try {
+            operation();
+        } catch (const ConversionError& e) {
+            return e.text();
+        }
+        return QStringLiteral("(went on)");
+    };
+    QCOMPARE(stopped([&] { Orders::addLine(0, apple, Currency::parse("1")); }),
+             QStringLiteral("'abc' is not a valid floating point value（表 ab 中 bid 为 %1 的行，列 b4）")
+                 .arg(apple));
+    QCOMPARE(stopped([&] { StockIn::receive(pear, Currency::parse("1"), QDate(2026, 12, 9)); }),
+             QStringLiteral("'12,5' is not a valid floating point value（表 ab 中 bid 为 %1 的行，列 b9）")
+                 .arg(pear));
+    QCOMPARE(stopped([&] { Members::recharge(card, Currency::parse("1")); }),
+             QStringLiteral("'二十' is not a valid floating point value（表 aj 中 jid 为 %1 的行，列 j9）")
+                 .arg(card));
+    QCOMPARE(dump(), before);
+
+    // Such a file still opens: only the operations that meet a broken value stop.
+    f.close();
+    QCOMPARE(startFails(f.folder()), QStringLiteral("(started)"));
+    f.reopen();
+}
+
+void TestReliability::amountsBeyondFifteenDigitsAreNeverRounded() {
+    CoreFixture f;
+    const qint64 card = Members::create({"张三", {}, {}, {}, {}, "先生", {}, {}}, Currency());
+    // Fifteen significant digits are kept exactly and shown in the general number format.
+    const Currency fifteen = Currency::parse("75227455236.3849");
+    Members::recharge(card, fifteen);
+    const QVariant stored = CoreFixture::scalar("select j9 from aj where jid = :a", {{":a", card}});
+    QCOMPARE(Currency::fromVariant(stored), fifteen);
+    QCOMPARE(CoreFixture::rows("select j9, h2 from aj, ah"),
+             QStringList({"75227455236.3849|75227455236.3849"}));
+
+    // More digits than the column keeps exactly are refused, never stored rounded.
+    const QStringList before = dump();
+    const Currency sixteen = Currency::parse("7522745523675.3849");
+    QCOMPARE(sixteen.exactText(), QStringLiteral("7522745523675.3849"));
+    const QString refused = QStringLiteral("数值 7522745523675.3849 超过15位有效数字，无法准确保存");
+    QVERIFY_THROWS_EXCEPTION(ConversionError, Members::recharge(card, sixteen - fifteen));
+    try {
+        Products::create(fields("金条", "7522745523675.3849"), Currency::parse("1"));
+        QFAIL("a rounded price was stored");
+    } catch (const ConversionError& e) {
+        QCOMPARE(e.text(), refused);
+    }
+    QCOMPARE(dump(), before);
+    // Whole amounts with trailing zeros are as exact as their digits.
+    QCOMPARE(Currency::parse("900000000000000").toSql().toString(), QStringLiteral("900000000000000"));
+    QCOMPARE(Currency::parse("-0.0001").toSql().toString(), QStringLiteral("-0.0001"));
+}
+
+void TestReliability::everyFailingStatementLeavesTheFilesAsTheyWere() {
+    CoreFixture f;
+    const qint64 apple = CoreFixture::product("苹果", "50", "2");
+    const qint64 pear = CoreFixture::product("梨", "50", "3");
+    qint64 order = 0, line = 0, cardOrder = 0, card = 0, extra = 0, lostOrder = 0;
+    const QList<std::pair<const char*, std::function<void()>>> operations = {
+        {"create product",
+         [&] {
+             extra = Products::create(fields("桃", "4.5"), Currency::parse("3"));
+         }},
+        {"edit product",
+         [&] {
+             Products::update(extra, fields("蜜桃", "5"));
+         }},
+        {"stock-in",
+         [&] {
+             StockIn::receive(apple, Currency::parse("7"), QDate(2026, 12, 9), "07");
+         }},
+        {"first line of a new order",
+         [&] {
+             order = Orders::addLine(0, apple, Currency::parse("2")).order;
+         }},
+        {"next line",
+         [&] {
+             line = Orders::addLine(order, pear, Currency::parse("3")).line;
+         }},
+        {"order category",
+         [&] {
+             Orders::setCategory(order, QStringLiteral("批发订单"));
+         }},
+        {"remove a line",
+         [&] {
+             Orders::removeLine(line);
+         }},
+        {"line of a deleted product",
+         [&] {
+             line = Orders::addLine(order, extra, Currency::parse("1")).line;
+         }},
+        {"delete product",
+         [&] {
+             Products::remove(extra);
+         }},
+        {"remove its line",
+         [&] {
+             Orders::removeLine(line);
+         }},
+        {"cash payment",
+         [&] {
+             Settlement::payCash(order, Currency::parse("4"));
+         }},
+        {"new member",
+         [&] {
+             card = Members::create({"李四", "139", {}, {}, {}, "女士", {}, {}}, Currency::parse("50"));
+         }},
+        {"edit member",
+         [&] {
+             Members::update(card, {"李四", "138", "010", "北京", {}, "女士", {}, "老客"});
+         }},
+        {"recharge",
+         [&] {
+             Members::recharge(card, Currency::parse("25.5"));
+         }},
+        {"correction",
+         [&] {
+             Members::recharge(card, Currency::parse("-0.5"));
+         }},
+        {"order for the card",
+         [&] {
+             cardOrder = Orders::addLine(0, pear, Currency::parse("2")).order;
+         }},
+        {"card payment",
+         [&] {
+             Settlement::payByCard(cardOrder, card, Currency::parse("6"));
+         }},
+        {"order without its total",
+         [&] {
+             lostOrder = Orders::addLine(0, apple, Currency::parse("1")).order;
+             CoreFixture::exec("update aa set a5 = null where aid = :a", {{":a", lostOrder}});
+         }},
+        {"mend amounts due",
+         [&] {
+             QCOMPARE(Orders::mendAmountsDue(), 1);
+         }},
+        {"delete order",
+         [&] {
+             Orders::remove(lostOrder);
+         }},
+        {"delete member",
+         [&] {
+             Members::remove(card);
+         }},
+        {"guide flag",
+         [&] {
+             Settings::setGuideAtStart(false);
+         }},
+    };
+    int injected = 0;
+    for (const auto& [name, operation] : operations) {
+        for (int nth = 1;; ++nth) {
+            const QStringList before = dump();
+            Ledger::Work::failStatement(nth);
+            bool failed = false;
+            try {
+                operation();
+            } catch (const DatabaseError& e) {
+                failed = true;
+                QCOMPARE(e.text(), Ledger::Work::InjectedFailure);
+            }
+            Ledger::Work::failStatement(0);
+            if (!failed) {
+                // More statements than the operation has: it ran whole and changed the files.
+                QVERIFY2(nth > 1, name);
+                QVERIFY2(dump() != before, name);
+                break;
+            }
+            ++injected;
+            QVERIFY2(dump() == before, qPrintable(QStringLiteral("%1, statement %2").arg(name).arg(nth)));
+        }
+    }
+    qInfo("%d failures injected into %d operations", injected, int(operations.size()));
+    QVERIFY(injected > operations.size() * 2);
+}
+
+QTEST_GUILESS_MAIN(TestReliability)
+#include "tst_reliability.moc"
