@@ -124,8 +124,9 @@ void TData_in::openFiles() {
         Db::exec(Db::business(), index);
     m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
     const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
-        {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3", "b13"}}, {Query_ac, "cid", {"c2"}},
-        {Query_ae, "eid", {"e2"}},       {Query_ag, "gid", {"g6"}}, {Query_ah, "hid", {"h6"}},
+        {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3", "b13"}},
+        {Query_ac, "cid", {"c2"}},       {Query_ae, "eid", {"e2"}},
+        {Query_ag, "gid", {"g6"}},       {Query_ah, "hid", {"h6"}},
         {Query_aj, "jid", {}},           {Query_ak, "kid", {}}};
     for (const auto& [query, key, fields] : searched)
         query->setIndex(m_indexes->add(query->table(), QLatin1String(key), fields));

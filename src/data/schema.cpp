@@ -340,16 +340,3 @@ QString Schema::fileProblem(const QString& path, const QList<Table>& tables) {
     QSqlDatabase::removeDatabase(connection);
     return problem;
 }
-
-QList<Schema::NonNumber> Schema::nonNumbers(const QSqlDatabase& db, const QList<Table>& tables) {
-    QList<NonNumber> found;
-    for (const Table& table : tables)
-        for (const QString& column : table.numericColumns) {
-            QSqlQuery rows = Db::exec(db, QStringLiteral("select %1, %2 from %3 where %2 is not null and "
-                                                         "typeof(%2) not in ('integer', 'real') order by %1")
-                                              .arg(table.key, column, table.name));
-            while (rows.next())
-                found.append({table.name, column, rows.value(0).toLongLong(), rows.value(1).toString()});
-        }
-    return found;
-}

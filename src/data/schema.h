@@ -19,15 +19,6 @@ struct Table {
     bool operator==(const Table& other) const { return name == other.name; }
 };
 
-// A value of a numeric column that is no number (a file of an older version, or edited with
-// another tool): the program reads it only to stop with a message naming it.
-struct NonNumber {
-    QString table;
-    QString column;
-    qint64 key = 0;
-    QString value;
-};
-
 const QList<Table>& businessTables(); // service_a.dll
 const QList<Table>& listTables();     // service_b.dll
 const Table* findTable(const QString& name);
@@ -44,9 +35,6 @@ QString fileProblem(const QString& path, const QList<Table>& tables);
 // The columns of a table that a start adds to files of older versions: the file check does not
 // require them.
 QStringList addedAtStart(const QString& table);
-
-// The values of the numeric columns of the open database that are no numbers, table by table.
-QList<NonNumber> nonNumbers(const QSqlDatabase& db, const QList<Table>& tables);
 
 // The indexes of the business file.
 QStringList indexStatements();

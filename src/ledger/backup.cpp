@@ -54,8 +54,9 @@ QStringList topLevelFiles(const Backups::Backup& backup) {
 }
 
 bool hasReports(const Backups::Backup& backup) {
-    return std::any_of(backup.files.cbegin(), backup.files.cend(),
-                       [](const Backups::CopiedFile& f) { return f.name.startsWith(QLatin1String("print/")); });
+    return std::any_of(backup.files.cbegin(), backup.files.cend(), [](const Backups::CopiedFile& f) {
+        return f.name.startsWith(QLatin1String("print/"));
+    });
 }
 
 QString sqliteError(sqlite3* db) {

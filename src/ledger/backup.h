@@ -11,9 +11,9 @@ struct sqlite3;
 struct sqlite3_backup;
 
 // Backups of a working folder: a consistent copy of both database files, taken from the open
-// connections, plus the shop's settings files and the report definitions, in a dated folder; verified before it counts and
-// described by a manifest. Restoring swaps a verified backup's files in so that a failure at any
-// step leaves the folder's files as they were.
+// connections, plus the shop's settings files and the report definitions, in a dated folder; verified before
+// it counts and described by a manifest. Restoring swaps a verified backup's files in so that a failure at
+// any step leaves the folder's files as they were.
 namespace Backups {
 
 inline const QString ManifestFile = QStringLiteral("manifest.json");

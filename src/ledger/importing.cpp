@@ -216,10 +216,10 @@ Plan check(Kind kind, const Spreadsheet::Table& table) {
             if (!text("库存下限").isEmpty())
                 level = amount("库存下限");
             if (row.problems.isEmpty() && !missing)
-                plan.products.append({{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"),
-                                       amount("批发价"), amount("销售价"), text("备注"), text("生产厂家"), code,
-                                       level},
-                                      Currency::parse(text("库存量"))});
+                plan.products.append(
+                    {{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"),
+                      amount("批发价"), amount("销售价"), text("备注"), text("生产厂家"), code, level},
+                     Currency::parse(text("库存量"))});
         } else if (row.problems.isEmpty() && !missing) {
             QString salutation = text("称呼");
             if (salutation.isEmpty())

@@ -25,7 +25,8 @@ namespace {
 
 ListFrame::ListSetup setup() {
     ListFrame::ListSetup s{QStringLiteral("Query_ab"), QStringLiteral("b3"), TFr_kucun::EmptyMessage,
-                           QStringLiteral("ab.rav"), ListDefinitions::get(QStringLiteral("products")).columns};
+                           QStringLiteral("ab.rav"),
+                           ListDefinitions::get(QStringLiteral("products")).columns};
     // Only the warning list has it.
     s.columns.append({QStringLiteral("dinghuo"), QStringLiteral("建议订货"), 80});
     s.codeField = QStringLiteral("b13");
