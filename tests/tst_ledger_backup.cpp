@@ -60,6 +60,7 @@ private slots:
     void tamperedCopiesFailVerification();
     void aCopyThatDoesNotVerifyIsRemoved();
     void writesDuringASlicedBackupAreInTheCopy();
+    void countsKnownToTheListsAreComparedWithTheCopy();
     void restoreSwapsTheFilesIn();
     void restoreFailingAtAnyStepLeavesTheFilesAsTheyWere();
     void pruningKeepsThirtyAndOnePerMonth();
@@ -199,6 +200,31 @@ void TestBackup::writesDuringASlicedBackupAreInTheCopy() {
     const Backups::Backup backup = job.finish();
     QCOMPARE(backup.rows(Db::BusinessFile, QStringLiteral("af")), 1);
     Backups::verify(backup.folder);
+}
+
+void TestBackup::countsKnownToTheListsAreComparedWithTheCopy() {
+    CoreFixture fx;
+    CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
+    const QString root = Backups::defaultRoot(fx.folder());
+    {
+        Backups::Job job(fx.folder(), root, QStringLiteral("自动备份"));
+        job.setRowCounter([](const QString& table) -> std::optional<qint64> {
+            return table == QLatin1String("ab") ? std::optional<qint64>(2) : std::nullopt;
+        });
+        while (!job.step()) {
+        }
+        QCOMPARE(job.finish().rows(Db::BusinessFile, QStringLiteral("ab")), 2);
+    }
+    // A count that does not match the copy fails the backup.
+    Backups::Job job(fx.folder(), root, QStringLiteral("自动备份"));
+    job.setRowCounter([](const QString& table) -> std::optional<qint64> {
+        return table == QLatin1String("ab") ? std::optional<qint64>(3) : std::nullopt;
+    });
+    while (!job.step()) {
+    }
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, job.finish());
+    QCOMPARE(Backups::list(root).size(), 1);
 }
 
 void TestBackup::restoreSwapsTheFilesIn() {

@@ -152,6 +152,14 @@ void TData_in::written() {
     m_idle->start();
 }
 
+std::optional<qint64> TData_in::rowCount(const QString& table) const {
+    if (m_indexes)
+        for (const auto& index : m_indexes->all())
+            if (index->table() == table)
+                return index->extent().count;
+    return std::nullopt;
+}
+
 bool TData_in::idle() const {
     return !m_idle->isActive();
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QTimer;
 class TableIndexes;
@@ -54,6 +55,8 @@ public:
     void written();
     // No write is waiting to be folded into the files.
     bool idle() const;
+    // The number of rows of a table of the business file where a list's index keeps it.
+    std::optional<qint64> rowCount(const QString& table) const;
     // Closes both files, runs `whileClosed` (which may replace them), opens the files of the folder
     // again and reads every open list afresh. A failure in between is rethrown after the reopen.
     void reopen(const std::function<void()>& whileClosed);

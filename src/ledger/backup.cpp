@@ -340,7 +340,17 @@ void Backups::Job::endFile() {
     // Counted at the moment the copy was completed: nothing ran on the connection in between.
     CopiedFile file;
     file.name = databaseFiles().at(m_file);
-    file.rows = rowCounts(m_file == 0 ? Db::business() : Db::lists());
+    const QSqlDatabase source = m_file == 0 ? Db::business() : Db::lists();
+    for (const QString& table : tablesOf(source)) {
+        std::optional<qint64> known;
+        if (m_file == 0 && m_counter)
+            known = m_counter(table);
+        file.rows.insert(
+            table,
+            known
+                ? *known
+                : Db::scalar(source, QStringLiteral("select count(*) from \"%1\"").arg(table)).toLongLong());
+    }
     m_files << file;
 }
 

@@ -64,6 +64,7 @@ bool BackupKeeper::start(const QString& reason) {
         return false;
     try {
         m_job = std::make_unique<Backups::Job>(Data_in->folder(), root(), reason);
+        m_job->setRowCounter([](const QString& table) { return Data_in->rowCount(table); });
     } catch (const LedgerError& e) {
         emit failed(e.text());
         return false;
