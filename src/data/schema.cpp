@@ -28,6 +28,10 @@ int columnNumber(const QString& column) {
 // Two products never share a barcode; products without one are not counted.
 const QString BarcodeIndex = QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS ab_b13 ON ab (b13) "
                                             "WHERE b13 IS NOT NULL AND b13 <> ''");
+// The products with a warning level, counted after every change of the products: without it the
+// count reads every product.
+const QString WarningIndex =
+    QStringLiteral("CREATE INDEX IF NOT EXISTS ab_b14 ON ab (b14) WHERE b14 IS NOT NULL");
 
 // Columns added by later versions: a file made before them gains them at start.
 struct AddedColumn {
@@ -91,7 +95,7 @@ QStringList Schema::indexStatements() {
                               // Orders without an amount due, mended at every start: kept empty.
                               QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
                                              "WHERE a5 IS NULL OR a5 = ''"),
-                              BarcodeIndex};
+                              BarcodeIndex, WarningIndex};
     for (const Table& table : businessTables())
         statements
             << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);
@@ -126,6 +130,7 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
         added << table + QLatin1Char('.') + column;
     }
     Db::exec(db, BarcodeIndex);
+    Db::exec(db, WarningIndex);
     tx.commit();
     return added;
 }
