@@ -105,6 +105,22 @@ void TestSystem::backupFolderCanBeMovedAndMustBeWritable() {
     QVERIFY2(fx.messages.last().contains(QStringLiteral("无法使用文件夹")), qPrintable(fx.messages.last()));
     backUpByHand();
     QCOMPARE(Backups::list(target).size(), 1);
+
+    // A backup stopped before it is done leaves nothing behind.
+    onModal([&](QWidget* w) {
+        auto* stop = child<QPushButton>(w, "btnStop");
+        QVERIFY(!stop->isEnabled());
+        QTest::mouseClick(child<QPushButton>(w, "btnBackup"), Qt::LeftButton);
+        QVERIFY(stop->isEnabled());
+        QVERIFY(backup_keeper->running());
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QVERIFY(!backup_keeper->running());
+        QVERIFY(child<QPushButton>(w, "btnBackup")->isEnabled());
+        QTest::qWait(50);
+    });
+    QTest::mouseClick(systemItem(QStringLiteral("数据备份")), Qt::LeftButton);
+    QCOMPARE(QDir(target).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size(), 1);
+    QVERIFY(fx.messages.messages.size() == 1); // only the refused folder above
 }
 
 void TestSystem::restoreWindowPutsABackupBackAndEveryListFollows() {

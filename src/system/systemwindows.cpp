@@ -102,8 +102,10 @@ Tbeifen::Tbeifen(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     btnBackup = button(this, "btnBackup", QStringLiteral("立即备份"));
+    btnStop = button(this, "btnStop", QStringLiteral("停止备份"));
     btnClose = button(this, "btnClose", QStringLiteral("关 闭"));
     buttons->addWidget(btnBackup);
+    buttons->addWidget(btnStop);
     buttons->addWidget(btnClose);
     layout->addLayout(buttons);
     resize(560, 200);
@@ -111,6 +113,7 @@ Tbeifen::Tbeifen(QWidget* parent) : QDialog(parent) {
     connectGuarded(btnBrowse, &QPushButton::clicked, this, &Tbeifen::btnBrowseClick);
     connectGuarded(btnDefault, &QPushButton::clicked, this, &Tbeifen::btnDefaultClick);
     connectGuarded(btnBackup, &QPushButton::clicked, this, &Tbeifen::btnBackupClick);
+    connectGuarded(btnStop, &QPushButton::clicked, this, &Tbeifen::btnStopClick);
     connectGuarded(edtFolder, &QLineEdit::editingFinished, this, [this] {
         if (QDir(edtFolder->text()).absolutePath() != QDir(backup_keeper->root()).absolutePath())
             useFolder(edtFolder->text());
@@ -133,6 +136,7 @@ void Tbeifen::showState() {
         last ? QStringLiteral("上次成功备份：%1（%2）\n%3").arg(when(*last), last->reason, last->summary())
              : QStringLiteral("这个备份文件夹里还没有验证过的备份。"));
     btnBackup->setEnabled(!backup_keeper->running());
+    btnStop->setEnabled(backup_keeper->running());
     barProgress->setValue(backup_keeper->running() ? backup_keeper->percent() : 0);
 }
 
@@ -161,8 +165,18 @@ void Tbeifen::btnDefaultClick() {
 void Tbeifen::btnBackupClick() {
     if (backup_keeper->running())
         throw Refused(QStringLiteral("正在备份，请稍候。"));
-    btnBackup->setEnabled(false);
-    backup_keeper->start(QStringLiteral("手动备份"));
+    if (backup_keeper->start(QStringLiteral("手动备份"))) {
+        btnBackup->setEnabled(false);
+        btnStop->setEnabled(true);
+    }
+}
+
+void Tbeifen::btnStopClick() {
+    // Safe at any moment: the unfinished copy's folder is removed, the shop's files are untouched.
+    backup_keeper->abandon();
+    // Stopped while verifying, the backup was complete: it stands and is listed.
+    backup_keeper->refresh();
+    showState();
 }
 
 Thuifu::Thuifu(QWidget* parent) : QDialog(parent) {

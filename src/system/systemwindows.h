@@ -22,12 +22,14 @@ public:
     QLabel* lblLast = nullptr;
     QProgressBar* barProgress = nullptr;
     QPushButton* btnBackup = nullptr; // 立即备份
+    QPushButton* btnStop = nullptr;   // 停止备份
     QPushButton* btnClose = nullptr;  // 关 闭
 
 public slots:
     void btnBrowseClick();
     void btnDefaultClick();
     void btnBackupClick();
+    void btnStopClick();
     // Applies a folder typed or chosen: it must exist or be made, and be writable.
     void useFolder(const QString& folder);
 
