@@ -85,15 +85,17 @@ void TestInstall::initTestCase() {
 }
 
 void TestInstall::programAndToolsRunFromThePrefix() {
-    for (const char* name : {"vandrel-ledger", "vandrel-ledger-initdb", "vandrel-ledger-demo"}) {
+    const QStringList installed = {"vandrel-ledger",        "vandrel-ledger-backup", "vandrel-ledger-check",
+                                   "vandrel-ledger-demo",   "vandrel-ledger-export", "vandrel-ledger-import",
+                                   "vandrel-ledger-initdb", "vandrel-ledger-restore"};
+    for (const QString& name : installed) {
         const QString tool = name;
         const QString file = path("bin/" + tool);
         QVERIFY2(QFileInfo(file).isExecutable(), qPrintable(file));
         QVERIFY(run(file, {"--version"}).out.startsWith(tool + " "));
     }
     // The benchmark and the build's helpers stay in the build.
-    QCOMPARE(QDir(path("bin")).entryList(QDir::Files, QDir::Name),
-             QStringList({"vandrel-ledger", "vandrel-ledger-demo", "vandrel-ledger-initdb"}));
+    QCOMPARE(QDir(path("bin")).entryList(QDir::Files, QDir::Name), installed);
     QVERIFY(QFile(path("share/doc/vandrel-ledger/LICENSE")).size() > 30000);
     // The installed initdb makes a working folder.
     QTemporaryDir work;
