@@ -165,6 +165,7 @@ void TestLedgerCounter::olderFilesGainTheColumnsAtStart() {
         db.setDatabaseName(path);
         QVERIFY(db.open());
         Db::exec(db, "drop index ab_b13");
+        Db::exec(db, "drop index ab_b14");
         Db::exec(db, "alter table ab drop column b14");
         Db::exec(db, "alter table ab drop column b13");
         Db::exec(db, "insert into ab (b1, b3, b4, b8, b9) values ('食品', '旧产品', 3, 2, 6)");

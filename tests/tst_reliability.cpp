@@ -191,7 +191,8 @@ void TestReliability::badFilesAreRefusedAndLeftAsTheyWere() {
     Schema::createDatabaseFiles(older.path());
     alter(
         QDir(older.path()).absoluteFilePath(Db::BusinessFile),
-        {"drop index if exists ab_b13", "alter table ab drop column b13", "alter table ab drop column b14"});
+        {"drop index if exists ab_b13", "drop index if exists ab_b14", "alter table ab drop column b13",
+         "alter table ab drop column b14"});
     QCOMPARE(startFails(older.path()), QStringLiteral("(started)"));
 }
 
