@@ -1,19 +1,16 @@
 #include "reports/labelsheet.h"
 
+#include "reports/reports.h"
+
 #include "core/barcode.h"
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/sharedquery.h"
 #include "widgets/messages.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <QPainter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QToolBar>
 #include <memory>
 #include <zint.h>
 
@@ -155,39 +152,10 @@ void preview(const QList<Label>& labels) {
     }
     QPrinter printer(QPrinter::HighResolution);
     setUp(printer);
-    QWidget* parent = QApplication::activeModalWidget();
-    if (!parent)
-        parent = QApplication::activeWindow();
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("打印预览 - 货架标签"));
-    dialog.resize(1000, 760);
-    QString failure;
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
-        try {
-            paint(target, labels);
-        } catch (const LedgerError& e) {
-            failure = e.text();
-        }
-    });
-    if (auto* tools = dialog.findChild<QToolBar*>()) {
-        tools->addSeparator();
-        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
-        save->setObjectName(QStringLiteral("savePdf"));
-        QObject::connect(save, &QAction::triggered, &dialog, [&] {
-            guarded([&] {
-                const QString path =
-                    QFileDialog::getSaveFileName(&dialog, QStringLiteral("保存为 PDF"),
-                                                 QDir(Data_in ? Data_in->folder() : QDir::homePath())
-                                                     .absoluteFilePath(QStringLiteral("货架标签.pdf")),
-                                                 QStringLiteral("PDF 文件 (*.pdf)"));
-                if (!path.isEmpty())
-                    renderPdf(labels, path);
-            });
-        });
-    }
-    dialog.exec();
-    if (!failure.isEmpty())
-        throw LedgerError(failure);
+    Reports::previewWithPdf(
+        printer, QStringLiteral("打印预览 - 货架标签"), QSize(1000, 760),
+        [&](QPrinter* target) { paint(target, labels); }, QStringLiteral("货架标签.pdf"),
+        [&](const QString& path) { renderPdf(labels, path); });
 }
 
 } // namespace LabelSheet

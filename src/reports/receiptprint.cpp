@@ -1,18 +1,16 @@
 #include "reports/receiptprint.h"
 
+#include "reports/reports.h"
+
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "widgets/messages.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QPainter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QToolBar>
 
 namespace {
 
@@ -113,38 +111,11 @@ void preview(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
     const QStringList lines = Receipts::text(receipt, setup);
     QPrinter printer(QPrinter::HighResolution);
     setUp(printer, lines, setup.width);
-    QWidget* parent = QApplication::activeModalWidget();
-    if (!parent)
-        parent = QApplication::activeWindow();
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("小票预览 - %1号订单").arg(receipt.order));
-    dialog.resize(520, 760);
-    QString failure;
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
-        try {
-            paint(target, lines, setup.width);
-        } catch (const LedgerError& e) {
-            failure = e.text();
-        }
-    });
-    if (auto* tools = dialog.findChild<QToolBar*>()) {
-        tools->addSeparator();
-        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
-        save->setObjectName(QStringLiteral("savePdf"));
-        QObject::connect(save, &QAction::triggered, &dialog, [&] {
-            guarded([&] {
-                const QString path = QFileDialog::getSaveFileName(
-                    &dialog, QStringLiteral("保存为 PDF"),
-                    QDir(folder()).absoluteFilePath(QStringLiteral("小票%1.pdf").arg(receipt.order)),
-                    QStringLiteral("PDF 文件 (*.pdf)"));
-                if (!path.isEmpty())
-                    renderPdf(receipt, setup, path);
-            });
-        });
-    }
-    dialog.exec();
-    if (!failure.isEmpty())
-        throw LedgerError(failure);
+    Reports::previewWithPdf(
+        printer, QStringLiteral("小票预览 - %1号订单").arg(receipt.order), QSize(520, 760),
+        [&](QPrinter* target) { paint(target, lines, setup.width); },
+        QStringLiteral("小票%1.pdf").arg(receipt.order),
+        [&](const QString& path) { renderPdf(receipt, setup, path); });
 }
 
 void afterSettlement(qint64 order) {

@@ -191,3 +191,40 @@ QStringList Reports::installDefaults(const QString& folder) {
     }
     return written;
 }
+
+void Reports::previewWithPdf(QPrinter& printer, const QString& title, const QSize& size,
+                             const std::function<void(QPrinter*)>& paint, const QString& pdfName,
+                             const std::function<void(const QString&)>& savePdf) {
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(title);
+    dialog.resize(size);
+    QString failure;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        try {
+            paint(target);
+        } catch (const LedgerError& e) {
+            failure = e.text();
+        }
+    });
+    if (auto* tools = dialog.findChild<QToolBar*>()) {
+        tools->addSeparator();
+        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
+        save->setObjectName(QStringLiteral("savePdf"));
+        QObject::connect(save, &QAction::triggered, &dialog, [&] {
+            guarded([&] {
+                const QString path = QFileDialog::getSaveFileName(
+                    &dialog, QStringLiteral("保存为 PDF"),
+                    QDir(Data_in ? Data_in->folder() : QDir::homePath()).absoluteFilePath(pdfName),
+                    QStringLiteral("PDF 文件 (*.pdf)"));
+                if (!path.isEmpty())
+                    savePdf(path);
+            });
+        });
+    }
+    dialog.exec();
+    if (!failure.isEmpty())
+        throw LedgerError(failure);
+}

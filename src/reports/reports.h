@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <functional>
 
+class QPrinter;
+class QSize;
+
 // The report engine: a report definition file in the working folder's print/ folder names the
 // shared query it reads, its title, columns, sums and text parameters. Every print reads the file
 // afresh and renders the query's rows in their present state (filter and order). The file format
@@ -39,5 +42,12 @@ QStringList defaultDefinitions();
 // definition already there is never overwritten. Returns the files written. Throws LedgerError
 // when the folder cannot be written.
 QStringList installDefaults(const QString& folder);
+
+// A preview of what `paint` draws on the printer, with a "保存为 PDF" button that asks for a file
+// (suggesting `pdfName` in the working folder) and hands it to `savePdf`. A failure while painting
+// is raised after the preview closes.
+void previewWithPdf(QPrinter& printer, const QString& title, const QSize& size,
+                    const std::function<void(QPrinter*)>& paint, const QString& pdfName,
+                    const std::function<void(const QString&)>& savePdf);
 
 } // namespace Reports
