@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -469,6 +470,32 @@ void TestCounter::receiptsAreSetUpReprintedAndPrintedAfterSettlement() {
     QVERIFY(f.messages.messages.at(1).text.contains("missing/lp0"));
     QCOMPARE(LedgerFixture::scalar("select a2 from aa where aid = :a", {{":a", third}}).toString(),
              Orders::Settled);
+
+    // So is a system printer that is not there: nothing is printed and the cashier is told.
+    Receipts::Setup gone = saved;
+    gone.way = Receipts::Setup::Way::Printer;
+    gone.printer = QStringLiteral("柜台打印机");
+    Receipts::saveSetup(f.folder(), gone);
+    Data_in->Query_aa->lookup("aid", order);
+    QCOMPARE(Data_in->Query_aa->fieldValue("aid").toLongLong(), order);
+    f.messages.clear();
+    click(child<QToolButton>(page, "bsSkinSpeedButton10"));
+    QCOMPARE(f.messages.messages.size(), 1);
+    QCOMPARE(f.messages.messages.at(0).kind, QStringLiteral("error"));
+    QVERIFY2(f.messages.messages.at(0).text.contains(QStringLiteral("柜台打印机")),
+             qPrintable(f.messages.messages.at(0).text));
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        // Without any printer on the computer, the default one cannot be used either.
+        gone.printer.clear();
+        Receipts::saveSetup(f.folder(), gone);
+        f.messages.clear();
+        click(child<QToolButton>(page, "bsSkinSpeedButton10"));
+        QCOMPARE(f.messages.messages.size(), 1);
+        QCOMPARE(f.messages.messages.at(0).kind, QStringLiteral("error"));
+        QCOMPARE(f.messages.messages.at(0).text,
+                 Messages::errorText(QStringLiteral(
+                     "没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。")));
+    }
 }
 
 void TestCounter::receiptPdfAtBothWidths() {

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -50,7 +51,7 @@ QSizeF pageSize(const QStringList& lines, int width) {
 void paint(QPrinter* printer, const QStringList& lines, int width) {
     QPainter p;
     if (!p.begin(printer))
-        throw LedgerError(QStringLiteral("无法打印小票"));
+        throw LedgerError(QStringLiteral("无法打印小票：打印机没有响应，小票没有打印。"));
     const double dotsPerMm = printer->resolution() / 25.4;
     const double cell = (width - 2 * MarginMm) * dotsPerMm / Receipts::columns(width);
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
@@ -72,7 +73,8 @@ void paint(QPrinter* printer, const QStringList& lines, int width) {
             p.drawText(QPointF(MarginMm * dotsPerMm + column * cell, y), m.captured());
         }
     }
-    p.end();
+    if (!p.end())
+        throw LedgerError(QStringLiteral("小票没有打印完：打印机没有接收。"));
 }
 
 void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
@@ -85,11 +87,19 @@ void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
         return;
     }
     const QStringList lines = Receipts::text(receipt, setup);
+    // A printer that is not there would take the job without a word and print nothing.
+    if (!setup.printer.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(setup.printer))
+        throw LedgerError(
+            QStringLiteral("找不到小票打印机“%1”，小票没有打印。请在“小票设置”中选择打印机。")
+                .arg(setup.printer));
+    if (setup.printer.isEmpty() && QPrinterInfo::defaultPrinterName().isEmpty())
+        throw LedgerError(
+            QStringLiteral("没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。"));
     QPrinter printer(QPrinter::HighResolution);
     if (!setup.printer.isEmpty())
         printer.setPrinterName(setup.printer);
     if (!printer.isValid())
-        throw LedgerError(QStringLiteral("找不到小票打印机 %1").arg(setup.printer));
+        throw LedgerError(QStringLiteral("找不到小票打印机“%1”，小票没有打印。").arg(setup.printer));
     setUp(printer, lines, setup.width);
     paint(&printer, lines, setup.width);
 }
