@@ -28,8 +28,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QProcess>
 #include <QPrinterInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -493,8 +493,8 @@ void TestCounter::receiptsAreSetUpReprintedAndPrintedAfterSettlement() {
         QCOMPARE(f.messages.messages.size(), 1);
         QCOMPARE(f.messages.messages.at(0).kind, QStringLiteral("error"));
         QCOMPARE(f.messages.messages.at(0).text,
-                 Messages::errorText(QStringLiteral(
-                     "没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。")));
+                 Messages::errorText(
+                     QStringLiteral("没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。")));
     }
 }
 
@@ -571,6 +571,37 @@ void TestCounter::shelfLabelsDrawTheCodes() {
     QCOMPARE(shown[0].name + "|" + shown[0].price + "|" + shown[0].unit + "|" + shown[0].code,
              QStringLiteral("可乐|2|个|6901234567892"));
     page->bsSkinEdit1->clear();
+    click(page->bsSkinSpeedButton11);
+    QCOMPARE(shown.size(), 3);
+
+    // Products chosen with Ctrl and a click get theirs only, in the list's order; the current
+    // product follows the last click.
+    DataGrid* grid = page->bsSkinDBGrid2;
+    const auto rowOf = [&](const QString& name) {
+        for (int row = 0; row < Data_in->Query_ab->recordCount(); ++row)
+            if (Data_in->Query_ab->text(row, "b3") == name)
+                return row;
+        return -1;
+    };
+    const auto clickRow = [&](int row, Qt::KeyboardModifiers keys) {
+        const QRect cell = grid->visualRect(grid->model()->index(row, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, keys, cell.center());
+    };
+    clickRow(rowOf("面包"), Qt::NoModifier);
+    clickRow(rowOf("可乐"), Qt::ControlModifier);
+    QCOMPARE(Data_in->Query_ab->fieldText("b3"), QStringLiteral("可乐"));
+    QCOMPARE(grid->selectedRows().size(), 2);
+    click(page->bsSkinSpeedButton11);
+    QStringList names;
+    for (const LabelSheet::Label& label : shown)
+        names.append(label.name);
+    QStringList expected{"面包", "可乐"};
+    if (rowOf("可乐") < rowOf("面包"))
+        std::swap(expected[0], expected[1]);
+    QCOMPARE(names, expected);
+    // A plain click selects one product again: the whole list.
+    clickRow(rowOf("散装糖"), Qt::NoModifier);
+    QCOMPARE(grid->selectedRows(), QList<int>{rowOf("散装糖")});
     click(page->bsSkinSpeedButton11);
     LabelSheet::setPreviewHook(nullptr);
     QCOMPARE(shown.size(), 3);

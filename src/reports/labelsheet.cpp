@@ -70,11 +70,19 @@ void setPreviewHook(std::function<void(const QList<Label>&)> hook) {
     previewHook = std::move(hook);
 }
 
-QList<Label> fromList(const SharedQuery& q) {
+QList<Label> fromList(const SharedQuery& q, const QList<int>& rows) {
     QList<Label> labels;
-    for (int row = 0; row < q.recordCount(); ++row)
+    const auto add = [&](int row) {
         labels.append({q.text(row, QStringLiteral("b3")), q.text(row, QStringLiteral("b8")),
                        q.text(row, QStringLiteral("b5")), q.text(row, QStringLiteral("b13"))});
+    };
+    if (!rows.isEmpty()) {
+        for (int row : rows)
+            add(row);
+        return labels;
+    }
+    for (int row = 0; row < q.recordCount(); ++row)
+        add(row);
     return labels;
 }
 

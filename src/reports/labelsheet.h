@@ -20,8 +20,8 @@ struct Label {
     QString code; // empty: the label has no barcode
 };
 
-// The labels of the rows a product list shows now.
-QList<Label> fromList(const SharedQuery& products);
+// The labels of the rows a product list shows now, or of the given rows of it only.
+QList<Label> fromList(const SharedQuery& products, const QList<int>& rows = {});
 
 // Draws the barcode (bars and its digits) to fill the rectangle. False, drawing nothing, when the
 // code cannot be encoded.

@@ -89,12 +89,10 @@ void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
     const QStringList lines = Receipts::text(receipt, setup);
     // A printer that is not there would take the job without a word and print nothing.
     if (!setup.printer.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(setup.printer))
-        throw LedgerError(
-            QStringLiteral("找不到小票打印机“%1”，小票没有打印。请在“小票设置”中选择打印机。")
-                .arg(setup.printer));
+        throw LedgerError(QStringLiteral("找不到小票打印机“%1”，小票没有打印。请在“小票设置”中选择打印机。")
+                              .arg(setup.printer));
     if (setup.printer.isEmpty() && QPrinterInfo::defaultPrinterName().isEmpty())
-        throw LedgerError(
-            QStringLiteral("没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。"));
+        throw LedgerError(QStringLiteral("没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。"));
     QPrinter printer(QPrinter::HighResolution);
     if (!setup.printer.isEmpty())
         printer.setPrinterName(setup.printer);

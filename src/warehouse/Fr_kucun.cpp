@@ -81,7 +81,9 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     bsSkinSpeedButton10->setToolTip(QStringLiteral("只列出库存不高于库存下限的产品"));
     bsSkinSpeedButton11 = addTool(QStringLiteral("bsSkinSpeedButton11"), QStringLiteral("标 签"), 15,
                                   [this] { bsSkinSpeedButton11Click(); });
-    bsSkinSpeedButton11->setToolTip(QStringLiteral("为列表中的产品打印货架标签；先速查可只打印部分产品"));
+    bsSkinSpeedButton11->setToolTip(
+        QStringLiteral("为选中的产品打印货架标签（按住 Ctrl 或 Shift 点选多个）；"
+                       "只选中一个时为列表中的全部产品打印，先速查可只打印部分产品"));
     bsSkinToolBar1->addDivider();
     finishToolBar();
     addGrid();
@@ -90,6 +92,7 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     connectGuarded(importing, &QAction::triggered, this,
                    [this] { ImportDialog::run(Importing::Kind::Products, this); });
     bsSkinDBGrid2->addMenuAction(importing);
+    bsSkinDBGrid2->allowSeveralRows();
     // Products at or below their warning level stand out.
     bsSkinDBGrid2->setRowMark([](int row) {
         const SharedQuery* q = Data_in ? Data_in->Query_ab : nullptr;
@@ -189,7 +192,11 @@ void TFr_kucun::bsSkinSpeedButton10Click() {
 void TFr_kucun::bsSkinSpeedButton11Click() {
     if (!listHasRows())
         return;
-    LabelSheet::preview(LabelSheet::fromList(*Data_in->Query_ab));
+    // Several selected products get their labels; otherwise every product the list shows.
+    QList<int> rows = bsSkinDBGrid2->selectedRows();
+    if (rows.size() < 2)
+        rows.clear();
+    LabelSheet::preview(LabelSheet::fromList(*Data_in->Query_ab, rows));
 }
 
 void TFr_kucun::bsSkinSpeedButton6Click() {

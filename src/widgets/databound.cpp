@@ -79,14 +79,16 @@ void DataGrid::bind(SharedQuery* query, const QList<GridColumn>& columns) {
     m_proxy = proxy;
     setModel(proxy);
     connect(query, &SharedQuery::reopened, this, &DataGrid::applyColumns);
-    connect(query, &SharedQuery::currentRowChanged, this, &DataGrid::followQuery);
+    connect(query, &SharedQuery::currentRowChanged, this, [this](int row) { followQuery(row); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (m_syncing || !m_query || !current.isValid())
                     return;
+                m_userMove = current.row();
                 guarded([&] { m_query->setCurrentRow(current.row()); });
+                m_userMove = -1;
                 // The query may refuse the move (a row it could not store): show where it is.
-                followQuery(m_query->currentRow());
+                followQuery(m_query->currentRow(), current.row());
             });
     applyColumns();
     followQuery(query->currentRow());
@@ -210,7 +212,7 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void DataGrid::followQuery(int row) {
+void DataGrid::followQuery(int row, int clicked) {
     if (!m_proxy)
         return;
     m_syncing = true;
@@ -222,11 +224,32 @@ void DataGrid::followQuery(int row) {
         if (!m_columns.isEmpty() && m_query)
             column = std::max(0, m_query->fieldIndex(m_columns.first().field));
         const QModelIndex index = m_proxy->index(row, column);
-        selectionModel()->setCurrentIndex(index,
-                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        // Where the user moved to with a click or a key, the view selects as it does (Ctrl and
+        // Shift keep a selection of several rows).
+        const bool own =
+            selectionMode() == QAbstractItemView::ExtendedSelection && (m_userMove == row || clicked == row);
+        if (!own)
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
         scrollTo(index);
     }
     m_syncing = false;
+}
+
+void DataGrid::allowSeveralRows() {
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+}
+
+QList<int> DataGrid::selectedRows() const {
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 void DataGrid::setRowMark(std::function<bool(int)> marked) {

@@ -33,6 +33,11 @@ public:
     void finishEditing();
     // Rows the test picks out are drawn in the warning colours (stock at its warning level).
     void setRowMark(std::function<bool(int row)> marked);
+    // Lets the user select several rows (Ctrl and Shift with a click); the current row stays the
+    // query's current row.
+    void allowSeveralRows();
+    // The selected rows, in the list's order.
+    QList<int> selectedRows() const;
     bool rowMarked(int row) const;
 
     // The visible columns as the user arranged them: in the order shown, with their widths.
@@ -54,7 +59,8 @@ protected:
 
 private:
     void applyColumns();
-    void followQuery(int row);
+    // Selects the query's current row; "clicked" is the row the user moved to, if any.
+    void followQuery(int row, int clicked = -1);
     // Stores the arrangement after the user resized or moved a column.
     void storeLayout(int logical);
 
@@ -64,6 +70,7 @@ private:
     QList<GridColumn> m_columns;
     QList<QAction*> m_menuActions;
     bool m_syncing = false;
+    int m_userMove = -1; // the row the user is moving to, while the query follows
     bool m_arranging = false;
 };
 
