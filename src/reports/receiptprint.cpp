@@ -64,6 +64,16 @@ void paint(QPrinter* printer, const QStringList& lines, int width) {
     for (int i = 0; i < lines.size(); ++i) {
         const QString& line = lines[i];
         y += LineMm * dotsPerMm;
+        // A rule of dashes is drawn as a line across the roll: the font's dashes are narrower than
+        // the columns and would stop short.
+        if (!line.isEmpty() && line.count(QLatin1Char('-')) == line.size()) {
+            const double mid = y - LineMm * dotsPerMm * 0.3;
+            p.save();
+            p.setPen(QPen(Qt::black, std::max(1.0, 0.2 * dotsPerMm), Qt::DashLine));
+            p.drawLine(QPointF(MarginMm * dotsPerMm, mid), QPointF((width - MarginMm) * dotsPerMm, mid));
+            p.restore();
+            continue;
+        }
         QFont f = font;
         f.setBold(i == 0);
         p.setFont(f);

@@ -61,6 +61,21 @@ ReportSnapshot prepare(const QString& definition, const Reports::Parameters& par
     return ReportSnapshot::take(ReportDefinition::load(definitionPath(definition)), parameters, progress);
 }
 
+// The preview's "保存为 PDF" button, first on the bar, where a narrow preview (a receipt's) does
+// not hide it in the overflow.
+QAction* addPdfButton(QPrintPreviewDialog& dialog) {
+    auto* tools = dialog.findChild<QToolBar*>();
+    if (!tools)
+        return nullptr;
+    QAction* first = tools->actions().value(0);
+    auto* save = new QAction(QStringLiteral("保存为 PDF"), tools);
+    save->setObjectName(QStringLiteral("savePdf"));
+    save->setToolTip(QStringLiteral("保存为 PDF 文件"));
+    tools->insertAction(first, save);
+    tools->insertSeparator(first);
+    return save;
+}
+
 QWidget* dialogParent() {
     QWidget* parent = QApplication::activeModalWidget();
     return parent ? parent : QApplication::activeWindow();
@@ -122,11 +137,7 @@ void Reports::preview(const QString& definition, const Parameters& parameters) {
         }
     });
     // Saving a PDF straight from the preview, in the page set-up chosen there.
-    if (auto* tools = dialog.findChild<QToolBar*>()) {
-        tools->addSeparator();
-        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
-        save->setObjectName(QStringLiteral("savePdf"));
-        save->setToolTip(QStringLiteral("把报表保存为 PDF 文件"));
+    if (QAction* save = addPdfButton(dialog)) {
         QObject::connect(save, &QAction::triggered, &dialog, [&] {
             guarded([&] {
                 const QString suggested =
@@ -209,10 +220,7 @@ void Reports::previewWithPdf(QPrinter& printer, const QString& title, const QSiz
             failure = e.text();
         }
     });
-    if (auto* tools = dialog.findChild<QToolBar*>()) {
-        tools->addSeparator();
-        QAction* save = tools->addAction(QStringLiteral("保存为 PDF"));
-        save->setObjectName(QStringLiteral("savePdf"));
+    if (QAction* save = addPdfButton(dialog)) {
         QObject::connect(save, &QAction::triggered, &dialog, [&] {
             guarded([&] {
                 const QString path = QFileDialog::getSaveFileName(
