@@ -3,6 +3,7 @@
 #include "data/data_in.h"
 #include "data/schema.h"
 #include "data/work.h"
+#include "ledger/backup.h"
 #include "ledger/check.h"
 #include "ledger/members.h"
 #include "ledger/orders.h"
@@ -14,13 +15,16 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // What the program does with files it must not use, with stored values that are no numbers and
@@ -30,6 +34,8 @@ class TestReliability : public QObject {
 private slots:
     void badFilesAreRefusedAndLeftAsTheyWere();
     void unusableFolderOrFileIsRefused();
+    void toolsLeaveFilesThatAreNotTheProgramsAsTheyWere();
+    void restoreToolRescuesADamagedShop();
     void nonNumbersAreListedAndStopOperations();
     void amountsBeyondFifteenDigitsAreNeverRounded();
     void everyFailingStatementLeavesTheFilesAsTheyWere();
@@ -72,6 +78,29 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
+}
+
+struct ToolRun {
+    int status = -1;
+    QString out, err;
+};
+
+// Runs one of the program's tools; as the user "nobody" when asked (the superuser is not bound
+// by permissions).
+ToolRun runTool(const QString& tool, const QStringList& args, const QString& asNobody = QString()) {
+    QProcess p;
+    const QString path = qEnvironmentVariable("LEDGER_BIN_DIR") + QLatin1Char('/') + tool;
+    if (asNobody.isEmpty())
+        p.start(path, args);
+    else
+        p.start(QStringLiteral("setpriv"),
+                QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                            QStringLiteral("--clear-groups"), asNobody} +
+                    args);
+    if (!p.waitForFinished(120000))
+        p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 // The start's text when it refuses the folder; "(started)" when it does not.
@@ -189,31 +218,144 @@ void TestReliability::badFilesAreRefusedAndLeftAsTheyWere() {
     QCOMPARE(startFails(dir.path()), QStringLiteral("(started)"));
     QTemporaryDir older;
     Schema::createDatabaseFiles(older.path());
-    alter(
-        QDir(older.path()).absoluteFilePath(Db::BusinessFile),
-        {"drop index if exists ab_b13", "drop index if exists ab_b14", "alter table ab drop column b13",
-         "alter table ab drop column b14"});
+    alter(QDir(older.path()).absoluteFilePath(Db::BusinessFile),
+          {"drop index if exists ab_b13", "drop index if exists ab_b14", "alter table ab drop column b13",
+           "alter table ab drop column b14"});
     QCOMPARE(startFails(older.path()), QStringLiteral("(started)"));
 }
 
 void TestReliability::unusableFolderOrFileIsRefused() {
-    if (geteuid() == 0)
-        QSKIP("permissions do not bind the superuser");
+    // Permissions do not bind the superuser: then the files are given to "nobody", and the
+    // ledger check tool, which opens a folder as the program does, runs as that user.
+    const bool superuser = geteuid() == 0;
+    QTemporaryDir tools;
+    QString check;
+    if (superuser) {
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("setpriv (util-linux) is needed to run as another user");
+        check = QDir(tools.path()).absoluteFilePath(QStringLiteral("vandrel-ledger-check"));
+        QVERIFY(QFile::copy(qEnvironmentVariable("LEDGER_BIN_DIR") + QStringLiteral("/vandrel-ledger-check"),
+                            check));
+        QVERIFY(::chmod(qPrintable(tools.path()), 0755) == 0);
+        QVERIFY(::chmod(qPrintable(check), 0755) == 0);
+    }
     for (const bool folderOnly : {true, false}) {
         QTemporaryDir dir;
         Schema::createDatabaseFiles(dir.path());
         const QString a = QDir(dir.path()).absoluteFilePath(Db::BusinessFile);
+        if (superuser)
+            for (const QString& path : {dir.path(), a, QDir(dir.path()).absoluteFilePath(Db::ListsFile)})
+                QVERIFY(::chown(qPrintable(path), 65534, 65534) == 0);
         const QStringList before = fingerprint(dir.path());
         if (folderOnly)
             QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
         else
             QVERIFY(QFile::setPermissions(a, {}));
-        const QString text = startFails(dir.path());
+        const QString text = superuser ? runTool({}, {dir.path()}, check).err : startFails(dir.path());
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::setPermissions(a, QFile::ReadOwner | QFile::WriteOwner);
         QVERIFY2(text.contains(folderOnly ? "没有写入文件夹" : "没有读写文件"), qPrintable(text));
         QCOMPARE(fingerprint(dir.path()), before);
     }
+}
+
+void TestReliability::toolsLeaveFilesThatAreNotTheProgramsAsTheyWere() {
+    // A file of random bytes, an unrelated database, a lists file without its settings row.
+    const QList<std::pair<QString, std::function<void(const QString&, const QString&)>>> damages = {
+        {QStringLiteral("不是数据库文件"),
+         [](const QString& a, const QString&) {
+             writeBytes(a, QByteArray(4096, '\x5a') +
+                               QByteArray::number(QRandomGenerator::global()->generate()));
+         }},
+        {QStringLiteral("缺少表"),
+         [](const QString& a, const QString&) {
+             QFile::remove(a);
+             alter(a, {"create table customers (id integer primary key, name text)"});
+         }},
+        {QStringLiteral("缺少设置行"),
+         [](const QString&, const QString& b) {
+             alter(b, {"delete from a5"});
+         }},
+    };
+    const QList<std::pair<QString, QStringList>> runs = {
+        {QStringLiteral("vandrel-ledger-check"), {}},
+        {QStringLiteral("vandrel-ledger-backup"), {}},
+        {QStringLiteral("vandrel-ledger-export"), {"products", "--format", "csv", "-o", "OUT"}},
+        {QStringLiteral("vandrel-ledger-import"), {"products", "IN"}},
+    };
+    for (const auto& [expected, damage] : damages)
+        for (const auto& [tool, extra] : runs) {
+            QTemporaryDir dir;
+            Schema::createDatabaseFiles(dir.path());
+            const QDir folder(dir.path());
+            damage(folder.absoluteFilePath(Db::BusinessFile), folder.absoluteFilePath(Db::ListsFile));
+            QTemporaryDir elsewhere;
+            const QString in = QDir(elsewhere.path()).absoluteFilePath(QStringLiteral("products.csv"));
+            writeBytes(in, QByteArray("产品名称,单位\n苹果,个\n"));
+            QStringList args{dir.path()};
+            for (QString arg : extra)
+                args << arg.replace(QStringLiteral("OUT"), QDir(elsewhere.path()).absoluteFilePath("out.csv"))
+                            .replace(QStringLiteral("IN"), in);
+            const QStringList before = fingerprint(dir.path());
+            const ToolRun run = runTool(tool, args);
+            const QString name = tool + QLatin1Char(' ') + expected + QLatin1Char(' ') + run.err;
+            QVERIFY2(run.status != 0, qPrintable(name));
+            QVERIFY2(run.err.contains(expected), qPrintable(name));
+            QCOMPARE(fingerprint(dir.path()), before);
+            QVERIFY2(!folder.exists(QStringLiteral("backup")), qPrintable(name));
+        }
+}
+
+void TestReliability::restoreToolRescuesADamagedShop() {
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    const ToolRun demo = runTool(QStringLiteral("vandrel-ledger-demo"), {dir.path()});
+    QVERIFY2(demo.status == 0, qPrintable(demo.err));
+    // The orders and their amounts due, read straight from the file.
+    const auto orders = [&folder] {
+        QString result;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+            db.setDatabaseName(folder.absoluteFilePath(Db::BusinessFile));
+            if (db.open()) {
+                QSqlQuery q(QStringLiteral("select count(*), total(a5) from aa"), db);
+                if (q.next())
+                    result = q.value(0).toString() + QLatin1Char('/') + q.value(1).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("count"));
+        return result;
+    };
+    const QString before = orders();
+    QVERIFY2(!before.isEmpty() && !before.startsWith(QLatin1String("0/")), qPrintable(before));
+    const ToolRun backup = runTool(QStringLiteral("vandrel-ledger-backup"), {dir.path()});
+    QVERIFY2(backup.status == 0, qPrintable(backup.err));
+    const QStringList backups =
+        QDir(folder.absoluteFilePath("backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(backups.size(), 1);
+    const QString source = QDir(folder.absoluteFilePath("backup")).absoluteFilePath(backups.first());
+
+    // The business file is broken and a log of it lies beside it: the program cannot start.
+    const QString a = folder.absoluteFilePath(Db::BusinessFile);
+    const QByteArray broken = QByteArray("SQLite format 3") + QByteArray(5000, '\x01');
+    writeBytes(a, broken);
+    writeBytes(a + QStringLiteral("-wal"), QByteArray("a log of the broken file"));
+    QVERIFY(startFails(dir.path()) != QStringLiteral("(started)"));
+
+    const ToolRun restore = runTool(QStringLiteral("vandrel-ledger-restore"), {dir.path(), source});
+    QVERIFY2(restore.status == 0, qPrintable(restore.out + restore.err));
+    // The broken files are kept byte for byte; the folder holds the backup's files and starts.
+    const QStringList damaged = folder.entryList({QStringLiteral("damaged-*")}, QDir::Dirs);
+    QCOMPARE(damaged.size(), 1);
+    const QDir kept(folder.absoluteFilePath(damaged.first()));
+    QVERIFY2(restore.out.contains(kept.absolutePath()), qPrintable(restore.out));
+    QFile keptA(kept.absoluteFilePath(Db::BusinessFile));
+    QVERIFY(keptA.open(QIODevice::ReadOnly));
+    QCOMPARE(keptA.readAll(), broken);
+    QVERIFY(kept.exists(Db::BusinessFile + QStringLiteral("-wal")));
+    QVERIFY(!QFileInfo::exists(a + QStringLiteral("-wal")));
+    QCOMPARE(orders(), before);
+    QCOMPARE(startFails(dir.path()), QStringLiteral("(started)"));
 }
 
 void TestReliability::nonNumbersAreListedAndStopOperations() {

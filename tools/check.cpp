@@ -5,6 +5,7 @@
 #include "ledger/check.h"
 #include "core/errors.h"
 #include "data/database.h"
+#include "data/schema.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -75,6 +76,12 @@ int main(int argc, char* argv[]) {
 
     int status = 2;
     try {
+        // A file that is not this program's is named and left untouched.
+        for (const auto& [file, tables] : {std::pair{Db::BusinessFile, &Schema::businessTables()},
+                                           std::pair{Db::ListsFile, &Schema::listTables()}})
+            if (const QString problem = Schema::fileProblem(folder.absoluteFilePath(file), *tables);
+                !problem.isEmpty())
+                throw DatabaseError(problem);
         const QSqlDatabase business =
             Db::openExclusive(Db::Business, folder.absoluteFilePath(Db::BusinessFile));
         const QSqlDatabase lists = Db::openExclusive(Db::Lists, folder.absoluteFilePath(Db::ListsFile));

@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -51,6 +52,11 @@ int main(int argc, char* argv[]) {
         print(stderr, QStringLiteral("备份无法使用 / the backup cannot be used: %1").arg(e.text()));
         return 1;
     }
+    if (!QFileInfo(folder).isDir()) {
+        print(stderr, QStringLiteral("没有文件夹 / no folder %1").arg(folder));
+        return 2;
+    }
+    bool damaged = false;
     try {
         ToolFolder::open(folder, true);
     } catch (const Refused& e) {
@@ -58,22 +64,39 @@ int main(int argc, char* argv[]) {
         print(stderr, e.text());
         return 3;
     } catch (const LedgerError& e) {
+        // Damaged or missing files are what a restore is for: they are kept as they are instead
+        // of backed up.
         closeFiles();
-        print(stderr, QStringLiteral("无法打开 / cannot open %1: %2").arg(folder, e.text()));
-        return 2;
-    }
-    try {
-        const Backups::Backup before = Backups::make(folder, QStringLiteral("恢复前备份"));
+        damaged = true;
         print(stdout,
-              QStringLiteral("当前文件已备份 / the current files were backed up: %1").arg(before.folder));
-    } catch (const LedgerError& e) {
-        closeFiles();
-        print(stderr, QStringLiteral("无法备份当前文件，没有恢复 / the current files could not be backed up, "
-                                     "nothing restored: %1")
-                          .arg(e.text()));
-        return 1;
+              QStringLiteral("当前文件无法打开 / the current files cannot be opened: %1").arg(e.text()));
     }
-    closeFiles();
+    if (damaged) {
+        try {
+            const QString kept = Backups::setAsideDamaged(folder);
+            print(stdout, QStringLiteral("当前文件已原样保存 / the current files were kept as they were: %1")
+                              .arg(kept));
+        } catch (const LedgerError& e) {
+            print(stderr, QStringLiteral("无法保存当前文件，没有恢复 / the current files could not be kept, "
+                                         "nothing restored: %1")
+                              .arg(e.text()));
+            return 1;
+        }
+    } else {
+        try {
+            const Backups::Backup before = Backups::make(folder, QStringLiteral("恢复前备份"));
+            print(stdout,
+                  QStringLiteral("当前文件已备份 / the current files were backed up: %1").arg(before.folder));
+        } catch (const LedgerError& e) {
+            closeFiles();
+            print(stderr,
+                  QStringLiteral("无法备份当前文件，没有恢复 / the current files could not be backed up, "
+                                 "nothing restored: %1")
+                      .arg(e.text()));
+            return 1;
+        }
+        closeFiles();
+    }
     try {
         Backups::swapIn(folder, source);
     } catch (const LedgerError& e) {

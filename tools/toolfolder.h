@@ -4,24 +4,48 @@
 // and a clear refusal when the program has them open.
 #include "core/errors.h"
 #include "data/database.h"
+#include "data/schema.h"
 
 #include <QDir>
 #include <QString>
 
 namespace ToolFolder {
 
-// Opens the folder's business file (and the lists file when asked). Throws Refused with a clear
+inline Refused inUse() {
+    return Refused(QStringLiteral("账本文件正被程序使用，请先关闭 vandrel-ledger 再运行本工具"
+                                  "（the ledger is open in the program: close it first）"));
+}
+
+inline bool locked(const QString& text) {
+    return text.contains(QLatin1String("locked"), Qt::CaseInsensitive);
+}
+
+// Opens the folder's business file (and the lists file when asked) as the program does: both are
+// checked first and nothing is changed in a file that is not this program's (DatabaseError names
+// what is wrong); files of an older version gain what a start adds. Throws Refused with a clear
 // message when the program (or another tool) holds the files.
 inline void open(const QString& folder, bool lists) {
     const QDir dir(folder);
+    const auto check = [&dir](const QString& file, const QList<Schema::Table>& tables) {
+        const QString problem = Schema::fileProblem(dir.filePath(file), tables);
+        if (problem.isEmpty())
+            return;
+        if (locked(problem))
+            throw inUse();
+        throw DatabaseError(problem);
+    };
+    // The folder is a shop's only when both files are; the lists file is checked even when only
+    // the business file is opened.
+    check(Db::BusinessFile, Schema::businessTables());
+    check(Db::ListsFile, Schema::listTables());
     try {
         Db::openExclusive(Db::Business, dir.filePath(Db::BusinessFile));
         if (lists)
             Db::openExclusive(Db::Lists, dir.filePath(Db::ListsFile));
+        Schema::upgradeBusinessFile(Db::business());
     } catch (const DatabaseError& e) {
-        if (e.text().contains(QLatin1String("locked"), Qt::CaseInsensitive))
-            throw Refused(QStringLiteral("账本文件正被程序使用，请先关闭 vandrel-ledger 再运行本工具"
-                                         "（the ledger is open in the program: close it first）"));
+        if (locked(e.text()))
+            throw inUse();
         throw;
     }
 }

@@ -539,6 +539,31 @@ int Backups::restoreSteps(const QString& backupFolder) {
     return files + 1 + 2 * (files + (hasReports(backup) ? 1 : 0));
 }
 
+QString Backups::setAsideDamaged(const QString& workFolder) {
+    const QDir work(workFolder);
+    const QString name =
+        QStringLiteral("damaged-") + Clock::now().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
+    if (!work.mkpath(name))
+        throw DatabaseError(QStringLiteral("无法建立文件夹 %1").arg(work.absoluteFilePath(name)));
+    const QDir kept(work.absoluteFilePath(name));
+    QStringList logs;
+    for (const QString& file : databaseFiles())
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+            const QString from = work.absoluteFilePath(file + QLatin1String(suffix));
+            if (!QFileInfo::exists(from))
+                continue;
+            const QString to = kept.absoluteFilePath(file + QLatin1String(suffix));
+            if (!QFile::copy(from, to) || sha256(from) != sha256(to))
+                throw DatabaseError(QStringLiteral("无法把 %1 复制到 %2").arg(from, to));
+            if (*suffix)
+                logs << from;
+        }
+    for (const QString& log : logs)
+        if (!QFile::remove(log))
+            throw DatabaseError(QStringLiteral("无法删除 %1").arg(log));
+    return kept.absolutePath();
+}
+
 void Backups::swapIn(const QString& workFolder, const QString& backupFolder) {
     const Backup backup = verify(backupFolder);
     const QDir work(workFolder);

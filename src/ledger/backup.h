@@ -106,6 +106,11 @@ void prune(const QString& root, const QString& keep = QString());
 // again first; the files are copied beside the current ones and renamed over them, and any
 // failure puts the current files back as they were.
 void swapIn(const QString& workFolder, const QString& backupFolder);
+// Keeps the folder's database files that cannot be opened (damaged, foreign) exactly as they are,
+// with their log files, in a new folder "damaged-yyyy-MM-dd_HHmmss" of the working folder, so a
+// restore can replace them without losing them; the log files beside them are then removed (they
+// belong to the kept files). Returns the new folder. Throws DatabaseError when a copy fails.
+QString setAsideDamaged(const QString& workFolder);
 // For tests: the restore step (1 …) that fails with an injected error; 0 for none. A restore of
 // the backup in the folder takes restoreSteps(folder) steps.
 void failRestoreAtStep(int step);
