@@ -54,8 +54,9 @@ Run run(const QString& tool, const QStringList& args, const QProcessEnvironment&
     return r;
 }
 
-const QStringList executables{"vandrel-ledger", "vandrel-ledger-initdb", "vandrel-ledger-demo",
-                              "vandrel-ledger-bench"};
+const QStringList executables{"vandrel-ledger",       "vandrel-ledger-initdb", "vandrel-ledger-demo",
+                              "vandrel-ledger-bench", "vandrel-ledger-backup", "vandrel-ledger-restore",
+                              "vandrel-ledger-check", "vandrel-ledger-export", "vandrel-ledger-import"};
 
 QByteArray digest(const QString& path) {
     QFile f(path);
@@ -98,9 +99,10 @@ void TestDesktop::everyExecutableAnswersHelpAndVersion() {
             QVERIFY(help.out.contains("--version") && help.out.contains("--help"));
             // What it does, in Chinese and in English.
             QVERIFY2(help.out.contains(QRegularExpression("[\\x{4e00}-\\x{9fff}]{4}")), qPrintable(help.out));
-            QVERIFY2(
-                help.out.contains(QRegularExpression("\\b(Creates|Fills|Builds|Vandrel shop ledger)\\b")),
-                qPrintable(help.out));
+            QVERIFY2(help.out.contains(
+                         QRegularExpression("\\b(Creates|Fills|Builds|Backs "
+                                            "up|Restores|Checks|Exports|Imports|Vandrel shop ledger)\\b")),
+                     qPrintable(help.out));
         }
         const Run version = run(tool, {"--version"}, bare);
         QCOMPARE(version.code, 0);

@@ -3,6 +3,7 @@
 // start meanwhile), checked and closed again, leaving no log file behind.
 // Exit status: 0 nothing found, 1 problems found, 2 any other error, 3 the files are in use.
 #include "ledger/check.h"
+#include "core/commandline.h"
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/schema.h"
@@ -29,11 +30,9 @@ bool locked(const QString& error) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vandrel-ledger-check"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(LEDGER_VERSION));
-
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    CommandLine::prepare(
+        parser,
         QStringLiteral("检查工作文件夹中的账本（service_a.dll 和 service_b.dll），只读不写。\n"
                        "程序正在使用这个文件夹时不能检查：请先退出程序。\n"
                        "Checks the ledger of a working folder (service_a.dll and service_b.dll) without\n"
@@ -43,28 +42,10 @@ int main(int argc, char* argv[]) {
                        "  1  发现问题（见报告）/ problems found (see the report)\n"
                        "  2  其他错误 / any other error\n"
                        "  3  程序正在运行，文件被占用 / the program is running (the files are locked)"));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("工作文件夹 / the working folder"));
-    if (!parser.parse(app.arguments())) {
-        print(stderr, QStringLiteral("vandrel-ledger-check: %1\n").arg(parser.errorText()));
-        return 2;
-    }
-    if (parser.isSet(help)) {
-        print(stdout, parser.helpText());
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        print(stdout,
-              QStringLiteral("vandrel-ledger-check %1\n").arg(QCoreApplication::applicationVersion()));
-        return 0;
-    }
+    if (const int status = CommandLine::read(parser, 1, 1); status >= 0)
+        return status;
     const QStringList folders = parser.positionalArguments();
-    if (folders.size() != 1) {
-        print(stderr,
-              QStringLiteral("用法 / usage: vandrel-ledger-check FOLDER（--help 查看说明 / for help）\n"));
-        return 2;
-    }
 
     const QDir folder(folders[0]);
     for (const QString& file : {Db::BusinessFile, Db::ListsFile})

@@ -1,5 +1,6 @@
 // vandrel-ledger-export FOLDER LIST --format xlsx|csv -o FILE [--search TEXT]: writes one list of
 // a working folder to an Excel or CSV file, as the list's page exports it.
+#include "core/commandline.h"
 #include "data/listdefinitions.h"
 #include "data/spreadsheet.h"
 #include "toolfolder.h"
@@ -21,16 +22,13 @@ QString listHelp() {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("vandrel-ledger-export"));
-    app.setApplicationVersion(QStringLiteral(LEDGER_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    CommandLine::prepare(
+        parser,
         QStringLiteral("把账本中的一个列表导出为 Excel (.xlsx) 或 CSV 文件，列与页面上的表格相同。\n"
                        "Exports one list of the ledger in FOLDER to an Excel (.xlsx) or CSV file, with "
                        "the columns of its page.\n\n") +
-        listHelp());
-    parser.addHelpOption();
-    parser.addVersionOption();
+            listHelp());
     parser.addPositionalArgument(QStringLiteral("FOLDER"),
                                  QStringLiteral("账本所在文件夹 / the working folder"));
     parser.addPositionalArgument(QStringLiteral("LIST"), QStringLiteral("要导出的列表 / the list to export"));
@@ -43,7 +41,8 @@ int main(int argc, char* argv[]) {
         QStringLiteral("search"), QStringLiteral("只导出搜索框会列出的行 / only the rows this search lists"),
         QStringLiteral("TEXT"));
     parser.addOptions({format, output, search});
-    parser.process(app);
+    if (const int status = CommandLine::read(parser, 2, 2); status >= 0)
+        return status;
 
     auto fail = [](const QString& text, int code) {
         std::fprintf(stderr, "vandrel-ledger-export: %s\n", text.toUtf8().constData());

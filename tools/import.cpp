@@ -1,5 +1,6 @@
 // vandrel-ledger-import FOLDER products|members FILE [--good-rows-only]: adds the products or
 // members of an Excel or CSV file to a working folder, as the pages' import does.
+#include "core/commandline.h"
 #include "ledger/importing.h"
 #include "toolfolder.h"
 
@@ -12,15 +13,15 @@ int main(int argc, char* argv[]) {
     app.setApplicationName(QStringLiteral("vandrel-ledger-import"));
     app.setApplicationVersion(QStringLiteral(LEDGER_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "从 Excel (.xlsx) 或 CSV 文件（UTF-8 或 GB18030）导入产品或会员。第一行是列标题（与表格相同）。\n"
-        "先检查每一行；有任何问题时列出每个问题（行、列、原因）并且不写入任何数据，除非使用 "
-        "--good-rows-only。\n"
-        "Imports products or members from an Excel (.xlsx) or CSV file (UTF-8 or GB18030) whose first "
-        "row holds the grid's column titles. Every row is checked first; when any row has a problem, "
-        "each problem is printed (row, column, why) and nothing is written, unless --good-rows-only."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    CommandLine::prepare(
+        parser,
+        QStringLiteral(
+            "从 Excel (.xlsx) 或 CSV 文件（UTF-8 或 GB18030）导入产品或会员。第一行是列标题（与表格相同）。\n"
+            "先检查每一行；有任何问题时列出每个问题（行、列、原因）并且不写入任何数据，除非使用 "
+            "--good-rows-only。\n"
+            "Imports products or members from an Excel (.xlsx) or CSV file (UTF-8 or GB18030) whose first "
+            "row holds the grid's column titles. Every row is checked first; when any row has a problem, "
+            "each problem is printed (row, column, why) and nothing is written, unless --good-rows-only."));
     parser.addPositionalArgument(QStringLiteral("FOLDER"),
                                  QStringLiteral("账本所在文件夹 / the working folder"));
     parser.addPositionalArgument(QStringLiteral("KIND"), QStringLiteral("products 或 members"));
@@ -29,7 +30,8 @@ int main(int argc, char* argv[]) {
         QStringLiteral("good-rows-only"),
         QStringLiteral("只导入没有问题的行 / import only the rows without problems"));
     parser.addOption(goodOnly);
-    parser.process(app);
+    if (const int status = CommandLine::read(parser, 3, 3); status >= 0)
+        return status;
 
     auto fail = [](const QString& text, int code) {
         std::fprintf(stderr, "vandrel-ledger-import: %s\n", text.toUtf8().constData());
