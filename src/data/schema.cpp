@@ -38,7 +38,7 @@ struct AddedColumn {
     const char* table;
     const char* column;
 };
-const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}};
+const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}, {"ae", "e13"}};
 
 QString columnDefinition(const Schema::Table& table, const QString& column);
 
@@ -60,7 +60,7 @@ const QList<Schema::Table>& Schema::businessTables() {
          {"b10"},
          numbered("b", {1, 2, 3, 5, 11, 12, 13})},
         {"ac", "cid", {"c12"}, {}, numbered("c", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})},
-        {"ae", "eid", {}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12})},
+        {"ae", "eid", {"e13"}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12})},
         {"af", "fid", {}, {}, {"f1"}},
         {"ag", "gid", {"g2", "g4"}, {"g3"}, numbered("g", {1, 5, 6, 7})},
         {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7})},
@@ -95,7 +95,13 @@ QStringList Schema::indexStatements() {
                               // Orders without an amount due, mended at every start: kept empty.
                               QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
                                              "WHERE a5 IS NULL OR a5 = ''"),
-                              BarcodeIndex, WarningIndex};
+                              BarcodeIndex, WarningIndex,
+                              // The statistics of a period read its stock-out records, its orders
+                              // and its card movements by their dates.
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS ae_e7 ON ae (e7)"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1 ON aa (a1)"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3 ON ag (g3)"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3)")};
     for (const Table& table : businessTables())
         statements
             << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);

@@ -40,7 +40,7 @@ QStringList addedAtStart(const QString& table);
 QStringList indexStatements();
 
 // Adds to a business file made by an earlier version the columns it lacks (the products'
-// barcode and warning level) and the barcode's index, in one transaction; nothing else changes.
+// barcode and warning level, the cost price of each stock-out record) and the barcode's index, in one transaction; nothing else changes.
 // Returns the columns added ("ab.b13").
 QStringList upgradeBusinessFile(const QSqlDatabase& db);
 
