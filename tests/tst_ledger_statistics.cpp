@@ -1,6 +1,7 @@
 #include "core/clock.h"
 #include "corefixture.h"
 #include "data/schema.h"
+#include "ledger/check.h"
 #include "ledger/members.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
@@ -21,6 +22,7 @@ private slots:
     void periodsAndTheirBoundaries();
     void chartsAndRankings();
     void olderFilesGainTheCostColumn();
+    void daySummaryFollowsTheRecordsAndIsChecked();
 };
 
 namespace {
@@ -270,7 +272,11 @@ void TestLedgerStatistics::olderFilesGainTheCostColumn() {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
         db.setDatabaseName(QDir(f.folder()).absoluteFilePath(Db::BusinessFile));
         QVERIFY(db.open());
-        Db::exec(db, "drop index ae_e7");
+        // A file of an earlier version: no cost column, no day summary.
+        Db::exec(db, "drop trigger ae_day_insert");
+        Db::exec(db, "drop trigger ae_day_delete");
+        Db::exec(db, "drop table ae_day");
+        Db::exec(db, "drop index ae_sold");
         Db::exec(db, "alter table ae drop column e13");
         Db::exec(db,
                  "insert into ae (e1, e2, e3, e6, e7) values ('1', '旧', '2', '5', '2026-12-09 08:00:00')");
@@ -281,13 +287,44 @@ void TestLedgerStatistics::olderFilesGainTheCostColumn() {
                 .isEmpty());
     f.reopen();
     QCOMPARE(CoreFixture::rows("select e2, e13 is null from ae"), QStringList({"旧|1"}));
+    // The day summary was made from the records there were.
+    QCOMPARE(CoreFixture::rows("select * from ae_day"), QStringList({"2026-12-09||1|1|20000|100000|0|0"}));
     QCOMPARE(Schema::upgradeBusinessFile(Db::business()), QStringList());
-    QVERIFY(CoreFixture::scalar("select count(*) from sqlite_master where name = 'ae_e7'").toInt() == 1);
+    QVERIFY(CoreFixture::scalar("select count(*) from sqlite_master where name = 'ae_sold'").toInt() == 1);
     const Summary s = summary(Dec9);
     QCOMPARE(s.sales.toString(), QStringLiteral("10"));
     QCOMPARE(s.profit.toString(), QStringLiteral("0"));
     QCOMPARE(s.marginText(), QStringLiteral("—"));
     QCOMPARE(s.withoutCostText(), QStringLiteral("1 条记录无成本价，未计入毛利"));
+}
+
+void TestLedgerStatistics::daySummaryFollowsTheRecordsAndIsChecked() {
+    CoreFixture f;
+    buildShop();
+    auto problems = [] {
+        QStringList titles;
+        for (const Ledger::CheckProblem& p : Ledger::checkLedger(Db::business(), Db::lists()).problems)
+            if (p.title.contains(QStringLiteral("出库汇总")))
+                titles << p.title;
+        return titles;
+    };
+    const QStringList kept = CoreFixture::rows("select * from ae_day order by d, e8");
+    QCOMPARE(kept, CoreFixture::rows(Schema::daySummaryStatement() + " order by d, e8"));
+    QCOMPARE(kept, QStringList({"2026-12-09|其他|1|1|10000|80000|0|0",
+                                "2026-12-09|食品|2|0|60000|150000|150000|72000",
+                                "2026-12-09|饮料|3|0|30000|90000|90000|75000"}));
+    QCOMPARE(problems(), QStringList());
+
+    // Another tool's delete is followed; a day changed behind the program's back is found.
+    CoreFixture::exec("delete from ae where e2 = '旧货'");
+    QCOMPARE(CoreFixture::rows("select count(*) from ae_day where e8 = '其他'"), QStringList({"0"}));
+    QCOMPARE(problems(), QStringList());
+    CoreFixture::exec("update ae_day set sales = sales + 1 where e8 = '食品'");
+    CoreFixture::exec("insert into ae_day values ('2026-12-31', '食品', 1, 0, 1, 1, 1, 1)");
+    QCOMPARE(problems(), QStringList({"2 天的出库汇总与出库记录不符（2026-12-09、2026-12-31）"}));
+    Schema::rebuildDaySummary(Db::business());
+    QCOMPARE(problems(), QStringList());
+    QCOMPARE(summary(Dec9).sales.toString(), QStringLiteral("24"));
 }
 
 QTEST_GUILESS_MAIN(TestLedgerStatistics)

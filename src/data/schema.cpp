@@ -33,6 +33,69 @@ const QString BarcodeIndex = QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS a
 const QString WarningIndex =
     QStringLiteral("CREATE INDEX IF NOT EXISTS ab_b14 ON ab (b14) WHERE b14 IS NOT NULL");
 
+// The stock-out records summed per day and major category: the statistics of a long period read
+// a few rows a day instead of every record. The database keeps it in step in the same transaction
+// as every record written or removed, whoever writes it. Amounts and quantities are whole
+// ten-thousandths; e8 is '' for records without a major category.
+const QString DaySummaryTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS ae_day (d TEXT NOT NULL, e8 TEXT NOT NULL, n INTEGER NOT NULL, "
+    "nocost INTEGER NOT NULL, qty INTEGER NOT NULL, sales INTEGER NOT NULL, costed INTEGER NOT NULL, "
+    "cost INTEGER NOT NULL, PRIMARY KEY (d, e8))");
+
+// The summed columns of one record (its fields prefixed with `r`): n, nocost, qty, sales, costed,
+// cost.
+QStringList recordSums(const QString& r) {
+    const QString quantity = QStringLiteral("cast(%1e3 as double precision)").arg(r);
+    const QString sale =
+        Schema::scaled(quantity + QStringLiteral(" * cast(%1e6 as double precision)").arg(r));
+    const QString noCost = QStringLiteral("%1e13 is null").arg(r);
+    return {QStringLiteral("1"),
+            QStringLiteral("case when %1 then 1 else 0 end").arg(noCost),
+            Schema::scaled(quantity),
+            sale,
+            QStringLiteral("case when %1 then 0 else %2 end").arg(noCost, sale),
+            QStringLiteral("case when %1 then 0 else %2 end")
+                .arg(noCost, Schema::scaled(quantity + QStringLiteral(" * %1e13").arg(r)))};
+}
+
+const QStringList SummedColumns = {"n", "nocost", "qty", "sales", "costed", "cost"};
+
+QStringList daySummaryTriggers() {
+    const QString day = QStringLiteral("coalesce(substr(%1.e7, 1, 10), ''), coalesce(%1.e8, '')");
+    return {QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_insert AFTER INSERT ON ae BEGIN "
+                           "INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) VALUES (%1, %2) "
+                           "ON CONFLICT (d, e8) DO UPDATE SET n = n + excluded.n, "
+                           "nocost = nocost + excluded.nocost, qty = qty + excluded.qty, "
+                           "sales = sales + excluded.sales, costed = costed + excluded.costed, "
+                           "cost = cost + excluded.cost; END")
+                .arg(day.arg(QStringLiteral("new")),
+                     recordSums(QStringLiteral("new.")).join(QStringLiteral(", "))),
+            // Records are never removed by the program; another tool's delete is followed too.
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_delete AFTER DELETE ON ae BEGIN "
+                           "INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) VALUES (%1, %2) "
+                           "ON CONFLICT (d, e8) DO UPDATE SET n = n - excluded.n, "
+                           "nocost = nocost - excluded.nocost, qty = qty - excluded.qty, "
+                           "sales = sales - excluded.sales, costed = costed - excluded.costed, "
+                           "cost = cost - excluded.cost; "
+                           "DELETE FROM ae_day WHERE n = 0; END")
+                .arg(day.arg(QStringLiteral("old")),
+                     recordSums(QStringLiteral("old.")).join(QStringLiteral(", ")))};
+}
+
+// Creates the day summary and its triggers where they are missing; a new summary is filled from
+// the records there are.
+void ensureDaySummary(const QSqlDatabase& db) {
+    const bool present =
+        Db::scalar(
+            db, QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'ae_day'"))
+            .toInt() > 0;
+    Db::exec(db, DaySummaryTable);
+    for (const QString& trigger : daySummaryTriggers())
+        Db::exec(db, trigger);
+    if (!present)
+        Schema::rebuildDaySummary(db);
+}
+
 // Columns added by later versions: a file made before them gains them at start.
 struct AddedColumn {
     const char* table;
@@ -98,7 +161,8 @@ QStringList Schema::indexStatements() {
                               BarcodeIndex, WarningIndex,
                               // The statistics of a period read its stock-out records, its orders
                               // and its card movements by their dates.
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ae_e7 ON ae (e7)"),
+                              // The ranking of products reads only this index, never the records themselves.
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS ae_sold ON ae (e7, e1, e3, e6, e13)"),
                               QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1 ON aa (a1)"),
                               QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3 ON ag (g3)"),
                               QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3)")};
@@ -106,6 +170,28 @@ QStringList Schema::indexStatements() {
         statements
             << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);
     return statements;
+}
+
+QString Schema::scaled(const QString& expression) {
+    return QStringLiteral("cast(round(%1 * 10000) as bigint)").arg(expression);
+}
+
+QString Schema::daySummaryStatement() {
+    const QStringList sums = recordSums(QString());
+    QStringList inner, outer;
+    for (int i = 0; i < SummedColumns.size(); ++i) {
+        inner << sums[i] + QStringLiteral(" as ") + SummedColumns[i];
+        outer << QStringLiteral("sum(%1) as %1").arg(SummedColumns[i]);
+    }
+    return QStringLiteral("select d, e8, %1 from (select coalesce(substr(e7, 1, 10), '') as d, "
+                          "coalesce(e8, '') as e8, %2 from ae) r group by d, e8")
+        .arg(outer.join(QStringLiteral(", ")), inner.join(QStringLiteral(", ")));
+}
+
+void Schema::rebuildDaySummary(const QSqlDatabase& db) {
+    Db::exec(db, QStringLiteral("DELETE FROM ae_day"));
+    Db::exec(db, QStringLiteral("INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) %1")
+                     .arg(daySummaryStatement()));
 }
 
 QString Schema::createStatement(const Table& table) {
@@ -137,6 +223,7 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
     }
     Db::exec(db, BarcodeIndex);
     Db::exec(db, WarningIndex);
+    ensureDaySummary(db);
     tx.commit();
     return added;
 }
@@ -226,9 +313,11 @@ void fillFile(const QString& path, const QString& connection, const QList<Schema
     Transaction tx(db);
     for (const Schema::Table& table : tables)
         Db::exec(db, Schema::createStatement(table));
-    if (!withLists)
+    if (!withLists) {
         for (const QString& index : Schema::indexStatements())
             Db::exec(db, index);
+        ensureDaySummary(db);
+    }
     if (withLists) {
         for (const auto& [table, entries] : defaultLists)
             for (auto it = entries.crbegin(); it != entries.crend(); ++it)
