@@ -45,41 +45,56 @@ const QString DaySummaryTable = QStringLiteral(
 // The summed columns of one record (its fields prefixed with `r`): n, nocost, qty, sales, costed,
 // cost.
 QStringList recordSums(const QString& r) {
+    // A record without a quantity or price (another tool's) counts as nothing: the summary never
+    // stops a record from being written.
+    auto amount = [](const QString& expression) {
+        return QStringLiteral("coalesce(%1, 0)").arg(Schema::scaled(expression));
+    };
     const QString quantity = QStringLiteral("cast(%1e3 as double precision)").arg(r);
-    const QString sale =
-        Schema::scaled(quantity + QStringLiteral(" * cast(%1e6 as double precision)").arg(r));
+    const QString sale = amount(quantity + QStringLiteral(" * cast(%1e6 as double precision)").arg(r));
     const QString noCost = QStringLiteral("%1e13 is null").arg(r);
     return {QStringLiteral("1"),
             QStringLiteral("case when %1 then 1 else 0 end").arg(noCost),
-            Schema::scaled(quantity),
+            amount(quantity),
             sale,
             QStringLiteral("case when %1 then 0 else %2 end").arg(noCost, sale),
             QStringLiteral("case when %1 then 0 else %2 end")
-                .arg(noCost, Schema::scaled(quantity + QStringLiteral(" * %1e13").arg(r)))};
+                .arg(noCost, amount(quantity + QStringLiteral(" * %1e13").arg(r)))};
 }
 
 const QStringList SummedColumns = {"n", "nocost", "qty", "sales", "costed", "cost"};
 
 QStringList daySummaryTriggers() {
-    const QString day = QStringLiteral("coalesce(substr(%1.e7, 1, 10), ''), coalesce(%1.e8, '')");
-    return {QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_insert AFTER INSERT ON ae BEGIN "
-                           "INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) VALUES (%1, %2) "
-                           "ON CONFLICT (d, e8) DO UPDATE SET n = n + excluded.n, "
-                           "nocost = nocost + excluded.nocost, qty = qty + excluded.qty, "
-                           "sales = sales + excluded.sales, costed = costed + excluded.costed, "
-                           "cost = cost + excluded.cost; END")
-                .arg(day.arg(QStringLiteral("new")),
-                     recordSums(QStringLiteral("new.")).join(QStringLiteral(", "))),
-            // Records are never removed by the program; another tool's delete is followed too.
-            QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_delete AFTER DELETE ON ae BEGIN "
-                           "INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) VALUES (%1, %2) "
-                           "ON CONFLICT (d, e8) DO UPDATE SET n = n - excluded.n, "
-                           "nocost = nocost - excluded.nocost, qty = qty - excluded.qty, "
-                           "sales = sales - excluded.sales, costed = costed - excluded.costed, "
-                           "cost = cost - excluded.cost; "
-                           "DELETE FROM ae_day WHERE n = 0; END")
-                .arg(day.arg(QStringLiteral("old")),
-                     recordSums(QStringLiteral("old.")).join(QStringLiteral(", ")))};
+    // Adds a record's sums to its day and category.
+    auto book = [](const QString& record, const QString& sign) {
+        QStringList set;
+        for (const QString& c : SummedColumns)
+            set << QStringLiteral("%1 = %1 %2 excluded.%1").arg(c, sign);
+        return QStringLiteral("INSERT INTO ae_day (d, e8, %1) VALUES (coalesce(substr(%2.e7, 1, 10), ''), "
+                              "coalesce(%2.e8, ''), %3) ON CONFLICT (d, e8) DO UPDATE SET %4; ")
+            .arg(SummedColumns.join(QStringLiteral(", ")), record,
+                 recordSums(record + QLatin1Char('.')).join(QStringLiteral(", ")),
+                 set.join(QStringLiteral(", ")));
+    };
+    // A record taken away from its day and category.
+    auto unbook = [](const QString& record) {
+        const QStringList sums = recordSums(record + QLatin1Char('.'));
+        QStringList set;
+        for (int i = 0; i < SummedColumns.size(); ++i)
+            set << QStringLiteral("%1 = %1 - (%2)").arg(SummedColumns[i], sums[i]);
+        return QStringLiteral("UPDATE ae_day SET %1 WHERE d = coalesce(substr(%2.e7, 1, 10), '') AND "
+                              "e8 = coalesce(%2.e8, ''); ")
+            .arg(set.join(QStringLiteral(", ")), record);
+    };
+    const QString empty = QStringLiteral("DELETE FROM ae_day WHERE n = 0; ");
+    // Records are never changed or removed by the program; another tool's changes are followed
+    // too, so the summary always equals the records.
+    return {QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_insert AFTER INSERT ON ae BEGIN %1END")
+                .arg(book(QStringLiteral("new"), QStringLiteral("+"))),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_delete AFTER DELETE ON ae BEGIN %1%2END")
+                .arg(unbook(QStringLiteral("old")), empty),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_update AFTER UPDATE ON ae BEGIN %1%2%3END")
+                .arg(unbook(QStringLiteral("old")), book(QStringLiteral("new"), QStringLiteral("+")), empty)};
 }
 
 // Creates the day summary and its triggers where they are missing; a new summary is filled from
@@ -152,20 +167,21 @@ const Schema::Table* Schema::findTable(const QString& name) {
 QStringList Schema::indexStatements() {
     // The look-ups by order and by card number (an order's lines, a member's records).
     // The key indexes let a list count its table and read its keys without reading the rows.
-    QStringList statements = {QStringLiteral("CREATE INDEX IF NOT EXISTS ak_k8 ON ak (k8)"),
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g6 ON ag (g6)"),
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)"),
-                              // Orders without an amount due, mended at every start: kept empty.
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
-                                             "WHERE a5 IS NULL OR a5 = ''"),
-                              BarcodeIndex, WarningIndex,
-                              // The statistics of a period read its stock-out records, its orders
-                              // and its card movements by their dates.
-                              // The ranking of products reads only this index, never the records themselves.
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ae_sold ON ae (e7, e1, e3, e6, e13)"),
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1 ON aa (a1)"),
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3 ON ag (g3)"),
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3)")};
+    QStringList statements = {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ak_k8 ON ak (k8)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g6 ON ag (g6)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)"),
+        // Orders without an amount due, mended at every start: kept empty.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
+                       "WHERE a5 IS NULL OR a5 = ''"),
+        BarcodeIndex, WarningIndex,
+        // The statistics of a period read its stock-out records, its orders
+        // and its card movements by their dates.
+        // The ranking of products reads only this index, never the records themselves.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ae_sold ON ae (e7, e1, e3, e6, e13)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1 ON aa (a1)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3 ON ag (g3)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3)")};
     for (const Table& table : businessTables())
         statements
             << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);

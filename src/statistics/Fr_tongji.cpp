@@ -82,7 +82,7 @@ QChart* freshChart(QChartView* view, const QString& title) {
 
 QValueAxis* valueAxis(double low, double high) {
     auto* axis = new QValueAxis;
-    axis->setRange(std::min(0.0, low), high <= 0 ? 1.0 : high * 1.1);
+    axis->setRange(std::min(0.0, low), high <= 0 ? 10.0 : high * 1.1);
     axis->applyNiceNumbers();
     axis->setLabelFormat(QStringLiteral("%.0f"));
     axis->setLabelsFont(QFont(FontFamily, 8));
@@ -345,6 +345,12 @@ void TFr_tongji::refresh() {
         return;
     m_stale = false;
     const Statistics::Period& p = m_period;
+    {
+        // The date boxes show the period, whichever choice made it.
+        const QSignalBlocker a(deFrom), b(deTo);
+        deFrom->setDate(p.from);
+        deTo->setDate(p.to);
+    }
     lblPeriod->setText(p.from == p.to ? p.from.toString(QStringLiteral("yyyy-MM-dd"))
                                       : QStringLiteral("%1 至 %2，共 %3 天%4")
                                             .arg(p.from.toString(QStringLiteral("yyyy-MM-dd")),
