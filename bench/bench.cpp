@@ -2,8 +2,10 @@
 // Builds the data once in a temporary folder, then measures every operation several times, first
 // with the lists as the program keeps them (indexed, read page by page) and then reading every
 // row at every open, and prints one line per goal with the median and PASS or FAIL.
+#include "app/Fr_wel.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "core/clock.h"
 #include "core/commandline.h"
 #include "core/errors.h"
 #include "data/data_in.h"
@@ -14,12 +16,15 @@
 #include "ledger/check.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
+#include "statistics/Fr_tongji.h"
 #include "system/backupkeeper.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -245,6 +250,50 @@ void measureCheck(const QString& mode) {
         std::printf("%s", qPrintable(checked.text()));
 }
 
+// The statistics page: choosing a period until its cards, charts and lists are painted, and the
+// welcome page's glance at today. The clock stands on the last day of the data.
+void measureStatistics(const QString& mode) {
+    Clock::setFixed(QDateTime(QDate(2026, 11, 30), QTime(20, 30)));
+    TFr_tongji* page = main_window->Fr_tongji1;
+    main_window->switchTo(page);
+    QApplication::processEvents();
+    const char* spans[] = {"today", "this week", "this month", "this year"};
+    for (int i = 0; i < 4; ++i) {
+        const std::vector<double> choose = timeRuns(
+            5,
+            [&] {
+                page->cbPeriod->setCurrentIndex(i);
+                page->repaint();
+            },
+            [&] { page->cbPeriod->setCurrentIndex(i == 0 ? 1 : 0); });
+        report(mode,
+               QStringLiteral("statistics for a period: %1 (%2 records)")
+                   .arg(QLatin1String(spans[i]))
+                   .arg(Statistics::summary(page->period()).records),
+               median(choose), "ms", 200);
+    }
+    // Ten years at once, the longest period there is.
+    const std::vector<double> decade = timeRuns(
+        3,
+        [&] {
+            page->deFrom->setDate(QDate(2016, 12, 1));
+            page->repaint();
+        },
+        [&] {
+            page->cbPeriod->setCurrentIndex(4);
+            page->deTo->setDate(QDate(2026, 11, 30));
+            page->deFrom->setDate(QDate(2026, 11, 30));
+        });
+    report(mode, QStringLiteral("statistics for a period: ten years"), median(decade), "ms", 200);
+    main_window->switchTo(main_window->Fr_wel1);
+    const std::vector<double> card = timeRuns(7, [] {
+        main_window->showToday();
+        main_window->Fr_wel1->repaint();
+    });
+    report(mode, QStringLiteral("welcome card: today's sales, profit and orders"), median(card), "ms", 50);
+    Clock::useSystem();
+}
+
 void measure(const QString& mode, const QString& folder, const QString& self, bool everything) {
     SharedQuery::setLoadEverything(everything);
     const int n = everything ? 3 : 7;
@@ -350,6 +399,8 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
         measureBackups(mode, folder);
     if (!everything)
         measureCheck(mode);
+    if (!everything)
+        measureStatistics(mode);
     Startup::destroyInstances();
 
     // Peak memory of the program with every list open, in a process of its own.
@@ -403,8 +454,12 @@ int main(int argc, char* argv[]) {
         QStringLiteral("check"),
         QStringLiteral("只测量检查一个已有文件夹的账目 / measure only the check of FOLDER"),
         QStringLiteral("FOLDER"));
+    const QCommandLineOption statisticsFolder(
+        QStringLiteral("statistics"),
+        QStringLiteral("只测量一个已有文件夹的统计页 / measure only the statistics of FOLDER"),
+        QStringLiteral("FOLDER"));
     parser.addOptions({scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat,
-                       checkFolder});
+                       checkFolder, statisticsFolder});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
@@ -415,6 +470,14 @@ int main(int argc, char* argv[]) {
         if (parser.isSet(checkFolder)) {
             Startup::createInstances(parser.value(checkFolder));
             measureCheck(QStringLiteral("indexed"));
+            Startup::destroyInstances();
+            return 0;
+        }
+        // Only the statistics, on a folder made before (vandrel-ledger-demo FOLDER --scale 1).
+        if (parser.isSet(statisticsFolder)) {
+            Startup::createInstances(parser.value(statisticsFolder));
+            main_window->show();
+            measureStatistics(QStringLiteral("indexed"));
             Startup::destroyInstances();
             return 0;
         }

@@ -193,8 +193,8 @@ void TestShell::guideFlagRoundTrip() {
         QCOMPARE(main_window->bsSkinDBText1->text(), QStringLiteral("0"));
         checked = true;
     });
-    QTest::mouseClick(main_window->bsSkinButtonsBar1->header(3), Qt::LeftButton);
-    QTest::mouseClick(main_window->bsSkinButtonsBar1->item(3, 0), Qt::LeftButton);
+    QTest::mouseClick(main_window->bsSkinButtonsBar1->header(4), Qt::LeftButton);
+    QTest::mouseClick(main_window->bsSkinButtonsBar1->item(4, 0), Qt::LeftButton);
     QVERIFY(checked);
 
     // Next start: "0" opens the guide, on page 1 with the box checked.
@@ -208,7 +208,7 @@ void TestShell::guideFlagRoundTrip() {
         help->bsSkinCheckRadioBox1->blockSignals(false);
         bool seen = !before;
         onModal([&](QWidget* w) { seen = static_cast<Thelp*>(w)->bsSkinCheckRadioBox1->isChecked(); });
-        main_window->bsSkinButtonsBar1Sections3Items0Click();
+        main_window->bsSkinButtonsBar1Sections4Items0Click();
         QCOMPARE(seen, before);
     }
     QCOMPARE(storedFlag(), QString());
@@ -441,8 +441,8 @@ void TestShell::aboutWindow() {
         QTest::mouseClick(box->bsSkinLinkLabel2, Qt::RightButton);
         checked = true;
     });
-    QTest::mouseClick(main_window->bsSkinButtonsBar1->header(3), Qt::LeftButton);
-    QTest::mouseClick(main_window->bsSkinButtonsBar1->item(3, 1), Qt::LeftButton);
+    QTest::mouseClick(main_window->bsSkinButtonsBar1->header(4), Qt::LeftButton);
+    QTest::mouseClick(main_window->bsSkinButtonsBar1->item(4, 1), Qt::LeftButton);
     QVERIFY(checked);
     QCOMPARE(browser.opened.size(), 2);
     QCOMPARE(browser.opened[0], Site::url());

@@ -117,6 +117,14 @@ TFr_wel::TFr_wel(QWidget* parent) : Frame(QStringLiteral("Fr_wel1"), parent) {
     connect(bsSkinStdLabel1, &QLabel::linkActivated, this,
             [] { guarded([] { main_window->lowStockView(); }); });
 
+    lblToday = new QLabel(bsSkinPanel1);
+    lblToday->setObjectName(QStringLiteral("lblToday"));
+    lblToday->setProperty("role", QStringLiteral("today"));
+    lblToday->setGeometry(14, 302, 313, 46);
+    lblToday->setWordWrap(true);
+    connect(lblToday, &QLabel::linkActivated, this,
+            [] { guarded([] { main_window->bsSkinButtonsBar1Sections3Click(); }); });
+
     Image1 =
         still(bsSkinPanel1, QStringLiteral("Image1"), Artwork::decoration(QSize(350, 300)), QPoint(548, 12));
 }
@@ -125,6 +133,13 @@ void TFr_wel::showLowStock(int count) {
     bsSkinStdLabel1->setText(
         QStringLiteral("有 %1 种产品库存不足，<a href=\"yujing\">点此查看库存预警</a>").arg(count));
     bsSkinStdLabel1->setVisible(count > 0);
+}
+
+void TFr_wel::showToday(Currency sales, Currency profit, int orders) {
+    lblToday->setText(QStringLiteral("今日销售额 <b>%1</b> 元，毛利 <b>%2</b> 元，订单 <b>%3</b> 笔 "
+                                     "<a href=\"tongji\">查看统计</a>")
+                          .arg(sales.toString(), profit.toString())
+                          .arg(orders));
 }
 
 void TFr_wel::Image10Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/money.h"
 #include "widgets/frame.h"
 
 class LinkImage;
@@ -36,9 +37,13 @@ public:
     LinkImage* bsSkinLinkImage3 = nullptr; // contact: the service centre
     WebView* WebBrowser1 = nullptr;
     QLabel* bsSkinStdLabel1 = nullptr; // how many products run short; a link to the warning list
+    QLabel* lblToday = nullptr;        // today's sales, profit and orders; a link to the statistics
 
     // Says how many products are at or below their warning level; hidden when none is.
     void showLowStock(int count);
+
+    // Today's figures at a glance.
+    void showToday(Currency sales, Currency profit, int orders);
 
     // The news page on the maker's site.
     static QString newsAddress();

@@ -8,6 +8,7 @@
 #include "members/Fr_hy_xiaofei.h"
 #include "orders/Fr_dingdan.h"
 #include "settlement/Fr_jiesuan.h"
+#include "statistics/Fr_tongji.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "warehouse/Fr_kf_ruku.h"
 #include "warehouse/Fr_kucun.h"
@@ -18,9 +19,11 @@
 #include "widgets/pictures.h"
 #include "widgets/registry.h"
 
-#include <QCloseEvent>
+#include "core/clock.h"
 #include "data/work.h"
 #include "ledger/products.h"
+#include "ledger/statistics.h"
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -70,12 +73,14 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     item(QStringLiteral("会 员"), 5, &Tmain::bsSkinButtonsBar1Sections2Items0Click);
     item(QStringLiteral("充值记录"), 4, &Tmain::bsSkinButtonsBar1Sections2Items1Click);
     item(QStringLiteral("消费记录"), 4, &Tmain::bsSkinButtonsBar1Sections2Items2Click);
+    section(QStringLiteral("统 计"), &Tmain::bsSkinButtonsBar1Sections3Click);
+    item(QStringLiteral("统 计"), 26, &Tmain::bsSkinButtonsBar1Sections3Items0Click);
     section(QStringLiteral("系 统"), nullptr);
-    item(QStringLiteral("帮  助"), 6, &Tmain::bsSkinButtonsBar1Sections3Items0Click);
-    item(QStringLiteral("关  于"), 7, &Tmain::bsSkinButtonsBar1Sections3Items1Click);
-    item(QStringLiteral("数据备份"), 23, &Tmain::bsSkinButtonsBar1Sections3Items2Click);
-    item(QStringLiteral("数据恢复"), 24, &Tmain::bsSkinButtonsBar1Sections3Items3Click);
-    item(QStringLiteral("数据检查"), 25, &Tmain::bsSkinButtonsBar1Sections3Items4Click);
+    item(QStringLiteral("帮  助"), 6, &Tmain::bsSkinButtonsBar1Sections4Items0Click);
+    item(QStringLiteral("关  于"), 7, &Tmain::bsSkinButtonsBar1Sections4Items1Click);
+    item(QStringLiteral("数据备份"), 23, &Tmain::bsSkinButtonsBar1Sections4Items2Click);
+    item(QStringLiteral("数据恢复"), 24, &Tmain::bsSkinButtonsBar1Sections4Items3Click);
+    item(QStringLiteral("数据检查"), 25, &Tmain::bsSkinButtonsBar1Sections4Items4Click);
     bsSkinButtonsBar1->setOpenSection(0);
     layout->addWidget(bsSkinButtonsBar1);
 
@@ -90,6 +95,7 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     Fr_huiyuan1 = new TFr_huiyuan(m_pages);
     Fr_hy_xiaofei1 = new TFr_hy_xiaofei(m_pages);
     Fr_hy_chongzhi1 = new TFr_hy_chongzhi(m_pages);
+    Fr_tongji1 = new TFr_tongji(m_pages);
     for (Frame* frame : frames())
         m_pages->addWidget(frame);
     ::Fr_dingdan1 = Fr_dingdan1;
@@ -179,13 +185,24 @@ void Tmain::bindData() {
         frame->bindData();
     connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
             [this](const Ledger::Changes& changes) {
-                for (const Ledger::Change& change : changes)
-                    if (change.table == QLatin1String("ab")) {
-                        guarded([this] { showLowStock(); });
-                        return;
-                    }
+                bool products = false, sales = false;
+                for (const Ledger::Change& change : changes) {
+                    products = products || change.table == QLatin1String("ab");
+                    sales =
+                        sales || change.table == QLatin1String("ae") || change.table == QLatin1String("aa");
+                }
+                if (products)
+                    guarded([this] { showLowStock(); });
+                if (sales)
+                    guarded([this] { showToday(); });
             });
     showLowStock();
+    showToday();
+}
+
+void Tmain::showToday() {
+    const Statistics::Glance today = Statistics::glance(Clock::now().date());
+    Fr_wel1->showToday(today.sales, today.profit, today.orders);
 }
 
 void Tmain::showLowStock() {
@@ -203,8 +220,8 @@ void Tmain::lowStockView() {
 }
 
 QList<Frame*> Tmain::frames() const {
-    return {Fr_wel1,      Fr_dingdan1, Fr_jiesuan1,    Fr_kucun1,      Fr_kf_ruku1,
-            Fr_kf_chuku1, Fr_huiyuan1, Fr_hy_xiaofei1, Fr_hy_chongzhi1};
+    return {Fr_wel1,      Fr_dingdan1, Fr_jiesuan1,    Fr_kucun1,       Fr_kf_ruku1,
+            Fr_kf_chuku1, Fr_huiyuan1, Fr_hy_xiaofei1, Fr_hy_chongzhi1, Fr_tongji1};
 }
 
 void Tmain::switchTo(Frame* frame) {
@@ -272,16 +289,22 @@ void Tmain::bsSkinButtonsBar1Sections2Items1Click() {
 void Tmain::bsSkinButtonsBar1Sections2Items2Click() {
     switchTo(Fr_hy_xiaofei1);
 }
+void Tmain::bsSkinButtonsBar1Sections3Click() {
+    switchTo(Fr_tongji1);
+}
 void Tmain::bsSkinButtonsBar1Sections3Items0Click() {
+    switchTo(Fr_tongji1);
+}
+void Tmain::bsSkinButtonsBar1Sections4Items0Click() {
     Registry::showModal(QStringLiteral("help"));
 }
-void Tmain::bsSkinButtonsBar1Sections3Items2Click() {
+void Tmain::bsSkinButtonsBar1Sections4Items2Click() {
     Registry::showModal(QStringLiteral("beifen"));
 }
-void Tmain::bsSkinButtonsBar1Sections3Items3Click() {
+void Tmain::bsSkinButtonsBar1Sections4Items3Click() {
     Registry::showModal(QStringLiteral("huifu"));
 }
-void Tmain::bsSkinButtonsBar1Sections3Items4Click() {
+void Tmain::bsSkinButtonsBar1Sections4Items4Click() {
     Registry::showModal(QStringLiteral("jiancha"));
 }
 
@@ -295,7 +318,7 @@ void Tmain::showBackupState(const QString& lastGood, bool overdue) {
     lblBackup->style()->polish(lblBackup);
 }
 
-void Tmain::bsSkinButtonsBar1Sections3Items1Click() {
+void Tmain::bsSkinButtonsBar1Sections4Items1Click() {
     Registry::showModal(QStringLiteral("about"));
 }
 void Tmain::bsSkinSpeedButton1Click() {
@@ -325,7 +348,7 @@ bool Tmain::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == lblBackup && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        guarded([this] { bsSkinButtonsBar1Sections3Items2Click(); });
+        guarded([this] { bsSkinButtonsBar1Sections4Items2Click(); });
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -17,9 +17,10 @@ class TFr_jiesuan;
 class TFr_kf_chuku;
 class TFr_kf_ruku;
 class TFr_kucun;
+class TFr_tongji;
 class TFr_wel;
 
-// The main window: the navigation bar on the left, nine pages of which one is shown, and the
+// The main window: the navigation bar on the left, ten pages of which one is shown, and the
 // status bar. Navigation switches pages and re-opens the lists some pages show.
 class Tmain : public QMainWindow {
     Q_OBJECT
@@ -28,7 +29,7 @@ public:
     // Connects the data-bound controls of the window and its pages once the data module exists.
     void bindData();
 
-    // Shows one page and hides the other eight; nothing else changes.
+    // Shows one page and hides the others; nothing else changes.
     void switchTo(Frame* frame);
     Frame* currentFrame() const;
     QList<Frame*> frames() const;
@@ -50,6 +51,7 @@ public:
     TFr_huiyuan* Fr_huiyuan1 = nullptr;
     TFr_hy_xiaofei* Fr_hy_xiaofei1 = nullptr;
     TFr_hy_chongzhi* Fr_hy_chongzhi1 = nullptr;
+    TFr_tongji* Fr_tongji1 = nullptr;
 
     // The status bar's backup label: the time of the last good backup ("" for none), marked
     // when overdue.
@@ -57,6 +59,9 @@ public:
 
     // A later copy of the program was started: this window comes to the front, at its size.
     void bringToFront();
+
+    // Today's sales, profit and orders on the welcome page; read again after every sale.
+    void showToday();
 
     // The number of products at or below their warning level, on the navigation item "库 房"
     // and the welcome page; read again after every change to the products or their stock.
@@ -85,11 +90,13 @@ public slots:
     void bsSkinButtonsBar1Sections2Items0Click();
     void bsSkinButtonsBar1Sections2Items1Click();
     void bsSkinButtonsBar1Sections2Items2Click();
+    void bsSkinButtonsBar1Sections3Click(); // 统 计
     void bsSkinButtonsBar1Sections3Items0Click();
-    void bsSkinButtonsBar1Sections3Items1Click();
-    void bsSkinButtonsBar1Sections3Items2Click(); // 数据备份
-    void bsSkinButtonsBar1Sections3Items3Click(); // 数据恢复
-    void bsSkinButtonsBar1Sections3Items4Click(); // 数据检查
+    void bsSkinButtonsBar1Sections4Items0Click();
+    void bsSkinButtonsBar1Sections4Items1Click();
+    void bsSkinButtonsBar1Sections4Items2Click(); // 数据备份
+    void bsSkinButtonsBar1Sections4Items3Click(); // 数据恢复
+    void bsSkinButtonsBar1Sections4Items4Click(); // 数据检查
     void bsSkinSpeedButton1Click();
     void bsSkinSpeedButton2Click();
     void bsSkinStdLabel1Click();

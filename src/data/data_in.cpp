@@ -212,7 +212,10 @@ SharedQuery* TData_in::query(const QString& name) const {
 QStringList TData_in::reportConnections() {
     return {QStringLiteral("Rv_aa"), QStringLiteral("Rv_ab"), QStringLiteral("Rv_ac"),
             QStringLiteral("Rv_ae"), QStringLiteral("Rv_aj"), QStringLiteral("Rv_ah"),
-            QStringLiteral("Rv_ag"), QStringLiteral("Rv_ak")};
+            QStringLiteral("Rv_ag"), QStringLiteral("Rv_ak"),
+            // The statistics page's lists, made by the page with the data module as their owner.
+            QStringLiteral("Rv_tj1"), QStringLiteral("Rv_tj2"), QStringLiteral("Rv_tj3"),
+            QStringLiteral("Rv_tj4")};
 }
 
 SharedQuery* TData_in::reportSource(const QString& connection) const {

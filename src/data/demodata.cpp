@@ -37,6 +37,7 @@ struct Product {
     qint64 id;
     QString name, major, minor, unit;
     Currency price;
+    Currency cost;
 };
 
 class Writer {
@@ -110,6 +111,7 @@ void DemoData::fill(const Counts& counts, unsigned seed, void (*progress)(const 
             p.unit = pick(units);
             const Currency cost = Currency::fromScaled(between(5, 2000) * 500);
             p.price = cost + Currency::fromScaled(between(1, 400) * 500);
+            p.cost = cost;
             const Currency stock = Currency::fromInt(between(0, 500));
             p.id = w.run({p.major, p.minor, p.name, stock.toSql(), p.unit, cost.toSql(),
                           (cost + Currency::fromScaled(between(1, 200) * 500)).toSql(), p.price.toSql(),
@@ -143,8 +145,8 @@ void DemoData::fill(const Counts& counts, unsigned seed, void (*progress)(const 
         Writer order(QStringLiteral("insert into aa (a1, a2, a4, a5, a6) values (?, ?, ?, ?, ?)"));
         Writer line(QStringLiteral(
             "insert into ak (k1, k2, k3, k4, k5, k6, k7, k8) values (?, ?, ?, ?, ?, ?, ?, ?)"));
-        Writer out(QStringLiteral("insert into ae (e1, e2, e3, e6, e7, e8, e9, e11, e12) "
-                                  "values (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        Writer out(QStringLiteral("insert into ae (e1, e2, e3, e6, e7, e8, e9, e11, e12, e13) "
+                                  "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         const QStringList categories = {"普通订单", "普通订单", "普通订单", "批发订单", "会员订单"};
         for (int i = 0; i < counts.orders; ++i) {
             const QDateTime when = moment(i, counts.orders);
@@ -160,7 +162,7 @@ void DemoData::fill(const Counts& counts, unsigned seed, void (*progress)(const 
                 line.run({p.major, p.minor, p.name, QString::number(quantity), p.unit, p.price.toString(),
                           QString::number(p.id), QString::number(number)});
                 out.run({QString::number(p.id), p.name, QString::number(quantity), p.price.toString(),
-                         text(when), p.major, p.minor, QString::number(number), p.unit});
+                         text(when), p.major, p.minor, QString::number(number), p.unit, p.cost.toSql()});
             }
             Db::exec(db, QStringLiteral("update aa set a5 = :a, a6 = :b where aid = :c"),
                      {{":a", total.toString()},

@@ -33,12 +33,90 @@ const QString BarcodeIndex = QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS a
 const QString WarningIndex =
     QStringLiteral("CREATE INDEX IF NOT EXISTS ab_b14 ON ab (b14) WHERE b14 IS NOT NULL");
 
+// The stock-out records summed per day and major category: the statistics of a long period read
+// a few rows a day instead of every record. The database keeps it in step in the same transaction
+// as every record written or removed, whoever writes it. Amounts and quantities are whole
+// ten-thousandths; e8 is '' for records without a major category.
+const QString DaySummaryTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS ae_day (d TEXT NOT NULL, e8 TEXT NOT NULL, n INTEGER NOT NULL, "
+    "nocost INTEGER NOT NULL, qty INTEGER NOT NULL, sales INTEGER NOT NULL, costed INTEGER NOT NULL, "
+    "cost INTEGER NOT NULL, PRIMARY KEY (d, e8))");
+
+// The summed columns of one record (its fields prefixed with `r`): n, nocost, qty, sales, costed,
+// cost.
+QStringList recordSums(const QString& r) {
+    // A record without a quantity or price (another tool's) counts as nothing: the summary never
+    // stops a record from being written.
+    auto amount = [](const QString& expression) {
+        return QStringLiteral("coalesce(%1, 0)").arg(Schema::scaled(expression));
+    };
+    const QString quantity = QStringLiteral("cast(%1e3 as double precision)").arg(r);
+    const QString sale = amount(quantity + QStringLiteral(" * cast(%1e6 as double precision)").arg(r));
+    const QString noCost = QStringLiteral("%1e13 is null").arg(r);
+    return {QStringLiteral("1"),
+            QStringLiteral("case when %1 then 1 else 0 end").arg(noCost),
+            amount(quantity),
+            sale,
+            QStringLiteral("case when %1 then 0 else %2 end").arg(noCost, sale),
+            QStringLiteral("case when %1 then 0 else %2 end")
+                .arg(noCost, amount(quantity + QStringLiteral(" * %1e13").arg(r)))};
+}
+
+const QStringList SummedColumns = {"n", "nocost", "qty", "sales", "costed", "cost"};
+
+QStringList daySummaryTriggers() {
+    // Adds a record's sums to its day and category.
+    auto book = [](const QString& record, const QString& sign) {
+        QStringList set;
+        for (const QString& c : SummedColumns)
+            set << QStringLiteral("%1 = %1 %2 excluded.%1").arg(c, sign);
+        return QStringLiteral("INSERT INTO ae_day (d, e8, %1) VALUES (coalesce(substr(%2.e7, 1, 10), ''), "
+                              "coalesce(%2.e8, ''), %3) ON CONFLICT (d, e8) DO UPDATE SET %4; ")
+            .arg(SummedColumns.join(QStringLiteral(", ")), record,
+                 recordSums(record + QLatin1Char('.')).join(QStringLiteral(", ")),
+                 set.join(QStringLiteral(", ")));
+    };
+    // A record taken away from its day and category.
+    auto unbook = [](const QString& record) {
+        const QStringList sums = recordSums(record + QLatin1Char('.'));
+        QStringList set;
+        for (int i = 0; i < SummedColumns.size(); ++i)
+            set << QStringLiteral("%1 = %1 - (%2)").arg(SummedColumns[i], sums[i]);
+        return QStringLiteral("UPDATE ae_day SET %1 WHERE d = coalesce(substr(%2.e7, 1, 10), '') AND "
+                              "e8 = coalesce(%2.e8, ''); ")
+            .arg(set.join(QStringLiteral(", ")), record);
+    };
+    const QString empty = QStringLiteral("DELETE FROM ae_day WHERE n = 0; ");
+    // Records are never changed or removed by the program; another tool's changes are followed
+    // too, so the summary always equals the records.
+    return {QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_insert AFTER INSERT ON ae BEGIN %1END")
+                .arg(book(QStringLiteral("new"), QStringLiteral("+"))),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_delete AFTER DELETE ON ae BEGIN %1%2END")
+                .arg(unbook(QStringLiteral("old")), empty),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS ae_day_update AFTER UPDATE ON ae BEGIN %1%2%3END")
+                .arg(unbook(QStringLiteral("old")), book(QStringLiteral("new"), QStringLiteral("+")), empty)};
+}
+
+// Creates the day summary and its triggers where they are missing; a new summary is filled from
+// the records there are.
+void ensureDaySummary(const QSqlDatabase& db) {
+    const bool present =
+        Db::scalar(
+            db, QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'ae_day'"))
+            .toInt() > 0;
+    Db::exec(db, DaySummaryTable);
+    for (const QString& trigger : daySummaryTriggers())
+        Db::exec(db, trigger);
+    if (!present)
+        Schema::rebuildDaySummary(db);
+}
+
 // Columns added by later versions: a file made before them gains them at start.
 struct AddedColumn {
     const char* table;
     const char* column;
 };
-const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}};
+const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}, {"ae", "e13"}};
 
 QString columnDefinition(const Schema::Table& table, const QString& column);
 
@@ -60,7 +138,7 @@ const QList<Schema::Table>& Schema::businessTables() {
          {"b10"},
          numbered("b", {1, 2, 3, 5, 11, 12, 13})},
         {"ac", "cid", {"c12"}, {}, numbered("c", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})},
-        {"ae", "eid", {}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12})},
+        {"ae", "eid", {"e13"}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12})},
         {"af", "fid", {}, {}, {"f1"}},
         {"ag", "gid", {"g2", "g4"}, {"g3"}, numbered("g", {1, 5, 6, 7})},
         {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7})},
@@ -89,17 +167,47 @@ const Schema::Table* Schema::findTable(const QString& name) {
 QStringList Schema::indexStatements() {
     // The look-ups by order and by card number (an order's lines, a member's records).
     // The key indexes let a list count its table and read its keys without reading the rows.
-    QStringList statements = {QStringLiteral("CREATE INDEX IF NOT EXISTS ak_k8 ON ak (k8)"),
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g6 ON ag (g6)"),
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)"),
-                              // Orders without an amount due, mended at every start: kept empty.
-                              QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
-                                             "WHERE a5 IS NULL OR a5 = ''"),
-                              BarcodeIndex, WarningIndex};
+    QStringList statements = {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ak_k8 ON ak (k8)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g6 ON ag (g6)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)"),
+        // Orders without an amount due, mended at every start: kept empty.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
+                       "WHERE a5 IS NULL OR a5 = ''"),
+        BarcodeIndex, WarningIndex,
+        // The statistics of a period read its stock-out records, its orders
+        // and its card movements by their dates.
+        // The ranking of products reads only this index, never the records themselves.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ae_sold ON ae (e7, e1, e3, e6, e13)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1 ON aa (a1)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3 ON ag (g3)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3)")};
     for (const Table& table : businessTables())
         statements
             << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);
     return statements;
+}
+
+QString Schema::scaled(const QString& expression) {
+    return QStringLiteral("cast(round(%1 * 10000) as bigint)").arg(expression);
+}
+
+QString Schema::daySummaryStatement() {
+    const QStringList sums = recordSums(QString());
+    QStringList inner, outer;
+    for (int i = 0; i < SummedColumns.size(); ++i) {
+        inner << sums[i] + QStringLiteral(" as ") + SummedColumns[i];
+        outer << QStringLiteral("sum(%1) as %1").arg(SummedColumns[i]);
+    }
+    return QStringLiteral("select d, e8, %1 from (select coalesce(substr(e7, 1, 10), '') as d, "
+                          "coalesce(e8, '') as e8, %2 from ae) r group by d, e8")
+        .arg(outer.join(QStringLiteral(", ")), inner.join(QStringLiteral(", ")));
+}
+
+void Schema::rebuildDaySummary(const QSqlDatabase& db) {
+    Db::exec(db, QStringLiteral("DELETE FROM ae_day"));
+    Db::exec(db, QStringLiteral("INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) %1")
+                     .arg(daySummaryStatement()));
 }
 
 QString Schema::createStatement(const Table& table) {
@@ -131,6 +239,7 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
     }
     Db::exec(db, BarcodeIndex);
     Db::exec(db, WarningIndex);
+    ensureDaySummary(db);
     tx.commit();
     return added;
 }
@@ -220,9 +329,11 @@ void fillFile(const QString& path, const QString& connection, const QList<Schema
     Transaction tx(db);
     for (const Schema::Table& table : tables)
         Db::exec(db, Schema::createStatement(table));
-    if (!withLists)
+    if (!withLists) {
         for (const QString& index : Schema::indexStatements())
             Db::exec(db, index);
+        ensureDaySummary(db);
+    }
     if (withLists) {
         for (const auto& [table, entries] : defaultLists)
             for (auto it = entries.crbegin(); it != entries.crend(); ++it)

@@ -40,9 +40,18 @@ QStringList addedAtStart(const QString& table);
 QStringList indexStatements();
 
 // Adds to a business file made by an earlier version the columns it lacks (the products'
-// barcode and warning level) and the barcode's index, in one transaction; nothing else changes.
-// Returns the columns added ("ab.b13").
+// barcode and warning level, the cost price of each stock-out record) and the barcode's index, in one
+// transaction; nothing else changes. Returns the columns added ("ab.b13").
 QStringList upgradeBusinessFile(const QSqlDatabase& db);
+
+// An amount as whole ten-thousandths (an integer), rounded: sums of them are exact.
+QString scaled(const QString& expression);
+
+// The stock-out records summed per day and major category, as the table ae_day keeps them
+// (fields d, e8, n, nocost, qty, sales, costed, cost), read afresh from the records.
+QString daySummaryStatement();
+// Fills ae_day afresh from the records.
+void rebuildDaySummary(const QSqlDatabase& db);
 
 // The CREATE TABLE statement of a table.
 QString createStatement(const Table& table);

@@ -149,6 +149,7 @@ public:
             {QStringLiteral("订单明细所属的订单"), &Checker::orphanLines},
             {QStringLiteral("出库记录与订单明细"), &Checker::stockOutAgainstLines},
             {QStringLiteral("会员卡的余额"), &Checker::cardChains},
+            {QStringLiteral("出库记录的每日汇总"), &Checker::daySummary},
             {QStringLiteral("设置"), &Checker::settings},
         };
         const QList<Schema::Table>& tables = Schema::businessTables();
@@ -674,6 +675,31 @@ private:
         else if (*stored < Currency())
             add(QStringLiteral("会员卡 %1 的卡中余额 %2 小于零").arg(card).arg(stored->toString()), explain,
                 QStringLiteral("aj"), {card});
+    }
+
+    // The statistics read the stock-out records summed per day and major category; the sums are
+    // read afresh from the records and compared, day by day.
+    void daySummary() {
+        const QString fresh = Schema::daySummaryStatement();
+        const QString kept = QStringLiteral("select d, e8, n, nocost, qty, sales, costed, cost from ae_day");
+        QSqlQuery q =
+            Db::exec(m_a, QStringLiteral("select distinct d from (select * from (%1 except %2) union all "
+                                         "select * from (%2 except %1)) order by d")
+                              .arg(fresh, kept));
+        QStringList days;
+        while (q.next())
+            days << q.value(0).toString();
+        m_report.checked
+            << QStringLiteral("出库记录的每日汇总 %1 天")
+                   .arg(Db::scalar(m_a, QStringLiteral("select count(distinct d) from ae_day")).toLongLong());
+        if (days.isEmpty())
+            return;
+        add(QStringLiteral("%1 天的出库汇总与出库记录不符（%2）")
+                .arg(days.size())
+                .arg(days.mid(0, 5).join(QStringLiteral("、")) +
+                     (days.size() > 5 ? QStringLiteral("…") : QString())),
+            QStringLiteral("统计页的销售额和毛利可能不对。出库记录本身没有问题；汇总可以从记录重新生成。"),
+            QStringLiteral("ae"), {});
     }
 
     void settings() {

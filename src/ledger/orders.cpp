@@ -35,22 +35,51 @@ void writeAmountDue(Ledger::Work& work, qint64 order, Currency amount) {
     work.wrote(QStringLiteral("aa"), order);
 }
 
-// Writes a stock-out record; a negative quantity reverses an earlier one.
+// Writes a stock-out record with the product's cost price at this moment (empty when not known);
+// a negative quantity reverses an earlier one.
 void writeStockOut(Ledger::Work& work, const QString& product, const QString& name, Currency quantity,
                    const QString& price, const QString& major, const QString& minor, qint64 order,
-                   const QString& unit) {
-    const QSqlQuery inserted = work.exec(
-        QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12)values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"),
-        {{QStringLiteral(":a"), product},
-         {QStringLiteral(":b"), name},
-         {QStringLiteral(":c"), quantity.toString()},
-         {QStringLiteral(":d"), price},
-         {QStringLiteral(":e"), Clock::nowText()},
-         {QStringLiteral(":f"), major},
-         {QStringLiteral(":g"), minor},
-         {QStringLiteral(":h"), QString::number(order)},
-         {QStringLiteral(":i"), unit}});
+                   const QString& unit, const QVariant& cost) {
+    const QSqlQuery inserted =
+        work.exec(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13)values "
+                                 "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)"),
+                  {{QStringLiteral(":a"), product},
+                   {QStringLiteral(":b"), name},
+                   {QStringLiteral(":c"), quantity.toString()},
+                   {QStringLiteral(":d"), price},
+                   {QStringLiteral(":e"), Clock::nowText()},
+                   {QStringLiteral(":f"), major},
+                   {QStringLiteral(":g"), minor},
+                   {QStringLiteral(":h"), QString::number(order)},
+                   {QStringLiteral(":i"), unit},
+                   {QStringLiteral(":j"), cost}});
     work.wrote(QStringLiteral("ae"), inserted.lastInsertId().toLongLong());
+}
+
+// A product's cost price as a stock-out record keeps it; NULL when the product has none or one
+// that is no number (a file of an older version): the sale goes on, its profit is not known.
+QVariant costPrice(const QVariant& stored, qint64 product) {
+    if (stored.isNull() || stored.toString().trimmed().isEmpty())
+        return {};
+    try {
+        return Ledger::storedNumber(stored, QStringLiteral("ab"), product, QStringLiteral("b6")).toSql();
+    } catch (const LedgerError&) {
+        return {};
+    }
+}
+
+// The cost price carried by the stock-out record a removed line wrote: the newest record of the
+// order for the same product, quantity and price (identical lines were sold at the same moment's
+// cost unless the cost was edited between them). NULL when the record has none or is not found.
+QVariant costOfLine(Ledger::Work& work, qint64 order, const QString& product, const QString& quantity,
+                    const QString& price) {
+    QSqlQuery record = work.exec(QStringLiteral("select e13 from ae where e11=:a and e1=:b and e3=:c and "
+                                                "e6=:d order by eid desc limit 1"),
+                                 {{QStringLiteral(":a"), QString::number(order)},
+                                  {QStringLiteral(":b"), product},
+                                  {QStringLiteral(":c"), quantity},
+                                  {QStringLiteral(":d"), price}});
+    return record.next() ? record.value(0) : QVariant();
 }
 
 } // namespace
@@ -61,8 +90,9 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
     if (quantity == Currency())
         throw Refused(NoQuantity);
     Ledger::Work work(Db::business());
-    QSqlQuery product = work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b8, b9 from ab where bid=:c"),
-                                  {{QStringLiteral(":c"), productKey}});
+    QSqlQuery product =
+        work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b8, b9, b6 from ab where bid=:c"),
+                  {{QStringLiteral(":c"), productKey}});
     if (!product.next())
         throw Refused(QStringLiteral("找不到该产品"));
     const QString major = product.value(0).toString();
@@ -73,6 +103,8 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
     const QString unit = product.value(4).toString();
     const Currency salePrice = Ledger::storedNumber(product.value(5), ab, productKey, QStringLiteral("b8"));
     const Currency stockValue = Ledger::storedNumber(product.value(6), ab, productKey, QStringLiteral("b9"));
+    // The cost at the moment of the sale: later edits of the product do not change past profit.
+    const QVariant cost = costPrice(product.value(7), productKey);
     if (quantity > stock)
         throw Refused(NotEnoughStock);
     const Currency amount = quantity * salePrice;
@@ -103,7 +135,7 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
                    {QStringLiteral(":h"), QString::number(order)}});
     const qint64 lineKey = line.lastInsertId().toLongLong();
     work.wrote(QStringLiteral("ak"), lineKey);
-    writeStockOut(work, bid, name, quantity, price, major, minor, order, unit);
+    writeStockOut(work, bid, name, quantity, price, major, minor, order, unit, cost);
     work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
               {{QStringLiteral(":a"), (stock - quantity).toSql()},
                {QStringLiteral(":b"), (stockValue - amount).toSql()},
@@ -147,7 +179,8 @@ Currency removeLine(qint64 lineKey) {
                    {QStringLiteral(":b"), (b9 + amount).toSql()},
                    {QStringLiteral(":c"), product}});
         work.wrote(QStringLiteral("ab"), product.toLongLong());
-        writeStockOut(work, product, name, -quantity, price, major, minor, order, unit);
+        writeStockOut(work, product, name, -quantity, price, major, minor, order, unit,
+                      costOfLine(work, order, product, quantity.toString(), price));
     }
     work.exec(QStringLiteral("delete from ak where kid=:a"), {{QStringLiteral(":a"), lineKey}});
     work.wrote(QStringLiteral("ak"), lineKey);

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "core/money.h"
+#include "data/database.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+// What the shop sold and earned in a period, read from the stock-out records (each carries the
+// cost price of its moment, so editing a product's cost changes no past profit), the orders and
+// the member cards' records. Reads only; the figures follow the records as they are.
+namespace Statistics {
+
+// The periods to choose from. A week starts on Monday.
+enum class Span { Today, Week, Month, Year };
+
+// The days from `from` to `to`, both included.
+struct Period {
+    QDate from;
+    QDate to;
+    int days() const { return int(from.daysTo(to)) + 1; }
+    // Periods over 62 days are shown month by month, shorter ones day by day.
+    bool byMonth() const { return days() > 62; }
+    bool operator==(const Period&) const = default;
+};
+
+Period period(Span span, const QDate& today);
+
+struct Summary {
+    Currency sales;       // value of the stock-out records (quantity × price), net of reversals
+    Currency costedSales; // the part of the sales whose records carry a cost price
+    Currency cost;        // quantity × cost price of those records
+    Currency profit;      // costedSales − cost
+    int records = 0;      // stock-out records of the period
+    int withoutCost = 0;  // of them without a cost price, left out of the profit
+
+    int orders = 0;        // orders created in the period (deleted orders are gone)
+    Currency amountDue;    // their amounts due
+    Currency received;     // amounts received of those settled
+    int unsettled = 0;     // those not settled yet
+    Currency unsettledDue; // and their amount due
+
+    Currency recharges;    // recharged onto member cards in the period
+    Currency cardPayments; // paid from member cards in the period
+    Currency cardBalance;  // held on every card now: what the shop owes its members
+
+    // Gross margin (profit ÷ costed sales) as "23.5%"; "—" without costed sales.
+    QString marginText() const;
+    // The average amount due of an order; 0 without orders.
+    Currency averageOrder() const;
+    // "N 条记录无成本价，未计入毛利", empty when every record has its cost.
+    QString withoutCostText() const;
+};
+
+Summary summary(const Period& period);
+
+// The welcome page's glance at one day: sales, profit and orders.
+struct Glance {
+    Currency sales;
+    Currency profit;
+    int orders = 0;
+    int withoutCost = 0;
+};
+Glance glance(const QDate& day);
+
+// A statement and its parameters, for the lists beside the charts.
+struct Statement {
+    QString sql;
+    Db::Params params;
+};
+
+// Sales and gross profit per day (per month for long periods): fields riqi (yyyy-MM-dd or
+// yyyy-MM), xiaoshoue, chengben, maoli, wuchengben (records without cost), bishu (records).
+Statement perDay(const Period& period);
+
+// The ten products with the highest sales, quantity or profit: fields e1 (product number), e2
+// (name as last sold), shuliang, xiaoshoue, maoli, wuchengben.
+enum class Ranking { Sales, Quantity, Profit };
+Statement topProducts(const Period& period, Ranking ranking);
+
+// Sales and profit per major category: fields e8, shuliang, xiaoshoue, maoli.
+Statement perCategory(const Period& period);
+
+// Recharges and card payments per day (per month for long periods): fields riqi, chongzhi,
+// xiaofei.
+Statement members(const Period& period);
+
+// One bucket of a period's chart: its label (as riqi holds it) for every day or month of the
+// period in order, those without sales included.
+QStringList buckets(const Period& period);
+
+} // namespace Statistics

@@ -1,0 +1,541 @@
+#include "statistics/Fr_tongji.h"
+
+#include "core/clock.h"
+#include "data/data_in.h"
+#include "data/work.h"
+#include "reports/reports.h"
+#include "widgets/databound.h"
+#include "widgets/messages.h"
+#include "widgets/pictures.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHorizontalBarSeries>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+
+namespace {
+
+const QString FontFamily = QStringLiteral("WenQuanYi Micro Hei");
+
+QString money(Currency amount) {
+    return amount.toString() + QStringLiteral(" 元");
+}
+
+// One summary card: a caption above its value.
+QLabel* card(QGridLayout* grid, int row, int column, const QString& caption, const QString& name) {
+    auto* frame = new QFrame;
+    frame->setProperty("role", QStringLiteral("card"));
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->setSpacing(0);
+    auto* title = new QLabel(caption, frame);
+    title->setProperty("role", QStringLiteral("cardTitle"));
+    auto* value = new QLabel(frame);
+    value->setObjectName(name);
+    value->setProperty("role", QStringLiteral("cardValue"));
+    layout->addWidget(title);
+    layout->addWidget(value);
+    grid->addWidget(frame, row, column);
+    return value;
+}
+
+QChartView* chartView(const QString& name) {
+    auto* view = new QChartView;
+    view->setObjectName(name);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(320, 220);
+    return view;
+}
+
+// A new chart for the view, in the program's font; the view owns it.
+QChart* freshChart(QChartView* view, const QString& title) {
+    auto* chart = new QChart;
+    QFont font(FontFamily);
+    font.setPointSize(9);
+    chart->setTitleFont(QFont(FontFamily, 10, QFont::Bold));
+    chart->setTitle(title);
+    chart->legend()->setFont(font);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->setAnimationOptions(QChart::NoAnimation);
+    QChart* old = view->chart();
+    view->setChart(chart);
+    delete old;
+    return chart;
+}
+
+QValueAxis* valueAxis(double low, double high) {
+    auto* axis = new QValueAxis;
+    axis->setRange(std::min(0.0, low), high <= 0 ? 10.0 : high * 1.1);
+    axis->applyNiceNumbers();
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    axis->setLabelsFont(QFont(FontFamily, 8));
+    return axis;
+}
+
+// A chart's label of a day (d or MM-dd) or month (M月).
+QString bucketLabel(const QString& bucket, int buckets) {
+    if (bucket.size() == 7)
+        return QString::number(bucket.mid(5, 2).toInt()) + QStringLiteral("月");
+    if (buckets <= 7)
+        return bucket.mid(5);
+    return QString::number(bucket.mid(8, 2).toInt());
+}
+
+// The values of a list's field per bucket (riqi).
+QHash<QString, double> perBucket(const SharedQuery& q, const QString& field) {
+    QHash<QString, double> values;
+    for (int r = 0; r < q.rowCount(); ++r)
+        values.insert(q.text(r, QStringLiteral("riqi")), q.value(r, field).toDouble());
+    return values;
+}
+
+DataGrid* grid(const QString& name) {
+    auto* g = new DataGrid(name);
+    g->setMinimumWidth(300);
+    return g;
+}
+
+QWidget* chartWithList(QChartView* chart, QWidget* top, DataGrid* list, QPushButton* print) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    auto* bar = new QHBoxLayout;
+    if (top)
+        bar->addWidget(top);
+    bar->addStretch(1);
+    bar->addWidget(print);
+    layout->addLayout(bar);
+    auto* split = new QSplitter(Qt::Horizontal, page);
+    split->addWidget(chart);
+    split->addWidget(list);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    layout->addWidget(split, 1);
+    return page;
+}
+
+QPushButton* printButton(const QString& name) {
+    auto* b = new QPushButton(QStringLiteral("打 印"));
+    b->setObjectName(name);
+    b->setToolTip(QStringLiteral("打印预览这张表，可保存为 PDF"));
+    return b;
+}
+
+} // namespace
+
+QStringList TFr_tongji::listNames() {
+    return {QStringLiteral("Query_tj1"), QStringLiteral("Query_tj2"), QStringLiteral("Query_tj3"),
+            QStringLiteral("Query_tj4")};
+}
+
+TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Pictures::titledBanner(this, 26, QStringLiteral("统 计"),
+                                             QStringLiteral("销售、毛利、产品与会员，一目了然")));
+
+    auto* body = new QWidget(this);
+    auto* inner = new QVBoxLayout(body);
+    inner->setContentsMargins(8, 6, 8, 6);
+    layout->addWidget(body, 1);
+
+    auto* choice = new QHBoxLayout;
+    auto* caption = new QLabel(QStringLiteral("统计期间:"), body);
+    cbPeriod = new QComboBox(body);
+    cbPeriod->setObjectName(QStringLiteral("cbPeriod"));
+    cbPeriod->addItems({QStringLiteral("今天"), QStringLiteral("本周"), QStringLiteral("本月"),
+                        QStringLiteral("本年"), QStringLiteral("自定义")});
+    deFrom = new QDateEdit(body);
+    deFrom->setObjectName(QStringLiteral("deFrom"));
+    deTo = new QDateEdit(body);
+    deTo->setObjectName(QStringLiteral("deTo"));
+    for (QDateEdit* d : {deFrom, deTo}) {
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        d->setCalendarPopup(true);
+        d->setEnabled(false);
+    }
+    lblPeriod = new QLabel(body);
+    lblPeriod->setObjectName(QStringLiteral("lblPeriod"));
+    lblPeriod->setProperty("role", QStringLiteral("note"));
+    choice->addWidget(caption);
+    choice->addWidget(cbPeriod);
+    choice->addSpacing(12);
+    choice->addWidget(deFrom);
+    choice->addWidget(new QLabel(QStringLiteral("至"), body));
+    choice->addWidget(deTo);
+    choice->addSpacing(12);
+    choice->addWidget(lblPeriod, 1);
+    inner->addLayout(choice);
+
+    auto* cards = new QGridLayout;
+    cards->setSpacing(6);
+    lblSales = card(cards, 0, 0, QStringLiteral("销售额"), QStringLiteral("lblSales"));
+    lblReceived = card(cards, 0, 1, QStringLiteral("实收金额"), QStringLiteral("lblReceived"));
+    lblProfit = card(cards, 0, 2, QStringLiteral("毛利"), QStringLiteral("lblProfit"));
+    lblMargin = card(cards, 0, 3, QStringLiteral("毛利率"), QStringLiteral("lblMargin"));
+    lblOrders = card(cards, 0, 4, QStringLiteral("订单数"), QStringLiteral("lblOrders"));
+    lblAverage = card(cards, 1, 0, QStringLiteral("平均每单"), QStringLiteral("lblAverage"));
+    lblUnsettled = card(cards, 1, 1, QStringLiteral("未结算订单"), QStringLiteral("lblUnsettled"));
+    lblRecharges = card(cards, 1, 2, QStringLiteral("会员充值"), QStringLiteral("lblRecharges"));
+    lblCardPayments = card(cards, 1, 3, QStringLiteral("会员卡消费"), QStringLiteral("lblCardPayments"));
+    lblBalance = card(cards, 1, 4, QStringLiteral("会员卡余额合计(欠会员)"), QStringLiteral("lblBalance"));
+    inner->addLayout(cards);
+    lblNoCost = new QLabel(body);
+    lblNoCost->setObjectName(QStringLiteral("lblNoCost"));
+    lblNoCost->setProperty("role", QStringLiteral("hint"));
+    lblNoCost->hide();
+    inner->addWidget(lblNoCost);
+
+    tabs = new QTabWidget(body);
+    tabs->setObjectName(QStringLiteral("tabs"));
+    chartDays = chartView(QStringLiteral("chartDays"));
+    chartProducts = chartView(QStringLiteral("chartProducts"));
+    chartCategories = chartView(QStringLiteral("chartCategories"));
+    chartMembers = chartView(QStringLiteral("chartMembers"));
+    gridDays = grid(QStringLiteral("gridDays"));
+    gridProducts = grid(QStringLiteral("gridProducts"));
+    gridCategories = grid(QStringLiteral("gridCategories"));
+    gridMembers = grid(QStringLiteral("gridMembers"));
+    btnPrintDays = printButton(QStringLiteral("btnPrintDays"));
+    btnPrintProducts = printButton(QStringLiteral("btnPrintProducts"));
+    btnPrintCategories = printButton(QStringLiteral("btnPrintCategories"));
+    btnPrintMembers = printButton(QStringLiteral("btnPrintMembers"));
+    cbRanking = new QComboBox;
+    cbRanking->setObjectName(QStringLiteral("cbRanking"));
+    cbRanking->addItems({QStringLiteral("按销售额"), QStringLiteral("按数量"), QStringLiteral("按毛利")});
+    tabs->addTab(chartWithList(chartDays, nullptr, gridDays, btnPrintDays), QStringLiteral("销售与毛利"));
+    tabs->addTab(chartWithList(chartProducts, cbRanking, gridProducts, btnPrintProducts),
+                 QStringLiteral("产品前十名"));
+    tabs->addTab(chartWithList(chartCategories, nullptr, gridCategories, btnPrintCategories),
+                 QStringLiteral("大类销售"));
+    tabs->addTab(chartWithList(chartMembers, nullptr, gridMembers, btnPrintMembers),
+                 QStringLiteral("会员卡"));
+    inner->addWidget(tabs, 1);
+
+    connectGuarded(cbPeriod, &QComboBox::currentIndexChanged, this, &TFr_tongji::cbPeriodChange);
+    connectGuarded(deFrom, &QDateEdit::dateChanged, this, &TFr_tongji::deFromChange);
+    connectGuarded(deTo, &QDateEdit::dateChanged, this, &TFr_tongji::deFromChange);
+    connectGuarded(cbRanking, &QComboBox::currentIndexChanged, this, &TFr_tongji::cbRankingChange);
+    connectGuarded(btnPrintDays, &QPushButton::clicked, this, &TFr_tongji::btnPrintDaysClick);
+    connectGuarded(btnPrintProducts, &QPushButton::clicked, this, &TFr_tongji::btnPrintProductsClick);
+    connectGuarded(btnPrintCategories, &QPushButton::clicked, this, &TFr_tongji::btnPrintCategoriesClick);
+    connectGuarded(btnPrintMembers, &QPushButton::clicked, this, &TFr_tongji::btnPrintMembersClick);
+}
+
+void TFr_tongji::bindData() {
+    // The lists live with the other shared queries, so the report engine finds them by name.
+    // Nothing writes their table: the page reads them again itself.
+    auto make = [](const QString& name, const QString& key) {
+        return new SharedQuery(name, Db::Business, QStringLiteral("tj"), key, Data_in);
+    };
+    const QStringList names = listNames();
+    m_days = make(names[0], QStringLiteral("riqi"));
+    m_products = make(names[1], QStringLiteral("e1"));
+    m_categories = make(names[2], QStringLiteral("e8"));
+    m_members = make(names[3], QStringLiteral("riqi"));
+    gridDays->bind(m_days, {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
+                            {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 80},
+                            {QStringLiteral("chengben"), QStringLiteral("成本"), 70},
+                            {QStringLiteral("maoli"), QStringLiteral("毛利"), 70},
+                            {QStringLiteral("bishu"), QStringLiteral("出库笔数"), 60},
+                            {QStringLiteral("wuchengben"), QStringLiteral("无成本价"), 60}});
+    gridProducts->bind(m_products, {{QStringLiteral("e1"), QStringLiteral("产品编号"), 60},
+                                    {QStringLiteral("e2"), QStringLiteral("产品名称"), 130},
+                                    {QStringLiteral("shuliang"), QStringLiteral("数量"), 55},
+                                    {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 70},
+                                    {QStringLiteral("maoli"), QStringLiteral("毛利"), 65}});
+    gridCategories->bind(m_categories, {{QStringLiteral("e8"), QStringLiteral("大类"), 80},
+                                        {QStringLiteral("shuliang"), QStringLiteral("数量"), 60},
+                                        {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 80},
+                                        {QStringLiteral("maoli"), QStringLiteral("毛利"), 70}});
+    gridMembers->bind(m_members, {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
+                                  {QStringLiteral("chongzhi"), QStringLiteral("充值"), 80},
+                                  {QStringLiteral("xiaofei"), QStringLiteral("卡消费"), 80}});
+    connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
+            [this](const Ledger::Changes& changes) {
+                static const QStringList read = {QStringLiteral("ae"), QStringLiteral("aa"),
+                                                 QStringLiteral("ag"), QStringLiteral("ah"),
+                                                 QStringLiteral("aj")};
+                for (const Ledger::Change& change : changes)
+                    if (read.contains(change.table)) {
+                        m_stale = true;
+                        if (isVisible())
+                            guarded([this] { refresh(); });
+                        return;
+                    }
+            });
+    m_period = Statistics::period(Statistics::Span::Today, Clock::now().date());
+    refresh();
+}
+
+void TFr_tongji::showEvent(QShowEvent* event) {
+    Frame::showEvent(event);
+    // A new day since the page was last shown moves the chosen span with it.
+    if (cbPeriod->currentIndex() < 4) {
+        const auto span = Statistics::Span(cbPeriod->currentIndex());
+        const Statistics::Period now = Statistics::period(span, Clock::now().date());
+        if (!(now == m_period)) {
+            m_period = now;
+            m_stale = true;
+        }
+    }
+    if (m_stale)
+        guarded([this] { refresh(); });
+}
+
+void TFr_tongji::cbPeriodChange() {
+    const int index = cbPeriod->currentIndex();
+    const bool custom = index == 4;
+    deFrom->setEnabled(custom);
+    deTo->setEnabled(custom);
+    if (custom) {
+        // The custom period starts as the one shown.
+        const QSignalBlocker a(deFrom), b(deTo);
+        deFrom->setDate(m_period.from);
+        deTo->setDate(m_period.to);
+        return;
+    }
+    choose(Statistics::period(Statistics::Span(index), Clock::now().date()));
+}
+
+void TFr_tongji::deFromChange() {
+    if (cbPeriod->currentIndex() != 4)
+        return;
+    const QDate a = deFrom->date(), b = deTo->date();
+    choose({std::min(a, b), std::max(a, b)});
+}
+
+void TFr_tongji::cbRankingChange() {
+    if (!m_products)
+        return;
+    const Statistics::Statement s = Statistics::topProducts(m_period, ranking());
+    m_products->reset(s.sql, s.params);
+    drawProducts();
+}
+
+Statistics::Ranking TFr_tongji::ranking() const {
+    return Statistics::Ranking(std::clamp(cbRanking->currentIndex(), 0, 2));
+}
+
+void TFr_tongji::choose(const Statistics::Period& period) {
+    m_period = period;
+    refresh();
+}
+
+void TFr_tongji::refresh() {
+    if (!m_days)
+        return;
+    m_stale = false;
+    const Statistics::Period& p = m_period;
+    {
+        // The date boxes show the period, whichever choice made it.
+        const QSignalBlocker a(deFrom), b(deTo);
+        deFrom->setDate(p.from);
+        deTo->setDate(p.to);
+    }
+    lblPeriod->setText(p.from == p.to ? p.from.toString(QStringLiteral("yyyy-MM-dd"))
+                                      : QStringLiteral("%1 至 %2，共 %3 天%4")
+                                            .arg(p.from.toString(QStringLiteral("yyyy-MM-dd")),
+                                                 p.to.toString(QStringLiteral("yyyy-MM-dd")))
+                                            .arg(p.days())
+                                            .arg(p.byMonth() ? QStringLiteral("，按月显示") : QString()));
+    const Statistics::Summary s = Statistics::summary(p);
+    lblSales->setText(money(s.sales));
+    lblReceived->setText(money(s.received));
+    lblProfit->setText(money(s.profit));
+    lblMargin->setText(s.marginText());
+    lblOrders->setText(QString::number(s.orders));
+    lblAverage->setText(money(s.averageOrder()));
+    lblUnsettled->setText(QStringLiteral("%1 笔，%2").arg(s.unsettled).arg(money(s.unsettledDue)));
+    lblRecharges->setText(money(s.recharges));
+    lblCardPayments->setText(money(s.cardPayments));
+    lblBalance->setText(money(s.cardBalance));
+    lblNoCost->setText(s.withoutCostText());
+    lblNoCost->setVisible(s.withoutCost > 0);
+
+    const Statistics::Statement days = Statistics::perDay(p);
+    m_days->reset(days.sql, days.params);
+    const Statistics::Statement products = Statistics::topProducts(p, ranking());
+    m_products->reset(products.sql, products.params);
+    const Statistics::Statement categories = Statistics::perCategory(p);
+    m_categories->reset(categories.sql, categories.params);
+    const Statistics::Statement members = Statistics::members(p);
+    m_members->reset(members.sql, members.params);
+    drawDays();
+    drawProducts();
+    drawCategories();
+    drawMembers();
+}
+
+void TFr_tongji::drawDays() {
+    const QStringList buckets = Statistics::buckets(m_period);
+    const QHash<QString, double> sales = perBucket(*m_days, QStringLiteral("xiaoshoue"));
+    const QHash<QString, double> profit = perBucket(*m_days, QStringLiteral("maoli"));
+    QChart* chart = freshChart(chartDays, m_period.byMonth() ? QStringLiteral("每月销售额与毛利")
+                                                             : QStringLiteral("每日销售额与毛利"));
+    auto* bars = new QBarSet(QStringLiteral("销售额"));
+    bars->setColor(QColor(0x5b, 0x8f, 0xc7));
+    auto* line = new QLineSeries;
+    line->setName(QStringLiteral("毛利"));
+    line->setPen(QPen(QColor(0xe0, 0x8a, 0x1e), 2.5));
+    QStringList labels;
+    double low = 0, high = 0;
+    for (int i = 0; i < buckets.size(); ++i) {
+        const double s = sales.value(buckets[i]), g = profit.value(buckets[i]);
+        bars->append(s);
+        line->append(i, g);
+        labels << bucketLabel(buckets[i], int(buckets.size()));
+        low = std::min({low, s, g});
+        high = std::max({high, s, g});
+    }
+    auto* series = new QBarSeries;
+    series->append(bars);
+    chart->addSeries(series);
+    chart->addSeries(line);
+    auto* x = new QBarCategoryAxis;
+    x->append(labels);
+    x->setLabelsFont(QFont(FontFamily, 7));
+    auto* y = valueAxis(low, high);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (QAbstractSeries* s : chart->series()) {
+        s->attachAxis(x);
+        s->attachAxis(y);
+    }
+}
+
+void TFr_tongji::drawProducts() {
+    const QString field = ranking() == Statistics::Ranking::Sales      ? QStringLiteral("xiaoshoue")
+                          : ranking() == Statistics::Ranking::Quantity ? QStringLiteral("shuliang")
+                                                                       : QStringLiteral("maoli");
+    QChart* chart =
+        freshChart(chartProducts, QStringLiteral("产品前十名（%1）").arg(cbRanking->currentText()));
+    auto* set = new QBarSet(cbRanking->currentText().mid(1));
+    set->setColor(QColor(0x2e, 0x9d, 0x4f));
+    QStringList names;
+    double low = 0, high = 0;
+    // The first of the ranking at the top.
+    for (int r = m_products->rowCount() - 1; r >= 0; --r) {
+        const double v = m_products->value(r, field).toDouble();
+        set->append(v);
+        names << m_products->text(r, QStringLiteral("e2")).left(12);
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    auto* series = new QHorizontalBarSeries;
+    series->append(set);
+    chart->addSeries(series);
+    chart->legend()->hide();
+    auto* y = new QBarCategoryAxis;
+    y->append(names);
+    y->setLabelsFont(QFont(FontFamily, 8));
+    auto* x = valueAxis(low, high);
+    chart->addAxis(y, Qt::AlignLeft);
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(y);
+    series->attachAxis(x);
+}
+
+void TFr_tongji::drawCategories() {
+    QChart* chart = freshChart(chartCategories, QStringLiteral("各大类销售额"));
+    auto* pie = new QPieSeries;
+    double total = 0;
+    for (int r = 0; r < m_categories->rowCount(); ++r)
+        total += std::max(0.0, m_categories->value(r, QStringLiteral("xiaoshoue")).toDouble());
+    for (int r = 0; r < m_categories->rowCount(); ++r) {
+        const double v = m_categories->value(r, QStringLiteral("xiaoshoue")).toDouble();
+        if (v <= 0)
+            continue; // a pie has no negative slices; the list shows them
+        QString name = m_categories->text(r, QStringLiteral("e8"));
+        if (name.isEmpty())
+            name = QStringLiteral("(无大类)");
+        QPieSlice* slice =
+            pie->append(QStringLiteral("%1 %2%").arg(name).arg(100.0 * v / total, 0, 'f', 1), v);
+        slice->setLabelFont(QFont(FontFamily, 8));
+        slice->setLabelVisible(true);
+    }
+    pie->setPieSize(0.6);
+    chart->addSeries(pie);
+    chart->legend()->setAlignment(Qt::AlignRight);
+}
+
+void TFr_tongji::drawMembers() {
+    const QStringList buckets = Statistics::buckets(m_period);
+    const QHash<QString, double> recharges = perBucket(*m_members, QStringLiteral("chongzhi"));
+    const QHash<QString, double> payments = perBucket(*m_members, QStringLiteral("xiaofei"));
+    QChart* chart = freshChart(chartMembers, QStringLiteral("会员充值与卡消费"));
+    auto* in = new QBarSet(QStringLiteral("充值"));
+    in->setColor(QColor(0xf2, 0xc1, 0x4e));
+    auto* out = new QBarSet(QStringLiteral("卡消费"));
+    out->setColor(QColor(0xc0, 0x39, 0x2b));
+    QStringList labels;
+    double high = 0;
+    for (const QString& b : buckets) {
+        in->append(recharges.value(b));
+        out->append(payments.value(b));
+        labels << bucketLabel(b, int(buckets.size()));
+        high = std::max({high, recharges.value(b), payments.value(b)});
+    }
+    auto* series = new QBarSeries;
+    series->append(in);
+    series->append(out);
+    chart->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(labels);
+    x->setLabelsFont(QFont(FontFamily, 7));
+    auto* y = valueAxis(0, high);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+void TFr_tongji::print(const QString& definition) {
+    // Folders made before these lists existed get their definitions now; none is overwritten.
+    Reports::installDefaults(Data_in->folder());
+    const QString period = m_period.from == m_period.to
+                               ? m_period.from.toString(QStringLiteral("yyyy-MM-dd"))
+                               : QStringLiteral("%1 至 %2")
+                                     .arg(m_period.from.toString(QStringLiteral("yyyy-MM-dd")),
+                                          m_period.to.toString(QStringLiteral("yyyy-MM-dd")));
+    const Statistics::Summary s = Statistics::summary(m_period);
+    Reports::preview(definition, {{QStringLiteral("qijian"), period},
+                                  {QStringLiteral("xiaoshoue"), s.sales.toString()},
+                                  {QStringLiteral("maoli"), s.profit.toString()},
+                                  {QStringLiteral("maolilv"), s.marginText()},
+                                  {QStringLiteral("paiming"), cbRanking->currentText()}});
+}
+
+void TFr_tongji::btnPrintDaysClick() {
+    print(QStringLiteral("tj1.rav"));
+}
+
+void TFr_tongji::btnPrintProductsClick() {
+    print(QStringLiteral("tj2.rav"));
+}
+
+void TFr_tongji::btnPrintCategoriesClick() {
+    print(QStringLiteral("tj3.rav"));
+}
+
+void TFr_tongji::btnPrintMembersClick() {
+    print(QStringLiteral("tj4.rav"));
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "ledger/statistics.h"
+#include "widgets/frame.h"
+
+#include <QPointer>
+
+class DataGrid;
+class QChartView;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class SharedQuery;
+
+// The statistics page: for the chosen period the summary cards (sales, amount received, gross
+// profit and margin, orders, average order, unsettled orders, member cards), and four charts each
+// with its list beside it: sales and profit per day (per month for long periods), the ten best
+// products, sales per major category, recharges against card payments. The lists export from
+// their menu and print through the report engine.
+class TFr_tongji : public Frame {
+    Q_OBJECT
+public:
+    explicit TFr_tongji(QWidget* parent = nullptr);
+    void bindData() override;
+
+    // The period shown.
+    Statistics::Period period() const { return m_period; }
+    // The lists' shared queries: Query_tj1 (per day), Query_tj2 (products), Query_tj3 (major
+    // categories), Query_tj4 (member cards); report connections Rv_tj1 … Rv_tj4.
+    static QStringList listNames();
+
+    QComboBox* cbPeriod = nullptr; // 今天, 本周, 本月, 本年, 自定义
+    QDateEdit* deFrom = nullptr;   // the custom period's first day
+    QDateEdit* deTo = nullptr;     // and its last
+    QLabel* lblPeriod = nullptr;   // the days shown, in words
+
+    QLabel* lblSales = nullptr;
+    QLabel* lblReceived = nullptr;
+    QLabel* lblProfit = nullptr;
+    QLabel* lblMargin = nullptr;
+    QLabel* lblOrders = nullptr;
+    QLabel* lblAverage = nullptr;
+    QLabel* lblUnsettled = nullptr;
+    QLabel* lblRecharges = nullptr;
+    QLabel* lblCardPayments = nullptr;
+    QLabel* lblBalance = nullptr;
+    QLabel* lblNoCost = nullptr; // records without cost, left out of the profit
+
+    QTabWidget* tabs = nullptr;
+    QChartView* chartDays = nullptr;
+    QChartView* chartProducts = nullptr;
+    QChartView* chartCategories = nullptr;
+    QChartView* chartMembers = nullptr;
+    DataGrid* gridDays = nullptr;
+    DataGrid* gridProducts = nullptr;
+    DataGrid* gridCategories = nullptr;
+    DataGrid* gridMembers = nullptr;
+    QComboBox* cbRanking = nullptr; // 按销售额, 按数量, 按毛利
+    QPushButton* btnPrintDays = nullptr;
+    QPushButton* btnPrintProducts = nullptr;
+    QPushButton* btnPrintCategories = nullptr;
+    QPushButton* btnPrintMembers = nullptr;
+
+public slots:
+    void cbPeriodChange();
+    void deFromChange();
+    void cbRankingChange();
+    // Reads the period's figures and lists again.
+    void refresh();
+    void btnPrintDaysClick();
+    void btnPrintProductsClick();
+    void btnPrintCategoriesClick();
+    void btnPrintMembersClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void choose(const Statistics::Period& period);
+    void drawDays();
+    void drawProducts();
+    void drawCategories();
+    void drawMembers();
+    void print(const QString& definition);
+    Statistics::Ranking ranking() const;
+
+    Statistics::Period m_period;
+    QPointer<SharedQuery> m_days, m_products, m_categories, m_members;
+    bool m_stale = true; // written since last read while the page was hidden
+};

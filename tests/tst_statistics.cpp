@@ -1,0 +1,296 @@
+#include "app/Fr_wel.h"
+#include "app/mainwindow.h"
+#include "core/clock.h"
+#include "data/data_in.h"
+#include "ledger/members.h"
+#include "ledger/orders.h"
+#include "ledger/products.h"
+#include "ledger/settlement.h"
+#include "ledgertest.h"
+#include "reports/reports.h"
+#include "statistics/Fr_tongji.h"
+#include "widgets/buttonsbar.h"
+#include "widgets/databound.h"
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPushButton>
+#include <QToolButton>
+
+// The statistics page and the welcome page's glance at today, driven as the shop keeper does.
+class TestStatistics : public QObject {
+    Q_OBJECT
+private slots:
+    void navigationOpensThePageWithTodaysFigures();
+    void periodChoiceChangesFiguresChartsAndLists();
+    void salesWhileShownAreCountedAtOnce();
+    void listsPrintThroughTheReports();
+    void welcomePageShowsTodayAtAGlance();
+};
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void at(int month, int day, int hour) {
+    Clock::setFixed(QDateTime(QDate(2026, month, day), QTime(hour, 0)));
+}
+
+qint64 product(const QString& name, const QString& major, const QString& cost, const QString& sale) {
+    return Products::create({major,
+                             QStringLiteral("零食"),
+                             name,
+                             QStringLiteral("个"),
+                             Currency::parse(cost),
+                             Currency::parse(sale),
+                             Currency::parse(sale),
+                             {},
+                             {}},
+                            Currency::fromInt(100));
+}
+
+struct Shop {
+    qint64 apple = 0, cola = 0, card = 0;
+};
+
+// November 20: 10 colas, settled in cash. December 9: 4 apples and 2 colas paid by card with a
+// discount (due 16, paid 15), then 2 apples unpaid.
+Shop buildShop() {
+    Shop s;
+    at(11, 1, 8);
+    s.apple = product("苹果", "食品", "1.5", "2.5");
+    s.cola = product("可乐", "饮料", "2", "3");
+    s.card = Members::create({"张三", {}, {}, {}, {}, "先生", {}, {}}, Currency::parse("100"));
+    at(11, 20, 9);
+    const qint64 november = Orders::addLine(0, s.cola, Currency::parse("10")).order;
+    Settlement::payCash(november, Currency::parse("30"));
+    at(12, 9, 9);
+    const qint64 first = Orders::addLine(0, s.apple, Currency::parse("4")).order;
+    Orders::addLine(first, s.cola, Currency::parse("2"));
+    Settlement::payByCard(first, s.card, Currency::parse("15"));
+    at(12, 9, 10);
+    Orders::addLine(0, s.apple, Currency::parse("2"));
+    return s;
+}
+
+TFr_tongji* page() {
+    return main_window->Fr_tongji1;
+}
+
+QString card(const QString& name) {
+    QLabel* label = child<QLabel>(page(), name);
+    return label ? label->text() : QStringLiteral("(missing)");
+}
+
+QStringList gridRows(DataGrid* grid) {
+    QStringList rows;
+    for (int r = 0; r < grid->model()->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid->columns().size(); ++c)
+            cells << grid->cellText(r, c);
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+// The bar values of the chart's first bar series, set by set.
+QList<QList<qreal>> bars(QChartView* view) {
+    QList<QList<qreal>> sets;
+    for (QAbstractSeries* s : view->chart()->series())
+        if (auto* series = qobject_cast<QAbstractBarSeries*>(s))
+            for (QBarSet* set : series->barSets()) {
+                QList<qreal> values;
+                for (int i = 0; i < set->count(); ++i)
+                    values << set->at(i);
+                sets << values;
+            }
+    return sets;
+}
+
+void choosePeriod(int index) {
+    QComboBox* box = page()->cbPeriod;
+    box->setFocus();
+    box->setCurrentIndex(index);
+}
+
+} // namespace
+
+void TestStatistics::navigationOpensThePageWithTodaysFigures() {
+    LedgerFixture f;
+    buildShop();
+    main_window->show();
+    ButtonsBar* bar = main_window->bsSkinButtonsBar1;
+    QCOMPARE(bar->header(3)->text(), QStringLiteral("统 计"));
+    QCOMPARE(bar->item(3, 0)->text(), QStringLiteral("统 计"));
+    click(bar->header(3));
+    QCOMPARE(main_window->currentFrame(), (Frame*)page());
+    QVERIFY(page()->isVisible());
+
+    // Today: sales 4×2.5 + 2×3 + 2×2.5 = 21, cost 6 + 4 + 3 = 13, profit 8, margin 38.1%.
+    QCOMPARE(page()->cbPeriod->currentText(), QStringLiteral("今天"));
+    QCOMPARE(card("lblPeriod"), QStringLiteral("2026-12-09"));
+    QCOMPARE(card("lblSales"), QStringLiteral("21 元"));
+    QCOMPARE(card("lblReceived"), QStringLiteral("15 元"));
+    QCOMPARE(card("lblProfit"), QStringLiteral("8 元"));
+    QCOMPARE(card("lblMargin"), QStringLiteral("38.1%"));
+    QCOMPARE(card("lblOrders"), QStringLiteral("2"));
+    QCOMPARE(card("lblAverage"), QStringLiteral("10.5 元"));
+    QCOMPARE(card("lblUnsettled"), QStringLiteral("1 笔，5 元"));
+    QCOMPARE(card("lblRecharges"), QStringLiteral("0 元"));
+    QCOMPARE(card("lblCardPayments"), QStringLiteral("15 元"));
+    QCOMPARE(card("lblBalance"), QStringLiteral("85 元"));
+    QVERIFY(!page()->lblNoCost->isVisible());
+    QVERIFY(!page()->deFrom->isEnabled());
+}
+
+void TestStatistics::periodChoiceChangesFiguresChartsAndLists() {
+    LedgerFixture f;
+    buildShop();
+    // A record of an older version, without cost.
+    LedgerFixture::exec("insert into ae (e1, e2, e3, e6, e7, e8) values ('9', '旧货', '1', '7', "
+                        "'2026-12-01 08:00:00', '其他')");
+    main_window->show();
+    main_window->switchTo(page());
+
+    choosePeriod(2); // 本月
+    QCOMPARE(card("lblPeriod"), QStringLiteral("2026-12-01 至 2026-12-31，共 31 天"));
+    QCOMPARE(card("lblSales"), QStringLiteral("28 元"));
+    QCOMPARE(card("lblProfit"), QStringLiteral("8 元"));
+    QVERIFY(page()->lblNoCost->isVisible());
+    QCOMPARE(card("lblNoCost"), QStringLiteral("1 条记录无成本价，未计入毛利"));
+    // One bar per day of the month, the sales on the 1st and the 9th.
+    const QList<QList<qreal>> month = bars(page()->chartDays);
+    QCOMPARE(month.size(), 1);
+    QCOMPARE(month[0].size(), 31);
+    QCOMPARE(month[0][0], 7.0);
+    QCOMPARE(month[0][8], 21.0);
+    QCOMPARE(month[0][9], 0.0);
+    QCOMPARE(gridRows(page()->gridDays), QStringList({"2026-12-01|7|0|0|1|1", "2026-12-09|21|13|8|3|0"}));
+    QCOMPARE(gridRows(page()->gridCategories), QStringList({"食品|6|15|6", "其他|1|7|0", "饮料|2|6|2"}));
+    QCOMPARE(page()->chartCategories->chart()->series().size(), 1);
+    QCOMPARE(qobject_cast<QPieSeries*>(page()->chartCategories->chart()->series()[0])->count(), 3);
+
+    // The ranking: apples lead by sales and quantity; by profit too (6 against 2).
+    QCOMPARE(gridRows(page()->gridProducts), QStringList({"1|苹果|6|15|6", "9|旧货|1|7|0", "2|可乐|2|6|2"}));
+    page()->cbRanking->setCurrentIndex(2); // 按毛利
+    QCOMPARE(gridRows(page()->gridProducts).value(1), QStringLiteral("2|可乐|2|6|2"));
+    QCOMPARE(bars(page()->chartProducts), QList<QList<qreal>>({{0, 2, 6}}));
+
+    // The year: month by month; November's colas count.
+    choosePeriod(3);
+    QCOMPARE(card("lblPeriod"), QStringLiteral("2026-01-01 至 2026-12-31，共 365 天，按月显示"));
+    QCOMPARE(card("lblSales"), QStringLiteral("58 元"));
+    QCOMPARE(card("lblReceived"), QStringLiteral("45 元"));
+    QCOMPARE(card("lblOrders"), QStringLiteral("3"));
+    QCOMPARE(bars(page()->chartDays)[0].size(), 12);
+    QCOMPARE(bars(page()->chartDays)[0][10], 30.0);
+    QCOMPARE(gridRows(page()->gridDays), QStringList({"2026-11|30|20|10|1|0", "2026-12|28|13|8|4|1"}));
+    QCOMPARE(gridRows(page()->gridMembers), QStringList({"2026-12|0|15"}));
+
+    // A custom period of November alone.
+    choosePeriod(4);
+    QVERIFY(page()->deFrom->isEnabled());
+    QVERIFY(page()->deTo->isEnabled());
+    page()->deFrom->setDate(QDate(2026, 11, 1));
+    page()->deTo->setDate(QDate(2026, 11, 30));
+    QCOMPARE(card("lblPeriod"), QStringLiteral("2026-11-01 至 2026-11-30，共 30 天"));
+    QCOMPARE(card("lblSales"), QStringLiteral("30 元"));
+    QCOMPARE(card("lblMargin"), QStringLiteral("33.3%"));
+    QCOMPARE(card("lblUnsettled"), QStringLiteral("0 笔，0 元"));
+    // The week (Monday 7 to Sunday 13 December).
+    choosePeriod(1);
+    QCOMPARE(card("lblPeriod"), QStringLiteral("2026-12-07 至 2026-12-13，共 7 天"));
+    QCOMPARE(bars(page()->chartDays)[0], QList<qreal>({0, 0, 21, 0, 0, 0, 0}));
+    QVERIFY(!page()->deFrom->isEnabled());
+}
+
+void TestStatistics::salesWhileShownAreCountedAtOnce() {
+    LedgerFixture f;
+    const Shop shop = buildShop();
+    main_window->show();
+    main_window->switchTo(page());
+    QCOMPARE(card("lblSales"), QStringLiteral("21 元"));
+    at(12, 9, 15);
+    const qint64 order = Orders::addLine(0, shop.cola, Currency::parse("1")).order;
+    QCOMPARE(card("lblSales"), QStringLiteral("24 元"));
+    QCOMPARE(card("lblOrders"), QStringLiteral("3"));
+    // Editing the cost of cola changes no profit already made.
+    Products::update(shop.cola, {"饮料",
+                                 "零食",
+                                 "可乐",
+                                 "个",
+                                 Currency::parse("2.9"),
+                                 Currency::parse("3"),
+                                 Currency::parse("3"),
+                                 {},
+                                 {}});
+    QCOMPARE(card("lblProfit"), QStringLiteral("9 元"));
+    // Deleting the order leaves its goods sold.
+    Orders::remove(order);
+    QCOMPARE(card("lblSales"), QStringLiteral("24 元"));
+    QCOMPARE(card("lblOrders"), QStringLiteral("2"));
+
+    // Hidden, the page reads again when shown.
+    main_window->switchTo(main_window->Fr_wel1);
+    Orders::addLine(0, shop.cola, Currency::parse("1"));
+    main_window->switchTo(page());
+    QCOMPARE(card("lblSales"), QStringLiteral("27 元"));
+}
+
+void TestStatistics::listsPrintThroughTheReports() {
+    LedgerFixture f;
+    buildShop();
+    main_window->show();
+    main_window->switchTo(page());
+    choosePeriod(2);
+    QStringList printed;
+    Reports::Parameters last;
+    Reports::setPreviewHook([&](const QString& definition, const Reports::Parameters& parameters) {
+        printed << definition;
+        last = parameters;
+    });
+    click(page()->btnPrintDays);
+    click(page()->btnPrintProducts);
+    click(page()->btnPrintCategories);
+    click(page()->btnPrintMembers);
+    Reports::setPreviewHook(nullptr);
+    QCOMPARE(printed, QStringList({"tj1.rav", "tj2.rav", "tj3.rav", "tj4.rav"}));
+    QCOMPARE(last.value("qijian"), QStringLiteral("2026-12-01 至 2026-12-31"));
+    QCOMPARE(last.value("xiaoshoue"), QStringLiteral("21"));
+    // The definitions were put in place for a folder that had none, and render the lists shown.
+    const QString pdf = QDir(f.folder()).filePath("tj1.pdf");
+    Reports::renderPdf("tj1.rav", pdf, last);
+    QVERIFY(QFileInfo(pdf).size() > 0);
+    QVERIFY(f.messages.messages.isEmpty());
+}
+
+void TestStatistics::welcomePageShowsTodayAtAGlance() {
+    LedgerFixture f;
+    const Shop shop = buildShop();
+    main_window->show();
+    QLabel* today = child<QLabel>(main_window->Fr_wel1, "lblToday");
+    QVERIFY(today);
+    // Built before the sales of the fixture's shop; the next sale reads them all.
+    at(12, 9, 16);
+    Orders::addLine(0, shop.apple, Currency::parse("2"));
+    QVERIFY(today->isVisible());
+    QCOMPARE(today->text(), QStringLiteral("今日销售额 <b>26</b> 元，毛利 <b>10</b> 元，订单 <b>3</b> 笔 "
+                                           "<a href=\"tongji\">查看统计</a>"));
+    // Its link opens the statistics page.
+    emit today->linkActivated("tongji");
+    QCOMPARE(main_window->currentFrame(), (Frame*)page());
+}
+
+LEDGER_TEST_MAIN(TestStatistics)
+#include "tst_statistics.moc"
