@@ -405,6 +405,7 @@ void TFr_tongji::drawDays() {
     auto* line = new QLineSeries;
     line->setName(QStringLiteral("毛利"));
     line->setPen(QPen(QColor(0xe0, 0x8a, 0x1e), 2.5));
+    line->setPointsVisible(true); // a period of one day has one point and no line
     QStringList labels;
     double low = 0, high = 0;
     for (int i = 0; i < buckets.size(); ++i) {
