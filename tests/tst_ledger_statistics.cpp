@@ -150,6 +150,16 @@ void TestLedgerStatistics::dayOfASmallShop() {
     QCOMPARE(g.orders, 2);
     QCOMPARE(g.withoutCost, 1);
 
+    // The average order is given to the cent.
+    Summary average;
+    for (const auto& [due, orders, expected] :
+         {std::tuple{"10", 3, "3.33"}, std::tuple{"20", 3, "6.67"}, std::tuple{"0.05", 2, "0.03"},
+          std::tuple{"-0.05", 2, "-0.03"}, std::tuple{"44.555", 1, "44.56"}}) {
+        average.amountDue = Currency::parse(QString::fromLatin1(due));
+        average.orders = orders;
+        QCOMPARE(average.averageOrder().toString(), QString::fromLatin1(expected));
+    }
+
     // The day before and after hold nothing; a day without costed sales has no margin.
     const Summary empty = summary({QDate(2026, 12, 10), QDate(2026, 12, 10)});
     QCOMPARE(figures(empty).mid(0, 11), QStringList({"0", "0", "0", "0", "—", "0", "", "0", "0", "0", "0"}));

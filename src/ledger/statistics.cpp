@@ -98,10 +98,16 @@ QString Summary::marginText() const {
 Currency Summary::averageOrder() const {
     if (orders == 0)
         return {};
-    // Rounded to the nearest ten-thousandth, halves away from zero.
-    const int64_t due = amountDue.scaled();
-    const int64_t half = due >= 0 ? orders / 2 : -(orders / 2);
-    return Currency::fromScaled((due + half) / orders);
+    // To the cent, halves away from zero.
+    const int64_t cents = amountDue.scaled() / 100;
+    const int64_t rest = amountDue.scaled() % 100;
+    const int64_t twice = 2 * (cents % orders * 100 + rest);
+    int64_t average = cents / orders;
+    if (twice >= int64_t(orders) * 100)
+        ++average;
+    else if (twice <= -int64_t(orders) * 100)
+        --average;
+    return Currency::fromScaled(average * 100);
 }
 
 QString Summary::withoutCostText() const {

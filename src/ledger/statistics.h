@@ -47,7 +47,7 @@ struct Summary {
 
     // Gross margin (profit ÷ costed sales) as "23.5%"; "—" without costed sales.
     QString marginText() const;
-    // The average amount due of an order; 0 without orders.
+    // The average amount due of an order, to the cent; 0 without orders.
     Currency averageOrder() const;
     // "N 条记录无成本价，未计入毛利", empty when every record has its cost.
     QString withoutCostText() const;

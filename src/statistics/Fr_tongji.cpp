@@ -234,6 +234,7 @@ TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), pa
     connectGuarded(deFrom, &QDateEdit::dateChanged, this, &TFr_tongji::deFromChange);
     connectGuarded(deTo, &QDateEdit::dateChanged, this, &TFr_tongji::deFromChange);
     connectGuarded(cbRanking, &QComboBox::currentIndexChanged, this, &TFr_tongji::cbRankingChange);
+    connectGuarded(tabs, &QTabWidget::currentChanged, this, &TFr_tongji::showRanking);
     connectGuarded(btnPrintDays, &QPushButton::clicked, this, &TFr_tongji::btnPrintDaysClick);
     connectGuarded(btnPrintProducts, &QPushButton::clicked, this, &TFr_tongji::btnPrintProductsClick);
     connectGuarded(btnPrintCategories, &QPushButton::clicked, this, &TFr_tongji::btnPrintCategoriesClick);
@@ -284,6 +285,7 @@ void TFr_tongji::bindData() {
             });
     m_period = Statistics::period(Statistics::Span::Today, Clock::now().date());
     refresh();
+    showRanking();
 }
 
 void TFr_tongji::showEvent(QShowEvent* event) {
@@ -324,8 +326,14 @@ void TFr_tongji::deFromChange() {
 }
 
 void TFr_tongji::cbRankingChange() {
-    if (!m_products)
+    m_productsStale = true;
+    showRanking();
+}
+
+void TFr_tongji::showRanking() {
+    if (!m_products || !m_productsStale)
         return;
+    m_productsStale = false;
     const Statistics::Statement s = Statistics::topProducts(m_period, ranking());
     m_products->reset(s.sql, s.params);
     drawProducts();
@@ -373,14 +381,15 @@ void TFr_tongji::refresh() {
 
     const Statistics::Statement days = Statistics::perDay(p);
     m_days->reset(days.sql, days.params);
-    const Statistics::Statement products = Statistics::topProducts(p, ranking());
-    m_products->reset(products.sql, products.params);
+    // The ranking reads every record of the period: only when its tab is shown.
+    m_productsStale = true;
+    if (tabs->currentIndex() == 1)
+        showRanking();
     const Statistics::Statement categories = Statistics::perCategory(p);
     m_categories->reset(categories.sql, categories.params);
     const Statistics::Statement members = Statistics::members(p);
     m_members->reset(members.sql, members.params);
     drawDays();
-    drawProducts();
     drawCategories();
     drawMembers();
 }
@@ -396,6 +405,7 @@ void TFr_tongji::drawDays() {
     auto* line = new QLineSeries;
     line->setName(QStringLiteral("毛利"));
     line->setPen(QPen(QColor(0xe0, 0x8a, 0x1e), 2.5));
+    line->setPointsVisible(true); // a period of one day has one point and no line
     QStringList labels;
     double low = 0, high = 0;
     for (int i = 0; i < buckets.size(); ++i) {
@@ -529,6 +539,7 @@ void TFr_tongji::btnPrintDaysClick() {
 }
 
 void TFr_tongji::btnPrintProductsClick() {
+    showRanking();
     print(QStringLiteral("tj2.rav"));
 }
 

@@ -67,6 +67,8 @@ public slots:
     void cbPeriodChange();
     void deFromChange();
     void cbRankingChange();
+    // Reads the ten best products when the period or ranking changed since.
+    void showRanking();
     // Reads the period's figures and lists again.
     void refresh();
     void btnPrintDaysClick();
@@ -89,4 +91,5 @@ private:
     Statistics::Period m_period;
     QPointer<SharedQuery> m_days, m_products, m_categories, m_members;
     bool m_stale = true; // written since last read while the page was hidden
+    bool m_productsStale = true;
 };
