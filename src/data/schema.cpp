@@ -192,6 +192,10 @@ QString Schema::scaled(const QString& expression) {
     return QStringLiteral("cast(round(%1 * 10000) as bigint)").arg(expression);
 }
 
+QStringList Schema::daySummaryTerms() {
+    return recordSums(QString());
+}
+
 QString Schema::daySummaryStatement() {
     const QStringList sums = recordSums(QString());
     QStringList inner, outer;

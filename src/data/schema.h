@@ -50,6 +50,9 @@ QString scaled(const QString& expression);
 // The stock-out records summed per day and major category, as the table ae_day keeps them
 // (fields d, e8, n, nocost, qty, sales, costed, cost), read afresh from the records.
 QString daySummaryStatement();
+// What one record adds to each of those sums (n, nocost, qty, sales, costed, cost), as SQL over
+// the record's columns.
+QStringList daySummaryTerms();
 // Fills ae_day afresh from the records.
 void rebuildDaySummary(const QSqlDatabase& db);
 
