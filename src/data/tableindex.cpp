@@ -380,6 +380,24 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
     return out;
 }
 
+bool TableIndex::matchesAll(const QString& field, const QString& pattern) {
+    reconcile();
+    if (field == m_key) // a key is never NULL
+        return pattern == QLatin1String("%%") || pattern == QLatin1String("%");
+    const LikePattern like(pattern);
+    const std::vector<uint32_t>& ids = m_ids[size_t(m_fields.indexOf(field))];
+    std::vector<char> tested(m_pool->size(), 0); // 1 matches, 2 does not
+    for (uint32_t id : ids) {
+        if (id == 0)
+            return false; // NULL never matches
+        if (tested[id] == 0)
+            tested[id] = like.matches(m_pool->text(id)) ? 1 : 2;
+        if (tested[id] == 2)
+            return false;
+    }
+    return true;
+}
+
 std::vector<int64_t> TableIndex::equal(const QString& field, const QString& text) {
     reconcile();
     const QByteArray utf8 = text.toUtf8();

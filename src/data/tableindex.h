@@ -75,6 +75,8 @@ public:
     std::vector<int64_t> keysDescending();
     // The keys, newest first, of the rows whose field matches the LIKE pattern.
     std::vector<int64_t> match(const QString& field, const QString& pattern);
+    // Whether every row's field matches the LIKE pattern (then a list of them is the whole table).
+    bool matchesAll(const QString& field, const QString& pattern);
     // The keys, newest first, of the rows whose field holds exactly the text.
     std::vector<int64_t> equal(const QString& field, const QString& text);
 
