@@ -513,7 +513,8 @@ void printGrowth(const QList<ScaleFigures>& scales) {
     std::printf("\n");
     for (const Figure& base : scales.front().figures) {
         QString label = base.label;
-        label.remove(QRegularExpression(QStringLiteral(" \\(\\d+ rows\\)| of \\d+")));
+        label.remove(QRegularExpression(QStringLiteral(" \\(\\d+ rows\\)")));
+        label.replace(QRegularExpression(QStringLiteral(" of \\d+ ")), QStringLiteral(" of the "));
         std::printf("%-62s", qPrintable(label));
         const double first = median(base.values);
         for (const ScaleFigures& s : scales) {

@@ -307,6 +307,10 @@ void TestPaging::keysWithGaps() {
     // A row without the field is not listed by an empty search box.
     LedgerFixture::exec("insert into ae (e2) values (NULL)");
     compareSearches();
+    LedgerFixture::exec("update ae set e2 = '福' where e2 is null");
+    compareSearches();
+    LedgerFixture::exec("update ae set e2 = null where eid = :a", {{":a", top + 5}});
+    compareSearches();
     // Read again from files whose keys have gaps.
     Data_in->reopen([] {});
     compareSearches();

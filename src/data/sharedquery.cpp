@@ -149,12 +149,12 @@ std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
             throw DatabaseError(Db::errorText(check.lastError()));
     }
     PagedRows result;
-    // An empty search box lists every row that has the field: usually the whole table, which
-    // needs no list of keys.
+    // An empty search box lists every row whose field is not NULL (LIKE '%%' holds for any text):
+    // usually the whole table, which needs no list of keys.
     const bool everyRow =
         field.isEmpty() ||
         (m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t")) && typed.toString().isEmpty() &&
-         !typed.isNull() && code.toString().isEmpty() && m_index->matchesAll(field, QStringLiteral("%%")));
+         !typed.isNull() && code.toString().isEmpty() && !m_index->anyNull(field));
     if (everyRow) {
         const TableIndex::Extent extent = m_index->extent();
         result.dense = extent.dense;

@@ -143,7 +143,8 @@ void TextPool::grow() {
 
 TableIndex::TableIndex(sqlite3* db, TextPool* pool, const QString& table, const QString& key,
                        const QStringList& fields)
-    : m_db(db), m_pool(pool), m_table(table), m_key(key), m_fields(fields), m_ids(size_t(fields.size())) {}
+    : m_db(db), m_pool(pool), m_table(table), m_key(key), m_fields(fields), m_ids(size_t(fields.size())),
+      m_nulls(size_t(fields.size()), 0) {}
 
 void TableIndex::build() {
     // Sized once from the count: growing by doubling would hold two copies at the peak.
@@ -152,6 +153,7 @@ void TableIndex::build() {
     m_keysDense = true;
     m_denseFirst = 0;
     m_denseCount = 0;
+    m_nulls.assign(m_ids.size(), 0);
     for (auto& ids : m_ids) {
         std::vector<uint32_t>().swap(ids);
         ids.reserve(rows);
@@ -176,6 +178,7 @@ void TableIndex::build() {
             m_keys.push_back(key);
         for (size_t i = 0; i < m_ids.size(); ++i) {
             const int col = int(i) + 1;
+            m_nulls[i] += sqlite3_column_type(stmt.get(), col) == SQLITE_NULL ? 1 : 0;
             m_ids[i].push_back(sqlite3_column_type(stmt.get(), col) == SQLITE_NULL
                                    ? 0
                                    : m_pool->intern(columnText(stmt.get(), col)));
@@ -244,15 +247,19 @@ void TableIndex::readRow(int64_t rowid) {
     if (rc == SQLITE_ROW) {
         if (!present) {
             insertKey(position, rowid);
-            for (auto& ids : m_ids)
-                ids.insert(ids.begin() + std::ptrdiff_t(position), 0);
+            for (size_t i = 0; i < m_ids.size(); ++i) {
+                m_ids[i].insert(m_ids[i].begin() + std::ptrdiff_t(position), 0);
+                ++m_nulls[i];
+            }
         }
         setRow(position, stmt.get());
     } else if (rc == SQLITE_DONE) {
         if (present) {
             eraseKey(position);
-            for (auto& ids : m_ids)
-                ids.erase(ids.begin() + std::ptrdiff_t(position));
+            for (size_t i = 0; i < m_ids.size(); ++i) {
+                m_nulls[i] -= m_ids[i][position] == 0 ? 1 : 0;
+                m_ids[i].erase(m_ids[i].begin() + std::ptrdiff_t(position));
+            }
         }
     } else {
         stmt.fail();
@@ -263,8 +270,10 @@ void TableIndex::setRow(size_t position, void* statement) {
     auto* stmt = static_cast<sqlite3_stmt*>(statement);
     for (size_t i = 0; i < m_ids.size(); ++i) {
         const int col = int(i) + 1;
+        m_nulls[i] -= m_ids[i][position] == 0 ? 1 : 0;
         m_ids[i][position] =
             sqlite3_column_type(stmt, col) == SQLITE_NULL ? 0 : m_pool->intern(columnText(stmt, col));
+        m_nulls[i] += m_ids[i][position] == 0 ? 1 : 0;
     }
 }
 
@@ -380,22 +389,10 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
     return out;
 }
 
-bool TableIndex::matchesAll(const QString& field, const QString& pattern) {
+bool TableIndex::anyNull(const QString& field) {
     reconcile();
-    if (field == m_key) // a key is never NULL
-        return pattern == QLatin1String("%%") || pattern == QLatin1String("%");
-    const LikePattern like(pattern);
-    const std::vector<uint32_t>& ids = m_ids[size_t(m_fields.indexOf(field))];
-    std::vector<char> tested(m_pool->size(), 0); // 1 matches, 2 does not
-    for (uint32_t id : ids) {
-        if (id == 0)
-            return false; // NULL never matches
-        if (tested[id] == 0)
-            tested[id] = like.matches(m_pool->text(id)) ? 1 : 2;
-        if (tested[id] == 2)
-            return false;
-    }
-    return true;
+    // A key is never NULL.
+    return field != m_key && m_nulls[size_t(m_fields.indexOf(field))] > 0;
 }
 
 std::vector<int64_t> TableIndex::equal(const QString& field, const QString& text) {

@@ -75,8 +75,8 @@ public:
     std::vector<int64_t> keysDescending();
     // The keys, newest first, of the rows whose field matches the LIKE pattern.
     std::vector<int64_t> match(const QString& field, const QString& pattern);
-    // Whether every row's field matches the LIKE pattern (then a list of them is the whole table).
-    bool matchesAll(const QString& field, const QString& pattern);
+    // Whether some row's field is NULL; kept in step with the writes, so this costs nothing.
+    bool anyNull(const QString& field);
     // The keys, newest first, of the rows whose field holds exactly the text.
     std::vector<int64_t> equal(const QString& field, const QString& text);
 
@@ -108,6 +108,7 @@ private:
     int64_t m_denseFirst = 0;
     size_t m_denseCount = 0;
     std::vector<std::vector<uint32_t>> m_ids; // per field, per key: the text's id in the pool
+    std::vector<size_t> m_nulls;              // per field: the rows where it is NULL (id 0)
     std::set<int64_t> m_touched;
     bool m_rebuild = false;
     bool m_built = false;
