@@ -1,7 +1,9 @@
 // vandrel-ledger-bench: ten busy years of a shop, and how quickly the program handles them.
-// Builds the data once in a temporary folder, then measures every operation several times, first
-// with the lists as the program keeps them (indexed, read page by page) and then reading every
-// row at every open, and prints one line per goal with the median and PASS or FAIL.
+// Builds the data once (in a temporary folder, or in a cache folder kept for the next run), then
+// measures every operation several times, first with the lists as the program keeps them
+// (indexed, read page by page) and then reading every row at every open, and prints one line per
+// goal with the median and PASS or FAIL against the goals of the scale it ran. --growth runs the
+// scales 1, 3 and 10 in turn and shows how each figure grows with the size of the shop.
 #include "app/Fr_wel.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
@@ -32,6 +34,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -77,22 +80,69 @@ void paint(QWidget* w) {
         w->repaint();
 }
 
-struct Line {
-    QString operation;
-    double value;
-    QString unit;
-    double goal;
-    QString ratio;
+// The goals of one scale: the scale-1 and the scale-10 shop have rows of their own; a scale between
+// them takes each goal on the straight line between the two, a smaller one the scale-1 row and a
+// bigger one the scale-10 row.
+struct Goals {
+    double startup, search, searchRatio, orders, addLine, lastRow, print, memory;
+    QString row;
 };
 
-QList<Line> results;
+Goals goalsFor(double scale) {
+    const Goals one{500, 20, 0.1, 20, 10, 20, 1000, 160, QStringLiteral("scale-1 goals")};
+    const Goals ten{1000, 50, 0.1, 50, 10, 100, 1000, 350, QStringLiteral("scale-10 goals")};
+    if (scale <= 1)
+        return one;
+    if (scale >= 10)
+        return ten;
+    const double t = (scale - 1) / 9;
+    auto at = [t](double a, double b) {
+        return a + (b - a) * t;
+    };
+    return {at(one.startup, ten.startup),
+            at(one.search, ten.search),
+            at(one.searchRatio, ten.searchRatio),
+            at(one.orders, ten.orders),
+            at(one.addLine, ten.addLine),
+            at(one.lastRow, ten.lastRow),
+            at(one.print, ten.print),
+            at(one.memory, ten.memory),
+            QStringLiteral("goals between the scale-1 and scale-10 rows")};
+}
 
-void report(const QString& mode, const QString& operation, double value, const QString& unit, double goal,
-            const QString& ratio = QString()) {
-    const bool pass = value <= goal && !ratio.contains(QLatin1Char('!'));
-    std::printf("%-16s %-58s %10.1f %-3s goal <= %6.0f %-3s %-22s %s\n", qPrintable(mode),
-                qPrintable(operation), value, qPrintable(unit), goal, qPrintable(unit),
-                qPrintable(QString(ratio).remove(QLatin1Char('!'))), pass ? "PASS" : "FAIL");
+Goals goals = goalsFor(1);
+
+// Every figure of the runs over one data folder, in the order first measured: its values of each
+// run, reported as their median.
+struct Figure {
+    QString mode, key, label, unit, note;
+    double goal = 0;
+    std::vector<double> values;
+};
+
+QList<Figure> figures;
+
+void report(const QString& mode, const QString& key, const QString& label, double value, const QString& unit,
+            double goal, const QString& note = QString()) {
+    for (Figure& f : figures)
+        if (f.mode == mode && f.key == key) {
+            f.label = label;
+            f.note = note;
+            f.values.push_back(value);
+            return;
+        }
+    figures.append({mode, key, label, unit, note, goal, {value}});
+}
+
+void printFigures(int runs) {
+    if (runs > 1)
+        std::printf("medians of %d runs over the same data:\n", runs);
+    for (const Figure& f : figures) {
+        const double value = median(f.values);
+        std::printf("%-16s %-62s %10.2f %-3s goal <= %7.1f %-3s %-26s %s\n", qPrintable(f.mode),
+                    qPrintable(f.label), value, qPrintable(f.unit), f.goal, qPrintable(f.unit),
+                    qPrintable(f.note), value <= f.goal ? "PASS" : "FAIL");
+    }
     std::fflush(stdout);
 }
 
@@ -159,7 +209,8 @@ void measureBackups(const QString& mode, const QString& folder) {
     QTemporaryDir root;
     const std::vector<double> backup =
         timeRuns(2, [&] { Backups::make(folder, QStringLiteral("bench"), root.path()); });
-    report(mode, QStringLiteral("backup, copied and verified"), median(backup), "ms", 5000);
+    report(mode, QStringLiteral("backup"), QStringLiteral("backup, copied and verified"), median(backup),
+           "ms", 5000);
 
     QElapsedTimer sinceTurn;
     double longest = 0;
@@ -182,7 +233,7 @@ void measureBackups(const QString& mode, const QString& folder) {
     done.exec();
     turns.stop();
     Backups::setRoot(folder, QString());
-    report(mode,
+    report(mode, QStringLiteral("backup-pause"),
            QStringLiteral("window's longest pause during a %1 ms automatic backup").arg(whole.elapsed()),
            longest, "ms", 100);
 }
@@ -227,12 +278,14 @@ void measureExport(const QString& folder, const QString& self) {
         const QString what =
             QStringLiteral("export stock-out list to %1 (%2 rows)").arg(QLatin1String(format), rows);
         const bool xlsx = QLatin1String(format) == QLatin1String("xlsx");
-        report(QStringLiteral("export"), what, out.value(1).toDouble() / 1000.0, "s", xlsx ? 10 : 3);
+        const QString key = QStringLiteral("export-") + QLatin1String(format);
+        report(QStringLiteral("export"), key, what, out.value(1).toDouble() / 1000.0, "s", xlsx ? 10 : 3);
         // On a shared machine the processor time tells what the export itself costs.
-        report(QStringLiteral("export"), what + QStringLiteral(", processor time"),
-               out.value(3).toDouble() / 1000.0, "s", xlsx ? 10 : 3);
-        report(QStringLiteral("export"), what + QStringLiteral(", peak memory"),
-               out.value(2).toDouble() / 1024.0, "MB", 300);
+        report(QStringLiteral("export"), key + QStringLiteral("-cpu"),
+               what + QStringLiteral(", processor time"), out.value(3).toDouble() / 1000.0, "s",
+               xlsx ? 10 : 3);
+        report(QStringLiteral("export"), key + QStringLiteral("-memory"),
+               what + QStringLiteral(", peak memory"), out.value(2).toDouble() / 1024.0, "MB", 300);
     }
 }
 
@@ -245,7 +298,8 @@ void measureCheck(const QString& mode) {
         timeRuns(3, [&] { checked = Ledger::checkLedger(Db::business(), Db::lists()); });
     // On a shared machine the processor time tells more than the time passed.
     const double cpuMs = double(std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC / 3;
-    report(mode, QStringLiteral("check the whole ledger (%1 problems found)").arg(checked.problems.size()),
+    report(mode, QStringLiteral("check"),
+           QStringLiteral("check the whole ledger (%1 problems found)").arg(checked.problems.size()),
            median(check), "ms", 5000, QStringLiteral("processor %1 ms").arg(cpuMs, 0, 'f', 0));
     if (!checked.clean())
         std::printf("%s", qPrintable(checked.text()));
@@ -307,7 +361,10 @@ void measureStatistics(const QString& mode) {
     Clock::useSystem();
 }
 
-void measure(const QString& mode, const QString& folder, const QString& self, bool everything) {
+qint64 stockOutRows = 0;
+
+void measure(const QString& mode, const QString& folder, const QString& self, bool everything,
+             bool withScaleOneOnly) {
     SharedQuery::setLoadEverything(everything);
     const int n = everything ? 3 : 7;
 
@@ -324,11 +381,13 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
             if (main_window)
                 Startup::destroyInstances();
         });
-    report(mode, QStringLiteral("start-up, main window shown, every list open"), median(startup), "ms", 1000);
+    report(mode, QStringLiteral("startup"), QStringLiteral("start-up, main window shown, every list open"),
+           median(startup), "ms", goals.startup);
 
     // A keystroke in the stock-out records' search, until the grid has painted its first screen.
     main_window->switchTo(main_window->Fr_kf_chuku1);
     QApplication::processEvents();
+    stockOutRows = Data_in->Query_ae->recordCount();
     for (const QString& pattern : {QStringLiteral("金"), QStringLiteral("矿泉水")}) {
         const std::vector<double> search = timeRuns(
             n,
@@ -344,13 +403,13 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
         const std::vector<double> sqlite =
             timeRuns(n, [&] { rows = Db::scalar(Db::business(), counted, params).toInt(); });
         const double ratio = median(search) / median(sqlite);
-        report(mode,
-               QStringLiteral("search stock-out records '%1' (%2 rows)")
-                   .arg(pattern)
-                   .arg(Data_in->Query_ae->recordCount()),
-               median(search), "ms", 50,
-               QStringLiteral("%1x SQLite count %2 ms").arg(ratio, 0, 'f', 2).arg(median(sqlite), 0, 'f', 1) +
-                   (ratio > 1 ? QStringLiteral("!") : QString()));
+        const QString what = QStringLiteral("search stock-out records '%1' (%2 rows)")
+                                 .arg(pattern)
+                                 .arg(Data_in->Query_ae->recordCount());
+        report(mode, QStringLiteral("search-") + pattern, what, median(search), "ms", goals.search);
+        report(mode, QStringLiteral("search-ratio-") + pattern, what + QStringLiteral(", against SQLite"),
+               ratio, "x", goals.searchRatio,
+               QStringLiteral("SQLite counts in %1 ms").arg(median(sqlite), 0, 'f', 1));
         if (rows != Data_in->Query_ae->recordCount())
             std::printf("    count differs: SQLite %d, list %d\n", rows, Data_in->Query_ae->recordCount());
     }
@@ -361,8 +420,9 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
         main_window->ordersView();
         main_window->repaint();
     });
-    report(mode, QStringLiteral("orders view (order list and newest order's lines)"), median(orders), "ms",
-           50);
+    report(mode, QStringLiteral("orders"),
+           QStringLiteral("orders view (order list and newest order's lines)"), median(orders), "ms",
+           goals.orders);
 
     // Adding an order line: its transaction and the refreshes.
     Db::exec(Db::business(),
@@ -380,7 +440,8 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
         new_dingdan->repaint();
     });
     new_dingdan->hide();
-    report(mode, QStringLiteral("add an order line (transaction and refreshes)"), median(add), "ms", 20);
+    report(mode, QStringLiteral("add"), QStringLiteral("add an order line (transaction and refreshes)"),
+           median(add), "ms", goals.addLine);
 
     // Moving to the last row of the million stock-out records.
     main_window->switchTo(main_window->Fr_kf_chuku1);
@@ -391,11 +452,11 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
             paint(chukuGrid());
         },
         [] { Data_in->Query_ae->first(); });
-    report(mode,
+    report(mode, QStringLiteral("last"),
            QStringLiteral("move to the last of %1 stock-out records").arg(Data_in->Query_ae->recordCount()),
-           median(last), "ms", 100);
+           median(last), "ms", goals.lastRow);
 
-    // Print preview of 10,000 stock-out rows, first page.
+    // The print of 10,000 stock-out rows, the whole document.
     Data_in->Query_ae->reset(QStringLiteral("select * from ae where eid > (select max(eid) - 10000 from ae) "
                                             "order by eid desc"));
     QTemporaryDir pdfDir;
@@ -403,16 +464,19 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
     try {
         const std::vector<double> print =
             timeRuns(everything ? 1 : 3, [&] { Reports::renderPdf(QStringLiteral("ae.rav"), pdf, {}); });
-        report(mode, QStringLiteral("print %1 stock-out rows").arg(Data_in->Query_ae->recordCount()),
-               median(print), "ms", 3000);
+        report(mode, QStringLiteral("print"),
+               QStringLiteral("print %1 stock-out rows, the whole document")
+                   .arg(Data_in->Query_ae->recordCount()),
+               median(print), "ms", goals.print);
     } catch (const LedgerError& e) {
         std::printf("%-16s print: %s\n", qPrintable(mode), qPrintable(e.text()));
     }
-    if (!everything)
+    // Backups, the check and the statistics have goals of the scale-1 shop only.
+    if (!everything && withScaleOneOnly)
         measureBackups(mode, folder);
-    if (!everything)
+    if (!everything && withScaleOneOnly)
         measureCheck(mode);
-    if (!everything)
+    if (!everything && withScaleOneOnly)
         measureStatistics(mode);
     Startup::destroyInstances();
 
@@ -424,7 +488,114 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
     child.start(self, args);
     child.waitForFinished(600000);
     const double mb = child.readAllStandardOutput().trimmed().toDouble() / 1024.0;
-    report(mode, QStringLiteral("peak memory, every list open"), mb, "MB", 200);
+    report(mode, QStringLiteral("memory"), QStringLiteral("peak memory, every list open and searched"), mb,
+           "MB", goals.memory);
+}
+
+// The data of one scale: made in the cache folder's "scale-N" folder and kept there (marked complete
+// only once made, so an interrupted build is made again), or in a temporary folder.
+QString prepareData(double scale, const QString& cache, QTemporaryDir& temporary) {
+    QString folder = temporary.path();
+    if (!cache.isEmpty()) {
+        folder = QDir(cache).filePath(QStringLiteral("scale-%1").arg(scale));
+        if (QFile::exists(QDir(folder).filePath(QStringLiteral("complete")))) {
+            std::printf("data of scale %g reused from %s\n", scale, qPrintable(folder));
+            return folder;
+        }
+        QDir(folder).removeRecursively();
+        if (!QDir().mkpath(folder))
+            throw Refused(QStringLiteral("cannot make %1").arg(folder));
+    }
+    QElapsedTimer t;
+    t.start();
+    Schema::createDatabaseFiles(folder);
+    {
+        TData_in data(nullptr, folder);
+        DemoData::fill(DemoData::countsFor(scale));
+        // The guide would open over the main window at every start.
+        Db::exec(Db::lists(), QStringLiteral("update a5 set run = '1'"));
+        data.checkpoint();
+    }
+    Reports::installDefaults(folder);
+    if (!cache.isEmpty()) {
+        QFile mark(QDir(folder).filePath(QStringLiteral("complete")));
+        if (!mark.open(QIODevice::WriteOnly))
+            throw Refused(QStringLiteral("cannot write %1").arg(mark.fileName()));
+    }
+    std::printf("data built in %.1f s (scale %g)\n", t.elapsed() / 1000.0, scale);
+    std::fflush(stdout);
+    return folder;
+}
+
+struct ScaleFigures {
+    double scale = 0;
+    qint64 rows = 0;
+    QList<Figure> figures;
+};
+
+// Measures one scale runs times over the same data and prints the medians.
+ScaleFigures runScale(double scale, const QString& cache, bool compare, bool exportToo, int runs,
+                      const QString& self) {
+    QTemporaryDir temporary;
+    const QString folder = prepareData(scale, cache, temporary);
+    goals = goalsFor(scale);
+    figures.clear();
+    std::printf("scale %g: %s\n", scale, qPrintable(goals.row));
+    std::fflush(stdout);
+    const bool scaleOne = scale <= 1;
+    if (exportToo && scaleOne)
+        measureExport(folder, self);
+    for (int run = 0; run < runs; ++run) {
+        measure(QStringLiteral("indexed"), folder, self, false, scaleOne && run == 0);
+        if (compare)
+            measure(QStringLiteral("load-everything"), folder, self, true, false);
+    }
+    printFigures(runs);
+    ScaleFigures out{scale, stockOutRows, {}};
+    for (const Figure& f : figures)
+        if (f.mode == QLatin1String("indexed"))
+            out.figures.append(f);
+    return out;
+}
+
+// Each figure at every scale run, with its ratio to the first scale's.
+void printGrowth(const QList<ScaleFigures>& scales) {
+    if (scales.isEmpty())
+        return;
+    std::printf("\ngrowth with the size of the shop (indexed, medians; x = ratio to scale %g)\n",
+                scales.front().scale);
+    std::printf("%-62s", "");
+    for (const ScaleFigures& s : scales)
+        std::printf(" %22s", qPrintable(QStringLiteral("scale %1").arg(s.scale)));
+    std::printf("\n%-62s", "stock-out records");
+    for (const ScaleFigures& s : scales)
+        std::printf(" %22s",
+                    qPrintable(QStringLiteral("%1 (%2x)")
+                                   .arg(s.rows)
+                                   .arg(double(s.rows) / double(std::max<qint64>(1, scales.front().rows)), 0,
+                                        'f', 1)));
+    std::printf("\n");
+    for (const Figure& base : scales.front().figures) {
+        QString label = base.label;
+        label.remove(QRegularExpression(QStringLiteral(" \\(\\d+ rows\\)")));
+        label.replace(QRegularExpression(QStringLiteral(" of \\d+ ")), QStringLiteral(" of the "));
+        std::printf("%-62s", qPrintable(label));
+        const double first = median(base.values);
+        for (const ScaleFigures& s : scales) {
+            QString cell = QStringLiteral("-");
+            for (const Figure& f : s.figures)
+                if (f.key == base.key) {
+                    const double v = median(f.values);
+                    cell = QStringLiteral("%1 %2 (%3x)")
+                               .arg(v, 0, 'f', v < 10 ? 2 : 1)
+                               .arg(f.unit)
+                               .arg(first > 0 ? v / first : 0, 0, 'f', 2);
+                }
+            std::printf(" %22s", qPrintable(cell));
+        }
+        std::printf("\n");
+    }
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -471,8 +642,24 @@ int main(int argc, char* argv[]) {
         QStringLiteral("statistics"),
         QStringLiteral("只测量一个已有文件夹的统计页 / measure only the statistics of FOLDER"),
         QStringLiteral("FOLDER"));
+    const QCommandLineOption runsOption(
+        QStringLiteral("runs"),
+        QStringLiteral(
+            "在同一份数据上重复测量 N 次，报告中位数 / repeat the measurements N times over the same "
+            "data and report the medians"),
+        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption dataCache(
+        QStringLiteral("data-cache"),
+        QStringLiteral(
+            "生成的数据保存在 DIR/scale-N 中并在下次重用 / keep the generated data in DIR/scale-N and "
+            "reuse it next time"),
+        QStringLiteral("DIR"));
+    const QCommandLineOption growth(
+        QStringLiteral("growth"),
+        QStringLiteral("依次测量规模 1、3、10，并列出增长 / measure scales 1, 3 and 10 in turn and show the "
+                       "growth"));
     parser.addOptions({scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat,
-                       checkFolder, statisticsFolder});
+                       checkFolder, statisticsFolder, runsOption, dataCache, growth});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
@@ -484,6 +671,7 @@ int main(int argc, char* argv[]) {
             Startup::createInstances(parser.value(checkFolder));
             measureCheck(QStringLiteral("indexed"));
             Startup::destroyInstances();
+            printFigures(1);
             return 0;
         }
         // Only the statistics, on a folder made before (vandrel-ledger-demo FOLDER --scale 1).
@@ -502,33 +690,38 @@ int main(int argc, char* argv[]) {
             return exportRun(parser.value(exportFolder), parser.value(exportFormat));
         bool scaleOk = false;
         const double scale = parser.value(scaleOption).toDouble(&scaleOk);
-        if (!scaleOk || scale <= 0 || scale > 10) {
+        if (!scaleOk || scale <= 0 || scale > 100) {
             std::fprintf(stderr,
-                         "vandrel-ledger-bench: --scale 需要 0 到 10 之间的数 / needs a number between 0 "
-                         "and 10\n");
+                         "vandrel-ledger-bench: --scale 需要 0 到 100 之间的数 / needs a number between 0 "
+                         "and 100\n");
+            return 2;
+        }
+        bool runsOk = false;
+        const int runs = parser.value(runsOption).toInt(&runsOk);
+        if (!runsOk || runs < 1) {
+            std::fprintf(stderr, "vandrel-ledger-bench: --runs 需要正整数 / needs a positive whole number\n");
             return 2;
         }
         const bool compare = !parser.isSet(noCompare);
-        QTemporaryDir dir;
-        const QString folder = dir.path();
-        QElapsedTimer t;
-        t.start();
-        Schema::createDatabaseFiles(folder);
-        {
-            TData_in data(nullptr, folder);
-            DemoData::fill(DemoData::countsFor(scale));
-            // The guide would open over the main window at every start.
-            Db::exec(Db::lists(), QStringLiteral("update a5 set run = '1'"));
-        }
-        Reports::installDefaults(folder);
-        std::printf("data built in %.1f s (scale %g)\n", t.elapsed() / 1000.0, scale);
-        std::fflush(stdout);
-        measureExport(folder, app.applicationFilePath());
-        if (parser.isSet(exportOnly))
+        const QString cache = parser.value(dataCache);
+        const QString self = app.applicationFilePath();
+        if (parser.isSet(exportOnly)) {
+            QTemporaryDir temporary;
+            measureExport(prepareData(scale, cache, temporary), self);
+            printFigures(1);
             return 0;
-        measure(QStringLiteral("indexed"), folder, app.applicationFilePath(), false);
-        if (compare)
-            measure(QStringLiteral("load-everything"), folder, app.applicationFilePath(), true);
+        }
+        if (!parser.isSet(growth)) {
+            runScale(scale, cache, compare, true, runs, self);
+            return 0;
+        }
+        // Reading every row at every open is compared at scale 1 only: at scale 10 it would need
+        // gigabytes.
+        QList<ScaleFigures> scales;
+        for (const double s : {1.0, 3.0, 10.0}) {
+            scales.append(runScale(s, cache, compare && s <= 1, false, runs, self));
+            printGrowth(scales);
+        }
     } catch (const LedgerError& e) {
         std::fprintf(stderr, "vandrel-ledger-bench: %s\n", qPrintable(e.text()));
         return 1;

@@ -1,11 +1,17 @@
 // The big lists are answered from in-memory indexes and read page by page; they must give
 // exactly the rows, counts and current rows the statements give when the database runs them.
+#include "app/mainwindow.h"
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/sharedquery.h"
+#include "data/work.h"
+#include "ledger/orders.h"
 #include "ledger/products.h"
 #include "ledgertest.h"
+#include "warehouse/Fr_kf_chuku.h"
+#include "widgets/databound.h"
 
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QSqlRecord>
 
@@ -20,6 +26,8 @@ private slots:
     void writesAreSeenAtTheNextOpen();
     void pagesFollowMovesAndDeletes();
     void committedChangesAreFollowed();
+    void newRowsJoinTheGridOnTop();
+    void keysWithGaps();
 
 private:
     std::unique_ptr<LedgerFixture> f;
@@ -216,4 +224,96 @@ void TestPaging::committedChangesAreFollowed() {
         Products::Fields{"", "", QStringLiteral("新金"), "", {}, {}, {}, "", ""}, Currency::parse("1"));
     QCOMPARE(q->value(0, "bid").toLongLong(), added);
     compare(q);
+}
+
+void TestPaging::newRowsJoinTheGridOnTop() {
+    main_window->switchTo(main_window->Fr_kf_chuku1);
+    auto* grid = child<DataGrid>(main_window->Fr_kf_chuku1, "bsSkinDBGrid2");
+    SharedQuery* q = Data_in->Query_ae;
+    const qint64 product = LedgerFixture::scalar("select bid from ab where b3 = '金金'").toLongLong();
+    LedgerFixture::exec("update ab set b4 = 100, b8 = 2, b9 = 200 where bid = :b", {{":b", product}});
+    q->refresh();
+    q->setCurrentRow(3);
+    QSignalSpy resets(q, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(q, &QAbstractItemModel::rowsInserted);
+    const int before = grid->model()->rowCount();
+    const int nameColumn = q->fieldIndex("e2");
+
+    // A line's stock-out record joins the whole list on top; the grid keeps its rows.
+    const Orders::LineAdded added = Orders::addLine(0, product, Currency::parse("2"));
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted[0][1].toInt(), 0);
+    QCOMPARE(inserted[0][2].toInt(), 0);
+    QCOMPARE(grid->model()->rowCount(), before + 1);
+    QCOMPARE(grid->model()->index(0, nameColumn).data().toString(), QStringLiteral("金金"));
+    QCOMPARE(grid->currentIndex().row(), 0);
+    compare(q);
+
+    // A searched list takes in the new rows it lists in the same way.
+    child<QLineEdit>(main_window->Fr_kf_chuku1, "bsSkinEdit1")->setText(QStringLiteral("金金"));
+    const int found = grid->model()->rowCount();
+    QVERIFY(found >= 1 && found < before);
+    resets.clear();
+    inserted.clear();
+    Orders::addLine(added.order, product, Currency::parse("1"));
+    Orders::addLine(added.order, product, Currency::parse("3"));
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(grid->model()->rowCount(), found + 2);
+    QCOMPARE(grid->model()->index(0, q->fieldIndex("e3")).data().toString(), QStringLiteral("3"));
+    compare(q);
+
+    // A commit that also takes a listed row away lists the rows again.
+    {
+        Ledger::Work work(Db::business());
+        work.exec("insert into ae (e2, e3) values ('金金', '5')");
+        work.exec("delete from ae where eid = (select min(eid) from ae where e2 = '金金')");
+        work.wrote("ae", 0);
+        work.commit();
+    }
+    QVERIFY(resets.count() > 0);
+    QCOMPARE(grid->model()->rowCount(), found + 2);
+    QCOMPARE(grid->model()->index(0, q->fieldIndex("e3")).data().toString(), QStringLiteral("5"));
+    compare(q);
+}
+
+void TestPaging::keysWithGaps() {
+    SharedQuery* q = Data_in->Query_ae;
+    auto compareSearches = [q] {
+        for (const char* text : {"", "福", "1", "金"}) {
+            q->search("e2", QString::fromUtf8(text));
+            compare(q);
+        }
+        q->search("eid", "1");
+        compare(q);
+    };
+    // The index is read once here, over keys without gaps.
+    compareSearches();
+    const qint64 top = LedgerFixture::scalar("select max(eid) from ae").toLongLong();
+    const qint64 bottom = LedgerFixture::scalar("select min(eid) from ae").toLongLong();
+    QVERIFY(top - bottom > 20);
+    // Rows taken from either end, from the middle, and put back out of order.
+    LedgerFixture::exec("delete from ae where eid = :a", {{":a", top}});
+    LedgerFixture::exec("delete from ae where eid = :a", {{":a", bottom}});
+    compareSearches();
+    LedgerFixture::exec("insert into ae (eid, e2) values (:a, '金福')", {{":a", top + 5}});
+    LedgerFixture::exec("delete from ae where eid = :a", {{":a", bottom + 7}});
+    compareSearches();
+    LedgerFixture::exec("insert into ae (eid, e2) values (:a, '金')", {{":a", bottom + 7}});
+    LedgerFixture::exec("insert into ae (eid, e2) values (:a, '福')", {{":a", top}});
+    LedgerFixture::exec("insert into ae (e2) values ('福1')");
+    compareSearches();
+    // A row without the field is not listed by an empty search box.
+    LedgerFixture::exec("insert into ae (e2) values (NULL)");
+    compareSearches();
+    LedgerFixture::exec("update ae set e2 = '福' where e2 is null");
+    compareSearches();
+    LedgerFixture::exec("update ae set e2 = null where eid = :a", {{":a", top + 5}});
+    compareSearches();
+    // Read again from files whose keys have gaps.
+    Data_in->reopen([] {});
+    compareSearches();
+    LedgerFixture::exec("delete from ae where eid < :a", {{":a", bottom + 10}});
+    compareSearches();
 }

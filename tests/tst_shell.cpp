@@ -299,7 +299,8 @@ void TestShell::guideContent() {
     QVERIFY(lines[2].contains("QQ"));
     QVERIFY(lines[4].contains('@'));
     QCOMPARE(help->bsSkinRichEdit1->size(), QSize(361, 97));
-    // Six different page pictures of 642 × 400.
+    // Six different page pictures of 642 × 400, drawn for the showing.
+    help->show();
     QSet<qint64> pictures;
     for (LinkImage* image : {help->bsSkinLinkImage1, help->bsSkinLinkImage3, help->bsSkinLinkImage5,
                              help->bsSkinLinkImage7, help->bsSkinLinkImage9, help->bsSkinLinkImage11}) {
@@ -309,6 +310,7 @@ void TestShell::guideContent() {
                 image == help->bsSkinLinkImage1);
     }
     QCOMPARE(pictures.size(), 6);
+    help->hide();
 }
 
 void TestShell::shortcutsActLikeTheNavigation() {

@@ -25,8 +25,11 @@ QWidget* page(QWidget* parent, const QString& name) {
     return panel;
 }
 
+// The page pictures are drawn when the guide is first shown (a megabyte each): most starts never
+// show it.
 LinkImage* picture(QWidget* page, const QString& name, int number) {
-    auto* image = new LinkImage(name, Artwork::guidePage(number), page);
+    auto* image = new LinkImage(name, QPixmap(), page);
+    image->setProperty("guidePage", number);
     image->setGeometry(0, 0, 642, 400);
     image->setEnabled(false); // the page picture does not react to the mouse
     return image;
@@ -149,6 +152,10 @@ void Thelp::keyPressEvent(QKeyEvent* event) {
 }
 
 void Thelp::FormShow() {
+    for (LinkImage* image : {bsSkinLinkImage1, bsSkinLinkImage3, bsSkinLinkImage5, bsSkinLinkImage7,
+                             bsSkinLinkImage9, bsSkinLinkImage11})
+        if (image->picture().isNull())
+            image->setPicture(Artwork::guidePage(image->property("guidePage").toInt()));
     showPage(1);
     // The flag as the settings list shows it (no file access, so a showing never fails); any
     // text but "0" or "1" leaves the box as it was.

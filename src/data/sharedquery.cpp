@@ -149,7 +149,13 @@ std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
             throw DatabaseError(Db::errorText(check.lastError()));
     }
     PagedRows result;
-    if (field.isEmpty()) {
+    // An empty search box lists every row whose field is not NULL (LIKE '%%' holds for any text):
+    // usually the whole table, which needs no list of keys.
+    const bool everyRow =
+        field.isEmpty() ||
+        (m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t")) && typed.toString().isEmpty() &&
+         !typed.isNull() && code.toString().isEmpty() && !m_index->anyNull(field));
+    if (everyRow) {
         const TableIndex::Extent extent = m_index->extent();
         result.dense = extent.dense;
         result.max = extent.max;
@@ -204,16 +210,39 @@ bool SharedQuery::openPaged() {
 bool SharedQuery::rereadInPlace() {
     if (!m_paged)
         return false;
-    const std::optional<PagedRows> paged = pagedRows();
-    if (!paged || paged->dense != m_dense ||
-        (m_dense ? paged->max != m_denseMax || paged->count != m_count : paged->keys != m_keys))
+    std::optional<PagedRows> paged = pagedRows();
+    if (!paged)
         return false;
-    // The same rows in the same order: only their values may have changed. The views keep their
-    // rows (a reset would rebuild a row header for every one of them); the first row becomes
-    // current, as after a refresh.
+    const int64_t before = rows();
+    const int64_t now = paged->dense ? paged->count : int64_t(paged->keys.size());
+    const int64_t added = now - before;
+    // The rows listed before, in the same order, below the rows written since (newest first: new
+    // rows of the table come on top). Then the views only take in the new rows; a reset would
+    // rebuild their row positions for every row of the list.
+    bool same = added >= 0;
+    if (same && m_dense && paged->dense)
+        same = paged->max == m_denseMax + added;
+    else if (same && !m_dense && !paged->dense)
+        same = std::equal(m_keys.begin(), m_keys.end(), paged->keys.begin() + added);
+    else if (same)
+        for (int64_t i = 0; same && i < before; ++i)
+            same = keyAt(size_t(i)) ==
+                   (paged->dense ? paged->max - (i + added) : paged->keys[size_t(i + added)]);
+    if (!same)
+        return false;
+    if (added > 0)
+        beginInsertRows({}, 0, int(added - 1));
     m_pages.clear();
-    if (rows() > 0)
-        emit dataChanged(index(0, 0), index(rows() - 1, columnCount() - 1));
+    m_keys = std::move(paged->keys);
+    m_dense = paged->dense;
+    m_denseMax = paged->max;
+    m_count = paged->count;
+    if (added > 0)
+        endInsertRows();
+    // The rows listed before may hold other values now. The first row becomes current, as after
+    // a refresh.
+    if (rows() > added)
+        emit dataChanged(index(int(added), 0), index(rows() - 1, columnCount() - 1));
     m_current = -1;
     setCurrent(rows() == 0 ? -1 : 0);
     emit reopened();

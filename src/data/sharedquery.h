@@ -137,8 +137,9 @@ private:
     };
     std::optional<PagedRows> pagedRows() const;
     bool openPaged();
-    // After a change that left the listed rows as they were: reads their values again without
-    // resetting the views. False when the rows changed.
+    // After a change that left the listed rows as they were, or only added rows above them:
+    // takes in the new rows and reads the values again without resetting the views. False when
+    // the rows changed otherwise.
     bool rereadInPlace();
     void requireOpen() const;
     void leavePendingRow();

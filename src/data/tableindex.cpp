@@ -143,13 +143,17 @@ void TextPool::grow() {
 
 TableIndex::TableIndex(sqlite3* db, TextPool* pool, const QString& table, const QString& key,
                        const QStringList& fields)
-    : m_db(db), m_pool(pool), m_table(table), m_key(key), m_fields(fields), m_ids(size_t(fields.size())) {}
+    : m_db(db), m_pool(pool), m_table(table), m_key(key), m_fields(fields), m_ids(size_t(fields.size())),
+      m_nulls(size_t(fields.size()), 0) {}
 
 void TableIndex::build() {
     // Sized once from the count: growing by doubling would hold two copies at the peak.
     const size_t rows = size_t(extent().count) + 16;
     std::vector<int64_t>().swap(m_keys);
-    m_keys.reserve(rows);
+    m_keysDense = true;
+    m_denseFirst = 0;
+    m_denseCount = 0;
+    m_nulls.assign(m_ids.size(), 0);
     for (auto& ids : m_ids) {
         std::vector<uint32_t>().swap(ids);
         ids.reserve(rows);
@@ -161,9 +165,20 @@ void TableIndex::build() {
     Statement stmt(m_db, sql);
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        m_keys.push_back(sqlite3_column_int64(stmt.get(), 0));
+        const int64_t key = sqlite3_column_int64(stmt.get(), 0);
+        if (m_keysDense && m_denseCount == 0)
+            m_denseFirst = key;
+        if (m_keysDense && key != m_denseFirst + int64_t(m_denseCount)) {
+            m_keys.reserve(rows);
+            storeKeys();
+        }
+        if (m_keysDense)
+            ++m_denseCount;
+        else
+            m_keys.push_back(key);
         for (size_t i = 0; i < m_ids.size(); ++i) {
             const int col = int(i) + 1;
+            m_nulls[i] += sqlite3_column_type(stmt.get(), col) == SQLITE_NULL ? 1 : 0;
             m_ids[i].push_back(sqlite3_column_type(stmt.get(), col) == SQLITE_NULL
                                    ? 0
                                    : m_pool->intern(columnText(stmt.get(), col)));
@@ -196,7 +211,7 @@ void TableIndex::written(int op, int64_t rowid) {
         return;
     m_touched.insert(rowid);
     // A bulk write is cheaper to take in with one pass over the table.
-    if (m_touched.size() > 20000 && m_touched.size() > m_keys.size() / 10) {
+    if (m_touched.size() > 20000 && m_touched.size() > keyCount() / 10) {
         m_touched.clear();
         m_rebuild = true;
     }
@@ -228,21 +243,23 @@ void TableIndex::readRow(int64_t rowid) {
     Statement stmt(m_db, sql);
     sqlite3_bind_int64(stmt.get(), 1, rowid);
     const int rc = sqlite3_step(stmt.get());
-    auto at = std::lower_bound(m_keys.begin(), m_keys.end(), rowid);
-    const bool present = at != m_keys.end() && *at == rowid;
-    const size_t position = size_t(at - m_keys.begin());
+    const auto [position, present] = findKey(rowid);
     if (rc == SQLITE_ROW) {
         if (!present) {
-            m_keys.insert(at, rowid);
-            for (auto& ids : m_ids)
-                ids.insert(ids.begin() + std::ptrdiff_t(position), 0);
+            insertKey(position, rowid);
+            for (size_t i = 0; i < m_ids.size(); ++i) {
+                m_ids[i].insert(m_ids[i].begin() + std::ptrdiff_t(position), 0);
+                ++m_nulls[i];
+            }
         }
         setRow(position, stmt.get());
     } else if (rc == SQLITE_DONE) {
         if (present) {
-            m_keys.erase(at);
-            for (auto& ids : m_ids)
-                ids.erase(ids.begin() + std::ptrdiff_t(position));
+            eraseKey(position);
+            for (size_t i = 0; i < m_ids.size(); ++i) {
+                m_nulls[i] -= m_ids[i][position] == 0 ? 1 : 0;
+                m_ids[i].erase(m_ids[i].begin() + std::ptrdiff_t(position));
+            }
         }
     } else {
         stmt.fail();
@@ -253,9 +270,53 @@ void TableIndex::setRow(size_t position, void* statement) {
     auto* stmt = static_cast<sqlite3_stmt*>(statement);
     for (size_t i = 0; i < m_ids.size(); ++i) {
         const int col = int(i) + 1;
+        m_nulls[i] -= m_ids[i][position] == 0 ? 1 : 0;
         m_ids[i][position] =
             sqlite3_column_type(stmt, col) == SQLITE_NULL ? 0 : m_pool->intern(columnText(stmt, col));
+        m_nulls[i] += m_ids[i][position] == 0 ? 1 : 0;
     }
+}
+
+std::pair<size_t, bool> TableIndex::findKey(int64_t key) const {
+    if (m_keysDense) {
+        if (m_denseCount == 0 || key < m_denseFirst)
+            return {0, false};
+        const size_t position = size_t(std::min<int64_t>(key - m_denseFirst, int64_t(m_denseCount)));
+        return {position, position < m_denseCount};
+    }
+    const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), key);
+    return {size_t(at - m_keys.begin()), at != m_keys.end() && *at == key};
+}
+
+void TableIndex::insertKey(size_t position, int64_t key) {
+    if (m_keysDense && m_denseCount == 0)
+        m_denseFirst = key;
+    if (m_keysDense && position == m_denseCount && key == m_denseFirst + int64_t(m_denseCount)) {
+        ++m_denseCount;
+        return;
+    }
+    storeKeys();
+    m_keys.insert(m_keys.begin() + std::ptrdiff_t(position), key);
+}
+
+void TableIndex::eraseKey(size_t position) {
+    if (m_keysDense && (position + 1 == m_denseCount || position == 0)) {
+        if (position == 0)
+            ++m_denseFirst;
+        --m_denseCount;
+        return;
+    }
+    storeKeys();
+    m_keys.erase(m_keys.begin() + std::ptrdiff_t(position));
+}
+
+void TableIndex::storeKeys() {
+    if (!m_keysDense)
+        return;
+    m_keys.reserve(std::max(m_keys.capacity(), m_denseCount + 1));
+    for (size_t i = 0; i < m_denseCount; ++i)
+        m_keys.push_back(m_denseFirst + int64_t(i));
+    m_keysDense = false;
 }
 
 TableIndex::Extent TableIndex::extent() {
@@ -279,7 +340,10 @@ TableIndex::Extent TableIndex::extent() {
 std::vector<int64_t> TableIndex::keysDescending() {
     if (m_built) {
         reconcile();
-        return {m_keys.rbegin(), m_keys.rend()};
+        std::vector<int64_t> keys(keyCount());
+        for (size_t i = 0; i < keys.size(); ++i)
+            keys[i] = keyAt(keys.size() - 1 - i);
+        return keys;
     }
     std::vector<int64_t> keys;
     Statement stmt(m_db, QStringLiteral("select %1 from %2 order by %1 desc").arg(m_key, m_table));
@@ -297,10 +361,11 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
     std::vector<int64_t> out;
     if (field == m_key) {
         char buf[24];
-        for (auto it = m_keys.rbegin(); it != m_keys.rend(); ++it) {
-            const int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(*it));
+        for (size_t i = keyCount(); i-- > 0;) {
+            const int64_t key = keyAt(i);
+            const int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(key));
             if (like.matches(std::string_view(buf, size_t(n))))
-                out.push_back(*it);
+                out.push_back(key);
         }
         return out;
     }
@@ -318,10 +383,16 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
     for (uint32_t id : ids)
         found += size_t(hit[id]);
     out.reserve(found);
-    for (size_t i = m_keys.size(); i-- > 0;)
+    for (size_t i = keyCount(); i-- > 0;)
         if (hit[ids[i]])
-            out.push_back(m_keys[i]);
+            out.push_back(keyAt(i));
     return out;
+}
+
+bool TableIndex::anyNull(const QString& field) {
+    reconcile();
+    // A key is never NULL.
+    return field != m_key && m_nulls[size_t(m_fields.indexOf(field))] > 0;
 }
 
 std::vector<int64_t> TableIndex::equal(const QString& field, const QString& text) {
@@ -330,9 +401,9 @@ std::vector<int64_t> TableIndex::equal(const QString& field, const QString& text
     const std::string_view wanted(utf8.constData(), size_t(utf8.size()));
     std::vector<int64_t> out;
     const std::vector<uint32_t>& ids = m_ids[size_t(m_fields.indexOf(field))];
-    for (size_t i = m_keys.size(); i-- > 0;)
+    for (size_t i = keyCount(); i-- > 0;)
         if (ids[i] != 0 && m_pool->text(ids[i]) == wanted)
-            out.push_back(m_keys[i]);
+            out.push_back(keyAt(i));
     return out;
 }
 

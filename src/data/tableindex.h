@@ -75,6 +75,8 @@ public:
     std::vector<int64_t> keysDescending();
     // The keys, newest first, of the rows whose field matches the LIKE pattern.
     std::vector<int64_t> match(const QString& field, const QString& pattern);
+    // Whether some row's field is NULL; kept in step with the writes, so this costs nothing.
+    bool anyNull(const QString& field);
     // The keys, newest first, of the rows whose field holds exactly the text.
     std::vector<int64_t> equal(const QString& field, const QString& text);
 
@@ -85,13 +87,28 @@ public:
 private:
     void readRow(int64_t rowid);
     void setRow(size_t position, void* statement);
+    // The keys in ascending order. While they run without gaps from the first one (the usual
+    // case: rows are only ever added at the end) they are not stored, only their first and count.
+    size_t keyCount() const { return m_keysDense ? m_denseCount : m_keys.size(); }
+    int64_t keyAt(size_t position) const {
+        return m_keysDense ? m_denseFirst + int64_t(position) : m_keys[position];
+    }
+    // The position of the key, or where it would go; and whether it is there.
+    std::pair<size_t, bool> findKey(int64_t key) const;
+    void insertKey(size_t position, int64_t key);
+    void eraseKey(size_t position);
+    void storeKeys();
 
     sqlite3* m_db;
     TextPool* m_pool;
     QString m_table, m_key;
     QStringList m_fields;
     std::vector<int64_t> m_keys;
+    bool m_keysDense = true;
+    int64_t m_denseFirst = 0;
+    size_t m_denseCount = 0;
     std::vector<std::vector<uint32_t>> m_ids; // per field, per key: the text's id in the pool
+    std::vector<size_t> m_nulls;              // per field: the rows where it is NULL (id 0)
     std::set<int64_t> m_touched;
     bool m_rebuild = false;
     bool m_built = false;
