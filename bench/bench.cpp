@@ -321,7 +321,7 @@ void measureStatistics(const QString& mode) {
                 page->repaint();
             },
             [&] { page->cbPeriod->setCurrentIndex(i == 0 ? 1 : 0); });
-        report(mode,
+        report(mode, QStringLiteral("statistics-") + QString::number(i),
                QStringLiteral("statistics for a period: %1 (%2 records)")
                    .arg(QLatin1String(spans[i]))
                    .arg(Statistics::summary(page->period()).records),
@@ -336,8 +336,8 @@ void measureStatistics(const QString& mode) {
         page->cbRanking->setCurrentIndex(++ranking % 3);
         page->repaint();
     });
-    report(mode, QStringLiteral("statistics: the year's ten best products (their tab)"), median(best), "ms",
-           200);
+    report(mode, QStringLiteral("statistics-best"),
+           QStringLiteral("statistics: the year's ten best products (their tab)"), median(best), "ms", 200);
     page->tabs->setCurrentIndex(0);
     // Ten years at once, the longest period there is.
     const std::vector<double> decade = timeRuns(
@@ -351,13 +351,15 @@ void measureStatistics(const QString& mode) {
             page->deTo->setDate(QDate(2026, 11, 30));
             page->deFrom->setDate(QDate(2026, 11, 30));
         });
-    report(mode, QStringLiteral("statistics for a period: ten years"), median(decade), "ms", 200);
+    report(mode, QStringLiteral("statistics-decade"), QStringLiteral("statistics for a period: ten years"),
+           median(decade), "ms", 200);
     main_window->switchTo(main_window->Fr_wel1);
     const std::vector<double> card = timeRuns(7, [] {
         main_window->showToday();
         main_window->Fr_wel1->repaint();
     });
-    report(mode, QStringLiteral("welcome card: today's sales, profit and orders"), median(card), "ms", 50);
+    report(mode, QStringLiteral("welcome-card"),
+           QStringLiteral("welcome card: today's sales, profit and orders"), median(card), "ms", 50);
     Clock::useSystem();
 }
 
