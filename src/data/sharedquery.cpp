@@ -431,12 +431,12 @@ void SharedQuery::post() {
         QStringList names;
         for (const auto& p : params)
             names << p.first;
-        QSqlQuery q =
-            Db::exec(db,
-                     QStringLiteral("insert into %1 (%2) values (%3)")
-                         .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", "))),
-                     params);
-        m_rows[m_current][fieldIndex(m_key)] = q.lastInsertId();
+        QSqlQuery q = Db::exec(
+            db,
+            QStringLiteral("insert into %1 (%2) values (%3) returning %4")
+                .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")), m_key),
+            params);
+        m_rows[m_current][fieldIndex(m_key)] = q.next() ? q.value(0) : QVariant();
     } else {
         QStringList sets;
         for (int i = 0; i < int(columns.size()); ++i)

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "data/schema.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace Ledger {
@@ -56,6 +57,21 @@ QSqlQuery Work::exec(const QString& sql, const Db::Params& params) {
 QVariant Work::scalar(const QString& sql, const Db::Params& params) {
     countStatement();
     return Db::scalar(m_db, sql, params);
+}
+
+qint64 Work::insert(const QString& sql, const Db::Params& params) {
+    // The key comes back with the statement (RETURNING, on both engines): a server has no "last
+    // inserted row" of a connection to ask for afterwards.
+    static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = into.match(sql);
+    const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
+    if (!table)
+        throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
+    QSqlQuery q = exec(sql + QStringLiteral(" returning ") + table->key, params);
+    if (!q.next())
+        throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
+    return q.value(0).toLongLong();
 }
 
 void Work::wrote(const QString& table, qint64 key) {
