@@ -22,6 +22,7 @@ private slots:
     void serverKeepsTheRulesOfTheFiles();
     void addressesAndConnectionFile();
     void tillsAtOnceNeverSellTwiceNorPayTwice();
+    void migrateCopiesAShopAndVerifiesIt();
 };
 
 namespace {
@@ -54,6 +55,20 @@ QMap<QString, int> counts(const QString& line) {
         result[m.captured(1)] = m.captured(2).toInt();
     }
     return result;
+}
+
+// Writes to the business file of a folder as another tool would, checks of the columns off.
+void writeFile(const QString& folder, const QStringList& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "file");
+        db.setDatabaseName(QDir(folder).filePath(Db::BusinessFile));
+        QVERIFY(db.open());
+        Db::exec(db, "PRAGMA ignore_check_constraints = ON");
+        for (const QString& sql : statements)
+            Db::exec(db, sql);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("file");
 }
 
 } // namespace
@@ -99,6 +114,14 @@ void TestServer::initdbMakesTheLedgerOnAnEmptyDatabaseOnly() {
     const Run again = run(tool("vandrel-ledger-initdb"), {"--server", url});
     QCOMPARE(again.code, 1);
     QVERIFY2(again.err.contains("不会覆盖"), qPrintable(again.err));
+    // A further till's folder for the ledger that is there.
+    const QString second = till.filePath("kasse3");
+    QCOMPARE(run(tool("vandrel-ledger-initdb"), {"--server", url, second}).code, 0);
+    QCOMPARE(Server::readConf(second), address);
+    // A folder with files of its own is not turned into a till of the server.
+    Schema::createDatabaseFiles(till.filePath("laden"));
+    QCOMPARE(run(tool("vandrel-ledger-initdb"), {"--server", url, till.filePath("laden")}).code, 1);
+    QVERIFY(!Server::usesServer(till.filePath("laden")));
     QCOMPARE(run(tool("vandrel-ledger-initdb"), {"--server", "http://example/x"}).code, 1);
     QCOMPARE(run(tool("vandrel-ledger-initdb"), {}).code, 2);
 }
@@ -254,6 +277,67 @@ void TestServer::tillsAtOnceNeverSellTwiceNorPayTwice() {
                 .toString(),
             balance.toString());
     }
+}
+
+void TestServer::migrateCopiesAShopAndVerifiesIt() {
+    CoreFixture f;
+    QTemporaryDir shop;
+    Schema::createDatabaseFiles(shop.path());
+    writeFile(shop.path(),
+              {"insert into ab (b3, b4, b8, b9) values ('牛肉干 250g', 3, 0.1, 0.3)",
+               "insert into ab (b3, b4, b8, b9, b13) values ('可乐', 2.5, 12345678.9012, 30864197.253, "
+               "'6901234567892')",
+               "insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', '未结算', '普通订单', 7.25)",
+               // an order of an older version without its amount
+               "insert into aa (a1, a2, a4, a5) values ('2026-12-02 09:00:00', '未结算', '普通订单', '')",
+               "insert into aa (a1, a2) values ('2026-12-03 09:00:00', '未结算')",
+               "delete from aa where aid = 3",
+               "insert into ak (k3, k4, k6, k8) values ('牛肉干 250g', '2', '0.1', '1')"});
+    const QString url = f.emptyServerDatabase();
+    const Run copied = run(tool("vandrel-ledger-migrate"), {shop.path(), url});
+    QCOMPARE(copied.err, QString());
+    QCOMPARE(copied.code, 0);
+    QVERIFY(copied.out.contains("copied and verified"));
+    QVERIFY(copied.out.contains("aa: 2 rows"));
+    {
+        QSqlDatabase db = Server::open("copy", Server::parseUrl(url));
+        QCOMPARE(Server::schemaProblem(db), QString());
+        QSqlQuery products = Db::exec(db, "select bid, b3, b4, b8::text, b9::text, b13 from ab order by bid");
+        QStringList rows;
+        while (products.next())
+            rows << QStringList{products.value(0).toString(), products.value(1).toString(),
+                                products.value(2).toString(), products.value(3).toString(),
+                                products.value(4).toString(), products.value(5).toString()}
+                        .join('|');
+        QCOMPARE(rows, QStringList({"1|牛肉干 250g|3|0.1|0.3|",
+                                    "2|可乐|2.5|12345678.9012|30864197.253|6901234567892"}));
+        QCOMPARE(Db::scalar(db, "select count(*) from aa where a5 is null").toInt(), 1);
+        // The pick lists and the settings row come from the files, not twice.
+        QCOMPARE(Db::scalar(db, "select count(*) from a3").toInt(), 10);
+        QCOMPARE(Db::scalar(db, "select count(*) from a5").toInt(), 1);
+        // Key 3 was given once by the file: the server goes on after it.
+        QCOMPARE(Db::scalar(db, "insert into aa (a2) values ('未结算') returning aid").toLongLong(),
+                 qint64(4));
+    }
+    Db::closeConnection("copy");
+
+    // A database that is not empty is refused.
+    const Run again = run(tool("vandrel-ledger-migrate"), {shop.path(), url});
+    QCOMPARE(again.code, 1);
+    QVERIFY2(again.err.contains("不是空的"), qPrintable(again.err));
+
+    // A stored amount that is no number stops the copy, names its row, and leaves nothing.
+    writeFile(shop.path(), {"update ab set b4 = 'viel' where bid = 2"});
+    const QString other = f.emptyServerDatabase();
+    const Run failed = run(tool("vandrel-ledger-migrate"), {shop.path(), other});
+    QCOMPARE(failed.code, 1);
+    QVERIFY2(failed.err.contains("bid 为 2") && failed.err.contains("b4"), qPrintable(failed.err));
+    QVERIFY(!failed.out.contains("verified"));
+    {
+        QSqlDatabase db = Server::open("other", Server::parseUrl(other));
+        QCOMPARE(Server::ledgerTablesPresent(db), 0);
+    }
+    Db::closeConnection("other");
 }
 
 QTEST_GUILESS_MAIN(TestServer)

@@ -17,21 +17,33 @@
 namespace {
 
 int initServer(const QString& url, const QString& folder) {
+    const QString probe = QStringLiteral("initdb_probe");
     try {
         const Server::Address address = Server::parseUrl(url);
-        Server::createSchema(address);
-        std::printf("created the ledger on %s\n", address.url().toLocal8Bit().constData());
+        const QDir dir(folder);
+        if (!folder.isEmpty() && (dir.exists(Db::BusinessFile) || dir.exists(Db::ListsFile)))
+            throw Refused(QStringLiteral("文件夹 '%1' 中已有账本文件，不会改为使用服务器").arg(folder));
+        // A ledger already complete on the server is left as it is: a further till only gets its
+        // folder. Anything else already there is never written over.
+        bool complete = false;
+        {
+            const QSqlDatabase db = Server::open(probe, address);
+            complete = Server::ledgerTablesPresent(db) > 0 && Server::schemaProblem(db).isEmpty();
+        }
+        Db::closeConnection(probe);
+        if (!complete || folder.isEmpty()) {
+            Server::createSchema(address);
+            std::printf("created the ledger on %s\n", address.url().toLocal8Bit().constData());
+        }
         if (!folder.isEmpty()) {
             if (!QDir().mkpath(folder))
                 throw DatabaseError(QStringLiteral("无法创建文件夹 '%1'").arg(folder));
-            const QDir dir(folder);
-            if (dir.exists(Db::BusinessFile) || dir.exists(Db::ListsFile))
-                throw Refused(QStringLiteral("文件夹 '%1' 中已有账本文件，不会改为使用服务器").arg(folder));
             Server::writeConf(folder, address);
             Reports::installDefaults(folder);
             std::printf("wrote %s\n", dir.absoluteFilePath(Server::ConfFile).toLocal8Bit().constData());
         }
     } catch (const LedgerError& e) {
+        Db::closeConnection(probe);
         std::fprintf(stderr, "vandrel-ledger-initdb: %s\n", e.text().toLocal8Bit().constData());
         return 1;
     }

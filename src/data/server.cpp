@@ -189,30 +189,38 @@ QString Server::createStatement(const QString& name) {
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(table->name, defs.join(QStringLiteral(", ")));
 }
 
+int Server::ledgerTablesPresent(const QSqlDatabase& db) {
+    QStringList names;
+    for (const Schema::Table* t : allTables())
+        names << QLatin1Char('\'') + t->name + QLatin1Char('\'');
+    return Db::scalar(db,
+                      QStringLiteral("select count(*) from information_schema.tables where table_schema = "
+                                     "current_schema() and table_name in (%1)")
+                          .arg(names.join(QLatin1Char(','))))
+        .toInt();
+}
+
+void Server::createTables(const QSqlDatabase& db, bool withStarterRows) {
+    for (const Schema::Table* t : allTables())
+        command(db, createStatement(t->name));
+    for (const QString& index : indexStatements())
+        command(db, index);
+    if (!withStarterRows)
+        return;
+    for (const auto& [table, entries] : Schema::defaultLists())
+        for (auto it = entries.crbegin(); it != entries.crend(); ++it)
+            Db::exec(db, QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", *it}});
+    Db::exec(db, QStringLiteral("insert into a5 (ids, run) values (8, '0')"));
+}
+
 void Server::createSchema(const Address& address) {
     const QString connection = QStringLiteral("server_schema");
     try {
         QSqlDatabase db = open(connection, address);
-        QStringList names;
-        for (const Schema::Table* t : allTables())
-            names << QLatin1Char('\'') + t->name + QLatin1Char('\'');
-        const int present =
-            Db::scalar(db,
-                       QStringLiteral("select count(*) from information_schema.tables where table_schema = "
-                                      "current_schema() and table_name in (%1)")
-                           .arg(names.join(QLatin1Char(','))))
-                .toInt();
-        if (present > 0)
+        if (ledgerTablesPresent(db) > 0)
             throw DatabaseError(QStringLiteral("数据库 %1 中已有账本的表，不会覆盖").arg(address.database));
         Transaction tx(db);
-        for (const Schema::Table* t : allTables())
-            command(db, createStatement(t->name));
-        for (const QString& index : indexStatements())
-            command(db, index);
-        for (const auto& [table, entries] : Schema::defaultLists())
-            for (auto it = entries.crbegin(); it != entries.crend(); ++it)
-                Db::exec(db, QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", *it}});
-        Db::exec(db, QStringLiteral("insert into a5 (ids, run) values (8, '0')"));
+        createTables(db, true);
         tx.commit();
     } catch (...) {
         Db::closeConnection(connection);

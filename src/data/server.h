@@ -56,6 +56,12 @@ bool needsPassword(const QString& errorText);
 // database. Refuses (DatabaseError) a database that has any of the ledger's tables already.
 void createSchema(const Address& address);
 
+// The same inside the caller's transaction on an open connection, without the pick lists and the
+// settings row when `withStarterRows` is false (a shop copied from its files brings its own).
+void createTables(const QSqlDatabase& db, bool withStarterRows);
+// The number of the ledger's tables the database has.
+int ledgerTablesPresent(const QSqlDatabase& db);
+
 // The tables and columns of the ledger the server's database lacks; empty when it has them all
 // and the settings row.
 QString schemaProblem(const QSqlDatabase& db);
