@@ -274,11 +274,15 @@ QString SharedQuery::searchStatement(const QString& table, const QString& field,
 void SharedQuery::search(const QString& field, const QString& text, const QString& codeField) {
     // An empty box lists every row: bind an empty text, never NULL.
     const QString typed = text.isNull() ? QStringLiteral("") : text;
+    QString sql = searchStatement(m_table, field, m_key, codeField);
+    if (Db::isServer(QSqlDatabase::database(m_connection, false)))
+        // A server compares a number with a pattern only as text, and its LIKE minds the case
+        // where the file's does not (for Latin letters).
+        sql.replace(field + QStringLiteral(" like "), QStringLiteral("cast(%1 as text) ilike ").arg(field));
     if (codeField.isEmpty())
-        reset(searchStatement(m_table, field, m_key), {{QStringLiteral(":t"), typed}});
+        reset(sql, {{QStringLiteral(":t"), typed}});
     else
-        reset(searchStatement(m_table, field, m_key, codeField),
-              {{QStringLiteral(":t"), typed}, {QStringLiteral(":c"), typed.trimmed()}});
+        reset(sql, {{QStringLiteral(":t"), typed}, {QStringLiteral(":c"), typed.trimmed()}});
 }
 
 void SharedQuery::lookup(const QString& field, const QVariant& value) {
