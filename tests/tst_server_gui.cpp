@@ -1,10 +1,12 @@
 #include "data/data_in.h"
 #include "data/server.h"
+#include "ledger/products.h"
 #include "ledgertest.h"
 #include "system/backupkeeper.h"
 #include "system/systemwindows.h"
 
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -15,6 +17,7 @@ class TestServerGui : public QObject {
 private slots:
     void initTestCase();
     void backupWindowsPointToTheServersBackups();
+    void anotherTillsSalesAreShown();
 };
 
 void TestServerGui::initTestCase() {
@@ -43,6 +46,30 @@ void TestServerGui::backupWindowsPointToTheServersBackups() {
     QCOMPARE(child<QLabel>(huifu, "lblFolder")->text(), ServerBackups);
     QVERIFY(!child<QPushButton>(huifu, "btnRestore")->isEnabled());
     huifu->close();
+    QCOMPARE(f.messages.messages.size(), 0);
+}
+
+void TestServerGui::anotherTillsSalesAreShown() {
+    LedgerFixture f;
+    Products::Fields fields;
+    fields.major = QStringLiteral("饮料");
+    fields.name = QStringLiteral("可乐");
+    fields.unit = QStringLiteral("瓶");
+    fields.sale = Currency::parse("3");
+    const qint64 cola = Products::create(fields, Currency::parse("10"));
+    QCOMPARE(Data_in->Query_ab->recordCount(), 1);
+    QCOMPARE(Data_in->Query_aa->recordCount(), 0);
+    // Another till (a process of its own) sells four units.
+    QProcess till;
+    till.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-till",
+               {"sell", f.serverUrl(), "4", "7"});
+    QVERIFY(till.waitForFinished(60000));
+    QCOMPARE(QString::fromLocal8Bit(till.readAllStandardOutput()).trimmed(),
+             QStringLiteral("sold 4 refused 0 failed 0"));
+    // This till's lists follow without anything done here.
+    QTRY_COMPARE(Data_in->Query_aa->recordCount(), 4);
+    QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("6"));
+    QCOMPARE(Data_in->Query_ab->text(0, "bid"), QString::number(cola));
     QCOMPARE(f.messages.messages.size(), 0);
 }
 

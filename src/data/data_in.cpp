@@ -8,6 +8,8 @@
 #include "data/work.h"
 
 #include <QDir>
+#include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 #include <exception>
@@ -134,7 +136,22 @@ void TData_in::openFiles() {
                     throw;
             }
         }
-        // The lists read their rows from the server; other tills' writes are followed there.
+        // The lists read their rows from the server. Another till's commit names the tables it
+        // wrote; the lists of those tables read them again, as after a commit of this program.
+        QSqlDriver* driver = Db::business().driver();
+        if (!driver->subscribeToNotification(Ledger::Work::Channel))
+            throw DatabaseError(Db::errorText(driver->lastError()));
+        connect(driver, &QSqlDriver::notification, this,
+                [](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                    if (name != Ledger::Work::Channel || source == QSqlDriver::SelfSource)
+                        return;
+                    Ledger::Changes changes;
+                    for (const QString& table :
+                         payload.toString().split(QLatin1Char(','), Qt::SkipEmptyParts))
+                        changes << Ledger::Change{table, {}, true};
+                    if (!changes.isEmpty())
+                        emit Ledger::Announcer::instance().committed(changes);
+                });
         return;
     }
     const QDir dir(m_folder);

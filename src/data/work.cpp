@@ -86,6 +86,14 @@ void Work::wrote(const QString& table, qint64 key) {
 }
 
 void Work::commit() {
+    if (!m_changes.isEmpty() && Db::isServer(m_db)) {
+        QStringList tables;
+        for (const Change& c : m_changes)
+            tables << c.table;
+        // Sent by the server at the commit only: nothing is told of a rolled-back operation.
+        Db::exec(m_db, QStringLiteral("select pg_notify(:c, :p)"),
+                 {{QStringLiteral(":c"), Channel}, {QStringLiteral(":p"), tables.join(QLatin1Char(','))}});
+    }
     m_tx.commit();
     if (!m_changes.isEmpty())
         emit Announcer::instance().committed(m_changes);

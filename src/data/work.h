@@ -61,6 +61,9 @@ public:
     static void failStatement(int nth);
     static int statements();
     static inline const QString InjectedFailure = QStringLiteral("injected failure");
+    // On a server, every commit tells the other tills on this channel which tables it wrote (the
+    // payload: their names, comma-separated), so their lists follow.
+    static inline const QString Channel = QStringLiteral("vandrel_ledger");
 
 private:
     void countStatement();

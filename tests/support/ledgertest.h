@@ -49,6 +49,8 @@ public:
     void build();
     void teardown();
     QString folder() const { return m_dir.path(); }
+    // The URL of the ledger on the test server (with LEDGER_TEST_SERVER), empty otherwise.
+    QString serverUrl() const { return m_server ? m_server->serverUrl() : QString(); }
     MessageRecorder messages;
 
     // Statements on the open business file (service_a) or the lists file (service_b).
