@@ -85,9 +85,10 @@ void TestInstall::initTestCase() {
 }
 
 void TestInstall::programAndToolsRunFromThePrefix() {
-    const QStringList installed = {"vandrel-ledger",        "vandrel-ledger-backup", "vandrel-ledger-check",
-                                   "vandrel-ledger-demo",   "vandrel-ledger-export", "vandrel-ledger-import",
-                                   "vandrel-ledger-initdb", "vandrel-ledger-restore"};
+    const QStringList installed = {
+        "vandrel-ledger",        "vandrel-ledger-backup",  "vandrel-ledger-check",
+        "vandrel-ledger-demo",   "vandrel-ledger-export",  "vandrel-ledger-import",
+        "vandrel-ledger-initdb", "vandrel-ledger-migrate", "vandrel-ledger-restore"};
     for (const QString& name : installed) {
         const QString tool = name;
         const QString file = path("bin/" + tool);

@@ -22,19 +22,15 @@ private slots:
 namespace {
 
 qint64 addOrder(const QString& status, const QString& due) {
-    return CoreFixture::exec(
-               "insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, '普通订单', :b)",
-               {{":a", status}, {":b", due}})
-        .lastInsertId()
-        .toLongLong();
+    return CoreFixture::insert(
+        "insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', :a, '普通订单', :b)",
+        {{":a", status}, {":b", due}});
 }
 
 qint64 addMember(const QString& name, const QString& salutation, const QString& balance) {
-    return CoreFixture::exec("insert into aj (j1, j2, j6, j9, j10) values "
-                             "(:a, '13800000000', :b, :c, '2026-11-01 08:00:00')",
-                             {{":a", name}, {":b", salutation}, {":c", balance}})
-        .lastInsertId()
-        .toLongLong();
+    return CoreFixture::insert("insert into aj (j1, j2, j6, j9, j10) values "
+                               "(:a, '13800000000', :b, :c, '2026-11-01 08:00:00')",
+                               {{":a", name}, {":b", salutation}, {":c", balance}});
 }
 
 QString orderRow(qint64 order) {
@@ -163,14 +159,13 @@ void TestLedgerSettlement::missingCardOrFailedRecordWritesNothing() {
     QCOMPARE(orderRow(order), QStringLiteral("40||未结算"));
 
     // The record cannot be written: the order and the card stay as they were.
-    CoreFixture::exec(
-        "create trigger ag_full before insert on ag begin select raise(abort, 'disk full'); end");
+    CoreFixture::refuseInserts("ag");
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Settlement::payByCard(order, card, Currency::parse("40")));
     QCOMPARE(orderRow(order), QStringLiteral("40||未结算"));
     QCOMPARE(balanceOf(card), QStringLiteral("100"));
     QCOMPARE(records(), 0);
 
-    CoreFixture::exec("drop trigger ag_full");
+    CoreFixture::allowInserts("ag");
     Settlement::payByCard(order, card, Currency::parse("40"));
     QCOMPARE(orderRow(order), QStringLiteral("40|40|已结算"));
     QCOMPARE(balanceOf(card), QStringLiteral("60"));

@@ -321,8 +321,7 @@ void TestOrders::failedAddOrRemovalLeavesNoTrace() {
     Tnew_dingdan* d = new_dingdan;
     d->show();
     // The stock-out record fails after the order row and the line were written.
-    LedgerFixture::exec(
-        "create trigger no_ae before insert on ae begin select raise(abort, 'disk full'); end");
+    LedgerFixture::failWrites("ae", "insert", "disk full");
     addLine(d, apple, "2");
     QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
     QVERIFY(f.messages.last().contains("disk full"));
@@ -330,12 +329,13 @@ void TestOrders::failedAddOrRemovalLeavesNoTrace() {
     QCOMPARE(count("ak"), 0);
     QCOMPARE(stockOf(apple), QStringLiteral("5|12.5"));
     QVERIFY(d->bsSkinButton1->isVisible() && !d->bsSkinPanel2->isVisible());
-    LedgerFixture::exec("drop trigger no_ae");
+    LedgerFixture::allowWrites("ae");
 
     addLine(d, apple, "2");
-    QCOMPARE(d->bsSkinStdLabel20->text(), QStringLiteral("1"));
+    // The order stored (a server does not hand out again the number the failed one took).
+    QCOMPARE(LedgerFixture::rows("select aid from aa"), QStringList({d->bsSkinStdLabel20->text()}));
     // The product update fails at the end of the next add.
-    LedgerFixture::exec("create trigger no_ab before update on ab begin select raise(abort, 'locked'); end");
+    LedgerFixture::failWrites("ab", "update", "locked");
     addLine(d, apple, "1");
     QVERIFY(f.messages.last().contains("locked"));
     QCOMPARE(count("ak"), 1);
@@ -346,10 +346,11 @@ void TestOrders::failedAddOrRemovalLeavesNoTrace() {
     QVERIFY(f.messages.last().contains("locked"));
     QCOMPARE(count("ak"), 1);
     QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("5"));
-    LedgerFixture::exec("drop trigger no_ab");
+    LedgerFixture::allowWrites("ab");
     QCOMPARE(stockOf(apple), QStringLiteral("3|7.5"));
+    const QString order = d->bsSkinStdLabel20->text();
     d->close();
-    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({"1|5"}));
+    QCOMPARE(LedgerFixture::rows("select aid, a5 from aa"), QStringList({order + "|5"}));
 }
 
 void TestOrders::searchAndCategoryFilter() {
@@ -570,7 +571,7 @@ void TestOrders::deleteKeepsStockAndRecords() {
     QCOMPARE(Data_in->Query_ak->recordCount(), 0);
 
     // A failure in the middle leaves the order whole.
-    LedgerFixture::exec("create trigger keep_aa before delete on aa begin select raise(abort, 'busy'); end");
+    LedgerFixture::failWrites("aa", "delete", "busy");
     click(tool("bsSkinSpeedButton4"));
     QVERIFY(f.messages.last().contains("busy"));
     QCOMPARE(count("ak"), 2);
@@ -676,6 +677,8 @@ void TestOrders::amountDueIsWholeWhileTheDialogIsOpen() {
 }
 
 void TestOrders::orderCutOffBeforeItsTotalIsTakenAsItsLines() {
+    if (CoreFixture::onServer())
+        QSKIP("files of an older version exist only as files");
     LedgerFixture f(false);
     {
         // What an older version left when it ended with the new-order dialog open.

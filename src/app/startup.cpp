@@ -10,6 +10,7 @@
 #include "data/data_in.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "data/server.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "members/edit_huiyuan.h"
@@ -20,8 +21,8 @@
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
-#include "reports/reports.h"
 #include "orders/xiaopiao.h"
+#include "reports/reports.h"
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
@@ -40,7 +41,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QStyleFactory>
 #include <QTranslator>
@@ -79,6 +82,15 @@ template <typename T> void make(T*& global) {
 void Startup::createInstances(const QString& folder) {
     main_window = new Tmain;
     Registry::add(main_window);
+    // A server that wants a password asks for it once at start; it is kept in memory only.
+    TData_in::setPasswordAsker([](const QString& problem) {
+        QInputDialog ask;
+        ask.setObjectName(QStringLiteral("serverPassword"));
+        ask.setWindowTitle(QStringLiteral("连接数据库服务器"));
+        ask.setLabelText(QStringLiteral("请输入数据库服务器的密码：\n%1").arg(problem));
+        ask.setTextEchoMode(QLineEdit::Password);
+        return ask.exec() == QDialog::Accepted ? ask.textValue() : QString();
+    });
     try {
         new TData_in(qApp, folder);
         // An order cut off by an older version before its total was written gets the sum of
@@ -172,10 +184,10 @@ QString Startup::workingFolder(const QString& given) {
     if (!given.isEmpty())
         return QDir(given).absolutePath();
     const QDir current = QDir::current();
-    if (current.exists(Db::BusinessFile) || current.exists(Db::ListsFile))
+    if (current.exists(Db::BusinessFile) || current.exists(Db::ListsFile) || current.exists(Server::ConfFile))
         return current.absolutePath();
     const QDir home(QDir::home().filePath(QStringLiteral("vandrel-ledger")));
-    if (!home.exists(Db::BusinessFile) && !home.exists(Db::ListsFile)) {
+    if (!home.exists(Db::BusinessFile) && !home.exists(Db::ListsFile) && !home.exists(Server::ConfFile)) {
         Schema::createDatabaseFiles(home.path());
         Reports::installDefaults(home.path());
     }
@@ -196,7 +208,8 @@ int Startup::run(QApplication& app, const QString& folder) {
     // The automatic backup of every orderly end (the close box, a log-out, `kill`).
     backup_keeper->abandon();
     try {
-        Backups::make(Data_in->folder(), QStringLiteral("退出时备份"), backup_keeper->root());
+        if (!Data_in->onServer())
+            Backups::make(Data_in->folder(), QStringLiteral("退出时备份"), backup_keeper->root());
     } catch (const LedgerError& e) {
         std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
         if (!QuitSignals::received())

@@ -8,6 +8,8 @@
 #include "data/work.h"
 
 #include <QDir>
+#include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 #include <exception>
@@ -15,15 +17,26 @@
 
 TData_in* Data_in = nullptr;
 
+namespace {
+TData_in::PasswordAsker passwordAsker;
+} // namespace
+
+void TData_in::setPasswordAsker(PasswordAsker asker) {
+    passwordAsker = std::move(asker);
+}
+
 TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     setObjectName(QStringLiteral("Data_in"));
     const QDir dir(folder.isEmpty() ? QDir::currentPath() : folder);
     m_folder = dir.absolutePath();
+    if (Server::usesServer(m_folder))
+        m_server = Server::readConf(m_folder);
     // Both files are checked before either is changed (write-ahead log, indexes): a start that
-    // fails leaves them as they were.
+    // fails leaves them as they were. A server's tables are checked once connected.
     for (const auto& [file, tables] : {std::pair{Db::BusinessFile, &Schema::businessTables()},
                                        std::pair{Db::ListsFile, &Schema::listTables()}})
-        if (const QString problem = Schema::fileProblem(dir.absoluteFilePath(file), *tables);
+        if (const QString problem =
+                m_server ? QString() : Schema::fileProblem(dir.absoluteFilePath(file), *tables);
             !problem.isEmpty())
             throw DatabaseError(problem);
     m_idle = new QTimer(this);
@@ -109,6 +122,38 @@ int onLogWritten(void* self, sqlite3* db, const char* database, int pages) {
 } // namespace
 
 void TData_in::openFiles() {
+    if (m_server) {
+        // Asked once: a password the server refuses is asked again, an empty answer gives up.
+        for (;;) {
+            try {
+                Server::openShop(*m_server);
+                break;
+            } catch (const DatabaseError& e) {
+                if (!Server::needsPassword(e.text()) || !passwordAsker)
+                    throw;
+                m_server->password = passwordAsker(e.text());
+                if (m_server->password.isEmpty())
+                    throw;
+            }
+        }
+        // The lists read their rows from the server. Another till's commit names the tables it
+        // wrote; the lists of those tables read them again, as after a commit of this program.
+        QSqlDriver* driver = Db::business().driver();
+        if (!driver->subscribeToNotification(Ledger::Work::Channel))
+            throw DatabaseError(Db::errorText(driver->lastError()));
+        connect(driver, &QSqlDriver::notification, this,
+                [](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                    if (name != Ledger::Work::Channel || source == QSqlDriver::SelfSource)
+                        return;
+                    Ledger::Changes changes;
+                    for (const QString& table :
+                         payload.toString().split(QLatin1Char(','), Qt::SkipEmptyParts))
+                        changes << Ledger::Change{table, {}, true};
+                    if (!changes.isEmpty())
+                        emit Ledger::Announcer::instance().committed(changes);
+                });
+        return;
+    }
     const QDir dir(m_folder);
     Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
     Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
@@ -168,7 +213,7 @@ void TData_in::checkpoint() {
     m_idle->stop();
     for (const QString& connection : {Db::Business, Db::Lists}) {
         QSqlDatabase db = QSqlDatabase::database(connection, false);
-        if (!db.isOpen())
+        if (!db.isOpen() || Db::isServer(db))
             continue;
         // TRUNCATE: every committed page is written into the file and the log is emptied, so a
         // copy of the file alone holds everything.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/server.h"
 #include "data/sharedquery.h"
 
 #include <QObject>
@@ -21,8 +22,16 @@ public:
     static inline const QString PasswordA = QStringLiteral("q7#mTz2@vd4k");
     static inline const QString PasswordB = QStringLiteral("%t4Lp8&wq2$n");
 
-    // Opens the files in the folder (the working directory by default). Throws DatabaseError.
+    // Opens the files in the folder (the working directory by default), or the server its
+    // server.conf names. Throws DatabaseError.
     explicit TData_in(QObject* parent, const QString& folder = QString());
+
+    // Asks the user for the server's password (the text says why); an empty answer gives up.
+    // Set by the program's start; without it a server that wants a password fails to open.
+    using PasswordAsker = std::function<QString(const QString& problem)>;
+    static void setPasswordAsker(PasswordAsker asker);
+    // The ledger is on a server (several tills), not in the folder's files.
+    bool onServer() const { return m_server.has_value(); }
     ~TData_in() override;
 
     SharedQuery* query(const QString& name) const;
@@ -69,6 +78,8 @@ private:
     QTimer* m_idle = nullptr;
     QString m_folder;
     std::unique_ptr<TableIndexes> m_indexes;
+    // The server of a server.conf folder, with the password once given (in memory only).
+    std::optional<Server::Address> m_server;
 };
 
 // The one data module of the running program.

@@ -21,6 +21,19 @@ QString Db::errorText(const QSqlError& error) {
     return text;
 }
 
+bool Db::isServer(const QSqlDatabase& db) {
+    return db.driverName() == QLatin1String("QPSQL");
+}
+
+QString Db::forUpdate(const QSqlDatabase& db) {
+    return isServer(db) ? QStringLiteral(" for update") : QString();
+}
+
+QString Db::holdsNoNumber(const QSqlDatabase& db, const QString& column) {
+    return isServer(db) ? QStringLiteral("%1 is null").arg(column)
+                        : QStringLiteral("(%1 is null or %1 = '')").arg(column);
+}
+
 QSqlDatabase Db::openExclusive(const QString& connection, const QString& filePath) {
     const QFileInfo file(filePath);
     if (!file.exists())
@@ -66,6 +79,13 @@ void Db::closeConnection(const QString& connection) {
 QSqlQuery Db::exec(const QSqlDatabase& db, const QString& sql, const Params& params) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
+    // A server cannot prepare some statements (ALTER, SET, CREATE DATABASE …): one without
+    // parameters goes to it as it is.
+    if (params.empty() && isServer(db)) {
+        if (!query.exec(sql))
+            throw DatabaseError(errorText(query.lastError()));
+        return query;
+    }
     if (!query.prepare(sql))
         throw DatabaseError(errorText(query.lastError()));
     for (const auto& [name, value] : params)

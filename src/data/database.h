@@ -31,6 +31,16 @@ QSqlQuery exec(const QSqlDatabase& db, const QString& sql, const Params& params 
 // The single value of the first row (for counts and look-ups).
 QVariant scalar(const QSqlDatabase& db, const QString& sql, const Params& params = {});
 QString errorText(const QSqlError& error);
+
+// The connection goes to a database server (several tills at once) rather than a file.
+bool isServer(const QSqlDatabase& db);
+// Appended to a select that reads a row the operation is about to change: on a server the row is
+// locked until the commit, so another till changing it meanwhile waits and then sees the change;
+// a file is held by one program only and needs nothing.
+QString forUpdate(const QSqlDatabase& db);
+// A condition on a stored amount that holds none: NULL, or in a file of an older version also an
+// empty text (a server's number column cannot hold a text at all).
+QString holdsNoNumber(const QSqlDatabase& db, const QString& column);
 } // namespace Db
 
 // Statements that belong together: begun on construction, rolled back on destruction unless

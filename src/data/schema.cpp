@@ -156,6 +156,17 @@ const QList<Schema::Table>& Schema::listTables() {
     return tables;
 }
 
+const QList<std::pair<QString, QStringList>>& Schema::defaultLists() {
+    // Listed newest first, so the first entry of each is inserted last.
+    static const QList<std::pair<QString, QStringList>> lists = {
+        {"a1", {"食品", "饮料", "日用品", "烟酒", "文具", "五金", "其他"}},
+        {"a2", {"零食", "饼干", "方便食品", "矿泉水", "果汁", "洗化用品", "纸品", "其他"}},
+        {"a3", {"个", "件", "瓶", "包", "袋", "盒", "箱", "公斤", "米", "套"}},
+        {"a4", {"普通订单", "批发订单", "会员订单", "预订单", "退换货"}},
+    };
+    return lists;
+}
+
 const Schema::Table* Schema::findTable(const QString& name) {
     for (const auto* list : {&businessTables(), &listTables()})
         for (const Table& t : *list)
@@ -316,14 +327,6 @@ QString columnDefinition(const Schema::Table& table, const QString& column) {
     return column + QStringLiteral(" TEXT");
 }
 
-// The starter pick lists; listed newest first, so the first entry of each is inserted last.
-const QList<std::pair<QString, QStringList>> defaultLists = {
-    {"a1", {"食品", "饮料", "日用品", "烟酒", "文具", "五金", "其他"}},
-    {"a2", {"零食", "饼干", "方便食品", "矿泉水", "果汁", "洗化用品", "纸品", "其他"}},
-    {"a3", {"个", "件", "瓶", "包", "袋", "盒", "箱", "公斤", "米", "套"}},
-    {"a4", {"普通订单", "批发订单", "会员订单", "预订单", "退换货"}},
-};
-
 void fillFile(const QString& path, const QString& connection, const QList<Schema::Table>& tables,
               bool withLists) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
@@ -339,7 +342,7 @@ void fillFile(const QString& path, const QString& connection, const QList<Schema
         ensureDaySummary(db);
     }
     if (withLists) {
-        for (const auto& [table, entries] : defaultLists)
+        for (const auto& [table, entries] : Schema::defaultLists())
             for (auto it = entries.crbegin(); it != entries.crend(); ++it)
                 Db::exec(db, QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", *it}});
         Db::exec(db, QStringLiteral("insert into a5 (ids, run) values (8, '0')"));

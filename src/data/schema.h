@@ -22,6 +22,8 @@ struct Table {
 const QList<Table>& businessTables(); // service_a.dll
 const QList<Table>& listTables();     // service_b.dll
 const Table* findTable(const QString& name);
+// The starter pick lists (a1 … a4) of a new shop, each listed newest first.
+const QList<std::pair<QString, QStringList>>& defaultLists();
 
 // Creates service_a.dll and service_b.dll in the folder with every table, the default pick
 // lists and the settings row, readable by their owner only. Refuses to overwrite a file.

@@ -303,11 +303,15 @@ QString SharedQuery::searchStatement(const QString& table, const QString& field,
 void SharedQuery::search(const QString& field, const QString& text, const QString& codeField) {
     // An empty box lists every row: bind an empty text, never NULL.
     const QString typed = text.isNull() ? QStringLiteral("") : text;
+    QString sql = searchStatement(m_table, field, m_key, codeField);
+    if (Db::isServer(QSqlDatabase::database(m_connection, false)))
+        // A server compares a number with a pattern only as text, and its LIKE minds the case
+        // where the file's does not (for Latin letters).
+        sql.replace(field + QStringLiteral(" like "), QStringLiteral("cast(%1 as text) ilike ").arg(field));
     if (codeField.isEmpty())
-        reset(searchStatement(m_table, field, m_key), {{QStringLiteral(":t"), typed}});
+        reset(sql, {{QStringLiteral(":t"), typed}});
     else
-        reset(searchStatement(m_table, field, m_key, codeField),
-              {{QStringLiteral(":t"), typed}, {QStringLiteral(":c"), typed.trimmed()}});
+        reset(sql, {{QStringLiteral(":t"), typed}, {QStringLiteral(":c"), typed.trimmed()}});
 }
 
 void SharedQuery::lookup(const QString& field, const QVariant& value) {
@@ -460,12 +464,12 @@ void SharedQuery::post() {
         QStringList names;
         for (const auto& p : params)
             names << p.first;
-        QSqlQuery q =
-            Db::exec(db,
-                     QStringLiteral("insert into %1 (%2) values (%3)")
-                         .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", "))),
-                     params);
-        m_rows[m_current][fieldIndex(m_key)] = q.lastInsertId();
+        QSqlQuery q = Db::exec(
+            db,
+            QStringLiteral("insert into %1 (%2) values (%3) returning %4")
+                .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")), m_key),
+            params);
+        m_rows[m_current][fieldIndex(m_key)] = q.next() ? q.value(0) : QVariant();
     } else {
         QStringList sets;
         for (int i = 0; i < int(columns.size()); ++i)

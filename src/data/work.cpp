@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "data/schema.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace Ledger {
@@ -58,6 +59,21 @@ QVariant Work::scalar(const QString& sql, const Db::Params& params) {
     return Db::scalar(m_db, sql, params);
 }
 
+qint64 Work::insert(const QString& sql, const Db::Params& params) {
+    // The key comes back with the statement (RETURNING, on both engines): a server has no "last
+    // inserted row" of a connection to ask for afterwards.
+    static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = into.match(sql);
+    const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
+    if (!table)
+        throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
+    QSqlQuery q = exec(sql + QStringLiteral(" returning ") + table->key, params);
+    if (!q.next())
+        throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
+    return q.value(0).toLongLong();
+}
+
 void Work::wrote(const QString& table, qint64 key) {
     auto it =
         std::find_if(m_changes.begin(), m_changes.end(), [&](const Change& c) { return c.table == table; });
@@ -70,6 +86,14 @@ void Work::wrote(const QString& table, qint64 key) {
 }
 
 void Work::commit() {
+    if (!m_changes.isEmpty() && Db::isServer(m_db)) {
+        QStringList tables;
+        for (const Change& c : m_changes)
+            tables << c.table;
+        // Sent by the server at the commit only: nothing is told of a rolled-back operation.
+        Db::exec(m_db, QStringLiteral("select pg_notify(:c, :p)"),
+                 {{QStringLiteral(":c"), Channel}, {QStringLiteral(":p"), tables.join(QLatin1Char(','))}});
+    }
     m_tx.commit();
     if (!m_changes.isEmpty())
         emit Announcer::instance().committed(m_changes);

@@ -47,6 +47,10 @@ public:
     // were: the statement is not run and raises DatabaseError as a failing one would.
     QSqlQuery exec(const QString& sql, const Db::Params& params = {});
     QVariant scalar(const QString& sql, const Db::Params& params = {});
+    // Runs an "insert into TABLE …" of one row and returns the key the database gave it.
+    qint64 insert(const QString& sql, const Db::Params& params = {});
+    // See Db::forUpdate.
+    QString forUpdate() const { return Db::forUpdate(m_db); }
     // Notes a written row (key 0: rows of the table not known one by one).
     void wrote(const QString& table, qint64 key = 0);
     void commit();
@@ -57,6 +61,9 @@ public:
     static void failStatement(int nth);
     static int statements();
     static inline const QString InjectedFailure = QStringLiteral("injected failure");
+    // On a server, every commit tells the other tills on this channel which tables it wrote (the
+    // payload: their names, comma-separated), so their lists follow.
+    static inline const QString Channel = QStringLiteral("vandrel_ledger");
 
 private:
     void countStatement();

@@ -34,11 +34,10 @@ qint64 insert(Ledger::Work& work, const Person& person, Currency opening) {
     Db::Params params = personParams(person);
     params.emplace_back(QStringLiteral(":i"), opening.toSql());
     params.emplace_back(QStringLiteral(":j"), Clock::nowText());
-    const QSqlQuery inserted = work.exec(
+    return work.insert(
         QStringLiteral(
             "insert into aj (j1,j2,j3,j4,j5,j6,j7,j8,j9,j10)values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)"),
         params);
-    return inserted.lastInsertId().toLongLong();
 }
 
 } // namespace
@@ -77,8 +76,8 @@ void update(qint64 card, const Person& person) {
 
 Recharged recharge(qint64 card, Currency amount) {
     Ledger::Work work(Db::business());
-    QSqlQuery member =
-        work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a"), {{QStringLiteral(":a"), card}});
+    QSqlQuery member = work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
+                                 {{QStringLiteral(":a"), card}});
     if (!member.next())
         throw Refused(NotFound);
     const QString name = member.value(0).toString();
@@ -93,16 +92,15 @@ Recharged recharge(qint64 card, Currency amount) {
     work.exec(QStringLiteral("update aj set j9=:a where jid=:b "),
               {{QStringLiteral(":a"), result.after.toSql()}, {QStringLiteral(":b"), card}});
     work.wrote(Table, card);
-    const QSqlQuery inserted =
-        work.exec(QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                  {{QStringLiteral(":a"), name},
-                   {QStringLiteral(":b"), amount.toSql()},
-                   {QStringLiteral(":c"), Clock::nowText()},
-                   {QStringLiteral(":d"), result.before.toSql()},
-                   {QStringLiteral(":e"), result.after.toSql()},
-                   {QStringLiteral(":f"), QString::number(card)},
-                   {QStringLiteral(":g"), salutation}});
-    result.record = inserted.lastInsertId().toLongLong();
+    result.record =
+        work.insert(QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7)values (:a,:b,:c,:d,:e,:f,:g)"),
+                    {{QStringLiteral(":a"), name},
+                     {QStringLiteral(":b"), amount.toSql()},
+                     {QStringLiteral(":c"), Clock::nowText()},
+                     {QStringLiteral(":d"), result.before.toSql()},
+                     {QStringLiteral(":e"), result.after.toSql()},
+                     {QStringLiteral(":f"), QString::number(card)},
+                     {QStringLiteral(":g"), salutation}});
     work.wrote(Recharges, result.record);
     work.commit();
     return result;

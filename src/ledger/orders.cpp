@@ -19,9 +19,11 @@ Currency storedOrSum(const QSqlDatabase& db, qint64 order, const QVariant& store
 }
 
 // The amount due of an order inside a unit of work, refusing a settled order.
+// On a server the order's row stays locked until the commit, so two tills adding to (or settling)
+// the same order one after the other each see what the other wrote.
 Currency openOrderAmount(Ledger::Work& work, qint64 order) {
-    QSqlQuery row =
-        work.exec(QStringLiteral("select a2, a5 from aa where aid=:a"), {{QStringLiteral(":a"), order}});
+    QSqlQuery row = work.exec(QStringLiteral("select a2, a5 from aa where aid=:a") + work.forUpdate(),
+                              {{QStringLiteral(":a"), order}});
     if (!row.next())
         throw Refused(QStringLiteral("找不到该订单"));
     if (row.value(0).toString() == Orders::Settled)
@@ -40,20 +42,20 @@ void writeAmountDue(Ledger::Work& work, qint64 order, Currency amount) {
 void writeStockOut(Ledger::Work& work, const QString& product, const QString& name, Currency quantity,
                    const QString& price, const QString& major, const QString& minor, qint64 order,
                    const QString& unit, const QVariant& cost) {
-    const QSqlQuery inserted =
-        work.exec(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13)values "
-                                 "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)"),
-                  {{QStringLiteral(":a"), product},
-                   {QStringLiteral(":b"), name},
-                   {QStringLiteral(":c"), quantity.toString()},
-                   {QStringLiteral(":d"), price},
-                   {QStringLiteral(":e"), Clock::nowText()},
-                   {QStringLiteral(":f"), major},
-                   {QStringLiteral(":g"), minor},
-                   {QStringLiteral(":h"), QString::number(order)},
-                   {QStringLiteral(":i"), unit},
-                   {QStringLiteral(":j"), cost}});
-    work.wrote(QStringLiteral("ae"), inserted.lastInsertId().toLongLong());
+    const qint64 record =
+        work.insert(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13)values "
+                                   "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)"),
+                    {{QStringLiteral(":a"), product},
+                     {QStringLiteral(":b"), name},
+                     {QStringLiteral(":c"), quantity.toString()},
+                     {QStringLiteral(":d"), price},
+                     {QStringLiteral(":e"), Clock::nowText()},
+                     {QStringLiteral(":f"), major},
+                     {QStringLiteral(":g"), minor},
+                     {QStringLiteral(":h"), QString::number(order)},
+                     {QStringLiteral(":i"), unit},
+                     {QStringLiteral(":j"), cost}});
+    work.wrote(QStringLiteral("ae"), record);
 }
 
 // A product's cost price as a stock-out record keeps it; NULL when the product has none or one
@@ -90,9 +92,12 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
     if (quantity == Currency())
         throw Refused(NoQuantity);
     Ledger::Work work(Db::business());
-    QSqlQuery product =
-        work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b8, b9, b6 from ab where bid=:c"),
-                  {{QStringLiteral(":c"), productKey}});
+    // The product's row is locked first (on a server) and its stock read afresh: two tills selling
+    // the last unit one after the other, the second is refused. Rows are always locked in the same
+    // order (product, card, order), so two tills never wait for each other.
+    QSqlQuery product = work.exec(
+        QStringLiteral("select b1, b2, b3, b4, b5, b8, b9, b6 from ab where bid=:c") + work.forUpdate(),
+        {{QStringLiteral(":c"), productKey}});
     if (!product.next())
         throw Refused(QStringLiteral("找不到该产品"));
     const QString major = product.value(0).toString();
@@ -111,11 +116,10 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
 
     Currency due;
     if (order == 0) {
-        const QSqlQuery created = work.exec(QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
-                                            {{QStringLiteral(":a"), Clock::nowText()},
-                                             {QStringLiteral(":b"), Unsettled},
-                                             {QStringLiteral(":c"), category}});
-        order = created.lastInsertId().toLongLong();
+        order = work.insert(QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
+                            {{QStringLiteral(":a"), Clock::nowText()},
+                             {QStringLiteral(":b"), Unsettled},
+                             {QStringLiteral(":c"), category}});
         due = amount;
     } else {
         due = openOrderAmount(work, order) + amount;
@@ -123,17 +127,16 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
 
     const QString bid = QString::number(productKey);
     const QString price = salePrice.toString();
-    const QSqlQuery line =
-        work.exec(QStringLiteral("insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
-                  {{QStringLiteral(":a"), major},
-                   {QStringLiteral(":b"), minor},
-                   {QStringLiteral(":c"), name},
-                   {QStringLiteral(":d"), quantity.toString()},
-                   {QStringLiteral(":e"), unit},
-                   {QStringLiteral(":f"), price},
-                   {QStringLiteral(":g"), bid},
-                   {QStringLiteral(":h"), QString::number(order)}});
-    const qint64 lineKey = line.lastInsertId().toLongLong();
+    const qint64 lineKey = work.insert(
+        QStringLiteral("insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
+        {{QStringLiteral(":a"), major},
+         {QStringLiteral(":b"), minor},
+         {QStringLiteral(":c"), name},
+         {QStringLiteral(":d"), quantity.toString()},
+         {QStringLiteral(":e"), unit},
+         {QStringLiteral(":f"), price},
+         {QStringLiteral(":g"), bid},
+         {QStringLiteral(":h"), QString::number(order)}});
     work.wrote(QStringLiteral("ak"), lineKey);
     writeStockOut(work, bid, name, quantity, price, major, minor, order, unit, cost);
     work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
@@ -148,7 +151,8 @@ LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QStr
 
 Currency removeLine(qint64 lineKey) {
     Ledger::Work work(Db::business());
-    QSqlQuery line = work.exec(QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a"),
+    QSqlQuery line = work.exec(QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a") +
+                                   work.forUpdate(),
                                {{QStringLiteral(":a"), lineKey}});
     if (!line.next())
         throw Refused(QStringLiteral("订单中无内容"));
@@ -163,13 +167,15 @@ Currency removeLine(qint64 lineKey) {
         quantity * Ledger::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6"));
     const QString product = line.value(6).toString();
     const qint64 order = line.value(7).toLongLong();
-    const Currency due = openOrderAmount(work, order) - amount;
 
-    QSqlQuery stock =
-        work.exec(QStringLiteral("select b4, b9 from ab where bid=:c"), {{QStringLiteral(":c"), product}});
+    // The product before the order, as when a line is added.
+    QSqlQuery stock = work.exec(QStringLiteral("select b4, b9 from ab where bid=:c") + work.forUpdate(),
+                                {{QStringLiteral(":c"), product}});
+    const bool productExists = stock.next();
+    const Currency due = openOrderAmount(work, order) - amount;
     // A product deleted since the line was added has no stock to take back, and so no
     // stock-out to reverse.
-    if (stock.next()) {
+    if (productExists) {
         const Currency b4 = Ledger::storedNumber(stock.value(0), QStringLiteral("ab"), product.toLongLong(),
                                                  QStringLiteral("b4"));
         const Currency b9 = Ledger::storedNumber(stock.value(1), QStringLiteral("ab"), product.toLongLong(),
@@ -232,7 +238,8 @@ int mendAmountsDue() {
 
 int mendAmountsDue(const QSqlDatabase& db) {
     QList<qint64> orders;
-    QSqlQuery missing = Db::exec(db, QStringLiteral("select aid from aa where a5 is null or a5 = ''"));
+    QSqlQuery missing = Db::exec(
+        db, QStringLiteral("select aid from aa where %1").arg(Db::holdsNoNumber(db, QStringLiteral("a5"))));
     while (missing.next())
         orders.append(missing.value(0).toLongLong());
     if (orders.isEmpty())

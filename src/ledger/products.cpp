@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "data/work.h"
 
+#include <QRegularExpression>
 #include <QSqlQuery>
 
 namespace {
@@ -41,24 +42,22 @@ namespace {
 
 qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
     checkCode(work, f.barcode, 0);
-    const QSqlQuery inserted =
-        work.exec(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
-                                 "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
-                  {{QStringLiteral(":a"), f.major},
-                   {QStringLiteral(":b"), f.minor},
-                   {QStringLiteral(":c"), f.name},
-                   {QStringLiteral(":d"), stock.toSql()},
-                   {QStringLiteral(":e"), f.unit},
-                   {QStringLiteral(":f"), f.cost.toSql()},
-                   {QStringLiteral(":g"), f.wholesale.toSql()},
-                   {QStringLiteral(":h"), f.sale.toSql()},
-                   {QStringLiteral(":i"), (f.sale * stock).toSql()},
-                   {QStringLiteral(":j"), Clock::nowText()},
-                   {QStringLiteral(":k"), f.remark},
-                   {QStringLiteral(":l"), f.manufacturer},
-                   {QStringLiteral(":m"), codeValue(f.barcode)},
-                   {QStringLiteral(":n"), levelValue(f.warnLevel)}});
-    return inserted.lastInsertId().toLongLong();
+    return work.insert(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
+                                      "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
+                       {{QStringLiteral(":a"), f.major},
+                        {QStringLiteral(":b"), f.minor},
+                        {QStringLiteral(":c"), f.name},
+                        {QStringLiteral(":d"), stock.toSql()},
+                        {QStringLiteral(":e"), f.unit},
+                        {QStringLiteral(":f"), f.cost.toSql()},
+                        {QStringLiteral(":g"), f.wholesale.toSql()},
+                        {QStringLiteral(":h"), f.sale.toSql()},
+                        {QStringLiteral(":i"), (f.sale * stock).toSql()},
+                        {QStringLiteral(":j"), Clock::nowText()},
+                        {QStringLiteral(":k"), f.remark},
+                        {QStringLiteral(":l"), f.manufacturer},
+                        {QStringLiteral(":m"), codeValue(f.barcode)},
+                        {QStringLiteral(":n"), levelValue(f.warnLevel)}});
 }
 
 } // namespace
@@ -114,13 +113,21 @@ qint64 findByCode(const QString& code) {
 QString newStoreCode() {
     // The in-store codes are thirteen digits starting with 2; their first twelve digits, read as a
     // number, give the highest serial used.
-    const QVariant highest = Db::scalar(
-        Db::business(),
-        QStringLiteral("select max(cast(substr(b13, 1, 12) as integer)) from ab where length(b13) = 13 "
-                       "and b13 glob '2[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]'"));
+    // Codes of thirteen characters starting with 2, highest first: the first of only digits is the
+    // highest such code (equal lengths sort as their numbers do).
+    QSqlQuery codes = Db::exec(Db::business(), QStringLiteral("select b13 from ab where b13 like "
+                                                              "'2____________' order by b13 desc"));
+    static const QRegularExpression digits(QStringLiteral("^2[0-9]{12}$"));
     const qint64 first = 200000000000LL;
     const qint64 last = 299999999999LL;
-    qint64 serial = highest.isNull() ? first : highest.toLongLong();
+    qint64 serial = first;
+    while (codes.next()) {
+        const QString code = codes.value(0).toString();
+        if (digits.match(code).hasMatch()) {
+            serial = code.left(12).toLongLong();
+            break;
+        }
+    }
     for (;;) {
         ++serial;
         if (serial > last)

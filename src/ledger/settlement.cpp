@@ -53,8 +53,8 @@ void payCash(qint64 order, Currency received) {
 
 CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
     Ledger::Work work(Db::business());
-    QSqlQuery member =
-        work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a"), {{QStringLiteral(":a"), card}});
+    QSqlQuery member = work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
+                                 {{QStringLiteral(":a"), card}});
     const bool cardExists = member.next();
     const QString name = cardExists ? member.value(0).toString() : QString();
     const QString salutation = cardExists ? member.value(1).toString() : QString();
@@ -81,16 +81,15 @@ CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
               {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
     work.wrote(QStringLiteral("aj"), card);
 
-    const QSqlQuery record =
-        work.exec(QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                  {{QStringLiteral(":a"), name},
-                   {QStringLiteral(":b"), amount.toSql()},
-                   {QStringLiteral(":c"), Clock::nowText()},
-                   {QStringLiteral(":d"), left.toSql()},
-                   {QStringLiteral(":e"), QString::number(order)},
-                   {QStringLiteral(":f"), QString::number(card)},
-                   {QStringLiteral(":g"), salutation}});
-    const qint64 recordKey = record.lastInsertId().toLongLong();
+    const qint64 recordKey =
+        work.insert(QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
+                    {{QStringLiteral(":a"), name},
+                     {QStringLiteral(":b"), amount.toSql()},
+                     {QStringLiteral(":c"), Clock::nowText()},
+                     {QStringLiteral(":d"), left.toSql()},
+                     {QStringLiteral(":e"), QString::number(order)},
+                     {QStringLiteral(":f"), QString::number(card)},
+                     {QStringLiteral(":g"), salutation}});
     work.wrote(QStringLiteral("ag"), recordKey);
     work.commit();
     return {recordKey, left};

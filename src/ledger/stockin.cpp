@@ -14,7 +14,8 @@ Received receive(qint64 product, Currency quantity, const QDate& date, const QSt
         throw Refused(Orders::NoQuantity);
     Ledger::Work work(Db::business());
     QSqlQuery row =
-        work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b6, b7, b8, b9, b12 from ab where bid=:a"),
+        work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b6, b7, b8, b9, b12 from ab where bid=:a") +
+                      work.forUpdate(),
                   {{QStringLiteral(":a"), product}});
     if (!row.next())
         throw Refused(QStringLiteral("找不到该产品"));
@@ -40,22 +41,20 @@ Received receive(qint64 product, Currency quantity, const QDate& date, const QSt
                {QStringLiteral(":b"), r.stock.toSql()},
                {QStringLiteral(":c"), r.stockValue.toSql()}});
     work.wrote(QStringLiteral("ab"), product);
-    const QSqlQuery inserted =
-        work.exec(QStringLiteral("insert into ac (c1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11,c12)values "
-                                 "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)"),
-                  {{QStringLiteral(":a"), QString::number(product)},
-                   {QStringLiteral(":b"), text(2)},
-                   {QStringLiteral(":c"), typed.isEmpty() ? quantity.toString() : typed},
-                   {QStringLiteral(":d"), text(5)},
-                   {QStringLiteral(":e"), text(6)},
-                   {QStringLiteral(":f"), text(7)},
-                   {QStringLiteral(":g"), date.toString(QStringLiteral("yyyy-MM-dd"))},
-                   {QStringLiteral(":h"), text(0)},
-                   {QStringLiteral(":i"), text(1)},
-                   {QStringLiteral(":j"), text(9)},
-                   {QStringLiteral(":k"), text(4)},
-                   {QStringLiteral(":l"), r.total.toSql()}});
-    r.record = inserted.lastInsertId().toLongLong();
+    r.record = work.insert(QStringLiteral("insert into ac (c1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11,c12)values "
+                                          "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)"),
+                           {{QStringLiteral(":a"), QString::number(product)},
+                            {QStringLiteral(":b"), text(2)},
+                            {QStringLiteral(":c"), typed.isEmpty() ? quantity.toString() : typed},
+                            {QStringLiteral(":d"), text(5)},
+                            {QStringLiteral(":e"), text(6)},
+                            {QStringLiteral(":f"), text(7)},
+                            {QStringLiteral(":g"), date.toString(QStringLiteral("yyyy-MM-dd"))},
+                            {QStringLiteral(":h"), text(0)},
+                            {QStringLiteral(":i"), text(1)},
+                            {QStringLiteral(":j"), text(9)},
+                            {QStringLiteral(":k"), text(4)},
+                            {QStringLiteral(":l"), r.total.toSql()}});
     work.wrote(QStringLiteral("ac"), r.record);
     work.commit();
     return r;

@@ -38,6 +38,9 @@ void BackupKeeper::setRoot(const QString& folder) {
 }
 
 bool BackupKeeper::overdue() const {
+    // A ledger on a server is backed up by the server's own tools, not by a till.
+    if (Data_in && Data_in->onServer())
+        return false;
     return !m_lastGood || m_lastGood->time.secsTo(Clock::now()) > 24 * 3600;
 }
 
@@ -62,6 +65,10 @@ void BackupKeeper::tick() {
 bool BackupKeeper::start(const QString& reason) {
     if (running())
         return false;
+    if (Data_in && Data_in->onServer()) {
+        emit failed(ServerBackups);
+        return false;
+    }
     try {
         m_job = std::make_unique<Backups::Job>(Data_in->folder(), root(), reason);
         m_job->setRowCounter([](const QString& table) { return Data_in->rowCount(table); });

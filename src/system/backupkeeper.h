@@ -13,6 +13,11 @@ class QTimer;
 // Keeps the shop's backups: runs a backup a slice at a time while the program goes on (the
 // copy's verification on a thread of its own), once a day at the first idle moment and on
 // request, and knows the last good backup for the status bar.
+// What a till says of backups when the ledger is on a server.
+inline const QString ServerBackups =
+    QStringLiteral("账本在数据库服务器上，请用服务器自己的备份（例如 pg_dump）备份和恢复它；"
+                   "收银台不备份服务器上的账本。");
+
 class BackupKeeper : public QObject {
     Q_OBJECT
 public:

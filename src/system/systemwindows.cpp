@@ -131,6 +131,13 @@ void Tbeifen::showEvent(QShowEvent* event) {
 }
 
 void Tbeifen::showState() {
+    if (Data_in && Data_in->onServer()) {
+        lblLast->setText(ServerBackups);
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{btnBackup, btnStop, btnBrowse, btnDefault, edtFolder})
+            w->setEnabled(false);
+        return;
+    }
     const auto last = backup_keeper->lastGood();
     lblLast->setText(
         last ? QStringLiteral("上次成功备份：%1（%2）\n%3").arg(when(*last), last->reason, last->summary())
@@ -222,6 +229,12 @@ void Thuifu::showEvent(QShowEvent* event) {
 }
 
 void Thuifu::reload() {
+    if (Data_in && Data_in->onServer()) {
+        lblFolder->setText(ServerBackups);
+        lstBackups->clear();
+        btnRestore->setEnabled(false);
+        return;
+    }
     const QString root = backup_keeper->root();
     lblFolder->setText(QStringLiteral("备份文件夹：%1").arg(QDir::toNativeSeparators(root)));
     const QList<Backups::Backup> backups = Backups::list(root);
@@ -339,6 +352,12 @@ void Tjiancha::showEvent(QShowEvent* event) {
 }
 
 void Tjiancha::btnRunClick() {
+    if (Data_in && Data_in->onServer()) {
+        lblSummary->setText(QStringLiteral("账本在数据库服务器上：这里的账目检查只用于本机的数据库文件，"
+                                           "服务器上的账本没有检查。"));
+        btnFix->setEnabled(false);
+        return;
+    }
     const Ledger::CheckReport report = checkWithProgress(this);
     m_fixable = report.fixableOrders();
     lblSummary->setText(report.clean()

@@ -1,15 +1,59 @@
 #include "corefixture.h"
 
 #include "core/clock.h"
+#include "core/errors.h"
 #include "core/money.h"
 #include "data/schema.h"
+#include "data/server.h"
 #include "data/sharedquery.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSqlRecord>
 
+namespace {
+
+// The URL of the test server's administrator (the file named by LEDGER_TEST_SERVER).
+Server::Address adminAddress() {
+    QFile file(qEnvironmentVariable("LEDGER_TEST_SERVER"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw DatabaseError(QStringLiteral("no test server: cannot read '%1'").arg(file.fileName()));
+    return Server::parseUrl(QString::fromUtf8(file.readAll()).trimmed());
+}
+
+const QString Admin = QStringLiteral("test_admin");
+
+} // namespace
+
+bool CoreFixture::onServer() {
+    return qEnvironmentVariableIsSet("LEDGER_TEST_SERVER");
+}
+
+QString CoreFixture::emptyServerDatabase() {
+    static int made = 0;
+    Server::Address address = adminAddress();
+    const QString name = QStringLiteral("shop_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
+    {
+        QSqlDatabase admin = Server::open(Admin, address);
+        Server::command(admin, QStringLiteral("drop database if exists %1").arg(name));
+        Server::command(admin, QStringLiteral("create database %1").arg(name));
+    }
+    Db::closeConnection(Admin);
+    m_databases << name;
+    address.database = name;
+    return address.url();
+}
+
 CoreFixture::CoreFixture() {
-    Schema::createDatabaseFiles(m_dir.path());
+    if (onServer()) {
+        m_url = emptyServerDatabase();
+        Server::createSchema(Server::parseUrl(m_url));
+        Server::writeConf(m_dir.path(), Server::parseUrl(m_url));
+    } else {
+        Schema::createDatabaseFiles(m_dir.path());
+    }
     Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(10, 30, 0)));
     reopen();
 }
@@ -17,6 +61,16 @@ CoreFixture::CoreFixture() {
 CoreFixture::~CoreFixture() {
     close();
     Clock::useSystem();
+    if (m_databases.isEmpty())
+        return;
+    try {
+        QSqlDatabase admin = Server::open(Admin, adminAddress());
+        for (const QString& name : m_databases)
+            Server::command(admin, QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    } catch (const LedgerError& e) {
+        qWarning("could not drop the test databases: %s", qPrintable(e.text()));
+    }
+    Db::closeConnection(Admin);
 }
 
 void CoreFixture::close() {
@@ -29,6 +83,11 @@ void CoreFixture::close() {
 
 void CoreFixture::reopen() {
     close();
+    if (!m_url.isEmpty()) {
+        Server::openShop(Server::readConf(m_dir.path()));
+        m_open = true;
+        return;
+    }
     const QDir dir(m_dir.path());
     Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
     Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
@@ -58,10 +117,36 @@ QStringList CoreFixture::rows(const QString& sql, const Db::Params& params) {
     return out;
 }
 
+void CoreFixture::refuseInserts(const QString& table) {
+    if (Db::isServer(Db::business()))
+        exec(QStringLiteral("alter table %1 add constraint %1_full check (false) not valid").arg(table));
+    else
+        exec(QStringLiteral(
+                 "create trigger %1_full before insert on %1 begin select raise(abort, 'disk full'); "
+                 "end")
+                 .arg(table));
+}
+
+void CoreFixture::allowInserts(const QString& table) {
+    if (Db::isServer(Db::business()))
+        exec(QStringLiteral("alter table %1 drop constraint %1_full").arg(table));
+    else
+        exec(QStringLiteral("drop trigger %1_full").arg(table));
+}
+
+qint64 CoreFixture::insert(const QString& sql, const Db::Params& params) {
+    static const QRegularExpression into(QStringLiteral("^insert into (\\w+)"));
+    const Schema::Table* table = Schema::findTable(into.match(sql).captured(1));
+    if (!table)
+        throw DatabaseError(QStringLiteral("not an insert into a ledger table: %1").arg(sql));
+    QSqlQuery q = exec(sql + QStringLiteral(" returning ") + table->key, params);
+    if (!q.next())
+        throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
+    return q.value(0).toLongLong();
+}
+
 qint64 CoreFixture::product(const QString& name, const QString& stock, const QString& price) {
     const Currency value = Currency::parse(stock) * Currency::parse(price);
-    const QSqlQuery q =
-        exec("insert into ab (b1, b2, b3, b4, b5, b8, b9) values ('食品', '零食', :a, :b, '个', :c, :d)",
-             {{":a", name}, {":b", stock}, {":c", price}, {":d", value.toSql()}});
-    return q.lastInsertId().toLongLong();
+    return insert("insert into ab (b1, b2, b3, b4, b5, b8, b9) values ('食品', '零食', :a, :b, '个', :c, :d)",
+                  {{":a", name}, {":b", stock}, {":c", price}, {":d", value.toSql()}});
 }

@@ -7,6 +7,10 @@
 
 // Fresh database files in a temporary folder, both open as the program opens them, and the clock
 // fixed at 2026-12-09 10:30:00: what the tests of the operations need, without any window.
+//
+// With LEDGER_TEST_SERVER set (the file holding the URL of a test server's administrator, see
+// tests/pgcluster.sh), the ledger is instead a fresh database on that server, made by the
+// program's own schema and opened as a till opens it; the folder holds its connection file.
 class CoreFixture {
 public:
     CoreFixture();
@@ -14,6 +18,12 @@ public:
     CoreFixture(const CoreFixture&) = delete;
 
     QString folder() const { return m_dir.path(); }
+    // The fixture's ledger is on a server.
+    static bool onServer();
+    // The URL of the fixture's database (on a server), empty otherwise.
+    QString serverUrl() const { return m_url; }
+    // A fresh, empty database on the test server; returns its URL. Dropped with the fixture.
+    QString emptyServerDatabase();
     // Closes both files (and opens them again with reopen()), as a restart of the program does.
     void close();
     void reopen();
@@ -22,6 +32,11 @@ public:
     static QVariant scalar(const QString& sql, const Db::Params& params = {});
     // Rows of a statement as display texts joined with "|", one string per row.
     static QStringList rows(const QString& sql, const Db::Params& params = {});
+    // From now on every insert into the table fails (as on a full disk), until allowInserts.
+    static void refuseInserts(const QString& table);
+    static void allowInserts(const QString& table);
+    // Runs "insert into TABLE …" of one row; returns the key it got.
+    static qint64 insert(const QString& sql, const Db::Params& params = {});
 
     // A product with its stock valued at the sale price, as a stock-in leaves it; returns its key.
     static qint64 product(const QString& name, const QString& stock, const QString& price);
@@ -29,4 +44,6 @@ public:
 private:
     QTemporaryDir m_dir;
     bool m_open = false;
+    QString m_url;
+    QStringList m_databases; // made on the test server, dropped at the end
 };

@@ -7,6 +7,7 @@
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/schema.h"
+#include "data/server.h"
 #include "data/sharedquery.h"
 
 #include <QDialog>
@@ -33,7 +34,14 @@ void prepareTestApplication(QApplication& app) {
 }
 
 LedgerFixture::LedgerFixture(bool buildNow) {
-    Schema::createDatabaseFiles(m_dir.path());
+    if (CoreFixture::onServer()) {
+        // The program's folder names a fresh ledger on the test server.
+        m_server = std::make_unique<CoreFixture>();
+        m_server->close();
+        Server::writeConf(m_dir.path(), Server::parseUrl(m_server->serverUrl()));
+    } else {
+        Schema::createDatabaseFiles(m_dir.path());
+    }
     MessageService::install(&messages);
     // The embedded pages never reach the network in tests: they show their offline pages.
     WebView::setNetworkBlocked(true);
@@ -75,6 +83,27 @@ QVariant LedgerFixture::listsScalar(const QString& sql, const Db::Params& params
 
 void LedgerFixture::listsExec(const QString& sql, const Db::Params& params) {
     Db::exec(Db::lists(), sql, params);
+}
+
+void LedgerFixture::failWrites(const QString& table, const QString& event, const QString& message) {
+    if (Db::isServer(Db::business())) {
+        exec(QStringLiteral("create function %1_fails() returns trigger language plpgsql as "
+                            "$$ begin raise exception '%2'; end $$")
+                 .arg(table, message));
+        exec(
+            QStringLiteral("create trigger %1_fails before %2 on %1 for each row execute function %1_fails()")
+                .arg(table, event));
+    } else {
+        exec(QStringLiteral("create trigger %1_fails before %2 on %1 begin select raise(abort, '%3'); end")
+                 .arg(table, event, message));
+    }
+}
+
+void LedgerFixture::allowWrites(const QString& table) {
+    exec(QStringLiteral("drop trigger %1_fails").arg(table) +
+         (Db::isServer(Db::business()) ? QStringLiteral(" on ") + table : QString()));
+    if (Db::isServer(Db::business()))
+        exec(QStringLiteral("drop function %1_fails()").arg(table));
 }
 
 QStringList LedgerFixture::rows(const QString& sql, const Db::Params& params) {

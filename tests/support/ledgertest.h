@@ -1,5 +1,6 @@
 #pragma once
 
+#include "corefixture.h"
 #include "data/database.h"
 #include "widgets/messages.h"
 
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <memory>
 
 // Records every message box instead of showing it; confirmations are answered as scripted
 // (OK when nothing is scripted).
@@ -47,6 +49,8 @@ public:
     void build();
     void teardown();
     QString folder() const { return m_dir.path(); }
+    // The URL of the ledger on the test server (with LEDGER_TEST_SERVER), empty otherwise.
+    QString serverUrl() const { return m_server ? m_server->serverUrl() : QString(); }
     MessageRecorder messages;
 
     // Statements on the open business file (service_a) or the lists file (service_b).
@@ -56,10 +60,16 @@ public:
     static void listsExec(const QString& sql, const Db::Params& params = {});
     // Rows of a statement as display texts joined with "|", one string per row.
     static QStringList rows(const QString& sql, const Db::Params& params = {});
+    // From now on every insert, update or delete (event) of the table's rows fails with the
+    // message, on either engine, until allowWrites.
+    static void failWrites(const QString& table, const QString& event, const QString& message);
+    static void allowWrites(const QString& table);
 
 private:
     QTemporaryDir m_dir;
     bool m_built = false;
+    // With LEDGER_TEST_SERVER set: the fresh database on the test server the folder points at.
+    std::unique_ptr<CoreFixture> m_server;
 };
 
 // Runs the action on the next modal window that opens (polling), then rejects the window if it

@@ -1,0 +1,254 @@
+#include "data/server.h"
+
+#include "core/errors.h"
+#include "data/database.h"
+#include "data/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace {
+
+const QString Driver = QStringLiteral("QPSQL");
+
+QList<const Schema::Table*> allTables() {
+    QList<const Schema::Table*> tables;
+    for (const auto* list : {&Schema::businessTables(), &Schema::listTables()})
+        for (const Schema::Table& t : *list)
+            tables << &t;
+    return tables;
+}
+
+QString columnDefinition(const Schema::Table& table, const QString& column) {
+    // Amounts and quantities are exact decimals; a text that is no number is refused by the type.
+    if (table.numericColumns.contains(column))
+        return column + QStringLiteral(" numeric");
+    if (table.dateTimeColumns.contains(column)) {
+        return QStringLiteral("%1 text CONSTRAINT \"%1 must be a date and time\" CHECK (%1 IS NULL OR "
+                              "%1 ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$')")
+            .arg(column);
+    }
+    return column + QStringLiteral(" text");
+}
+
+// The indexes of the business tables. A primary key is indexed by the server itself.
+QStringList indexStatements() {
+    return {QStringLiteral("CREATE INDEX ak_k8 ON ak (k8)"),
+            QStringLiteral("CREATE INDEX ag_g6 ON ag (g6)"),
+            QStringLiteral("CREATE INDEX ah_h6 ON ah (h6)"),
+            QStringLiteral("CREATE INDEX ae_e11 ON ae (e11)"),
+            QStringLiteral("CREATE INDEX aa_no_amount ON aa (aid) WHERE a5 IS NULL"),
+            QStringLiteral("CREATE UNIQUE INDEX ab_b13 ON ab (b13) WHERE b13 IS NOT NULL AND b13 <> ''"),
+            QStringLiteral("CREATE INDEX ab_b14 ON ab (b14) WHERE b14 IS NOT NULL")};
+}
+
+} // namespace
+
+QString Server::Address::url() const {
+    QUrl u;
+    u.setScheme(QStringLiteral("postgresql"));
+    u.setUserName(user);
+    if (host.startsWith(QLatin1Char('/'))) {
+        // A socket folder cannot be the URL's host: it goes into the query, with the port.
+        QUrlQuery query;
+        query.addQueryItem(QStringLiteral("host"), host);
+        query.addQueryItem(QStringLiteral("port"), QString::number(port));
+        u.setQuery(query);
+    } else {
+        u.setHost(host);
+        u.setPort(port);
+    }
+    u.setPath(QLatin1Char('/') + database);
+    return u.toString();
+}
+
+Server::Address Server::parseUrl(const QString& text) {
+    const QUrl u(text, QUrl::StrictMode);
+    if (!u.isValid() ||
+        (u.scheme() != QLatin1String("postgresql") && u.scheme() != QLatin1String("postgres")))
+        throw Refused(QStringLiteral("服务器地址应为 postgresql://用户@主机:端口/数据库: %1").arg(text));
+    Address a;
+    a.host = u.host();
+    const QUrlQuery query(u);
+    if (query.hasQueryItem(QStringLiteral("host")))
+        a.host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+    if (a.host.isEmpty())
+        a.host = QStringLiteral("localhost");
+    a.port = u.port(5432);
+    if (query.hasQueryItem(QStringLiteral("port")))
+        a.port = query.queryItemValue(QStringLiteral("port")).toInt();
+    if (a.port <= 0 || a.port > 65535)
+        throw Refused(QStringLiteral("服务器地址的端口不对: %1").arg(text));
+    a.database = u.path(QUrl::FullyDecoded).mid(1);
+    a.user = u.userName(QUrl::FullyDecoded);
+    a.password = u.password(QUrl::FullyDecoded);
+    if (a.database.isEmpty() || a.user.isEmpty())
+        throw Refused(QStringLiteral("服务器地址缺少用户或数据库: %1").arg(text));
+    return a;
+}
+
+bool Server::usesServer(const QString& folder) {
+    return QFileInfo::exists(QDir(folder).absoluteFilePath(ConfFile));
+}
+
+Server::Address Server::readConf(const QString& folder) {
+    const QString path = QDir(folder).absoluteFilePath(ConfFile);
+    if (!QFileInfo(path).isReadable())
+        throw DatabaseError(QStringLiteral("无法读取服务器连接文件 '%1'").arg(path));
+    const QSettings conf(path, QSettings::IniFormat);
+    Address a;
+    a.host = conf.value(QStringLiteral("host")).toString();
+    bool portOk = false;
+    a.port = conf.value(QStringLiteral("port"), 5432).toInt(&portOk);
+    a.database = conf.value(QStringLiteral("database")).toString();
+    a.user = conf.value(QStringLiteral("user")).toString();
+    if (conf.status() != QSettings::NoError || a.host.isEmpty() || a.database.isEmpty() || a.user.isEmpty() ||
+        !portOk || a.port <= 0 || a.port > 65535)
+        throw DatabaseError(
+            QStringLiteral("服务器连接文件 '%1' 不完整: 需要 host、port、database 和 user").arg(path));
+    return a;
+}
+
+void Server::writeConf(const QString& folder, const Address& address) {
+    const QString path = QDir(folder).absoluteFilePath(ConfFile);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw DatabaseError(QStringLiteral("无法写入文件 '%1': %2").arg(path, file.errorString()));
+    // host, port, database and user only: the password stays in ~/.pgpass or in memory.
+    const QString text =
+        QStringLiteral("host=%1\nport=%2\ndatabase=%3\nuser=%4\n")
+            .arg(address.host, QString::number(address.port), address.database, address.user);
+    file.write(text.toUtf8());
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (!file.commit())
+        throw DatabaseError(QStringLiteral("无法写入文件 '%1': %2").arg(path, file.errorString()));
+}
+
+QSqlDatabase Server::open(const QString& connection, const Address& address) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(Driver, connection);
+    db.setHostName(address.host);
+    db.setPort(address.port);
+    db.setDatabaseName(address.database);
+    db.setUserName(address.user);
+    if (!address.password.isEmpty())
+        db.setPassword(address.password);
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=vandrel-ledger"));
+    if (!db.open()) {
+        const QString text = Db::errorText(db.lastError());
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connection);
+        throw DatabaseError(text.trimmed());
+    }
+    // Notices (such as "table does not exist, skipping") are no business of the program's.
+    command(db, QStringLiteral("SET client_min_messages = warning"));
+    return db;
+}
+
+void Server::openShop(const Address& address) {
+    open(Db::Business, address);
+    try {
+        open(Db::Lists, address);
+        if (const QString problem = schemaProblem(Db::business()); !problem.isEmpty())
+            throw DatabaseError(problem);
+    } catch (...) {
+        Db::closeConnection(Db::Lists);
+        Db::closeConnection(Db::Business);
+        throw;
+    }
+}
+
+void Server::command(const QSqlDatabase& db, const QString& sql) {
+    QSqlQuery query(db);
+    if (!query.exec(sql))
+        throw DatabaseError(Db::errorText(query.lastError()).trimmed());
+}
+
+bool Server::needsPassword(const QString& errorText) {
+    return errorText.contains(QLatin1String("password"), Qt::CaseInsensitive);
+}
+
+QString Server::createStatement(const QString& name) {
+    const Schema::Table* table = Schema::findTable(name);
+    if (!table)
+        return {};
+    QStringList defs;
+    // Keys are numbered by the server and never handed out twice, whatever the tills do at the
+    // same moment (a sequence never goes back); the settings row has a fixed key.
+    defs << (table->key == QLatin1String("ids")
+                 ? QStringLiteral("ids bigint PRIMARY KEY")
+                 : table->key + QStringLiteral(" bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"));
+    for (const QString& column : table->columns().mid(1))
+        defs << columnDefinition(*table, column);
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(table->name, defs.join(QStringLiteral(", ")));
+}
+
+int Server::ledgerTablesPresent(const QSqlDatabase& db) {
+    QStringList names;
+    for (const Schema::Table* t : allTables())
+        names << QLatin1Char('\'') + t->name + QLatin1Char('\'');
+    return Db::scalar(db,
+                      QStringLiteral("select count(*) from information_schema.tables where table_schema = "
+                                     "current_schema() and table_name in (%1)")
+                          .arg(names.join(QLatin1Char(','))))
+        .toInt();
+}
+
+void Server::createTables(const QSqlDatabase& db, bool withStarterRows) {
+    for (const Schema::Table* t : allTables())
+        command(db, createStatement(t->name));
+    for (const QString& index : indexStatements())
+        command(db, index);
+    if (!withStarterRows)
+        return;
+    for (const auto& [table, entries] : Schema::defaultLists())
+        for (auto it = entries.crbegin(); it != entries.crend(); ++it)
+            Db::exec(db, QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", *it}});
+    Db::exec(db, QStringLiteral("insert into a5 (ids, run) values (8, '0')"));
+}
+
+void Server::createSchema(const Address& address) {
+    const QString connection = QStringLiteral("server_schema");
+    try {
+        QSqlDatabase db = open(connection, address);
+        if (ledgerTablesPresent(db) > 0)
+            throw DatabaseError(QStringLiteral("数据库 %1 中已有账本的表，不会覆盖").arg(address.database));
+        Transaction tx(db);
+        createTables(db, true);
+        tx.commit();
+    } catch (...) {
+        Db::closeConnection(connection);
+        throw;
+    }
+    Db::closeConnection(connection);
+}
+
+QString Server::schemaProblem(const QSqlDatabase& db) {
+    for (const Schema::Table* table : allTables()) {
+        QSqlQuery info = Db::exec(db,
+                                  QStringLiteral("select column_name from information_schema.columns where "
+                                                 "table_schema = current_schema() and table_name = :t"),
+                                  {{QStringLiteral(":t"), table->name}});
+        QStringList present;
+        while (info.next())
+            present << info.value(0).toString().toLower();
+        if (present.isEmpty())
+            return QStringLiteral("服务器上的数据库不是本程序的账本: 缺少表 %1").arg(table->name);
+        QStringList missing;
+        for (const QString& column : table->columns())
+            if (!present.contains(column))
+                missing << column;
+        if (!missing.isEmpty())
+            return QStringLiteral("服务器上的数据库不是本程序的账本: 表 %1 缺少列 %2")
+                .arg(table->name, missing.join(QStringLiteral(", ")));
+    }
+    if (Db::scalar(db, QStringLiteral("select count(*) from a5 where ids = 8")).toInt() != 1)
+        return QStringLiteral("服务器上的账本缺少设置行（表 a5 中 ids 为 8 的行）");
+    return {};
+}
