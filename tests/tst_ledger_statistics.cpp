@@ -178,14 +178,20 @@ void TestLedgerStatistics::stockOutRecordsKeepTheCostOfTheirMoment() {
     // its records carry no cost.
     at(2026, 12, 10, 9);
     const qint64 bare = CoreFixture::product("散装糖", "10", "4");
-    CoreFixture::exec("PRAGMA ignore_check_constraints = ON");
     const qint64 odd = CoreFixture::product("怪价", "10", "4");
-    CoreFixture::exec("update ab set b6 = '一块' where bid = :a", {{":a", odd}});
-    CoreFixture::exec("PRAGMA ignore_check_constraints = OFF");
+    if (CoreFixture::onServer()) {
+        // The server's number column cannot hold a text: a cost that is not there instead.
+        CoreFixture::exec("update ab set b6 = null where bid = :a", {{":a", odd}});
+    } else {
+        CoreFixture::exec("PRAGMA ignore_check_constraints = ON");
+        CoreFixture::exec("update ab set b6 = '一块' where bid = :a", {{":a", odd}});
+        CoreFixture::exec("PRAGMA ignore_check_constraints = OFF");
+    }
     const Orders::LineAdded sold = Orders::addLine(0, bare, Currency::parse("1"));
     Orders::addLine(sold.order, odd, Currency::parse("1"));
     Orders::removeLine(sold.line);
-    QCOMPARE(CoreFixture::rows("select e2, e3, e13 is null from ae where e7 like '2026-12-10%' order by eid"),
+    QCOMPARE(CoreFixture::rows("select e2, e3, case when e13 is null then 1 else 0 end from ae where e7 like "
+                               "'2026-12-10%' order by eid"),
              QStringList({"散装糖|1|1", "怪价|1|1", "散装糖|-1|1"}));
     const Summary s = summary({QDate(2026, 12, 10), QDate(2026, 12, 10)});
     QCOMPARE(s.sales.toString(), QStringLiteral("4"));
@@ -276,6 +282,8 @@ void TestLedgerStatistics::chartsAndRankings() {
 }
 
 void TestLedgerStatistics::olderFilesGainTheCostColumn() {
+    if (CoreFixture::onServer())
+        QSKIP("files of an older version exist only as files");
     CoreFixture f;
     f.close();
     {
@@ -312,8 +320,12 @@ void TestLedgerStatistics::olderFilesGainTheCostColumn() {
 void TestLedgerStatistics::daySummaryFollowsTheRecordsAndIsChecked() {
     CoreFixture f;
     buildShop();
-    auto problems = [] {
+    // The ledger check reads the files; on a server the summary is followed all the same.
+    const bool server = CoreFixture::onServer();
+    auto problems = [server] {
         QStringList titles;
+        if (server)
+            return titles;
         for (const Ledger::CheckProblem& p : Ledger::checkLedger(Db::business(), Db::lists()).problems)
             if (p.title.contains(QStringLiteral("出库汇总")))
                 titles << p.title;
@@ -334,6 +346,8 @@ void TestLedgerStatistics::daySummaryFollowsTheRecordsAndIsChecked() {
     QCOMPARE(problems(), QStringList());
     CoreFixture::exec("delete from ae where e2 = '旧货'");
     QCOMPARE(problems(), QStringList());
+    if (server)
+        return;
     CoreFixture::exec("update ae_day set sales = sales + 1 where e8 = '食品'");
     CoreFixture::exec("insert into ae_day values ('2026-12-31', '食品', 1, 0, 1, 1, 1, 1)");
     QCOMPARE(problems(), QStringList({"2 天的出库汇总与出库记录不符（2026-12-09、2026-12-31）"}));

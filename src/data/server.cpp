@@ -46,7 +46,44 @@ QStringList indexStatements() {
             QStringLiteral("CREATE INDEX ae_e11 ON ae (e11)"),
             QStringLiteral("CREATE INDEX aa_no_amount ON aa (aid) WHERE a5 IS NULL"),
             QStringLiteral("CREATE UNIQUE INDEX ab_b13 ON ab (b13) WHERE b13 IS NOT NULL AND b13 <> ''"),
-            QStringLiteral("CREATE INDEX ab_b14 ON ab (b14) WHERE b14 IS NOT NULL")};
+            QStringLiteral("CREATE INDEX ab_b14 ON ab (b14) WHERE b14 IS NOT NULL"),
+            QStringLiteral("CREATE INDEX ae_sold ON ae (e7, e1, e3, e6, e13)"),
+            QStringLiteral("CREATE INDEX aa_a1 ON aa (a1)"),
+            QStringLiteral("CREATE INDEX ag_g3 ON ag (g3)"),
+            QStringLiteral("CREATE INDEX ah_h3 ON ah (h3)")};
+}
+
+// The stock-out records summed per day and major category for the statistics, kept by a trigger
+// in the same transaction as every record written, changed or removed, as on the files.
+QStringList daySummaryStatements() {
+    const QStringList columns = {"n", "nocost", "qty", "sales", "costed", "cost"};
+    const QStringList terms = Schema::daySummaryTerms();
+    QStringList named, add, take;
+    for (int i = 0; i < columns.size(); ++i) {
+        named << terms[i] + QStringLiteral(" AS ") + columns[i];
+        add << QStringLiteral("%1 = ae_day.%1 + excluded.%1").arg(columns[i]);
+        take << QStringLiteral("%1 = ae_day.%1 - r.%1").arg(columns[i]);
+    }
+    // A record's sums, from the record in a row of its own.
+    const auto sums = [&named](const char* record) {
+        return QStringLiteral("SELECT coalesce(substr(e7, 1, 10), '') AS d, coalesce(e8, '') AS e8, %1 "
+                              "FROM (SELECT %2.*) AS record")
+            .arg(named.join(QStringLiteral(", ")), QLatin1String(record));
+    };
+    return {QStringLiteral("CREATE TABLE ae_day (d text NOT NULL, e8 text NOT NULL, n bigint NOT NULL, "
+                           "nocost bigint NOT NULL, qty bigint NOT NULL, sales bigint NOT NULL, "
+                           "costed bigint NOT NULL, cost bigint NOT NULL, PRIMARY KEY (d, e8))"),
+            QStringLiteral("CREATE FUNCTION ae_day_follow() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                           "IF TG_OP IN ('DELETE', 'UPDATE') THEN "
+                           "UPDATE ae_day SET %1 FROM (%2) AS r WHERE ae_day.d = r.d AND ae_day.e8 = r.e8; "
+                           "DELETE FROM ae_day WHERE n = 0; END IF; "
+                           "IF TG_OP IN ('INSERT', 'UPDATE') THEN "
+                           "INSERT INTO ae_day (d, e8, %3) %4 ON CONFLICT (d, e8) DO UPDATE SET %5; END IF; "
+                           "RETURN NULL; END $$")
+                .arg(take.join(QStringLiteral(", ")), sums("OLD"), columns.join(QStringLiteral(", ")),
+                     sums("NEW"), add.join(QStringLiteral(", "))),
+            QStringLiteral("CREATE TRIGGER ae_day_follow AFTER INSERT OR UPDATE OR DELETE ON ae "
+                           "FOR EACH ROW EXECUTE FUNCTION ae_day_follow()")};
 }
 
 } // namespace
@@ -205,6 +242,8 @@ void Server::createTables(const QSqlDatabase& db, bool withStarterRows) {
         command(db, createStatement(t->name));
     for (const QString& index : indexStatements())
         command(db, index);
+    for (const QString& statement : daySummaryStatements())
+        command(db, statement);
     if (!withStarterRows)
         return;
     for (const auto& [table, entries] : Schema::defaultLists())
