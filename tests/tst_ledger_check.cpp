@@ -397,6 +397,20 @@ void TestLedgerCheck::valuesThatAreNoNumbersOrMoments() {
     // Nor can its stock-out record be matched with it.
     QCOMPARE(problemsIn(lines, "ae"), QStringList({"订单 1 中产品 1 的出库记录或明细的数量不是数字|1"}));
     QCOMPARE(lines.problems.size(), 2);
+
+    // A stock-out record's moment that has the shape but is no moment (month 13, day 32, minute
+    // or second 60) is found in its row.
+    tamper("update ak set k4 = '1'");
+    QVERIFY2(check().clean(), qPrintable(check().text()));
+    for (const char* moment :
+         {"2026-13-09 10:00:00", "2026-12-32 10:00:00", "2026-12-09 10:60:00", "2026-12-09 10:00:60"}) {
+        tamper("update ae set e7 = :m", {{":m", QString::fromLatin1(moment)}});
+        const QStringList found = problemsIn(check(), "ae");
+        QVERIFY2(found.size() == 1 && found.first().contains(QLatin1String(moment)),
+                 qPrintable(moment + QStringLiteral(": ") + found.join('\n')));
+    }
+    tamper("update ae set e7 = '2024-02-29 23:59:59'");
+    QVERIFY2(check().clean(), qPrintable(check().text()));
 }
 
 void TestLedgerCheck::ordersSettingsAndTheFileItself() {

@@ -88,6 +88,39 @@ QString notIssuedKey(const QString& column, qint64 highest) {
         .arg(highest);
 }
 
+// True for "yyyy-MM-dd HH:mm:ss" that the database's datetime() gives back unchanged: months 1 to
+// 12, days 1 to 31, hours 0 to 24, minutes and seconds 0 to 59 (the rule of the rows' check).
+bool realMoment(QByteArrayView t) {
+    static const char shape[] = "dddd-dd-dd dd:dd:dd";
+    if (t.size() != 19)
+        return false;
+    for (int i = 0; i < 19; ++i)
+        if (shape[i] == 'd' ? (t[i] < '0' || t[i] > '9') : t[i] != shape[i])
+            return false;
+    const auto number = [&t](int at, int digits) {
+        int v = 0;
+        for (int i = 0; i < digits; ++i)
+            v = v * 10 + (t[at + i] - '0');
+        return v;
+    };
+    const int month = number(5, 2), day = number(8, 2);
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31 && number(11, 2) <= 24 && number(14, 2) < 60 &&
+           number(17, 2) < 60;
+}
+
+// The same for one text: the digits of a key from 1 to the highest given out, without a leading 0.
+bool issuedKey(const QByteArray& text, qint64 highest) {
+    if (text.isEmpty() || text.size() > 18 || text.front() < '1' || text.front() > '9')
+        return false;
+    qint64 value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= highest;
+}
+
 // True when a text column does not name an existing row of the table by its key, exactly as the
 // program writes it.
 QString notExistingKey(const QString& column, const QString& table, const QString& key) {
@@ -441,6 +474,11 @@ private:
             const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
             return t ? QByteArray(t, sqlite3_column_bytes(m_statement, column)) : QByteArray();
         }
+        // The text without a copy, valid until the next row.
+        QByteArrayView view(int column) const {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+            return t ? QByteArrayView(t, sqlite3_column_bytes(m_statement, column)) : QByteArrayView();
+        }
 
     private:
         [[noreturn]] void fail() {
@@ -461,27 +499,44 @@ private:
     // counts by its leading number, as the database's total() counts it.
     void readStockOut() {
         const QStringList terms = Schema::daySummaryTerms();
-        RawRows r(m_a, QStringLiteral("SELECT e11, e3, e1 * e3, e1 * e1 % 9967 * e3, %1 OR %2, "
-                                      "coalesce(substr(e7, 1, 10), ''), coalesce(e8, ''), %3 FROM ae")
-                           .arg(badDateTime(QStringLiteral("e7")),
-                                notIssuedKey(QStringLiteral("e11"), highestKey("aa", "aid")),
-                                terms.join(QStringLiteral(", "))));
+        RawRows r(m_a, QStringLiteral("SELECT e11, e3, e1 * e3, e1 * e1 % 9967 * e3, e7, "
+                                      "coalesce(substr(e7, 1, 10), ''), coalesce(e8, ''), %1 FROM ae")
+                           .arg(terms.join(QStringLiteral(", "))));
         m_scanStockOut = false;
         m_outRecords = 0;
         m_out.clear();
         m_days.clear();
+        // The records of an order, and mostly of a day, follow each other: the sums of the last
+        // order and of the last day and category are at hand without a look-up.
+        QByteArray lastOrder, lastDay, key;
+        OutSums* order = nullptr;
+        DaySums* day = nullptr;
         while (r.next()) {
             ++m_outRecords;
-            OutSums& sums = m_out[r.text(0)];
+            if (const QByteArrayView o = r.view(0); !order || o != lastOrder) {
+                lastOrder = o.toByteArray();
+                order = &m_out[lastOrder];
+            }
             for (int i = 0; i < 3; ++i)
                 if (!r.isNull(1 + i))
-                    sums.q[i] += r.number(1 + i);
-            if (r.integer(4))
+                    order->q[i] += r.number(1 + i);
+            if (!m_scanStockOut && !r.isNull(4) && !realMoment(r.view(4)))
                 m_scanStockOut = true;
-            DaySums& day = m_days[r.text(5) + '\x1f' + r.text(6)];
-            for (size_t i = 0; i < day.size(); ++i)
-                day[i] += r.integer(7 + int(i));
+            key.clear();
+            key.append(r.view(5)).append('\x1f').append(r.view(6));
+            if (!day || key != lastDay) {
+                lastDay = key;
+                day = &m_days[key];
+            }
+            for (size_t i = 0; i < day->size(); ++i)
+                (*day)[i] += r.integer(7 + int(i));
         }
+        // An order number that was never issued (not the digits of an order's key up to the
+        // highest given out) also calls for the rules of the records' rows.
+        const qint64 highest = highestKey("aa", "aid");
+        for (auto it = m_out.cbegin(); it != m_out.cend() && !m_scanStockOut; ++it)
+            if (!issuedKey(it.key(), highest))
+                m_scanStockOut = true;
         m_outReady = true;
     }
 
