@@ -682,6 +682,7 @@ int main(int argc, char* argv[]) {
             main_window->show();
             measureStatistics(QStringLiteral("indexed"));
             Startup::destroyInstances();
+            printFigures(1);
             return 0;
         }
         if (parser.isSet(memory)) {

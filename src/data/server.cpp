@@ -48,9 +48,9 @@ QStringList indexStatements() {
             QStringLiteral("CREATE UNIQUE INDEX ab_b13 ON ab (b13) WHERE b13 IS NOT NULL AND b13 <> ''"),
             QStringLiteral("CREATE INDEX ab_b14 ON ab (b14) WHERE b14 IS NOT NULL"),
             QStringLiteral("CREATE INDEX ae_sold ON ae (e7, e1, e3, e6, e13)"),
-            QStringLiteral("CREATE INDEX aa_a1 ON aa (a1)"),
-            QStringLiteral("CREATE INDEX ag_g3 ON ag (g3)"),
-            QStringLiteral("CREATE INDEX ah_h3 ON ah (h3)")};
+            QStringLiteral("CREATE INDEX aa_a1 ON aa (a1, a2, a5, a6)"),
+            QStringLiteral("CREATE INDEX ag_g3 ON ag (g3, g2)"),
+            QStringLiteral("CREATE INDEX ah_h3 ON ah (h3, h2)")};
 }
 
 // The stock-out records summed per day and major category for the statistics, kept by a trigger
