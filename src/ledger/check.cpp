@@ -361,7 +361,7 @@ private:
             Db::exec(m_a, QStringLiteral("SELECT aa.aid, aa.a5 FROM aa LEFT JOIN temp.check_lines l "
                                          "ON l.o = CAST(aa.aid AS TEXT) "
                                          "WHERE aa.a5 IS NULL OR typeof(aa.a5) NOT IN ('integer', 'real') "
-                                         "OR abs(aa.a5 - coalesce(l.total, 0)) > 0.000001"));
+                                         "OR abs(aa.a5 - coalesce(l.total, 0)) > 0.000001 ORDER BY aa.aid"));
         struct Candidate {
             qint64 order;
             QVariant stored;
@@ -547,7 +547,8 @@ private:
             return;
 
         RawRows r(m_a, QStringLiteral("SELECT aa.aid, l.q0, l.q1, l.q2 FROM aa "
-                                      "LEFT JOIN temp.check_lines l ON l.o = CAST(aa.aid AS TEXT)"));
+                                      "LEFT JOIN temp.check_lines l ON l.o = CAST(aa.aid AS TEXT) "
+                                      "ORDER BY aa.aid"));
         QStringList orders;
         const OutSums none;
         while (r.next()) {
