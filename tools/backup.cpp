@@ -55,7 +55,6 @@ int main(int argc, char* argv[]) {
         print(stderr, QStringLiteral("备份失败 / backup failed: %1").arg(e.text()));
         status = 1;
     }
-    Db::closeConnection(Db::Business);
-    Db::closeConnection(Db::Lists);
+    ToolFolder::close();
     return status;
 }

@@ -19,11 +19,6 @@ void print(FILE* to, const QString& text) {
     std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
 }
 
-void closeFiles() {
-    Db::closeConnection(Db::Business);
-    Db::closeConnection(Db::Lists);
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -60,13 +55,13 @@ int main(int argc, char* argv[]) {
     try {
         ToolFolder::open(folder, true);
     } catch (const Refused& e) {
-        closeFiles();
+        ToolFolder::close();
         print(stderr, e.text());
         return 3;
     } catch (const LedgerError& e) {
         // Damaged or missing files are what a restore is for: they are kept as they are instead
         // of backed up.
-        closeFiles();
+        ToolFolder::close();
         damaged = true;
         print(stdout,
               QStringLiteral("当前文件无法打开 / the current files cannot be opened: %1").arg(e.text()));
@@ -88,14 +83,14 @@ int main(int argc, char* argv[]) {
             print(stdout,
                   QStringLiteral("当前文件已备份 / the current files were backed up: %1").arg(before.folder));
         } catch (const LedgerError& e) {
-            closeFiles();
+            ToolFolder::close();
             print(stderr,
                   QStringLiteral("无法备份当前文件，没有恢复 / the current files could not be backed up, "
                                  "nothing restored: %1")
                       .arg(e.text()));
             return 1;
         }
-        closeFiles();
+        ToolFolder::close();
     }
     try {
         Backups::swapIn(folder, source);
@@ -110,11 +105,11 @@ int main(int argc, char* argv[]) {
     try {
         ToolFolder::open(folder, true);
         const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
-        closeFiles();
+        ToolFolder::close();
         print(stdout, report.text());
         return report.clean() ? 0 : 1;
     } catch (const LedgerError& e) {
-        closeFiles();
+        ToolFolder::close();
         print(stderr,
               QStringLiteral("恢复后无法检查 / the restored files could not be checked: %1").arg(e.text()));
         return 1;

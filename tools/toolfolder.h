@@ -50,4 +50,10 @@ inline void open(const QString& folder, bool lists) {
     }
 }
 
+// Closes what open() opened (nothing happens for a connection not open).
+inline void close() {
+    Db::closeConnection(Db::Business);
+    Db::closeConnection(Db::Lists);
+}
+
 } // namespace ToolFolder
