@@ -7,11 +7,13 @@
 #include "ledger/products.h"
 #include "ledger/settlement.h"
 #include "ledgertest.h"
+#include "reports/reportrenderer.h"
 #include "reports/reports.h"
 #include "statistics/Fr_tongji.h"
 #include "widgets/buttonsbar.h"
 #include "widgets/databound.h"
 
+#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
@@ -21,7 +23,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPainter>
 #include <QPieSeries>
+#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -32,7 +36,9 @@ private slots:
     void navigationOpensThePageWithTodaysFigures();
     void periodChoiceChangesFiguresChartsAndLists();
     void salesWhileShownAreCountedAtOnce();
-    void listsPrintThroughTheReports();
+    void chartsPrintWithTheirLists();
+    void rankingLabelsEveryProductApart();
+    void saleDuringAPrintWaitsForItToClose();
     void welcomePageShowsTodayAtAGlance();
 };
 
@@ -41,6 +47,15 @@ namespace {
 void click(QAbstractButton* button) {
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// The text of a PDF file, as laid out on its pages.
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    if (!p.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 void at(int month, int day, int hour) {
@@ -251,7 +266,7 @@ void TestStatistics::salesWhileShownAreCountedAtOnce() {
     QCOMPARE(card("lblSales"), QStringLiteral("27 元"));
 }
 
-void TestStatistics::listsPrintThroughTheReports() {
+void TestStatistics::chartsPrintWithTheirLists() {
     LedgerFixture f;
     buildShop();
     main_window->show();
@@ -259,23 +274,138 @@ void TestStatistics::listsPrintThroughTheReports() {
     choosePeriod(2);
     QStringList printed;
     Reports::Parameters last;
-    Reports::setPreviewHook([&](const QString& definition, const Reports::Parameters& parameters) {
-        printed << definition;
-        last = parameters;
-    });
-    click(page()->btnPrintDays);
-    click(page()->btnPrintProducts);
-    click(page()->btnPrintCategories);
-    click(page()->btnPrintMembers);
-    Reports::setPreviewHook(nullptr);
+    QList<ReportFigure> figures;
+    Reports::setFigurePreviewHook(
+        [&](const QString& definition, const Reports::Parameters& parameters, const ReportFigure& figure) {
+            printed << definition;
+            last = parameters;
+            figures << figure;
+        });
+    const QList<QPushButton*> buttons = {page()->btnPrintDays, page()->btnPrintProducts,
+                                         page()->btnPrintCategories, page()->btnPrintMembers};
+    for (int tab = 0; tab < buttons.size(); ++tab) {
+        // Each button lives on its chart's tab.
+        page()->tabs->setCurrentIndex(tab);
+        click(buttons[tab]);
+    }
+    Reports::setFigurePreviewHook(nullptr);
     QCOMPARE(printed, QStringList({"tj1.rav", "tj2.rav", "tj3.rav", "tj4.rav"}));
     QCOMPARE(last.value("qijian"), QStringLiteral("2026-12-01 至 2026-12-31"));
     QCOMPARE(last.value("xiaoshoue"), QStringLiteral("21"));
-    // The definitions were put in place for a folder that had none, and render the lists shown.
+    QCOMPARE(figures.size(), 4);
+    // Each figure draws its chart: the bars of sales, the ranking's, the pie's, the cards'.
+    const QList<QColor> colours = {QColor(0x5b, 0x8f, 0xc7), QColor(0x2e, 0x9d, 0x4f), QColor(),
+                                   QColor(0xc0, 0x39, 0x2b)};
+    for (int i = 0; i < figures.size(); ++i) {
+        const ReportFigure& figure = figures[i];
+        QVERIFY(!figure.isEmpty());
+        QImage image(figure.size.toSize(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        figure.paint(&painter, QRectF(QPointF(0, 0), figure.size));
+        painter.end();
+        int coloured = 0, ofTheChart = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                coloured += c.saturation() > 100;
+                ofTheChart += colours[i].isValid() && c == colours[i];
+            }
+        QVERIFY2(coloured > 200, qPrintable(QString::number(i)));
+        QVERIFY2(!colours[i].isValid() || ofTheChart > 50, qPrintable(QString::number(i)));
+    }
+
+    // The definitions were put in place for a folder that had none; the print has the chart, its
+    // title and labels as text, above the list's rows. Without it the print is the list alone.
     const QString pdf = QDir(f.folder()).filePath("tj1.pdf");
+    Reports::renderPdf("tj1.rav", pdf, last, figures[0]);
+    QString text = pdfText(pdf);
+    QVERIFY2(text.contains(QStringLiteral("每日销售额与毛利")), qPrintable(text));
+    QVERIFY(text.indexOf(QStringLiteral("2026-12-09")) > text.indexOf(QStringLiteral("每日销售额与毛利")));
     Reports::renderPdf("tj1.rav", pdf, last);
-    QVERIFY(QFileInfo(pdf).size() > 0);
+    text = pdfText(pdf);
+    QVERIFY(!text.contains(QStringLiteral("每日销售额与毛利")));
+    QVERIFY(text.contains(QStringLiteral("2026-12-09")));
+    Reports::renderPdf("tj3.rav", pdf, last, figures[2]);
+    QVERIFY(pdfText(pdf).contains(QStringLiteral("各大类销售额")));
     QVERIFY(f.messages.messages.isEmpty());
+}
+
+void TestStatistics::rankingLabelsEveryProductApart() {
+    LedgerFixture f;
+    buildShop();
+    // Two products whose long names begin alike and two of the same name each keep their bar.
+    at(12, 9, 8);
+    const QString longName = QStringLiteral("农夫山泉天然饮用水大瓶装一箱十二瓶");
+    const qint64 a = product(longName + "甲", "饮料", "1", "2");
+    const qint64 b = product(longName + "乙", "饮料", "1", "2");
+    const qint64 c = product("毛巾", "日用", "1", "2");
+    const qint64 d = product("毛巾", "日用", "1", "2");
+    at(12, 9, 10);
+    const qint64 order = Orders::addLine(0, a, Currency::parse("1")).order;
+    Orders::addLine(order, b, Currency::parse("2"));
+    Orders::addLine(order, c, Currency::parse("3"));
+    Orders::addLine(order, d, Currency::parse("4"));
+    main_window->show();
+    main_window->switchTo(page());
+    choosePeriod(0);
+    page()->tabs->setCurrentIndex(1);
+    const QChart* chart = page()->chartProducts->chart();
+    QVERIFY(chart);
+    QStringList labels;
+    for (QAbstractAxis* axis : chart->axes(Qt::Vertical))
+        if (auto* categories = qobject_cast<QBarCategoryAxis*>(axis))
+            labels = categories->categories();
+    // Apple, cola and the four new products, every one with a label of its own.
+    QCOMPARE(labels.size(), 6);
+    QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), 6);
+    for (const QString& label : labels)
+        QVERIFY2(label.size() <= 16 + 8, qPrintable(label));
+    QCOMPARE(labels.filter(QStringLiteral("…")).size(), 2);
+    QVERIFY(labels.contains(QStringLiteral("毛巾")));
+    QVERIFY(labels.contains(QStringLiteral("毛巾 #") + QString::number(std::min(c, d))) ||
+            labels.contains(QStringLiteral("毛巾 #") + QString::number(std::max(c, d))));
+    // The list keeps the full names.
+    QStringList names;
+    for (int r = 0; r < page()->gridProducts->query()->rowCount(); ++r)
+        names << page()->gridProducts->query()->text(r, "e2");
+    QVERIFY(names.contains(longName + "甲"));
+    QVERIFY(names.contains(longName + "乙"));
+}
+
+void TestStatistics::saleDuringAPrintWaitsForItToClose() {
+    LedgerFixture f;
+    const Shop shop = buildShop();
+    main_window->show();
+    main_window->switchTo(page());
+    choosePeriod(0);
+    QCOMPARE(page()->lblSales->text(), QStringLiteral("21 元"));
+    QString salesDuringPrint;
+    const QChart* chartDuringPrint = nullptr;
+    QImage drawn;
+    Reports::setFigurePreviewHook(
+        [&](const QString&, const Reports::Parameters&, const ReportFigure& figure) {
+            // Another till sells while the preview is open: the print keeps the figures it shows.
+            const QChart* before = page()->chartDays->chart();
+            Orders::addLine(0, shop.cola, Currency::parse("5"));
+            salesDuringPrint = page()->lblSales->text();
+            chartDuringPrint = page()->chartDays->chart() == before ? before : nullptr;
+            drawn = QImage(figure.size.toSize(), QImage::Format_RGB32);
+            drawn.fill(Qt::white);
+            QPainter painter(&drawn);
+            figure.paint(&painter, QRectF(QPointF(0, 0), figure.size));
+        });
+    click(page()->btnPrintDays);
+    Reports::setFigurePreviewHook(nullptr);
+    QCOMPARE(salesDuringPrint, QStringLiteral("21 元"));
+    QVERIFY(chartDuringPrint);
+    int bars = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            bars += drawn.pixelColor(x, y) == QColor(0x5b, 0x8f, 0xc7);
+    QVERIFY(bars > 50);
+    // Closed, the page shows the sale.
+    QCOMPARE(page()->lblSales->text(), QStringLiteral("36 元"));
 }
 
 void TestStatistics::welcomePageShowsTodayAtAGlance() {

@@ -185,6 +185,13 @@ public:
         for (const ReportColumn& c : m_cols)
             titles << c.title;
         m_headerRowH = rowHeight(titles, *m_fmBold);
+        if (!report.figure.isEmpty()) {
+            const QSizeF size = report.figure.size;
+            const double room = (m_height - m_titleH - m_headH - m_footH) / 2;
+            const double height = std::min(m_width * size.height() / size.width(), room);
+            m_figure = QRectF(0, 0, height * size.width() / size.height(), height);
+            m_figureH = height + 2 * m_mm;
+        }
         paginate();
     }
 
@@ -237,7 +244,7 @@ public:
         return h + 2 * m_padY;
     }
 
-    double bodyTop(int page) const { return m_titleH + (page == 0 ? m_headH : 0) + m_headerRowH; }
+    double bodyTop(int page) const { return m_titleH + (page == 0 ? m_headH + m_figureH : 0) + m_headerRowH; }
     double bodyBottom() const { return m_height - m_footH; }
 
     void paginate() {
@@ -335,6 +342,13 @@ public:
             }
             y += m_headH;
         }
+        if (index == 0 && m_figureH > 0) {
+            // The figure centred across the page.
+            p.save();
+            m_report.figure.paint(&p, QRectF(QPointF((m_width - m_figure.width()) / 2, y), m_figure.size()));
+            p.restore();
+            y += m_figureH;
+        }
         drawHeaderRow(p, y);
         y += m_headerRowH;
 
@@ -395,6 +409,8 @@ private:
     std::unique_ptr<QFontMetricsF> m_fmBody, m_fmBold;
     mutable QHash<QString, double> m_bodyWidths, m_boldWidths;
     QVector<double> m_x, m_w, m_rowH;
+    QRectF m_figure;
+    double m_figureH = 0;
     double m_titleH = 0, m_headLineH = 0, m_headH = 0, m_footH = 0, m_countH = 0, m_headerRowH = 0;
     int m_headPerLine = 1;
     QList<Page> m_pages;

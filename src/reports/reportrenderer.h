@@ -3,9 +3,12 @@
 #include "reports/reportdefinition.h"
 
 #include <QMap>
+#include <QRectF>
+#include <QSizeF>
 #include <QVector>
 #include <functional>
 
+class QPainter;
 class QPrinter;
 class SharedQuery;
 
@@ -13,6 +16,16 @@ class SharedQuery;
 using ReportProgress = std::function<bool(int done, int total)>;
 // Thrown when a ReportProgress stopped the work; nothing of it is kept.
 struct ReportCancelled {};
+
+// A picture printed on the report's first page between its head and its rows (a chart): `paint`
+// draws it into the rectangle it is given, in the printer's own resolution; `size` is the size it
+// is drawn at on the screen, whose proportions the page keeps. The page gives it its width, or at
+// most half of the page's height.
+struct ReportFigure {
+    QSizeF size;
+    std::function<void(QPainter*, const QRectF&)> paint;
+    bool isEmpty() const { return size.isEmpty() || !paint; }
+};
 
 // What one print shows: the definition's rows taken from its query at the moment of printing,
 // as display texts, with the totals, the head values and the print date. Taken once per print,
@@ -24,6 +37,7 @@ struct ReportSnapshot {
     QVector<QStringList> rows;               // one text per column
     QStringList sums;                        // per column: the total, or empty
     QString printed;                         // the print date and time
+    ReportFigure figure;                     // on the first page, when not empty
 
     // Reads the rows of the definition's query in their present state (statement, filter and
     // order). Throws LedgerError naming the definition's path when its connection or a field is

@@ -21,6 +21,7 @@
 namespace {
 
 Reports::PreviewHook previewHook;
+Reports::FigurePreviewHook figurePreviewHook;
 int progressDelay = 1000;
 
 // The progress box of a long print: it appears once the work looks like taking longer than the
@@ -98,11 +99,23 @@ void Reports::setPreviewHook(PreviewHook hook) {
     previewHook = std::move(hook);
 }
 
+void Reports::setFigurePreviewHook(FigurePreviewHook hook) {
+    figurePreviewHook = std::move(hook);
+}
+
 void Reports::setProgressDelay(int milliseconds) {
     progressDelay = milliseconds;
 }
 
 void Reports::preview(const QString& definition, const Parameters& parameters) {
+    preview(definition, parameters, ReportFigure());
+}
+
+void Reports::preview(const QString& definition, const Parameters& parameters, const ReportFigure& figure) {
+    if (figurePreviewHook) {
+        figurePreviewHook(definition, parameters, figure);
+        return;
+    }
     if (previewHook) {
         previewHook(definition, parameters);
         return;
@@ -115,6 +128,7 @@ void Reports::preview(const QString& definition, const Parameters& parameters) {
     } catch (const ReportCancelled&) {
         return; // nothing was printed or kept
     }
+    report.figure = figure;
     QPrinter printer(QPrinter::HighResolution);
     ReportRenderer::setUp(printer, report.definition);
 
@@ -168,7 +182,13 @@ void Reports::preview(const QString& definition, const Parameters& parameters) {
 }
 
 void Reports::renderPdf(const QString& definition, const QString& pdfPath, const Parameters& parameters) {
-    const ReportSnapshot report = prepare(definition, parameters);
+    renderPdf(definition, pdfPath, parameters, ReportFigure());
+}
+
+void Reports::renderPdf(const QString& definition, const QString& pdfPath, const Parameters& parameters,
+                        const ReportFigure& figure) {
+    ReportSnapshot report = prepare(definition, parameters);
+    report.figure = figure;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdfPath);

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/work.h"
+#include "reports/reportrenderer.h"
 #include "reports/reports.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
@@ -11,6 +12,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -20,9 +22,11 @@
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPainter>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -80,6 +84,30 @@ QChart* freshChart(QChartView* view, const QString& title) {
     return chart;
 }
 
+// The axis of the periods' buckets. Up to 16 labels stand side by side; a month's days would be
+// cut to "…" on a chart of a usual width, so then every second (third, …) day is labelled, on
+// its bar, from the first.
+QAbstractAxis* bucketAxis(const QStringList& labels) {
+    const QFont font(FontFamily, 7);
+    const int most = 16;
+    if (labels.size() <= most) {
+        auto* axis = new QBarCategoryAxis;
+        axis->append(labels);
+        axis->setLabelsFont(font);
+        return axis;
+    }
+    auto* axis = new QCategoryAxis;
+    axis->setRange(-0.5, double(labels.size()) - 0.5);
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setStartValue(-0.5);
+    const int step = int((labels.size() + most - 1) / most);
+    for (int i = 0; i < labels.size(); i += step)
+        axis->append(labels[i], i);
+    axis->setLabelsFont(font);
+    axis->setGridLineVisible(false);
+    return axis;
+}
+
 QValueAxis* valueAxis(double low, double high) {
     auto* axis = new QValueAxis;
     axis->setRange(std::min(0.0, low), high <= 0 ? 10.0 : high * 1.1);
@@ -134,8 +162,40 @@ QWidget* chartWithList(QChartView* chart, QWidget* top, DataGrid* list, QPushBut
 QPushButton* printButton(const QString& name) {
     auto* b = new QPushButton(QStringLiteral("打 印"));
     b->setObjectName(name);
-    b->setToolTip(QStringLiteral("打印预览这张表，可保存为 PDF"));
+    b->setToolTip(QStringLiteral("打印预览这张图和它的表，可保存为 PDF"));
     return b;
+}
+
+// The chart for the print, drawn as shapes and text at the printer's resolution. A chart not yet
+// laid out (its tab never shown) is laid out at a size of its own. The page keeps its charts as
+// they are while a print is open (refresh() waits for it), so every page of the print shows the
+// same chart.
+ReportFigure figureOf(QChartView* view) {
+    QSize size = view->size();
+    if (!view->isVisible() || size.width() < 320 || size.height() < 220) {
+        size = QSize(720, 360);
+        view->resize(size);
+        view->chart()->resize(size);
+    }
+    const QPointer<QChartView> shown(view);
+    return {QSizeF(size), [shown](QPainter* painter, const QRectF& target) {
+                if (shown && shown->chart()) {
+                    painter->setRenderHint(QPainter::Antialiasing);
+                    shown->scene()->render(painter, target, shown->chart()->geometry());
+                }
+            }};
+}
+
+// A product's name on the ranking's axis: long names are cut with an ellipsis, and a name the
+// axis already shows gets the product number, so that every bar has its own label.
+QString rankingLabel(const QString& name, const QString& number, const QStringList& taken) {
+    const int most = 16;
+    QString label = name.size() > most ? name.left(most - 1) + QChar(0x2026) : name;
+    if (label.isEmpty())
+        label = QStringLiteral("(无名称)");
+    if (taken.contains(label))
+        label += QStringLiteral(" #") + number;
+    return label;
 }
 
 } // namespace
@@ -278,7 +338,7 @@ void TFr_tongji::bindData() {
                 for (const Ledger::Change& change : changes)
                     if (read.contains(change.table)) {
                         m_stale = true;
-                        if (isVisible())
+                        if (isVisible() && !m_printing)
                             guarded([this] { refresh(); });
                         return;
                     }
@@ -420,9 +480,7 @@ void TFr_tongji::drawDays() {
     series->append(bars);
     chart->addSeries(series);
     chart->addSeries(line);
-    auto* x = new QBarCategoryAxis;
-    x->append(labels);
-    x->setLabelsFont(QFont(FontFamily, 7));
+    QAbstractAxis* x = bucketAxis(labels);
     auto* y = valueAxis(low, high);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
@@ -446,7 +504,8 @@ void TFr_tongji::drawProducts() {
     for (int r = m_products->rowCount() - 1; r >= 0; --r) {
         const double v = m_products->value(r, field).toDouble();
         set->append(v);
-        names << m_products->text(r, QStringLiteral("e2")).left(12);
+        names << rankingLabel(m_products->text(r, QStringLiteral("e2")),
+                              m_products->text(r, QStringLiteral("e1")), names);
         low = std::min(low, v);
         high = std::max(high, v);
     }
@@ -508,9 +567,7 @@ void TFr_tongji::drawMembers() {
     series->append(in);
     series->append(out);
     chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(labels);
-    x->setLabelsFont(QFont(FontFamily, 7));
+    QAbstractAxis* x = bucketAxis(labels);
     auto* y = valueAxis(0, high);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
@@ -518,7 +575,7 @@ void TFr_tongji::drawMembers() {
     series->attachAxis(y);
 }
 
-void TFr_tongji::print(const QString& definition) {
+void TFr_tongji::print(const QString& definition, QChartView* chart) {
     // Folders made before these lists existed get their definitions now; none is overwritten.
     Reports::installDefaults(Data_in->folder());
     const QString period = m_period.from == m_period.to
@@ -527,26 +584,35 @@ void TFr_tongji::print(const QString& definition) {
                                      .arg(m_period.from.toString(QStringLiteral("yyyy-MM-dd")),
                                           m_period.to.toString(QStringLiteral("yyyy-MM-dd")));
     const Statistics::Summary s = Statistics::summary(m_period);
-    Reports::preview(definition, {{QStringLiteral("qijian"), period},
-                                  {QStringLiteral("xiaoshoue"), s.sales.toString()},
-                                  {QStringLiteral("maoli"), s.profit.toString()},
-                                  {QStringLiteral("maolilv"), s.marginText()},
-                                  {QStringLiteral("paiming"), cbRanking->currentText()}});
+    // Another till's sale meanwhile is shown when the print closes, not under it.
+    m_printing = true;
+    const auto done = qScopeGuard([this] {
+        m_printing = false;
+        if (m_stale && isVisible())
+            guarded([this] { refresh(); });
+    });
+    Reports::preview(definition,
+                     {{QStringLiteral("qijian"), period},
+                      {QStringLiteral("xiaoshoue"), s.sales.toString()},
+                      {QStringLiteral("maoli"), s.profit.toString()},
+                      {QStringLiteral("maolilv"), s.marginText()},
+                      {QStringLiteral("paiming"), cbRanking->currentText()}},
+                     figureOf(chart));
 }
 
 void TFr_tongji::btnPrintDaysClick() {
-    print(QStringLiteral("tj1.rav"));
+    print(QStringLiteral("tj1.rav"), chartDays);
 }
 
 void TFr_tongji::btnPrintProductsClick() {
     showRanking();
-    print(QStringLiteral("tj2.rav"));
+    print(QStringLiteral("tj2.rav"), chartProducts);
 }
 
 void TFr_tongji::btnPrintCategoriesClick() {
-    print(QStringLiteral("tj3.rav"));
+    print(QStringLiteral("tj3.rav"), chartCategories);
 }
 
 void TFr_tongji::btnPrintMembersClick() {
-    print(QStringLiteral("tj4.rav"));
+    print(QStringLiteral("tj4.rav"), chartMembers);
 }

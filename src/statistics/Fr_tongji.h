@@ -18,7 +18,7 @@ class SharedQuery;
 // profit and margin, orders, average order, unsettled orders, member cards), and four charts each
 // with its list beside it: sales and profit per day (per month for long periods), the ten best
 // products, sales per major category, recharges against card payments. The lists export from
-// their menu and print through the report engine.
+// their menu; each chart prints with its list through the report engine, the chart above the rows.
 class TFr_tongji : public Frame {
     Q_OBJECT
 public:
@@ -85,11 +85,12 @@ private:
     void drawProducts();
     void drawCategories();
     void drawMembers();
-    void print(const QString& definition);
+    void print(const QString& definition, QChartView* chart);
     Statistics::Ranking ranking() const;
 
     Statistics::Period m_period;
     QPointer<SharedQuery> m_days, m_products, m_categories, m_members;
     bool m_stale = true; // written since last read while the page was hidden
     bool m_productsStale = true;
+    bool m_printing = false; // a print of the page is open
 };
