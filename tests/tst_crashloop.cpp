@@ -188,8 +188,7 @@ void TestCrashLoop::killedAtRandomMomentsTheFilesHold() {
     QTemporaryDir dir;
     Schema::createDatabaseFiles(dir.path());
     open(dir.path());
-    for (const QString& index : Schema::indexStatements())
-        Db::exec(Db::business(), index);
+    Schema::createIndexes(Db::business());
     DemoData::Counts counts;
     counts.products = 30;
     counts.stockIns = 60;

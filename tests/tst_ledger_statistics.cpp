@@ -297,6 +297,11 @@ void TestLedgerStatistics::olderFilesGainTheCostColumn() {
         Db::exec(db, "drop table ae_day");
         Db::exec(db, "drop index ae_sold");
         Db::exec(db, "alter table ae drop column e13");
+        // Its date indexes were narrower, under the same names.
+        Db::exec(db, "drop index aa_a1");
+        Db::exec(db, "create index aa_a1 on aa (a1)");
+        Db::exec(db, "drop index ag_g3");
+        Db::exec(db, "CREATE INDEX ag_g3 ON ag (g3)");
         Db::exec(db,
                  "insert into ae (e1, e2, e3, e6, e7) values ('1', '旧', '2', '5', '2026-12-09 08:00:00')");
         db.close();
@@ -310,6 +315,10 @@ void TestLedgerStatistics::olderFilesGainTheCostColumn() {
     QCOMPARE(CoreFixture::rows("select * from ae_day"), QStringList({"2026-12-09||1|1|20000|100000|0|0"}));
     QCOMPARE(Schema::upgradeBusinessFile(Db::business()), QStringList());
     QVERIFY(CoreFixture::scalar("select count(*) from sqlite_master where name = 'ae_sold'").toInt() == 1);
+    // The narrower indexes were made again as they are now.
+    QCOMPARE(
+        CoreFixture::rows("select sql from sqlite_master where name in ('aa_a1', 'ag_g3') order by name"),
+        QStringList({"CREATE INDEX aa_a1 ON aa (a1, a2, a5, a6)", "CREATE INDEX ag_g3 ON ag (g3, g2)"}));
     const Summary s = summary(Dec9);
     QCOMPARE(s.sales.toString(), QStringLiteral("10"));
     QCOMPARE(s.profit.toString(), QStringLiteral("0"));

@@ -24,8 +24,7 @@ int shop(const QString& folder) {
     const QDir dir(folder);
     Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
     Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
-    for (const QString& index : Schema::indexStatements())
-        Db::exec(Db::business(), index);
+    Schema::createIndexes(Db::business());
     if (Db::scalar(Db::business(), QStringLiteral("select count(*) from ab")).toLongLong() > 0) {
         std::fprintf(stderr, "vandrel-ledger-demo: %s\n",
                      QStringLiteral("'%1' 中已有产品，演示商店只写入新的工作文件夹 / "

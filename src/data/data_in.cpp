@@ -165,8 +165,7 @@ void TData_in::openFiles() {
         return;
     // The big lists are counted, searched and paged through in-memory indexes.
     // Files made by an older version lack some indexes: add them once.
-    for (const QString& index : Schema::indexStatements())
-        Db::exec(Db::business(), index);
+    Schema::createIndexes(Db::business());
     m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
     const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
         {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3", "b13"}},

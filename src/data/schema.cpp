@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -193,11 +194,29 @@ QStringList Schema::indexStatements() {
         // A period's orders and card movements are summed from these indexes alone.
         QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1 ON aa (a1, a2, a5, a6)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3 ON ag (g3, g2)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3, h2)")};
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3, h2)"),
+        // The card movements summed per day for a period's chart, in the order of these.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3_day ON ag (substr(g3, 1, 10), g2, g3)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3_day ON ah (substr(h3, 1, 10), h2, h3)")};
     for (const Table& table : businessTables())
         statements
             << QStringLiteral("CREATE INDEX IF NOT EXISTS %1_key ON %1 (%2)").arg(table.name, table.key);
     return statements;
+}
+
+void Schema::createIndexes(const QSqlDatabase& db) {
+    static const QRegularExpression named(QStringLiteral("^CREATE INDEX IF NOT EXISTS (\\w+) "));
+    for (const QString& statement : indexStatements()) {
+        const QString name = named.match(statement).captured(1);
+        // The file keeps the statement that made the index, without "IF NOT EXISTS".
+        const QString stored =
+            Db::scalar(db, QStringLiteral("select sql from sqlite_master where type = 'index' and name = :n"),
+                       {{QStringLiteral(":n"), name}})
+                .toString();
+        if (!stored.isEmpty() && stored != QString(statement).remove(QStringLiteral("IF NOT EXISTS ")))
+            Db::exec(db, QStringLiteral("DROP INDEX %1").arg(name));
+        Db::exec(db, statement);
+    }
 }
 
 QString Schema::scaled(const QString& expression) {
@@ -338,8 +357,7 @@ void fillFile(const QString& path, const QString& connection, const QList<Schema
     for (const Schema::Table& table : tables)
         Db::exec(db, Schema::createStatement(table));
     if (!withLists) {
-        for (const QString& index : Schema::indexStatements())
-            Db::exec(db, index);
+        Schema::createIndexes(db);
         ensureDaySummary(db);
     }
     if (withLists) {

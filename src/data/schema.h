@@ -40,6 +40,10 @@ QStringList addedAtStart(const QString& table);
 
 // The indexes of the business file.
 QStringList indexStatements();
+// Makes the business file's indexes that are missing. An index that an earlier version made under
+// the same name over other columns is made again as it is now (a narrower index would leave the
+// reads it serves slow for good).
+void createIndexes(const QSqlDatabase& db);
 
 // Adds to a business file made by an earlier version the columns it lacks (the products'
 // barcode and warning level, the cost price of each stock-out record) and the barcode's index, in one

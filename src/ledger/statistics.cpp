@@ -209,15 +209,20 @@ Statement perCategory(const Period& period) {
 }
 
 Statement members(const Period& period) {
-    return {
-        QStringLiteral("select riqi, sum(chongzhi) / 10000.0 as chongzhi, sum(xiaofei) / 10000.0 as xiaofei "
-                       "from (select %1 as riqi, %2 as chongzhi, 0 as xiaofei from ah "
-                       "where h3 >= :from and h3 < :to union all "
-                       "select %3, 0, %4 from ag where g3 >= :from and g3 < :to) m "
-                       "group by riqi order by riqi")
-            .arg(bucket(QStringLiteral("h3"), period), Schema::scaled(QStringLiteral("h2")),
-                 bucket(QStringLiteral("g3"), period), Schema::scaled(QStringLiteral("g2"))),
-        range(period)};
+    // Summed per day first, in the order of the day indexes over the card movements (no sorting
+    // of the movements themselves), then per bucket.
+    return {QStringLiteral(
+                "select %1 as riqi, sum(chongzhi) / 10000.0 as chongzhi, sum(xiaofei) / 10000.0 as xiaofei "
+                "from (select substr(h3, 1, 10) as d, sum(%2) as chongzhi, 0 as xiaofei from ah "
+                "where substr(h3, 1, 10) >= :from and substr(h3, 1, 10) <= :to "
+                "group by substr(h3, 1, 10) union all "
+                "select substr(g3, 1, 10), 0, sum(%3) from ag "
+                "where substr(g3, 1, 10) >= :from and substr(g3, 1, 10) <= :to "
+                "group by substr(g3, 1, 10)) m "
+                "group by %1 order by %1")
+                .arg(bucket(QStringLiteral("d"), period), Schema::scaled(QStringLiteral("h2")),
+                     Schema::scaled(QStringLiteral("g2"))),
+            days(period)};
 }
 
 QStringList buckets(const Period& period) {

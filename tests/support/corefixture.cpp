@@ -92,8 +92,7 @@ void CoreFixture::reopen() {
     Db::openExclusive(Db::Business, dir.absoluteFilePath(Db::BusinessFile));
     Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
     Schema::upgradeBusinessFile(Db::business());
-    for (const QString& index : Schema::indexStatements())
-        Db::exec(Db::business(), index);
+    Schema::createIndexes(Db::business());
     m_open = true;
 }
 
