@@ -95,14 +95,6 @@ void scan(QLineEdit* box, const QString& code) {
     QTest::keyClick(box, Qt::Key_Return);
 }
 
-QString pdfText(const QString& pdf) {
-    QProcess p;
-    p.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
-    if (!p.waitForFinished(30000))
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 qint64 stocked(const QString& name, const char* stock, std::optional<Currency> level) {
     Products::Fields fields;
     fields.major = QStringLiteral("食品");

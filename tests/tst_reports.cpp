@@ -59,17 +59,6 @@ struct HookGuard {
     ~HookGuard() { Reports::setPreviewHook(nullptr); }
 };
 
-QString pdfText(const QString& pdf, int page = 0) {
-    QProcess p;
-    QStringList args{"-layout", "-enc", "UTF-8"};
-    if (page > 0)
-        args << "-f" << QString::number(page) << "-l" << QString::number(page);
-    p.start("pdftotext", args << pdf << "-");
-    if (!p.waitForFinished(30000))
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 int pdfPages(const QString& pdf) {
     QProcess p;
     p.start("pdfinfo", {pdf});

@@ -49,15 +49,6 @@ void click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-// The text of a PDF file, as laid out on its pages.
-QString pdfText(const QString& pdf) {
-    QProcess p;
-    p.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
-    if (!p.waitForFinished(30000))
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 void at(int month, int day, int hour) {
     Clock::setFixed(QDateTime(QDate(2026, month, day), QTime(hour, 0)));
 }

@@ -12,6 +12,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -108,6 +109,17 @@ void LedgerFixture::allowWrites(const QString& table) {
 
 QStringList LedgerFixture::rows(const QString& sql, const Db::Params& params) {
     return CoreFixture::rows(sql, params);
+}
+
+QString pdfText(const QString& pdf, int page) {
+    QProcess p;
+    QStringList args{"-layout", "-enc", "UTF-8"};
+    if (page > 0)
+        args << "-f" << QString::number(page) << "-l" << QString::number(page);
+    p.start("pdftotext", args << pdf << "-");
+    if (!p.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 void onModal(std::function<void(QWidget*)> action, int timeoutMs) {

@@ -77,6 +77,9 @@ private:
 // opens the window.
 void onModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
 
+// The text of a PDF file as laid out on its pages (pdftotext), of one page when one is given.
+QString pdfText(const QString& pdf, int page = 0);
+
 // A named child of a window; fails the test when it is missing.
 template <typename T> T* child(QObject* parent, const QString& name) {
     T* found = parent ? parent->findChild<T*>(name) : nullptr;
