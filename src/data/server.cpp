@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -204,7 +205,44 @@ void Server::openShop(const Address& address) {
 void Server::command(const QSqlDatabase& db, const QString& sql) {
     QSqlQuery query(db);
     if (!query.exec(sql))
-        throw DatabaseError(Db::errorText(query.lastError()).trimmed());
+        throw DatabaseError(Db::errorText(query.lastError()).trimmed(), query.lastError().nativeErrorCode());
+}
+
+bool Server::mayRunAgain(const QString& code) {
+    return code == QLatin1String("40001") || code == QLatin1String("40P01");
+}
+
+bool Server::connectionError(const QString& code) {
+    return code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") ||
+           code == QLatin1String("57P02") || code == QLatin1String("57P03");
+}
+
+bool Server::connectionLost(const QSqlDatabase& db) {
+    if (!Db::isServer(db))
+        return false;
+    if (!db.isOpen())
+        return true;
+    QSqlQuery probe(db);
+    if (probe.exec(QStringLiteral("select 1")))
+        return false;
+    // A statement refused by a connection that still works (a transaction broken off and not
+    // rolled back yet) carries a state of its own; a lost connection gives none or one of its own.
+    const QString code = probe.lastError().nativeErrorCode();
+    return code.isEmpty() || connectionError(code);
+}
+
+void Server::reconnect(const QString& connection) {
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    if (!db.isValid())
+        throw DatabaseError(QStringLiteral("no connection '%1'").arg(connection));
+    const QStringList channels = db.driver()->subscribedToNotifications();
+    db.close();
+    if (!db.open())
+        throw DatabaseError(Db::errorText(db.lastError()).trimmed(), QStringLiteral("08001"));
+    command(db, QStringLiteral("SET client_min_messages = warning"));
+    for (const QString& channel : channels)
+        if (!db.driver()->subscribeToNotification(channel))
+            throw DatabaseError(Db::errorText(db.driver()->lastError()).trimmed(), QStringLiteral("08001"));
 }
 
 bool Server::needsPassword(const QString& errorText) {
