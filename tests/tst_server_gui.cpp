@@ -1,11 +1,16 @@
+#include "app/mainwindow.h"
 #include "data/data_in.h"
 #include "data/server.h"
+#include "data/work.h"
 #include "ledger/products.h"
 #include "ledgertest.h"
+#include "members/new_huiyuan.h"
 #include "system/backupkeeper.h"
 #include "system/systemwindows.h"
 
+#include <QAbstractSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -18,7 +23,47 @@ private slots:
     void initTestCase();
     void backupWindowsPointToTheServersBackups();
     void anotherTillsSalesAreShown();
+    void aLostServerKeepsWhatWasTypedAndComesBack();
 };
+
+namespace {
+
+// Another connection to the test server, to its own database (a database cannot shut itself
+// out), as an administrator's.
+class Administrator {
+public:
+    explicit Administrator(const QString& shopUrl) {
+        Server::Address address = Server::parseUrl(shopUrl);
+        m_shop = address.database;
+        address.database = QStringLiteral("postgres");
+        m_db = Server::open(QStringLiteral("administrator"), address);
+    }
+    ~Administrator() {
+        shopOpen(true);
+        m_db = QSqlDatabase();
+        Db::closeConnection(QStringLiteral("administrator"));
+    }
+    // Lets tills connect to the shop's database, or not.
+    void shopOpen(bool open) {
+        Server::command(m_db, QStringLiteral("alter database %1 allow_connections %2")
+                                  .arg(m_shop, open ? QStringLiteral("true") : QStringLiteral("false")));
+    }
+    // Ends every connection to the shop's database (a restart of the server does that); returns
+    // how many there were.
+    int endConnections() {
+        return Db::scalar(
+                   m_db,
+                   "select count(pg_terminate_backend(pid, 10000)) from pg_stat_activity where datname = :d",
+                   {{":d", m_shop}})
+            .toInt();
+    }
+
+private:
+    QString m_shop;
+    QSqlDatabase m_db;
+};
+
+} // namespace
 
 void TestServerGui::initTestCase() {
     if (!CoreFixture::onServer())
@@ -71,6 +116,77 @@ void TestServerGui::anotherTillsSalesAreShown() {
     QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("6"));
     QCOMPARE(Data_in->Query_ab->text(0, "bid"), QString::number(cola));
     QCOMPARE(f.messages.messages.size(), 0);
+}
+
+void TestServerGui::aLostServerKeepsWhatWasTypedAndComesBack() {
+    LedgerFixture f;
+    Administrator admin(f.serverUrl());
+    Products::Fields fields;
+    fields.major = QStringLiteral("饮料");
+    fields.name = QStringLiteral("可乐");
+    fields.sale = Currency::parse("3");
+    Products::create(fields, Currency::parse("10"));
+    main_window->show();
+    auto* lost = child<QLabel>(main_window, "lblServer");
+    QVERIFY(lost && !lost->isVisible());
+    // The backup mark on a server shop: the server's own backups, no "no backup" warning.
+    auto* backupMark = child<QLabel>(main_window, "lblBackup");
+    QVERIFY(!backupMark->text().contains("尚无备份"));
+    QCOMPARE(backupMark->property("role").toString(), QStringLiteral("note"));
+    QCOMPARE(backupMark->toolTip(), ServerBackups);
+
+    // A new member typed in while the server goes away.
+    new_huiyuan->show();
+    auto* name = child<QLineEdit>(new_huiyuan, "bsSkinEdit4");
+    auto* amount = child<QAbstractSpinBox>(new_huiyuan, "bsSkinEdit7");
+    auto* mobile = child<QLineEdit>(new_huiyuan, "bsSkinEdit1");
+    auto* save = child<QPushButton>(new_huiyuan, "bsSkinButton1");
+    name->setText("王五"); // as an input method enters it
+    amount->clear();
+    QTest::keyClicks(amount, "20");
+    QTest::keyClicks(mobile, "13900001111");
+    admin.shopOpen(false);
+    QCOMPARE(admin.endConnections(), 2);
+    QTest::mouseClick(save, Qt::LeftButton);
+    // Not stored, and the cashier is told so; the dialog stays with everything typed.
+    QCOMPARE(f.messages.messages.size(), 1);
+    QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
+    QVERIFY2(f.messages.last().contains("这次的操作没有保存"), qPrintable(f.messages.last()));
+    QVERIFY(new_huiyuan->isVisible());
+    QCOMPARE(name->text(), QStringLiteral("王五"));
+    QCOMPARE(amount->text(), QStringLiteral("20"));
+    QCOMPARE(mobile->text(), QStringLiteral("13900001111"));
+    // The status bar says the server is out of reach, until it is back.
+    QTRY_VERIFY(lost->isVisible());
+    QVERIFY(!Data_in->serverReachable());
+
+    // The server back: the same OK stores the member, and the cashier hears the connection is
+    // open again.
+    admin.shopOpen(true);
+    f.messages.clear();
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(!new_huiyuan->isVisible());
+    QCOMPARE(LedgerFixture::rows("select j1, j2, j9 from aj"), QStringList({"王五|13900001111|20"}));
+    QTRY_VERIFY(!lost->isVisible());
+    QVERIFY(Data_in->serverReachable());
+    QTRY_COMPARE(f.messages.texts(), QStringList({Ledger::Reconnected}));
+    QTRY_COMPARE(Data_in->Query_aj->recordCount(), 1);
+
+    // Lost while nobody works: found and opened again by itself, with the other tills'
+    // announcements (another till's sales are shown again).
+    f.messages.clear();
+    QCOMPARE(admin.endConnections(), 2);
+    QTRY_COMPARE(f.messages.texts(), QStringList({Ledger::Reconnected}));
+    QProcess till;
+    till.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-till",
+               {"sell", f.serverUrl(), "2", "7"});
+    QVERIFY(till.waitForFinished(60000));
+    QCOMPARE(QString::fromLocal8Bit(till.readAllStandardOutput()).trimmed(),
+             QStringLiteral("sold 2 refused 0 failed 0"));
+    QTRY_COMPARE(Data_in->Query_aa->recordCount(), 2);
+    QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("8"));
+    QCOMPARE(f.messages.messages.size(), 1);
+    main_window->hide();
 }
 
 LEDGER_TEST_MAIN(TestServerGui)

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QSettings>
 #include <QSqlDriver>
@@ -231,18 +232,34 @@ bool Server::connectionLost(const QSqlDatabase& db) {
     return code.isEmpty() || connectionError(code);
 }
 
+namespace {
+// The channels each connection listens on, to listen again after a reconnection (a connection
+// that was lost no longer knows them).
+QHash<QString, QStringList>& subscriptions() {
+    static QHash<QString, QStringList> channels;
+    return channels;
+}
+} // namespace
+
+void Server::subscribe(const QSqlDatabase& db, const QString& channel) {
+    QSqlDriver* driver = db.driver();
+    if (!driver->subscribedToNotifications().contains(channel) && !driver->subscribeToNotification(channel))
+        throw DatabaseError(Db::errorText(driver->lastError()).trimmed(), QStringLiteral("08006"));
+    QStringList& channels = subscriptions()[db.connectionName()];
+    if (!channels.contains(channel))
+        channels << channel;
+}
+
 void Server::reconnect(const QString& connection) {
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     if (!db.isValid())
         throw DatabaseError(QStringLiteral("no connection '%1'").arg(connection));
-    const QStringList channels = db.driver()->subscribedToNotifications();
     db.close();
     if (!db.open())
         throw DatabaseError(Db::errorText(db.lastError()).trimmed(), QStringLiteral("08001"));
     command(db, QStringLiteral("SET client_min_messages = warning"));
-    for (const QString& channel : channels)
-        if (!db.driver()->subscribeToNotification(channel))
-            throw DatabaseError(Db::errorText(db.driver()->lastError()).trimmed(), QStringLiteral("08001"));
+    for (const QString& channel : subscriptions().value(connection))
+        subscribe(db, channel);
 }
 
 bool Server::needsPassword(const QString& errorText) {

@@ -58,8 +58,11 @@ bool connectionError(const QString& code);
 // The connection does not reach the server any more (its server process ended, the server or the
 // network went away). Asks the server (one round trip); false for a file.
 bool connectionLost(const QSqlDatabase& db);
+// Listens on the connection for the notifications of a channel, also after a reconnection.
+// Throws DatabaseError.
+void subscribe(const QSqlDatabase& db, const QString& channel);
 // Opens a lost connection again with what it was opened with (the password given at start stays
-// in memory) and subscribes it again to the notifications it had. Throws DatabaseError.
+// in memory) and listens again on the channels it listened on. Throws DatabaseError.
 void reconnect(const QString& connection);
 
 // True when the error text says the server wants a password it did not get or refused.
