@@ -4,6 +4,8 @@
 #include "data/schema.h"
 #include "data/server.h"
 #include "data/work.h"
+#include "ledger/check.h"
+#include "ledger/members.h"
 #include "ledger/orders.h"
 #include "ledger/settlement.h"
 
@@ -30,6 +32,7 @@ private slots:
     void aLostConnectionIsOpenedAgainAndNothingStoredTwice();
     void theServerBreaksATransactionOffAndItRunsAgain();
     void tillsAtOnceNeverSellTwiceNorPayTwice();
+    void theCheckFindsOnTheServerWhatItFindsInFiles();
     void migrateCopiesAShopAndVerifiesIt();
 };
 
@@ -490,6 +493,75 @@ void TestServer::tillsAtOnceNeverSellTwiceNorPayTwice() {
                 .toString(),
             balance.toString());
     }
+    // The ledger's own check agrees: every card chain, every order's lines and stock-out records,
+    // the day summary.
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+    QVERIFY2(report.text().contains(QStringLiteral("消费记录 %1 条").arg(paid.value("card"))),
+             qPrintable(report.text()));
+    QVERIFY2(report.text().contains("出库记录 100 条"), qPrintable(report.text()));
+}
+
+void TestServer::theCheckFindsOnTheServerWhatItFindsInFiles() {
+    CoreFixture f;
+    const qint64 salt = CoreFixture::product("盐", "10", "2");
+    const qint64 tea = CoreFixture::product("茶", "10", "5");
+    const qint64 first = Orders::addLine(0, salt, Currency::parse("2")).order;
+    Orders::addLine(first, tea, Currency::parse("1"));
+    const qint64 second = Orders::addLine(0, tea, Currency::parse("3")).order;
+    Members::Person person;
+    person.name = QStringLiteral("王五");
+    person.salutation = QStringLiteral("先生");
+    const qint64 card = Members::create(person, Currency::parse("50"));
+    Members::recharge(card, Currency::parse("20"));
+    Settlement::payByCard(second, card, Currency::parse("15"));
+    const auto check = [] {
+        return Ledger::checkLedger(Db::business(), Db::lists());
+    };
+    Ledger::CheckReport report = check();
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+    // What the server keeps itself is said to be left out.
+    QVERIFY2(report.text().contains("未检查") && report.text().contains("数据库服务器"),
+             qPrintable(report.text()));
+    const QString tool = qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-check";
+    Run checked = run(tool, {f.folder()});
+    QCOMPARE(checked.err, QString());
+    QCOMPARE(checked.code, 0);
+    QVERIFY(checked.out.contains("未发现问题"));
+
+    // Changes made behind the program's back, each found.
+    CoreFixture::exec("update aa set a5 = a5 + 1 where aid = :a", {{":a", first}});
+    CoreFixture::exec("update aj set j9 = j9 + 5 where jid = :c", {{":c", card}});
+    CoreFixture::exec("insert into ak (k3, k4, k6, k7, k8) values ('盐', '1', '2', :p, '999')",
+                      {{":p", salt}});
+    CoreFixture::exec("update ae set e3 = '4' where e11 = :o and e1 = :p",
+                      {{":o", QString::number(first)}, {":p", QString::number(salt)}});
+    CoreFixture::exec("update ae_day set qty = qty + 10000");
+    CoreFixture::exec("update ag set g3 = '2026-13-09 10:30:00'");
+    report = check();
+    QStringList titles;
+    for (const Ledger::CheckProblem& p : report.problems)
+        titles << p.title;
+    const QString all = titles.join('\n');
+    QVERIFY2(all.contains(QStringLiteral("订单 %1 的应收金额 10 与明细合计 9 不符").arg(first)),
+             qPrintable(all));
+    QVERIFY2(all.contains(QStringLiteral("会员卡 %1 的卡中余额 60 与最后一笔记录").arg(card)),
+             qPrintable(all));
+    QVERIFY2(all.contains("1 条订单明细属于不存在的订单 '999'"), qPrintable(all));
+    QVERIFY2(
+        all.contains(QStringLiteral("订单 %1 中产品 %2 的出库数量 4 与明细数量 2 不符").arg(first).arg(salt)),
+        qPrintable(all));
+    QVERIFY2(all.contains("天的出库汇总与出库记录不符（2026-12-09）"), qPrintable(all));
+    QVERIFY2(all.contains("消费记录的消费时间（g3）有 1 行不是"), qPrintable(all));
+    QCOMPARE(report.problems.size(), 6);
+    QCOMPARE(report.fixableOrders(), QList<qint64>({first}));
+    checked = run(tool, {f.folder()});
+    QCOMPARE(checked.code, 1);
+    QVERIFY(checked.out.contains("发现 6 个问题"));
+
+    // The certain fix on the server.
+    QCOMPARE(Ledger::fixAmountsDue(report.fixableOrders()), 1);
+    QCOMPARE(check().problems.size(), 5);
 }
 
 void TestServer::migrateCopiesAShopAndVerifiesIt() {

@@ -2,6 +2,7 @@
 #include "data/data_in.h"
 #include "data/server.h"
 #include "data/work.h"
+#include "ledger/orders.h"
 #include "ledger/products.h"
 #include "ledgertest.h"
 #include "members/new_huiyuan.h"
@@ -11,6 +12,7 @@
 #include <QAbstractSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -24,6 +26,7 @@ private slots:
     void backupWindowsPointToTheServersBackups();
     void anotherTillsSalesAreShown();
     void aLostServerKeepsWhatWasTypedAndComesBack();
+    void theCheckWindowChecksTheServersLedger();
 };
 
 namespace {
@@ -187,6 +190,36 @@ void TestServerGui::aLostServerKeepsWhatWasTypedAndComesBack() {
     QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("8"));
     QCOMPARE(f.messages.messages.size(), 1);
     main_window->hide();
+}
+
+void TestServerGui::theCheckWindowChecksTheServersLedger() {
+    LedgerFixture f;
+    Products::Fields fields;
+    fields.major = QStringLiteral("饮料");
+    fields.name = QStringLiteral("可乐");
+    fields.sale = Currency::parse("3");
+    const qint64 cola = Products::create(fields, Currency::parse("10"));
+    const qint64 order = Orders::addLine(0, cola, Currency::parse("2")).order;
+    LedgerFixture::exec("update aa set a5 = 7 where aid = :a", {{":a", order}});
+
+    jiancha->show();
+    auto* summary = child<QLabel>(jiancha, "lblSummary");
+    auto* report = child<QPlainTextEdit>(jiancha, "txtReport");
+    auto* fix = child<QPushButton>(jiancha, "btnFix");
+    QTRY_COMPARE(summary->text(), QStringLiteral("账目检查发现 1 个问题。"));
+    QVERIFY(
+        report->toPlainText().contains(QStringLiteral("订单 %1 的应收金额 7 与明细合计 6 不符").arg(order)));
+    QVERIFY(report->toPlainText().contains("未检查"));
+    QVERIFY(fix->isEnabled());
+    QTest::mouseClick(fix, Qt::LeftButton);
+    // No file backup on a server; the confirmation says to rely on the server's.
+    QCOMPARE(f.messages.messages.size(), 2);
+    QVERIFY(f.messages.messages.first().text.contains("服务器已有备份"));
+    QCOMPARE(f.messages.last(), QStringLiteral("已修复 1 张订单的应收金额。"));
+    QCOMPARE(summary->text(), QStringLiteral("账目检查没有发现问题。"));
+    QCOMPARE(LedgerFixture::scalar("select a5 from aa where aid = :a", {{":a", order}}).toString(),
+             QStringLiteral("6"));
+    jiancha->close();
 }
 
 LEDGER_TEST_MAIN(TestServerGui)
