@@ -10,6 +10,9 @@
 #include "system/systemwindows.h"
 
 #include <QAbstractSpinBox>
+#include <QDir>
+#include <QFile>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -27,6 +30,7 @@ private slots:
     void anotherTillsSalesAreShown();
     void aLostServerKeepsWhatWasTypedAndComesBack();
     void theCheckWindowChecksTheServersLedger();
+    void thePasswordIsAskedAtStartAndKeptInMemory();
 };
 
 namespace {
@@ -51,6 +55,7 @@ public:
         Server::command(m_db, QStringLiteral("alter database %1 allow_connections %2")
                                   .arg(m_shop, open ? QStringLiteral("true") : QStringLiteral("false")));
     }
+    void command(const QString& sql) { Server::command(m_db, sql); }
     // Ends every connection to the shop's database (a restart of the server does that); returns
     // how many there were.
     int endConnections() {
@@ -220,6 +225,67 @@ void TestServerGui::theCheckWindowChecksTheServersLedger() {
     QCOMPARE(LedgerFixture::scalar("select a5 from aa where aid = :a", {{":a", order}}).toString(),
              QStringLiteral("6"));
     jiancha->close();
+}
+
+void TestServerGui::thePasswordIsAskedAtStartAndKeptInMemory() {
+    LedgerFixture f(false);
+    Administrator admin(f.serverUrl());
+    // A till's user that must give a password (the administrator of the test server needs none).
+    admin.command("DROP ROLE IF EXISTS kasse");
+    admin.command("CREATE ROLE kasse LOGIN SUPERUSER PASSWORD 'geheim'");
+    Server::Address till = Server::parseUrl(f.serverUrl());
+    till.user = QStringLiteral("kasse");
+    Server::writeConf(f.folder(), till);
+    const auto answer = [](QWidget* dialog, const char* password) {
+        auto* box = dialog->findChild<QLineEdit*>();
+        QVERIFY(box);
+        QCOMPARE(box->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(box, password);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+    const auto question = [](QWidget* dialog) {
+        auto* ask = qobject_cast<QInputDialog*>(dialog);
+        return ask ? ask->labelText() : QString();
+    };
+
+    // Cancelled: the program does not start.
+    QStringList asked;
+    onModal([&](QWidget* dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("serverPassword"));
+        asked << question(dialog);
+    });
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, f.build());
+    QVERIFY(!Data_in);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked[0].contains("数据库服务器要求输入密码"), qPrintable(asked[0]));
+
+    // A wrong password is asked again, saying so; the right one opens the program.
+    asked.clear();
+    onModal([&](QWidget* dialog) {
+        asked << question(dialog);
+        onModal([&](QWidget* again) {
+            asked << question(again);
+            answer(again, "geheim");
+        });
+        answer(dialog, "falsch");
+    });
+    f.build();
+    QVERIFY(Data_in && Data_in->onServer());
+    QCOMPARE(asked.size(), 2);
+    QVERIFY2(asked[1].contains("密码不正确，请重新输入"), qPrintable(asked[1]));
+    QCOMPARE(LedgerFixture::scalar("select current_user").toString(), QStringLiteral("kasse"));
+    // Never written down; kept in memory, so a lost connection opens again without asking.
+    QFile conf(QDir(f.folder()).filePath(Server::ConfFile));
+    QVERIFY(conf.open(QIODevice::ReadOnly));
+    QVERIFY(!conf.readAll().contains("geheim"));
+    QCOMPARE(admin.endConnections(), 2);
+    Products::Fields fields;
+    fields.name = QStringLiteral("可乐");
+    Products::create(fields, Currency::parse("1"));
+    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ab").toInt(), 1);
+    f.teardown();
+    admin.command("DROP ROLE kasse");
 }
 
 LEDGER_TEST_MAIN(TestServerGui)

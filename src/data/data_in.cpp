@@ -142,7 +142,10 @@ void TData_in::openFiles() {
             } catch (const DatabaseError& e) {
                 if (!Server::needsPassword(e.text()) || !passwordAsker)
                     throw;
-                m_server->password = passwordAsker(e.text());
+                m_server->password = passwordAsker((m_server->password.isEmpty()
+                                                        ? QStringLiteral("数据库服务器要求输入密码。")
+                                                        : QStringLiteral("密码不正确，请重新输入。")) +
+                                                   QStringLiteral("\n（%1）").arg(e.text()));
                 if (m_server->password.isEmpty())
                     throw;
             }
