@@ -365,6 +365,15 @@ void TestServer::theServerBreaksATransactionOffAndItRunsAgain() {
     Ledger::Work::setStatementHook({});
     QCOMPARE(holdings(tea), QStringLiteral("1 orders 1 lines 1 records stock 9"));
 
+    // A failure after the commit (a list following the change) never makes the sale again.
+    const QMetaObject::Connection follower =
+        connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
+                [] { throw DatabaseError("could not serialize access", "40001"); });
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Orders::addLine(order, tea, one));
+    disconnect(follower);
+    QCOMPARE(Ledger::Work::attempts(), 1);
+    QCOMPARE(holdings(tea), QStringLiteral("1 orders 2 lines 2 records stock 8"));
+
     // A real deadlock: another program holds the order and then wants the product this till holds
     // while it waits for the order. The server breaks the till's attempt off (the other program
     // waits longer before it looks for a deadlock); the till runs it again once the other is done.
@@ -399,8 +408,8 @@ void TestServer::theServerBreaksATransactionOffAndItRunsAgain() {
     delete rival;
     QCOMPARE(rivalError, QString());
     QCOMPARE(Ledger::Work::attempts(), 2);
-    QCOMPARE(added.amountDue.toString(), QStringLiteral("10"));
-    QCOMPARE(holdings(tea), QStringLiteral("1 orders 2 lines 2 records stock 8"));
+    QCOMPARE(added.amountDue.toString(), QStringLiteral("15"));
+    QCOMPARE(holdings(tea), QStringLiteral("1 orders 3 lines 3 records stock 7"));
     QCOMPARE(CoreFixture::scalar("select a4 from aa where aid = :a", {{":a", order}}).toString(),
              QStringLiteral("批发"));
 }

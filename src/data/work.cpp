@@ -16,6 +16,9 @@ namespace {
 int failingStatement = 0;
 int statementCount = 0;
 int attemptCount = 0;
+// The last unit of work begun went through its commit: whatever fails after it (a list that
+// follows the change) never makes the operation run again.
+bool lastCommitted = false;
 std::function<void(int)> statementHook;
 
 void runHook(int stage) {
@@ -47,7 +50,7 @@ void Work::countStatement() {
 }
 
 void Work::recover(const QSqlDatabase& db, const DatabaseError& error, int attempt) {
-    if (!Db::isServer(db) || error.code() == OutcomeUnknownCode)
+    if (!Db::isServer(db) || lastCommitted || error.code() == OutcomeUnknownCode)
         throw error;
     const bool broken = Server::mayRunAgain(error.code());
     const bool lost = !broken && Server::connectionLost(db);
@@ -88,10 +91,17 @@ Announcer& Announcer::instance() {
     return announcer;
 }
 
-Work::Work(const QSqlDatabase& db, int attempt) : m_db(db), m_tx(db) {
+namespace {
+// What a unit of work begun counts, set before its transaction begins (which may fail already).
+const QSqlDatabase& begun(const QSqlDatabase& db, int attempt) {
     statementCount = 0;
     attemptCount = attempt;
+    lastCommitted = false;
+    return db;
 }
+} // namespace
+
+Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {}
 
 QSqlQuery Work::exec(const QString& sql, const Db::Params& params) {
     countStatement();
@@ -155,6 +165,7 @@ void Work::commit() {
             throw;
         settleLostCommit(transaction, e);
     }
+    lastCommitted = true;
     if (!m_changes.isEmpty())
         emit Announcer::instance().committed(m_changes);
 }
