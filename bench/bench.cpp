@@ -18,6 +18,7 @@
 #include "ledger/check.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
+#include "serverbench.h"
 #include "statistics/Fr_tongji.h"
 #include "system/backupkeeper.h"
 #include "warehouse/Fr_kf_chuku.h"
@@ -674,8 +675,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("growth"),
         QStringLiteral("依次测量规模 1、3、10，并列出增长 / measure scales 1, 3 and 10 in turn and show the "
                        "growth"));
-    parser.addOptions({scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder, exportFormat,
-                       checkFolder, statisticsFolder, runsOption, dataCache, growth});
+    const QCommandLineOption server(
+        QStringLiteral("server"),
+        QStringLiteral("在数据库服务器上测量收银台（URL 为管理员的地址）/ measure a till on the database "
+                       "server at URL (an administrator's)"),
+        QStringLiteral("URL"));
+    parser.addOptions({server, scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder,
+                       exportFormat, checkFolder, statisticsFolder, runsOption, dataCache, growth});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
@@ -719,6 +725,8 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "vandrel-ledger-bench: --runs 需要正整数 / needs a positive whole number\n");
             return 2;
         }
+        if (parser.isSet(server))
+            return serverBench(parser.value(server), scale);
         const bool compare = !parser.isSet(noCompare);
         const QString cache = parser.value(dataCache);
         const QString self = app.applicationFilePath();

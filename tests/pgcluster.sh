@@ -38,6 +38,9 @@ start)
     cd "$dir"
     as_owner "$bin/initdb" -D "$dir/data" -U ledger -A trust -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||
         { cat "$dir/initdb.log" >&2; rm -rf "$dir"; exit 1; }
+    # The administrator needs no password; any other user (a till's, in the tests of the password
+    # dialog) gives one.
+    printf 'local all ledger trust\nlocal all all scram-sha-256\n' >"$dir/data/pg_hba.conf"
     # Durability is of no use to a cluster thrown away after the tests.
     if ! as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 \
         -o "-k $dir -p 5432 -c listen_addresses='' -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=60" \

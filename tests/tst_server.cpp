@@ -3,14 +3,22 @@
 #include "corefixture.h"
 #include "data/schema.h"
 #include "data/server.h"
+#include "data/work.h"
+#include "ledger/check.h"
+#include "ledger/members.h"
+#include "ledger/orders.h"
+#include "ledger/settlement.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 // A shop on a database server: its tables made by initdb, the connection file of a till's folder,
 // and several tills selling and paying at the same moment.
@@ -21,7 +29,10 @@ private slots:
     void initdbMakesTheLedgerOnAnEmptyDatabaseOnly();
     void serverKeepsTheRulesOfTheFiles();
     void addressesAndConnectionFile();
+    void aLostConnectionIsOpenedAgainAndNothingStoredTwice();
+    void theServerBreaksATransactionOffAndItRunsAgain();
     void tillsAtOnceNeverSellTwiceNorPayTwice();
+    void theCheckFindsOnTheServerWhatItFindsInFiles();
     void migrateCopiesAShopAndVerifiesIt();
 };
 
@@ -70,6 +81,31 @@ void writeFile(const QString& folder, const QStringList& statements) {
     }
     QSqlDatabase::removeDatabase("file");
 }
+
+// The server process of the till's connection.
+qint64 tillBackend() {
+    return Db::scalar(Db::business(), "select pg_backend_pid()").toLongLong();
+}
+
+// Ends the till's server process from another connection, as an administrator or a restart of
+// the server does, and waits until it is gone.
+void endTill(const QSqlDatabase& other) {
+    QVERIFY(Db::scalar(other, "select pg_terminate_backend(:p, 10000)", {{":p", tillBackend()}}).toBool());
+}
+
+// What the fixture's ledger holds: orders, lines, stock-out records and the stock of a product.
+QString holdings(qint64 product) {
+    return QStringLiteral("%1 orders %2 lines %3 records stock %4")
+        .arg(CoreFixture::scalar("select count(*) from aa").toInt())
+        .arg(CoreFixture::scalar("select count(*) from ak").toInt())
+        .arg(CoreFixture::scalar("select count(*) from ae").toInt())
+        .arg(CoreFixture::scalar("select b4::text from ab where bid = :p", {{":p", product}}).toString());
+}
+
+// Stops the test's hook whatever the test's end.
+struct HookGuard {
+    ~HookGuard() { Ledger::Work::setStatementHook({}); }
+};
 
 } // namespace
 
@@ -189,6 +225,195 @@ void TestServer::addressesAndConnectionFile() {
     QVERIFY(!Server::usesServer(QDir(dir.path()).filePath("nothing")));
 }
 
+void TestServer::aLostConnectionIsOpenedAgainAndNothingStoredTwice() {
+    CoreFixture f;
+    HookGuard guard;
+    const qint64 salt = CoreFixture::product("盐", "10", "2");
+    const QString database = Server::parseUrl(f.serverUrl()).database;
+    // Another connection, to the server's own database: a database cannot shut itself out.
+    Server::Address elsewhere = Server::parseUrl(f.serverUrl());
+    elsewhere.database = QStringLiteral("postgres");
+    QSqlDatabase other = Server::open("other", elsewhere);
+    QSignalSpy reconnected(&Ledger::Announcer::instance(), &Ledger::Announcer::reconnected);
+    QSignalSpy disconnected(&Ledger::Announcer::instance(), &Ledger::Announcer::disconnected);
+    const Currency one = Currency::parse("1");
+
+    // The connection lost before the first statement, in the middle, just before the commit: the
+    // attempt is rolled back with it, the connection opened again and the sale made once.
+    int sales = 0;
+    for (int stage : {1, 3, 0}) {
+        int ended = 0;
+        Ledger::Work::setStatementHook([&](int at) {
+            if (at == stage && ended == 0) {
+                ++ended;
+                endTill(other);
+            }
+        });
+        const Orders::LineAdded sale = Orders::addLine(0, salt, one);
+        ++sales;
+        QCOMPARE(ended, 1);
+        QCOMPARE(Ledger::Work::attempts(), 2);
+        QCOMPARE(sale.amountDue.toString(), QStringLiteral("2"));
+        QCOMPARE(holdings(salt),
+                 QStringLiteral("%1 orders %1 lines %1 records stock %2").arg(sales).arg(10 - sales));
+    }
+    QCOMPARE(reconnected.size(), 3);
+
+    // The reply to the commit lost with the connection: the server says the commit went through,
+    // and the sale is not made a second time.
+    Ledger::Work::setStatementHook([&](int at) {
+        if (at == -1 && Ledger::Work::attempts() == 1) {
+            endTill(other);
+            throw DatabaseError("server closed the connection unexpectedly", QString());
+        }
+    });
+    const Orders::LineAdded answered = Orders::addLine(0, salt, one);
+    ++sales;
+    QCOMPARE(Ledger::Work::attempts(), 1);
+    QCOMPARE(holdings(salt),
+             QStringLiteral("%1 orders %1 lines %1 records stock %2").arg(sales).arg(10 - sales));
+    QCOMPARE(CoreFixture::scalar("select max(aid) from aa").toLongLong(), answered.order);
+    Ledger::Work::setStatementHook({});
+
+    // Lost while the till waited: the next operation opens it again.
+    endTill(other);
+    Settlement::payCash(answered.order, Currency::parse("2"));
+    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(CoreFixture::scalar("select a2 from aa where aid = :a", {{":a", answered.order}}).toString(),
+             Orders::Settled);
+    QCOMPARE(reconnected.size(), 5);
+    QCOMPARE(disconnected.size(), 0);
+
+    // A server that cannot be reached again: the cashier is told the sale was not stored, and
+    // nothing of it is; once it can, the next sale goes through.
+    Server::command(other, QStringLiteral("alter database %1 allow_connections false").arg(database));
+    endTill(other);
+    try {
+        Orders::addLine(0, salt, one);
+        QFAIL("a sale without a server was reported as stored");
+    } catch (const DatabaseError& e) {
+        QVERIFY2(e.text().startsWith(Ledger::NotStored.section(QLatin1Char('%'), 0, 0)),
+                 qPrintable(e.text()));
+    }
+    QCOMPARE(disconnected.size(), 1);
+    Server::command(other, QStringLiteral("alter database %1 allow_connections true").arg(database));
+    Orders::addLine(0, salt, one);
+    ++sales;
+    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(holdings(salt),
+             QStringLiteral("%1 orders %1 lines %1 records stock %2").arg(sales).arg(10 - sales));
+
+    // The reply to the commit lost and the server out of reach: nobody can know whether the sale
+    // was stored, and the cashier is told so; it is not made again.
+    Ledger::Work::setStatementHook([&](int at) {
+        if (at == -1) {
+            Server::command(other, QStringLiteral("alter database %1 allow_connections false").arg(database));
+            endTill(other);
+            throw DatabaseError("server closed the connection unexpectedly", QString());
+        }
+    });
+    try {
+        Orders::addLine(0, salt, one);
+        QFAIL("a sale whose commit nobody knows was reported as stored");
+    } catch (const DatabaseError& e) {
+        QCOMPARE(e.code(), Ledger::Work::OutcomeUnknownCode);
+        QVERIFY2(e.text().contains("无法确定"), qPrintable(e.text()));
+    }
+    Ledger::Work::setStatementHook({});
+    QCOMPARE(Ledger::Work::attempts(), 1);
+    QCOMPARE(disconnected.size(), 2);
+    Server::command(other, QStringLiteral("alter database %1 allow_connections true").arg(database));
+    Server::reconnect(Db::Business);
+    ++sales; // it was
+    QCOMPARE(holdings(salt),
+             QStringLiteral("%1 orders %1 lines %1 records stock %2").arg(sales).arg(10 - sales));
+    other = QSqlDatabase();
+    Db::closeConnection("other");
+}
+
+void TestServer::theServerBreaksATransactionOffAndItRunsAgain() {
+    CoreFixture f;
+    HookGuard guard;
+    const qint64 tea = CoreFixture::product("茶", "10", "5");
+    const Currency one = Currency::parse("1");
+    const QString breakOff = QStringLiteral("DO $$ BEGIN RAISE EXCEPTION 'could not serialize access' "
+                                            "USING ERRCODE = 'serialization_failure'; END $$");
+
+    // A serialization failure in the middle of the first attempt: the second one is stored.
+    Ledger::Work::setStatementHook([&](int at) {
+        if (at == 3 && Ledger::Work::attempts() == 1)
+            Db::exec(Db::business(), breakOff);
+    });
+    const qint64 order = Orders::addLine(0, tea, one).order;
+    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(holdings(tea), QStringLiteral("1 orders 1 lines 1 records stock 9"));
+
+    // One that comes back every time: after the last attempt the cashier is told, nothing stored.
+    Ledger::Work::setStatementHook([&](int at) {
+        if (at == 2)
+            Db::exec(Db::business(), breakOff);
+    });
+    try {
+        Orders::addLine(order, tea, one);
+        QFAIL("a sale the server broke off every time was reported as stored");
+    } catch (const DatabaseError& e) {
+        QCOMPARE(e.code(), QStringLiteral("40001"));
+        QVERIFY2(e.text().startsWith(Ledger::ServerBusy.section(QLatin1Char('%'), 0, 0)),
+                 qPrintable(e.text()));
+    }
+    QCOMPARE(Ledger::Work::attempts(), Ledger::Work::MaxAttempts);
+    Ledger::Work::setStatementHook({});
+    QCOMPARE(holdings(tea), QStringLiteral("1 orders 1 lines 1 records stock 9"));
+
+    // A failure after the commit (a list following the change) never makes the sale again.
+    const QMetaObject::Connection follower =
+        connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
+                [] { throw DatabaseError("could not serialize access", "40001"); });
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Orders::addLine(order, tea, one));
+    disconnect(follower);
+    QCOMPARE(Ledger::Work::attempts(), 1);
+    QCOMPARE(holdings(tea), QStringLiteral("1 orders 2 lines 2 records stock 8"));
+
+    // A real deadlock: another program holds the order and then wants the product this till holds
+    // while it waits for the order. The server breaks the till's attempt off (the other program
+    // waits longer before it looks for a deadlock); the till runs it again once the other is done.
+    const QString url = f.serverUrl();
+    const qint64 till = tillBackend();
+    QSemaphore holdsOrder;
+    QString rivalError;
+    QThread* rival = QThread::create([&] {
+        try {
+            QSqlDatabase db = Server::open("rival", Server::parseUrl(url));
+            Server::command(db, "SET deadlock_timeout = '60s'");
+            Server::command(db, "BEGIN");
+            Db::exec(db, "select aid from aa where aid = :a for update", {{":a", order}});
+            holdsOrder.release();
+            // Until the till waits for the order.
+            while (
+                Db::scalar(db, "select count(*) from pg_locks where pid = :p and not granted", {{":p", till}})
+                    .toInt() == 0)
+                QThread::msleep(10);
+            Db::exec(db, "select bid from ab where bid = :b for update", {{":b", tea}});
+            Db::exec(db, "update aa set a4 = '批发' where aid = :a", {{":a", order}});
+            Server::command(db, "COMMIT");
+        } catch (const LedgerError& e) {
+            rivalError = e.text();
+        }
+        Db::closeConnection("rival");
+    });
+    rival->start();
+    holdsOrder.acquire();
+    const Orders::LineAdded added = Orders::addLine(order, tea, one);
+    QVERIFY(rival->wait(60000));
+    delete rival;
+    QCOMPARE(rivalError, QString());
+    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(added.amountDue.toString(), QStringLiteral("15"));
+    QCOMPARE(holdings(tea), QStringLiteral("1 orders 3 lines 3 records stock 7"));
+    QCOMPARE(CoreFixture::scalar("select a4 from aa where aid = :a", {{":a", order}}).toString(),
+             QStringLiteral("批发"));
+}
+
 void TestServer::tillsAtOnceNeverSellTwiceNorPayTwice() {
     CoreFixture f;
     // Ten products of ten units; prices 1 … 10.
@@ -277,6 +502,75 @@ void TestServer::tillsAtOnceNeverSellTwiceNorPayTwice() {
                 .toString(),
             balance.toString());
     }
+    // The ledger's own check agrees: every card chain, every order's lines and stock-out records,
+    // the day summary.
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+    QVERIFY2(report.text().contains(QStringLiteral("消费记录 %1 条").arg(paid.value("card"))),
+             qPrintable(report.text()));
+    QVERIFY2(report.text().contains("出库记录 100 条"), qPrintable(report.text()));
+}
+
+void TestServer::theCheckFindsOnTheServerWhatItFindsInFiles() {
+    CoreFixture f;
+    const qint64 salt = CoreFixture::product("盐", "10", "2");
+    const qint64 tea = CoreFixture::product("茶", "10", "5");
+    const qint64 first = Orders::addLine(0, salt, Currency::parse("2")).order;
+    Orders::addLine(first, tea, Currency::parse("1"));
+    const qint64 second = Orders::addLine(0, tea, Currency::parse("3")).order;
+    Members::Person person;
+    person.name = QStringLiteral("王五");
+    person.salutation = QStringLiteral("先生");
+    const qint64 card = Members::create(person, Currency::parse("50"));
+    Members::recharge(card, Currency::parse("20"));
+    Settlement::payByCard(second, card, Currency::parse("15"));
+    const auto check = [] {
+        return Ledger::checkLedger(Db::business(), Db::lists());
+    };
+    Ledger::CheckReport report = check();
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+    // What the server keeps itself is said to be left out.
+    QVERIFY2(report.text().contains("未检查") && report.text().contains("数据库服务器"),
+             qPrintable(report.text()));
+    const QString tool = qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-check";
+    Run checked = run(tool, {f.folder()});
+    QCOMPARE(checked.err, QString());
+    QCOMPARE(checked.code, 0);
+    QVERIFY(checked.out.contains("未发现问题"));
+
+    // Changes made behind the program's back, each found.
+    CoreFixture::exec("update aa set a5 = a5 + 1 where aid = :a", {{":a", first}});
+    CoreFixture::exec("update aj set j9 = j9 + 5 where jid = :c", {{":c", card}});
+    CoreFixture::exec("insert into ak (k3, k4, k6, k7, k8) values ('盐', '1', '2', :p, '999')",
+                      {{":p", salt}});
+    CoreFixture::exec("update ae set e3 = '4' where e11 = :o and e1 = :p",
+                      {{":o", QString::number(first)}, {":p", QString::number(salt)}});
+    CoreFixture::exec("update ae_day set qty = qty + 10000");
+    CoreFixture::exec("update ag set g3 = '2026-13-09 10:30:00'");
+    report = check();
+    QStringList titles;
+    for (const Ledger::CheckProblem& p : report.problems)
+        titles << p.title;
+    const QString all = titles.join('\n');
+    QVERIFY2(all.contains(QStringLiteral("订单 %1 的应收金额 10 与明细合计 9 不符").arg(first)),
+             qPrintable(all));
+    QVERIFY2(all.contains(QStringLiteral("会员卡 %1 的卡中余额 60 与最后一笔记录").arg(card)),
+             qPrintable(all));
+    QVERIFY2(all.contains("1 条订单明细属于不存在的订单 '999'"), qPrintable(all));
+    QVERIFY2(
+        all.contains(QStringLiteral("订单 %1 中产品 %2 的出库数量 4 与明细数量 2 不符").arg(first).arg(salt)),
+        qPrintable(all));
+    QVERIFY2(all.contains("天的出库汇总与出库记录不符（2026-12-09）"), qPrintable(all));
+    QVERIFY2(all.contains("消费记录的消费时间（g3）有 1 行不是"), qPrintable(all));
+    QCOMPARE(report.problems.size(), 6);
+    QCOMPARE(report.fixableOrders(), QList<qint64>({first}));
+    checked = run(tool, {f.folder()});
+    QCOMPARE(checked.code, 1);
+    QVERIFY(checked.out.contains("发现 6 个问题"));
+
+    // The certain fix on the server.
+    QCOMPARE(Ledger::fixAmountsDue(report.fixableOrders()), 1);
+    QCOMPARE(check().problems.size(), 5);
 }
 
 void TestServer::migrateCopiesAShopAndVerifiesIt() {

@@ -1,11 +1,21 @@
+#include "app/mainwindow.h"
 #include "data/data_in.h"
 #include "data/server.h"
+#include "data/work.h"
+#include "ledger/orders.h"
 #include "ledger/products.h"
 #include "ledgertest.h"
+#include "members/new_huiyuan.h"
 #include "system/backupkeeper.h"
 #include "system/systemwindows.h"
 
+#include <QAbstractSpinBox>
+#include <QDir>
+#include <QFile>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -18,7 +28,50 @@ private slots:
     void initTestCase();
     void backupWindowsPointToTheServersBackups();
     void anotherTillsSalesAreShown();
+    void aLostServerKeepsWhatWasTypedAndComesBack();
+    void theCheckWindowChecksTheServersLedger();
+    void thePasswordIsAskedAtStartAndKeptInMemory();
 };
+
+namespace {
+
+// Another connection to the test server, to its own database (a database cannot shut itself
+// out), as an administrator's.
+class Administrator {
+public:
+    explicit Administrator(const QString& shopUrl) {
+        Server::Address address = Server::parseUrl(shopUrl);
+        m_shop = address.database;
+        address.database = QStringLiteral("postgres");
+        m_db = Server::open(QStringLiteral("administrator"), address);
+    }
+    ~Administrator() {
+        shopOpen(true);
+        m_db = QSqlDatabase();
+        Db::closeConnection(QStringLiteral("administrator"));
+    }
+    // Lets tills connect to the shop's database, or not.
+    void shopOpen(bool open) {
+        Server::command(m_db, QStringLiteral("alter database %1 allow_connections %2")
+                                  .arg(m_shop, open ? QStringLiteral("true") : QStringLiteral("false")));
+    }
+    void command(const QString& sql) { Server::command(m_db, sql); }
+    // Ends every connection to the shop's database (a restart of the server does that); returns
+    // how many there were.
+    int endConnections() {
+        return Db::scalar(
+                   m_db,
+                   "select count(pg_terminate_backend(pid, 10000)) from pg_stat_activity where datname = :d",
+                   {{":d", m_shop}})
+            .toInt();
+    }
+
+private:
+    QString m_shop;
+    QSqlDatabase m_db;
+};
+
+} // namespace
 
 void TestServerGui::initTestCase() {
     if (!CoreFixture::onServer())
@@ -71,6 +124,168 @@ void TestServerGui::anotherTillsSalesAreShown() {
     QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("6"));
     QCOMPARE(Data_in->Query_ab->text(0, "bid"), QString::number(cola));
     QCOMPARE(f.messages.messages.size(), 0);
+}
+
+void TestServerGui::aLostServerKeepsWhatWasTypedAndComesBack() {
+    LedgerFixture f;
+    Administrator admin(f.serverUrl());
+    Products::Fields fields;
+    fields.major = QStringLiteral("饮料");
+    fields.name = QStringLiteral("可乐");
+    fields.sale = Currency::parse("3");
+    Products::create(fields, Currency::parse("10"));
+    main_window->show();
+    auto* lost = child<QLabel>(main_window, "lblServer");
+    QVERIFY(lost && !lost->isVisible());
+    // The backup mark on a server shop: the server's own backups, no "no backup" warning.
+    auto* backupMark = child<QLabel>(main_window, "lblBackup");
+    QVERIFY(!backupMark->text().contains("尚无备份"));
+    QCOMPARE(backupMark->property("role").toString(), QStringLiteral("note"));
+    QCOMPARE(backupMark->toolTip(), ServerBackups);
+
+    // A new member typed in while the server goes away.
+    new_huiyuan->show();
+    auto* name = child<QLineEdit>(new_huiyuan, "bsSkinEdit4");
+    auto* amount = child<QAbstractSpinBox>(new_huiyuan, "bsSkinEdit7");
+    auto* mobile = child<QLineEdit>(new_huiyuan, "bsSkinEdit1");
+    auto* save = child<QPushButton>(new_huiyuan, "bsSkinButton1");
+    name->setText("王五"); // as an input method enters it
+    amount->clear();
+    QTest::keyClicks(amount, "20");
+    QTest::keyClicks(mobile, "13900001111");
+    admin.shopOpen(false);
+    QCOMPARE(admin.endConnections(), 2);
+    QTest::mouseClick(save, Qt::LeftButton);
+    // Not stored, and the cashier is told so; the dialog stays with everything typed.
+    QCOMPARE(f.messages.messages.size(), 1);
+    QCOMPARE(f.messages.messages.last().kind, QStringLiteral("error"));
+    QVERIFY2(f.messages.last().contains("这次的操作没有保存"), qPrintable(f.messages.last()));
+    QVERIFY(new_huiyuan->isVisible());
+    QCOMPARE(name->text(), QStringLiteral("王五"));
+    QCOMPARE(amount->text(), QStringLiteral("20"));
+    QCOMPARE(mobile->text(), QStringLiteral("13900001111"));
+    // The status bar says the server is out of reach, until it is back.
+    QTRY_VERIFY(lost->isVisible());
+    QVERIFY(!Data_in->serverReachable());
+
+    // The server back: the same OK stores the member, and the cashier hears the connection is
+    // open again.
+    admin.shopOpen(true);
+    f.messages.clear();
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(!new_huiyuan->isVisible());
+    QCOMPARE(LedgerFixture::rows("select j1, j2, j9 from aj"), QStringList({"王五|13900001111|20"}));
+    QTRY_VERIFY(!lost->isVisible());
+    QVERIFY(Data_in->serverReachable());
+    QTRY_COMPARE(f.messages.texts(), QStringList({Ledger::Reconnected}));
+    QTRY_COMPARE(Data_in->Query_aj->recordCount(), 1);
+
+    // Lost while nobody works: found and opened again by itself, with the other tills'
+    // announcements (another till's sales are shown again).
+    f.messages.clear();
+    QCOMPARE(admin.endConnections(), 2);
+    QTRY_COMPARE(f.messages.texts(), QStringList({Ledger::Reconnected}));
+    QProcess till;
+    till.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-till",
+               {"sell", f.serverUrl(), "2", "7"});
+    QVERIFY(till.waitForFinished(60000));
+    QCOMPARE(QString::fromLocal8Bit(till.readAllStandardOutput()).trimmed(),
+             QStringLiteral("sold 2 refused 0 failed 0"));
+    QTRY_COMPARE(Data_in->Query_aa->recordCount(), 2);
+    QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("8"));
+    QCOMPARE(f.messages.messages.size(), 1);
+    main_window->hide();
+}
+
+void TestServerGui::theCheckWindowChecksTheServersLedger() {
+    LedgerFixture f;
+    Products::Fields fields;
+    fields.major = QStringLiteral("饮料");
+    fields.name = QStringLiteral("可乐");
+    fields.sale = Currency::parse("3");
+    const qint64 cola = Products::create(fields, Currency::parse("10"));
+    const qint64 order = Orders::addLine(0, cola, Currency::parse("2")).order;
+    LedgerFixture::exec("update aa set a5 = 7 where aid = :a", {{":a", order}});
+
+    jiancha->show();
+    auto* summary = child<QLabel>(jiancha, "lblSummary");
+    auto* report = child<QPlainTextEdit>(jiancha, "txtReport");
+    auto* fix = child<QPushButton>(jiancha, "btnFix");
+    QTRY_COMPARE(summary->text(), QStringLiteral("账目检查发现 1 个问题。"));
+    QVERIFY(
+        report->toPlainText().contains(QStringLiteral("订单 %1 的应收金额 7 与明细合计 6 不符").arg(order)));
+    QVERIFY(report->toPlainText().contains("未检查"));
+    QVERIFY(fix->isEnabled());
+    QTest::mouseClick(fix, Qt::LeftButton);
+    // No file backup on a server; the confirmation says to rely on the server's.
+    QCOMPARE(f.messages.messages.size(), 2);
+    QVERIFY(f.messages.messages.first().text.contains("服务器已有备份"));
+    QCOMPARE(f.messages.last(), QStringLiteral("已修复 1 张订单的应收金额。"));
+    QCOMPARE(summary->text(), QStringLiteral("账目检查没有发现问题。"));
+    QCOMPARE(LedgerFixture::scalar("select a5 from aa where aid = :a", {{":a", order}}).toString(),
+             QStringLiteral("6"));
+    jiancha->close();
+}
+
+void TestServerGui::thePasswordIsAskedAtStartAndKeptInMemory() {
+    LedgerFixture f(false);
+    Administrator admin(f.serverUrl());
+    // A till's user that must give a password (the administrator of the test server needs none).
+    admin.command("DROP ROLE IF EXISTS kasse");
+    admin.command("CREATE ROLE kasse LOGIN SUPERUSER PASSWORD 'geheim'");
+    Server::Address till = Server::parseUrl(f.serverUrl());
+    till.user = QStringLiteral("kasse");
+    Server::writeConf(f.folder(), till);
+    const auto answer = [](QWidget* dialog, const char* password) {
+        auto* box = dialog->findChild<QLineEdit*>();
+        QVERIFY(box);
+        QCOMPARE(box->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(box, password);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+    const auto question = [](QWidget* dialog) {
+        auto* ask = qobject_cast<QInputDialog*>(dialog);
+        return ask ? ask->labelText() : QString();
+    };
+
+    // Cancelled: the program does not start.
+    QStringList asked;
+    onModal([&](QWidget* dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("serverPassword"));
+        asked << question(dialog);
+    });
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, f.build());
+    QVERIFY(!Data_in);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked[0].contains("数据库服务器要求输入密码"), qPrintable(asked[0]));
+
+    // A wrong password is asked again, saying so; the right one opens the program.
+    asked.clear();
+    onModal([&](QWidget* dialog) {
+        asked << question(dialog);
+        onModal([&](QWidget* again) {
+            asked << question(again);
+            answer(again, "geheim");
+        });
+        answer(dialog, "falsch");
+    });
+    f.build();
+    QVERIFY(Data_in && Data_in->onServer());
+    QCOMPARE(asked.size(), 2);
+    QVERIFY2(asked[1].contains("密码不正确，请重新输入"), qPrintable(asked[1]));
+    QCOMPARE(LedgerFixture::scalar("select current_user").toString(), QStringLiteral("kasse"));
+    // Never written down; kept in memory, so a lost connection opens again without asking.
+    QFile conf(QDir(f.folder()).filePath(Server::ConfFile));
+    QVERIFY(conf.open(QIODevice::ReadOnly));
+    QVERIFY(!conf.readAll().contains("geheim"));
+    QCOMPARE(admin.endConnections(), 2);
+    Products::Fields fields;
+    fields.name = QStringLiteral("可乐");
+    Products::create(fields, Currency::parse("1"));
+    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ab").toInt(), 1);
+    f.teardown();
+    admin.command("DROP ROLE kasse");
 }
 
 LEDGER_TEST_MAIN(TestServerGui)

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "system/backupkeeper.h"
 
 #include "app/Fr_wel.h"
 #include "core/site.h"
@@ -137,6 +138,11 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     lblBackup->setCursor(Qt::PointingHandCursor);
     lblBackup->installEventFilter(this);
     status->addPermanentWidget(lblBackup);
+    lblServer = new QLabel(QStringLiteral(" 与数据库服务器的连接已断开，正在重新连接… "), status);
+    lblServer->setObjectName(QStringLiteral("lblServer"));
+    lblServer->setProperty("role", QStringLiteral("warning"));
+    lblServer->hide();
+    status->addPermanentWidget(lblServer);
     status->addPermanentWidget(bsSkinStdLabel1);
     setStatusBar(status);
 
@@ -316,6 +322,19 @@ void Tmain::showBackupState(const QString& lastGood, bool overdue) {
     lblBackup->setProperty("role", overdue ? QStringLiteral("warning") : QStringLiteral("note"));
     lblBackup->style()->unpolish(lblBackup);
     lblBackup->style()->polish(lblBackup);
+}
+
+void Tmain::showServerBackups() {
+    lblBackup->setText(QStringLiteral(" 备份：由数据库服务器负责 "));
+    lblBackup->setToolTip(ServerBackups);
+    lblBackup->setProperty("role", QStringLiteral("note"));
+    lblBackup->style()->unpolish(lblBackup);
+    lblBackup->style()->polish(lblBackup);
+}
+
+void Tmain::showServerLost(const QString& reason) {
+    lblServer->setToolTip(reason);
+    lblServer->setVisible(!reason.isEmpty());
 }
 
 void Tmain::bsSkinButtonsBar1Sections4Items1Click() {

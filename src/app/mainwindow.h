@@ -39,6 +39,7 @@ public:
     QToolButton* bsSkinSpeedButton2 = nullptr; // padlock
     QLabel* bsSkinStdLabel1 = nullptr;         // the maker's host
     QLabel* lblBackup = nullptr;               // the last good backup
+    QLabel* lblServer = nullptr;               // shown while the server cannot be reached
     QGroupBox* bsSkinGroupBox1 = nullptr;
     DataLabel* bsSkinDBText1 = nullptr; // the start-up guide flag
 
@@ -56,6 +57,10 @@ public:
     // The status bar's backup label: the time of the last good backup ("" for none), marked
     // when overdue.
     void showBackupState(const QString& lastGood, bool overdue);
+    // A ledger on a server is backed up by the server's own backups: the mark says so.
+    void showServerBackups();
+    // While the server cannot be reached, the status bar says so (empty `reason`: reached again).
+    void showServerLost(const QString& reason);
 
     // A later copy of the program was started: this window comes to the front, at its size.
     void bringToFront();

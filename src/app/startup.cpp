@@ -68,6 +68,23 @@ void Startup::prepareApplication(QApplication& app) {
     // A list that could not be read again after a change: the change stands, the error is shown.
     QObject::connect(&Ledger::Announcer::instance(), &Ledger::Announcer::failed, &app,
                      [](const QString& text) { Messages::error(text); });
+    // A till on a server: the status bar says while the server cannot be reached; once the
+    // connection is open again the cashier is told (after the operation that found it lost).
+    QObject::connect(
+        &Ledger::Announcer::instance(), &Ledger::Announcer::disconnected, &app,
+        [](const QString& text) {
+            if (main_window)
+                main_window->showServerLost(text);
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        &Ledger::Announcer::instance(), &Ledger::Announcer::reconnected, &app,
+        [] {
+            if (main_window)
+                main_window->showServerLost(QString());
+            Messages::information(Ledger::Reconnected);
+        },
+        Qt::QueuedConnection);
 }
 
 namespace {
@@ -125,6 +142,10 @@ void Startup::createInstances(const QString& folder) {
     make(help);
     backup_keeper = new BackupKeeper(main_window);
     auto showBackupState = [] {
+        if (Data_in->onServer()) {
+            main_window->showServerBackups();
+            return;
+        }
         const auto last = backup_keeper->lastGood();
         main_window->showBackupState(last ? last->time.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
                                           : QString(),

@@ -22,7 +22,14 @@ private:
 class DatabaseError : public LedgerError {
 public:
     using LedgerError::LedgerError;
+    // `code`: the server's five-character state of the error (40001 for a serialization failure,
+    // 08006 for a lost connection …), empty when there is none.
+    DatabaseError(QString text, QString code) : LedgerError(std::move(text)), m_code(std::move(code)) {}
     const char* kind() const override { return "DatabaseError"; }
+    const QString& code() const { return m_code; }
+
+private:
+    QString m_code;
 };
 
 // A text that should be a number is not one, or a number is out of range.

@@ -82,6 +82,17 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         throw;
     }
     Data_in = this;
+    if (m_server) {
+        // A connection the server dropped (a restart of it, the network, an administrator) is
+        // found within moments even while nobody works, and opened again.
+        m_watch = new QTimer(this);
+        m_watch->setInterval(WatchMs);
+        connect(m_watch, &QTimer::timeout, this, &TData_in::watchServer);
+        m_watch->start();
+        auto& announcer = Ledger::Announcer::instance();
+        connect(&announcer, &Ledger::Announcer::reconnected, this, &TData_in::caughtUp, Qt::QueuedConnection);
+        connect(&announcer, &Ledger::Announcer::disconnected, this, [this] { m_serverDown = true; });
+    }
     // Read the searched fields while the program waits for the user, one table a turn, so the
     // first search does not have to.
     auto* warmUp = new QTimer(this);
@@ -131,7 +142,10 @@ void TData_in::openFiles() {
             } catch (const DatabaseError& e) {
                 if (!Server::needsPassword(e.text()) || !passwordAsker)
                     throw;
-                m_server->password = passwordAsker(e.text());
+                m_server->password = passwordAsker((m_server->password.isEmpty()
+                                                        ? QStringLiteral("数据库服务器要求输入密码。")
+                                                        : QStringLiteral("密码不正确，请重新输入。")) +
+                                                   QStringLiteral("\n（%1）").arg(e.text()));
                 if (m_server->password.isEmpty())
                     throw;
             }
@@ -139,8 +153,7 @@ void TData_in::openFiles() {
         // The lists read their rows from the server. Another till's commit names the tables it
         // wrote; the lists of those tables read them again, as after a commit of this program.
         QSqlDriver* driver = Db::business().driver();
-        if (!driver->subscribeToNotification(Ledger::Work::Channel))
-            throw DatabaseError(Db::errorText(driver->lastError()));
+        Server::subscribe(Db::business(), Ledger::Work::Channel);
         connect(driver, &QSqlDriver::notification, this,
                 [](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
                     if (name != Ledger::Work::Channel || source == QSqlDriver::SelfSource)
@@ -246,6 +259,41 @@ void TData_in::reopen(const std::function<void()>& whileClosed) {
     Ledger::Changes everything;
     for (SharedQuery* q : findChildren<SharedQuery*>())
         everything << Ledger::Change{q->table(), {}, true};
+    emit Ledger::Announcer::instance().committed(everything);
+}
+
+bool TData_in::reopenLost() {
+    bool reopened = false;
+    for (const QString& connection : {Db::Business, Db::Lists})
+        if (Server::connectionLost(QSqlDatabase::database(connection, false))) {
+            Server::reconnect(connection);
+            reopened = true;
+        }
+    return reopened;
+}
+
+void TData_in::watchServer() {
+    try {
+        if (reopenLost())
+            emit Ledger::Announcer::instance().reconnected();
+    } catch (const DatabaseError& e) {
+        if (!m_serverDown)
+            emit Ledger::Announcer::instance().disconnected(e.text());
+    }
+}
+
+void TData_in::caughtUp() {
+    m_serverDown = false;
+    try {
+        reopenLost();
+    } catch (const DatabaseError& e) {
+        emit Ledger::Announcer::instance().disconnected(e.text());
+        return;
+    }
+    Ledger::Changes everything;
+    for (const auto* tables : {&Schema::businessTables(), &Schema::listTables()})
+        for (const Schema::Table& t : *tables)
+            everything << Ledger::Change{t.name, {}, true};
     emit Ledger::Announcer::instance().committed(everything);
 }
 

@@ -32,6 +32,13 @@ public:
     static void setPasswordAsker(PasswordAsker asker);
     // The ledger is on a server (several tills), not in the folder's files.
     bool onServer() const { return m_server.has_value(); }
+    // On a server: the connections reach it (false from a loss until they are open again).
+    bool serverReachable() const { return !m_serverDown; }
+    // How often a till on a server looks whether its connections still reach it.
+    static constexpr int WatchMs = 2000;
+    // Looks at once whether both connections reach the server; opens a lost one again, and
+    // announces the loss (Announcer::disconnected, once) or the connection back (reconnected).
+    void watchServer();
     ~TData_in() override;
 
     SharedQuery* query(const QString& name) const;
@@ -75,7 +82,14 @@ private:
     void openFiles();
     void closeFiles();
     void closeAll();
+    // After a connection was opened again: the other one too, and every list read afresh (what
+    // other tills wrote meanwhile was not announced).
+    void caughtUp();
+    // Opens the connections that no longer reach the server again; true when there was one.
+    bool reopenLost();
     QTimer* m_idle = nullptr;
+    QTimer* m_watch = nullptr;
+    bool m_serverDown = false;
     QString m_folder;
     std::unique_ptr<TableIndexes> m_indexes;
     // The server of a server.conf folder, with the password once given (in memory only).

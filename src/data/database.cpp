@@ -21,6 +21,10 @@ QString Db::errorText(const QSqlError& error) {
     return text;
 }
 
+DatabaseError Db::failure(const QSqlError& error) {
+    return DatabaseError(errorText(error), error.nativeErrorCode());
+}
+
 bool Db::isServer(const QSqlDatabase& db) {
     return db.driverName() == QLatin1String("QPSQL");
 }
@@ -83,15 +87,15 @@ QSqlQuery Db::exec(const QSqlDatabase& db, const QString& sql, const Params& par
     // parameters goes to it as it is.
     if (params.empty() && isServer(db)) {
         if (!query.exec(sql))
-            throw DatabaseError(errorText(query.lastError()));
+            throw failure(query.lastError());
         return query;
     }
     if (!query.prepare(sql))
-        throw DatabaseError(errorText(query.lastError()));
+        throw failure(query.lastError());
     for (const auto& [name, value] : params)
         query.bindValue(name, value);
     if (!query.exec())
-        throw DatabaseError(errorText(query.lastError()));
+        throw failure(query.lastError());
     return query;
 }
 
@@ -102,7 +106,7 @@ QVariant Db::scalar(const QSqlDatabase& db, const QString& sql, const Params& pa
 
 Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db)) {
     if (!m_db.transaction())
-        throw DatabaseError(Db::errorText(m_db.lastError()));
+        throw Db::failure(m_db.lastError());
     m_open = true;
 }
 
@@ -113,6 +117,6 @@ Transaction::~Transaction() {
 
 void Transaction::commit() {
     if (!m_db.commit())
-        throw DatabaseError(Db::errorText(m_db.lastError()));
+        throw Db::failure(m_db.lastError());
     m_open = false;
 }

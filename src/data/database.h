@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+class DatabaseError;
+
 // The two database files of a working folder.
 namespace Db {
 inline const QString BusinessFile = QStringLiteral("service_a.dll");
@@ -31,6 +33,8 @@ QSqlQuery exec(const QSqlDatabase& db, const QString& sql, const Params& params 
 // The single value of the first row (for counts and look-ups).
 QVariant scalar(const QSqlDatabase& db, const QString& sql, const Params& params = {});
 QString errorText(const QSqlError& error);
+// The error to throw for a failed statement: its text and the server's state code.
+DatabaseError failure(const QSqlError& error);
 
 // The connection goes to a database server (several tills at once) rather than a file.
 bool isServer(const QSqlDatabase& db);
@@ -52,6 +56,9 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void commit();
+    // The transaction ended on the server without this program (its connection was lost): there
+    // is nothing left to roll back.
+    void forget() { m_open = false; }
 
 private:
     QSqlDatabase m_db;

@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QSettings>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -204,7 +206,60 @@ void Server::openShop(const Address& address) {
 void Server::command(const QSqlDatabase& db, const QString& sql) {
     QSqlQuery query(db);
     if (!query.exec(sql))
-        throw DatabaseError(Db::errorText(query.lastError()).trimmed());
+        throw DatabaseError(Db::errorText(query.lastError()).trimmed(), query.lastError().nativeErrorCode());
+}
+
+bool Server::mayRunAgain(const QString& code) {
+    return code == QLatin1String("40001") || code == QLatin1String("40P01");
+}
+
+bool Server::connectionError(const QString& code) {
+    return code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") ||
+           code == QLatin1String("57P02") || code == QLatin1String("57P03");
+}
+
+bool Server::connectionLost(const QSqlDatabase& db) {
+    if (!Db::isServer(db))
+        return false;
+    if (!db.isOpen())
+        return true;
+    QSqlQuery probe(db);
+    if (probe.exec(QStringLiteral("select 1")))
+        return false;
+    // A statement refused by a connection that still works (a transaction broken off and not
+    // rolled back yet) carries a state of its own; a lost connection gives none or one of its own.
+    const QString code = probe.lastError().nativeErrorCode();
+    return code.isEmpty() || connectionError(code);
+}
+
+namespace {
+// The channels each connection listens on, to listen again after a reconnection (a connection
+// that was lost no longer knows them).
+QHash<QString, QStringList>& subscriptions() {
+    static QHash<QString, QStringList> channels;
+    return channels;
+}
+} // namespace
+
+void Server::subscribe(const QSqlDatabase& db, const QString& channel) {
+    QSqlDriver* driver = db.driver();
+    if (!driver->subscribedToNotifications().contains(channel) && !driver->subscribeToNotification(channel))
+        throw DatabaseError(Db::errorText(driver->lastError()).trimmed(), QStringLiteral("08006"));
+    QStringList& channels = subscriptions()[db.connectionName()];
+    if (!channels.contains(channel))
+        channels << channel;
+}
+
+void Server::reconnect(const QString& connection) {
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    if (!db.isValid())
+        throw DatabaseError(QStringLiteral("no connection '%1'").arg(connection));
+    db.close();
+    if (!db.open())
+        throw DatabaseError(Db::errorText(db.lastError()).trimmed(), QStringLiteral("08001"));
+    command(db, QStringLiteral("SET client_min_messages = warning"));
+    for (const QString& channel : subscriptions().value(connection))
+        subscribe(db, channel);
 }
 
 bool Server::needsPassword(const QString& errorText) {

@@ -49,6 +49,22 @@ void openShop(const Address& address);
 // Throws DatabaseError.
 void command(const QSqlDatabase& db, const QString& sql);
 
+// The server broke the transaction off so that it can be run again from the start: a
+// serialization failure (40001) or a deadlock it resolved (40P01).
+bool mayRunAgain(const QString& code);
+// The code says the connection to the server is gone (class 08, or the server shutting the
+// connection down: 57P01 … 57P03).
+bool connectionError(const QString& code);
+// The connection does not reach the server any more (its server process ended, the server or the
+// network went away). Asks the server (one round trip); false for a file.
+bool connectionLost(const QSqlDatabase& db);
+// Listens on the connection for the notifications of a channel, also after a reconnection.
+// Throws DatabaseError.
+void subscribe(const QSqlDatabase& db, const QString& channel);
+// Opens a lost connection again with what it was opened with (the password given at start stays
+// in memory) and listens again on the channels it listened on. Throws DatabaseError.
+void reconnect(const QString& connection);
+
 // True when the error text says the server wants a password it did not get or refused.
 bool needsPassword(const QString& errorText);
 

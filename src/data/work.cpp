@@ -2,6 +2,10 @@
 
 #include "core/errors.h"
 #include "data/schema.h"
+#include "data/server.h"
+
+#include <QRandomGenerator>
+#include <QThread>
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -11,6 +15,16 @@ namespace Ledger {
 namespace {
 int failingStatement = 0;
 int statementCount = 0;
+int attemptCount = 0;
+// The last unit of work begun went through its commit: whatever fails after it (a list that
+// follows the change) never makes the operation run again.
+bool lastCommitted = false;
+std::function<void(int)> statementHook;
+
+void runHook(int stage) {
+    if (statementHook)
+        statementHook(stage);
+}
 } // namespace
 
 void Work::failStatement(int nth) {
@@ -21,9 +35,41 @@ int Work::statements() {
     return statementCount;
 }
 
+void Work::setStatementHook(std::function<void(int)> hook) {
+    statementHook = std::move(hook);
+}
+
+int Work::attempts() {
+    return attemptCount;
+}
+
 void Work::countStatement() {
-    if (++statementCount == failingStatement)
+    runHook(++statementCount);
+    if (statementCount == failingStatement)
         throw DatabaseError(InjectedFailure);
+}
+
+void Work::recover(const QSqlDatabase& db, const DatabaseError& error, int attempt) {
+    if (!Db::isServer(db) || lastCommitted || error.code() == OutcomeUnknownCode)
+        throw error;
+    const bool broken = Server::mayRunAgain(error.code());
+    const bool lost = !broken && Server::connectionLost(db);
+    if (!broken && !lost && !Server::connectionError(error.code()))
+        throw error; // the statement itself was refused: running it again changes nothing
+    if (attempt >= MaxAttempts)
+        throw DatabaseError((broken ? ServerBusy : NotStored).arg(error.text()), error.code());
+    if (lost) {
+        try {
+            Server::reconnect(db.connectionName());
+        } catch (const DatabaseError& e) {
+            emit Announcer::instance().disconnected(e.text());
+            throw DatabaseError(NotStored.arg(e.text()), e.code());
+        }
+        emit Announcer::instance().reconnected();
+        return;
+    }
+    // Tills that collided are apart again after a short, different pause each.
+    QThread::msleep(QRandomGenerator::global()->bounded(5u, 20u) * unsigned(attempt));
 }
 
 Currency storedNumber(const QVariant& value, const QString& table, qint64 key, const QString& column,
@@ -45,9 +91,17 @@ Announcer& Announcer::instance() {
     return announcer;
 }
 
-Work::Work(const QSqlDatabase& db) : m_db(db), m_tx(db) {
+namespace {
+// What a unit of work begun counts, set before its transaction begins (which may fail already).
+const QSqlDatabase& begun(const QSqlDatabase& db, int attempt) {
     statementCount = 0;
+    attemptCount = attempt;
+    lastCommitted = false;
+    return db;
 }
+} // namespace
+
+Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {}
 
 QSqlQuery Work::exec(const QString& sql, const Db::Params& params) {
     countStatement();
@@ -86,17 +140,60 @@ void Work::wrote(const QString& table, qint64 key) {
 }
 
 void Work::commit() {
-    if (!m_changes.isEmpty() && Db::isServer(m_db)) {
+    // On a server, the transaction's number: should the connection be lost while committing, the
+    // server is asked afterwards whether the commit went through.
+    QString transaction;
+    if (Db::isServer(m_db)) {
         QStringList tables;
         for (const Change& c : m_changes)
             tables << c.table;
         // Sent by the server at the commit only: nothing is told of a rolled-back operation.
-        Db::exec(m_db, QStringLiteral("select pg_notify(:c, :p)"),
-                 {{QStringLiteral(":c"), Channel}, {QStringLiteral(":p"), tables.join(QLatin1Char(','))}});
+        const QString notify = m_changes.isEmpty() ? QString() : QStringLiteral(", pg_notify(:c, :p)");
+        QSqlQuery q =
+            Db::exec(m_db, QStringLiteral("select pg_current_xact_id()::text") + notify,
+                     m_changes.isEmpty() ? Db::Params{}
+                                         : Db::Params{{QStringLiteral(":c"), Channel},
+                                                      {QStringLiteral(":p"), tables.join(QLatin1Char(','))}});
+        transaction = q.next() ? q.value(0).toString() : QString();
     }
-    m_tx.commit();
+    runHook(0);
+    try {
+        m_tx.commit();
+        runHook(-1);
+    } catch (const DatabaseError& e) {
+        if (transaction.isEmpty())
+            throw;
+        settleLostCommit(transaction, e);
+    }
+    lastCommitted = true;
     if (!m_changes.isEmpty())
         emit Announcer::instance().committed(m_changes);
+}
+
+void Work::settleLostCommit(const QString& transaction, const DatabaseError& error) {
+    // A commit the server refused (a serialization failure found at the end) was rolled back.
+    if (!Server::connectionLost(m_db))
+        throw error;
+    m_tx.forget();
+    try {
+        Server::reconnect(m_db.connectionName());
+    } catch (const DatabaseError& e) {
+        emit Announcer::instance().disconnected(e.text());
+        throw DatabaseError(OutcomeUnknown.arg(e.text()), OutcomeUnknownCode);
+    }
+    emit Announcer::instance().reconnected();
+    // The server keeps the outcome of its recent transactions. One still running belongs to a
+    // server process that has not noticed yet that its client is gone: it ends soon.
+    const QString ask = QStringLiteral("select pg_xact_status('%1'::xid8)").arg(transaction);
+    for (int wait = 0; wait < 50; ++wait) {
+        const QString status = Db::scalar(m_db, ask).toString();
+        if (status == QLatin1String("committed"))
+            return;
+        if (status != QLatin1String("in progress"))
+            throw DatabaseError(NotStored.arg(error.text()), QStringLiteral("08006"));
+        QThread::msleep(100);
+    }
+    throw DatabaseError(OutcomeUnknown.arg(error.text()), OutcomeUnknownCode);
 }
 
 } // namespace Ledger

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/errors.h"
 #include "core/money.h"
 #include "data/database.h"
 
@@ -7,6 +8,8 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <type_traits>
 
 namespace Ledger {
 
@@ -32,13 +35,18 @@ public:
 signals:
     void committed(const Ledger::Changes& changes);
     void failed(const QString& text);
+    // The connection to the server was lost and is open again: what other tills wrote meanwhile
+    // was not announced, the lists read everything again.
+    void reconnected();
+    // The connection to the server was lost and could not be opened again (the text says why).
+    void disconnected(const QString& text);
 };
 
 // One operation's unit of work on one database file: begun on construction, rolled back on
 // destruction unless committed. It notes what it writes and announces it after the commit.
 class Work {
 public:
-    explicit Work(const QSqlDatabase& db);
+    explicit Work(const QSqlDatabase& db, int attempt = 1);
     Work(const Work&) = delete;
     Work& operator=(const Work&) = delete;
 
@@ -49,6 +57,21 @@ public:
     QVariant scalar(const QString& sql, const Db::Params& params = {});
     // Runs an "insert into TABLE …" of one row and returns the key the database gave it.
     qint64 insert(const QString& sql, const Db::Params& params = {});
+    // Test hook: called with n before the nth statement of every unit of work that follows, with 0
+    // just before the commit and with -1 just after it; it may end the connection's server
+    // process, or throw as the database would. An empty function turns it off.
+    static void setStatementHook(std::function<void(int)> hook);
+    // How many times the last operation run by `perform` was begun (1: it went through at once).
+    static int attempts();
+    // Run by `perform` after an attempt failed: returns when the operation is to be run again
+    // (the connection opened again where it was lost), throws the error to report otherwise.
+    static void recover(const QSqlDatabase& db, const DatabaseError& error, int attempt);
+    // An operation is begun this many times at most.
+    static constexpr int MaxAttempts = 5;
+    // The state of an error after which nobody knows whether the commit went through: never run
+    // again, the cashier looks.
+    static inline const QString OutcomeUnknownCode = QStringLiteral("08007");
+
     // See Db::forUpdate.
     QString forUpdate() const { return Db::forUpdate(m_db); }
     // Notes a written row (key 0: rows of the table not known one by one).
@@ -67,10 +90,37 @@ public:
 
 private:
     void countStatement();
+    void settleLostCommit(const QString& transaction, const DatabaseError& error);
     QSqlDatabase m_db;
     Transaction m_tx;
     Changes m_changes;
 };
+
+// The cashier's texts when an operation could not be stored.
+inline const QString NotStored = QStringLiteral("与数据库服务器的连接断开了，这次的操作没有保存：%1");
+inline const QString ServerBusy =
+    QStringLiteral("数据库服务器上同时进行的操作太多，这次的操作没有保存，请再试一次：%1");
+inline const QString OutcomeUnknown = QStringLiteral(
+    "保存时与数据库服务器的连接断开了，无法确定这次的操作是否已保存，请在列表中查看后再决定是否重做：%1");
+inline const QString Reconnected = QStringLiteral("与数据库服务器的连接断开过，已重新连接。");
+
+// Runs one operation: `body` gets the operation's unit of work, does all its statements and
+// commits it. On a server, an attempt the server broke off (a serialization failure, a deadlock)
+// or one whose connection was lost is rolled back and run again from the start, the connection
+// opened again first, at most Work::MaxAttempts times; then, or when the connection cannot be
+// opened again, the error says the operation was not stored. Nothing is ever half stored: each
+// attempt is one transaction. `body` must only read what it is given and the database.
+template <typename Body>
+auto perform(const QSqlDatabase& db, Body body) -> std::invoke_result_t<Body, Work&> {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            Work work(db, attempt);
+            return body(work);
+        } catch (const DatabaseError& error) {
+            Work::recover(db, error, attempt);
+        }
+    }
+}
 
 // A stored amount an operation reads. A value that is no number (a file of an older version, or
 // one edited with another tool) stops the operation with a message naming the table, the row and

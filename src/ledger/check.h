@@ -23,6 +23,7 @@ struct CheckProblem {
 struct CheckReport {
     QList<CheckProblem> problems;
     QStringList checked; // what was checked, one line each in Chinese ("订单 1,234 张", ...)
+    QStringList skipped; // what was not checked and why (on a server: what the server keeps itself)
     bool clean() const { return problems.isEmpty(); }
     // The orders whose amount due can be recomputed from their lines.
     QList<qint64> fixableOrders() const;

@@ -45,81 +45,87 @@ qint64 insert(Ledger::Work& work, const Person& person, Currency opening) {
 qint64 create(const Person& person, Currency opening) {
     if (person.name.isEmpty() || person.salutation.isEmpty())
         throw Refused(RequiredMissing);
-    Ledger::Work work(Db::business());
-    const qint64 card = insert(work, person, opening);
-    work.wrote(Table, card);
-    work.commit();
-    return card;
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        const qint64 card = insert(work, person, opening);
+        work.wrote(Table, card);
+        work.commit();
+        return card;
+    });
 }
 
 int createMany(const QList<New>& members) {
-    Ledger::Work work(Db::business());
-    for (const New& m : members)
-        insert(work, m.person, m.opening);
-    work.wrote(Table);
-    work.commit();
-    return int(members.size());
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        for (const New& m : members)
+            insert(work, m.person, m.opening);
+        work.wrote(Table);
+        work.commit();
+        return int(members.size());
+    });
 }
 
 void update(qint64 card, const Person& person) {
-    Ledger::Work work(Db::business());
-    Db::Params params = personParams(person);
-    params.emplace_back(QStringLiteral(":i"), card);
-    const QSqlQuery updated = work.exec(
-        QStringLiteral("update aj set j1=:a,j2=:b,j3=:c,j4=:d,j5=:e,j6=:f,j7=:g,j8=:h where jid=:i "),
-        params);
-    if (updated.numRowsAffected() == 0)
-        throw Refused(NotFound);
-    work.wrote(Table, card);
-    work.commit();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        Db::Params params = personParams(person);
+        params.emplace_back(QStringLiteral(":i"), card);
+        const QSqlQuery updated = work.exec(
+            QStringLiteral("update aj set j1=:a,j2=:b,j3=:c,j4=:d,j5=:e,j6=:f,j7=:g,j8=:h where jid=:i "),
+            params);
+        if (updated.numRowsAffected() == 0)
+            throw Refused(NotFound);
+        work.wrote(Table, card);
+        work.commit();
+    });
 }
 
 Recharged recharge(qint64 card, Currency amount) {
-    Ledger::Work work(Db::business());
-    QSqlQuery member = work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
-                                 {{QStringLiteral(":a"), card}});
-    if (!member.next())
-        throw Refused(NotFound);
-    const QString name = member.value(0).toString();
-    const QString salutation = member.value(1).toString();
-    Recharged result;
-    // A balance that was never stored is no number, not 0: counting it as 0 would hide a broken row.
-    result.before = Ledger::storedNumber(member.value(2), Table, card, QStringLiteral("j9"), false);
-    result.after = result.before + amount;
-    if (result.after < Currency())
-        throw Refused(BelowZero);
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        QSqlQuery member =
+            work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
+                      {{QStringLiteral(":a"), card}});
+        if (!member.next())
+            throw Refused(NotFound);
+        const QString name = member.value(0).toString();
+        const QString salutation = member.value(1).toString();
+        Recharged result;
+        // A balance that was never stored is no number, not 0: counting it as 0 would hide a broken row.
+        result.before = Ledger::storedNumber(member.value(2), Table, card, QStringLiteral("j9"), false);
+        result.after = result.before + amount;
+        if (result.after < Currency())
+            throw Refused(BelowZero);
 
-    work.exec(QStringLiteral("update aj set j9=:a where jid=:b "),
-              {{QStringLiteral(":a"), result.after.toSql()}, {QStringLiteral(":b"), card}});
-    work.wrote(Table, card);
-    result.record =
-        work.insert(QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                    {{QStringLiteral(":a"), name},
-                     {QStringLiteral(":b"), amount.toSql()},
-                     {QStringLiteral(":c"), Clock::nowText()},
-                     {QStringLiteral(":d"), result.before.toSql()},
-                     {QStringLiteral(":e"), result.after.toSql()},
-                     {QStringLiteral(":f"), QString::number(card)},
-                     {QStringLiteral(":g"), salutation}});
-    work.wrote(Recharges, result.record);
-    work.commit();
-    return result;
+        work.exec(QStringLiteral("update aj set j9=:a where jid=:b "),
+                  {{QStringLiteral(":a"), result.after.toSql()}, {QStringLiteral(":b"), card}});
+        work.wrote(Table, card);
+        result.record =
+            work.insert(QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7)values (:a,:b,:c,:d,:e,:f,:g)"),
+                        {{QStringLiteral(":a"), name},
+                         {QStringLiteral(":b"), amount.toSql()},
+                         {QStringLiteral(":c"), Clock::nowText()},
+                         {QStringLiteral(":d"), result.before.toSql()},
+                         {QStringLiteral(":e"), result.after.toSql()},
+                         {QStringLiteral(":f"), QString::number(card)},
+                         {QStringLiteral(":g"), salutation}});
+        work.wrote(Recharges, result.record);
+        work.commit();
+        return result;
+    });
 }
 
 void remove(qint64 card) {
-    Ledger::Work work(Db::business());
-    // The records hold the card number as text; matched exactly, so card 12 leaves 112 and 120.
-    const Db::Params byCard = {{QStringLiteral(":a"), QString::number(card)}};
-    work.exec(QStringLiteral("delete from ah where h6 = :a"), byCard);
-    work.wrote(Recharges);
-    work.exec(QStringLiteral("delete from ag where g6 = :a"), byCard);
-    work.wrote(Consumptions);
-    const QSqlQuery deleted =
-        work.exec(QStringLiteral("delete from aj where jid = :k"), {{QStringLiteral(":k"), card}});
-    if (deleted.numRowsAffected() == 0)
-        throw Refused(NotFound);
-    work.wrote(Table, card);
-    work.commit();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        // The records hold the card number as text; matched exactly, so card 12 leaves 112 and 120.
+        const Db::Params byCard = {{QStringLiteral(":a"), QString::number(card)}};
+        work.exec(QStringLiteral("delete from ah where h6 = :a"), byCard);
+        work.wrote(Recharges);
+        work.exec(QStringLiteral("delete from ag where g6 = :a"), byCard);
+        work.wrote(Consumptions);
+        const QSqlQuery deleted =
+            work.exec(QStringLiteral("delete from aj where jid = :k"), {{QStringLiteral(":k"), card}});
+        if (deleted.numRowsAffected() == 0)
+            throw Refused(NotFound);
+        work.wrote(Table, card);
+        work.commit();
+    });
 }
 
 } // namespace Members

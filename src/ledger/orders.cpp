@@ -88,129 +88,137 @@ QVariant costOfLine(Ledger::Work& work, qint64 order, const QString& product, co
 
 namespace Orders {
 
-LineAdded addLine(qint64 order, qint64 productKey, Currency quantity, const QString& category) {
+LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QString& category) {
     if (quantity == Currency())
         throw Refused(NoQuantity);
-    Ledger::Work work(Db::business());
-    // The product's row is locked first (on a server) and its stock read afresh: two tills selling
-    // the last unit one after the other, the second is refused. Rows are always locked in the same
-    // order (product, card, order), so two tills never wait for each other.
-    QSqlQuery product = work.exec(
-        QStringLiteral("select b1, b2, b3, b4, b5, b8, b9, b6 from ab where bid=:c") + work.forUpdate(),
-        {{QStringLiteral(":c"), productKey}});
-    if (!product.next())
-        throw Refused(QStringLiteral("找不到该产品"));
-    const QString major = product.value(0).toString();
-    const QString minor = product.value(1).toString();
-    const QString name = product.value(2).toString();
-    const QString ab = QStringLiteral("ab");
-    const Currency stock = Ledger::storedNumber(product.value(3), ab, productKey, QStringLiteral("b4"));
-    const QString unit = product.value(4).toString();
-    const Currency salePrice = Ledger::storedNumber(product.value(5), ab, productKey, QStringLiteral("b8"));
-    const Currency stockValue = Ledger::storedNumber(product.value(6), ab, productKey, QStringLiteral("b9"));
-    // The cost at the moment of the sale: later edits of the product do not change past profit.
-    const QVariant cost = costPrice(product.value(7), productKey);
-    if (quantity > stock)
-        throw Refused(NotEnoughStock);
-    const Currency amount = quantity * salePrice;
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) -> LineAdded {
+        // The product's row is locked first (on a server) and its stock read afresh: two tills selling
+        // the last unit one after the other, the second is refused. Rows are always locked in the same
+        // order (product, card, order), so two tills never wait for each other.
+        QSqlQuery product = work.exec(
+            QStringLiteral("select b1, b2, b3, b4, b5, b8, b9, b6 from ab where bid=:c") + work.forUpdate(),
+            {{QStringLiteral(":c"), productKey}});
+        if (!product.next())
+            throw Refused(QStringLiteral("找不到该产品"));
+        const QString major = product.value(0).toString();
+        const QString minor = product.value(1).toString();
+        const QString name = product.value(2).toString();
+        const QString ab = QStringLiteral("ab");
+        const Currency stock = Ledger::storedNumber(product.value(3), ab, productKey, QStringLiteral("b4"));
+        const QString unit = product.value(4).toString();
+        const Currency salePrice =
+            Ledger::storedNumber(product.value(5), ab, productKey, QStringLiteral("b8"));
+        const Currency stockValue =
+            Ledger::storedNumber(product.value(6), ab, productKey, QStringLiteral("b9"));
+        // The cost at the moment of the sale: later edits of the product do not change past profit.
+        const QVariant cost = costPrice(product.value(7), productKey);
+        if (quantity > stock)
+            throw Refused(NotEnoughStock);
+        const Currency amount = quantity * salePrice;
 
-    Currency due;
-    if (order == 0) {
-        order = work.insert(QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
-                            {{QStringLiteral(":a"), Clock::nowText()},
-                             {QStringLiteral(":b"), Unsettled},
-                             {QStringLiteral(":c"), category}});
-        due = amount;
-    } else {
-        due = openOrderAmount(work, order) + amount;
-    }
+        Currency due;
+        // A new order's key is the attempt's own: an attempt run again makes the order again.
+        qint64 order = toOrder;
+        if (order == 0) {
+            order = work.insert(QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
+                                {{QStringLiteral(":a"), Clock::nowText()},
+                                 {QStringLiteral(":b"), Unsettled},
+                                 {QStringLiteral(":c"), category}});
+            due = amount;
+        } else {
+            due = openOrderAmount(work, order) + amount;
+        }
 
-    const QString bid = QString::number(productKey);
-    const QString price = salePrice.toString();
-    const qint64 lineKey = work.insert(
-        QStringLiteral("insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
-        {{QStringLiteral(":a"), major},
-         {QStringLiteral(":b"), minor},
-         {QStringLiteral(":c"), name},
-         {QStringLiteral(":d"), quantity.toString()},
-         {QStringLiteral(":e"), unit},
-         {QStringLiteral(":f"), price},
-         {QStringLiteral(":g"), bid},
-         {QStringLiteral(":h"), QString::number(order)}});
-    work.wrote(QStringLiteral("ak"), lineKey);
-    writeStockOut(work, bid, name, quantity, price, major, minor, order, unit, cost);
-    work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
-              {{QStringLiteral(":a"), (stock - quantity).toSql()},
-               {QStringLiteral(":b"), (stockValue - amount).toSql()},
-               {QStringLiteral(":c"), bid}});
-    work.wrote(QStringLiteral("ab"), productKey);
-    writeAmountDue(work, order, due);
-    work.commit();
-    return {order, lineKey, due};
+        const QString bid = QString::number(productKey);
+        const QString price = salePrice.toString();
+        const qint64 lineKey = work.insert(
+            QStringLiteral("insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
+            {{QStringLiteral(":a"), major},
+             {QStringLiteral(":b"), minor},
+             {QStringLiteral(":c"), name},
+             {QStringLiteral(":d"), quantity.toString()},
+             {QStringLiteral(":e"), unit},
+             {QStringLiteral(":f"), price},
+             {QStringLiteral(":g"), bid},
+             {QStringLiteral(":h"), QString::number(order)}});
+        work.wrote(QStringLiteral("ak"), lineKey);
+        writeStockOut(work, bid, name, quantity, price, major, minor, order, unit, cost);
+        work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
+                  {{QStringLiteral(":a"), (stock - quantity).toSql()},
+                   {QStringLiteral(":b"), (stockValue - amount).toSql()},
+                   {QStringLiteral(":c"), bid}});
+        work.wrote(QStringLiteral("ab"), productKey);
+        writeAmountDue(work, order, due);
+        work.commit();
+        return {order, lineKey, due};
+    });
 }
 
 Currency removeLine(qint64 lineKey) {
-    Ledger::Work work(Db::business());
-    QSqlQuery line = work.exec(QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a") +
-                                   work.forUpdate(),
-                               {{QStringLiteral(":a"), lineKey}});
-    if (!line.next())
-        throw Refused(QStringLiteral("订单中无内容"));
-    const QString major = line.value(0).toString();
-    const QString minor = line.value(1).toString();
-    const QString name = line.value(2).toString();
-    const Currency quantity =
-        Ledger::storedNumber(line.value(3).toString(), QStringLiteral("ak"), lineKey, QStringLiteral("k4"));
-    const QString unit = line.value(4).toString();
-    const QString price = line.value(5).toString();
-    const Currency amount =
-        quantity * Ledger::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6"));
-    const QString product = line.value(6).toString();
-    const qint64 order = line.value(7).toLongLong();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        QSqlQuery line = work.exec(
+            QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a") + work.forUpdate(),
+            {{QStringLiteral(":a"), lineKey}});
+        if (!line.next())
+            throw Refused(QStringLiteral("订单中无内容"));
+        const QString major = line.value(0).toString();
+        const QString minor = line.value(1).toString();
+        const QString name = line.value(2).toString();
+        const Currency quantity = Ledger::storedNumber(line.value(3).toString(), QStringLiteral("ak"),
+                                                       lineKey, QStringLiteral("k4"));
+        const QString unit = line.value(4).toString();
+        const QString price = line.value(5).toString();
+        const Currency amount =
+            quantity * Ledger::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6"));
+        const QString product = line.value(6).toString();
+        const qint64 order = line.value(7).toLongLong();
 
-    // The product before the order, as when a line is added.
-    QSqlQuery stock = work.exec(QStringLiteral("select b4, b9 from ab where bid=:c") + work.forUpdate(),
-                                {{QStringLiteral(":c"), product}});
-    const bool productExists = stock.next();
-    const Currency due = openOrderAmount(work, order) - amount;
-    // A product deleted since the line was added has no stock to take back, and so no
-    // stock-out to reverse.
-    if (productExists) {
-        const Currency b4 = Ledger::storedNumber(stock.value(0), QStringLiteral("ab"), product.toLongLong(),
-                                                 QStringLiteral("b4"));
-        const Currency b9 = Ledger::storedNumber(stock.value(1), QStringLiteral("ab"), product.toLongLong(),
-                                                 QStringLiteral("b9"));
-        work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
-                  {{QStringLiteral(":a"), (b4 + quantity).toSql()},
-                   {QStringLiteral(":b"), (b9 + amount).toSql()},
-                   {QStringLiteral(":c"), product}});
-        work.wrote(QStringLiteral("ab"), product.toLongLong());
-        writeStockOut(work, product, name, -quantity, price, major, minor, order, unit,
-                      costOfLine(work, order, product, quantity.toString(), price));
-    }
-    work.exec(QStringLiteral("delete from ak where kid=:a"), {{QStringLiteral(":a"), lineKey}});
-    work.wrote(QStringLiteral("ak"), lineKey);
-    writeAmountDue(work, order, due);
-    work.commit();
-    return due;
+        // The product before the order, as when a line is added.
+        QSqlQuery stock = work.exec(QStringLiteral("select b4, b9 from ab where bid=:c") + work.forUpdate(),
+                                    {{QStringLiteral(":c"), product}});
+        const bool productExists = stock.next();
+        const Currency due = openOrderAmount(work, order) - amount;
+        // A product deleted since the line was added has no stock to take back, and so no
+        // stock-out to reverse.
+        if (productExists) {
+            const Currency b4 = Ledger::storedNumber(stock.value(0), QStringLiteral("ab"),
+                                                     product.toLongLong(), QStringLiteral("b4"));
+            const Currency b9 = Ledger::storedNumber(stock.value(1), QStringLiteral("ab"),
+                                                     product.toLongLong(), QStringLiteral("b9"));
+            work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
+                      {{QStringLiteral(":a"), (b4 + quantity).toSql()},
+                       {QStringLiteral(":b"), (b9 + amount).toSql()},
+                       {QStringLiteral(":c"), product}});
+            work.wrote(QStringLiteral("ab"), product.toLongLong());
+            writeStockOut(work, product, name, -quantity, price, major, minor, order, unit,
+                          costOfLine(work, order, product, quantity.toString(), price));
+        }
+        work.exec(QStringLiteral("delete from ak where kid=:a"), {{QStringLiteral(":a"), lineKey}});
+        work.wrote(QStringLiteral("ak"), lineKey);
+        writeAmountDue(work, order, due);
+        work.commit();
+        return due;
+    });
 }
 
 void remove(qint64 order) {
-    Ledger::Work work(Db::business());
-    work.exec(QStringLiteral("delete from ak where k8 = :a"),
-              {{QStringLiteral(":a"), QString::number(order)}});
-    work.wrote(QStringLiteral("ak"));
-    work.exec(QStringLiteral("delete from aa where aid = :a"), {{QStringLiteral(":a"), order}});
-    work.wrote(QStringLiteral("aa"), order);
-    work.commit();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        work.exec(QStringLiteral("delete from ak where k8 = :a"),
+                  {{QStringLiteral(":a"), QString::number(order)}});
+        work.wrote(QStringLiteral("ak"));
+        work.exec(QStringLiteral("delete from aa where aid = :a"), {{QStringLiteral(":a"), order}});
+        work.wrote(QStringLiteral("aa"), order);
+        work.commit();
+    });
 }
 
 void setCategory(qint64 order, const QString& category) {
-    Ledger::Work work(Db::business());
-    work.exec(QStringLiteral("update aa set a4=:a where aid=:b "),
-              {{QStringLiteral(":a"), category}, {QStringLiteral(":b"), order}});
-    work.wrote(QStringLiteral("aa"), order);
-    work.commit();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        work.exec(QStringLiteral("update aa set a4=:a where aid=:b "),
+                  {{QStringLiteral(":a"), category}, {QStringLiteral(":b"), order}});
+        work.wrote(QStringLiteral("aa"), order);
+        work.commit();
+    });
 }
 
 Currency sumOfLines(const QSqlDatabase& db, qint64 order) {

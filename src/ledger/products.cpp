@@ -63,42 +63,45 @@ qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
 } // namespace
 
 qint64 create(const Fields& f, Currency stock) {
-    Ledger::Work work(Db::business());
-    const qint64 key = insert(work, f, stock);
-    work.wrote(Table, key);
-    work.commit();
-    return key;
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        const qint64 key = insert(work, f, stock);
+        work.wrote(Table, key);
+        work.commit();
+        return key;
+    });
 }
 
 int createMany(const QList<New>& products) {
-    Ledger::Work work(Db::business());
-    for (const New& p : products)
-        insert(work, p.fields, p.stock);
-    work.wrote(Table);
-    work.commit();
-    return int(products.size());
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        for (const New& p : products)
+            insert(work, p.fields, p.stock);
+        work.wrote(Table);
+        work.commit();
+        return int(products.size());
+    });
 }
 
 void update(qint64 product, const Fields& f) {
-    Ledger::Work work(Db::business());
-    checkCode(work, f.barcode, product);
-    work.exec(
-        QStringLiteral("update ab set b1=:a,b2=:b,b3=:c,b5=:d,b6=:e,b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l "
-                       "where bid=:j "),
-        {{QStringLiteral(":a"), f.major},
-         {QStringLiteral(":b"), f.minor},
-         {QStringLiteral(":c"), f.name},
-         {QStringLiteral(":d"), f.unit},
-         {QStringLiteral(":e"), f.cost.toSql()},
-         {QStringLiteral(":f"), f.wholesale.toSql()},
-         {QStringLiteral(":g"), f.sale.toSql()},
-         {QStringLiteral(":h"), f.remark},
-         {QStringLiteral(":i"), f.manufacturer},
-         {QStringLiteral(":j"), product},
-         {QStringLiteral(":k"), codeValue(f.barcode)},
-         {QStringLiteral(":l"), levelValue(f.warnLevel)}});
-    work.wrote(Table, product);
-    work.commit();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        checkCode(work, f.barcode, product);
+        work.exec(QStringLiteral(
+                      "update ab set b1=:a,b2=:b,b3=:c,b5=:d,b6=:e,b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l "
+                      "where bid=:j "),
+                  {{QStringLiteral(":a"), f.major},
+                   {QStringLiteral(":b"), f.minor},
+                   {QStringLiteral(":c"), f.name},
+                   {QStringLiteral(":d"), f.unit},
+                   {QStringLiteral(":e"), f.cost.toSql()},
+                   {QStringLiteral(":f"), f.wholesale.toSql()},
+                   {QStringLiteral(":g"), f.sale.toSql()},
+                   {QStringLiteral(":h"), f.remark},
+                   {QStringLiteral(":i"), f.manufacturer},
+                   {QStringLiteral(":j"), product},
+                   {QStringLiteral(":k"), codeValue(f.barcode)},
+                   {QStringLiteral(":l"), levelValue(f.warnLevel)}});
+        work.wrote(Table, product);
+        work.commit();
+    });
 }
 
 qint64 findByCode(const QString& code) {
@@ -156,10 +159,11 @@ QString lowStockStatement() {
 }
 
 void remove(qint64 product) {
-    Ledger::Work work(Db::business());
-    work.exec(QStringLiteral("delete from ab where bid = :k"), {{QStringLiteral(":k"), product}});
-    work.wrote(Table, product);
-    work.commit();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        work.exec(QStringLiteral("delete from ab where bid = :k"), {{QStringLiteral(":k"), product}});
+        work.wrote(Table, product);
+        work.commit();
+    });
 }
 
 } // namespace Products

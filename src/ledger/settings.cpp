@@ -29,12 +29,13 @@ std::optional<bool> guideAtStart() {
 }
 
 void setGuideAtStart(bool open) {
-    Ledger::Work work(Db::lists());
-    work.exec(QStringLiteral("update a5 set run=:a where ids=:b "),
-              {{QStringLiteral(":a"), open ? Opens : StaysClosed},
-               {QStringLiteral(":b"), QString::number(SettingsRow)}});
-    work.wrote(QStringLiteral("a5"), SettingsRow);
-    work.commit();
+    return Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+        work.exec(QStringLiteral("update a5 set run=:a where ids=:b "),
+                  {{QStringLiteral(":a"), open ? Opens : StaysClosed},
+                   {QStringLiteral(":b"), QString::number(SettingsRow)}});
+        work.wrote(QStringLiteral("a5"), SettingsRow);
+        work.commit();
+    });
 }
 
 } // namespace Settings

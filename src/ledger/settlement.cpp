@@ -39,60 +39,63 @@ SharedQuery* newCardsList(const QString& name, QObject* parent) {
 }
 
 void payCash(qint64 order, Currency received) {
-    Ledger::Work work(Db::business());
-    const QSqlQuery update =
-        work.exec(QStringLiteral("update aa set a6=:a,a2=:b where aid=:c and a2='%1'").arg(Orders::Unsettled),
-                  {{QStringLiteral(":a"), received.toSql()},
-                   {QStringLiteral(":b"), Orders::Settled},
-                   {QStringLiteral(":c"), order}});
-    if (update.numRowsAffected() <= 0)
-        refuseUnsettledUpdate(work, order);
-    work.wrote(QStringLiteral("aa"), order);
-    work.commit();
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+        const QSqlQuery update = work.exec(
+            QStringLiteral("update aa set a6=:a,a2=:b where aid=:c and a2='%1'").arg(Orders::Unsettled),
+            {{QStringLiteral(":a"), received.toSql()},
+             {QStringLiteral(":b"), Orders::Settled},
+             {QStringLiteral(":c"), order}});
+        if (update.numRowsAffected() <= 0)
+            refuseUnsettledUpdate(work, order);
+        work.wrote(QStringLiteral("aa"), order);
+        work.commit();
+    });
 }
 
 CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
-    Ledger::Work work(Db::business());
-    QSqlQuery member = work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
-                                 {{QStringLiteral(":a"), card}});
-    const bool cardExists = member.next();
-    const QString name = cardExists ? member.value(0).toString() : QString();
-    const QString salutation = cardExists ? member.value(1).toString() : QString();
-    const Currency balance =
-        cardExists ? Ledger::storedNumber(member.value(2), QStringLiteral("aj"), card, QStringLiteral("j9"))
-                   : Currency();
-    if (cardExists && balance < amount)
-        throw Refused(BalanceTooLow);
+    return Ledger::perform(Db::business(), [&](Ledger::Work& work) -> CardPaid {
+        QSqlQuery member =
+            work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
+                      {{QStringLiteral(":a"), card}});
+        const bool cardExists = member.next();
+        const QString name = cardExists ? member.value(0).toString() : QString();
+        const QString salutation = cardExists ? member.value(1).toString() : QString();
+        const Currency balance = cardExists ? Ledger::storedNumber(member.value(2), QStringLiteral("aj"),
+                                                                   card, QStringLiteral("j9"))
+                                            : Currency();
+        if (cardExists && balance < amount)
+            throw Refused(BalanceTooLow);
 
-    const QSqlQuery settled =
-        work.exec(QStringLiteral("update aa set a6=:b,a2=:c where aid=:a and a2='%1'").arg(Orders::Unsettled),
-                  {{QStringLiteral(":a"), order},
-                   {QStringLiteral(":b"), amount.toSql()},
-                   {QStringLiteral(":c"), Orders::Settled}});
-    if (settled.numRowsAffected() <= 0)
-        refuseUnsettledUpdate(work, order);
-    // A paid order is refused before a missing card, as the order is written first.
-    if (!cardExists)
-        throw Refused(cardNotFound(card));
-    work.wrote(QStringLiteral("aa"), order);
+        const QSqlQuery settled = work.exec(
+            QStringLiteral("update aa set a6=:b,a2=:c where aid=:a and a2='%1'").arg(Orders::Unsettled),
+            {{QStringLiteral(":a"), order},
+             {QStringLiteral(":b"), amount.toSql()},
+             {QStringLiteral(":c"), Orders::Settled}});
+        if (settled.numRowsAffected() <= 0)
+            refuseUnsettledUpdate(work, order);
+        // A paid order is refused before a missing card, as the order is written first.
+        if (!cardExists)
+            throw Refused(cardNotFound(card));
+        work.wrote(QStringLiteral("aa"), order);
 
-    const Currency left = balance - amount;
-    work.exec(QStringLiteral("update aj set j9=:b where jid=:a "),
-              {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
-    work.wrote(QStringLiteral("aj"), card);
+        const Currency left = balance - amount;
+        work.exec(QStringLiteral("update aj set j9=:b where jid=:a "),
+                  {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
+        work.wrote(QStringLiteral("aj"), card);
 
-    const qint64 recordKey =
-        work.insert(QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                    {{QStringLiteral(":a"), name},
-                     {QStringLiteral(":b"), amount.toSql()},
-                     {QStringLiteral(":c"), Clock::nowText()},
-                     {QStringLiteral(":d"), left.toSql()},
-                     {QStringLiteral(":e"), QString::number(order)},
-                     {QStringLiteral(":f"), QString::number(card)},
-                     {QStringLiteral(":g"), salutation}});
-    work.wrote(QStringLiteral("ag"), recordKey);
-    work.commit();
-    return {recordKey, left};
+        const qint64 recordKey =
+            work.insert(QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
+                        {{QStringLiteral(":a"), name},
+                         {QStringLiteral(":b"), amount.toSql()},
+                         {QStringLiteral(":c"), Clock::nowText()},
+                         {QStringLiteral(":d"), left.toSql()},
+                         {QStringLiteral(":e"), QString::number(order)},
+                         {QStringLiteral(":f"), QString::number(card)},
+                         {QStringLiteral(":g"), salutation}});
+        work.wrote(QStringLiteral("ag"), recordKey);
+        work.commit();
+        return {recordKey, left};
+    });
 }
 
 } // namespace Settlement

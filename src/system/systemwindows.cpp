@@ -352,12 +352,6 @@ void Tjiancha::showEvent(QShowEvent* event) {
 }
 
 void Tjiancha::btnRunClick() {
-    if (Data_in && Data_in->onServer()) {
-        lblSummary->setText(QStringLiteral("账本在数据库服务器上：这里的账目检查只用于本机的数据库文件，"
-                                           "服务器上的账本没有检查。"));
-        btnFix->setEnabled(false);
-        return;
-    }
     const Ledger::CheckReport report = checkWithProgress(this);
     m_fixable = report.fixableOrders();
     lblSummary->setText(report.clean()
@@ -374,11 +368,21 @@ void Tjiancha::btnRunClick() {
 void Tjiancha::btnFixClick() {
     if (m_fixable.isEmpty())
         return;
+    // A ledger on a server is kept by the server's own backups: nothing to copy here.
+    const bool onServer = Data_in && Data_in->onServer();
     if (!MessageService::current().confirm(
-            QStringLiteral("按订单明细重新计算 %1 张订单的应收金额吗？\n修复前会先备份当前数据。")
-                .arg(m_fixable.size()),
+            QStringLiteral("按订单明细重新计算 %1 张订单的应收金额吗？\n%2")
+                .arg(m_fixable.size())
+                .arg(onServer ? QStringLiteral("账本在数据库服务器上，修复前请确认服务器已有备份。")
+                              : QStringLiteral("修复前会先备份当前数据。")),
             QStringLiteral("修复应收金额")))
         return;
+    if (onServer) {
+        const int fixed = Ledger::fixAmountsDue(m_fixable);
+        Messages::information(QStringLiteral("已修复 %1 张订单的应收金额。").arg(fixed));
+        btnRunClick();
+        return;
+    }
     backup_keeper->abandon();
     try {
         Backups::make(Data_in->folder(), QStringLiteral("修复前备份"), backup_keeper->root());
