@@ -322,7 +322,12 @@ void TableIndex::storeKeys() {
 TableIndex::Extent TableIndex::extent() {
     if (m_extentKnown)
         return m_extent;
-    Statement stmt(m_db, QStringLiteral("select count(*), min(%1), max(%1) from %2").arg(m_key, m_table));
+    // The count the file keeps (a table without one is counted); the lowest and the highest key
+    // are each one step down the table's tree.
+    Statement stmt(m_db, QStringLiteral("select coalesce((select n from row_counts where t = '%2'), "
+                                        "(select count(*) from %2)), (select min(%1) from %2), "
+                                        "(select max(%1) from %2)")
+                             .arg(m_key, m_table));
     if (sqlite3_step(stmt.get()) != SQLITE_ROW)
         stmt.fail();
     Extent e;
