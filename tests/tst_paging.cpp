@@ -344,6 +344,17 @@ void TestPaging::longListsScrollThroughAWindow() {
     const int page = bar->pageStep();
     QVERIFY(page > 3);
     QCOMPARE(bar->maximum(), total - page);
+    {
+        // A grid bound to the list once it is long shows the grid's bar only.
+        DataGrid other(QStringLiteral("other"));
+        other.bind(q, {{"e2", QStringLiteral("产品名称"), 100}});
+        other.resize(300, 300);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        QVERIFY(other.rowScrollBar()->isVisible());
+        QVERIFY(!other.verticalScrollBar()->isVisible());
+        QCOMPARE(other.model()->rowCount(), GridWindow::Capacity);
+    }
 
     const int name = q->fieldIndex("e2");
     auto shownRow = [&](int y) {

@@ -14,7 +14,21 @@
 #include <QStyle>
 #include <utility>
 
+namespace {
+
+// The view's own vertical bar: it keeps scrolling the view within the window, but is never shown
+// while the grid's bar over all rows stands in its place.
+class ViewBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+    bool covered = false;
+    void setVisible(bool visible) override { QScrollBar::setVisible(visible && !covered); }
+};
+
+} // namespace
+
 DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
+    setVerticalScrollBar(new ViewBar(Qt::Vertical, this));
     setObjectName(name);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -46,8 +60,9 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
     // A list longer than the window scrolls with this bar, in the place of the view's own.
     m_rowBar = new QScrollBar(Qt::Vertical, this);
     m_rowBar->setObjectName(QStringLiteral("rowScrollBar"));
-    m_rowBar->hide();
     addScrollBarWidget(m_rowBar, Qt::AlignTop);
+    m_rowBar->hide(); // after it is placed: placing it would show it with the view's
+
     connect(m_rowBar, &QScrollBar::valueChanged, this, &DataGrid::rowBarMoved);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::viewScrolled);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
@@ -325,9 +340,11 @@ void DataGrid::updateRowBar() {
     if (!m_proxy)
         return;
     const bool windowed = m_proxy->windowed();
-    if (windowed != m_rowBar->isVisibleTo(this)) {
+    if (windowed != m_windowed) {
+        m_windowed = windowed;
         // The view's own bar keeps the place (and the scrolling within the window); the grid's
         // bar is drawn in it.
+        static_cast<ViewBar*>(verticalScrollBar())->covered = windowed;
         setVerticalScrollBarPolicy(windowed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
         verticalScrollBar()->setVisible(!windowed);
         m_rowBar->setVisible(windowed);

@@ -96,6 +96,7 @@ private:
     GridWindow* m_proxy = nullptr;
     QScrollBar* m_rowBar = nullptr;
     bool m_scrolling = false;
+    bool m_windowed = false; // the grid's bar stands in for the view's
     std::function<bool(int)> m_mark;
     QList<GridColumn> m_columns;
     QList<QAction*> m_menuActions;
