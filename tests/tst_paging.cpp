@@ -4,6 +4,7 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/sharedquery.h"
+#include "data/tableindex.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
@@ -31,6 +32,7 @@ private slots:
     void newRowsJoinTheGridOnTop();
     void keysWithGaps();
     void longListsScrollThroughAWindow();
+    void searchesInTwoThreads();
 
 private:
     std::unique_ptr<LedgerFixture> f;
@@ -444,4 +446,21 @@ void TestPaging::longListsScrollThroughAWindow() {
     QCOMPARE(grid->model()->rowCount(), q->recordCount());
     QVERIFY(!bar->isVisible());
     compare(q);
+}
+
+// A long table is searched by two threads, each over half of the rows: the same rows, in the same
+// order, as the statement.
+void TestPaging::searchesInTwoThreads() {
+    TableIndex::setParallelRows(100);
+    SharedQuery* q = Data_in->Query_ae;
+    QVERIFY(q->recordCount() > 1000);
+    for (const char* text : {"金", "1", "福", "%", "_", "没有这样的名称"}) {
+        q->search("e2", QString::fromUtf8(text));
+        compare(q);
+    }
+    q->search("eid", "1");
+    compare(q);
+    Data_in->Query_ab->search("b3", QStringLiteral("金"));
+    compare(Data_in->Query_ab);
+    TableIndex::setParallelRows(size_t(1) << 20);
 }
