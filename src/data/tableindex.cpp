@@ -401,18 +401,22 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
         if (hit[id])
             hit[id] = like.matches(m_pool->text(id)) ? 1 : 0;
     hit[0] = 0;
-    std::vector<int64_t> parts[2];
+    // Counted first, so the result is allocated once at its size; each half then writes its keys
+    // into its own part of it.
+    size_t counts[2] = {0, 0};
     both([&](size_t from, size_t to, int part) {
-        std::vector<int64_t>& found = parts[part];
+        size_t found = 0;
+        for (size_t i = from; i < to; ++i)
+            found += size_t(hit[ids[i]]);
+        counts[part] = found;
+    });
+    out.resize(counts[0] + counts[1]);
+    both([&](size_t from, size_t to, int part) {
+        int64_t* at = out.data() + (part == 1 ? 0 : counts[1]);
         for (size_t i = to; i-- > from;)
             if (hit[ids[i]])
-                found.push_back(keyAt(i));
+                *at++ = keyAt(i);
     });
-    if (half == 0)
-        return std::move(parts[0]);
-    out.reserve(parts[0].size() + parts[1].size());
-    out.insert(out.end(), parts[1].begin(), parts[1].end());
-    out.insert(out.end(), parts[0].begin(), parts[0].end());
     return out;
 }
 
