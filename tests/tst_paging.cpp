@@ -347,15 +347,27 @@ void TestPaging::longListsScrollThroughAWindow() {
     QVERIFY(page > 3);
     QCOMPARE(bar->maximum(), total - page);
     {
-        // A grid bound to the list once it is long shows the grid's bar only.
-        DataGrid other(QStringLiteral("other"));
-        other.bind(q, {{"e2", QStringLiteral("产品名称"), 100}});
-        other.resize(300, 300);
-        other.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&other));
-        QVERIFY(other.rowScrollBar()->isVisible());
-        QVERIFY(!other.verticalScrollBar()->isVisible());
-        QCOMPARE(other.model()->rowCount(), GridWindow::Capacity);
+        // A grid shown before its list grows long, and one bound to the list once it is long:
+        // each shows the grid's bar only.
+        SharedQuery own(QStringLiteral("own"), q->connection(), q->table(), q->key());
+        DataGrid before(QStringLiteral("before"));
+        before.bind(&own, {{"e2", QStringLiteral("产品名称"), 100}});
+        before.resize(300, 300);
+        before.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&before));
+        own.reset(own.defaultStatement());
+        QApplication::processEvents();
+        DataGrid after(QStringLiteral("after"));
+        after.bind(q, {{"e2", QStringLiteral("产品名称"), 100}});
+        after.resize(300, 300);
+        after.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&after));
+        for (DataGrid* other : {&before, &after}) {
+            QVERIFY(other->rowScrollBar()->isVisible());
+            QVERIFY(!other->verticalScrollBar()->isVisible());
+            QCOMPARE(other->model()->rowCount(), GridWindow::Capacity);
+            QCOMPARE(other->rowCount(), total);
+        }
     }
 
     const int name = q->fieldIndex("e2");
