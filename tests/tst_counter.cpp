@@ -310,7 +310,7 @@ void TestCounter::lowStockIsMarkedListedAndCounted() {
     QList<bool> marks;
     for (int r = 0; r < 4; ++r) {
         marks << grid->rowMarked(r);
-        QCOMPARE(grid->model()->index(r, 3).data(Qt::BackgroundRole).isValid(), marks.last());
+        QCOMPARE(grid->indexOfRow(r, 3).data(Qt::BackgroundRole).isValid(), marks.last());
     }
     QCOMPARE(marks, QList<bool>({false, false, true, true}));
 
@@ -576,7 +576,7 @@ void TestCounter::shelfLabelsDrawTheCodes() {
         return -1;
     };
     const auto clickRow = [&](int row, Qt::KeyboardModifiers keys) {
-        const QRect cell = grid->visualRect(grid->model()->index(row, 0));
+        const QRect cell = grid->visualRect(grid->indexOfRow(row, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, keys, cell.center());
     };
     clickRow(rowOf("面包"), Qt::NoModifier);

@@ -2,6 +2,7 @@
 #include "core/money.h"
 #include "corefixture.h"
 #include "data/demodata.h"
+#include "data/schema.h"
 #include "data/work.h"
 #include "ledger/check.h"
 #include "ledger/members.h"
@@ -12,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -24,6 +26,7 @@ private slots:
     void changedAmountDueIsFoundAndFixed();
     void linesWithoutTheirOrder();
     void stockOutRecordsAgainstLines();
+    void rowCountsKeptByTheFile();
     void brokenCardChains();
     void cardChainOfOneSecond();
     void valuesThatAreNoNumbersOrMoments();
@@ -256,6 +259,69 @@ void TestLedgerCheck::stockOutRecordsAgainstLines() {
                      QStringLiteral("订单 2 中产品 2 的出库数量 0 与明细数量 5 不符|"),
                      QStringLiteral("1 条出库记录的订单号从未有过，例如 '99'（第 %1 行）|%1").arg(never)}));
     QCOMPARE(report.problems.size(), 4);
+}
+
+// The file keeps each big table's row count in step with every write; the check compares them
+// with the rows, and a file without them is counted when it opens.
+void TestLedgerCheck::rowCountsKeptByTheFile() {
+    CoreFixture f;
+    DemoData::fill(DemoData::countsFor(0.002));
+    auto kept = [](const QString& table) {
+        return CoreFixture::scalar("select n from row_counts where t = :t", {{":t", table}});
+    };
+    auto rows = [](const QString& table) {
+        return CoreFixture::scalar(QStringLiteral("select count(*) from %1").arg(table)).toLongLong();
+    };
+    auto allKept = [&] {
+        for (const QString& table : Schema::countedTables())
+            if (kept(table).toLongLong() != rows(table) || kept(table).isNull())
+                return table;
+        return QString();
+    };
+    QVERIFY(rows("ae") > 0 && rows("ab") > 0);
+    QCOMPARE(allKept(), QString());
+
+    // What the operations write and remove, and a transaction rolled back.
+    at(10, 0);
+    const qint64 apple = CoreFixture::product("苹果", "50", "2");
+    const Orders::LineAdded a = Orders::addLine(0, apple, Currency::parse("2"));
+    Orders::addLine(a.order, apple, Currency::parse("1"));
+    Orders::removeLine(a.line);
+    const Orders::LineAdded gone = Orders::addLine(0, apple, Currency::parse("1"));
+    Orders::remove(gone.order);
+    const qint64 card = newMember("周敏", "100");
+    Members::recharge(card, Currency::parse("50"));
+    Members::remove(card);
+    Products::remove(apple);
+    {
+        Ledger::Work work(Db::business());
+        work.exec("insert into ae (e2, e3) values ('未提交', '1')");
+    }
+    QCOMPARE(allKept(), QString());
+    QVERIFY(check().clean());
+
+    // A count changed past the program.
+    const qint64 records = rows("ae");
+    tamper("update row_counts set n = n + 3 where t = 'ae'");
+    QCOMPARE(
+        problemsIn(check(), "row_counts"),
+        QStringList({QStringLiteral("1 个表记下的行数与表中的行数不符（出库记录记下 %1 行，实有 %2 行）|")
+                         .arg(QLocale(QLocale::Chinese, QLocale::China).toString(records + 3),
+                              QLocale(QLocale::Chinese, QLocale::China).toString(records))}));
+
+    // A file of an earlier version: counted when it opens, then kept.
+    CoreFixture::exec("drop table row_counts");
+    for (const QString& table : Schema::countedTables())
+        for (const char* op : {"insert", "delete"})
+            CoreFixture::exec(QStringLiteral("drop trigger %1_count_%2").arg(table, QLatin1String(op)));
+    CoreFixture::exec("insert into ae (e2, e3) values ('旧版本', '1')");
+    QCOMPARE(check().checked.filter(QStringLiteral("行数")),
+             QStringList({QStringLiteral("各表的行数：尚未建立，程序下次启动时建立")}));
+    Schema::upgradeBusinessFile(Db::business());
+    QCOMPARE(allKept(), QString());
+    Orders::addLine(0, CoreFixture::product("梨", "5", "1"), Currency::parse("1"));
+    QCOMPARE(kept("ae").toLongLong(), records + 2);
+    QCOMPARE(allKept(), QString());
 }
 
 void TestLedgerCheck::brokenCardChains() {

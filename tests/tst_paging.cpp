@@ -4,13 +4,16 @@
 #include "data/data_in.h"
 #include "data/demodata.h"
 #include "data/sharedquery.h"
+#include "data/tableindex.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
 #include "ledgertest.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "widgets/databound.h"
+#include "widgets/gridwindow.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QSqlRecord>
@@ -28,6 +31,8 @@ private slots:
     void committedChangesAreFollowed();
     void newRowsJoinTheGridOnTop();
     void keysWithGaps();
+    void longListsScrollThroughAWindow();
+    void searchesInTwoThreads();
 
 private:
     std::unique_ptr<LedgerFixture> f;
@@ -236,7 +241,7 @@ void TestPaging::newRowsJoinTheGridOnTop() {
     q->setCurrentRow(3);
     QSignalSpy resets(q, &QAbstractItemModel::modelReset);
     QSignalSpy inserted(q, &QAbstractItemModel::rowsInserted);
-    const int before = grid->model()->rowCount();
+    const int before = grid->rowCount();
     const int nameColumn = q->fieldIndex("e2");
 
     // A line's stock-out record joins the whole list on top; the grid keeps its rows.
@@ -245,14 +250,14 @@ void TestPaging::newRowsJoinTheGridOnTop() {
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(inserted[0][1].toInt(), 0);
     QCOMPARE(inserted[0][2].toInt(), 0);
-    QCOMPARE(grid->model()->rowCount(), before + 1);
-    QCOMPARE(grid->model()->index(0, nameColumn).data().toString(), QStringLiteral("金金"));
+    QCOMPARE(grid->rowCount(), before + 1);
+    QCOMPARE(grid->indexOfRow(0, nameColumn).data().toString(), QStringLiteral("金金"));
     QCOMPARE(grid->currentIndex().row(), 0);
     compare(q);
 
     // A searched list takes in the new rows it lists in the same way.
     child<QLineEdit>(main_window->Fr_kf_chuku1, "bsSkinEdit1")->setText(QStringLiteral("金金"));
-    const int found = grid->model()->rowCount();
+    const int found = grid->rowCount();
     QVERIFY(found >= 1 && found < before);
     resets.clear();
     inserted.clear();
@@ -260,8 +265,8 @@ void TestPaging::newRowsJoinTheGridOnTop() {
     Orders::addLine(added.order, product, Currency::parse("3"));
     QCOMPARE(resets.count(), 0);
     QCOMPARE(inserted.count(), 2);
-    QCOMPARE(grid->model()->rowCount(), found + 2);
-    QCOMPARE(grid->model()->index(0, q->fieldIndex("e3")).data().toString(), QStringLiteral("3"));
+    QCOMPARE(grid->rowCount(), found + 2);
+    QCOMPARE(grid->indexOfRow(0, q->fieldIndex("e3")).data().toString(), QStringLiteral("3"));
     compare(q);
 
     // A commit that also takes a listed row away lists the rows again.
@@ -273,8 +278,8 @@ void TestPaging::newRowsJoinTheGridOnTop() {
         work.commit();
     }
     QVERIFY(resets.count() > 0);
-    QCOMPARE(grid->model()->rowCount(), found + 2);
-    QCOMPARE(grid->model()->index(0, q->fieldIndex("e3")).data().toString(), QStringLiteral("5"));
+    QCOMPARE(grid->rowCount(), found + 2);
+    QCOMPARE(grid->indexOfRow(0, q->fieldIndex("e3")).data().toString(), QStringLiteral("5"));
     compare(q);
 }
 
@@ -316,4 +321,158 @@ void TestPaging::keysWithGaps() {
     compareSearches();
     LedgerFixture::exec("delete from ae where eid < :a", {{":a", bottom + 10}});
     compareSearches();
+}
+
+// A list longer than the grid's window: the view holds a window of it, the grid's own scroll bar
+// covers every row, and keys, clicks, the bar and the query's moves all reach every row.
+void TestPaging::longListsScrollThroughAWindow() {
+    LedgerFixture::exec("with recursive n(i) as (select 1 union all select i + 1 from n where i < 6000) "
+                        "insert into ae (e2, e3) select '长' || i, i from n");
+    main_window->show();
+    main_window->switchTo(main_window->Fr_kf_chuku1);
+    auto* grid = child<DataGrid>(main_window->Fr_kf_chuku1, "bsSkinDBGrid2");
+    grid->allowSeveralRows();
+    SharedQuery* q = Data_in->Query_ae;
+    q->refresh();
+    QApplication::processEvents();
+    const int total = q->recordCount();
+    QVERIFY(total > GridWindow::Capacity);
+    QCOMPARE(grid->rowCount(), total);
+    QCOMPARE(grid->model()->rowCount(), GridWindow::Capacity);
+    QCOMPARE(grid->verticalHeader()->count(), GridWindow::Capacity);
+    QScrollBar* bar = grid->rowScrollBar();
+    QVERIFY(bar->isVisible());
+    QVERIFY(!grid->verticalScrollBar()->isVisible());
+    const int page = bar->pageStep();
+    QVERIFY(page > 3);
+    QCOMPARE(bar->maximum(), total - page);
+    {
+        // A grid shown before its list grows long, and one bound to the list once it is long:
+        // each shows the grid's bar only.
+        SharedQuery own(QStringLiteral("own"), q->connection(), q->table(), q->key());
+        DataGrid before(QStringLiteral("before"));
+        before.bind(&own, {{"e2", QStringLiteral("产品名称"), 100}});
+        before.resize(300, 300);
+        before.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&before));
+        own.reset(own.defaultStatement());
+        QApplication::processEvents();
+        DataGrid after(QStringLiteral("after"));
+        after.bind(q, {{"e2", QStringLiteral("产品名称"), 100}});
+        after.resize(300, 300);
+        after.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&after));
+        for (DataGrid* other : {&before, &after}) {
+            QVERIFY(other->rowScrollBar()->isVisible());
+            QVERIFY(!other->verticalScrollBar()->isVisible());
+            QCOMPARE(other->model()->rowCount(), GridWindow::Capacity);
+            QCOMPARE(other->rowCount(), total);
+        }
+    }
+
+    const int name = q->fieldIndex("e2");
+    auto shownRow = [&](int y) {
+        return grid->rowOf(grid->indexAt(QPoint(5, y)));
+    };
+    auto inView = [&](int row) {
+        const QRect cell = grid->visualRect(grid->indexOfRow(row, name));
+        return cell.isValid() && grid->viewport()->rect().contains(cell);
+    };
+    auto sameText = [&](int row) {
+        return grid->indexOfRow(row, name).data().toString() == q->text(row, "e2");
+    };
+
+    // The list's ends with Ctrl+End and Ctrl+Home.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(q->currentRow(), total - 1);
+    QCOMPARE(grid->rowOf(grid->currentIndex()), total - 1);
+    QVERIFY(inView(total - 1));
+    QVERIFY(sameText(total - 1));
+    QCOMPARE(bar->value(), bar->maximum());
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(q->currentRow(), total - 2);
+    QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(q->currentRow(), 0);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(shownRow(2), 0);
+
+    // Page after page down past the window's end: each one further, the current row in view.
+    int before = 0;
+    while (q->currentRow() < GridWindow::Capacity + page) {
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        QVERIFY(q->currentRow() > before);
+        QVERIFY(inView(q->currentRow()));
+        QCOMPARE(grid->rowOf(grid->currentIndex()), q->currentRow());
+        before = q->currentRow();
+    }
+    QVERIFY(sameText(q->currentRow()));
+    QCOMPARE(bar->value(), shownRow(2));
+
+    // The bar moved to the middle shows the rows from there; a click there picks that row.
+    bar->setValue(total / 2);
+    QCOMPARE(shownRow(2), total / 2);
+    QVERIFY(sameText(total / 2 + 1));
+    QSignalSpy clicks(grid, &DataGrid::cellClicked);
+    const QModelIndex third = grid->indexOfRow(total / 2 + 3, name);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(third).center());
+    QCOMPARE(q->currentRow(), total / 2 + 3);
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks[0][0].toInt(), total / 2 + 3);
+    // Shift with the keys selects from there, in rows of the list.
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(grid->selectedRows(), QList<int>({total / 2 + 3, total / 2 + 4, total / 2 + 5}));
+
+    // The bar at its end shows the last rows whole; the query's move back to the top follows.
+    bar->setValue(bar->maximum());
+    QVERIFY(inView(total - 1));
+    QCOMPARE(shownRow(grid->viewport()->height() - 2), total - 1);
+    q->setCurrentRow(100);
+    QCOMPARE(grid->rowOf(grid->currentIndex()), 100);
+    QVERIFY(inView(100));
+    QCOMPARE(bar->value(), shownRow(2));
+
+    // Marked rows far down the list are drawn marked.
+    grid->setRowMark([total](int row) { return row == total - 1; });
+    QVERIFY(grid->indexOfRow(total - 1, name).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!grid->indexOfRow(total - 2, name).data(Qt::BackgroundRole).isValid());
+    grid->setRowMark({});
+
+    // A new row on top while the grid shows the list's end: the list takes it in, the grid
+    // follows the first row, which is the new one.
+    bar->setValue(bar->maximum());
+    const qint64 product = LedgerFixture::scalar("select bid from ab where b3 = '金金'").toLongLong();
+    LedgerFixture::exec("update ab set b4 = 100, b8 = 2, b9 = 200 where bid = :b", {{":b", product}});
+    Orders::addLine(0, product, Currency::parse("2"));
+    QCOMPARE(grid->rowCount(), total + 1);
+    QCOMPARE(bar->maximum(), total + 1 - page);
+    QCOMPARE(q->currentRow(), 0);
+    QCOMPARE(shownRow(2), 0);
+    QCOMPARE(grid->indexAt(QPoint(5, 2)).siblingAtColumn(name).data().toString(), QStringLiteral("金金"));
+    QVERIFY(sameText(total));
+
+    // A search shorter than the window is shown whole, with the view's own bar.
+    child<QLineEdit>(main_window->Fr_kf_chuku1, "bsSkinEdit1")->setText(QStringLiteral("长1"));
+    QVERIFY(q->recordCount() < GridWindow::Capacity);
+    QCOMPARE(grid->model()->rowCount(), q->recordCount());
+    QVERIFY(!bar->isVisible());
+    compare(q);
+}
+
+// A long table is searched by two threads, each over half of the rows: the same rows, in the same
+// order, as the statement.
+void TestPaging::searchesInTwoThreads() {
+    TableIndex::setParallelRows(100);
+    SharedQuery* q = Data_in->Query_ae;
+    QVERIFY(q->recordCount() > 1000);
+    for (const char* text : {"金", "1", "福", "%", "_", "没有这样的名称"}) {
+        q->search("e2", QString::fromUtf8(text));
+        compare(q);
+    }
+    q->search("eid", "1");
+    compare(q);
+    Data_in->Query_ab->search("b3", QStringLiteral("金"));
+    compare(Data_in->Query_ab);
+    TableIndex::setParallelRows(size_t(1) << 20);
 }

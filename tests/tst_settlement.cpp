@@ -88,7 +88,7 @@ void tick(QAbstractButton* box) {
 void clickRow(DataGrid* grid, int row) {
     QVERIFY(grid);
     const QModelIndex index =
-        grid->model()->index(row, grid->query()->fieldIndex(grid->columns().first().field));
+        grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
 }
 

@@ -75,7 +75,7 @@ TFr_kucun* stockPage() {
 // The product names the stock grid lists, top to bottom.
 QStringList listedNames(DataGrid* grid, int column) {
     QStringList names;
-    for (int row = 0; row < grid->model()->rowCount(); ++row)
+    for (int row = 0; row < grid->rowCount(); ++row)
         names << grid->cellText(row, column);
     return names;
 }
@@ -464,7 +464,7 @@ void TestWarehouse::editProductKeepsTextsItsListsNoLongerOffer() {
         while (row < p.query->recordCount() && p.query->text(row, "z1") != QStringLiteral("包"))
             ++row;
         p.grid->selectRow(row);
-        p.grid->edit(p.grid->model()->index(row, p.query->fieldIndex("z1")));
+        p.grid->edit(p.grid->indexOfRow(row, p.query->fieldIndex("z1")));
         for (QLineEdit* cell : p.grid->viewport()->findChildren<QLineEdit*>())
             if (cell->isVisible())
                 cell->setText("小包");
@@ -628,7 +628,7 @@ void TestWarehouse::searchFiltersUntilRefresh() {
     page->bsSkinEdit1->setText("雪_");
     QCOMPARE(listedNames(page->bsSkinDBGrid2, 3), QStringList({"雪碧"}));
     page->bsSkinEdit1->setText("没有这种");
-    QCOMPARE(page->bsSkinDBGrid2->model()->rowCount(), 0);
+    QCOMPARE(page->bsSkinDBGrid2->rowCount(), 0);
     f.messages.clear();
     click(page->bsSkinSpeedButton1);
     QCOMPARE(f.messages.last(), TFr_kucun::EmptyMessage);
@@ -638,7 +638,7 @@ void TestWarehouse::searchFiltersUntilRefresh() {
     QCOMPARE(listedNames(page->bsSkinDBGrid2, 3), QStringList({"橙汁", "O'Neil咖啡", "雪碧", "可乐"}));
     QCOMPARE(page->bsSkinEdit1->text(), QStringLiteral("没有这种"));
     page->bsSkinEdit1->clear();
-    QCOMPARE(page->bsSkinDBGrid2->model()->rowCount(), 4);
+    QCOMPARE(page->bsSkinDBGrid2->rowCount(), 4);
 }
 
 void TestWarehouse::journalPagesListSearchAndPrint() {
@@ -708,12 +708,12 @@ void TestWarehouse::journalPagesListSearchAndPrint() {
         QCOMPARE(listedNames(grid, c.nameColumn), QStringList({"可可粉", "可乐"}));
         click(page->bsSkinSpeedButton8); // prints the rows listed now
         page->bsSkinEdit1->setText("咖啡");
-        QCOMPARE(grid->model()->rowCount(), 0);
+        QCOMPARE(grid->rowCount(), 0);
         f.messages.clear();
         click(page->bsSkinSpeedButton8);
         QCOMPARE(f.messages.texts(), QStringList({c.empty}));
         click(page->bsSkinSpeedButton6);
-        QCOMPARE(grid->model()->rowCount(), 3);
+        QCOMPARE(grid->rowCount(), 3);
         QCOMPARE(page->bsSkinEdit1->text(), QStringLiteral("咖啡"));
     }
     QCOMPARE(printed, QStringList({"ac.rav", "ae.rav"}));

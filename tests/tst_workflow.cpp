@@ -57,7 +57,7 @@ void click(QAbstractButton* button) {
 void clickRow(DataGrid* grid, int row) {
     QVERIFY(grid);
     const QModelIndex index =
-        grid->model()->index(row, grid->query()->fieldIndex(grid->columns().first().field));
+        grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
     QVERIFY(index.isValid());
     grid->scrollTo(index);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
@@ -80,7 +80,7 @@ QStringList listed(SharedQuery* q, const QString& field) {
 
 QStringList gridColumn(DataGrid* grid, int column) {
     QStringList out;
-    for (int r = 0; r < grid->model()->rowCount(); ++r)
+    for (int r = 0; r < grid->rowCount(); ++r)
         out << grid->cellText(r, column);
     return out;
 }
@@ -296,7 +296,7 @@ void TestWorkflow::typicalSaleByMemberCard() {
     QCOMPARE(listed(Data_in->Query_aa, "aid"), QStringList({"1"}));
     QCOMPARE(Fr_dingdan1->bsSkinPageControl1->tabText(0), QStringLiteral("1号订单的明细"));
     QCOMPARE(listed(Data_in->Query_ak, "k3"), QStringList({"矿泉水", "橙汁"}));
-    QCOMPARE(Fr_dingdan1->bsSkinDBGrid3->model()->rowCount(), 2);
+    QCOMPARE(Fr_dingdan1->bsSkinDBGrid3->rowCount(), 2);
     QVERIFY(Fr_dingdan1->Img_wjs->isVisible());
     QVERIFY(!Fr_dingdan1->Img_yjs->isVisible());
 
@@ -322,7 +322,7 @@ void TestWorkflow::typicalSaleByMemberCard() {
     });
     QCOMPARE(f.messages.texts(), QStringList({"订单结算成功！"}));
     QCOMPARE(Data_in->Query_aa->recordCount(), 0);
-    QCOMPARE(page->bsSkinDBGrid2->model()->rowCount(), 0);
+    QCOMPARE(page->bsSkinDBGrid2->rowCount(), 0);
 
     // The record pages list the stock-out lines and the payment.
     main_window->bsSkinButtonsBar1Sections1Items2Click();

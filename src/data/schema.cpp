@@ -112,6 +112,24 @@ void ensureDaySummary(const QSqlDatabase& db) {
         Schema::rebuildDaySummary(db);
 }
 
+const QString RowCountsTable =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS row_counts (t TEXT PRIMARY KEY, n INTEGER NOT NULL)");
+
+// Creates the row counts and their triggers where they are missing; a table without a count kept
+// (a file of an earlier version) is counted once.
+void ensureRowCounts(const QSqlDatabase& db) {
+    Db::exec(db, RowCountsTable);
+    for (const QString& table : Schema::countedTables()) {
+        Db::exec(db, QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_count_insert AFTER INSERT ON %1 BEGIN "
+                                    "UPDATE row_counts SET n = n + 1 WHERE t = '%1'; END")
+                         .arg(table));
+        Db::exec(db, QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_count_delete AFTER DELETE ON %1 BEGIN "
+                                    "UPDATE row_counts SET n = n - 1 WHERE t = '%1'; END")
+                         .arg(table));
+    }
+    Schema::recountRows(db);
+}
+
 // Columns added by later versions: a file made before them gains them at start.
 struct AddedColumn {
     const char* table;
@@ -245,6 +263,22 @@ void Schema::rebuildDaySummary(const QSqlDatabase& db) {
                      .arg(daySummaryStatement()));
 }
 
+const QStringList& Schema::countedTables() {
+    static const QStringList tables = {"aa", "ab", "ac", "ae", "ag", "ah", "aj", "ak"};
+    return tables;
+}
+
+void Schema::recountRows(const QSqlDatabase& db) {
+    QSqlQuery kept = Db::exec(db, QStringLiteral("SELECT t FROM row_counts"));
+    QStringList counted;
+    while (kept.next())
+        counted << kept.value(0).toString();
+    for (const QString& table : countedTables())
+        if (!counted.contains(table))
+            Db::exec(
+                db, QStringLiteral("INSERT INTO row_counts (t, n) SELECT '%1', count(*) FROM %1").arg(table));
+}
+
 QString Schema::createStatement(const Table& table) {
     QStringList defs;
     // Keys are numbered by the database, ascending, and never reused (AUTOINCREMENT); the
@@ -275,6 +309,7 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
     Db::exec(db, BarcodeIndex);
     Db::exec(db, WarningIndex);
     ensureDaySummary(db);
+    ensureRowCounts(db);
     tx.commit();
     return added;
 }
@@ -359,6 +394,7 @@ void fillFile(const QString& path, const QString& connection, const QList<Schema
     if (!withLists) {
         Schema::createIndexes(db);
         ensureDaySummary(db);
+        ensureRowCounts(db);
     }
     if (withLists) {
         for (const auto& [table, entries] : Schema::defaultLists())

@@ -62,6 +62,14 @@ QStringList daySummaryTerms();
 // Fills ae_day afresh from the records.
 void rebuildDaySummary(const QSqlDatabase& db);
 
+// The tables whose rows the file counts as they are written (the big lists'), and the table
+// that keeps the counts: row_counts (t the table's name, n its rows), kept in step by triggers in
+// the same transaction as every row written or removed, whoever writes it. A start then needs no
+// pass over a table to count it.
+const QStringList& countedTables();
+// Counts afresh the rows of the counted tables that have no count kept.
+void recountRows(const QSqlDatabase& db);
+
 // The CREATE TABLE statement of a table.
 QString createStatement(const Table& table);
 

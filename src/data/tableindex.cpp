@@ -6,8 +6,10 @@
 #include <QSqlDriver>
 #include <QVariant>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -322,7 +324,12 @@ void TableIndex::storeKeys() {
 TableIndex::Extent TableIndex::extent() {
     if (m_extentKnown)
         return m_extent;
-    Statement stmt(m_db, QStringLiteral("select count(*), min(%1), max(%1) from %2").arg(m_key, m_table));
+    // The count the file keeps (a table without one is counted); the lowest and the highest key
+    // are each one step down the table's tree.
+    Statement stmt(m_db, QStringLiteral("select coalesce((select n from row_counts where t = '%2'), "
+                                        "(select count(*) from %2)), (select min(%1) from %2), "
+                                        "(select max(%1) from %2)")
+                             .arg(m_key, m_table));
     if (sqlite3_step(stmt.get()) != SQLITE_ROW)
         stmt.fail();
     Extent e;
@@ -370,22 +377,46 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
         return out;
     }
     const std::vector<uint32_t>& ids = m_ids[size_t(m_fields.indexOf(field))];
-    // Each distinct text is tested once; NULL (id 0) never matches.
+    const size_t n = keyCount();
+    // A long table is read by two threads, each over one half of the rows (the machine's two
+    // cores): the upper half's keys come first, as the list is newest first.
+    const size_t half = n >= std::max<size_t>(s_parallelRows, 2) ? n / 2 : 0;
+    auto both = [&](auto&& work) {
+        if (half == 0) {
+            work(0, n, 0);
+            return;
+        }
+        std::thread upper([&] { work(half, n, 1); });
+        work(0, half, 0);
+        upper.join();
+    };
+    // Each distinct text of the field is tested once; NULL (id 0) never matches. The texts the
+    // field uses are marked first (each thread marks its half: the same value, so relaxed stores).
     std::vector<char> hit(m_pool->size(), 0);
-    for (uint32_t id : ids)
-        hit[id] = 2;
+    both([&](size_t from, size_t to, int) {
+        for (size_t i = from; i < to; ++i)
+            std::atomic_ref<char>(hit[ids[i]]).store(2, std::memory_order_relaxed);
+    });
     for (uint32_t id = 1; id < hit.size(); ++id)
         if (hit[id])
             hit[id] = like.matches(m_pool->text(id)) ? 1 : 0;
     hit[0] = 0;
-    // Counted first, so the result is allocated once at its size.
-    size_t found = 0;
-    for (uint32_t id : ids)
-        found += size_t(hit[id]);
-    out.reserve(found);
-    for (size_t i = keyCount(); i-- > 0;)
-        if (hit[ids[i]])
-            out.push_back(keyAt(i));
+    // Counted first, so the result is allocated once at its size; each half then writes its keys
+    // into its own part of it.
+    size_t counts[2] = {0, 0};
+    both([&](size_t from, size_t to, int part) {
+        size_t found = 0;
+        for (size_t i = from; i < to; ++i)
+            found += size_t(hit[ids[i]]);
+        counts[part] = found;
+    });
+    out.resize(counts[0] + counts[1]);
+    both([&](size_t from, size_t to, int part) {
+        int64_t* at = out.data() + (part == 1 ? 0 : counts[1]);
+        for (size_t i = to; i-- > from;)
+            if (hit[ids[i]])
+                *at++ = keyAt(i);
+    });
     return out;
 }
 

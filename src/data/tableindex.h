@@ -80,6 +80,9 @@ public:
     // The keys, newest first, of the rows whose field holds exactly the text.
     std::vector<int64_t> equal(const QString& field, const QString& text);
 
+    // From this many rows on, a search reads the rows in two threads (a million by default).
+    static void setParallelRows(size_t rows) { s_parallelRows = rows; }
+
     // From the database's hooks.
     void written(int op, int64_t rowid);
     void rolledBack();
@@ -98,6 +101,8 @@ private:
     void insertKey(size_t position, int64_t key);
     void eraseKey(size_t position);
     void storeKeys();
+
+    static inline size_t s_parallelRows = size_t(1) << 20;
 
     sqlite3* m_db;
     TextPool* m_pool;

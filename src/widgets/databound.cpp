@@ -2,6 +2,7 @@
 
 #include "data/sharedquery.h"
 #include "widgets/gridexport.h"
+#include "widgets/gridwindow.h"
 #include "widgets/layoutstore.h"
 #include "widgets/messages.h"
 #include "widgets/wheelhook.h"
@@ -14,28 +15,19 @@
 
 namespace {
 
-// Gives each grid its own column titles over the shared query.
-class TitleProxy : public QIdentityProxyModel {
+// The view's own vertical bar: it keeps scrolling the view within the window, but is never shown
+// while the grid's bar over all rows stands in its place.
+class ViewBar : public QScrollBar {
 public:
-    using QIdentityProxyModel::QIdentityProxyModel;
-    QHash<int, QString> titles;
-    std::function<bool(int)> marked;
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (marked && (role == Qt::BackgroundRole || role == Qt::ForegroundRole) && index.isValid() &&
-            marked(index.row()))
-            return role == Qt::BackgroundRole ? QColor(0xff, 0xd9, 0xcf) : QColor(0xa8, 0x1c, 0x07);
-        return QIdentityProxyModel::data(index, role);
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && titles.contains(section))
-            return titles.value(section);
-        return QIdentityProxyModel::headerData(section, orientation, role);
-    }
+    using QScrollBar::QScrollBar;
+    bool covered = false;
+    void setVisible(bool visible) override { QScrollBar::setVisible(visible && !covered); }
 };
 
 } // namespace
 
 DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
+    setVerticalScrollBar(new ViewBar(Qt::Vertical, this));
     setObjectName(name);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -45,6 +37,7 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
     verticalHeader()->setDefaultSectionSize(22);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->hide();
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setHighlightSections(false);
     new WheelHook(
@@ -61,8 +54,16 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
         });
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
-            emit cellClicked(index.row());
+            emit cellClicked(rowOf(index));
     });
+    // A list longer than the window scrolls with this bar, in the place of the view's own.
+    m_rowBar = new QScrollBar(Qt::Vertical, this);
+    m_rowBar->setObjectName(QStringLiteral("rowScrollBar"));
+    addScrollBarWidget(m_rowBar, Qt::AlignTop);
+    m_rowBar->hide(); // after it is placed: placing it would show it with the view's
+
+    connect(m_rowBar, &QScrollBar::valueChanged, this, &DataGrid::rowBarMoved);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::viewScrolled);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int logical) { storeLayout(logical); });
     connect(horizontalHeader(), &QHeaderView::sectionMoved, this,
@@ -72,32 +73,35 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
 void DataGrid::bind(SharedQuery* query, const QList<GridColumn>& columns) {
     m_query = query;
     m_columns = columns;
-    auto* proxy = new TitleProxy(this);
-    proxy->marked = m_mark;
-    proxy->setSourceModel(query);
-    delete m_proxy;
-    m_proxy = proxy;
-    setModel(proxy);
+    auto* window = new GridWindow(query, this);
+    window->marked = m_mark;
+    GridWindow* old = m_proxy;
+    m_proxy = window;
+    setModel(window);
+    delete old;
+    connect(window, &GridWindow::windowChanged, this, &DataGrid::updateRowBar);
     connect(query, &SharedQuery::reopened, this, &DataGrid::applyColumns);
     connect(query, &SharedQuery::currentRowChanged, this, [this](int row) { followQuery(row); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (m_syncing || !m_query || !current.isValid())
                     return;
-                m_userMove = current.row();
-                guarded([&] { m_query->setCurrentRow(current.row()); });
+                const int row = rowOf(current);
+                m_userMove = row;
+                guarded([&] { m_query->setCurrentRow(row); });
                 m_userMove = -1;
                 // The query may refuse the move (a row it could not store): show where it is.
-                followQuery(m_query->currentRow(), current.row());
+                followQuery(m_query->currentRow(), row);
             });
     applyColumns();
+    updateRowBar();
     followQuery(query->currentRow());
 }
 
 void DataGrid::applyColumns() {
     if (!m_query)
         return;
-    auto* proxy = static_cast<TitleProxy*>(m_proxy);
+    GridWindow* proxy = m_proxy;
     proxy->titles.clear();
     QHeaderView* header = horizontalHeader();
     const QStringList& fields = m_query->fields();
@@ -223,7 +227,8 @@ void DataGrid::followQuery(int row, int clicked) {
         int column = 0;
         if (!m_columns.isEmpty() && m_query)
             column = std::max(0, m_query->fieldIndex(m_columns.first().field));
-        const QModelIndex index = m_proxy->index(row, column);
+        m_proxy->bringIn(row);
+        const QModelIndex index = m_proxy->index(row - m_proxy->offset(), column);
         // Where the user moved to with a click or a key, the view selects as it does (Ctrl and
         // Shift keep a selection of several rows).
         const bool own =
@@ -246,7 +251,7 @@ QList<int> DataGrid::selectedRows() const {
         return rows;
     for (const QItemSelectionRange& range : selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.append(row);
+            rows.append(row + m_proxy->offset());
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -254,8 +259,8 @@ QList<int> DataGrid::selectedRows() const {
 
 void DataGrid::setRowMark(std::function<bool(int)> marked) {
     m_mark = std::move(marked);
-    if (auto* proxy = static_cast<TitleProxy*>(m_proxy))
-        proxy->marked = m_mark;
+    if (m_proxy)
+        m_proxy->marked = m_mark;
     viewport()->update();
 }
 
@@ -267,6 +272,113 @@ QString DataGrid::cellText(int row, int visibleColumn) const {
     if (!m_query || visibleColumn < 0 || visibleColumn >= m_columns.size())
         return QString();
     return m_query->text(row, m_columns[visibleColumn].field);
+}
+
+int DataGrid::rowCount() const {
+    return m_proxy ? m_proxy->queryRows() : 0;
+}
+
+QModelIndex DataGrid::indexOfRow(int row, int column) {
+    if (!m_proxy || row < 0 || row >= rowCount())
+        return {};
+    if (!m_proxy->contains(row)) {
+        m_proxy->bringIn(row);
+        scrollTo(m_proxy->index(row - m_proxy->offset(), column));
+    }
+    return m_proxy->index(row - m_proxy->offset(), column);
+}
+
+int DataGrid::rowOf(const QModelIndex& index) const {
+    return index.isValid() && m_proxy ? index.row() + m_proxy->offset() : -1;
+}
+
+int DataGrid::pageRows() const {
+    // As the view counts them for its own scrolling.
+    if (verticalScrollBar()->pageStep() > 0 && m_proxy &&
+        m_proxy->rowCount() > verticalScrollBar()->pageStep())
+        return verticalScrollBar()->pageStep();
+    return std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()));
+}
+
+void DataGrid::shiftWindow(int offset) {
+    const int top = m_proxy->offset() + verticalScrollBar()->value();
+    m_scrolling = true;
+    m_proxy->moveTo(offset);
+    verticalScrollBar()->setValue(top - m_proxy->offset());
+    m_scrolling = false;
+}
+
+void DataGrid::viewScrolled(int value) {
+    if (!m_proxy || m_scrolling || !m_proxy->windowed())
+        return;
+    // Far enough from the window's ends that a page or two never reaches them; when it comes
+    // nearer, the window moves to have the rows in view in its middle.
+    const int margin = GridWindow::Capacity / 4;
+    const int rows = m_proxy->rowCount();
+    const int page = pageRows();
+    const bool above = value < margin && m_proxy->offset() > 0;
+    const bool below = value + page > rows - margin && m_proxy->offset() + rows < m_proxy->queryRows();
+    if (above || below)
+        shiftWindow(m_proxy->offset() + value - (rows - page) / 2);
+    updateRowBar();
+}
+
+void DataGrid::rowBarMoved(int row) {
+    if (!m_proxy || m_scrolling || !m_proxy->windowed())
+        return;
+    const int page = pageRows();
+    if (row < m_proxy->offset() || row + page > m_proxy->offset() + m_proxy->rowCount()) {
+        m_scrolling = true;
+        m_proxy->moveTo(row - (m_proxy->rowCount() - page) / 2);
+        m_scrolling = false;
+    }
+    verticalScrollBar()->setValue(row - m_proxy->offset());
+}
+
+void DataGrid::updateRowBar() {
+    if (!m_proxy)
+        return;
+    const bool windowed = m_proxy->windowed();
+    if (windowed != m_windowed) {
+        m_windowed = windowed;
+        // The view's own bar keeps the place (and the scrolling within the window); the grid's
+        // bar is drawn in it.
+        static_cast<ViewBar*>(verticalScrollBar())->covered = windowed;
+        setVerticalScrollBarPolicy(windowed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+        verticalScrollBar()->setVisible(!windowed);
+        m_rowBar->setVisible(windowed);
+    }
+    if (!windowed)
+        return;
+    const int page = pageRows();
+    const bool was = std::exchange(m_scrolling, true);
+    m_rowBar->setRange(0, std::max(0, m_proxy->queryRows() - page));
+    m_rowBar->setPageStep(page);
+    m_rowBar->setValue(m_proxy->offset() + verticalScrollBar()->value());
+    m_scrolling = was;
+}
+
+void DataGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    updateRowBar();
+}
+
+QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (m_proxy && m_proxy->windowed() && m_query) {
+        // From the query's current row, wherever the window is.
+        if (!currentIndex().isValid() && m_query->currentRow() >= 0)
+            followQuery(m_query->currentRow());
+        // The list's ends, not the window's.
+        if ((modifiers & Qt::ControlModifier) && (action == MoveHome || action == MoveEnd)) {
+            const int column =
+                currentIndex().isValid() ? currentIndex().column() : horizontalHeader()->logicalIndex(0);
+            const int row = action == MoveHome ? 0 : m_proxy->queryRows() - 1;
+            shiftWindow(action == MoveHome ? 0 : m_proxy->queryRows());
+            updateRowBar();
+            return m_proxy->index(row - m_proxy->offset(), column);
+        }
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void DataGrid::finishEditing() {

@@ -5,17 +5,24 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTextEdit>
 #include <functional>
 
+class GridWindow;
+
 // A read-only grid over a shared query: whole-row selection, the listed columns in their order
 // with their titles, and the query's current row as its current row both ways. Every grid carries
 // the wheel hook: one wheel message moves the current row by one, as a click on the next row does.
+//
+// The view sees the list through a window of a few thousand rows (GridWindow). A longer list
+// gets the grid's own scroll bar over all its rows (rowScrollBar(), in the place of the view's),
+// and the window follows the rows in view; rows, selections and clicks are always told in rows
+// of the query.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -28,6 +35,15 @@ public:
     const QList<GridColumn>& columns() const { return m_columns; }
     // The text shown in a visible column of a row.
     QString cellText(int row, int visibleColumn) const;
+    // The rows of the list (0 when the query is closed).
+    int rowCount() const;
+    // The view's index of a cell of a query row; the window is moved to the row first.
+    QModelIndex indexOfRow(int row, int column);
+    // The query row of a view's index, -1 for none.
+    int rowOf(const QModelIndex& index) const;
+    // The scroll bar over all rows of a list longer than the window; hidden for shorter lists,
+    // which scroll with the view's own.
+    QScrollBar* rowScrollBar() const { return m_rowBar; }
     // Grids edited in place: stores the text of an open cell editor into the query and closes
     // the editor. Every move of the current row by the grid does this first.
     void finishEditing();
@@ -56,8 +72,20 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The rows that fit the viewport wholly.
+    int pageRows() const;
+    // Moves the window, keeping the query row shown at the top of the viewport where it is.
+    void shiftWindow(int offset);
+    // The view scrolled: the window follows when the rows in view come near its ends.
+    void viewScrolled(int value);
+    // The user moved the grid's own scroll bar to show the query row at the top.
+    void rowBarMoved(int row);
+    // The scroll bars after the list or the window changed.
+    void updateRowBar();
     void applyColumns();
     // Selects the query's current row; "clicked" is the row the user moved to, if any.
     void followQuery(int row, int clicked = -1);
@@ -65,7 +93,10 @@ private:
     void storeLayout(int logical);
 
     QPointer<SharedQuery> m_query;
-    QIdentityProxyModel* m_proxy = nullptr;
+    GridWindow* m_proxy = nullptr;
+    QScrollBar* m_rowBar = nullptr;
+    bool m_scrolling = false;
+    bool m_windowed = false; // the grid's bar stands in for the view's
     std::function<bool(int)> m_mark;
     QList<GridColumn> m_columns;
     QList<QAction*> m_menuActions;

@@ -191,7 +191,7 @@ void Tlist::insertEntry(const Panel& p) {
     p.grid->finishEditing();
     p.query->insertRecord();
     p.grid->setFocus();
-    const QModelIndex cell = p.grid->model()->index(p.query->currentRow(), p.query->fieldIndex(EntryField));
+    const QModelIndex cell = p.grid->indexOfRow(p.query->currentRow(), p.query->fieldIndex(EntryField));
     p.grid->setCurrentIndex(cell);
     p.grid->edit(cell);
 }
