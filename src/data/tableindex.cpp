@@ -397,9 +397,21 @@ std::vector<int64_t> TableIndex::match(const QString& field, const QString& patt
         for (size_t i = from; i < to; ++i)
             std::atomic_ref<char>(hit[ids[i]]).store(2, std::memory_order_relaxed);
     });
-    for (uint32_t id = 1; id < hit.size(); ++id)
-        if (hit[id])
-            hit[id] = like.matches(m_pool->text(id)) ? 1 : 0;
+    // The texts are tested in two threads as well, each over half of them (a pattern keeps no
+    // state while it matches).
+    const auto test = [&](size_t from, size_t to) {
+        for (size_t id = from; id < to; ++id)
+            if (hit[id])
+                hit[id] = like.matches(m_pool->text(uint32_t(id))) ? 1 : 0;
+    };
+    if (half == 0) {
+        test(1, hit.size());
+    } else {
+        const size_t middle = hit.size() / 2;
+        std::thread upper([&] { test(std::max<size_t>(middle, 1), hit.size()); });
+        test(1, std::max<size_t>(middle, 1));
+        upper.join();
+    }
     hit[0] = 0;
     // Counted first, so the result is allocated once at its size; each half then writes its keys
     // into its own part of it.
