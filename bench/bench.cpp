@@ -21,6 +21,7 @@
 #include "serverbench.h"
 #include "statistics/Fr_tongji.h"
 #include "system/backupkeeper.h"
+#include "timing.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
@@ -54,25 +55,8 @@ public:
     void error(const QString& text, const QString&) override { seen << text; }
 };
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
-}
-
-// Milliseconds of each of n runs of the action; prepare runs untimed before each.
-std::vector<double> timeRuns(int n, const std::function<void()>& action,
-                             const std::function<void()>& prepare = {}) {
-    std::vector<double> ms;
-    for (int i = 0; i < n; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer t;
-        t.start();
-        action();
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    return ms;
-}
+using Timing::median;
+using Timing::timeRuns;
 
 void paint(QWidget* w) {
     if (auto* grid = qobject_cast<QAbstractScrollArea*>(w))

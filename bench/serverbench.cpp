@@ -5,6 +5,8 @@
 // long another till's write takes to show. The database is dropped at the end.
 #include "serverbench.h"
 
+#include "timing.h"
+
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "core/errors.h"
@@ -33,24 +35,7 @@
 
 namespace {
 
-double medianOf(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
-}
-
-std::vector<double> timed(int n, const std::function<void()>& action,
-                          const std::function<void()>& prepare = {}) {
-    std::vector<double> ms;
-    for (int i = 0; i < n; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer t;
-        t.start();
-        action();
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    return ms;
-}
+using Timing::timeRuns;
 
 void line(const QString& label, double value, double goal) {
     std::printf("%-16s %-62s %10.2f %-3s goal <= %7.1f %-3s %-26s %s\n", "server", qPrintable(label), value,
@@ -80,7 +65,7 @@ void makeShop(const QString& folder, double scale) {
 }
 
 void measure(const QString& folder, const Server::Address& shop) {
-    const std::vector<double> start = timed(
+    const std::vector<double> start = timeRuns(
         3,
         [&] {
             Startup::createInstances(folder);
@@ -92,12 +77,13 @@ void measure(const QString& folder, const Server::Address& shop) {
             if (main_window)
                 Startup::destroyInstances();
         });
-    line(QStringLiteral("start-up on a server, main window shown, every list open"), medianOf(start), 2000);
+    line(QStringLiteral("start-up on a server, main window shown, every list open"), Timing::median(start),
+         2000);
 
     main_window->switchTo(main_window->Fr_kf_chuku1);
     QApplication::processEvents();
     QWidget* grid = main_window->Fr_kf_chuku1->findChild<QWidget*>(QStringLiteral("bsSkinDBGrid2"));
-    const std::vector<double> search = timed(
+    const std::vector<double> search = timeRuns(
         5,
         [&] {
             searchStockOut(QStringLiteral("金"));
@@ -105,7 +91,7 @@ void measure(const QString& folder, const Server::Address& shop) {
         },
         [] { searchStockOut(QStringLiteral("x")); });
     line(QStringLiteral("search stock-out records '金' (%1 rows)").arg(Data_in->Query_ae->recordCount()),
-         medianOf(search), 50);
+         Timing::median(search), 50);
     searchStockOut(QString());
 
     Db::exec(Db::business(),
@@ -114,7 +100,7 @@ void measure(const QString& folder, const Server::Address& shop) {
     new_dingdan->show();
     QApplication::processEvents();
     bool first = true;
-    const std::vector<double> add = timed(7, [&] {
+    const std::vector<double> add = timeRuns(7, [&] {
         if (first)
             new_dingdan->bsSkinButton1Click();
         else
@@ -123,7 +109,8 @@ void measure(const QString& folder, const Server::Address& shop) {
         new_dingdan->repaint();
     });
     new_dingdan->hide();
-    line(QStringLiteral("add an order line on a server (transaction and refreshes)"), medianOf(add), 20);
+    line(QStringLiteral("add an order line on a server (transaction and refreshes)"), Timing::median(add),
+         20);
 
     // Another till adds a product: from its commit until this till's product list shows it.
     const QString other = QStringLiteral("bench_other_till");
@@ -148,7 +135,7 @@ void measure(const QString& folder, const Server::Address& shop) {
         }
     }
     Db::closeConnection(other);
-    line(QStringLiteral("another till's write shown in this till's list"), medianOf(shown), 1000);
+    line(QStringLiteral("another till's write shown in this till's list"), Timing::median(shown), 1000);
     Startup::destroyInstances();
 }
 
