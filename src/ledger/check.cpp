@@ -963,8 +963,12 @@ private:
         // Days and categories with records but no sums kept.
         for (auto it = fresh.cbegin(); it != fresh.cend(); ++it)
             differing.insert(QString::fromUtf8(it.key().left(it.key().indexOf('\x1f'))));
-        const QStringList days(differing.begin(), differing.end());
-        m_report.checked << QStringLiteral("出库记录的每日汇总 %1 天").arg(qint64(keptDays.size()));
+        daySummaryCompared(qint64(keptDays.size()), QStringList(differing.begin(), differing.end()));
+    }
+
+    // The days summed, and the days whose sums differ from the records.
+    void daySummaryCompared(qint64 keptDays, const QStringList& days) {
+        m_report.checked << QStringLiteral("出库记录的每日汇总 %1 天").arg(keptDays);
         if (days.isEmpty())
             return;
         add(QStringLiteral("%1 天的出库汇总与出库记录不符（%2）")
@@ -988,17 +992,8 @@ private:
         QStringList days;
         while (q.next())
             days << q.value(0).toString();
-        m_report.checked
-            << QStringLiteral("出库记录的每日汇总 %1 天")
-                   .arg(Db::scalar(m_a, QStringLiteral("SELECT count(DISTINCT d) FROM ae_day")).toLongLong());
-        if (days.isEmpty())
-            return;
-        add(QStringLiteral("%1 天的出库汇总与出库记录不符（%2）")
-                .arg(days.size())
-                .arg(days.mid(0, 5).join(QStringLiteral("、")) +
-                     (days.size() > 5 ? QStringLiteral("…") : QString())),
-            QStringLiteral("统计页的销售额和毛利可能不对。出库记录本身没有问题；汇总可以从记录重新生成。"),
-            QStringLiteral("ae"), {});
+        daySummaryCompared(
+            Db::scalar(m_a, QStringLiteral("SELECT count(DISTINCT d) FROM ae_day")).toLongLong(), days);
     }
 
     // The lists take each big table's row count from the counts the file keeps; each is compared
