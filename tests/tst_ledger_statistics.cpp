@@ -34,30 +34,12 @@ void at(int year, int month, int day, int hour, int minute = 0, int second = 0) 
 }
 
 qint64 product(const QString& name, const QString& major, const QString& cost, const QString& sale) {
-    Products::Fields f{major,
-                       QStringLiteral("零食"),
-                       name,
-                       QStringLiteral("个"),
-                       Currency::parse(cost),
-                       Currency::parse(sale),
-                       Currency::parse(sale),
-                       {},
-                       {}};
-    return Products::create(f, Currency::fromInt(100));
+    return Products::create(CoreFixture::snack(name, major, cost, sale), Currency::fromInt(100));
 }
 
 void setCost(qint64 key, const QString& name, const QString& major, const QString& cost,
              const QString& sale) {
-    Products::Fields f{major,
-                       QStringLiteral("零食"),
-                       name,
-                       QStringLiteral("个"),
-                       Currency::parse(cost),
-                       Currency::parse(sale),
-                       Currency::parse(sale),
-                       {},
-                       {}};
-    Products::update(key, f);
+    Products::update(key, CoreFixture::snack(name, major, cost, sale));
 }
 
 // A stock-out record as versions without the cost price wrote it.

@@ -54,16 +54,7 @@ void at(int month, int day, int hour) {
 }
 
 qint64 product(const QString& name, const QString& major, const QString& cost, const QString& sale) {
-    return Products::create({major,
-                             QStringLiteral("零食"),
-                             name,
-                             QStringLiteral("个"),
-                             Currency::parse(cost),
-                             Currency::parse(sale),
-                             Currency::parse(sale),
-                             {},
-                             {}},
-                            Currency::fromInt(100));
+    return Products::create(CoreFixture::snack(name, major, cost, sale), Currency::fromInt(100));
 }
 
 struct Shop {

@@ -144,6 +144,19 @@ qint64 CoreFixture::insert(const QString& sql, const Db::Params& params) {
     return q.value(0).toLongLong();
 }
 
+Products::Fields CoreFixture::snack(const QString& name, const QString& major, const QString& cost,
+                                    const QString& sale) {
+    return {major,
+            QStringLiteral("零食"),
+            name,
+            QStringLiteral("个"),
+            Currency::parse(cost),
+            Currency::parse(sale),
+            Currency::parse(sale),
+            {},
+            {}};
+}
+
 qint64 CoreFixture::product(const QString& name, const QString& stock, const QString& price) {
     const Currency value = Currency::parse(stock) * Currency::parse(price);
     return insert("insert into ab (b1, b2, b3, b4, b5, b8, b9) values ('食品', '零食', :a, :b, '个', :c, :d)",

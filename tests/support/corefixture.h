@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/database.h"
+#include "ledger/products.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -40,6 +41,10 @@ public:
 
     // A product with its stock valued at the sale price, as a stock-in leaves it; returns its key.
     static qint64 product(const QString& name, const QString& stock, const QString& price);
+    // The fields of a snack (minor category 零食, unit 个) with its cost and a sale price that is
+    // also its wholesale price.
+    static Products::Fields snack(const QString& name, const QString& major, const QString& cost,
+                                  const QString& sale);
 
 private:
     QTemporaryDir m_dir;
