@@ -370,18 +370,7 @@ void measure(const QString& mode, const QString& folder, const QString& self, bo
     const int n = everything ? 3 : 7;
 
     // Start-up until the main window is shown with every list open.
-    const std::vector<double> startup = timeRuns(
-        everything ? 2 : 5,
-        [&] {
-            Startup::createInstances(folder);
-            main_window->show();
-            QApplication::processEvents();
-            main_window->repaint();
-        },
-        [] {
-            if (main_window)
-                Startup::destroyInstances();
-        });
+    const std::vector<double> startup = Timing::startupRuns(folder, everything ? 2 : 5);
     report(mode, QStringLiteral("startup"), QStringLiteral("start-up, main window shown, every list open"),
            median(startup), "ms", goals.startup);
 

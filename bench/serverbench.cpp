@@ -65,18 +65,7 @@ void makeShop(const QString& folder, double scale) {
 }
 
 void measure(const QString& folder, const Server::Address& shop) {
-    const std::vector<double> start = timeRuns(
-        3,
-        [&] {
-            Startup::createInstances(folder);
-            main_window->show();
-            QApplication::processEvents();
-            main_window->repaint();
-        },
-        [] {
-            if (main_window)
-                Startup::destroyInstances();
-        });
+    const std::vector<double> start = Timing::startupRuns(folder, 3);
     line(QStringLiteral("start-up on a server, main window shown, every list open"), Timing::median(start),
          2000);
 

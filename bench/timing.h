@@ -1,5 +1,9 @@
 #pragma once
 
+#include "app/mainwindow.h"
+#include "app/startup.h"
+
+#include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <functional>
@@ -26,6 +30,23 @@ inline std::vector<double> timeRuns(int n, const std::function<void()>& action,
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     return ms;
+}
+
+// Milliseconds of each of n starts of the program on the folder, until the main window is shown
+// with every list open; the program of the run before is ended untimed.
+inline std::vector<double> startupRuns(const QString& folder, int n) {
+    return timeRuns(
+        n,
+        [&] {
+            Startup::createInstances(folder);
+            main_window->show();
+            QApplication::processEvents();
+            main_window->repaint();
+        },
+        [] {
+            if (main_window)
+                Startup::destroyInstances();
+        });
 }
 
 } // namespace Timing
