@@ -5,10 +5,13 @@
 //   till sell URL ATTEMPTS SEED   sells one unit of a product picked at random, ATTEMPTS times
 //   till pay URL CARDS            pays every open order: from card (order % CARDS) + 1, or in cash
 //                                 when the balance is too low
+//   till edit URL NAME            adds three products named NAME 1 … NAME 3, renames the second to
+//                                 "改名", deletes the third, and deletes the newest order
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/server.h"
 #include "ledger/orders.h"
+#include "ledger/products.h"
 #include "ledger/settlement.h"
 
 #include <QCoreApplication>
@@ -86,13 +89,39 @@ int pay(int cards) {
     return 0;
 }
 
+int edit(const QString& name) {
+    try {
+        QList<qint64> added;
+        for (int i = 1; i <= 3; ++i) {
+            Products::Fields fields;
+            fields.name = QStringLiteral("%1 %2").arg(name).arg(i);
+            fields.sale = Currency::parse(QStringLiteral("2"));
+            added << Products::create(fields, Currency::parse(QStringLiteral("5")));
+        }
+        Products::Fields renamed;
+        renamed.name = QStringLiteral("改名");
+        renamed.sale = Currency::parse(QStringLiteral("2"));
+        Products::update(added.at(1), renamed);
+        Products::remove(added.at(2));
+        const QVariant newest = Db::scalar(Db::business(), QStringLiteral("select max(aid) from aa"));
+        if (!newest.isNull())
+            Orders::remove(newest.toLongLong());
+    } catch (const LedgerError& e) {
+        std::fprintf(stderr, "failed: %s\n", e.text().toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("edited\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: till sell URL ATTEMPTS SEED | till pay URL CARDS\n");
+        std::fprintf(stderr,
+                     "usage: till sell URL ATTEMPTS SEED | till pay URL CARDS | till edit URL NAME\n");
         return 2;
     }
     try {
@@ -105,5 +134,7 @@ int main(int argc, char* argv[]) {
         return sell(args.at(3).toInt(), args.at(4).toUInt());
     if (args.at(1) == QLatin1String("pay"))
         return pay(args.at(3).toInt());
+    if (args.at(1) == QLatin1String("edit"))
+        return edit(args.at(3));
     return 2;
 }

@@ -16,6 +16,7 @@ private slots:
     void checksRefuseAndWriteNothing();
     void ordersWithoutAmountDueAreMended();
     void commitsAreAnnounced();
+    void payloadsOfOtherTills();
 };
 
 namespace {
@@ -187,6 +188,21 @@ void TestLedgerOrders::commitsAreAnnounced() {
         tables << c.table + ":" + QString::number(c.keys.value(0));
     tables.sort();
     QCOMPARE(tables, QStringList({"aa:1", "ab:1", "ae:1", "ak:1"}));
+    // What a server's other tills are told: the same rows, the added ones marked.
+    const Ledger::Changes changes = spy.at(0).at(0).value<Ledger::Changes>();
+    const QString payload = Ledger::changesPayload(changes);
+    QVERIFY(payload.contains("ak:+1"));
+    QVERIFY(payload.contains("ae:+1"));
+    QVERIFY(payload.contains("ab:1"));
+    const Ledger::Changes told = Ledger::changesOfPayload(payload);
+    QCOMPARE(told.size(), changes.size());
+    for (int i = 0; i < told.size(); ++i) {
+        QCOMPARE(told[i].table, changes[i].table);
+        QCOMPARE(told[i].keys, changes[i].keys);
+        QCOMPARE(told[i].added, changes[i].added);
+        QCOMPARE(told[i].removed, changes[i].removed);
+        QVERIFY(!told[i].anyRow);
+    }
 
     // Nothing is announced for a refused operation.
     try {
@@ -194,6 +210,35 @@ void TestLedgerOrders::commitsAreAnnounced() {
     } catch (const Refused&) {
     }
     QCOMPARE(spy.count(), 1);
+
+    // Removing the order tells of its line (deleted) and of the order.
+    spy.clear();
+    Orders::remove(1);
+    QCOMPARE(spy.count(), 1);
+    const Ledger::Changes removal = spy.at(0).at(0).value<Ledger::Changes>();
+    QCOMPARE(Ledger::changesPayload(removal), QStringLiteral("ak!:1,aa!:1"));
+}
+
+void TestLedgerOrders::payloadsOfOtherTills() {
+    // Too many keys for one notification: the table is named alone, its rows not known one by one.
+    Ledger::Change many = Ledger::Change::of("ae");
+    for (qint64 key = 1000000; key < 1002000; ++key)
+        many.keys << key;
+    const QString payload = Ledger::changesPayload({many, Ledger::Change::anyRowOf("ab")});
+    QCOMPARE(payload, QStringLiteral("ae,ab"));
+    const Ledger::Changes told = Ledger::changesOfPayload(payload);
+    QCOMPARE(told.size(), 2);
+    QVERIFY(told[0].anyRow && told[1].anyRow);
+    QVERIFY(told[0].keys.isEmpty());
+    // The names alone, as an older version sends them; anything not a table and key is left out.
+    const Ledger::Changes old = Ledger::changesOfPayload("aa,ak:x 5,a b,ab:+7 8");
+    QCOMPARE(old.size(), 3);
+    QCOMPARE(old[0].table, QStringLiteral("aa"));
+    QVERIFY(old[0].anyRow);
+    QVERIFY(old[1].anyRow); // a key that is no number
+    QCOMPARE(old[2].keys, QList<qint64>({7, 8}));
+    QCOMPARE(old[2].added, QList<qint64>({7}));
+    QVERIFY(!old[2].anyRow);
 }
 
 QTEST_GUILESS_MAIN(TestLedgerOrders)

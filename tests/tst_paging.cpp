@@ -134,7 +134,11 @@ void TestPaging::searchesGiveTheStatementsRows() {
 
 void TestPaging::literalAndNumberPatterns() {
     SharedQuery* q = Data_in->Query_aa;
-    q->reset("select * from aa where a2 like '未结算' order by aid desc");
+    // A server's LIKE minds the case of Latin letters and takes a backslash as an escape: the
+    // form the index answers there is the one the search uses.
+    q->reset(Db::isServer(Db::business())
+                 ? "select * from aa where cast(a2 as text) ilike '未结算' escape '' order by aid desc"
+                 : "select * from aa where a2 like '未结算' order by aid desc");
     compare(q);
     QVERIFY(q->recordCount() > 0);
     q->reset("select * from aa order by aid desc");
@@ -146,6 +150,12 @@ void TestPaging::literalAndNumberPatterns() {
     Data_in->Query_ab->reset("select * from ab where b3 like :p order by bid desc", {{":p", "%金%"}});
     QVERIFY(!Data_in->Query_ab->isPaged());
     QCOMPARE(shown(Data_in->Query_ab), expected(Data_in->Query_ab));
+    if (Db::isServer(Db::business())) {
+        // The server's own LIKE, case and all, is left to the server.
+        q->reset("select * from aa where a2 like '未结算' order by aid desc");
+        QVERIFY(!q->isPaged());
+        QCOMPARE(shown(q), expected(q));
+    }
 }
 
 void TestPaging::writesAreSeenAtTheNextOpen() {

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "data/data_in.h"
 #include "data/server.h"
+#include "data/sharedquery.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTest>
 
 // The program in a folder whose ledger is on a server: the backup windows send the user to the
@@ -28,6 +30,7 @@ private slots:
     void initTestCase();
     void backupWindowsPointToTheServersBackups();
     void anotherTillsSalesAreShown();
+    void searchesFollowAnotherTillsRows();
     void aLostServerKeepsWhatWasTypedAndComesBack();
     void theCheckWindowChecksTheServersLedger();
     void thePasswordIsAskedAtStartAndKeptInMemory();
@@ -123,6 +126,63 @@ void TestServerGui::anotherTillsSalesAreShown() {
     QTRY_COMPARE(Data_in->Query_aa->recordCount(), 4);
     QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("6"));
     QCOMPARE(Data_in->Query_ab->text(0, "bid"), QString::number(cola));
+    QCOMPARE(f.messages.messages.size(), 0);
+}
+
+namespace {
+// The rows of the list's statement as the server gives them, and as the list shows them.
+QStringList serverRows(SharedQuery* q) {
+    QSqlQuery plain = Db::exec(Db::business(), q->statement(), q->parameters());
+    QStringList out;
+    while (plain.next())
+        out << plain.value(0).toString() + "|" + plain.value(q->fieldIndex("b3")).toString();
+    return out;
+}
+QStringList listed(SharedQuery* q) {
+    QStringList out;
+    for (int r = 0; r < q->recordCount(); ++r)
+        out << q->text(r, q->key()) + "|" + q->text(r, "b3");
+    return out;
+}
+} // namespace
+
+void TestServerGui::searchesFollowAnotherTillsRows() {
+    LedgerFixture f;
+    for (const char* name : {"金橘", "银耳", "金针菇"})
+        CoreFixture::product(QString::fromUtf8(name), "9", "1");
+    const qint64 apple = CoreFixture::product("苹果", "9", "1");
+    Orders::addLine(0, apple, Currency::parse("1"));
+    Orders::addLine(1, apple, Currency::parse("2"));
+    Orders::addLine(0, apple, Currency::parse("1"));
+    // The lists are paged through their indexes on the server too; the search has read the
+    // names once.
+    SharedQuery* products = Data_in->Query_ab;
+    SharedQuery* lines = Data_in->Query_ak;
+    products->search("b3", QStringLiteral("金"));
+    QVERIFY(products->isPaged());
+    QCOMPARE(listed(products).size(), 2);
+    lines->refresh();
+    QVERIFY(lines->isPaged());
+    QCOMPARE(lines->recordCount(), 3);
+
+    // Another till adds "金桂 1" … "金桂 3", renames the second, deletes the third and deletes
+    // order 2 with its line: the search and the lines follow, row by row as the server has them.
+    QProcess till;
+    till.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-till",
+               {"edit", f.serverUrl(), QStringLiteral("金桂")});
+    QVERIFY(till.waitForFinished(60000));
+    QCOMPARE(QString::fromLocal8Bit(till.readAllStandardOutput()).trimmed(), QStringLiteral("edited"));
+    QTRY_COMPARE(lines->recordCount(), 2);
+    QTRY_COMPARE(listed(products).size(), 3);
+    QCOMPARE(listed(products), serverRows(products));
+    QVERIFY(listed(products).first().endsWith(QStringLiteral("|金桂 1")));
+    QCOMPARE(lines->text(0, "k8"), QStringLiteral("1"));
+    products->search("b3", QStringLiteral("改名"));
+    QCOMPARE(listed(products), serverRows(products));
+    QCOMPARE(products->recordCount(), 1);
+    products->search("b3", QString());
+    QCOMPARE(listed(products), serverRows(products));
+    QCOMPARE(products->recordCount(), 6);
     QCOMPARE(f.messages.messages.size(), 0);
 }
 

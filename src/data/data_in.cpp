@@ -150,21 +150,20 @@ void TData_in::openFiles() {
                     throw;
             }
         }
-        // The lists read their rows from the server. Another till's commit names the tables it
-        // wrote; the lists of those tables read them again, as after a commit of this program.
+        // Another till's commit tells which rows of which tables it wrote; the lists (and their
+        // indexes) follow them as they follow a commit of this program.
         QSqlDriver* driver = Db::business().driver();
         Server::subscribe(Db::business(), Ledger::Work::Channel);
         connect(driver, &QSqlDriver::notification, this,
                 [](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
                     if (name != Ledger::Work::Channel || source == QSqlDriver::SelfSource)
                         return;
-                    Ledger::Changes changes;
-                    for (const QString& table :
-                         payload.toString().split(QLatin1Char(','), Qt::SkipEmptyParts))
-                        changes << Ledger::Change{table, {}, true};
+                    const Ledger::Changes changes = Ledger::changesOfPayload(payload.toString());
                     if (!changes.isEmpty())
                         emit Ledger::Announcer::instance().committed(changes);
                 });
+        if (!SharedQuery::loadsEverything())
+            indexLists(std::make_unique<TableIndexes>(Db::Business));
         return;
     }
     const QDir dir(m_folder);
@@ -179,7 +178,11 @@ void TData_in::openFiles() {
     // The big lists are counted, searched and paged through in-memory indexes.
     // Files made by an older version lack some indexes: add them once.
     Schema::createIndexes(Db::business());
-    m_indexes = std::make_unique<TableIndexes>(nativeHandle(Db::Business));
+    indexLists(std::make_unique<TableIndexes>(nativeHandle(Db::Business)));
+}
+
+void TData_in::indexLists(std::unique_ptr<TableIndexes> indexes) {
+    m_indexes = std::move(indexes);
     const QList<std::tuple<SharedQuery*, const char*, QStringList>> searched = {
         {Query_aa, "aid", {"a2", "a4"}}, {Query_ab, "bid", {"b3", "b13"}},
         {Query_ac, "cid", {"c2"}},       {Query_ae, "eid", {"e2"}},
@@ -215,6 +218,12 @@ std::optional<qint64> TData_in::rowCount(const QString& table) const {
             if (index->table() == table)
                 return index->extent().count;
     return std::nullopt;
+}
+
+void TData_in::writtenElsewhere(const QString& table) {
+    if (m_indexes && onServer())
+        if (TableIndex* index = m_indexes->of(table))
+            index->invalidate();
 }
 
 bool TData_in::idle() const {
@@ -258,7 +267,7 @@ void TData_in::reopen(const std::function<void()>& whileClosed) {
         std::rethrow_exception(failure);
     Ledger::Changes everything;
     for (SharedQuery* q : findChildren<SharedQuery*>())
-        everything << Ledger::Change{q->table(), {}, true};
+        everything << Ledger::Change::anyRowOf(q->table());
     emit Ledger::Announcer::instance().committed(everything);
 }
 
@@ -293,7 +302,7 @@ void TData_in::caughtUp() {
     Ledger::Changes everything;
     for (const auto* tables : {&Schema::businessTables(), &Schema::listTables()})
         for (const Schema::Table& t : *tables)
-            everything << Ledger::Change{t.name, {}, true};
+            everything << Ledger::Change::anyRowOf(t.name);
     emit Ledger::Announcer::instance().committed(everything);
 }
 

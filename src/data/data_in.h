@@ -74,12 +74,18 @@ public:
     bool idle() const;
     // The number of rows of a table of the business file where a list's index keeps it.
     std::optional<qint64> rowCount(const QString& table) const;
+    // On a server: rows of the table were written by another program, which tells the tills
+    // nothing; the list's index reads the table again when next needed. (A file's hooks see every
+    // write of the program's connection.)
+    void writtenElsewhere(const QString& table);
     // Closes both files, runs `whileClosed` (which may replace them), opens the files of the folder
     // again and reads every open list afresh. A failure in between is rethrown after the reopen.
     void reopen(const std::function<void()>& whileClosed);
 
 private:
     void openFiles();
+    // The big lists are counted, searched and paged through these indexes.
+    void indexLists(std::unique_ptr<TableIndexes> indexes);
     void closeFiles();
     void closeAll();
     // After a connection was opened again: the other one too, and every list read afresh (what

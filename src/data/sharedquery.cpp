@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -34,13 +35,17 @@ SharedQuery::SharedQuery(const QString& name, const QString& connection, const Q
 }
 
 void SharedQuery::follow(const Ledger::Changes& changes) {
-    if (!m_open || m_state != State::Browse)
+    // A server's index hears of the change first (a file's has heard of every row from the file).
+    if (m_index)
+        for (const Ledger::Change& change : changes)
+            m_index->follow(change);
+    if (!m_open || m_state != State::Browse || m_writing)
         return;
     for (const Ledger::Change& change : changes)
         if (change.table == m_table) {
             try {
                 if (!rereadInPlace())
-                    refresh();
+                    reread();
             } catch (const LedgerError& e) {
                 Ledger::Announcer::instance().reportFailure(e.text());
             }
@@ -60,6 +65,14 @@ void SharedQuery::reset(const QString& sql, const Db::Params& params) {
 }
 
 void SharedQuery::refresh() {
+    // A server's table may have been written without an announcement (another program): its
+    // index reads it again.
+    if (m_index && Db::isServer(QSqlDatabase::database(m_connection, false)))
+        m_index->invalidate();
+    reread();
+}
+
+void SharedQuery::reread() {
     close();
     open();
 }
@@ -114,17 +127,30 @@ void SharedQuery::open() {
 // Statements the table's index answers: the whole table, or one field against a LIKE pattern
 // (the typed text bound as :t, or a literal), newest first.
 std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
+    // On a server the search is "cast(field as text) ilike … escape ''" (see search()): only that
+    // form is answered there, as its matching is the index's (Latin letters without regard to
+    // case, no escape character).
     static const QRegularExpression form(
-        QStringLiteral("^select \\* from (\\w+)(?: where (\\w+) like (?:'%' \\|\\| :t \\|\\| '%'|'([^']*)')"
+        QStringLiteral("^select \\* from (\\w+)(?: where (?:cast\\((\\w+) as text\\)|(\\w+)) (i?like) "
+                       "(?:'%' \\|\\| :t \\|\\| '%'|'([^']*)')( escape '')?"
                        "(?: or (\\w+) = :c)?)? "
                        "order by (\\w+) desc$"),
         QRegularExpression::CaseInsensitiveOption);
     const QString sql = m_sql.simplified();
     const QRegularExpressionMatch m = form.match(sql);
-    if (!m.hasMatch() || m.captured(1) != m_table || m.captured(5) != m_key)
+    if (!m.hasMatch() || m.captured(1) != m_table || m.captured(8) != m_key)
         return std::nullopt;
-    const QString field = m.captured(2);
-    const QString codeField = m.captured(4);
+    const bool server = Db::isServer(QSqlDatabase::database(m_connection, false));
+    if (m.capturedLength(4) > 0 &&
+        (server ? (m.captured(4).compare(QLatin1String("ilike"), Qt::CaseInsensitive) != 0 ||
+                   m.capturedLength(6) == 0)
+                : (m.captured(4).compare(QLatin1String("like"), Qt::CaseInsensitive) != 0 ||
+                   m.capturedLength(6) > 0)))
+        return std::nullopt;
+    const QString field = m.capturedLength(2) > 0 ? m.captured(2) : m.captured(3);
+    const QString codeField = m.captured(7);
+    const qsizetype literal = m.capturedLength(5);
+    const QString literalText = m.captured(5);
     if (!field.isEmpty() && !m_index->covers(field))
         return std::nullopt;
     if (!codeField.isEmpty() && !m_index->covers(codeField))
@@ -133,11 +159,11 @@ std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
     QVariant code;
     if (!codeField.isEmpty()) {
         if (m_params.size() != 2 || m_params[0].first != QStringLiteral(":t") ||
-            m_params[1].first != QStringLiteral(":c") || m.capturedLength(3) > 0)
+            m_params[1].first != QStringLiteral(":c") || literal > 0)
             return std::nullopt;
         typed = m_params[0].second;
         code = m_params[1].second;
-    } else if (!field.isEmpty() && m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t"))) {
+    } else if (!field.isEmpty() && literal == 0 && sql.contains(QStringLiteral(":t"))) {
         if (m_params.size() != 1 || m_params.front().first != QStringLiteral(":t"))
             return std::nullopt;
         typed = m_params.front().second;
@@ -151,10 +177,9 @@ std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
     PagedRows result;
     // An empty search box lists every row whose field is not NULL (LIKE '%%' holds for any text):
     // usually the whole table, which needs no list of keys.
-    const bool everyRow =
-        field.isEmpty() ||
-        (m.capturedLength(3) == 0 && sql.contains(QStringLiteral(":t")) && typed.toString().isEmpty() &&
-         !typed.isNull() && code.toString().isEmpty() && !m_index->anyNull(field));
+    const bool everyRow = field.isEmpty() ||
+                          (literal == 0 && sql.contains(QStringLiteral(":t")) && typed.toString().isEmpty() &&
+                           !typed.isNull() && code.toString().isEmpty() && !m_index->anyNull(field));
     if (everyRow) {
         const TableIndex::Extent extent = m_index->extent();
         result.dense = extent.dense;
@@ -162,8 +187,8 @@ std::optional<SharedQuery::PagedRows> SharedQuery::pagedRows() const {
         result.count = extent.count;
         if (!extent.dense)
             result.keys = m_index->keysDescending();
-    } else if (m.capturedLength(3) > 0 || !sql.contains(QStringLiteral(":t"))) {
-        result.keys = m_index->match(field, m.captured(3));
+    } else if (literal > 0 || !sql.contains(QStringLiteral(":t"))) {
+        result.keys = m_index->match(field, literalText);
     } else if (!typed.isNull()) { // a NULL text makes the whole pattern NULL: no rows
         result.keys = m_index->match(field, QLatin1Char('%') + typed.toString() + QLatin1Char('%'));
     }
@@ -305,9 +330,11 @@ void SharedQuery::search(const QString& field, const QString& text, const QStrin
     const QString typed = text.isNull() ? QStringLiteral("") : text;
     QString sql = searchStatement(m_table, field, m_key, codeField);
     if (Db::isServer(QSqlDatabase::database(m_connection, false)))
-        // A server compares a number with a pattern only as text, and its LIKE minds the case
-        // where the file's does not (for Latin letters).
-        sql.replace(field + QStringLiteral(" like "), QStringLiteral("cast(%1 as text) ilike ").arg(field));
+        // A server compares a number with a pattern only as text, its LIKE minds the case where
+        // the file's does not (for Latin letters), and it takes a backslash as an escape
+        // character unless told otherwise: the file's has none.
+        sql.replace(field + QStringLiteral(" like '%' || :t || '%'"),
+                    QStringLiteral("cast(%1 as text) ilike '%' || :t || '%' escape ''").arg(field));
     if (codeField.isEmpty())
         reset(sql, {{QStringLiteral(":t"), typed}});
     else
@@ -408,9 +435,16 @@ void SharedQuery::deleteCurrent() {
         return;
     }
     const QVariant keyValue = value(m_current, m_key);
-    Db::exec(QSqlDatabase::database(m_connection, false),
-             QStringLiteral("delete from %1 where %2 = :k").arg(m_table, m_key),
-             {{QStringLiteral(":k"), keyValue}});
+    {
+        // The list takes the row out itself below, and not again when it hears of the commit.
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        Ledger::perform(QSqlDatabase::database(m_connection, false), [&](Ledger::Work& work) {
+            work.exec(QStringLiteral("delete from %1 where %2 = :k").arg(m_table, m_key),
+                      {{QStringLiteral(":k"), keyValue}});
+            work.wrote(m_table, keyValue.toLongLong());
+            work.commit();
+        });
+    }
     const int row = m_current;
     beginRemoveRows({}, row, row);
     if (m_paged) {
@@ -460,25 +494,36 @@ void SharedQuery::post() {
         columns << m_fields[i];
         params.emplace_back(QStringLiteral(":p%1").arg(i), row[i]);
     }
+    // One operation like any other: run again when a server broke it off, announced to the
+    // other lists (and tills) after its commit. While it runs the row is still being edited, so
+    // this list does not read itself again.
     if (m_state == State::Insert) {
         QStringList names;
         for (const auto& p : params)
             names << p.first;
-        QSqlQuery q = Db::exec(
-            db,
-            QStringLiteral("insert into %1 (%2) values (%3) returning %4")
-                .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")), m_key),
-            params);
-        m_rows[m_current][fieldIndex(m_key)] = q.next() ? q.value(0) : QVariant();
+        const QString sql =
+            QStringLiteral("insert into %1 (%2) values (%3)")
+                .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")));
+        const qint64 key = Ledger::perform(db, [&](Ledger::Work& work) {
+            const qint64 inserted = work.insert(sql, params);
+            work.wrote(m_table, inserted);
+            work.commit();
+            return inserted;
+        });
+        m_rows[m_current][fieldIndex(m_key)] = key;
     } else {
         QStringList sets;
         for (int i = 0; i < int(columns.size()); ++i)
             sets << columns[i] + QStringLiteral(" = ") + params[i].first;
-        params.emplace_back(QStringLiteral(":k"), value(m_current, m_key));
-        Db::exec(db,
-                 QStringLiteral("update %1 set %2 where %3 = :k")
-                     .arg(m_table, sets.join(QStringLiteral(", ")), m_key),
-                 params);
+        const QVariant keyValue = value(m_current, m_key);
+        params.emplace_back(QStringLiteral(":k"), keyValue);
+        const QString sql = QStringLiteral("update %1 set %2 where %3 = :k")
+                                .arg(m_table, sets.join(QStringLiteral(", ")), m_key);
+        Ledger::perform(db, [&](Ledger::Work& work) {
+            work.exec(sql, params);
+            work.wrote(m_table, keyValue.toLongLong());
+            work.commit();
+        });
     }
     m_state = State::Browse;
     m_modified = false;

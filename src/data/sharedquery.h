@@ -51,7 +51,7 @@ public:
 
     // Close, replace the statement, open. Throws DatabaseError; the query then stays closed.
     void reset(const QString& sql, const Db::Params& params = {});
-    // Re-runs the present statement; the first row becomes current.
+    // Re-runs the present statement, reading the table again; the first row becomes current.
     void refresh();
     void open();
     void close();
@@ -141,6 +141,8 @@ private:
     // takes in the new rows and reads the values again without resetting the views. False when
     // the rows changed otherwise.
     bool rereadInPlace();
+    // Re-runs the present statement over what the list's index knows.
+    void reread();
     void requireOpen() const;
     void leavePendingRow();
     void setCurrent(int row);
@@ -165,6 +167,7 @@ private:
     mutable QHash<int, QVector<QVector<QVariant>>> m_pages;
 
     bool m_editable = false;
+    bool m_writing = false; // its own deletion is being stored
     State m_state = State::Browse;
     bool m_modified = false;
     QVector<QVariant> m_saved; // the row as it was before an edit

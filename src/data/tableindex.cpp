@@ -1,9 +1,13 @@
 #include "data/tableindex.h"
 
 #include "core/errors.h"
+#include "data/database.h"
+#include "data/work.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
@@ -143,10 +147,17 @@ void TextPool::grow() {
     m_slots.swap(fresh);
 }
 
-TableIndex::TableIndex(sqlite3* db, TextPool* pool, const QString& table, const QString& key,
+TableIndex::TableIndex(IndexSource* source, TextPool* pool, const QString& table, const QString& key,
                        const QStringList& fields)
-    : m_db(db), m_pool(pool), m_table(table), m_key(key), m_fields(fields), m_ids(size_t(fields.size())),
-      m_nulls(size_t(fields.size()), 0) {}
+    : m_source(source), m_pool(pool), m_table(table), m_key(key), m_fields(fields),
+      m_ids(size_t(fields.size())), m_nulls(size_t(fields.size()), 0) {}
+
+QString TableIndex::selectFields() const {
+    QString sql = QStringLiteral("select ") + m_key;
+    for (const QString& f : m_fields)
+        sql += QStringLiteral(", ") + f;
+    return sql + QStringLiteral(" from ") + m_table;
+}
 
 void TableIndex::build() {
     // Sized once from the count: growing by doubling would hold two copies at the peak.
@@ -160,36 +171,26 @@ void TableIndex::build() {
         std::vector<uint32_t>().swap(ids);
         ids.reserve(rows);
     }
-    QString sql = QStringLiteral("select ") + m_key;
-    for (const QString& f : m_fields)
-        sql += QStringLiteral(", ") + f;
-    sql += QStringLiteral(" from ") + m_table + QStringLiteral(" order by ") + m_key;
-    Statement stmt(m_db, sql);
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        const int64_t key = sqlite3_column_int64(stmt.get(), 0);
-        if (m_keysDense && m_denseCount == 0)
-            m_denseFirst = key;
-        if (m_keysDense && key != m_denseFirst + int64_t(m_denseCount)) {
-            m_keys.reserve(rows);
-            storeKeys();
-        }
-        if (m_keysDense)
-            ++m_denseCount;
-        else
-            m_keys.push_back(key);
-        for (size_t i = 0; i < m_ids.size(); ++i) {
-            const int col = int(i) + 1;
-            m_nulls[i] += sqlite3_column_type(stmt.get(), col) == SQLITE_NULL ? 1 : 0;
-            m_ids[i].push_back(sqlite3_column_type(stmt.get(), col) == SQLITE_NULL
-                                   ? 0
-                                   : m_pool->intern(columnText(stmt.get(), col)));
-        }
-    }
-    if (rc != SQLITE_DONE)
-        stmt.fail();
+    // Rows announced while the table is read are read again afterwards.
     m_touched.clear();
     m_rebuild = false;
+    m_source->rows(selectFields() + QStringLiteral(" order by ") + m_key, int(m_fields.size()),
+                   [&](int64_t key, const std::string_view* texts, const bool* nulls) {
+                       if (m_keysDense && m_denseCount == 0)
+                           m_denseFirst = key;
+                       if (m_keysDense && key != m_denseFirst + int64_t(m_denseCount)) {
+                           m_keys.reserve(rows);
+                           storeKeys();
+                       }
+                       if (m_keysDense)
+                           ++m_denseCount;
+                       else
+                           m_keys.push_back(key);
+                       for (size_t i = 0; i < m_ids.size(); ++i) {
+                           m_nulls[i] += nulls[i] ? 1 : 0;
+                           m_ids[i].push_back(nulls[i] ? 0 : m_pool->intern(texts[i]));
+                       }
+                   });
     m_built = true;
 }
 
@@ -209,6 +210,10 @@ void TableIndex::written(int op, int64_t rowid) {
                 e.dense = true;
         }
     }
+    touch(rowid);
+}
+
+void TableIndex::touch(int64_t rowid) {
     if (!m_built || m_rebuild)
         return;
     m_touched.insert(rowid);
@@ -217,6 +222,36 @@ void TableIndex::written(int op, int64_t rowid) {
         m_touched.clear();
         m_rebuild = true;
     }
+}
+
+void TableIndex::follow(const Ledger::Change& change) {
+    if (m_source->hooked() || change.table != m_table)
+        return;
+    if (change.anyRow) {
+        invalidate();
+        return;
+    }
+    for (qint64 key : change.keys) {
+        touch(key);
+        if (!m_extentKnown)
+            continue;
+        // Without the table read, the count follows the added rows; a deletion makes it unknown.
+        if (change.added.contains(key)) {
+            Extent& e = m_extent;
+            e.dense = e.dense && (e.count == 0 || key == e.max + 1);
+            e.max = e.count == 0 ? key : std::max<int64_t>(e.max, key);
+            ++e.count;
+        } else if (change.removed) {
+            m_extentKnown = false;
+        }
+    }
+}
+
+void TableIndex::invalidate() {
+    m_extentKnown = false;
+    m_touched.clear();
+    if (m_built)
+        m_rebuild = true;
 }
 
 void TableIndex::rolledBack() {
@@ -231,50 +266,53 @@ void TableIndex::reconcile() {
     }
     if (m_touched.empty())
         return;
-    const std::set<int64_t> touched = std::move(m_touched);
+    const std::vector<int64_t> touched(m_touched.begin(), m_touched.end());
     m_touched.clear();
-    for (int64_t rowid : touched)
-        readRow(rowid);
+    readRows(touched);
 }
 
-void TableIndex::readRow(int64_t rowid) {
-    QString sql = QStringLiteral("select ") + m_key;
-    for (const QString& f : m_fields)
-        sql += QStringLiteral(", ") + f;
-    sql += QStringLiteral(" from ") + m_table + QStringLiteral(" where ") + m_key + QStringLiteral(" = ?");
-    Statement stmt(m_db, sql);
-    sqlite3_bind_int64(stmt.get(), 1, rowid);
-    const int rc = sqlite3_step(stmt.get());
-    const auto [position, present] = findKey(rowid);
-    if (rc == SQLITE_ROW) {
-        if (!present) {
-            insertKey(position, rowid);
-            for (size_t i = 0; i < m_ids.size(); ++i) {
-                m_ids[i].insert(m_ids[i].begin() + std::ptrdiff_t(position), 0);
-                ++m_nulls[i];
-            }
-        }
-        setRow(position, stmt.get());
-    } else if (rc == SQLITE_DONE) {
-        if (present) {
+void TableIndex::readRows(const std::vector<int64_t>& keys) {
+    // A few hundred keys a statement, in ascending order (rows added at the end keep the keys a
+    // range); the keys are numbers, written into the statement as such.
+    constexpr size_t Batch = 500;
+    for (size_t from = 0; from < keys.size(); from += Batch) {
+        const size_t to = std::min(keys.size(), from + Batch);
+        QStringList list;
+        for (size_t i = from; i < to; ++i)
+            list << QString::number(keys[i]);
+        std::set<int64_t> missing(keys.begin() + std::ptrdiff_t(from), keys.begin() + std::ptrdiff_t(to));
+        m_source->rows(
+            selectFields() +
+                QStringLiteral(" where %1 in (%2) order by %1").arg(m_key, list.join(QLatin1Char(','))),
+            int(m_fields.size()), [&](int64_t key, const std::string_view* texts, const bool* nulls) {
+                missing.erase(key);
+                const auto [position, present] = findKey(key);
+                if (!present) {
+                    insertKey(position, key);
+                    for (size_t i = 0; i < m_ids.size(); ++i) {
+                        m_ids[i].insert(m_ids[i].begin() + std::ptrdiff_t(position), 0);
+                        ++m_nulls[i];
+                    }
+                }
+                setRow(position, texts, nulls);
+            });
+        for (int64_t key : missing) {
+            const auto [position, present] = findKey(key);
+            if (!present)
+                continue;
             eraseKey(position);
             for (size_t i = 0; i < m_ids.size(); ++i) {
                 m_nulls[i] -= m_ids[i][position] == 0 ? 1 : 0;
                 m_ids[i].erase(m_ids[i].begin() + std::ptrdiff_t(position));
             }
         }
-    } else {
-        stmt.fail();
     }
 }
 
-void TableIndex::setRow(size_t position, void* statement) {
-    auto* stmt = static_cast<sqlite3_stmt*>(statement);
+void TableIndex::setRow(size_t position, const std::string_view* texts, const bool* nulls) {
     for (size_t i = 0; i < m_ids.size(); ++i) {
-        const int col = int(i) + 1;
         m_nulls[i] -= m_ids[i][position] == 0 ? 1 : 0;
-        m_ids[i][position] =
-            sqlite3_column_type(stmt, col) == SQLITE_NULL ? 0 : m_pool->intern(columnText(stmt, col));
+        m_ids[i][position] = nulls[i] ? 0 : m_pool->intern(texts[i]);
         m_nulls[i] += m_ids[i][position] == 0 ? 1 : 0;
     }
 }
@@ -322,22 +360,25 @@ void TableIndex::storeKeys() {
 }
 
 TableIndex::Extent TableIndex::extent() {
+    // Without hooks, the index once read knows the table best: it is brought up to date with the
+    // announced rows instead of counting the table again.
+    if (!m_source->hooked() && m_built && !m_rebuild) {
+        reconcile();
+        Extent e;
+        e.count = int64_t(keyCount());
+        e.max = keyCount() == 0 ? 0 : keyAt(keyCount() - 1);
+        e.dense = m_keysDense;
+        return e;
+    }
     if (m_extentKnown)
         return m_extent;
-    // The count the file keeps (a table without one is counted); the lowest and the highest key
-    // are each one step down the table's tree.
-    Statement stmt(m_db, QStringLiteral("select coalesce((select n from row_counts where t = '%2'), "
-                                        "(select count(*) from %2)), (select min(%1) from %2), "
-                                        "(select max(%1) from %2)")
-                             .arg(m_key, m_table));
-    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
-        stmt.fail();
+    const IndexSource::Bounds b = m_source->bounds(m_table, m_key);
     Extent e;
-    e.count = sqlite3_column_int64(stmt.get(), 0);
-    e.max = sqlite3_column_int64(stmt.get(), 2);
-    e.dense = e.count == 0 || e.max - sqlite3_column_int64(stmt.get(), 1) + 1 == e.count;
+    e.count = b.count;
+    e.max = b.max;
+    e.dense = e.count == 0 || e.max - b.min + 1 == e.count;
     // Kept in step from here on, unless a transaction is rolled back.
-    if (sqlite3_get_autocommit(m_db)) {
+    if (m_source->settled()) {
         m_extent = e;
         m_extentKnown = true;
     }
@@ -353,12 +394,8 @@ std::vector<int64_t> TableIndex::keysDescending() {
         return keys;
     }
     std::vector<int64_t> keys;
-    Statement stmt(m_db, QStringLiteral("select %1 from %2 order by %1 desc").arg(m_key, m_table));
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
-        keys.push_back(sqlite3_column_int64(stmt.get(), 0));
-    if (rc != SQLITE_DONE)
-        stmt.fail();
+    m_source->rows(QStringLiteral("select %1 from %2 order by %1 desc").arg(m_key, m_table), 0,
+                   [&](int64_t key, const std::string_view*, const bool*) { keys.push_back(key); });
     return keys;
 }
 
@@ -461,21 +498,115 @@ int authorize(void*, int action, const char* table, const char*, const char* dat
 }
 } // namespace
 
-TableIndexes::TableIndexes(sqlite3* db) : m_db(db) {
+namespace {
+
+class FileSource : public IndexSource {
+public:
+    explicit FileSource(sqlite3* db) : m_db(db) {}
+    void rows(const QString& sql, int textColumns, const Row& row) override {
+        Statement stmt(m_db, sql);
+        std::vector<std::string_view> texts(size_t(textColumns) + 1);
+        std::unique_ptr<bool[]> nulls(new bool[size_t(textColumns) + 1]);
+        int rc;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            for (int i = 0; i < textColumns; ++i) {
+                nulls[size_t(i)] = sqlite3_column_type(stmt.get(), i + 1) == SQLITE_NULL;
+                texts[size_t(i)] = nulls[size_t(i)] ? std::string_view() : columnText(stmt.get(), i + 1);
+            }
+            row(sqlite3_column_int64(stmt.get(), 0), texts.data(), nulls.get());
+        }
+        if (rc != SQLITE_DONE)
+            stmt.fail();
+    }
+    Bounds bounds(const QString& table, const QString& key) override {
+        // The count the file keeps (a table without one is counted); the lowest and the highest
+        // key are each one step down the table's tree.
+        Statement stmt(m_db, QStringLiteral("select coalesce((select n from row_counts where t = '%2'), "
+                                            "(select count(*) from %2)), (select min(%1) from %2), "
+                                            "(select max(%1) from %2)")
+                                 .arg(key, table));
+        if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+            stmt.fail();
+        return {sqlite3_column_int64(stmt.get(), 0), sqlite3_column_int64(stmt.get(), 1),
+                sqlite3_column_int64(stmt.get(), 2)};
+    }
+    bool settled() override { return sqlite3_get_autocommit(m_db) != 0; }
+    bool hooked() const override { return true; }
+
+private:
+    sqlite3* m_db;
+};
+
+class ServerSource : public IndexSource {
+public:
+    explicit ServerSource(const QString& connection) : m_connection(connection) {}
+    void rows(const QString& sql, int textColumns, const Row& row) override {
+        QSqlQuery query(QSqlDatabase::database(m_connection, false));
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            throw Db::failure(query.lastError());
+        std::vector<QByteArray> utf8(size_t(textColumns) + 1);
+        std::vector<std::string_view> texts(size_t(textColumns) + 1);
+        std::unique_ptr<bool[]> nulls(new bool[size_t(textColumns) + 1]);
+        while (query.next()) {
+            for (int i = 0; i < textColumns; ++i) {
+                const QVariant value = query.value(i + 1);
+                nulls[size_t(i)] = value.isNull();
+                utf8[size_t(i)] = nulls[size_t(i)] ? QByteArray() : value.toString().toUtf8();
+                texts[size_t(i)] =
+                    std::string_view(utf8[size_t(i)].constData(), size_t(utf8[size_t(i)].size()));
+            }
+            row(query.value(0).toLongLong(), texts.data(), nulls.get());
+        }
+        if (query.lastError().isValid())
+            throw Db::failure(query.lastError());
+    }
+    Bounds bounds(const QString& table, const QString& key) override {
+        QSqlQuery query =
+            Db::exec(QSqlDatabase::database(m_connection, false),
+                     QStringLiteral("select count(*), coalesce(min(%1), 0), coalesce(max(%1), 0) "
+                                    "from %2")
+                         .arg(key, table));
+        if (!query.next())
+            throw Db::failure(query.lastError());
+        return {query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toLongLong()};
+    }
+    bool settled() override { return true; }
+    bool hooked() const override { return false; }
+
+private:
+    QString m_connection;
+};
+
+} // namespace
+
+TableIndexes::TableIndexes(sqlite3* db) : m_db(db), m_source(std::make_unique<FileSource>(db)) {
     sqlite3_update_hook(db, &TableIndexes::onWrite, this);
     sqlite3_rollback_hook(db, &TableIndexes::onRollback, this);
     sqlite3_set_authorizer(db, &authorize, nullptr);
 }
 
+TableIndexes::TableIndexes(const QString& connection)
+    : m_source(std::make_unique<ServerSource>(connection)) {}
+
 TableIndexes::~TableIndexes() {
+    if (!m_db)
+        return;
     sqlite3_update_hook(m_db, nullptr, nullptr);
     sqlite3_rollback_hook(m_db, nullptr, nullptr);
     sqlite3_set_authorizer(m_db, nullptr, nullptr);
 }
 
 TableIndex* TableIndexes::add(const QString& table, const QString& key, const QStringList& fields) {
-    m_indexes.push_back(std::make_unique<TableIndex>(m_db, &m_pool, table, key, fields));
+    m_indexes.push_back(std::make_unique<TableIndex>(m_source.get(), &m_pool, table, key, fields));
     return m_indexes.back().get();
+}
+
+TableIndex* TableIndexes::of(const QString& table) const {
+    for (const auto& index : m_indexes)
+        if (index->table() == table)
+            return index.get();
+    return nullptr;
 }
 
 void TableIndexes::onWrite(void* self, int op, const char*, const char* table, long long rowid) {

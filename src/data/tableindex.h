@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -10,6 +11,10 @@
 #include <vector>
 
 struct sqlite3;
+
+namespace Ledger {
+struct Change;
+}
 
 // SQL LIKE as the database evaluates it: "%" any run of characters, "_" any one character,
 // ASCII letters without regard to case, everything else exactly. Texts are UTF-8.
@@ -44,13 +49,38 @@ private:
     std::vector<uint32_t> m_slots;   // open addressing: id + 1, 0 when free
 };
 
+// Where the indexes read the business tables: the file through its SQLite handle, or the ledger
+// on a database server through the connection's driver.
+class IndexSource {
+public:
+    virtual ~IndexSource() = default;
+    // Each row of a select whose first column is an integer key and whose other columns are
+    // texts: its key, and per text column its UTF-8 text and whether it is NULL.
+    using Row = std::function<void(int64_t key, const std::string_view* texts, const bool* nulls)>;
+    virtual void rows(const QString& sql, int textColumns, const Row& row) = 0;
+    // The number of rows of the table and its lowest and highest key.
+    struct Bounds {
+        int64_t count = 0;
+        int64_t min = 0;
+        int64_t max = 0;
+    };
+    virtual Bounds bounds(const QString& table, const QString& key) = 0;
+    // What was just read may be kept: no transaction is open that may yet roll it back.
+    virtual bool settled() = 0;
+    // The database itself tells the indexes of every row written (a file's update hook). Otherwise
+    // they follow the changes the operations announce (this till's and, through the server's
+    // notifications, the other tills').
+    virtual bool hooked() const = 0;
+};
+
 // An in-memory index of one table of the business file: its keys in ascending order and the
 // values of the fields that the lists search, so a list can be counted, searched and paged
-// without reading the table. The database tells it of every row written (update hook); the
-// rows it was told of are read again before the index is next used.
+// without reading the table. It is told of every row written (by the file's update hook, or by
+// the announced changes on a server); the rows it was told of are read again before the index is
+// next used.
 class TableIndex {
 public:
-    TableIndex(sqlite3* db, TextPool* pool, const QString& table, const QString& key,
+    TableIndex(IndexSource* source, TextPool* pool, const QString& table, const QString& key,
                const QStringList& fields);
 
     const QString& table() const { return m_table; }
@@ -86,10 +116,18 @@ public:
     // From the database's hooks.
     void written(int op, int64_t rowid);
     void rolledBack();
+    // On a server: a committed change of the table, this till's or another's.
+    void follow(const Ledger::Change& change);
+    // On a server: rows may have changed without being announced (a write by another program, a
+    // connection that missed notifications); the table is read again when next needed.
+    void invalidate();
 
 private:
-    void readRow(int64_t rowid);
-    void setRow(size_t position, void* statement);
+    void touch(int64_t rowid);
+    // Reads the rows of the keys again: present ones are taken in, missing ones taken out.
+    void readRows(const std::vector<int64_t>& keys);
+    void setRow(size_t position, const std::string_view* texts, const bool* nulls);
+    QString selectFields() const;
     // The keys in ascending order. While they run without gaps from the first one (the usual
     // case: rows are only ever added at the end) they are not stored, only their first and count.
     size_t keyCount() const { return m_keysDense ? m_denseCount : m_keys.size(); }
@@ -104,7 +142,7 @@ private:
 
     static inline size_t s_parallelRows = size_t(1) << 20;
 
-    sqlite3* m_db;
+    IndexSource* m_source;
     TextPool* m_pool;
     QString m_table, m_key;
     QStringList m_fields;
@@ -121,18 +159,23 @@ private:
     bool m_extentKnown = false;
 };
 
-// The indexes of the business file and the hooks that keep them in step with every write.
+// The indexes of the business tables and what keeps them in step with every write.
 class TableIndexes {
 public:
+    // The business file's: the file's hooks tell them of every write.
     explicit TableIndexes(sqlite3* db);
+    // A server's, read through the named connection: they follow the announced changes.
+    explicit TableIndexes(const QString& connection);
     ~TableIndexes();
     TableIndex* add(const QString& table, const QString& key, const QStringList& fields);
     const std::vector<std::unique_ptr<TableIndex>>& all() const { return m_indexes; }
+    TableIndex* of(const QString& table) const;
 
 private:
     static void onWrite(void* self, int op, const char* database, const char* table, long long rowid);
     static void onRollback(void* self);
-    sqlite3* m_db;
+    sqlite3* m_db = nullptr;
+    std::unique_ptr<IndexSource> m_source;
     TextPool m_pool;
     std::vector<std::unique_ptr<TableIndex>> m_indexes;
 };

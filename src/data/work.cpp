@@ -72,6 +72,67 @@ void Work::recover(const QSqlDatabase& db, const DatabaseError& error, int attem
     QThread::msleep(QRandomGenerator::global()->bounded(5u, 20u) * unsigned(attempt));
 }
 
+QString changesPayload(const Changes& changes) {
+    // The server refuses a payload of 8000 bytes or more; the names alone always fit.
+    constexpr qsizetype Limit = 7900;
+    QStringList names;
+    QStringList entries;
+    for (const Change& c : changes) {
+        names << c.table;
+        QString entry = c.table;
+        if (c.removed)
+            entry += QLatin1Char('!');
+        if (!c.anyRow && !c.keys.isEmpty()) {
+            const QSet<qint64> added(c.added.cbegin(), c.added.cend());
+            QStringList keys;
+            for (qint64 key : c.keys)
+                keys << (added.contains(key) ? QStringLiteral("+") : QString()) + QString::number(key);
+            entry += QLatin1Char(':') + keys.join(QLatin1Char(' '));
+        }
+        entries << (c.anyRow ? c.table : entry);
+    }
+    const QString full = entries.join(QLatin1Char(','));
+    return full.toUtf8().size() < Limit ? full : names.join(QLatin1Char(','));
+}
+
+Changes changesOfPayload(const QString& payload) {
+    static const QRegularExpression tableName(QStringLiteral("^\\w+$"));
+    Changes changes;
+    for (const QString& entry : payload.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const qsizetype colon = entry.indexOf(QLatin1Char(':'));
+        QString table = colon < 0 ? entry : entry.left(colon);
+        Change c;
+        c.removed = table.endsWith(QLatin1Char('!'));
+        if (c.removed)
+            table.chop(1);
+        if (!tableName.match(table).hasMatch())
+            continue;
+        c.table = table;
+        bool known = colon >= 0;
+        if (known)
+            for (QStringView word :
+                 QStringView(entry).mid(colon + 1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                const bool added = word.startsWith(QLatin1Char('+'));
+                bool ok = false;
+                const qint64 key = (added ? word.mid(1) : word).toLongLong(&ok);
+                if (!ok) {
+                    known = false;
+                    break;
+                }
+                c.keys << key;
+                if (added)
+                    c.added << key;
+            }
+        if (!known || c.keys.isEmpty()) {
+            c.keys.clear();
+            c.added.clear();
+            c.anyRow = true;
+        }
+        changes << c;
+    }
+    return changes;
+}
+
 Currency storedNumber(const QVariant& value, const QString& table, qint64 key, const QString& column,
                       bool nullIsNumber) {
     try {
@@ -103,13 +164,24 @@ const QSqlDatabase& begun(const QSqlDatabase& db, int attempt) {
 
 Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {}
 
+void Work::noteStatement(const QString& sql) {
+    static const QRegularExpression deleteFrom(QStringLiteral("^\\s*delete\\s+from\\s+(\\w+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    if (!sql.trimmed().startsWith(QLatin1String("delete"), Qt::CaseInsensitive))
+        return;
+    if (const QRegularExpressionMatch m = deleteFrom.match(sql); m.hasMatch())
+        m_removedFrom.insert(m.captured(1));
+}
+
 QSqlQuery Work::exec(const QString& sql, const Db::Params& params) {
     countStatement();
+    noteStatement(sql);
     return Db::exec(m_db, sql, params);
 }
 
 QVariant Work::scalar(const QString& sql, const Db::Params& params) {
     countStatement();
+    noteStatement(sql);
     return Db::scalar(m_db, sql, params);
 }
 
@@ -125,35 +197,44 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     QSqlQuery q = exec(sql + QStringLiteral(" returning ") + table->key, params);
     if (!q.next())
         throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
-    return q.value(0).toLongLong();
+    const qint64 key = q.value(0).toLongLong();
+    m_added[table->name].insert(key);
+    return key;
 }
 
 void Work::wrote(const QString& table, qint64 key) {
     auto it =
         std::find_if(m_changes.begin(), m_changes.end(), [&](const Change& c) { return c.table == table; });
     if (it == m_changes.end())
-        it = m_changes.insert(m_changes.end(), Change{table, {}, false});
+        it = m_changes.insert(m_changes.end(), Change::of(table));
     if (key == 0)
         it->anyRow = true;
-    else if (!it->keys.contains(key))
+    else if (QSet<qint64>& noted = m_noted[table]; !noted.contains(key)) {
+        noted.insert(key);
         it->keys.append(key);
+    }
 }
 
 void Work::commit() {
+    // What the announcement tells of the rows: those added, the tables rows were deleted from.
+    for (Change& c : m_changes) {
+        c.removed = m_removedFrom.contains(c.table);
+        if (const auto added = m_added.constFind(c.table); added != m_added.cend())
+            for (qint64 key : c.keys)
+                if (added->contains(key))
+                    c.added.append(key);
+    }
     // On a server, the transaction's number: should the connection be lost while committing, the
     // server is asked afterwards whether the commit went through.
     QString transaction;
     if (Db::isServer(m_db)) {
-        QStringList tables;
-        for (const Change& c : m_changes)
-            tables << c.table;
         // Sent by the server at the commit only: nothing is told of a rolled-back operation.
         const QString notify = m_changes.isEmpty() ? QString() : QStringLiteral(", pg_notify(:c, :p)");
         QSqlQuery q =
             Db::exec(m_db, QStringLiteral("select pg_current_xact_id()::text") + notify,
                      m_changes.isEmpty() ? Db::Params{}
                                          : Db::Params{{QStringLiteral(":c"), Channel},
-                                                      {QStringLiteral(":p"), tables.join(QLatin1Char(','))}});
+                                                      {QStringLiteral(":p"), changesPayload(m_changes)}});
         transaction = q.next() ? q.value(0).toString() : QString();
     }
     runHook(0);

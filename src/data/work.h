@@ -4,9 +4,11 @@
 #include "core/money.h"
 #include "data/database.h"
 
+#include <QHash>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <type_traits>
@@ -19,8 +21,25 @@ struct Change {
     QString table;
     QList<qint64> keys;
     bool anyRow = false;
+    // Of the keys, those of the rows the operation added (each new to the table).
+    QList<qint64> added;
+    // Rows of the table were deleted (some of the keys may be gone).
+    bool removed = false;
+
+    static Change of(const QString& table) { return Change{table, {}, false, {}, false}; }
+    // Rows of the table changed that are not known one by one.
+    static Change anyRowOf(const QString& table) { return Change{table, {}, true, {}, false}; }
 };
 using Changes = QList<Change>;
+
+// The text a commit on a server sends the other tills (NOTIFY payload, at most 8000 bytes): per
+// table its name, "!" when rows were deleted, and ":" with the keys ("+" before an added row's),
+// the tables separated by ","; a table whose rows are not known one by one, or whose keys would
+// not fit, is named alone.
+QString changesPayload(const Changes& changes);
+// The changes a payload tells of. A name alone (or a payload of an older version: the names
+// only) means rows of that table changed that are not known one by one.
+Changes changesOfPayload(const QString& payload);
 
 // Announces every committed operation, after its commit. The shared queries follow it; nothing
 // is announced for an operation that was rolled back.
@@ -90,10 +109,15 @@ public:
 
 private:
     void countStatement();
+    void noteStatement(const QString& sql);
     void settleLostCommit(const QString& transaction, const DatabaseError& error);
     QSqlDatabase m_db;
     Transaction m_tx;
     Changes m_changes;
+    // Per table, the rows inserted through insert(), and the tables rows were deleted from.
+    QHash<QString, QSet<qint64>> m_added;
+    QHash<QString, QSet<qint64>> m_noted; // the keys of m_changes, per table
+    QSet<QString> m_removedFrom;
 };
 
 // The cashier's texts when an operation could not be stored.

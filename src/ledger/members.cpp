@@ -56,8 +56,7 @@ qint64 create(const Person& person, Currency opening) {
 int createMany(const QList<New>& members) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
         for (const New& m : members)
-            insert(work, m.person, m.opening);
-        work.wrote(Table);
+            work.wrote(Table, insert(work, m.person, m.opening));
         work.commit();
         return int(members.size());
     });
@@ -115,10 +114,12 @@ void remove(qint64 card) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
         // The records hold the card number as text; matched exactly, so card 12 leaves 112 and 120.
         const Db::Params byCard = {{QStringLiteral(":a"), QString::number(card)}};
-        work.exec(QStringLiteral("delete from ah where h6 = :a"), byCard);
-        work.wrote(Recharges);
-        work.exec(QStringLiteral("delete from ag where g6 = :a"), byCard);
-        work.wrote(Consumptions);
+        for (QSqlQuery gone = work.exec(QStringLiteral("delete from ah where h6 = :a returning hid"), byCard);
+             gone.next();)
+            work.wrote(Recharges, gone.value(0).toLongLong());
+        for (QSqlQuery gone = work.exec(QStringLiteral("delete from ag where g6 = :a returning gid"), byCard);
+             gone.next();)
+            work.wrote(Consumptions, gone.value(0).toLongLong());
         const QSqlQuery deleted =
             work.exec(QStringLiteral("delete from aj where jid = :k"), {{QStringLiteral(":k"), card}});
         if (deleted.numRowsAffected() == 0)

@@ -203,9 +203,10 @@ Currency removeLine(qint64 lineKey) {
 
 void remove(qint64 order) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
-        work.exec(QStringLiteral("delete from ak where k8 = :a"),
-                  {{QStringLiteral(":a"), QString::number(order)}});
-        work.wrote(QStringLiteral("ak"));
+        for (QSqlQuery gone = work.exec(QStringLiteral("delete from ak where k8 = :a returning kid"),
+                                        {{QStringLiteral(":a"), QString::number(order)}});
+             gone.next();)
+            work.wrote(QStringLiteral("ak"), gone.value(0).toLongLong());
         work.exec(QStringLiteral("delete from aa where aid = :a"), {{QStringLiteral(":a"), order}});
         work.wrote(QStringLiteral("aa"), order);
         work.commit();

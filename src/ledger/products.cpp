@@ -74,8 +74,7 @@ qint64 create(const Fields& f, Currency stock) {
 int createMany(const QList<New>& products) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
         for (const New& p : products)
-            insert(work, p.fields, p.stock);
-        work.wrote(Table);
+            work.wrote(Table, insert(work, p.fields, p.stock));
         work.commit();
         return int(products.size());
     });

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "core/money.h"
+#include "data/data_in.h"
 #include "data/schema.h"
 #include "data/server.h"
 #include "data/sharedquery.h"
@@ -96,8 +97,19 @@ void CoreFixture::reopen() {
     m_open = true;
 }
 
+void CoreFixture::wroteBehindTheProgram(const QString& sql) {
+    // A file's lists see the statement through the file's hooks; a server's are told.
+    static const QRegularExpression write(
+        QStringLiteral("^\\s*(?:insert\\s+into|update|delete\\s+from)\\s+(\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch m = write.match(sql); m.hasMatch() && Data_in)
+        Data_in->writtenElsewhere(m.captured(1));
+}
+
 QSqlQuery CoreFixture::exec(const QString& sql, const Db::Params& params) {
-    return Db::exec(Db::business(), sql, params);
+    QSqlQuery q = Db::exec(Db::business(), sql, params);
+    wroteBehindTheProgram(sql);
+    return q;
 }
 
 QVariant CoreFixture::scalar(const QString& sql, const Db::Params& params) {

@@ -38,6 +38,9 @@ public:
     static void allowInserts(const QString& table);
     // Runs "insert into TABLE …" of one row; returns the key it got.
     static qint64 insert(const QString& sql, const Db::Params& params = {});
+    // The statement wrote a table without the program (as another program would): on a server
+    // the open program's lists are told to read that table again when next needed.
+    static void wroteBehindTheProgram(const QString& sql);
 
     // A product with its stock valued at the sale price, as a stock-in leaves it; returns its key.
     static qint64 product(const QString& name, const QString& stock, const QString& price);

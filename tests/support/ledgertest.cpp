@@ -71,7 +71,7 @@ void LedgerFixture::teardown() {
 }
 
 QSqlQuery LedgerFixture::exec(const QString& sql, const Db::Params& params) {
-    return Db::exec(Db::business(), sql, params);
+    return CoreFixture::exec(sql, params);
 }
 
 QVariant LedgerFixture::scalar(const QString& sql, const Db::Params& params) {
