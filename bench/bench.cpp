@@ -699,7 +699,8 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         if (parser.isSet(server))
-            return serverBench(parser.value(server), scale);
+            // With a data cache the shop stays on the server for the next run.
+            return serverBench(parser.value(server), scale, parser.isSet(dataCache));
         const bool compare = !parser.isSet(noCompare);
         const QString cache = parser.value(dataCache);
         const QString self = app.applicationFilePath();

@@ -1,7 +1,9 @@
 #include "app/mainwindow.h"
 #include "data/data_in.h"
+#include "data/demodata.h"
 #include "data/server.h"
 #include "data/sharedquery.h"
+#include "data/tableindex.h"
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
@@ -31,6 +33,7 @@ private slots:
     void backupWindowsPointToTheServersBackups();
     void anotherTillsSalesAreShown();
     void searchesFollowAnotherTillsRows();
+    void indexesAreReadAsideAndCatchUp();
     void aLostServerKeepsWhatWasTypedAndComesBack();
     void theCheckWindowChecksTheServersLedger();
     void thePasswordIsAskedAtStartAndKeptInMemory();
@@ -183,6 +186,47 @@ void TestServerGui::searchesFollowAnotherTillsRows() {
     products->search("b3", QString());
     QCOMPARE(listed(products), serverRows(products));
     QCOMPARE(products->recordCount(), 6);
+    QCOMPARE(f.messages.messages.size(), 0);
+}
+
+void TestServerGui::indexesAreReadAsideAndCatchUp() {
+    LedgerFixture f;
+    DemoData::fill(DemoData::countsFor(0.002));
+    for (const char* name : {"金橘", "金针菇"})
+        CoreFixture::product(QString::fromUtf8(name), "9", "1");
+    TableIndex* names = Data_in->index("ab");
+    TableIndex* sold = Data_in->index("ae");
+    QVERIFY(names && sold);
+    Data_in->Query_ab->refresh();
+    QVERIFY(!names->isBuilt());
+    // The tables are read on another thread while this till goes on selling and renaming: what
+    // it writes meanwhile is in the index once the read is taken in.
+    Data_in->readIndexesAside();
+    QVERIFY(names->isReading());
+    const qint64 first = Data_in->Query_ab->value(Data_in->Query_ab->recordCount() - 1, "bid").toLongLong();
+    Products::Fields fields;
+    fields.name = QStringLiteral("金色年华");
+    fields.sale = Currency::parse("2");
+    Products::update(first, fields);
+    const qint64 added = Products::create(fields, Currency::parse("3"));
+    Orders::addLine(0, added, Currency::parse("1"));
+    QTRY_VERIFY(names->isBuilt());
+    QTRY_VERIFY(sold->isBuilt());
+    for (const auto& [query, field] :
+         {std::pair{Data_in->Query_ab, "b3"}, std::pair{Data_in->Query_ae, "e2"}}) {
+        query->search(field, QStringLiteral("金"));
+        QVERIFY(query->isPaged());
+        QStringList want;
+        QSqlQuery plain = Db::exec(Db::business(), query->statement(), query->parameters());
+        while (plain.next())
+            want << plain.value(0).toString() + "|" + plain.value(field).toString();
+        QStringList shown;
+        for (int r = 0; r < query->recordCount(); ++r)
+            shown << query->text(r, query->key()) + "|" + query->text(r, field);
+        QCOMPARE(shown, want);
+    }
+    QCOMPARE(Data_in->Query_ab->text(0, "b3"), QStringLiteral("金色年华"));
+    QCOMPARE(Data_in->Query_ae->text(0, "e2"), QStringLiteral("金色年华"));
     QCOMPARE(f.messages.messages.size(), 0);
 }
 

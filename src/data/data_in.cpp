@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <exception>
+#include <memory>
 #include <sqlite3.h>
 
 TData_in* Data_in = nullptr;
@@ -98,6 +99,12 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     auto* warmUp = new QTimer(this);
     warmUp->setInterval(50);
     connect(warmUp, &QTimer::timeout, this, [this, warmUp] {
+        // A server's tables are read on a thread of their own: the window goes on answering.
+        if (onServer()) {
+            readIndexesAside();
+            warmUp->stop();
+            return;
+        }
         if (m_indexes)
             for (const auto& index : m_indexes->all())
                 if (!index->isBuilt()) {
@@ -192,8 +199,61 @@ void TData_in::indexLists(std::unique_ptr<TableIndexes> indexes) {
         query->setIndex(m_indexes->add(query->table(), QLatin1String(key), fields));
 }
 
+TableIndex* TData_in::index(const QString& table) const {
+    return m_indexes ? m_indexes->of(table) : nullptr;
+}
+
+void TData_in::readIndexesAside() {
+    if (!m_indexes || !onServer())
+        return;
+    if (m_reader.joinable()) {
+        if (!m_readerDone)
+            return;
+        m_reader.join();
+    }
+    m_readerDone = false;
+    std::vector<std::pair<TableIndex*, uint64_t>> pending;
+    for (const auto& index : m_indexes->all())
+        if (!index->isBuilt() && !index->isReading())
+            pending.emplace_back(index.get(), index->beginRead());
+    if (pending.empty())
+        return;
+    static int readers = 0;
+    const QString connection = QStringLiteral("index_reader_%1").arg(++readers);
+    const Server::Address address = *m_server;
+    const int generation = m_readerGeneration;
+    m_reader = std::thread([this, connection, address, pending, generation] {
+        try {
+            Server::open(connection, address);
+            const std::unique_ptr<IndexSource> source = IndexSource::server(connection);
+            for (const auto& [index, read] : pending) {
+                auto rows = std::make_shared<TableIndex::Rows>(index->read(*source));
+                // Taken in on the window's thread, where the index lives; dropped with the files.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, index, read, rows, generation] {
+                        if (generation == m_readerGeneration)
+                            index->adopt(read, *rows);
+                    },
+                    Qt::QueuedConnection);
+                if (m_stopReader)
+                    break;
+            }
+        } catch (const LedgerError&) {
+            // The search that needs the index reads the table itself (and reports a failure).
+        }
+        Db::closeConnection(connection);
+        m_readerDone = true;
+    });
+}
+
 void TData_in::closeFiles() {
     m_idle->stop();
+    m_stopReader = true;
+    if (m_reader.joinable())
+        m_reader.join();
+    m_stopReader = false;
+    ++m_readerGeneration;
     for (SharedQuery* q : findChildren<SharedQuery*>())
         q->setIndex(nullptr);
     m_indexes.reset();

@@ -4,11 +4,14 @@
 #include "data/sharedquery.h"
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 class QTimer;
+class TableIndex;
 class TableIndexes;
 
 // The data module: the two database connections of the working folder and the shared queries
@@ -74,6 +77,11 @@ public:
     bool idle() const;
     // The number of rows of a table of the business file where a list's index keeps it.
     std::optional<qint64> rowCount(const QString& table) const;
+    // On a server: reads the tables of the indexes not read yet on a thread of its own, each taken
+    // in on this thread when it has been read. Done by itself shortly after the start.
+    void readIndexesAside();
+    // The index of a table's list (tests, benchmarks); none when the list is read whole.
+    TableIndex* index(const QString& table) const;
     // On a server: rows of the table were written by another program, which tells the tills
     // nothing; the list's index reads the table again when next needed. (A file's hooks see every
     // write of the program's connection.)
@@ -86,6 +94,7 @@ private:
     void openFiles();
     // The big lists are counted, searched and paged through these indexes.
     void indexLists(std::unique_ptr<TableIndexes> indexes);
+
     void closeFiles();
     void closeAll();
     // After a connection was opened again: the other one too, and every list read afresh (what
@@ -98,6 +107,10 @@ private:
     bool m_serverDown = false;
     QString m_folder;
     std::unique_ptr<TableIndexes> m_indexes;
+    std::thread m_reader;
+    std::atomic<bool> m_stopReader = false;
+    std::atomic<bool> m_readerDone = false;
+    int m_readerGeneration = 0;
     // The server of a server.conf folder, with the password once given (in memory only).
     std::optional<Server::Address> m_server;
 };

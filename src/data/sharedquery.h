@@ -149,6 +149,7 @@ private:
 
     QString m_connection, m_table, m_key;
     QString m_sql;
+    mutable QString m_checked; // the statement the database accepted
     Db::Params m_params;
     bool m_open = false;
     QStringList m_fields;

@@ -174,6 +174,7 @@ void TableIndex::build() {
     // Rows announced while the table is read are read again afterwards.
     m_touched.clear();
     m_rebuild = false;
+    m_reading = 0;
     m_source->rows(selectFields() + QStringLiteral(" order by ") + m_key, int(m_fields.size()),
                    [&](int64_t key, const std::string_view* texts, const bool* nulls) {
                        if (m_keysDense && m_denseCount == 0)
@@ -214,7 +215,8 @@ void TableIndex::written(int op, int64_t rowid) {
 }
 
 void TableIndex::touch(int64_t rowid) {
-    if (!m_built || m_rebuild)
+    // While the table is read elsewhere, the rows written meanwhile are noted too.
+    if ((!m_built && m_reading == 0) || m_rebuild)
         return;
     m_touched.insert(rowid);
     // A bulk write is cheaper to take in with one pass over the table.
@@ -250,8 +252,73 @@ void TableIndex::follow(const Ledger::Change& change) {
 void TableIndex::invalidate() {
     m_extentKnown = false;
     m_touched.clear();
+    m_reading = 0;
     if (m_built)
         m_rebuild = true;
+}
+
+uint64_t TableIndex::beginRead() {
+    static uint64_t reads = 0;
+    m_touched.clear();
+    m_reading = ++reads;
+    return m_reading;
+}
+
+TableIndex::Rows TableIndex::read(IndexSource& source) const {
+    Rows rows;
+    const size_t n = size_t(m_fields.size());
+    rows.arenas.resize(n);
+    rows.ends.resize(n);
+    rows.nulls.resize(n);
+    source.rows(selectFields() + QStringLiteral(" order by ") + m_key, int(n),
+                [&](int64_t key, const std::string_view* texts, const bool* nulls) {
+                    rows.keys.push_back(key);
+                    for (size_t i = 0; i < n; ++i) {
+                        rows.arenas[i].append(texts[i]);
+                        rows.ends[i].push_back(uint32_t(rows.arenas[i].size()));
+                        rows.nulls[i].push_back(nulls[i]);
+                    }
+                });
+    return rows;
+}
+
+bool TableIndex::adopt(uint64_t read, const Rows& rows) {
+    if (read == 0 || read != m_reading || m_built || m_rebuild)
+        return false;
+    std::vector<int64_t>().swap(m_keys);
+    m_keysDense = true;
+    m_denseFirst = 0;
+    m_denseCount = 0;
+    m_nulls.assign(m_ids.size(), 0);
+    for (auto& ids : m_ids) {
+        std::vector<uint32_t>().swap(ids);
+        ids.reserve(rows.keys.size() + 16);
+    }
+    for (size_t r = 0; r < rows.keys.size(); ++r) {
+        const int64_t key = rows.keys[r];
+        if (m_keysDense && m_denseCount == 0)
+            m_denseFirst = key;
+        if (m_keysDense && key != m_denseFirst + int64_t(m_denseCount)) {
+            m_keys.reserve(rows.keys.size() + 16);
+            storeKeys();
+        }
+        if (m_keysDense)
+            ++m_denseCount;
+        else
+            m_keys.push_back(key);
+        for (size_t i = 0; i < m_ids.size(); ++i) {
+            const bool null = rows.nulls[i][r];
+            const uint32_t from = r == 0 ? 0 : rows.ends[i][r - 1];
+            m_nulls[i] += null ? 1 : 0;
+            m_ids[i].push_back(
+                null ? 0
+                     : m_pool->intern(std::string_view(rows.arenas[i]).substr(from, rows.ends[i][r] - from)));
+        }
+    }
+    // The rows announced while the table was read are read again at the next use.
+    m_reading = 0;
+    m_built = true;
+    return true;
 }
 
 void TableIndex::rolledBack() {
@@ -579,6 +646,10 @@ private:
 };
 
 } // namespace
+
+std::unique_ptr<IndexSource> IndexSource::server(const QString& connection) {
+    return std::make_unique<ServerSource>(connection);
+}
 
 TableIndexes::TableIndexes(sqlite3* db) : m_db(db), m_source(std::make_unique<FileSource>(db)) {
     sqlite3_update_hook(db, &TableIndexes::onWrite, this);

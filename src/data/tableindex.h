@@ -71,6 +71,8 @@ public:
     // they follow the changes the operations announce (this till's and, through the server's
     // notifications, the other tills').
     virtual bool hooked() const = 0;
+    // The ledger's tables on a server, read through the named connection.
+    static std::unique_ptr<IndexSource> server(const QString& connection);
 };
 
 // An in-memory index of one table of the business file: its keys in ascending order and the
@@ -118,6 +120,22 @@ public:
     void rolledBack();
     // On a server: a committed change of the table, this till's or another's.
     void follow(const Ledger::Change& change);
+    // A server's table is read on a thread of its own (over a connection of that thread) and taken
+    // in on the index's thread: beginRead numbers the read, from then on the rows announced are
+    // noted and read again once it is taken in; read() runs on the other thread (it uses nothing
+    // the index changes); adopt() takes the rows in, unless the index was read or cleared in
+    // between (then false).
+    struct Rows {
+        std::vector<int64_t> keys;
+        std::vector<std::string> arenas;         // per field, its texts one after another
+        std::vector<std::vector<uint32_t>> ends; // per field and row, where its text ends
+        std::vector<std::vector<bool>> nulls;
+    };
+    uint64_t beginRead();
+    Rows read(IndexSource& source) const;
+    bool adopt(uint64_t read, const Rows& rows);
+    bool isReading() const { return m_reading != 0; }
+
     // On a server: rows may have changed without being announced (a write by another program, a
     // connection that missed notifications); the table is read again when next needed.
     void invalidate();
@@ -155,6 +173,7 @@ private:
     std::set<int64_t> m_touched;
     bool m_rebuild = false;
     bool m_built = false;
+    uint64_t m_reading = 0; // the read under way elsewhere
     Extent m_extent;
     bool m_extentKnown = false;
 };
