@@ -143,7 +143,7 @@ void measure(const QString& folder, const Server::Address& shop) {
                 change.keys = change.added = {added.value(0).toLongLong()};
             Db::exec(db, QStringLiteral("select pg_notify(:c, :p)"),
                      {{QStringLiteral(":c"), Ledger::Work::Channel},
-                      {QStringLiteral(":p"), Ledger::changesPayload({change})}});
+                      {QStringLiteral(":p"), Ledger::changesPayload({change}, other)}});
             QElapsedTimer t;
             Server::command(db, QStringLiteral("COMMIT"));
             t.start();

@@ -216,7 +216,10 @@ void TestLedgerOrders::commitsAreAnnounced() {
     Orders::remove(1);
     QCOMPARE(spy.count(), 1);
     const Ledger::Changes removal = spy.at(0).at(0).value<Ledger::Changes>();
-    QCOMPARE(Ledger::changesPayload(removal), QStringLiteral("ak!:1,aa!:1"));
+    QCOMPARE(Ledger::changesPayload(removal, "till2"), QStringLiteral("till2|ak!:1,aa!:1"));
+    QString origin;
+    QCOMPARE(Ledger::changesOfPayload(Ledger::changesPayload(removal), &origin).size(), 2);
+    QCOMPARE(origin, Ledger::tillId());
 }
 
 void TestLedgerOrders::payloadsOfOtherTills() {
@@ -224,14 +227,16 @@ void TestLedgerOrders::payloadsOfOtherTills() {
     Ledger::Change many = Ledger::Change::of("ae");
     for (qint64 key = 1000000; key < 1002000; ++key)
         many.keys << key;
-    const QString payload = Ledger::changesPayload({many, Ledger::Change::anyRowOf("ab")});
-    QCOMPARE(payload, QStringLiteral("ae,ab"));
+    const QString payload = Ledger::changesPayload({many, Ledger::Change::anyRowOf("ab")}, "t");
+    QCOMPARE(payload, QStringLiteral("t|ae,ab"));
     const Ledger::Changes told = Ledger::changesOfPayload(payload);
     QCOMPARE(told.size(), 2);
     QVERIFY(told[0].anyRow && told[1].anyRow);
     QVERIFY(told[0].keys.isEmpty());
     // The names alone, as an older version sends them; anything not a table and key is left out.
-    const Ledger::Changes old = Ledger::changesOfPayload("aa,ak:x 5,a b,ab:+7 8");
+    QString origin = "?";
+    const Ledger::Changes old = Ledger::changesOfPayload("aa,ak:x 5,a b,ab:+7 8", &origin);
+    QVERIFY(origin.isEmpty());
     QCOMPARE(old.size(), 3);
     QCOMPARE(old[0].table, QStringLiteral("aa"));
     QVERIFY(old[0].anyRow);

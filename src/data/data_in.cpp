@@ -165,8 +165,11 @@ void TData_in::openFiles() {
                 [](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
                     if (name != Ledger::Work::Channel || source == QSqlDriver::SelfSource)
                         return;
-                    const Ledger::Changes changes = Ledger::changesOfPayload(payload.toString());
-                    if (!changes.isEmpty())
+                    // This till's own commits on its other connection (the pick lists, the
+                    // settings) were announced here already.
+                    QString origin;
+                    const Ledger::Changes changes = Ledger::changesOfPayload(payload.toString(), &origin);
+                    if (!changes.isEmpty() && origin != Ledger::tillId())
                         emit Ledger::Announcer::instance().committed(changes);
                 });
         if (!SharedQuery::loadsEverything())

@@ -72,7 +72,12 @@ void Work::recover(const QSqlDatabase& db, const DatabaseError& error, int attem
     QThread::msleep(QRandomGenerator::global()->bounded(5u, 20u) * unsigned(attempt));
 }
 
-QString changesPayload(const Changes& changes) {
+const QString& tillId() {
+    static const QString id = QString::number(QRandomGenerator::system()->generate64(), 36);
+    return id;
+}
+
+QString changesPayload(const Changes& changes, const QString& origin) {
     // The server refuses a payload of 8000 bytes or more; the names alone always fit.
     constexpr qsizetype Limit = 7900;
     QStringList names;
@@ -91,14 +96,18 @@ QString changesPayload(const Changes& changes) {
         }
         entries << (c.anyRow ? c.table : entry);
     }
-    const QString full = entries.join(QLatin1Char(','));
-    return full.toUtf8().size() < Limit ? full : names.join(QLatin1Char(','));
+    const QString mark = origin + QLatin1Char('|');
+    const QString full = mark + entries.join(QLatin1Char(','));
+    return full.toUtf8().size() < Limit ? full : mark + names.join(QLatin1Char(','));
 }
 
-Changes changesOfPayload(const QString& payload) {
+Changes changesOfPayload(const QString& payload, QString* origin) {
     static const QRegularExpression tableName(QStringLiteral("^\\w+$"));
+    const qsizetype bar = payload.indexOf(QLatin1Char('|'));
+    if (origin)
+        *origin = bar < 0 ? QString() : payload.left(bar);
     Changes changes;
-    for (const QString& entry : payload.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& entry : payload.mid(bar + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const qsizetype colon = entry.indexOf(QLatin1Char(':'));
         QString table = colon < 0 ? entry : entry.left(colon);
         Change c;

@@ -32,14 +32,17 @@ struct Change {
 };
 using Changes = QList<Change>;
 
-// The text a commit on a server sends the other tills (NOTIFY payload, at most 8000 bytes): per
-// table its name, "!" when rows were deleted, and ":" with the keys ("+" before an added row's),
-// the tables separated by ","; a table whose rows are not known one by one, or whose keys would
-// not fit, is named alone.
-QString changesPayload(const Changes& changes);
-// The changes a payload tells of. A name alone (or a payload of an older version: the names
-// only) means rows of that table changed that are not known one by one.
-Changes changesOfPayload(const QString& payload);
+// This program's mark among the tills of a server (made once at its start).
+const QString& tillId();
+// The text a commit on a server sends the other tills (NOTIFY payload, at most 8000 bytes): the
+// sending till's mark and "|", then per table its name, "!" when rows were deleted, and ":" with
+// the keys ("+" before an added row's), the tables separated by ","; a table whose rows are not
+// known one by one, or whose keys would not fit, is named alone.
+QString changesPayload(const Changes& changes, const QString& origin = tillId());
+// The changes a payload tells of, and the till that sent them (empty when the payload does not
+// say). A name alone (or a payload of an older version: the names only) means rows of that table
+// changed that are not known one by one.
+Changes changesOfPayload(const QString& payload, QString* origin = nullptr);
 
 // Announces every committed operation, after its commit. The shared queries follow it; nothing
 // is announced for an operation that was rolled back.
