@@ -298,6 +298,11 @@ void TestServerGui::aLostServerKeepsWhatWasTypedAndComesBack() {
     QTRY_COMPARE(Data_in->Query_aa->recordCount(), 2);
     QTRY_COMPARE(Data_in->Query_ab->text(0, "b4"), QStringLiteral("8"));
     QCOMPARE(f.messages.messages.size(), 1);
+    // What was missed while the connection was gone is read again, on the tables' own thread.
+    QTRY_VERIFY(Data_in->index("ab")->isBuilt());
+    QTRY_VERIFY(Data_in->index("ae")->isBuilt());
+    Data_in->Query_ae->search("e2", QString());
+    QCOMPARE(Data_in->Query_ae->recordCount(), 2);
     main_window->hide();
 }
 

@@ -92,6 +92,15 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         m_watch->start();
         auto& announcer = Ledger::Announcer::instance();
         connect(&announcer, &Ledger::Announcer::reconnected, this, &TData_in::caughtUp, Qt::QueuedConnection);
+        // A change not known row by row (another till's import, a reconnection) has the tables
+        // concerned read again on their own thread.
+        connect(&announcer, &Ledger::Announcer::committed, this, [this](const Ledger::Changes& changes) {
+            for (const Ledger::Change& change : changes)
+                if (change.anyRow) {
+                    QTimer::singleShot(0, this, &TData_in::readIndexesAside);
+                    return;
+                }
+        });
         connect(&announcer, &Ledger::Announcer::disconnected, this, [this] { m_serverDown = true; });
     }
     // Read the searched fields while the program waits for the user, one table a turn, so the
@@ -243,7 +252,16 @@ void TData_in::readIndexesAside() {
                     break;
             }
         } catch (const LedgerError&) {
-            // The search that needs the index reads the table itself (and reports a failure).
+            // The search that needs an index not read reads the table itself (and reports a
+            // failure).
+            QMetaObject::invokeMethod(
+                this,
+                [this, pending, generation] {
+                    if (generation == m_readerGeneration)
+                        for (const auto& [index, read] : pending)
+                            index->abandonRead(read);
+                },
+                Qt::QueuedConnection);
         }
         Db::closeConnection(connection);
         m_readerDone = true;

@@ -250,11 +250,19 @@ void TableIndex::follow(const Ledger::Change& change) {
 }
 
 void TableIndex::invalidate() {
+    // Read again when next needed (or on a thread of its own, see beginRead).
     m_extentKnown = false;
     m_touched.clear();
     m_reading = 0;
-    if (m_built)
-        m_rebuild = true;
+    m_built = false;
+    m_rebuild = false;
+}
+
+void TableIndex::abandonRead(uint64_t read) {
+    if (read != 0 && read == m_reading) {
+        m_reading = 0;
+        m_touched.clear();
+    }
 }
 
 uint64_t TableIndex::beginRead() {
@@ -283,8 +291,12 @@ TableIndex::Rows TableIndex::read(IndexSource& source) const {
 }
 
 bool TableIndex::adopt(uint64_t read, const Rows& rows) {
-    if (read == 0 || read != m_reading || m_built || m_rebuild)
+    if (read == 0 || read != m_reading)
         return false;
+    if (m_built || m_rebuild) { // read meanwhile, or too much written meanwhile: read when needed
+        m_reading = 0;
+        return false;
+    }
     std::vector<int64_t>().swap(m_keys);
     m_keysDense = true;
     m_denseFirst = 0;

@@ -134,6 +134,8 @@ public:
     uint64_t beginRead();
     Rows read(IndexSource& source) const;
     bool adopt(uint64_t read, const Rows& rows);
+    // The read could not be made: the index is read when next needed.
+    void abandonRead(uint64_t read);
     bool isReading() const { return m_reading != 0; }
 
     // On a server: rows may have changed without being announced (a write by another program, a
