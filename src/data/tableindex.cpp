@@ -159,9 +159,7 @@ QString TableIndex::selectFields() const {
     return sql + QStringLiteral(" from ") + m_table;
 }
 
-void TableIndex::build() {
-    // Sized once from the count: growing by doubling would hold two copies at the peak.
-    const size_t rows = size_t(extent().count) + 16;
+void TableIndex::clearRows(size_t reserve) {
     std::vector<int64_t>().swap(m_keys);
     m_keysDense = true;
     m_denseFirst = 0;
@@ -169,28 +167,38 @@ void TableIndex::build() {
     m_nulls.assign(m_ids.size(), 0);
     for (auto& ids : m_ids) {
         std::vector<uint32_t>().swap(ids);
-        ids.reserve(rows);
+        ids.reserve(reserve);
     }
+}
+
+void TableIndex::appendRow(int64_t key, const std::string_view* texts, const bool* nulls, size_t reserve) {
+    if (m_keysDense && m_denseCount == 0)
+        m_denseFirst = key;
+    if (m_keysDense && key != m_denseFirst + int64_t(m_denseCount)) {
+        m_keys.reserve(reserve);
+        storeKeys();
+    }
+    if (m_keysDense)
+        ++m_denseCount;
+    else
+        m_keys.push_back(key);
+    for (size_t i = 0; i < m_ids.size(); ++i) {
+        m_nulls[i] += nulls[i] ? 1 : 0;
+        m_ids[i].push_back(nulls[i] ? 0 : m_pool->intern(texts[i]));
+    }
+}
+
+void TableIndex::build() {
+    // Sized once from the count: growing by doubling would hold two copies at the peak.
+    const size_t rows = size_t(extent().count) + 16;
+    clearRows(rows);
     // Rows announced while the table is read are read again afterwards.
     m_touched.clear();
     m_rebuild = false;
     m_reading = 0;
     m_source->rows(selectFields() + QStringLiteral(" order by ") + m_key, int(m_fields.size()),
                    [&](int64_t key, const std::string_view* texts, const bool* nulls) {
-                       if (m_keysDense && m_denseCount == 0)
-                           m_denseFirst = key;
-                       if (m_keysDense && key != m_denseFirst + int64_t(m_denseCount)) {
-                           m_keys.reserve(rows);
-                           storeKeys();
-                       }
-                       if (m_keysDense)
-                           ++m_denseCount;
-                       else
-                           m_keys.push_back(key);
-                       for (size_t i = 0; i < m_ids.size(); ++i) {
-                           m_nulls[i] += nulls[i] ? 1 : 0;
-                           m_ids[i].push_back(nulls[i] ? 0 : m_pool->intern(texts[i]));
-                       }
+                       appendRow(key, texts, nulls, rows);
                    });
     m_built = true;
 }
@@ -297,35 +305,17 @@ bool TableIndex::adopt(uint64_t read, const Rows& rows) {
         m_reading = 0;
         return false;
     }
-    std::vector<int64_t>().swap(m_keys);
-    m_keysDense = true;
-    m_denseFirst = 0;
-    m_denseCount = 0;
-    m_nulls.assign(m_ids.size(), 0);
-    for (auto& ids : m_ids) {
-        std::vector<uint32_t>().swap(ids);
-        ids.reserve(rows.keys.size() + 16);
-    }
+    const size_t n = m_ids.size();
+    clearRows(rows.keys.size() + 16);
+    std::vector<std::string_view> texts(n + 1);
+    std::unique_ptr<bool[]> nulls(new bool[n + 1]);
     for (size_t r = 0; r < rows.keys.size(); ++r) {
-        const int64_t key = rows.keys[r];
-        if (m_keysDense && m_denseCount == 0)
-            m_denseFirst = key;
-        if (m_keysDense && key != m_denseFirst + int64_t(m_denseCount)) {
-            m_keys.reserve(rows.keys.size() + 16);
-            storeKeys();
-        }
-        if (m_keysDense)
-            ++m_denseCount;
-        else
-            m_keys.push_back(key);
-        for (size_t i = 0; i < m_ids.size(); ++i) {
-            const bool null = rows.nulls[i][r];
+        for (size_t i = 0; i < n; ++i) {
             const uint32_t from = r == 0 ? 0 : rows.ends[i][r - 1];
-            m_nulls[i] += null ? 1 : 0;
-            m_ids[i].push_back(
-                null ? 0
-                     : m_pool->intern(std::string_view(rows.arenas[i]).substr(from, rows.ends[i][r] - from)));
+            nulls[i] = rows.nulls[i][r];
+            texts[i] = std::string_view(rows.arenas[i]).substr(from, rows.ends[i][r] - from);
         }
+        appendRow(rows.keys[r], texts.data(), nulls.get(), rows.keys.size() + 16);
     }
     // The rows announced while the table was read are read again at the next use.
     m_reading = 0;

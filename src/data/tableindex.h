@@ -144,6 +144,9 @@ public:
 
 private:
     void touch(int64_t rowid);
+    // Empties the index, and adds a row after the last (a read in ascending key order).
+    void clearRows(size_t reserve);
+    void appendRow(int64_t key, const std::string_view* texts, const bool* nulls, size_t reserve);
     // Reads the rows of the keys again: present ones are taken in, missing ones taken out.
     void readRows(const std::vector<int64_t>& keys);
     void setRow(size_t position, const std::string_view* texts, const bool* nulls);
