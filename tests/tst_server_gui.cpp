@@ -11,6 +11,7 @@
 #include "members/new_huiyuan.h"
 #include "system/backupkeeper.h"
 #include "system/systemwindows.h"
+#include "warehouse/Fr_kucun.h"
 
 #include <QAbstractSpinBox>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
+#include <QToolButton>
 
 // The program in a folder whose ledger is on a server: the backup windows send the user to the
 // server's own backups instead of copying files that are not there.
@@ -186,6 +188,25 @@ void TestServerGui::searchesFollowAnotherTillsRows() {
     products->search("b3", QString());
     QCOMPARE(listed(products), serverRows(products));
     QCOMPARE(products->recordCount(), 6);
+
+    // Another program writes a product on the server and tells nobody: the list's 刷新 shows it,
+    // and the search finds it.
+    {
+        QSqlDatabase other = Server::open("another_program", Server::parseUrl(f.serverUrl()));
+        Db::exec(other, "insert into ab (b3, b4) values ('金砖', 1)");
+    }
+    Db::closeConnection("another_program");
+    main_window->show();
+    main_window->switchTo(main_window->Fr_kucun1);
+    products->search("b3", QString());
+    QCOMPARE(products->recordCount(), 6);
+    QTest::mouseClick(main_window->Fr_kucun1->bsSkinSpeedButton6, Qt::LeftButton);
+    QCOMPARE(products->recordCount(), 7);
+    QCOMPARE(products->text(0, "b3"), QStringLiteral("金砖"));
+    products->search("b3", QStringLiteral("金"));
+    QCOMPARE(listed(products), serverRows(products));
+    QCOMPARE(products->recordCount(), 4);
+    main_window->hide();
     QCOMPARE(f.messages.messages.size(), 0);
 }
 

@@ -302,9 +302,12 @@ std::optional<qint64> TData_in::rowCount(const QString& table) const {
 }
 
 void TData_in::writtenElsewhere(const QString& table) {
-    if (m_indexes && onServer())
-        if (TableIndex* index = m_indexes->of(table))
-            index->invalidate();
+    if (!m_indexes || !onServer())
+        return;
+    if (TableIndex* index = m_indexes->of(table)) {
+        index->invalidate();
+        QTimer::singleShot(0, this, &TData_in::readIndexesAside);
+    }
 }
 
 bool TData_in::idle() const {

@@ -82,9 +82,10 @@ public:
     void readIndexesAside();
     // The index of a table's list (tests, benchmarks); none when the list is read whole.
     TableIndex* index(const QString& table) const;
-    // On a server: rows of the table were written by another program, which tells the tills
-    // nothing; the list's index reads the table again when next needed. (A file's hooks see every
-    // write of the program's connection.)
+    // On a server: rows of the table may have been written by another program, which tells the
+    // tills nothing; the list's index counts the table again and reads it on its own thread (a
+    // search before that reads it itself). The lists' 刷新 says so. (A file's hooks see every write
+    // of the program's connection.)
     void writtenElsewhere(const QString& table);
     // Closes both files, runs `whileClosed` (which may replace them), opens the files of the folder
     // again and reads every open list afresh. A failure in between is rethrown after the reopen.

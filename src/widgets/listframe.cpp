@@ -77,6 +77,8 @@ bool ListFrame::listHasRows() {
 
 void ListFrame::bsSkinSpeedButton6Click() {
     SharedQuery* q = query();
+    // On a server, also what another program wrote there without telling the tills.
+    Data_in->writtenElsewhere(q->table());
     q->reset(q->defaultStatement());
 }
 
