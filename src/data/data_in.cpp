@@ -294,10 +294,8 @@ void TData_in::written() {
 }
 
 std::optional<qint64> TData_in::rowCount(const QString& table) const {
-    if (m_indexes)
-        for (const auto& index : m_indexes->all())
-            if (index->table() == table)
-                return index->extent().count;
+    if (TableIndex* kept = index(table))
+        return kept->extent().count;
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/work.h"
 
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -241,12 +242,14 @@ void TableIndex::follow(const Ledger::Change& change) {
         invalidate();
         return;
     }
+    // Looked up once per key: an import names thousands.
+    const QSet<qint64> added(change.added.cbegin(), change.added.cend());
     for (qint64 key : change.keys) {
         touch(key);
         if (!m_extentKnown)
             continue;
         // Without the table read, the count follows the added rows; a deletion makes it unknown.
-        if (change.added.contains(key)) {
+        if (added.contains(key)) {
             Extent& e = m_extent;
             e.dense = e.dense && (e.count == 0 || key == e.max + 1);
             e.max = e.count == 0 ? key : std::max<int64_t>(e.max, key);
@@ -659,8 +662,7 @@ TableIndexes::TableIndexes(sqlite3* db) : m_db(db), m_source(std::make_unique<Fi
     sqlite3_set_authorizer(db, &authorize, nullptr);
 }
 
-TableIndexes::TableIndexes(const QString& connection)
-    : m_source(std::make_unique<ServerSource>(connection)) {}
+TableIndexes::TableIndexes(const QString& connection) : m_source(IndexSource::server(connection)) {}
 
 TableIndexes::~TableIndexes() {
     if (!m_db)
