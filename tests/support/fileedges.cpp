@@ -1,0 +1,143 @@
+#include "fileedges.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+QString binary(const QString& name) {
+    return qEnvironmentVariable("LEDGER_BIN_DIR") + QLatin1Char('/') + name;
+}
+
+FileEdges::Run runProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    p.start(program, args);
+    FileEdges::Run run;
+    if (!p.waitForStarted(30000)) {
+        run.err = p.errorString();
+        return run;
+    }
+    p.closeWriteChannel();
+    p.waitForFinished(300000);
+    run.killed = p.exitStatus() == QProcess::CrashExit;
+    run.code = run.killed ? -1 : p.exitCode();
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+FileEdges::Run FileEdges::tool(const QString& name, const QStringList& args, const QProcessEnvironment& env) {
+    return runProcess(binary(name), args, env);
+}
+
+bool FileEdges::canInject() {
+    return !QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty();
+}
+
+FileEdges::Run FileEdges::injected(const QString& name, const QStringList& args, const QString& syscall,
+                                   const QString& fault, int nth, const QProcessEnvironment& env) {
+    // strace reports the signal it sent as the traced program's own death: its exit status is
+    // then 128 + the signal, which tells a kill apart from an ordinary failure.
+    QStringList straceArgs{
+        QStringLiteral("-f"), QStringLiteral("-qq"),
+        QStringLiteral("-o"), QStringLiteral("/dev/null"),
+        QStringLiteral("-e"), QStringLiteral("trace=") + syscall,
+        QStringLiteral("-e"), QStringLiteral("inject=%1:%2:when=%3").arg(syscall, fault).arg(nth),
+        binary(name)};
+    Run run = runProcess(QStringLiteral("strace"), straceArgs + args, env);
+    if (!run.killed && run.code == 128 + 9)
+        run.killed = true;
+    return run;
+}
+
+int FileEdges::callsOf(const QString& name, const QStringList& args, const QString& syscall,
+                       const QProcessEnvironment& env) {
+    QTemporaryDir dir;
+    const QString summary = dir.filePath(QStringLiteral("calls"));
+    runProcess(QStringLiteral("strace"),
+               QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"), summary,
+                           QStringLiteral("-e"), QStringLiteral("trace=") + syscall, binary(name)} +
+                   args,
+               env);
+    QFile file(summary);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    int calls = 0;
+    // One line a call; an interrupted call is split into "<unfinished ...>" and "<... resumed>".
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.contains(syscall.toLatin1() + '(') && !line.contains("resumed>"))
+            ++calls;
+    return calls;
+}
+
+FileEdges::SmallDisk::SmallDisk(qint64 bytes) : m_bytes(bytes) {
+    if (::geteuid() != 0) {
+        m_why = QStringLiteral("mounting a small file system needs root");
+        return;
+    }
+    m_base =
+        QDir::temp().filePath(QStringLiteral("ledger-disk-") + QUuid::createUuid().toString(QUuid::Id128));
+    if (!QDir().mkpath(m_base)) {
+        m_why = QStringLiteral("cannot make %1").arg(m_base);
+        return;
+    }
+    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0755";
+    if (::mount("tmpfs", QFile::encodeName(m_base).constData(), "tmpfs", 0, options.constData()) != 0) {
+        m_why = QStringLiteral("mounting a tmpfs is not allowed here: %1")
+                    .arg(QString::fromLocal8Bit(strerror(errno)));
+        QDir().rmdir(m_base);
+        return;
+    }
+    m_path = m_base;
+}
+
+FileEdges::SmallDisk::~SmallDisk() {
+    if (m_path.isEmpty())
+        return;
+    ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    QDir().rmdir(m_base);
+}
+
+qint64 FileEdges::SmallDisk::freeBytes() const {
+    QStorageInfo info(m_path);
+    info.refresh();
+    return info.bytesAvailable();
+}
+
+void FileEdges::SmallDisk::fillUpTo(qint64 freeLeft) {
+    QFile filler(QDir(m_path).filePath(QStringLiteral(".filler")));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    const QByteArray block(4096, 'x');
+    while (freeBytes() > freeLeft + block.size())
+        if (filler.write(block) != block.size() || !filler.flush())
+            break;
+    const qint64 rest = freeBytes() - freeLeft;
+    if (rest > 0)
+        filler.write(block.left(int(rest)));
+    filler.close();
+}
+
+void FileEdges::SmallDisk::free() {
+    QFile::remove(QDir(m_path).filePath(QStringLiteral(".filler")));
+}
+
+void FileEdges::SmallDisk::setReadOnly(bool readOnly) {
+    const unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
+    const QByteArray options = "size=" + QByteArray::number(m_bytes) + ",mode=0755";
+    ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", flags, options.constData());
+}
