@@ -192,6 +192,21 @@ void TestDesktop::startedFromTheMenuOpensTheHomeShop() {
     QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     program.kill();
     program.waitForFinished(5000);
+
+    // A folder given without a ledger is refused (the error box), and the standard error says in
+    // one line how to make a shop there.
+    QProcess refused;
+    refused.setProcessEnvironment(env);
+    refused.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger", {empty.path()});
+    QVERIFY(refused.waitForStarted(30000));
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(refused.readAllStandardError()))
+                                 .contains("vandrel-ledger-initdb '" + empty.path() + "'"),
+                             20000);
+    QVERIFY(said.contains("Exception DatabaseError"));
+    refused.kill();
+    refused.waitForFinished(5000);
+    QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestDesktop::demoToolMakesAShopOnlyInANewFolder() {

@@ -1,3 +1,4 @@
+#include "app/Fr_wel.h"
 #include "app/instanceguard.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
@@ -9,6 +10,7 @@
 #include "orders/Fr_dingdan.h"
 #include "widgets/buttonsbar.h"
 #include "widgets/databound.h"
+#include "widgets/messages.h"
 #include "widgets/registry.h"
 
 #include <QDialog>
@@ -17,15 +19,19 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlRecord>
+#include <QSysInfo>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <csignal>
+#include <unistd.h>
 
 class TestFoundation : public QObject {
     Q_OBJECT
@@ -48,6 +54,7 @@ private slots:
     void spinBoxesDrawArrows();
     void guideOpensOnlyOnZero();
     void errorsGoToTheDefaultErrorBox();
+    void dataIsShownAsPlainText();
     void singleInstance();
     void laterCopyBringsTheWindowForwardAsItWas();
 };
@@ -340,6 +347,7 @@ void TestFoundation::startupFailsOnMissingFile() {
     QCOMPARE(f.messages.messages.size(), 1);
     QCOMPARE(f.messages.messages[0].title, QStringLiteral("Application Error"));
     QVERIFY(f.messages.last().startsWith("Exception DatabaseError in module "));
+    QVERIFY(f.messages.last().contains(" at 0000000000401000.\n"));
     QVERIFY(f.messages.last().contains("service_b.dll"));
     // A damaged file fails the same way, and the first file is free again afterwards.
     QFile damaged(QDir(f.folder()).filePath("service_b.dll"));
@@ -676,14 +684,54 @@ void TestFoundation::errorsGoToTheDefaultErrorBox() {
     QVERIFY(Data_in->Query_aa->isOpen());
 }
 
+void TestFoundation::dataIsShownAsPlainText() {
+    LedgerFixture f;
+    // The real boxes, not the recorder: a folder or a name that looks like markup is shown as
+    // the characters it is.
+    const QString markup = QStringLiteral("<b>备份</b><img src=\"/etc/passwd\">");
+    MessageService::install(nullptr);
+    QStringList shown;
+    for (const std::function<void()>& ask : std::initializer_list<std::function<void()>>{
+             [&] { Messages::information(markup); }, [&] { Messages::error(markup); },
+             [&] {
+                 Messages::confirmDelete(markup);
+             }}) {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            if (box->textFormat() == Qt::PlainText)
+                shown << box->text();
+            box->reject();
+        });
+        ask();
+    }
+    MessageService::install(&f.messages);
+    QCOMPARE(shown.size(), 3);
+    QVERIFY(shown.first().startsWith(markup));
+    // Every label of every window shows plain text, but the welcome page's two links.
+    QStringList rich;
+    for (QLabel* label : main_window->findChildren<QLabel*>())
+        if (label->textFormat() != Qt::PlainText)
+            rich << label->objectName();
+    rich.sort();
+    QCOMPARE(rich, QStringList({"bsSkinStdLabel1", "lblToday"}));
+    QCOMPARE(main_window->Fr_wel1->findChildren<QLabel*>(rich.first()).size(), 1);
+}
+
 namespace {
 
 // The program started as a given user would: that user's runtime folder, a working folder.
-void startProgram(QProcess& p, const QString& runtime, const QString& work, const QString& tmp) {
+void startProgram(QProcess& p, const QString& runtime, const QString& work, const QString& tmp,
+                  const QString& home = QString()) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("TMPDIR", tmp);
+    if (!home.isEmpty()) {
+        env.insert("HOME", home);
+        env.remove("XDG_CACHE_HOME");
+    }
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(work);
     p.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger", QStringList());
@@ -736,6 +784,31 @@ void TestFoundation::singleInstance() {
     QCOMPARE(third.state(), QProcess::Running);
     stop(third);
 
+    // A runtime folder others may write into is not used: another user could have put the lock
+    // there first, as in the shared temporary folder. The program then keeps its lock in a folder
+    // of its own beside the user's cache, and neither squatted name stops it.
+    QTemporaryDir shared, home;
+    QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777));
+    const QByteArray squatter = QByteArray::number(QCoreApplication::applicationPid()) +
+                                "\nvandrel-ledger\n" + QSysInfo::machineHostName().toUtf8() + "\n";
+    for (const QString& name :
+         {QDir(shared.path()).filePath("vandrel_ledger01.lock"),
+          QDir(tmp.path()).filePath(QStringLiteral("vandrel_ledger01-%1.lock").arg(::getuid()))}) {
+        QFile taken(name);
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.write(squatter);
+    }
+    QProcess squatted;
+    startProgram(squatted, shared.path(), work.path(), tmp.path(), home.path());
+    const QString ownLock = QDir(home.path()).filePath(".cache/vandrel-ledger-run/vandrel_ledger01.lock");
+    QTRY_VERIFY2_WITH_TIMEOUT(QFile::exists(ownLock), squatted.readAllStandardError().constData(), 10000);
+    QCOMPARE(squatted.state(), QProcess::Running);
+    QCOMPARE(QFileInfo(QFileInfo(ownLock).absolutePath()).permissions() &
+                 (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                  QFileDevice::WriteOther),
+             QFileDevice::Permissions());
+    stop(squatted);
+
     // Where no lock can be made at all, the program runs as the first copy and says why.
     QTemporaryDir blocked;
     QFile notAFolder(blocked.filePath("file"));
@@ -743,11 +816,13 @@ void TestFoundation::singleInstance() {
     notAFolder.close();
     const QString nowhere = notAFolder.fileName();
     QProcess unguarded;
-    startProgram(unguarded, nowhere, work.path(), nowhere);
+    startProgram(unguarded, nowhere, work.path(), nowhere, nowhere);
     QVERIFY(!unguarded.waitForFinished(2000));
     QCOMPARE(unguarded.state(), QProcess::Running);
     const QString error = QString::fromLocal8Bit(unguarded.readAllStandardError());
-    QVERIFY2(error.contains("vandrel_ledger01") && error.contains("Starting without it"), qPrintable(error));
+    QVERIFY2(error.contains("lock") && error.contains("is not a folder") &&
+                 error.contains("Starting without it"),
+             qPrintable(error));
     stop(unguarded);
 }
 

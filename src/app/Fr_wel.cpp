@@ -109,6 +109,7 @@ TFr_wel::TFr_wel(QWidget* parent) : Frame(QStringLiteral("Fr_wel1"), parent) {
     WebBrowser1->load(QUrl(newsAddress()));
 
     bsSkinStdLabel1 = new QLabel(bsSkinPanel1);
+    bsSkinStdLabel1->setTextFormat(Qt::RichText); // a link; only numbers come in
     bsSkinStdLabel1->setObjectName(QStringLiteral("bsSkinStdLabel1"));
     bsSkinStdLabel1->setProperty("role", QStringLiteral("warning"));
     bsSkinStdLabel1->setGeometry(14, 258, 313, 40);
@@ -118,6 +119,7 @@ TFr_wel::TFr_wel(QWidget* parent) : Frame(QStringLiteral("Fr_wel1"), parent) {
             [] { guarded([] { main_window->lowStockView(); }); });
 
     lblToday = new QLabel(bsSkinPanel1);
+    lblToday->setTextFormat(Qt::RichText); // a link; only numbers come in
     lblToday->setObjectName(QStringLiteral("lblToday"));
     lblToday->setProperty("role", QStringLiteral("today"));
     lblToday->setGeometry(14, 302, 313, 46);

@@ -1,12 +1,13 @@
 #include "app/instanceguard.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <cstdio>
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -26,22 +27,76 @@ QString lockProblem(const QLockFile& lock, const QString& path) {
 
 } // namespace
 
-InstanceGuard::InstanceGuard() {
-    // The runtime folder belongs to the user and only the user can enter it. Where there is none,
-    // the temporary folder, with the user's id in the names.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    QString base = Name;
-    if (folder.isEmpty()) {
-        folder = QDir::tempPath();
+namespace {
+
+// A folder that only this user can write into: a real folder (not a link), owned by this user,
+// that no one else may enter. Empty with the reason otherwise.
+bool isPrivateFolder(const QString& path, QString* why) {
 #ifdef Q_OS_UNIX
-        base += QLatin1Char('-') + QString::number(::getuid());
-#endif
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        *why = QStringLiteral("'%1' does not exist").arg(path);
+        return false;
     }
-    if (folder.isEmpty())
-        return; // no folder for a lock at all
+    if (!S_ISDIR(st.st_mode)) {
+        *why = QStringLiteral("'%1' is not a folder").arg(path);
+        return false;
+    }
+    if (st.st_uid != ::geteuid()) {
+        *why = QStringLiteral("'%1' belongs to another user").arg(path);
+        return false;
+    }
+    if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        *why = QStringLiteral("others may enter '%1'").arg(path);
+        return false;
+    }
+    return true;
+#else
+    *why = QStringLiteral("'%1' cannot be checked").arg(path);
+    return !path.isEmpty() && QFileInfo(path).isDir();
+#endif
+}
+
+// The folder for the lock and the socket: the user's runtime folder; where there is none (or it
+// is not the user's alone), a folder of the user's own beside the cache. Never the shared
+// temporary folder, where another user could take the lock's name first. Empty, with the reasons,
+// when there is no such folder.
+QString privateFolder(QStringList* reasons) {
+    QString why;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        reasons->append(QStringLiteral("XDG_RUNTIME_DIR is not set"));
+    else if (isPrivateFolder(runtime, &why))
+        return QDir(runtime).absolutePath();
+    else
+        reasons->append(why);
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || QDir::isRelativePath(cache))
+        cache = QDir::home().filePath(QStringLiteral(".cache"));
+    const QString own = QDir(cache).filePath(QStringLiteral("vandrel-ledger-run"));
+#ifdef Q_OS_UNIX
+    QDir().mkpath(cache);
+    // Made by us with no rights for others, or already there: then checked like the runtime folder.
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+#endif
+    if (isPrivateFolder(own, &why))
+        return own;
+    reasons->append(why);
+    return {};
+}
+
+} // namespace
+
+InstanceGuard::InstanceGuard() {
+    QStringList reasons;
+    const QString folder = privateFolder(&reasons);
+    if (folder.isEmpty()) {
+        m_noFolder = reasons.join(QStringLiteral("; "));
+        return;
+    }
     const QDir dir(folder);
-    m_lockPath = dir.absoluteFilePath(base + QStringLiteral(".lock"));
-    m_socketPath = dir.absoluteFilePath(base + QStringLiteral(".socket"));
+    m_lockPath = dir.absoluteFilePath(Name + QStringLiteral(".lock"));
+    m_socketPath = dir.absoluteFilePath(Name + QStringLiteral(".socket"));
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     m_lock->setStaleLockTime(0);
 }
@@ -50,8 +105,11 @@ InstanceGuard::~InstanceGuard() = default;
 
 bool InstanceGuard::acquire() {
     if (!m_lock) {
-        std::fprintf(stderr, "vandrel-ledger: there is neither a runtime nor a temporary folder for the lock "
-                             "that keeps a second copy from starting. Starting without it.\n");
+        std::fprintf(
+            stderr,
+            "vandrel-ledger: there is no folder of this user's alone for the lock that keeps a second "
+            "copy from starting (%s). Starting without it.\n",
+            qPrintable(m_noFolder));
         return true;
     }
     if (m_lock->tryLock(0)) {

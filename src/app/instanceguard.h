@@ -9,7 +9,8 @@ class QLocalServer;
 // Only one copy of the program runs per user: the first holds a lock named "vandrel_ledger01"
 // for its whole life (the system lets go of it when the process dies, also when killed) and
 // listens for later copies, which ask it to come to the front and then end. Lock and socket sit
-// in the user's own runtime folder, so other users of the machine neither block nor call it.
+// in a folder only this user can write (the runtime folder, else one of the user's own beside the
+// cache), so other users of the machine neither block nor call it.
 class InstanceGuard : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +33,7 @@ private:
     void listen();
     QString m_lockPath;
     QString m_socketPath;
+    QString m_noFolder; // why there is no folder for the lock
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
 };

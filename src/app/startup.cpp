@@ -42,6 +42,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -159,6 +160,11 @@ void Startup::createInstances(const QString& folder) {
     make(beifen);
     make(huifu);
     make(jiancha);
+    // Labels show names, folders and texts that came from outside as they are: only the few
+    // labels made for markup (links on the welcome page) read it.
+    for (QLabel* label : main_window->findChildren<QLabel*>())
+        if (label->textFormat() != Qt::RichText)
+            label->setTextFormat(Qt::PlainText);
 }
 
 void Startup::destroyInstances() {
@@ -196,7 +202,8 @@ void Startup::reportStartupFailure(const char* kind, const QString& text) {
     const QString message =
         QStringLiteral("Exception %1 in module %2 at %3.\n%4")
             .arg(QLatin1String(kind), QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                 QStringLiteral("%1").arg(quintptr(&reportStartupFailure), 16, 16, QLatin1Char('0')), text);
+                 // A fixed address: a real one would tell a reader where the program lies in memory.
+                 QStringLiteral("0000000000401000"), text);
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     MessageService::current().error(message, QStringLiteral("Application Error"));
 }
@@ -216,9 +223,16 @@ QString Startup::workingFolder(const QString& given) {
 }
 
 int Startup::run(QApplication& app, const QString& folder) {
+    const QString work = workingFolder(folder);
     try {
-        createInstances(workingFolder(folder));
+        createInstances(work);
     } catch (const LedgerError& e) {
+        const QDir dir(work);
+        if (!dir.exists(Db::BusinessFile) && !dir.exists(Db::ListsFile) && !dir.exists(Server::ConfFile))
+            std::fprintf(stderr,
+                         "vandrel-ledger: 文件夹 '%s' 中没有账本。新建一个店铺: vandrel-ledger-initdb '%s'\n",
+                         QDir::toNativeSeparators(work).toLocal8Bit().constData(),
+                         QDir::toNativeSeparators(work).toLocal8Bit().constData());
         reportStartupFailure(e.kind(), e.text());
         return 1;
     }

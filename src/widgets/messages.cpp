@@ -12,16 +12,19 @@ public:
     void information(const QString& text) override {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
                         QApplication::activeWindow());
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     }
     bool confirm(const QString& text, const QString& title) override {
         QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                         QApplication::activeWindow());
+        box.setTextFormat(Qt::PlainText);
         box.setDefaultButton(QMessageBox::Ok);
         return box.exec() == QMessageBox::Ok;
     }
     void error(const QString& text, const QString& title) override {
         QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, QApplication::activeWindow());
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     }
 };
