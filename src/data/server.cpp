@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 #include <QSqlDriver>
@@ -108,11 +109,28 @@ QString Server::Address::url() const {
     return u.toString();
 }
 
+QString Server::withoutPassword(const QString& text) {
+    // Also for a text that is no valid URL: whatever stands between the user's name and the last
+    // '@' before the host goes.
+    static const QRegularExpression password(
+        QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*://[^:/@?#\\s]*):[^\\s]*@"));
+    QString shown = text;
+    shown.replace(password, QStringLiteral("\\1@"));
+    return shown;
+}
+
 Server::Address Server::parseUrl(const QString& text) {
     const QUrl u(text, QUrl::StrictMode);
+    const QString shown = withoutPassword(text);
     if (!u.isValid() ||
         (u.scheme() != QLatin1String("postgresql") && u.scheme() != QLatin1String("postgres")))
-        throw Refused(QStringLiteral("服务器地址应为 postgresql://用户@主机:端口/数据库: %1").arg(text));
+        throw Refused(QStringLiteral("服务器地址应为 postgresql://用户@主机:端口/数据库: %1").arg(shown));
+    // An address is seen by every user of the machine while a tool runs (the process list) and
+    // is printed in messages: a password never travels in it.
+    if (!u.password().isEmpty() || shown != text)
+        throw Refused(QStringLiteral("服务器地址中不能写密码: %1\n请把密码写入 ~/.pgpass（权限 600），"
+                                     "或不写密码，连接时在密码对话框中输入")
+                          .arg(shown));
     Address a;
     a.host = u.host();
     const QUrlQuery query(u);
@@ -124,12 +142,11 @@ Server::Address Server::parseUrl(const QString& text) {
     if (query.hasQueryItem(QStringLiteral("port")))
         a.port = query.queryItemValue(QStringLiteral("port")).toInt();
     if (a.port <= 0 || a.port > 65535)
-        throw Refused(QStringLiteral("服务器地址的端口不对: %1").arg(text));
+        throw Refused(QStringLiteral("服务器地址的端口不对: %1").arg(shown));
     a.database = u.path(QUrl::FullyDecoded).mid(1);
     a.user = u.userName(QUrl::FullyDecoded);
-    a.password = u.password(QUrl::FullyDecoded);
     if (a.database.isEmpty() || a.user.isEmpty())
-        throw Refused(QStringLiteral("服务器地址缺少用户或数据库: %1").arg(text));
+        throw Refused(QStringLiteral("服务器地址缺少用户或数据库: %1").arg(shown));
     return a;
 }
 

@@ -27,9 +27,12 @@ struct Address {
 };
 
 // Reads a URL such as postgresql://kasse@192.168.1.10:5432/laden or
-// postgresql://kasse@/laden?host=/run/postgresql. A password in the URL is taken (in memory only).
-// Throws Refused for anything else.
+// postgresql://kasse@/laden?host=/run/postgresql. Throws Refused for anything else, also for an
+// address holding a password (it belongs in ~/.pgpass or the password dialog); no message
+// repeats a password.
 Address parseUrl(const QString& url);
+// The address as it may be shown: any password in it left out.
+QString withoutPassword(const QString& url);
 
 // The folder holds a connection file: the shop is on a server.
 bool usesServer(const QString& folder);
