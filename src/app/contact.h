@@ -13,6 +13,6 @@ inline const QString email = QStringLiteral("service@vandrel-soft.cn");
 namespace Forum {
 inline const QString host = QStringLiteral("bbs.vandrel-soft.cn");
 inline QString url() {
-    return QStringLiteral("http://") + host + QStringLiteral("/");
+    return QStringLiteral("https://") + host + QStringLiteral("/");
 }
 } // namespace Forum

@@ -6,6 +6,6 @@
 namespace Site {
 inline const QString host = QStringLiteral("www.vandrel-soft.cn");
 inline QString url(const QString& path = QString()) {
-    return QStringLiteral("http://") + host + path;
+    return QStringLiteral("https://") + host + path;
 }
 } // namespace Site
