@@ -32,6 +32,7 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QWebEngineView>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -494,6 +495,8 @@ void TestShell::offlinePageWhenTheAddressCannotLoad() {
     // Both pages start loading when the windows are made; neither address can be reached here.
     QCOMPARE(news->address(), QUrl(Site::url("/morvik_yun/kestrion/zixun.html")));
     QCOMPARE(service->address(), QUrl(Site::url("/morvik_yun/kestrion/aio.html")));
+    QCOMPARE(news->address().scheme(), QStringLiteral("https"));
+    QCOMPARE(service->address().scheme(), QStringLiteral("https"));
     QTRY_VERIFY_WITH_TIMEOUT(news->showsOfflinePage() && service->showsOfflinePage(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(news->engine()->title(), QStringLiteral("使用小贴士"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(service->engine()->title(), QStringLiteral("Vandrel软件服务中心"), 5000);
@@ -548,6 +551,34 @@ void TestShell::picturesAndLook() {
     QVERIFY(!bar->header(0)->property("open").toBool());
     QVERIFY(bar->header(2)->property("open").toBool());
     QCOMPARE(bar->item(2, 0)->height(), 60);
+
+    // The warnings (no backup for too long, low stock) are read easily: their text against their
+    // background, as drawn, has a contrast ratio of at least 4.5 (WCAG AA).
+    main_window->showBackupState(QString(), true);
+    main_window->Fr_wel1->showLowStock(3);
+    for (QLabel* label :
+         {main_window->lblBackup, main_window->Fr_wel1->findChild<QLabel*>("bsSkinStdLabel1")}) {
+        QVERIFY(label);
+        QCOMPARE(label->property("role").toString(), QStringLiteral("warning"));
+        label->ensurePolished();
+        const QImage image = label->grab().toImage();
+        auto luminance = [](QRgb c) {
+            auto linear = [](int v) {
+                const double s = v / 255.0;
+                return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+        };
+        const QRgb background = image.pixel(1, image.height() / 2);
+        // The text's colour is the drawn colour furthest from the background.
+        double best = 1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const double a = luminance(background), b = luminance(image.pixel(x, y));
+                best = std::max(best, (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05));
+            }
+        QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(label->objectName()).arg(best)));
+    }
 }
 
 void TestShell::captionsAndMainWindowPlacement() {
