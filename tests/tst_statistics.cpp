@@ -16,6 +16,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -35,6 +36,8 @@ class TestStatistics : public QObject {
 private slots:
     void navigationOpensThePageWithTodaysFigures();
     void periodChoiceChangesFiguresChartsAndLists();
+    void chartsDrawEveryBucket_data();
+    void chartsDrawEveryBucket();
     void salesWhileShownAreCountedAtOnce();
     void chartsPrintWithTheirLists();
     void rankingLabelsEveryProductApart();
@@ -213,6 +216,70 @@ void TestStatistics::periodChoiceChangesFiguresChartsAndLists() {
     QCOMPARE(card("lblPeriod"), QStringLiteral("2026-12-07 至 2026-12-13，共 7 天"));
     QCOMPARE(bars(page()->chartDays)[0], QList<qreal>({0, 0, 21, 0, 0, 0, 0}));
     QVERIFY(!page()->deFrom->isEnabled());
+}
+
+void TestStatistics::chartsDrawEveryBucket_data() {
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<int>("buckets");
+    QTest::addColumn<int>("pastBuckets"); // today is 2026-12-09
+    QTest::addColumn<QStringList>("labels");
+    QTest::newRow("13 months over two years")
+        << QDate(2025, 10, 1) << QDate(2026, 10, 31) << 13 << 13
+        << QStringList{"25年10月", "25年11月", "25年12月", "26年1月", "26年2月", "26年3月", "26年4月",
+                       "26年5月",  "26年6月",  "26年7月",  "26年8月", "26年9月", "26年10月"};
+    QTest::newRow("a year in one year")
+        << QDate(2026, 1, 1) << QDate(2026, 12, 31) << 12 << 12
+        << QStringList{"1月", "2月", "3月", "4月", "5月", "6月", "7月", "8月", "9月", "10月", "11月", "12月"};
+    // 47 days: every third day labelled, on its bar.
+    QTest::newRow("days over two months")
+        << QDate(2026, 11, 15) << QDate(2026, 12, 31) << 47 << 25
+        << QStringList{"11-15", "11-18", "11-21", "11-24", "11-27", "11-30", "12-03", "12-06",
+                       "12-09", "12-12", "12-15", "12-18", "12-21", "12-24", "12-27", "12-30"};
+    QTest::newRow("ten years") << QDate(2016, 12, 1) << QDate(2026, 11, 30) << 120 << 120
+                               << QStringList{"16年12月", "17年8月",  "18年4月",  "18年12月", "19年8月",
+                                              "20年4月",  "20年12月", "21年8月",  "22年4月",  "22年12月",
+                                              "23年8月",  "24年4月",  "24年12月", "25年8月",  "26年4月"};
+}
+
+void TestStatistics::chartsDrawEveryBucket() {
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(int, buckets);
+    QFETCH(int, pastBuckets);
+    QFETCH(QStringList, labels);
+    LedgerFixture f;
+    main_window->show();
+    buildShop();
+    click(main_window->bsSkinButtonsBar1->header(3));
+    choosePeriod(4);
+    page()->deFrom->setDate(from);
+    page()->deTo->setDate(to);
+    for (QChartView* view : {page()->chartDays, page()->chartMembers}) {
+        QStringList shown;
+        int categories = 0;
+        const auto axes = view->chart()->axes(Qt::Horizontal);
+        QCOMPARE(axes.size(), 1);
+        if (auto* bar = qobject_cast<QBarCategoryAxis*>(axes.first())) {
+            shown = bar->categories();
+            categories = int(bar->count());
+        } else if (auto* spaced = qobject_cast<QCategoryAxis*>(axes.first())) {
+            shown = spaced->categoriesLabels();
+            categories = int(spaced->max() - spaced->min() + 0.5);
+        }
+        QCOMPARE(shown, labels);
+        QCOMPARE(categories, buckets);
+        for (const QList<qreal>& set : bars(view))
+            QCOMPARE(set.size(), buckets);
+    }
+    // The profit line has a point for every bucket but those still to come, each on its bar.
+    QLineSeries* line = nullptr;
+    for (QAbstractSeries* s : page()->chartDays->chart()->series())
+        if (auto* l = qobject_cast<QLineSeries*>(s))
+            line = l;
+    QVERIFY(line);
+    QCOMPARE(line->count(), pastBuckets);
+    QCOMPARE(line->at(line->count() - 1).x(), qreal(pastBuckets - 1));
 }
 
 void TestStatistics::salesWhileShownAreCountedAtOnce() {

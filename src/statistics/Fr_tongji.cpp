@@ -117,13 +117,32 @@ QValueAxis* valueAxis(double low, double high) {
     return axis;
 }
 
-// A chart's label of a day (d or MM-dd) or month (M月).
-QString bucketLabel(const QString& bucket, int buckets) {
-    if (bucket.size() == 7)
-        return QString::number(bucket.mid(5, 2).toInt()) + QStringLiteral("月");
-    if (buckets <= 7)
-        return bucket.mid(5);
-    return QString::number(bucket.mid(8, 2).toInt());
+// The chart's labels of the buckets, every one its own (the axis keeps one category a label):
+// a month as M月, with the year (yy年M月) where the period spans years; a day as its day of the
+// month, as MM-dd where the period spans months or is a week or less.
+QStringList bucketLabels(const QStringList& buckets) {
+    QStringList labels;
+    if (buckets.isEmpty())
+        return labels;
+    const bool months = buckets.first().size() == 7;
+    if (months) {
+        const bool years = buckets.first().left(4) != buckets.last().left(4);
+        for (const QString& b : buckets) {
+            const QString month = QString::number(b.mid(5, 2).toInt()) + QStringLiteral("月");
+            labels << (years ? b.mid(2, 2) + QStringLiteral("年") + month : month);
+        }
+        return labels;
+    }
+    const bool spansMonths = buckets.first().left(7) != buckets.last().left(7);
+    for (const QString& b : buckets)
+        labels << (spansMonths || buckets.size() <= 7 ? b.mid(5) : QString::number(b.mid(8, 2).toInt()));
+    return labels;
+}
+
+// Whether a bucket (yyyy-MM or yyyy-MM-dd) starts after today: nothing happened there yet.
+bool toCome(const QString& bucket) {
+    const QString today = Clock::now().date().toString(QStringLiteral("yyyy-MM-dd"));
+    return bucket.size() == 7 ? bucket > today.left(7) : bucket > today;
 }
 
 // The values of a list's field per bucket (riqi).
@@ -466,13 +485,14 @@ void TFr_tongji::drawDays() {
     line->setName(QStringLiteral("毛利"));
     line->setPen(QPen(QColor(0xe0, 0x8a, 0x1e), 2.5));
     line->setPointsVisible(true); // a period of one day has one point and no line
-    QStringList labels;
+    const QStringList labels = bucketLabels(buckets);
     double low = 0, high = 0;
     for (int i = 0; i < buckets.size(); ++i) {
         const double s = sales.value(buckets[i]), g = profit.value(buckets[i]);
         bars->append(s);
-        line->append(i, g);
-        labels << bucketLabel(buckets[i], int(buckets.size()));
+        // Days still to come have no profit yet, not a profit of zero.
+        if (!toCome(buckets[i]))
+            line->append(i, g);
         low = std::min({low, s, g});
         high = std::max({high, s, g});
     }
@@ -555,12 +575,11 @@ void TFr_tongji::drawMembers() {
     in->setColor(QColor(0xf2, 0xc1, 0x4e));
     auto* out = new QBarSet(QStringLiteral("卡消费"));
     out->setColor(QColor(0xc0, 0x39, 0x2b));
-    QStringList labels;
+    const QStringList labels = bucketLabels(buckets);
     double high = 0;
     for (const QString& b : buckets) {
         in->append(recharges.value(b));
         out->append(payments.value(b));
-        labels << bucketLabel(b, int(buckets.size()));
         high = std::max({high, recharges.value(b), payments.value(b)});
     }
     auto* series = new QBarSeries;
