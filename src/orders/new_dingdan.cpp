@@ -62,8 +62,9 @@ void Tnew_dingdan::FormShow() {
     bsSkinButton1->setDefault(true);
     Query_xindingdan->close();
     bsSkinEdit2->setText(QStringLiteral("1"));
-    bsSkinEdit2->setFocus();
-    bsSkinEdit2->selectAll();
+    // Ready for a scan: the cursor in the search box, its text selected so a code replaces it.
+    bsSkinEdit1->setFocus();
+    bsSkinEdit1->selectAll();
 }
 
 void Tnew_dingdan::bsSkinEdit1Change() {

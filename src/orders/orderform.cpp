@@ -63,19 +63,43 @@ void OrderForm::searchProducts(const QString& text) {
 
 bool OrderForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == bsSkinEdit1 || watched == bsSkinEdit2)) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* box = static_cast<QLineEdit*>(watched);
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const bool quick = m_lastKey.isValid() && m_lastKey.elapsed() <= ScanGap && m_burstBox == box;
+        m_lastKey.start();
+        const int key = press->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            const QString code = static_cast<QLineEdit*>(watched)->text().trimmed();
+            // Digits that came as fast as a scanner sends them are its code, also in the quantity
+            // box, whose few places would cut it: the box gets back what it held before.
+            static const QRegularExpression scanned(QStringLiteral("^[0-9]{8,}$"));
+            const bool burst = quick && scanned.match(m_burst).hasMatch();
+            const QString code = burst ? m_burst : box->text().trimmed();
+            if (burst && box == bsSkinEdit2)
+                box->setText(m_before);
+            m_burst.clear();
             bool taken = false;
             guarded([&] { taken = takeScan(code); });
-            // A scanned code that no product has is not added: Enter in the search box would
-            // otherwise add whatever product happens to be selected.
-            static const QRegularExpression scanned(QStringLiteral("^[0-9]{8,}$"));
-            if (!taken && watched == bsSkinEdit1 && scanned.match(code).hasMatch()) {
+            // A scanned code that no product has is not added: Enter would otherwise add whatever
+            // product happens to be selected. The code is left selected in the search box, so
+            // the next scan replaces it.
+            if (!taken && (burst || (box == bsSkinEdit1 && scanned.match(code).hasMatch()))) {
                 Messages::information(QStringLiteral("没有条码为 %1 的产品").arg(code));
+                if (box == bsSkinEdit1)
+                    box->selectAll();
                 return true;
             }
             return taken;
+        }
+        const QString typed = press->text();
+        if (typed.size() == 1 && typed.front().isDigit()) {
+            if (!quick || m_burst.isEmpty()) {
+                m_burst.clear();
+                m_burstBox = box;
+                m_before = box->text();
+            }
+            m_burst += typed;
+        } else {
+            m_burst.clear();
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -3,6 +3,7 @@
 #include "core/money.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 class DataGrid;
 class DataLabel;
@@ -64,4 +65,13 @@ protected:
     Currency m_due;
     SharedQuery* m_lines;
     QWidget* m_addArea = nullptr; // where the add buttons sit
+
+private:
+    // A scanner types faster than a hand: digits each within this many milliseconds of the last,
+    // then Enter, are a scanned code wherever the cursor stands.
+    static constexpr int ScanGap = 50;
+    QElapsedTimer m_lastKey;
+    QLineEdit* m_burstBox = nullptr; // the box the digits went to
+    QString m_burst;                 // the digits typed quickly so far
+    QString m_before;                // the box's text before them
 };
