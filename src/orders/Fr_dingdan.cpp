@@ -142,6 +142,11 @@ void TFr_dingdan::bindData() {
     findChild<DataLabel*>(QStringLiteral("bsSkinDBText3"))->bind(Query_ddmingxi, QStringLiteral("aid"));
     findChild<DataLabel*>(QStringLiteral("bsSkinDBText4"))->bind(Query_ddmingxi, QStringLiteral("a5"));
     findChild<DataLabel*>(QStringLiteral("bsSkinDBText5"))->bind(Query_ddmingxi, QStringLiteral("a6"));
+    // A search that finds no order shows no order's details either.
+    connectGuarded(Data_in->Query_aa, &SharedQuery::reopened, this, [this] {
+        if (Data_in->Query_aa->isOpen() && Data_in->Query_aa->recordCount() == 0)
+            showDetails();
+    });
 }
 
 void TFr_dingdan::setDetailsCaption(const QString& number) {
@@ -165,6 +170,10 @@ void TFr_dingdan::showDetails() {
     const QString number = bsSkinDBText6->text();
     setDetailsCaption(number);
     showBadge(bsSkinDBText7->text());
+    if (number.isEmpty()) {
+        Img_wjs->hide();
+        Img_yjs->hide();
+    }
     Query_ddmingxi->lookup(QStringLiteral("aid"), number);
     Data_in->Query_ak->lookup(QStringLiteral("k8"), number);
 }
