@@ -10,6 +10,7 @@
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
 #include "widgets/databound.h"
+#include "widgets/layoutstore.h"
 #include "widgets/list.h"
 #include "widgets/toolbar.h"
 
@@ -138,6 +139,23 @@ void TestWarehouse::stockPageShowsProductsAndDetails() {
                                   "销售价", "合计", "库存下限", "条码"}));
     QCOMPARE(widths, QList<int>({60, 80, 80, 200, 70, 70, 80, 80, 80, 80, 70, 110}));
     QCOMPARE(listedNames(grid, 3), QStringList({"饼干", "可乐"}));
+    // A column dragged with the mouse by its title to the front stays there after a refresh.
+    {
+        QHeaderView* header = grid->horizontalHeader();
+        const int unit = grid->query()->fieldIndex("b5");
+        const int y = header->height() / 2;
+        const QPoint grab(header->sectionViewportPosition(unit) + header->sectionSize(unit) / 2, y);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, grab);
+        for (int x = grab.x(); x > 2; x -= 20)
+            QTest::mouseMove(header->viewport(), QPoint(x, y));
+        QTest::mouseMove(header->viewport(), QPoint(2, y));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(2, y));
+        QCOMPARE(header->visualIndex(unit), 0);
+        page->bsSkinSpeedButton6->click();
+        QCOMPARE(header->visualIndex(unit), 0);
+        QCOMPARE(grid->shownColumns().first().title, QStringLiteral("单位"));
+        LayoutStore::restoreDefaults();
+    }
     QCOMPARE(grid->cellText(1, 8), QStringLiteral("3.5"));
     QCOMPARE(grid->cellText(1, 9), QStringLiteral("17.5"));
 
@@ -520,6 +538,21 @@ void TestWarehouse::editProductKeepsTextsItsListsNoLongerOffer() {
         QVERIFY(d->bsSkinDBLookupComboBox4->itemIcon(d->bsSkinDBLookupComboBox4->currentIndex()).isNull());
     });
     click(page->bsSkinSpeedButton1);
+    // Enter on the product's row, or a double click on it, opens it for changing too.
+    DataGrid* grid = page->bsSkinDBGrid2;
+    const QPoint row = grid->visualRect(grid->indexOfRow(0, grid->query()->fieldIndex("b3"))).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row);
+    for (const bool doubleClick : {false, true}) {
+        auto opened = std::make_shared<QString>();
+        onModal([opened](QWidget* w) { *opened = w->objectName(); });
+        if (doubleClick) {
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row);
+        } else {
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_Return);
+        }
+        QCOMPARE(*opened, QStringLiteral("edit_chanpin"));
+    }
 }
 
 void TestWarehouse::productDialogsStayOpenOnDatabaseErrors() {

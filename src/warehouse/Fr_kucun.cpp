@@ -93,6 +93,8 @@ TFr_kucun::TFr_kucun(QWidget* parent)
                    [this] { ImportDialog::run(Importing::Kind::Products, this); });
     bsSkinDBGrid2->addMenuAction(importing);
     bsSkinDBGrid2->allowSeveralRows();
+    // Enter or a double click on a product opens it for changing, as 修改 does.
+    connectGuarded(bsSkinDBGrid2, &QAbstractItemView::activated, this, [this] { bsSkinSpeedButton1Click(); });
     // Products at or below their warning level stand out.
     bsSkinDBGrid2->setRowMark([](int row) {
         const SharedQuery* q = Data_in ? Data_in->Query_ab : nullptr;

@@ -40,6 +40,8 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent) {
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setHighlightSections(false);
+    // The user drags columns to the order they want; the order is kept with the layout.
+    horizontalHeader()->setSectionsMovable(true);
     new WheelHook(
         this,
         [this] {
