@@ -90,10 +90,17 @@ QChart* freshChart(QChartView* view, const QString& title) {
 QAbstractAxis* bucketAxis(const QStringList& labels) {
     const QFont font(FontFamily, 7);
     const int most = 16;
+    // Months with their year are too wide to stand side by side: they are slanted instead of cut.
+    const bool wide =
+        std::any_of(labels.begin(), labels.end(), [](const QString& l) { return l.size() > 5; });
     if (labels.size() <= most) {
         auto* axis = new QBarCategoryAxis;
         axis->append(labels);
         axis->setLabelsFont(font);
+        if (wide) {
+            axis->setLabelsAngle(-45);
+            axis->setTruncateLabels(false);
+        }
         return axis;
     }
     auto* axis = new QCategoryAxis;
@@ -104,6 +111,10 @@ QAbstractAxis* bucketAxis(const QStringList& labels) {
     for (int i = 0; i < labels.size(); i += step)
         axis->append(labels[i], i);
     axis->setLabelsFont(font);
+    if (wide) {
+        axis->setLabelsAngle(-45);
+        axis->setTruncateLabels(false);
+    }
     axis->setGridLineVisible(false);
     return axis;
 }
