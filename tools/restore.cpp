@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <cstdio>
 
 namespace {
@@ -105,6 +106,14 @@ int main(int argc, char* argv[]) {
         ToolFolder::close();
         // A disk that cannot be read or is full does not make the files damaged: nothing is done.
         if (transient(e.text())) {
+            const qint64 free = QStorageInfo(folder).bytesAvailable();
+            if (free >= 0 && free < (1 << 20))
+                print(stderr,
+                      QStringLiteral(
+                          "磁盘空间不足：文件夹 %1 所在的磁盘只剩 %2 KB，当前文件无法打开。请腾出空间后"
+                          "再恢复。")
+                          .arg(folder)
+                          .arg(free / 1024));
             print(stderr,
                   QStringLiteral("当前文件现在无法读取，没有恢复 / the current files cannot be read now, "
                                  "nothing restored: %1")

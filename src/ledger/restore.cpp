@@ -305,8 +305,20 @@ Backups::Resumed Backups::finishInterruptedRestore(const QString& workFolder) {
     const QDir work(workFolder);
     const QString path = work.absoluteFilePath(RestoreJournal);
     struct stat st {};
-    if (::lstat(native(path).constData(), &st) != 0)
+    if (::lstat(native(path).constData(), &st) != 0) {
+        // A restore cut off before its swap began leaves only copies beside the files: they go.
+        const bool left =
+            present(work.absoluteFilePath(JournalDraft)) ||
+            std::any_of(journalNames().cbegin(), journalNames().cend(), [&work](const QString& name) {
+                return present(work.absoluteFilePath(name + Incoming));
+            });
+        if (left) {
+            clearSide(work, journalNames(), false);
+            removeEntry(work.absoluteFilePath(JournalDraft));
+            syncFolder(work.absolutePath());
+        }
         return resumed;
+    }
     if (!S_ISREG(st.st_mode))
         throw DatabaseError(QStringLiteral("%1 不是本程序的恢复记录。请把它移出文件夹 %2 后再试。")
                                 .arg(RestoreJournal, workFolder));
