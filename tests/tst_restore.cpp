@@ -227,6 +227,7 @@ private slots:
     void aRestoreKilledAtAnyStepLeavesOneSideWhole_data();
     void aRestoreKilledAtAnyStepLeavesOneSideWhole();
     void aFullDiskDuringARestoreIsSaidAsSuch();
+    void aShopWhoseLogHoldsRowsIsBackedUpNotSetAside();
 };
 
 void TestRestore::init() {
@@ -552,6 +553,37 @@ void TestRestore::aFullDiskDuringARestoreIsSaidAsSuch() {
     run = FileEdges::tool(QStringLiteral("vandrel-ledger-restore"), {work, shop.backup.folder});
     QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
     QCOMPARE(sideOf(work), shop.backupSide);
+}
+
+void TestRestore::aShopWhoseLogHoldsRowsIsBackedUpNotSetAside() {
+    CoreFixture fx;
+    QTemporaryDir backups;
+    CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"), backups.path());
+    CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
+    // The files as a program killed now leaves them: the last rows are committed in the log only.
+    QTemporaryDir crashed;
+    for (const QString& name : {Db::BusinessFile, Db::ListsFile})
+        for (const char* suffix : {"", "-wal"})
+            if (QFileInfo::exists(QDir(fx.folder()).absoluteFilePath(name + QLatin1String(suffix))))
+                QVERIFY(QFile::copy(QDir(fx.folder()).absoluteFilePath(name + QLatin1String(suffix)),
+                                    crashed.filePath(name + QLatin1String(suffix))));
+    QVERIFY(QFileInfo(crashed.filePath(Db::BusinessFile + QStringLiteral("-wal"))).size() > 0);
+    fx.close();
+
+    const FileEdges::Run run =
+        FileEdges::tool(QStringLiteral("vandrel-ledger-restore"), {crashed.path(), backup.folder});
+    QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+    QVERIFY2(!run.out.contains(QStringLiteral("无法打开")), qPrintable(run.out));
+    QCOMPARE(QDir(crashed.path()).entryList({QStringLiteral("damaged-*")}, QDir::Dirs), QStringList());
+    // The rows of the log are in the backup made before the restore.
+    const QList<Backups::Backup> made = Backups::list(Backups::defaultRoot(crashed.path()));
+    QCOMPARE(made.size(), 1);
+    QCOMPARE(made.first().reason, QStringLiteral("恢复前备份"));
+    QCOMPARE(made.first().rows(Db::BusinessFile, QStringLiteral("ab")), 2);
+    QCOMPARE(valueOf(QDir(made.first().folder).absoluteFilePath(Db::BusinessFile),
+                     "select group_concat(b3, ',') from (select b3 from ab order by bid)"),
+             QStringLiteral("矿泉水,可乐"));
 }
 
 QTEST_GUILESS_MAIN(TestRestore)

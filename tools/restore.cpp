@@ -55,7 +55,8 @@ int main(int argc, char* argv[]) {
         parser,
         QStringLiteral(
             "用一份备份恢复工作文件夹的数据（程序未运行时）。先重新验证备份，再备份当前文件，然后替换，\n"
-            "最后检查账目；任何一步失败，当前文件保持原样。\n"
+            "最后检查账目；任何一步失败，当前文件保持原样。中途被中断（进程被杀、断电）的恢复，\n"
+            "会在下次启动程序或运行任一工具时完成。\n"
             "Restores a working folder (its program not running) from a backup: the backup is\n"
             "verified again, the current files are backed up, then replaced, and the ledger is\n"
             "checked; a failure at any step leaves the current files as they were. A restore cut off\n"
