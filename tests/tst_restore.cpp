@@ -17,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -207,6 +208,29 @@ struct Shop {
     QString file(const QString& name) const { return QDir(folder()).absoluteFilePath(name); }
     QString inBackup(const QString& name) const { return QDir(backup.folder).absoluteFilePath(name); }
 };
+
+// Which of the tool's write calls (from 1) is the first to write bytes beginning as given; 0 when
+// none is. From a run without a fault.
+int firstWriteOf(const QString& tool, const QStringList& args, const QByteArray& start) {
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("trace"));
+    QProcess strace;
+    strace.start(QStringLiteral("strace"),
+                 QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"), trace,
+                             QStringLiteral("-e"), QStringLiteral("trace=write"),
+                             qEnvironmentVariable("LEDGER_BIN_DIR") + QLatin1Char('/') + tool} +
+                     args);
+    strace.waitForFinished(300000);
+    int calls = 0;
+    for (const QByteArray& line : readFile(trace).split('\n')) {
+        if (!line.contains("write(") || line.contains("resumed>"))
+            continue;
+        ++calls;
+        if (line.contains(start))
+            return calls;
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -565,8 +589,15 @@ void TestRestore::aFullDiskDuringARestoreIsSaidAsSuch() {
     // The disk fills while the files are copied.
     disk.free();
     if (FileEdges::canInject()) {
+        // The first write of a database file's copy, found in a clean run on a copy of the folder.
+        const QString probe = QDir(disk.path()).absoluteFilePath(QStringLiteral("probe"));
+        copyFolder(work, probe);
+        const int nth = firstWriteOf(QStringLiteral("vandrel-ledger-restore"), {probe, shop.backup.folder},
+                                     "\"SQLite format 3");
+        QDir(probe).removeRecursively();
+        QVERIFY(nth > 0);
         run = FileEdges::injected(QStringLiteral("vandrel-ledger-restore"), {work, shop.backup.folder},
-                                  QStringLiteral("write"), QStringLiteral("error=ENOSPC"), 1);
+                                  QStringLiteral("write"), QStringLiteral("error=ENOSPC"), nth);
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains(QStringLiteral("磁盘空间不足")) && run.err.contains(work),
                  qPrintable(run.err));
