@@ -257,11 +257,11 @@ void TestBackup::restoreFailingAtAnyStepLeavesTheFilesAsTheyWere() {
     CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
     QDir(fx.folder()).mkpath(QStringLiteral("print"));
     writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json")), "{\"old\": 1}");
-    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("receipt.ini")), "[receipt]\nwidth=58\n");
+    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("receipt.ini")), "way=printer\nwidth=58\n");
     const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
     CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
     writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("print/kucun.json")), "{\"new\": 2}");
-    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("receipt.ini")), "[receipt]\nwidth=80\n");
+    writeFile(QDir(fx.folder()).absoluteFilePath(QStringLiteral("receipt.ini")), "way=printer\nwidth=80\n");
     fx.close();
     const QMap<QString, QByteArray> before = fingerprint(fx.folder());
     QCOMPARE(before.size(), 4);

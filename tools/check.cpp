@@ -8,6 +8,7 @@
 #include "data/database.h"
 #include "data/schema.h"
 #include "data/server.h"
+#include "ledger/backup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -69,6 +70,18 @@ int main(int argc, char* argv[]) {
         Db::closeConnection(Db::Business);
         Db::closeConnection(Db::Lists);
         return status;
+    }
+    // A restore cut off is completed first (or undone): the folder is then wholly one side.
+    try {
+        if (const QString resumed = Backups::finishInterruptedRestore(folder.absolutePath()).text;
+            !resumed.isEmpty())
+            print(stdout, resumed + QLatin1Char('\n'));
+    } catch (const Refused& e) {
+        print(stderr, QStringLiteral("vandrel-ledger-check: %1\n").arg(e.text()));
+        return 3;
+    } catch (const LedgerError& e) {
+        print(stderr, QStringLiteral("vandrel-ledger-check: %1\n").arg(e.text()));
+        return 2;
     }
     for (const QString& file : {Db::BusinessFile, Db::ListsFile})
         if (!QFileInfo::exists(folder.filePath(file))) {

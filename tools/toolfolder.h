@@ -5,9 +5,11 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "ledger/backup.h"
 
 #include <QDir>
 #include <QString>
+#include <cstdio>
 
 namespace ToolFolder {
 
@@ -21,11 +23,16 @@ inline bool locked(const QString& text) {
 }
 
 // Opens the folder's business file (and the lists file when asked) as the program does: both are
-// checked first and nothing is changed in a file that is not this program's (DatabaseError names
-// what is wrong); files of an older version gain what a start adds. Throws Refused with a clear
+// checked first (after a restore cut off is completed) and nothing is changed in a file that is
+// not this program's (DatabaseError names what is wrong); files of an older version gain what a
+// start adds. Throws Refused with a clear
 // message when the program (or another tool) holds the files.
 inline void open(const QString& folder, bool lists) {
     const QDir dir(folder);
+    // A restore cut off (killed, the machine stopped) is completed first: the files are then
+    // wholly the backup's or wholly those from before.
+    if (const QString resumed = Backups::finishInterruptedRestore(folder).text; !resumed.isEmpty())
+        std::fprintf(stdout, "%s\n", resumed.toUtf8().constData());
     const auto check = [&dir](const QString& file, const QList<Schema::Table>& tables) {
         const QString problem = Schema::fileProblem(dir.filePath(file), tables);
         if (problem.isEmpty())

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <set>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -43,22 +44,6 @@ const QStringList& settingsFiles() {
     return files;
 }
 
-// The files of a backup that sit in the working folder itself: the database files and the
-// settings files it holds.
-QStringList topLevelFiles(const Backups::Backup& backup) {
-    QStringList names = databaseFiles();
-    for (const Backups::CopiedFile& f : backup.files)
-        if (settingsFiles().contains(f.name))
-            names << f.name;
-    return names;
-}
-
-bool hasReports(const Backups::Backup& backup) {
-    return std::any_of(backup.files.cbegin(), backup.files.cend(), [](const Backups::CopiedFile& f) {
-        return f.name.startsWith(QLatin1String("print/"));
-    });
-}
-
 QString sqliteError(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
@@ -72,11 +57,20 @@ QStringList tablesOf(const QSqlDatabase& db) {
     return tables;
 }
 
-QMap<QString, qint64> rowCounts(const QSqlDatabase& db) {
+// A table's name as an SQL identifier: in double quotes, a double quote in it doubled (a backup's
+// file is not ours until checked, and neither are the names it lists).
+QString quotedName(const QString& table) {
+    return QLatin1Char('"') + QString(table).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+// The rows of the named tables.
+QMap<QString, qint64> rowCounts(const QSqlDatabase& db, const QStringList& tables) {
     QMap<QString, qint64> rows;
-    for (const QString& table : tablesOf(db))
-        rows.insert(table,
-                    Db::scalar(db, QStringLiteral("select count(*) from \"%1\"").arg(table)).toLongLong());
+    for (const QString& table : tables)
+        rows.insert(
+            table,
+            Db::scalar(db, QStringLiteral("select count(*) from %1").arg(quotedName(table))).toLongLong());
     return rows;
 }
 
@@ -114,19 +108,22 @@ void verifyDatabase(const QString& path, const QMap<QString, qint64>& expected) 
     if (!faults.isEmpty())
         throw DatabaseError(
             QStringLiteral("备份文件 %1 已损坏：%2").arg(name, faults.mid(0, 5).join(QLatin1String("; "))));
-    const QMap<QString, qint64> found = rowCounts(copy.db());
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        if (!found.contains(it.key()))
+    // The tables are compared by name first; only tables the manifest lists are counted.
+    const QStringList tables = tablesOf(copy.db());
+    for (const QString& table : tables)
+        if (!expected.contains(table))
+            throw DatabaseError(QStringLiteral("备份文件 %1 多出表 %2").arg(name, table));
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        if (!tables.contains(it.key()))
             throw DatabaseError(QStringLiteral("备份文件 %1 缺少表 %2").arg(name, it.key()));
+    const QMap<QString, qint64> found = rowCounts(copy.db(), tables);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         if (found.value(it.key()) != it.value())
             throw DatabaseError(QStringLiteral("备份文件 %1 的表 %2 有 %3 行，应为 %4 行")
                                     .arg(name, it.key())
                                     .arg(found.value(it.key()))
                                     .arg(it.value()));
     }
-    for (auto it = found.cbegin(); it != found.cend(); ++it)
-        if (!expected.contains(it.key()))
-            throw DatabaseError(QStringLiteral("备份文件 %1 多出表 %2").arg(name, it.key()));
 }
 
 QJsonObject toJson(const Backups::Backup& backup) {
@@ -149,10 +146,64 @@ QJsonObject toJson(const Backups::Backup& backup) {
             {"files", files}};
 }
 
+// A name from outside, shown in a message: control characters as '?', and not too long.
+QString shownName(const QString& name) {
+    QString shown;
+    for (const QChar c : name.left(80))
+        shown += c.category() == QChar::Other_Control ? QLatin1Char('?') : c;
+    return name.size() > 80 ? shown + QStringLiteral("…") : shown;
+}
+
+// Why a name in a manifest is not one a backup of this program holds; empty when it is. A backup
+// holds the database files, the settings files and report definitions "print/NAME" under a plain
+// name: nothing else, so a restore writes nowhere but those files of the working folder.
+QString nameProblem(const QString& name) {
+    if (databaseFiles().contains(name) || settingsFiles().contains(name))
+        return {};
+    const QString plain = name.startsWith(QLatin1String("print/")) ? name.mid(6) : QString();
+    const bool ok =
+        !plain.isEmpty() && !plain.startsWith(QLatin1Char('.')) && plain.size() <= 200 &&
+        std::none_of(plain.cbegin(), plain.cend(), [](QChar c) {
+            return c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control;
+        });
+    if (ok)
+        return {};
+    return QStringLiteral("清单中有不允许的文件名“%1”（备份只能含账本文件、小票设置和 print 文件夹中的报表"
+                          "定义），这份备份不是本程序原样写下的")
+        .arg(shownName(name));
+}
+
+// Why the entries of a backup's folder are not what a backup holds: a symbolic link anywhere in it
+// (it would lead a restore out of the folder) or anything but plain files and folders. Empty when
+// they are.
+QString entriesProblem(const QString& folder) {
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st {};
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+            continue;
+        const QString name = QDir(folder).relativeFilePath(path);
+        if (S_ISLNK(st.st_mode))
+            return QStringLiteral("备份中有符号链接“%1”，这份备份不是本程序原样写下的").arg(shownName(name));
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            return QStringLiteral("备份中的“%1”不是普通文件").arg(shownName(name));
+    }
+    return {};
+}
+
 Backups::Backup fromManifest(const QString& folder) {
     Backups::Backup backup;
     backup.folder = QDir(folder).absolutePath();
     QFile file(QDir(folder).absoluteFilePath(Backups::ManifestFile));
+    // Only a plain file is read (a pipe would never end, a link points anywhere).
+    const QFileInfo manifestInfo(file.fileName());
+    if (manifestInfo.isSymLink() || (manifestInfo.exists() && !manifestInfo.isFile()) ||
+        manifestInfo.size() > 64 * 1024 * 1024) {
+        backup.problem = QStringLiteral("清单文件不是普通文件");
+        return backup;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         backup.problem = QStringLiteral("没有清单文件");
         backup.time = QDateTime::fromString(QFileInfo(folder).fileName().left(NameFormat.size()), NameFormat);
@@ -186,6 +237,18 @@ Backups::Backup fromManifest(const QString& folder) {
                 return f.name == name && !f.rows.isEmpty();
             });
         });
+    QStringList names;
+    for (const Backups::CopiedFile& f : std::as_const(backup.files)) {
+        if (backup.problem.isEmpty())
+            backup.problem = nameProblem(f.name);
+        if (backup.problem.isEmpty() && names.contains(f.name))
+            backup.problem = QStringLiteral("清单中文件“%1”出现了两次").arg(shownName(f.name));
+        if (backup.problem.isEmpty() && databaseFiles().contains(f.name) == f.rows.isEmpty())
+            backup.problem = QStringLiteral("清单中文件“%1”的行数不对").arg(f.name);
+        names << f.name;
+    }
+    if (!backup.problem.isEmpty())
+        return backup;
     if (!complete)
         backup.problem = QStringLiteral("清单中缺少数据库文件");
     else if (!backup.verified)
@@ -236,8 +299,6 @@ void removeTree(const QString& folder) {
     if (!folder.isEmpty())
         QDir(folder).removeRecursively();
 }
-
-int faultyStep = 0;
 
 } // namespace
 
@@ -480,6 +541,8 @@ std::optional<Backups::Backup> Backups::lastGood(const QString& root) {
 
 Backups::Backup Backups::verify(const QString& folder) {
     Backup backup = fromManifest(folder);
+    if (backup.problem.isEmpty())
+        backup.problem = entriesProblem(folder);
     if (!backup.problem.isEmpty())
         throw DatabaseError(
             QStringLiteral("备份 %1 不能使用：%2").arg(QFileInfo(folder).fileName(), backup.problem));
@@ -529,123 +592,6 @@ void Backups::prune(const QString& root, const QString& keep) {
             removeTree(dir.absoluteFilePath(name));
 }
 
-void Backups::failRestoreAtStep(int step) {
-    faultyStep = step;
-}
-
-int Backups::restoreSteps(const QString& backupFolder) {
-    const Backup backup = fromManifest(backupFolder);
-    const int files = int(topLevelFiles(backup).size());
-    return files + 1 + 2 * (files + (hasReports(backup) ? 1 : 0));
-}
-
-QString Backups::setAsideDamaged(const QString& workFolder) {
-    const QDir work(workFolder);
-    const QString name =
-        QStringLiteral("damaged-") + Clock::now().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
-    if (!work.mkpath(name))
-        throw DatabaseError(QStringLiteral("无法建立文件夹 %1").arg(work.absoluteFilePath(name)));
-    const QDir kept(work.absoluteFilePath(name));
-    QStringList logs;
-    for (const QString& file : databaseFiles())
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-            const QString from = work.absoluteFilePath(file + QLatin1String(suffix));
-            if (!QFileInfo::exists(from))
-                continue;
-            const QString to = kept.absoluteFilePath(file + QLatin1String(suffix));
-            if (!QFile::copy(from, to) || sha256(from) != sha256(to))
-                throw DatabaseError(QStringLiteral("无法把 %1 复制到 %2").arg(from, to));
-            if (*suffix)
-                logs << from;
-        }
-    for (const QString& log : logs)
-        if (!QFile::remove(log))
-            throw DatabaseError(QStringLiteral("无法删除 %1").arg(log));
-    return kept.absolutePath();
-}
-
-void Backups::swapIn(const QString& workFolder, const QString& backupFolder) {
-    const Backup backup = verify(backupFolder);
-    const QDir work(workFolder);
-    for (const QString& name : databaseFiles())
-        for (const char* suffix : {"-wal", "-journal"})
-            if (QFileInfo::exists(work.absoluteFilePath(name + QLatin1String(suffix))))
-                throw DatabaseError(
-                    QStringLiteral("%1 旁还有未写完的日志文件，请先正常启动并退出程序").arg(name));
-    QStringList names = topLevelFiles(backup);
-    const QStringList swapped = QStringList(names) << QStringLiteral("print");
-    for (const QString& name : swapped)
-        if (QFileInfo::exists(work.absoluteFilePath(name + QStringLiteral(".before-restore"))))
-            throw DatabaseError(QStringLiteral("上次的恢复没有完成：%1 仍在文件夹中，请先查看")
-                                    .arg(name + QStringLiteral(".before-restore")));
-    int step = 0;
-    auto reach = [&step] {
-        if (++step == faultyStep)
-            throw DatabaseError(QStringLiteral("restore step %1 failed (injected)").arg(step));
-    };
-    const QString incoming = QStringLiteral(".restoring");
-    const QString outgoing = QStringLiteral(".before-restore");
-    const bool withReports = hasReports(backup);
-    auto cleanIncoming = [&] {
-        for (const QString& name : names)
-            QFile::remove(work.absoluteFilePath(name + incoming));
-        removeTree(work.absoluteFilePath(QStringLiteral("print") + incoming));
-    };
-    // First the backup's files are copied beside the current ones and checked there.
-    try {
-        for (const QString& name : names) {
-            reach();
-            QFile::remove(work.absoluteFilePath(name + incoming));
-            copyDurably(QDir(backupFolder).absoluteFilePath(name), work.absoluteFilePath(name + incoming));
-        }
-        reach();
-        if (withReports) {
-            const QString print = work.absoluteFilePath(QStringLiteral("print") + incoming);
-            removeTree(print);
-            QDir().mkpath(print);
-            for (const CopiedFile& f : backup.files)
-                if (f.name.startsWith(QLatin1String("print/")))
-                    copyDurably(QDir(backupFolder).absoluteFilePath(f.name),
-                                QDir(print).absoluteFilePath(f.name.mid(6)));
-        }
-        for (const CopiedFile& f : backup.files) {
-            const QString copied = f.name.startsWith(QLatin1String("print/"))
-                                       ? QDir(work.absoluteFilePath(QStringLiteral("print") + incoming))
-                                             .absoluteFilePath(f.name.mid(6))
-                                       : work.absoluteFilePath(f.name + incoming);
-            if (sha256(copied) != f.sha256)
-                throw DatabaseError(QStringLiteral("复制后的 %1 与备份不符").arg(f.name));
-        }
-    } catch (...) {
-        cleanIncoming();
-        throw;
-    }
-    // Then each current file is moved aside and the copy renamed into its place; on failure the
-    // moves are undone in reverse.
-    QList<std::pair<QString, QString>> done; // renames made (from, to)
-    auto move = [&](const QString& from, const QString& to) {
-        reach();
-        if (QFileInfo::exists(from) && !QDir().rename(from, to))
-            throw DatabaseError(QStringLiteral("无法将 %1 改名为 %2").arg(from, to));
-        done.append({from, to});
-    };
-    QStringList moved = names;
-    if (withReports)
-        moved << QStringLiteral("print");
-    try {
-        for (const QString& name : moved) {
-            move(work.absoluteFilePath(name), work.absoluteFilePath(name + outgoing));
-            move(work.absoluteFilePath(name + incoming), work.absoluteFilePath(name));
-        }
-    } catch (...) {
-        for (auto it = done.crbegin(); it != done.crend(); ++it)
-            if (QFileInfo::exists(it->second))
-                QDir().rename(it->second, it->first);
-        cleanIncoming();
-        throw;
-    }
-    for (const QString& name : moved) {
-        QFile::remove(work.absoluteFilePath(name + outgoing));
-        removeTree(work.absoluteFilePath(name + outgoing));
-    }
+Backups::Backup Backups::manifest(const QString& folder) {
+    return fromManifest(folder);
 }

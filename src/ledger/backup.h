@@ -102,10 +102,39 @@ Backup verify(const QString& folder);
 // rest and leftovers of interrupted backups. Run only after a backup verified.
 void prune(const QString& root, const QString& keep = QString());
 
-// Puts a verified backup's files in place of the folder's files, which must be closed. Verified
-// again first; the files are copied beside the current ones and renamed over them, and any
-// failure puts the current files back as they were.
-void swapIn(const QString& workFolder, const QString& backupFolder);
+// ---- Restoring (src/ledger/restore.cpp) ----
+
+// A backup's manifest as it reads, with the problem that keeps it from being used (a missing
+// database file, a name a backup of this program never holds); the files are not looked at.
+Backup manifest(const QString& folder);
+
+// Puts a verified backup's files in place of the folder's files, which must be closed when the
+// swap begins. Everything is checked before the first file of the folder is touched: the backup
+// again (names, links, SHA-256, integrity, rows), then its files copied beside the current ones and
+// checked there (SHA-256, the program's own file check, the receipt settings). Then beforeSwap runs
+// (the caller's last word: a backup of the current files, closing them), and the swap itself is
+// written down in the folder's restore journal before its first rename, so that a swap cut off is
+// completed at the next start (finishInterruptedRestore). A failure before or during the swap puts
+// the current files back as they were. Throws DatabaseError (or Refused) saying what happened.
+void swapIn(const QString& workFolder, const QString& backupFolder,
+            const std::function<void()>& beforeSwap = {});
+
+// What finishInterruptedRestore did.
+struct Resumed {
+    QString backup;         // the backup the interrupted restore put in place (empty: nothing was left)
+    bool completed = false; // true: the backup's files are in place; false: the files from before
+    QString text;           // what happened, in the shop keeper's words (empty: nothing was left)
+};
+// A restore whose swap was cut off (the program killed, the machine stopped) left its journal in the
+// folder: the swap is completed now (the backup's files were all copied and checked before it
+// began), or, when that is not possible, undone; either way the folder holds wholly one side
+// afterwards. Run before the files are opened, by the program and every tool. Throws Refused when
+// another program is restoring the folder right now, DatabaseError when the files cannot be put
+// right (the journal stays for the next try).
+Resumed finishInterruptedRestore(const QString& workFolder);
+// The journal's name in the working folder.
+inline const QString RestoreJournal = QStringLiteral("restore.journal");
+
 // Keeps the folder's database files that cannot be opened (damaged, foreign) exactly as they are,
 // with their log files, in a new folder "damaged-yyyy-MM-dd_HHmmss" of the working folder, so a
 // restore can replace them without losing them; the log files beside them are then removed (they

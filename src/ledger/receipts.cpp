@@ -9,6 +9,12 @@
 #include <QSettings>
 #include <QSqlQuery>
 #include <QStringEncoder>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Receipts {
 
@@ -91,7 +97,57 @@ QStringList wrapped(const QString& text, int width) {
     return out;
 }
 
+bool isControl(QChar c) {
+    return c.category() == QChar::Other_Control;
+}
+
+QString withoutControls(QString text) {
+    text.removeIf(isControl);
+    return text;
+}
+
+// The longest text the settings hold (a till roll's line is 48 columns at most).
+constexpr int MaxText = 200;
+
 } // namespace
+
+QString settingsProblem(const QString& iniPath) {
+    const QSettings ini(iniPath, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        return QStringLiteral("文件无法读取");
+    if (!ini.childGroups().isEmpty())
+        return QStringLiteral("有小票设置中没有的一组“%1”").arg(ini.childGroups().first().left(40));
+    static const QStringList keys = {QStringLiteral("way"),      QStringLiteral("width"),
+                                     QStringLiteral("printer"),  QStringLiteral("device"),
+                                     QStringLiteral("shop"),     QStringLiteral("footer"),
+                                     QStringLiteral("autoPrint")};
+    for (const QString& key : ini.allKeys()) {
+        if (!keys.contains(key))
+            return QStringLiteral("有小票设置中没有的一项“%1”").arg(withoutControls(key).left(40));
+        if (ini.value(key).typeId() != QMetaType::QString)
+            return QStringLiteral("“%1”一项不是文字").arg(key);
+        const QString value = ini.value(key).toString();
+        if (value.size() > MaxText)
+            return QStringLiteral("“%1”一项太长").arg(key);
+        if (std::any_of(value.cbegin(), value.cend(), isControl))
+            return QStringLiteral("“%1”一项含有控制字符").arg(key);
+    }
+    const QString way = ini.value(QStringLiteral("way"), QStringLiteral("printer")).toString();
+    if (way != QLatin1String("printer") && way != QLatin1String("device"))
+        return QStringLiteral("打印方式“%1”不是系统打印机或设备文件").arg(way.left(40));
+    const QString width = ini.value(QStringLiteral("width"), QStringLiteral("58")).toString();
+    if (width != QLatin1String("58") && width != QLatin1String("80"))
+        return QStringLiteral("纸宽“%1”不是 58 或 80 毫米").arg(width.left(40));
+    const QString autoPrint = ini.value(QStringLiteral("autoPrint"), QStringLiteral("false")).toString();
+    if (autoPrint != QLatin1String("true") && autoPrint != QLatin1String("false"))
+        return QStringLiteral("自动打印“%1”不是 true 或 false").arg(autoPrint.left(40));
+    const QString device = ini.value(QStringLiteral("device")).toString().trimmed();
+    if (way == QLatin1String("device") && device.isEmpty())
+        return QStringLiteral("打印方式是设备文件，却没有填写设备文件");
+    if (!device.isEmpty() && !QDir::isAbsolutePath(device))
+        return QStringLiteral("设备文件“%1”不是完整的路径").arg(device.left(80));
+    return {};
+}
 
 Setup loadSetup(const QString& folder) {
     QSettings ini(iniPath(folder), QSettings::IniFormat);
@@ -101,8 +157,8 @@ Setup loadSetup(const QString& folder) {
     s.width = ini.value(QStringLiteral("width"), 58).toInt() == 80 ? 80 : 58;
     s.printer = ini.value(QStringLiteral("printer")).toString();
     s.device = ini.value(QStringLiteral("device"), s.device).toString();
-    s.shop = ini.value(QStringLiteral("shop")).toString();
-    s.footer = ini.value(QStringLiteral("footer")).toString();
+    s.shop = withoutControls(ini.value(QStringLiteral("shop")).toString());
+    s.footer = withoutControls(ini.value(QStringLiteral("footer")).toString());
     s.autoPrint = ini.value(QStringLiteral("autoPrint"), false).toBool();
     return s;
 }
@@ -185,10 +241,39 @@ QByteArray escPos(const Receipt& r, const Setup& s) {
 }
 
 void writeDevice(const QString& device, const QByteArray& bytes) {
-    QFile file(device);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size())
-        throw LedgerError(QStringLiteral("无法向小票打印机 %1 输出: %2").arg(device, file.errorString()));
-    file.close();
+    auto refused = [&device](const QString& why) {
+        return LedgerError(
+            QStringLiteral("小票设置中的设备文件“%1”%2，小票没有打印。请在“小票设置”中改正“设备文件”。")
+                .arg(device, why));
+    };
+    if (device.isEmpty())
+        throw refused(QStringLiteral("是空的"));
+    // Never created or truncated; not blocking on a pipe while it is looked at.
+    const int fd =
+        ::open(QFile::encodeName(device).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw refused(QStringLiteral("无法打开（%1）").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        ::close(fd);
+        throw refused(QStringLiteral("不是打印机的设备文件（字符设备）"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = errno;
+            ::close(fd);
+            throw LedgerError(QStringLiteral("无法向小票打印机 %1 输出: %2")
+                                  .arg(device, QString::fromLocal8Bit(std::strerror(error))));
+        }
+        done += n;
+    }
+    if (::close(fd) != 0)
+        throw LedgerError(QStringLiteral("无法向小票打印机 %1 输出: %2")
+                              .arg(device, QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 } // namespace Receipts

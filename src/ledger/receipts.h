@@ -45,7 +45,14 @@ struct Setup {
     QString footer;         // a line at the bottom
     bool autoPrint = false; // print after each settlement
 };
+// Read as the dialog saved them; a value the dialog does not offer reads as its default, and
+// control characters are dropped from the texts (they would reach the printer as commands).
 Setup loadSetup(const QString& folder);
+// Why the receipt settings file (a backup's, before it is restored) holds what the receipt
+// settings dialog could not have saved: a key or group it does not write, a way or roll width it
+// does not offer, a text with control characters or too long, a device file that is not an
+// absolute path, no device file where the way is the device. Empty when it holds none of these.
+QString settingsProblem(const QString& iniPath);
 void saveSetup(const QString& folder, const Setup& setup);
 
 // Characters on a line: 32 on a 58 mm roll, 48 on an 80 mm one (a Chinese character takes two).
@@ -59,7 +66,9 @@ QStringList text(const Receipt& receipt, const Setup& setup);
 // The bytes for an ESC/POS printer: reset, Chinese mode, the text in GB18030, feed and cut.
 QByteArray escPos(const Receipt& receipt, const Setup& setup);
 
-// Writes the bytes to the printer's device file. Throws LedgerError when it cannot.
+// Writes the bytes to the printer's device file. The file is opened only when it is a character
+// device (a printer's), never created or truncated; anything else is refused with a message naming
+// the setting. Throws LedgerError when it cannot write.
 void writeDevice(const QString& device, const QByteArray& bytes);
 
 } // namespace Receipts

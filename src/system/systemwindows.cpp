@@ -296,7 +296,8 @@ void Thuifu::btnRestoreClick() {
     } catch (const LedgerError& e) {
         backup_keeper->refresh();
         reload();
-        throw DatabaseError(QStringLiteral("恢复失败，当前数据保持原样。\n%1").arg(e.text()));
+        // The text says what became of the current files.
+        throw DatabaseError(QStringLiteral("恢复失败。\n%1").arg(e.text()));
     }
     progress.setValue(3);
     backup_keeper->refresh();

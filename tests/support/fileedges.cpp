@@ -8,9 +8,15 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <QElapsedTimer>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/mount.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -140,4 +146,41 @@ void FileEdges::SmallDisk::setReadOnly(bool readOnly) {
     const unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
     const QByteArray options = "size=" + QByteArray::number(m_bytes) + ",mode=0755";
     ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", flags, options.constData());
+}
+
+FileEdges::FakePrinter::FakePrinter() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        return;
+    m_path = QString::fromLocal8Bit(::ptsname(m_master));
+    m_slave = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    if (m_slave >= 0 && ::tcgetattr(m_slave, &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(m_slave, TCSANOW, &raw);
+    }
+}
+
+FileEdges::FakePrinter::~FakePrinter() {
+    if (m_slave >= 0)
+        ::close(m_slave);
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+QByteArray FileEdges::FakePrinter::received(qsizetype atLeast) {
+    QByteArray bytes;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        pollfd p{m_master, POLLIN, 0};
+        const int wait = bytes.size() >= atLeast ? 0 : int(std::max<qint64>(0, 5000 - waited.elapsed()));
+        if (::poll(&p, 1, wait) <= 0 || !(p.revents & POLLIN))
+            return bytes;
+        char buffer[4096];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            return bytes;
+        bytes.append(buffer, n);
+    }
 }

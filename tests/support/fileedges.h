@@ -61,4 +61,23 @@ private:
     qint64 m_bytes = 0;
 };
 
+// A stand-in for a receipt printer's device file: a pseudo-terminal in raw mode, a character device
+// as a printer's is. What is written to path() is read back with received().
+class FakePrinter {
+public:
+    FakePrinter();
+    ~FakePrinter();
+    FakePrinter(const FakePrinter&) = delete;
+    FakePrinter& operator=(const FakePrinter&) = delete;
+    QString path() const { return m_path; }
+    // The bytes written since the last call: at least `atLeast` of them, awaited for up to five
+    // seconds (the terminal passes them on a moment after the write).
+    QByteArray received(qsizetype atLeast = 0);
+
+private:
+    int m_master = -1;
+    int m_slave = -1; // kept open, so the terminal stays up between writers
+    QString m_path;
+};
+
 } // namespace FileEdges
