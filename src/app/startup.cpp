@@ -12,6 +12,7 @@
 #include "data/schema.h"
 #include "data/server.h"
 #include "data/work.h"
+#include "ledger/backup.h"
 #include "ledger/orders.h"
 #include "members/edit_huiyuan.h"
 #include "members/new_chongzhi.h"
@@ -110,6 +111,13 @@ void Startup::createInstances(const QString& folder) {
         return ask.exec() == QDialog::Accepted ? ask.textValue() : QString();
     });
     try {
+        // A restore cut off (killed, the machine stopped) is completed or undone before the files
+        // are checked: they are then wholly the backup's or wholly those from before.
+        const QString resumed = Backups::finishInterruptedRestore(folder).text;
+        if (!resumed.isEmpty()) {
+            std::fprintf(stderr, "%s\n", resumed.toLocal8Bit().constData());
+            Messages::information(resumed);
+        }
         new TData_in(qApp, folder);
         // An order cut off by an older version before its total was written gets the sum of
         // its lines, so every window reads a whole amount due (the order list follows the change).

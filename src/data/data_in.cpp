@@ -2,7 +2,6 @@
 
 #include "data/schema.h"
 #include "data/tableindex.h"
-#include "ledger/backup.h"
 
 #include "core/errors.h"
 
@@ -33,7 +32,6 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     m_folder = dir.absolutePath();
     if (Server::usesServer(m_folder))
         m_server = Server::readConf(m_folder);
-    Backups::finishInterruptedRestore(m_folder); // a restore cut off is completed first
     // Both files are checked before either is changed (write-ahead log, indexes): a start that
     // fails leaves them as they were. A server's tables are checked once connected.
     for (const auto& [file, tables] : {std::pair{Db::BusinessFile, &Schema::businessTables()},
