@@ -17,6 +17,8 @@ private slots:
     void orderIsPaidOnce();
     void missingCardOrFailedRecordWritesNothing();
     void paymentsAreAnnounced();
+    void discounts_data();
+    void discounts();
 };
 
 namespace {
@@ -196,6 +198,42 @@ void TestLedgerSettlement::paymentsAreAnnounced() {
     // Nothing is announced for a refused payment.
     refusal([&] { Settlement::payCash(cash, Currency::parse("10")); });
     QCOMPARE(spy.count(), 2);
+}
+
+void TestLedgerSettlement::discounts_data() {
+    QTest::addColumn<QString>("due");
+    QTest::addColumn<QString>("factor");
+    QTest::addColumn<QString>("collected"); // empty: the factor is no number
+    QTest::newRow("nine tenths, exact") << "12.35"
+                                        << "0.9"
+                                        << "11.115";
+    QTest::newRow("eight tenths") << "33.33"
+                                  << "0.8"
+                                  << "26.664";
+    QTest::newRow("typed 85") << "58.8"
+                              << "0.85"
+                              << "49.98";
+    QTest::newRow("a tenth of a cent") << "0.01"
+                                       << "0.1"
+                                       << "0.001";
+    QTest::newRow("nothing due") << "0"
+                                 << "0.5"
+                                 << "0";
+    QTest::newRow("stepped below zero") << "100"
+                                        << "0.-1"
+                                        << "";
+}
+
+void TestLedgerSettlement::discounts() {
+    QFETCH(QString, due);
+    QFETCH(QString, factor);
+    QFETCH(QString, collected);
+    if (collected.isEmpty()) {
+        // A discount that is no number is a conversion error for the error box.
+        QVERIFY_THROWS_EXCEPTION(ConversionError, Settlement::discounted(Currency::parse(due), factor));
+        return;
+    }
+    QCOMPARE(Settlement::discounted(Currency::parse(due), factor).toString(), collected);
 }
 
 QTEST_GUILESS_MAIN(TestLedgerSettlement)

@@ -87,8 +87,7 @@ void tick(QAbstractButton* box) {
 
 void clickRow(DataGrid* grid, int row) {
     QVERIFY(grid);
-    const QModelIndex index =
-        grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
+    const QModelIndex index = grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
 }
 
@@ -272,15 +271,6 @@ void TestSettlement::presetAndFreeDiscounts() {
 
     jiesuan->hide();
 
-    // The amounts are numbers by now; a discount that is no number ("0." and a stepped -1) is
-    // a conversion error for the error box.
-    try {
-        Tjiesuan::discounted(Currency::parse("100"), "0.-1");
-        QFAIL("a discount that is no number was priced");
-    } catch (const ConversionError& e) {
-        QCOMPARE(Messages::errorText(e.text()),
-                 QStringLiteral("'0.-1' is not a valid floating point value."));
-    }
     QVERIFY(f.messages.messages.isEmpty());
 }
 

@@ -27,6 +27,11 @@ QString unsettledOrdersStatement();
 SharedQuery* newOrderLinesList(const QString& name, QObject* parent);
 SharedQuery* newCardsList(const QString& name, QObject* parent);
 
+// The amount to collect for an amount due at a discount factor given as typed ("0.9" for 九折,
+// "0.85"): the product as the shortest decimal text of the double, so 12.35 × 0.9 is 11.115.
+// A factor that is no number raises ConversionError.
+Currency discounted(Currency amountDue, const QString& factor);
+
 // Marks the order settled with the amount received. Refused when the order is settled already or
 // gone.
 void payCash(qint64 order, Currency received);

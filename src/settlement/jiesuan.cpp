@@ -38,12 +38,6 @@ QString presetFactor(int index) {
 
 } // namespace
 
-Currency Tjiesuan::discounted(Currency amountDue, const QString& factor) {
-    const double product = amountDue.toDouble() * Currency::parse(factor).toDouble();
-    // The shortest text of the double, so that 12.35 × 0.9 is 11.115 and not 11.114999….
-    return Currency::parse(formatGeneral(product));
-}
-
 Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tjiesuan>()) {
     setObjectName(QStringLiteral("jiesuan"));
     ui->setupUi(this);
@@ -155,7 +149,7 @@ void Tjiesuan::bsSkinComboBox2Change() {
     const int index = int(Presets.indexOf(bsSkinComboBox2->currentText()));
     if (index < 0)
         return;
-    setToCollect(index == 0 ? m_amountDue : discounted(m_amountDue, presetFactor(index)));
+    setToCollect(index == 0 ? m_amountDue : Settlement::discounted(m_amountDue, presetFactor(index)));
 }
 
 void Tjiesuan::bsSkinEdit4Change() {
@@ -163,7 +157,7 @@ void Tjiesuan::bsSkinEdit4Change() {
     if (digits.isEmpty())
         return;
     m_pricedDigits = digits;
-    setToCollect(discounted(m_amountDue, QStringLiteral("0.") + digits));
+    setToCollect(Settlement::discounted(m_amountDue, QStringLiteral("0.") + digits));
 }
 
 void Tjiesuan::bsSkinCheckRadioBox1Click() {

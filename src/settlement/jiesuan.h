@@ -32,11 +32,6 @@ public:
     // The preset discounts in list order; "原价" has no factor.
     static const QStringList Presets;
 
-    // The amount due times a factor ("0.9"), the product held as a double and taken to four
-    // decimals as the payment dialogs take it (12.35 at 0.9 gives 11.115). Throws ConversionError
-    // for a factor that is no number.
-    static Currency discounted(Currency amountDue, const QString& factor);
-
     // The order to price, with its lines, at full price.
     void prepare(qint64 order, Currency amountDue);
     qint64 order() const { return m_order; }
