@@ -27,8 +27,13 @@ ListFrame::ListSetup setup() {
     ListFrame::ListSetup s{QStringLiteral("Query_ab"), QStringLiteral("b3"), TFr_kucun::EmptyMessage,
                            QStringLiteral("ab.rav"),
                            ListDefinitions::get(QStringLiteral("products")).columns};
-    // Only the warning list has it.
-    s.columns.append({QStringLiteral("dinghuo"), QStringLiteral("建议订货"), 80});
+    // Only the warning list has it; it stands beside the stock, where it is seen without
+    // scrolling.
+    int after = 0;
+    while (after < s.columns.size() && s.columns[after].field != QLatin1String("b4"))
+        ++after;
+    s.columns.insert(std::min(after + 1, int(s.columns.size())),
+                     {QStringLiteral("dinghuo"), QStringLiteral("建议订货"), 80});
     s.codeField = QStringLiteral("b13");
     return s;
 }

@@ -271,9 +271,13 @@ bool DataGrid::rowMarked(int row) const {
 }
 
 QString DataGrid::cellText(int row, int visibleColumn) const {
-    if (!m_query || visibleColumn < 0 || visibleColumn >= m_columns.size())
+    if (!m_query || visibleColumn < 0)
         return QString();
-    return m_query->text(row, m_columns[visibleColumn].field);
+    // Columns the list's statement does not give (the warning list's own) are not shown.
+    for (const GridColumn& column : m_columns)
+        if (m_query->fieldIndex(column.field) >= 0 && visibleColumn-- == 0)
+            return m_query->text(row, column.field);
+    return QString();
 }
 
 int DataGrid::rowCount() const {
