@@ -4,6 +4,8 @@
 #include "core/commandline.h"
 
 #include <QApplication>
+#include <QProgressDialog>
+#include <cstdio>
 
 namespace {
 
@@ -29,6 +31,28 @@ int readArguments(int argc, char* argv[], QString& folder) {
     return status;
 }
 
+// Another copy holds the guard. One that answers comes to the front and this start ends; one
+// that does not answer is ending (the backup at its end can take a while with years of records):
+// this start says so, waits for it and then goes on. False when this start ends.
+bool waitForEndingCopy(InstanceGuard& guard) {
+    if (guard.callRunningCopy())
+        return false;
+    const QString text =
+        QStringLiteral("上一次运行正在结束（正在做退出时的备份），结束后程序就会启动，请稍候…");
+    std::fprintf(stderr, "vandrel-ledger: %s\n", text.toLocal8Bit().constData());
+    QProgressDialog waiting(text, QStringLiteral("取消"), 0, 0);
+    waiting.setObjectName(QStringLiteral("waitForEndingCopy"));
+    waiting.setWindowTitle(QStringLiteral("Vandrel通用进销存"));
+    waiting.setMinimumDuration(0);
+    waiting.show();
+    while (!waiting.wasCanceled()) {
+        if (guard.acquireWithin(100))
+            return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -38,10 +62,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // Before any window or database file is touched: is another copy running?
     InstanceGuard guard;
-    if (!guard.acquire()) {
-        guard.callRunningCopy();
+    if (!guard.acquire() && !waitForEndingCopy(guard))
         return 0;
-    }
     QObject::connect(&guard, &InstanceGuard::showRequested, &app, [] {
         if (main_window)
             main_window->bringToFront();

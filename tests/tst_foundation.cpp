@@ -19,6 +19,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QLocalServer>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -783,6 +785,30 @@ void TestFoundation::singleInstance() {
     QVERIFY(!third.waitForFinished(1500));
     QCOMPARE(third.state(), QProcess::Running);
     stop(third);
+
+    // A copy that is ending (its window gone, the backup at its end running) holds the guard and
+    // its socket but no longer answers: a later start says so, waits, and starts once it ended.
+    {
+        QTemporaryDir endingRuntime, shop;
+        Schema::createDatabaseFiles(shop.path());
+        QLockFile ending(QDir(owned(endingRuntime)).filePath("vandrel_ledger01.lock"));
+        QVERIFY(ending.tryLock(0));
+        QLocalServer silent;
+        QVERIFY(silent.listen(QDir(endingRuntime.path()).filePath("vandrel_ledger01.socket")));
+        QProcess waiting;
+        startProgram(waiting, endingRuntime.path(), shop.path(), tmp.path());
+        QString said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(waiting.readAllStandardError()))
+                                     .contains(QStringLiteral("上一次运行正在结束")),
+                                 15000);
+        QVERIFY(!QFile::exists(QDir(shop.path()).filePath("service_a.dll-wal")));
+        QCOMPARE(waiting.state(), QProcess::Running);
+        silent.close();
+        ending.unlock();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(shop.path()).filePath("service_a.dll-wal")), 15000);
+        QCOMPARE(waiting.state(), QProcess::Running);
+        stop(waiting);
+    }
 
     // A runtime folder others may write into is not used: another user could have put the lock
     // there first, as in the shared temporary folder. The program then keeps its lock in a folder

@@ -137,8 +137,12 @@ void InstanceGuard::listen() {
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains("show"))
+                if (socket->readAll().contains("show")) {
                     emit showRequested();
+                    // The answer tells the later copy that this one is there to show itself.
+                    socket->write("shown\n");
+                    socket->flush();
+                }
                 socket->disconnectFromServer();
             });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -153,6 +157,18 @@ bool InstanceGuard::callRunningCopy() {
         return false;
     socket.write("show\n");
     socket.waitForBytesWritten(1000);
-    socket.waitForDisconnected(1000);
+    // A copy that is ending (its window closed, the backup at its end running) still holds the
+    // socket but no longer answers.
+    QByteArray answer;
+    for (int i = 0; i < 20 && !answer.contains("shown"); ++i)
+        if (socket.waitForReadyRead(100))
+            answer += socket.readAll();
+    return answer.contains("shown");
+}
+
+bool InstanceGuard::acquireWithin(int milliseconds) {
+    if (!m_lock || !m_lock->tryLock(milliseconds))
+        return false;
+    listen();
     return true;
 }

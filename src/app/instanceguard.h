@@ -21,8 +21,12 @@ public:
     // True for the first copy, which now holds the guard. Also true when the lock cannot be made at
     // all (the reason goes to the standard error): the program then runs without the guard.
     bool acquire();
-    // A later copy: asks the running one to show its main window. True when it answered.
+    // A later copy: asks the running one to show its main window. True when it answered; false
+    // also when it is ending and no longer answers.
     bool callRunningCopy();
+    // Waits up to the given time for the running copy to end, then holds the guard as acquire()
+    // does. False when it still runs.
+    bool acquireWithin(int milliseconds);
 
     QString lockPath() const { return m_lockPath; }
 
