@@ -211,6 +211,12 @@ void TestStatistics::periodChoiceChangesFiguresChartsAndLists() {
     QCOMPARE(card("lblSales"), QStringLiteral("30 元"));
     QCOMPARE(card("lblMargin"), QStringLiteral("33.3%"));
     QCOMPARE(card("lblUnsettled"), QStringLiteral("0 笔，0 元"));
+    // 至 set before 从 counts the same days, and says so.
+    page()->deFrom->setDate(QDate(2026, 11, 30));
+    page()->deTo->setDate(QDate(2026, 11, 1));
+    QCOMPARE(card("lblPeriod"),
+             QStringLiteral("2026-11-01 至 2026-11-30，共 30 天（“至”早于“从”，按两天中较早的一天起算）"));
+    QCOMPARE(card("lblSales"), QStringLiteral("30 元"));
     // The week (Monday 7 to Sunday 13 December).
     choosePeriod(1);
     QCOMPARE(card("lblPeriod"), QStringLiteral("2026-12-07 至 2026-12-13，共 7 天"));

@@ -412,7 +412,7 @@ void TFr_tongji::deFromChange() {
     if (cbPeriod->currentIndex() != 4)
         return;
     const QDate a = deFrom->date(), b = deTo->date();
-    choose({std::min(a, b), std::max(a, b)});
+    choose({std::min(a, b), std::max(a, b)}, b < a);
 }
 
 void TFr_tongji::cbRankingChange() {
@@ -433,7 +433,8 @@ Statistics::Ranking TFr_tongji::ranking() const {
     return Statistics::Ranking(std::clamp(cbRanking->currentIndex(), 0, 2));
 }
 
-void TFr_tongji::choose(const Statistics::Period& period) {
+void TFr_tongji::choose(const Statistics::Period& period, bool turned) {
+    m_turned = turned;
     m_period = period;
     refresh();
 }
@@ -455,6 +456,10 @@ void TFr_tongji::refresh() {
                                                  p.to.toString(QStringLiteral("yyyy-MM-dd")))
                                             .arg(p.days())
                                             .arg(p.byMonth() ? QStringLiteral("，按月显示") : QString()));
+    // A custom period typed the wrong way round is counted from the earlier day (the boxes are
+    // turned round to show it): said, not done silently.
+    if (m_turned)
+        lblPeriod->setText(lblPeriod->text() + QStringLiteral("（“至”早于“从”，按两天中较早的一天起算）"));
     const Statistics::Summary s = Statistics::summary(p);
     lblSales->setText(money(s.sales));
     lblReceived->setText(money(s.received));

@@ -80,7 +80,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void choose(const Statistics::Period& period);
+    // The period shown; turned: a custom one typed with 至 before 从 (said beside the period).
+    void choose(const Statistics::Period& period, bool turned = false);
     void drawDays();
     void drawProducts();
     void drawCategories();
@@ -93,4 +94,5 @@ private:
     bool m_stale = true; // written since last read while the page was hidden
     bool m_productsStale = true;
     bool m_printing = false; // a print of the page is open
+    bool m_turned = false;   // the custom period was typed with 至 before 从
 };
