@@ -72,11 +72,17 @@ qint64 create(const Fields& f, Currency stock) {
 }
 
 int createMany(const QList<New>& products) {
+    return createMany(products.size(), [&](qsizetype i) { return products[i]; });
+}
+
+int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
-        for (const New& p : products)
+        for (qsizetype i = 0; i < count; ++i) {
+            const New p = at(i);
             work.wrote(Table, insert(work, p.fields, p.stock));
+        }
         work.commit();
-        return int(products.size());
+        return int(count);
     });
 }
 

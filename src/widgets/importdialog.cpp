@@ -29,16 +29,19 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
 
     int bad = 0;
     for (const Importing::Row& row : m_plan.rows)
-        bad += row.problems.isEmpty() ? 0 : 1;
+        bad += row.bad ? 1 : 0;
     summary = new QLabel(this);
     summary->setObjectName(QStringLiteral("summary"));
     summary->setWordWrap(true);
+    summary->setTextFormat(Qt::PlainText); // the titles come from the file
     QString text = QStringLiteral("共 %1 行，其中 %2 行有问题。").arg(m_plan.rows.size()).arg(bad);
     // Problems of the title row (missing or unknown columns) belong to no data row.
     QStringList titleProblems;
     for (const Importing::Problem& p : m_plan.problems)
-        if (p.row == 1 || (m_plan.rows.isEmpty()))
-            titleProblems << QStringLiteral("第 %1 行，列“%2”：%3").arg(p.row).arg(p.column, p.why);
+        if (p.row <= 1 || m_plan.rows.isEmpty())
+            titleProblems << p.text();
+    if (m_plan.moreProblems > 0)
+        titleProblems << QStringLiteral("还有 %1 处问题未列出").arg(m_plan.moreProblems);
     if (!titleProblems.isEmpty())
         text += QLatin1Char('\n') + titleProblems.join(QLatin1Char('\n'));
     if (m_plan.hasProblems())
@@ -58,11 +61,12 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
         const Importing::Row& row = m_plan.rows[r];
         rows->setItem(r, 0, new QTableWidgetItem(QString::number(row.number)));
         auto* problems = new QTableWidgetItem(row.problems.join(QStringLiteral("；")));
-        if (!row.problems.isEmpty())
+        if (row.bad)
             problems->setForeground(QColor(0xc0, 0x00, 0x00));
         rows->setItem(r, 1, problems);
-        for (int c = 0; c < row.cells.size(); ++c)
-            rows->setItem(r, c + 2, new QTableWidgetItem(row.cells[c]));
+        const QStringList cells = m_plan.cells(row);
+        for (int c = 0; c < cells.size(); ++c)
+            rows->setItem(r, c + 2, new QTableWidgetItem(cells[c]));
     }
     rows->resizeColumnsToContents();
     for (int c = 0; c < rows->columnCount(); ++c)
