@@ -232,7 +232,7 @@ void TestFuzz::spreadsheetReaderReadsOrRefuses() {
     limits.problems = 50;
     CoreFixture f;
     QTemporaryDir dir;
-    const int n = count(100000) / 50;
+    const int n = count(100000) / 100;
     qInfo("spreadsheet corpus: seed %u, %d .xlsx and %d .csv files", seed(), n, n);
     Mutator mutate(seed());
 
