@@ -3,8 +3,10 @@
 #include "core/errors.h"
 #include "data/database.h"
 
+#include <QMultiHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace Importing {
 
@@ -163,8 +165,11 @@ Plan check(Kind kind, Spreadsheet::Table read) {
     };
 
     // What the reader left out comes first.
-    for (const Spreadsheet::ReadProblem& p : table->problems)
+    QMultiHash<int, QString> readProblems; // by row, as the row's list shows them
+    for (const Spreadsheet::ReadProblem& p : table->problems) {
         plan.problems.append({p.row, QString(), p.why, p.where});
+        readProblems.insert(p.row, p.where + QStringLiteral("：") + p.why);
+    }
     plan.moreProblems = table->moreProblems;
 
     // The title row: which field each column fills.
@@ -221,6 +226,8 @@ Plan check(Kind kind, Spreadsheet::Table read) {
         row.number = table->number(r);
         row.index = r;
         row.bad = table->problemRows.contains(row.number);
+        row.problems = readProblems.values(row.number);
+        std::reverse(row.problems.begin(), row.problems.end()); // in the order found
         values.clear();
         for (int c = 0; c < used.size(); ++c)
             values << table->cell(r, plan.sheetColumns[c]);

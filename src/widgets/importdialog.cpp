@@ -46,10 +46,15 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
         text += QLatin1Char('\n') + titleProblems.join(QLatin1Char('\n'));
     if (m_plan.hasProblems())
         text += QStringLiteral("\n有问题时不会写入任何数据，除非选择“只导入无误的行”。");
-    summary->setText(text);
     layout->addWidget(summary);
 
-    rows = new QTableWidget(int(m_plan.rows.size()), int(m_plan.columns.size()) + 2, this);
+    // A million rows would be a million lines of widgets: the first ones show what the file holds.
+    constexpr int Shown = 1000;
+    const int shown = std::min(int(m_plan.rows.size()), Shown);
+    if (shown < m_plan.rows.size())
+        text += QStringLiteral("\n下表只列出前 %1 行。").arg(Shown);
+    summary->setText(text);
+    rows = new QTableWidget(shown, int(m_plan.columns.size()) + 2, this);
     rows->setObjectName(QStringLiteral("rows"));
     rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -57,7 +62,7 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
     // The row number and its problems first, so they are seen whatever the width of the data.
     rows->setHorizontalHeaderLabels(QStringList{QStringLiteral("行号"), QStringLiteral("问题")} +
                                     m_plan.columns);
-    for (int r = 0; r < m_plan.rows.size(); ++r) {
+    for (int r = 0; r < shown; ++r) {
         const Importing::Row& row = m_plan.rows[r];
         rows->setItem(r, 0, new QTableWidgetItem(QString::number(row.number)));
         auto* problems = new QTableWidgetItem(row.problems.join(QStringLiteral("；")));
