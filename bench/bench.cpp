@@ -33,17 +33,25 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTimer>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <functional>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <zip.h>
 
 namespace {
 
@@ -271,6 +279,247 @@ void measureExport(const QString& folder, const QString& self) {
                xlsx ? 10 : 3);
         report(QStringLiteral("export"), key + QStringLiteral("-memory"),
                what + QStringLiteral(", peak memory"), out.value(2).toDouble() / 1024.0, "MB", 300);
+    }
+}
+
+// A program run to its end: its exit status, the time it took, its peak memory (the kernel's
+// account of the child, so nothing of this process counts) and what it printed.
+struct ChildRun {
+    int code = -1;
+    double seconds = 0;
+    double peakMb = 0;
+    double processorSeconds = 0; // its own, user and system
+    QString out;
+};
+
+ChildRun runMeasured(const QString& program, const QStringList& args) {
+    ChildRun run;
+    QTemporaryFile output;
+    if (!output.open())
+        return run;
+    std::vector<QByteArray> texts{QFile::encodeName(program)};
+    for (const QString& a : args)
+        texts.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& t : texts)
+        argv.push_back(t.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output.handle(), 1);
+    posix_spawn_file_actions_adddup2(&actions, output.handle(), 2);
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return run;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    struct rusage usage = {};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    run.seconds = t.nsecsElapsed() / 1e9;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakMb = usage.ru_maxrss / 1024.0; // kilobytes on Linux
+    run.processorSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    output.seek(0);
+    run.out = QString::fromUtf8(output.readAll()).trimmed();
+    return run;
+}
+
+// A workbook of the products' five required columns as Excel saves one: texts in the shared
+// texts, every cell with its reference. (The program's own export writes every text in its cell
+// and all twelve columns: 539 MB of sheet for a million products, above the limit of a part.)
+void writeExcelStyle(const QString& path, qint64 products) {
+    static const QStringList majors = {"食品", "饮料", "日用品", "烟酒", "文具", "五金", "其他"};
+    static const QStringList units = {"个", "件", "瓶", "包", "袋", "盒", "箱", "公斤", "米", "套"};
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    auto begin = [&](const char* name) {
+        zip_fileinfo info = {};
+        zipOpenNewFileInZip64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_BEST_SPEED, 1);
+    };
+    auto put = [&](const QByteArray& data) {
+        zipWriteInFileInZip(zip, data.constData(), unsigned(data.size()));
+    };
+    const QByteArray main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    begin("xl/workbook.xml");
+    put("<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+        "\"><sheets><sheet name=\"产品\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
+    zipCloseFileInZip(zip);
+    begin("xl/_rels/workbook.xml.rels");
+    put("<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+        "Id=\"rId1\" Type=\"" +
+        rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>");
+    zipCloseFileInZip(zip);
+    // Shared texts: the titles, the categories and units, then one name a product.
+    QStringList fixed = {"大类", "产品名称", "库存量", "单位", "销售价"};
+    fixed += majors;
+    fixed += units;
+    begin("xl/sharedStrings.xml");
+    QByteArray buffer = "<sst xmlns=\"" + main + "\">";
+    for (const QString& t : fixed)
+        buffer += "<si><t>" + t.toUtf8() + "</t></si>";
+    for (qint64 i = 1; i <= products; ++i) {
+        buffer +=
+            "<si><t>" + QStringLiteral("产品%1号").arg(i, 7, 10, QLatin1Char('0')).toUtf8() + "</t></si>";
+        if (buffer.size() > (1 << 20)) {
+            put(buffer);
+            buffer.clear();
+        }
+    }
+    put(buffer + "</sst>");
+    zipCloseFileInZip(zip);
+    begin("xl/worksheets/sheet1.xml");
+    buffer = "<worksheet xmlns=\"" + main + "\"><sheetData><row r=\"1\">";
+    for (int c = 0; c < 5; ++c)
+        buffer +=
+            "<c r=\"" + QByteArray(1, char('A' + c)) + "1\" t=\"s\"><v>" + QByteArray::number(c) + "</v></c>";
+    buffer += "</row>";
+    const qint64 unitsAt = 5 + majors.size(), namesAt = unitsAt + units.size();
+    for (qint64 i = 1; i <= products; ++i) {
+        const QByteArray r = QByteArray::number(i + 1);
+        buffer += "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"s\"><v>" +
+                  QByteArray::number(5 + i % majors.size()) + "</v></c><c r=\"B" + r + "\" t=\"s\"><v>" +
+                  QByteArray::number(namesAt + i - 1) + "</v></c><c r=\"C" + r + "\"><v>" +
+                  QByteArray::number(i % 500) + "</v></c><c r=\"D" + r + "\" t=\"s\"><v>" +
+                  QByteArray::number(unitsAt + i % units.size()) + "</v></c><c r=\"E" + r + "\"><v>" +
+                  QByteArray::number(double(i % 1000) / 2) + "</v></c></row>";
+        if (buffer.size() > (1 << 20)) {
+            put(buffer);
+            buffer.clear();
+        }
+    }
+    put(buffer + "</sheetData></worksheet>");
+    zipCloseFileInZip(zip);
+    zipClose(zip, nullptr);
+}
+
+// The largest files the import accepts, a million products as the program's own export writes
+// them, and a zip bomb: each imported by the import tool into a new shop.
+void measureImport(const QString& self) {
+    QTemporaryDir dir;
+    const QString tool =
+        QDir(QFileInfo(self).absolutePath()).filePath(QStringLiteral("vandrel-ledger-import"));
+    const qint64 products = 1000000;
+    const QList<Spreadsheet::Column> columns = {{QStringLiteral("大类"), Spreadsheet::Kind::Text},
+                                                {QStringLiteral("细类"), Spreadsheet::Kind::Text},
+                                                {QStringLiteral("产品名称"), Spreadsheet::Kind::Text},
+                                                {QStringLiteral("库存量"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("单位"), Spreadsheet::Kind::Text},
+                                                {QStringLiteral("生产厂家"), Spreadsheet::Kind::Text},
+                                                {QStringLiteral("成本价"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("批发价"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("销售价"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("备注"), Spreadsheet::Kind::Text},
+                                                {QStringLiteral("条码"), Spreadsheet::Kind::Text},
+                                                {QStringLiteral("库存下限"), Spreadsheet::Kind::Number}};
+    static const QStringList majors = {"食品", "饮料", "日用品", "烟酒", "文具", "五金", "其他"};
+    static const QStringList minors = {"零食", "饼干",     "方便食品", "矿泉水",
+                                       "果汁", "洗化用品", "纸品",     "其他"};
+    static const QStringList units = {"个", "件", "瓶", "包", "袋", "盒", "箱", "公斤", "米", "套"};
+    for (const char* format : {"csv", "xlsx"}) {
+        const QString file = dir.filePath(QStringLiteral("products.") + QLatin1String(format));
+        if (QLatin1String(format) == QLatin1String("csv")) {
+            // As the program's own export writes it, all columns but the manufacturer (with it the
+            // file is 102 MB, above the CSV limit).
+            QList<Spreadsheet::Column> written = columns;
+            written.removeAt(5);
+            qint64 i = 0;
+            Spreadsheet::write(file, Spreadsheet::Format::Csv, written, [&](QVariantList& cells) {
+                if (i == products)
+                    return false;
+                ++i;
+                cells = {majors[i % majors.size()],
+                         minors[i % minors.size()],
+                         QStringLiteral("产品%1号").arg(i, 7, 10, QLatin1Char('0')),
+                         i % 500,
+                         units[i % units.size()],
+                         double(i % 1000) / 4,
+                         double(i % 1000) / 5,
+                         double(i % 1000) / 2,
+                         i % 10 == 0 ? QStringLiteral("新品，限量供应") : QString(),
+                         QStringLiteral("69%1").arg(i, 11, 10, QLatin1Char('0')),
+                         5};
+                return true;
+            });
+        } else {
+            writeExcelStyle(file, products);
+        }
+        const QString shop = dir.filePath(QStringLiteral("shop-") + QLatin1String(format));
+        QDir().mkpath(shop);
+        Schema::createDatabaseFiles(shop);
+        const ChildRun run = runMeasured(tool, {shop, QStringLiteral("products"), file});
+        const QString what = QStringLiteral("import %1 products from .%2 (%3 MB)")
+                                 .arg(products)
+                                 .arg(QLatin1String(format))
+                                 .arg(QFileInfo(file).size() / 1e6, 0, 'f', 0);
+        const bool ok = run.code == 0 && run.out.contains(QStringLiteral("已导入 %1 行").arg(products));
+        const QString key = QStringLiteral("import-") + QLatin1String(format);
+        report(QStringLiteral("import"), key, what, run.seconds, "s", 10,
+               ok ? QStringLiteral("processor %1 s").arg(run.processorSeconds, 0, 'f', 1)
+                  : QStringLiteral("FAILED: ") + run.out.left(200));
+        report(QStringLiteral("import"), key + QStringLiteral("-memory"),
+               what + QStringLiteral(", peak memory"), run.peakMb, "MB", 500);
+        QFile::remove(file);
+    }
+
+    // A gibibyte of sheet packed into about a megabyte; the same with its size declared as 1 KB.
+    for (const bool lying : {false, true}) {
+        const QString bomb = dir.filePath(lying ? QStringLiteral("lying.xlsx") : QStringLiteral("bomb.xlsx"));
+        zipFile zip = zipOpen64(QFile::encodeName(bomb).constData(), APPEND_STATUS_CREATE);
+        auto part = [&](const char* name, const QByteArray& head, qint64 filler, const QByteArray& tail) {
+            zip_fileinfo info = {};
+            zipOpenNewFileInZip64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_BEST_SPEED,
+                                  1);
+            zipWriteInFileInZip(zip, head.constData(), unsigned(head.size()));
+            const QByteArray spaces(1 << 20, ' ');
+            for (qint64 written = 0; written < filler; written += spaces.size())
+                zipWriteInFileInZip(zip, spaces.constData(), unsigned(spaces.size()));
+            zipWriteInFileInZip(zip, tail.constData(), unsigned(tail.size()));
+            zipCloseFileInZip(zip);
+        };
+        part("xl/workbook.xml",
+             "<workbook xmlns:r=\"r\"><sheets><sheet name=\"1\" sheetId=\"1\" "
+             "r:id=\"rId1\"/></sheets></workbook>",
+             0, "");
+        part("xl/worksheets/sheet1.xml", "<worksheet><sheetData>", qint64(1) << 30,
+             "</sheetData></worksheet>");
+        zipClose(zip, nullptr);
+        if (lying) {
+            // The unpacked size wherever the package states it (32 or 64 bits) says 1 KB.
+            QFile f(bomb);
+            f.open(QIODevice::ReadWrite);
+            QByteArray bytes = f.readAll();
+            const quint64 size = (quint64(1) << 30) + 46;
+            for (const int width : {8, 4}) {
+                QByteArray real(8, 0), declared(8, 0);
+                qToLittleEndian<quint64>(size, real.data());
+                qToLittleEndian<quint64>(1024, declared.data());
+                real.truncate(width);
+                declared.truncate(width);
+                bytes.replace(real, declared);
+            }
+            f.seek(0);
+            f.write(bytes);
+        }
+        const QString shop = dir.filePath(QStringLiteral("shop-bomb"));
+        QDir(shop).removeRecursively();
+        QDir().mkpath(shop);
+        Schema::createDatabaseFiles(shop);
+        const ChildRun run = runMeasured(tool, {shop, QStringLiteral("products"), bomb});
+        const QString what = QStringLiteral("refuse a 1 GiB zip bomb of %1 MB%2")
+                                 .arg(QFileInfo(bomb).size() / 1e6, 0, 'f', 1)
+                                 .arg(lying ? QStringLiteral(", its size declared as 1 KB") : QString());
+        const QString key = lying ? QStringLiteral("bomb-lying") : QStringLiteral("bomb");
+        report(QStringLiteral("import"), key, what, run.seconds, "s", 2,
+               run.code == 1 ? QString() : QStringLiteral("NOT REFUSED: ") + run.out.left(200));
+        report(QStringLiteral("import"), key + QStringLiteral("-memory"),
+               what + QStringLiteral(", peak memory"), run.peakMb, "MB", 100);
+        std::printf("%s\n", qPrintable(run.out.left(300)));
     }
 }
 
@@ -533,8 +782,10 @@ ScaleFigures runScale(double scale, const QString& cache, bool compare, bool exp
     std::printf("scale %g: %s\n", scale, qPrintable(goals.row));
     std::fflush(stdout);
     const bool scaleOne = scale <= 1;
-    if (exportToo && scaleOne)
+    if (exportToo && scaleOne) {
         measureExport(folder, self);
+        measureImport(self);
+    }
     for (int run = 0; run < runs; ++run) {
         measure(QStringLiteral("indexed"), folder, self, false, scaleOne && run == 0);
         if (compare)
@@ -616,6 +867,10 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption exportOnly(
         QStringLiteral("export-only"),
         QStringLiteral("只测量导出一百万行 / measure only the export of a million rows"));
+    const QCommandLineOption importOnly(
+        QStringLiteral("import-only"),
+        QStringLiteral("只测量导入一百万个产品和拒绝压缩炸弹 / measure only the import of a million products "
+                       "and the refusal of a zip bomb"));
     const QCommandLineOption exportFolder(
         QStringLiteral("export"),
         QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
@@ -653,8 +908,9 @@ int main(int argc, char* argv[]) {
         QStringLiteral("在数据库服务器上测量收银台（URL 为管理员的地址）/ measure a till on the database "
                        "server at URL (an administrator's)"),
         QStringLiteral("URL"));
-    parser.addOptions({server, scaleOption, noCompare, memory, loadEverything, exportOnly, exportFolder,
-                       exportFormat, checkFolder, statisticsFolder, runsOption, dataCache, growth});
+    parser.addOptions({server, scaleOption, noCompare, memory, loadEverything, exportOnly, importOnly,
+                       exportFolder, exportFormat, checkFolder, statisticsFolder, runsOption, dataCache,
+                       growth});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
@@ -704,6 +960,11 @@ int main(int argc, char* argv[]) {
         const bool compare = !parser.isSet(noCompare);
         const QString cache = parser.value(dataCache);
         const QString self = app.applicationFilePath();
+        if (parser.isSet(importOnly)) {
+            measureImport(self);
+            printFigures(1);
+            return 0;
+        }
         if (parser.isSet(exportOnly)) {
             QTemporaryDir temporary;
             measureExport(prepareData(scale, cache, temporary), self);

@@ -4,7 +4,13 @@
 #include "data/sharedquery.h"
 #include "data/spreadsheet.h"
 #include "data/work.h"
+#include "fileedges.h"
 #include "ledger/importing.h"
+#include "sheetfiles.h"
+
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QJsonArray>
@@ -31,6 +37,17 @@ private slots:
     void membersImportAsTheNewMemberDialogMakesThem();
     void exportedListsImportAgain();
     void toolsExportAndImport();
+    void hostileReferencesAreProblemsAtTheirPlace_data();
+    void hostileReferencesAreProblemsAtTheirPlace();
+    void filesBeyondTheLimitsAreRefused_data();
+    void filesBeyondTheLimitsAreRefused();
+    void problemsAreCappedAndLongTextsShortened();
+    void csvExportGuardsFormulasAndImportTakesTheGuardOff();
+    void controlCharactersAreRefusedAtTheirRowAndColumn();
+    void exportsFollowTheUmask_data();
+    void exportsFollowTheUmask();
+    void fullReadOnlyOrMissingTargetIsSaidPlainly_data();
+    void fullReadOnlyOrMissingTargetIsSaidPlainly();
 };
 
 namespace {
@@ -298,7 +315,7 @@ void TestSpreadsheet::gb18030CsvFaultsAreReportedAndNothingWritten() {
     QCOMPARE(plan.rows.size(), 8);
     QCOMPARE(plan.goodRows(), 2);
     // The quoted name with its comma was read as one cell, in GB18030.
-    QCOMPARE(plan.rows[6].cells[plan.columns.indexOf(QStringLiteral("产品名称"))],
+    QCOMPARE(plan.cells(plan.rows[6])[plan.columns.indexOf(QStringLiteral("产品名称"))],
              QStringLiteral("橙汁, 大瓶"));
     try {
         Importing::write(plan, false);
@@ -337,8 +354,9 @@ void TestSpreadsheet::xlsxFaultsAreReportedAtTheirCells() {
                                      QStringLiteral("7|库存量|超过字段长度（最多 9 个字符）"),
                                  }));
     QCOMPARE(plan.goodRows(), 1);
-    QCOMPARE(plan.products[0].fields.name, QStringLiteral("矿泉水"));
-    QCOMPARE(plan.products[0].fields.cost.toString(), QStringLiteral("0.8"));
+    const Products::New water = plan.product(plan.rows[plan.good[0]]);
+    QCOMPARE(water.fields.name, QStringLiteral("矿泉水"));
+    QCOMPARE(water.fields.cost.toString(), QStringLiteral("0.8"));
     QVERIFY_THROWS_EXCEPTION(Refused, Importing::write(plan, false));
     QCOMPARE(count("ab"), 1);
 
@@ -476,6 +494,384 @@ void TestSpreadsheet::toolsExportAndImport() {
     QVERIFY2(output.contains(QStringLiteral("已导入 1 行")), qPrintable(output));
     db.reopen();
     QCOMPARE(count("ab"), 4);
+}
+
+namespace {
+
+QByteArray sha256Of(const QString& folder) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString& name : {Db::BusinessFile, Db::ListsFile}) {
+        QFile file(QDir(folder).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            hash.addData(&file);
+    }
+    return hash.result();
+}
+
+QString readProblems(const Spreadsheet::Table& table) {
+    QStringList texts;
+    for (const Spreadsheet::ReadProblem& p : table.problems)
+        texts << QStringLiteral("%1|%2|%3").arg(p.row).arg(p.where, p.why);
+    return texts.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+void TestSpreadsheet::hostileReferencesAreProblemsAtTheirPlace_data() {
+    QTest::addColumn<QByteArray>("rows");
+    QTest::addColumn<QString>("where"); // empty: no problem, the far cell is read
+    QTest::addColumn<QString>("why");
+    auto cell = [](const char* ref) {
+        return SheetFiles::text(ref, QStringLiteral("远"));
+    };
+    for (const char* r : {"0", "-3", "abc", "2147483647", "1048577", "", "1e3"})
+        QTest::addRow("row r=\"%s\"", r) << ("<row r=\"" + QByteArray(r) + "\">" + cell("A5") + "</row>")
+                                         << QStringLiteral("工作表“货品”第 2 个 <row>")
+                                         << QStringLiteral("行号“%1”无效").arg(QLatin1String(r));
+    for (const char* ref : {"AAAAAAA2", "XFE2", "a2", "A0", "A", "2", "A2147483647", "ZZZZZZZZZZZZZZ2"})
+        QTest::addRow("cell r=\"%s\"", ref)
+            << ("<row r=\"2\">" + cell(ref) + "</row>")
+            << QStringLiteral("工作表“货品”第 2 行的单元格“%1”").arg(QLatin1String(ref))
+            << QStringLiteral("单元格位置无效");
+    QTest::newRow("cell of another row")
+        << ("<row r=\"2\">" + cell("A7") + "</row>") << QStringLiteral("工作表“货品”第 2 行的单元格“A7”")
+        << QStringLiteral("不在它所在的行");
+    QTest::newRow("row before the last")
+        << ("<row r=\"9\"/><row r=\"4\">" + cell("A4") + "</row>") << QStringLiteral("工作表“货品”第 4 行")
+        << QStringLiteral("不在上一行");
+    QTest::newRow("cell before the last")
+        << ("<row r=\"2\">" + cell("C2") + cell("B2") + "</row>")
+        << QStringLiteral("工作表“货品”第 2 行第 2 个单元格") << QStringLiteral("不在前一个单元格（C2）之后");
+    QTest::newRow("past column XFD") << ("<row r=\"2\">" + cell("XFD2") +
+                                         "<c t=\"inlineStr\"><is><t>x</t></is></c></row>")
+                                     << QStringLiteral("工作表“货品”第 2 行第 16385 个单元格")
+                                     << QStringLiteral("超过 XFD 列");
+    QTest::newRow("shared text out of range")
+        << QByteArray("<row r=\"2\"><c r=\"B2\" t=\"s\"><v>-1</v></c></row>")
+        << QStringLiteral("工作表“货品”B2") << QStringLiteral("共享文字编号“-1”无效");
+    QTest::newRow("far corner, alone")
+        << ("<row r=\"1048576\">" + cell("XFD1048576") + "</row>") << QString() << QString();
+}
+
+void TestSpreadsheet::hostileReferencesAreProblemsAtTheirPlace() {
+    QFETCH(QByteArray, rows);
+    QFETCH(QString, where);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("hostile.xlsx"));
+    QVERIFY(SheetFiles::writeZip(path, SheetFiles::workbook("<row r=\"1\">" +
+                                                            SheetFiles::text("A1", QStringLiteral("名称")) +
+                                                            "</row>" + rows)));
+    const Spreadsheet::Table table = Spreadsheet::read(path);
+    // The good row stays, whatever came after it.
+    QVERIFY(table.rowCount() >= 1);
+    QCOMPARE(table.number(0), 1);
+    QCOMPARE(table.cell(0, 0), QStringLiteral("名称"));
+    if (where.isEmpty()) {
+        QCOMPARE(readProblems(table), QString());
+        QCOMPARE(table.rowCount(), 2);
+        QCOMPARE(table.number(1), Spreadsheet::MaxRow);
+        QCOMPARE(table.columns(1), QList<int>{Spreadsheet::MaxColumn - 1});
+        QCOMPARE(table.cell(1, Spreadsheet::MaxColumn - 1), QStringLiteral("远"));
+        QCOMPARE(table.cellCount(), 2); // nothing kept for the empty cells between
+        return;
+    }
+    QCOMPARE(table.problems.size(), 1);
+    QVERIFY2(table.problems[0].where == where && table.problems[0].why.contains(why),
+             qPrintable(readProblems(table)));
+    QCOMPARE(table.cellCount(), 1 + rows.count("<c") - 1); // all but the refused cell
+}
+
+void TestSpreadsheet::filesBeyondTheLimitsAreRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("limit"); // the limit scaled down for the case
+    QTest::addColumn<qint64>("value");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("part declared 300 MB")
+        << QStringLiteral("declared.xlsx") << QString() << qint64(0)
+        << QStringLiteral("xl/worksheets/sheet1.xml 解压后有 300 MB，超过 200 MB 的上限");
+    QTest::newRow("part larger than declared")
+        << QStringLiteral("lying.xlsx") << QString() << qint64(0) << QStringLiteral("Excel 文件已损坏");
+    QTest::newRow("part beyond the limit") << QStringLiteral("big.xlsx") << QStringLiteral("entry")
+                                           << qint64(100000) << QStringLiteral("MB，超过 0.1 MB 的上限");
+    QTest::newRow("too many cells") << QStringLiteral("cells.xlsx") << QStringLiteral("cells") << qint64(2000)
+                                    << QStringLiteral("表格超过 2000 个单元格");
+    QTest::newRow("too much shared text") << QStringLiteral("shared.xlsx") << QStringLiteral("text")
+                                          << qint64(20000) << QStringLiteral("表格中的文字超过 0.02 MB");
+    QTest::newRow("CSV over 100 MB") << QStringLiteral("huge.csv") << QString() << qint64(0)
+                                     << QStringLiteral("超过 100 MB 的上限");
+    QTest::newRow("CSV cells") << QStringLiteral("cells.csv") << QStringLiteral("cells") << qint64(2000)
+                               << QStringLiteral("表格超过 2000 个单元格");
+    QTest::newRow("CSV rows") << QStringLiteral("rows.csv") << QString() << qint64(0)
+                              << QStringLiteral("CSV 文件超过 1048576 行");
+}
+
+void TestSpreadsheet::filesBeyondTheLimitsAreRefused() {
+    QFETCH(QString, name);
+    QFETCH(QString, limit);
+    QFETCH(qint64, value);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    const QByteArray title = "<row r=\"1\">" + SheetFiles::text("A1", QStringLiteral("名称")) + "</row>";
+    QByteArray rows = title;
+    for (int r = 2; r <= 3000; ++r)
+        rows += "<row r=\"" + QByteArray::number(r) + "\">" +
+                SheetFiles::number("A" + QByteArray::number(r), "1") + "</row>";
+    if (name == QLatin1String("declared.xlsx")) {
+        QVERIFY(SheetFiles::writeZip(path, SheetFiles::workbook(title),
+                                     {{QStringLiteral("xl/worksheets/sheet1.xml"), 300000000u}}));
+    } else if (name == QLatin1String("lying.xlsx")) {
+        // 30 MB of sheet said to be 2 KB: never unpacked beyond what it declares.
+        QByteArray sheet = SheetFiles::workbook(title).at(2).second;
+        sheet.insert(sheet.indexOf("<sheetData>"), QByteArray(30 * 1000 * 1000, ' '));
+        SheetFiles::Parts parts = SheetFiles::workbook(title);
+        parts[2].second = sheet;
+        QVERIFY(SheetFiles::writeZip(path, parts, {{QStringLiteral("xl/worksheets/sheet1.xml"), 2000u}}));
+    } else if (name == QLatin1String("big.xlsx") || name == QLatin1String("cells.xlsx")) {
+        QVERIFY(SheetFiles::writeZip(path, SheetFiles::workbook(rows)));
+    } else if (name == QLatin1String("shared.xlsx")) {
+        rows = title;
+        for (int r = 2; r <= 1000; ++r)
+            rows += "<row><c t=\"s\"><v>0</v></c></row>";
+        QVERIFY(SheetFiles::writeZip(
+            path, SheetFiles::workbook(rows, "<si><t>" + QByteArray(100, 'x') + "</t></si>")));
+    } else {
+        // Written as it streams: never the whole file in memory.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray block;
+        if (name == QLatin1String("huge.csv")) {
+            block = QByteArray(1 << 20, 'x');
+            for (int i = 0; i < 100; ++i)
+                block[i * 1000] = ',';
+            for (int i = 0; i <= 100; ++i)
+                file.write(block);
+        } else if (name == QLatin1String("rows.csv")) {
+            file.write(QByteArray(Spreadsheet::MaxRow + 1, '\n'));
+        } else {
+            for (int r = 0; r < 100; ++r)
+                file.write("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25\r\n");
+        }
+    }
+    Spreadsheet::Limits limits;
+    if (limit == QLatin1String("entry"))
+        limits.entryBytes = value;
+    else if (limit == QLatin1String("cells"))
+        limits.cells = value;
+    else if (limit == QLatin1String("text"))
+        limits.textBytes = value;
+    try {
+        const Spreadsheet::Table table = Spreadsheet::read(path, limits);
+        QFAIL(qPrintable(QStringLiteral("read with %1 cells, not refused").arg(table.cellCount())));
+    } catch (const Refused& e) {
+        QVERIFY2(e.text().contains(refusal), qPrintable(e.text()));
+    }
+}
+
+void TestSpreadsheet::problemsAreCappedAndLongTextsShortened() {
+    CoreFixture db;
+    const QString folder = db.folder();
+    const QString path = QDir(folder).filePath(QStringLiteral("many.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    // A title of 100,000 characters, one of 2,000, and 3,000 rows of which every one is wrong.
+    file.write("大类,产品名称,库存量,单位,销售价," + QByteArray(100000, 'T') + "," + QByteArray(2000, 'U') +
+               "\r\n");
+    for (int r = 0; r < 3000; ++r)
+        file.write("食品,品" + QByteArray::number(r) + ",x,包,1,,\r\n");
+    file.close();
+    const Importing::Plan plan = Importing::checkFile(Importing::Kind::Products, path);
+    QCOMPARE(plan.problems.size(), 1000);
+    QCOMPARE(plan.problemCount(), 3002);
+    QCOMPARE(plan.goodRows(), 0);
+    QCOMPARE(plan.problems[0].text(), QStringLiteral("第 1 行第 6 列：文字超过 32767 个字符，已忽略"));
+    QCOMPARE(plan.problems[1].text(),
+             QStringLiteral("第 1 行，列“%1…”：无法识别的列，已忽略").arg(QString(40, QLatin1Char('U'))));
+
+    const QByteArray before = sha256Of(folder);
+    db.close();
+    const FileEdges::Run run =
+        FileEdges::tool(QStringLiteral("vandrel-ledger-import"), {folder, QStringLiteral("products"), path});
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.out.contains(QStringLiteral("第 2 行，列“库存量”：不是数字")),
+             qPrintable(run.out.left(300)));
+    QVERIFY2(run.out.contains(QStringLiteral("还有 2002 处问题未列出")), qPrintable(run.out.right(300)));
+    QVERIFY2(run.err.contains(QStringLiteral("文件中有 3002 处问题")), qPrintable(run.err));
+    QCOMPARE(run.out.count(QLatin1Char('\n')), 1001);
+    QVERIFY(run.out.size() < 100000);
+    QVERIFY(!run.out.contains(QString(41, QLatin1Char('U'))));
+    QCOMPARE(sha256Of(folder), before);
+}
+
+void TestSpreadsheet::csvExportGuardsFormulasAndImportTakesTheGuardOff() {
+    CoreFixture db;
+    const QStringList names = {QStringLiteral("=HYPERLINK(\"http://example.com/x\",\"点这里\")"),
+                               QStringLiteral("=cmd|' /C calc'!A0"),
+                               QStringLiteral("+1+1"),
+                               QStringLiteral("-2-2"),
+                               QStringLiteral("@SUM(A1:A2)"),
+                               QStringLiteral("\t=1+1"),
+                               QStringLiteral("'=自己的撇号"),
+                               QStringLiteral("a=b")};
+    for (const QString& name : names)
+        CoreFixture::exec("insert into ab (b1,b2,b3,b4,b5,b8,b9) values ('食品','-细',:a,-5,'包',-1.5,7.5)",
+                          {{":a", name}});
+    const QString path = QDir(db.folder()).filePath(QStringLiteral("products.csv"));
+    const ListDefinition& products = ListDefinitions::get(QStringLiteral("products"));
+    Db::Params params;
+    Spreadsheet::writeQuery(Db::business(), Spreadsheet::listStatement(products, QString(), &params), params,
+                            products.table, products.columns, path, Spreadsheet::Format::Csv);
+    const QJsonArray rows = readBack(path);
+    QCOMPARE(rows.size(), names.size() + 1);
+    const QJsonArray titles = rows[0].toArray();
+    auto column = [&](const QString& title) {
+        for (int c = 0; c < titles.size(); ++c)
+            if (titles[c].toString() == title)
+                return c;
+        return -1;
+    };
+    QStringList written;
+    for (int r = 1; r < rows.size(); ++r) {
+        const QJsonArray cells = rows[r].toArray();
+        written.prepend(cells[column(QStringLiteral("产品名称"))].toString());
+        // Numbers stay numbers, negative ones too; a text column's "-" is guarded.
+        QCOMPARE(cells[column(QStringLiteral("库存量"))].toString(), QStringLiteral("-5"));
+        QCOMPARE(cells[column(QStringLiteral("销售价"))].toString(), QStringLiteral("-1.5"));
+        QCOMPARE(cells[column(QStringLiteral("细类"))].toString(), QStringLiteral("'-细"));
+    }
+    QStringList guarded;
+    const QString formula = QStringLiteral("=+-@\t");
+    for (const QString& name : names)
+        guarded << (formula.contains(name[0]) || (name[0] == QLatin1Char('\'') && formula.contains(name[1]))
+                        ? QLatin1Char('\'') + name
+                        : name);
+    QCOMPARE(written, guarded);
+
+    // The import takes the apostrophe off where the export put it, and only there.
+    CoreFixture::exec("delete from ab");
+    const Importing::Plan plan = Importing::checkFile(Importing::Kind::Products, path);
+    QStringList read;
+    for (const Importing::Row& row : plan.rows)
+        read.prepend(plan.cells(row)[plan.columns.indexOf(QStringLiteral("产品名称"))]);
+    QCOMPARE(read, names);
+}
+
+void TestSpreadsheet::controlCharactersAreRefusedAtTheirRowAndColumn() {
+    CoreFixture db;
+    const QString path = QDir(db.folder()).filePath(QStringLiteral("control.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const char nul = '\0';
+    file.write(QByteArray("会员名,备注,通讯地址\r\n"
+                          "好人,有\t制表符,\r\n"
+                          "坏") +
+               nul +
+               QByteArray("人,,\r\n"
+                          "钟,\x01,\r\n"
+                          "\"换\n行\",,\r\n"
+                          "末,,\x1f街\r\n"));
+    file.close();
+    const Importing::Plan plan = Importing::checkFile(Importing::Kind::Members, path);
+    const QString why = Importing::Why::ControlCharacter;
+    QCOMPARE(problemTexts(plan),
+             QStringList({QStringLiteral("3|会员名|") + why, QStringLiteral("4|备注|") + why,
+                          QStringLiteral("5|会员名|") + why, QStringLiteral("6|通讯地址|") + why}));
+    QCOMPARE(Importing::write(plan, true), 1);
+    QCOMPARE(CoreFixture::rows("select j1, j8 from aj"), QStringList({QStringLiteral("好人|有\t制表符")}));
+    QCOMPARE(CoreFixture::scalar("select count(*) from aj where instr(j1, char(0)) > 0").toInt(), 0);
+}
+
+void TestSpreadsheet::exportsFollowTheUmask_data() {
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<QString>("suffix");
+    for (int mask : {077, 022, 027})
+        for (const char* suffix : {"csv", "xlsx"})
+            QTest::addRow("umask %03o %s", mask, suffix) << mask << QString::fromLatin1(suffix);
+}
+
+void TestSpreadsheet::exportsFollowTheUmask() {
+    QFETCH(int, mask);
+    QFETCH(QString, suffix);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("members.") + suffix);
+    const mode_t before = ::umask(mode_t(mask));
+    Spreadsheet::Format format;
+    QVERIFY(Spreadsheet::formatOf(path, &format));
+    int left = 3;
+    Spreadsheet::write(path, format, {{QStringLiteral("手机"), Spreadsheet::Kind::Text}},
+                       [&](QVariantList& cells) {
+                           cells = {QStringLiteral("13800138000")};
+                           return left-- > 0;
+                       });
+    ::umask(before);
+    struct stat info;
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+    QCOMPARE(int(info.st_mode & 0777), 0666 & ~mask);
+}
+
+void TestSpreadsheet::fullReadOnlyOrMissingTargetIsSaidPlainly_data() {
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("message");
+    for (const char* suffix : {"csv", "xlsx"}) {
+        QTest::addRow("%s on a full disk", suffix)
+            << QString::fromLatin1(suffix) << QStringLiteral("full")
+            << QStringLiteral("磁盘空间不足：文件夹“%1”没有足够的空间写入“list.%2”")
+                   .arg(QStringLiteral("%1"), QLatin1String(suffix));
+        QTest::addRow("%s on a read-only disk", suffix)
+            << QString::fromLatin1(suffix) << QStringLiteral("read-only")
+            << QStringLiteral("文件夹“%1”是只读的，无法写入“list.%2”")
+                   .arg(QStringLiteral("%1"), QLatin1String(suffix));
+        QTest::addRow("%s to a missing folder", suffix)
+            << QString::fromLatin1(suffix) << QStringLiteral("missing") << QStringLiteral("文件夹不存在：%1");
+    }
+}
+
+void TestSpreadsheet::fullReadOnlyOrMissingTargetIsSaidPlainly() {
+    QFETCH(QString, suffix);
+    QFETCH(QString, target);
+    QFETCH(QString, message);
+    FileEdges::SmallDisk disk(4 * 1024 * 1024);
+    if (!disk.available())
+        QSKIP(qPrintable(disk.why()));
+    QDir folder(disk.path());
+    if (target == QLatin1String("missing"))
+        folder.setPath(disk.path() + QStringLiteral("/gone"));
+    const QString path = folder.filePath(QStringLiteral("list.") + suffix);
+    // An earlier export of the same name, which stays as it was.
+    QFile old(QDir(disk.path()).filePath(QStringLiteral("list.") + suffix));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    if (target == QLatin1String("full"))
+        disk.fillUpTo(64 * 1024);
+    if (target == QLatin1String("read-only"))
+        disk.setReadOnly(true);
+    const QStringList before =
+        QDir(disk.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    // Rows that do not pack small: a few megabytes in any format.
+    QRandomGenerator random(7);
+    qint64 produced = 0;
+    const Spreadsheet::RowReader rows = [&](QVariantList& cells) {
+        cells = {++produced,
+                 QString::number(random.generate64(), 36) + QString::number(random.generate64(), 36)};
+        return produced <= 100000;
+    };
+    const QList<Spreadsheet::Column> columns = {{QStringLiteral("编号"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("名称"), Spreadsheet::Kind::Text}};
+    Spreadsheet::Format format;
+    QVERIFY(Spreadsheet::formatOf(path, &format));
+    try {
+        Spreadsheet::write(path, format, columns, rows);
+        QFAIL("no refusal");
+    } catch (const Refused& e) {
+        QVERIFY2(e.text().startsWith(message.arg(folder.absolutePath())), qPrintable(e.text()));
+    }
+    disk.setReadOnly(false);
+    QCOMPARE(QDir(disk.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
 }
 
 QTEST_GUILESS_MAIN(TestSpreadsheet)

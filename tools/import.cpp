@@ -51,11 +51,12 @@ int main(int argc, char* argv[]) {
         ToolFolder::open(args[0], true);
         const Importing::Plan plan = Importing::checkFile(kind, args[2]);
         for (const Importing::Problem& p : plan.problems)
-            std::printf(
-                "%s\n",
-                QStringLiteral("第 %1 行，列“%2”：%3").arg(p.row).arg(p.column, p.why).toUtf8().constData());
+            std::printf("%s\n", p.text().toUtf8().constData());
+        if (plan.moreProblems > 0)
+            std::printf("%s\n",
+                        QStringLiteral("还有 %1 处问题未列出").arg(plan.moreProblems).toUtf8().constData());
         if (plan.hasProblems() && !parser.isSet(goodOnly))
-            return fail(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problems.size()), 1);
+            return fail(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problemCount()), 1);
         const int written = Importing::write(plan, true);
         std::printf("%s\n", QStringLiteral("已导入 %1 行").arg(written).toUtf8().constData());
     } catch (const LedgerError& e) {

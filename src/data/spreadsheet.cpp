@@ -10,15 +10,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QStringDecoder>
-#include <QTemporaryFile>
 #include <QXmlStreamReader>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <unzip.h>
 #include <xlsxwriter.h>
 #include <zip.h>
@@ -142,21 +147,46 @@ void appendText(QByteArray& out, const Cell& cell) {
     }
 }
 
-void appendCsvField(QByteArray& out, const Cell& cell) {
+bool formulaStart(char c) {
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+// A text that a spreadsheet program would take for a formula (or that it trims and then takes for
+// one) gets an apostrophe before it, as spreadsheets write such a text themselves; the import
+// takes it off again. A text that begins with such an apostrophe already gets one more, so that
+// it comes back as it was.
+bool looksLikeFormula(const Cell& cell) {
+    if (cell.type != Cell::Text || cell.size == 0)
+        return false;
+    return formulaStart(cell.text[0]) ||
+           (cell.text[0] == '\'' && cell.size > 1 && formulaStart(cell.text[1]));
+}
+
+void appendCsvField(QByteArray& out, const Cell& cell, Kind kind) {
     if (cell.type != Cell::Text) {
         appendText(out, cell);
         return;
     }
+    double number;
+    if (kind == Kind::Number && numberOf(cell, &number)) {
+        out.append(cell.text, cell.size); // a number, also a negative one, stays a number
+        return;
+    }
+    const bool guard = looksLikeFormula(cell);
     bool quote = false;
     for (int i = 0; i < cell.size && !quote; ++i) {
         const char c = cell.text[i];
         quote = c == ',' || c == '"' || c == '\r' || c == '\n';
     }
     if (!quote) {
+        if (guard)
+            out += '\'';
         out.append(cell.text, cell.size);
         return;
     }
     out += '"';
+    if (guard)
+        out += '\'';
     for (int i = 0; i < cell.size; ++i) {
         if (cell.text[i] == '"')
             out += '"';
@@ -165,36 +195,93 @@ void appendCsvField(QByteArray& out, const Cell& cell) {
     out += '"';
 }
 
+QString folderOf(const QString& path) {
+    return QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+}
+
+// Whether a write that failed with this error failed for want of space: said so, or the folder
+// has (next to) nothing left (libxlsxwriter does not always keep the error of its writes).
+bool diskFull(const QString& path, int error) {
+    if (error == ENOSPC || error == EDQUOT)
+        return true;
+    struct statvfs disk;
+    return statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &disk) == 0 &&
+           qint64(disk.f_bavail) * qint64(disk.f_frsize) < 256 * 1024;
+}
+
+// Why the file could not be written, said plainly: the folder full, read-only, not there or not
+// the user's.
+[[noreturn]] void cannotWrite(const QString& path, int error, const QString& detail = QString()) {
+    const QString folder = folderOf(path);
+    const QString name = QFileInfo(path).fileName();
+    if (diskFull(path, error))
+        throw Refused(
+            QStringLiteral(
+                "磁盘空间不足：文件夹“%1”没有足够的空间写入“%2”，没有留下任何文件。请腾出空间后再试。")
+                .arg(folder, name));
+    if (error == EROFS)
+        throw Refused(QStringLiteral("文件夹“%1”是只读的，无法写入“%2”").arg(folder, name));
+    if (error == EACCES || error == EPERM)
+        throw Refused(QStringLiteral("没有权限写入文件夹“%1”，无法写入“%2”").arg(folder, name));
+    if (error == ENOENT || error == ENOTDIR)
+        throw Refused(QStringLiteral("文件夹不存在：%1").arg(folder));
+    throw Refused(QStringLiteral("无法写入文件：%1（%2）")
+                      .arg(QDir::toNativeSeparators(path),
+                           detail.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : detail));
+}
+
 // A temporary file beside the target, in the same folder so that the rename at the end is one
-// step of the file system.
+// step of the file system. It is made as any new file of the user is (0666 less the umask), so
+// the export ends with the permissions the user chose for new files.
 QString temporaryBeside(const QString& path) {
     const QFileInfo target(path);
     if (!target.absoluteDir().exists())
-        throw Refused(QStringLiteral("文件夹不存在：%1").arg(target.absolutePath()));
-    QTemporaryFile file(
-        target.absoluteDir().filePath(QStringLiteral(".") + target.fileName() + QStringLiteral(".XXXXXX")));
-    file.setAutoRemove(false);
-    if (!file.open())
-        throw Refused(QStringLiteral("无法写入文件：%1（%2）").arg(path, file.errorString()));
-    return file.fileName();
+        throw Refused(QStringLiteral("文件夹不存在：%1").arg(folderOf(path)));
+    for (int attempt = 0;; ++attempt) {
+        const QString name = target.absoluteDir().filePath(
+            QStringLiteral(".%1.%2")
+                .arg(target.fileName())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        const int fd =
+            ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST || attempt > 100)
+            cannotWrite(path, errno);
+    }
+}
+
+// Forces the file (or folder) to the disk.
+int syncPath(const QString& path, bool folder) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int result = ::fsync(fd) == 0 || (folder && errno == EINVAL) ? 0 : errno;
+    ::close(fd);
+    return result;
 }
 
 void finish(const QString& temporary, const QString& path) {
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        QFile::remove(temporary);
-        throw Refused(QStringLiteral("无法写入文件：%1").arg(path));
-    }
+    if (const int error = syncPath(temporary, false); error != 0)
+        cannotWrite(path, error);
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0)
+        cannotWrite(path, errno);
+    syncPath(QFileInfo(path).absolutePath(), true);
 }
 
 class XlsxWriter {
 public:
-    XlsxWriter(const QString& file, const QList<Column>& columns) : m_columns(columns) {
+    XlsxWriter(const QString& file, const QString& path, const QList<Column>& columns)
+        : m_columns(columns), m_path(path) {
         lxw_workbook_options options = {};
         options.constant_memory = LXW_TRUE;
         options.use_zip64 = LXW_TRUE;
         m_book = workbook_new_opt(QFile::encodeName(file).constData(), &options);
         if (!m_book)
-            throw Refused(QStringLiteral("无法写入文件：%1").arg(file));
+            cannotWrite(m_path, errno);
         m_sheet = workbook_add_worksheet(m_book, nullptr);
         m_title = workbook_add_format(m_book);
         format_set_bold(m_title);
@@ -254,13 +341,15 @@ public:
     }
 
 private:
-    static void check(lxw_error error) {
+    void check(lxw_error error) const {
         if (error != LXW_NO_ERROR)
-            throw Refused(
+            cannotWrite(
+                m_path, errno,
                 QStringLiteral("写入 Excel 文件失败：%1").arg(QString::fromUtf8(lxw_strerror(error))));
     }
 
     QList<Column> m_columns;
+    QString m_path; // the file it becomes, for the messages
     QByteArray m_text;
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_sheet = nullptr;
@@ -269,9 +358,9 @@ private:
     lxw_format* m_date = nullptr;
 };
 
-qint64 writeXlsx(const QString& file, const QList<Column>& columns, const CellReader& next,
-                 const Progress& progress) {
-    XlsxWriter writer(file, columns);
+qint64 writeXlsx(const QString& file, const QString& path, const QList<Column>& columns,
+                 const CellReader& next, const Progress& progress) {
+    XlsxWriter writer(file, path, columns);
     std::vector<Cell> cells;
     qint64 rows = 0;
     while (next(cells)) {
@@ -284,22 +373,38 @@ qint64 writeXlsx(const QString& file, const QList<Column>& columns, const CellRe
     return rows;
 }
 
-qint64 writeCsv(const QString& file, const QList<Column>& columns, const CellReader& next,
-                const Progress& progress) {
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Refused(QStringLiteral("无法写入文件：%1（%2）").arg(file, out.errorString()));
+qint64 writeCsv(const QString& file, const QString& path, const QList<Column>& columns,
+                const CellReader& next, const Progress& progress) {
+    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        cannotWrite(path, errno);
+    struct Closer {
+        int fd;
+        ~Closer() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } closer{fd};
     QByteArray buffer("\xEF\xBB\xBF");
     auto flush = [&] {
-        if (out.write(buffer) != buffer.size())
-            throw Refused(QStringLiteral("无法写入文件：%1（%2）").arg(file, out.errorString()));
+        const char* p = buffer.constData();
+        qsizetype left = buffer.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, p, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                cannotWrite(path, n < 0 ? errno : ENOSPC);
+            p += n;
+            left -= n;
+        }
         buffer.clear();
     };
     for (int c = 0; c < columns.size(); ++c) {
         if (c > 0)
             buffer += ',';
         const QByteArray title = columns[c].title.toUtf8();
-        appendCsvField(buffer, Cell{Cell::Text, 0, 0, title.constData(), int(title.size())});
+        appendCsvField(buffer, Cell{Cell::Text, 0, 0, title.constData(), int(title.size())}, Kind::Text);
     }
     buffer += "\r\n";
     std::vector<Cell> cells;
@@ -309,7 +414,7 @@ qint64 writeCsv(const QString& file, const QList<Column>& columns, const CellRea
             if (c > 0)
                 buffer += ',';
             if (c < int(cells.size()))
-                appendCsvField(buffer, cells[c]);
+                appendCsvField(buffer, cells[c], columns[c].kind);
         }
         buffer += "\r\n";
         if (buffer.size() > (1 << 16))
@@ -319,9 +424,9 @@ qint64 writeCsv(const QString& file, const QList<Column>& columns, const CellRea
             return -1;
     }
     flush();
-    if (!out.flush())
-        throw Refused(QStringLiteral("无法写入文件：%1（%2）").arg(file, out.errorString()));
-    out.close();
+    closer.fd = -1;
+    if (::close(fd) != 0)
+        cannotWrite(path, errno);
     return rows;
 }
 
@@ -330,20 +435,16 @@ qint64 writeCells(const QString& path, Format format, const QList<Column>& colum
     const QString temporary = temporaryBeside(path);
     qint64 rows = -1;
     try {
-        rows = format == Format::Xlsx ? writeXlsx(temporary, columns, next, progress)
-                                      : writeCsv(temporary, columns, next, progress);
+        rows = format == Format::Xlsx ? writeXlsx(temporary, path, columns, next, progress)
+                                      : writeCsv(temporary, path, columns, next, progress);
+        if (rows >= 0)
+            finish(temporary, path);
     } catch (...) {
         QFile::remove(temporary);
         throw;
     }
-    if (rows < 0) {
+    if (rows < 0)
         QFile::remove(temporary);
-        return -1;
-    }
-    // The temporary file is made for the owner only; the export gets the usual permissions.
-    QFile::setPermissions(temporary, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                         QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    finish(temporary, path);
     return rows;
 }
 
@@ -541,317 +642,6 @@ qint64 writeQuery(const QSqlDatabase& db, const QString& sql, const Db::Params& 
         return true;
     };
     return writeCells(path, format, columnsOf(table, columns), next, progress);
-}
-
-// Reading ---------------------------------------------------------------------------------------
-
-Table readCsv(const QByteArray& raw) {
-    QByteArray bytes = raw;
-    QString text;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        text = QString::fromUtf8(bytes.mid(3));
-    } else {
-        // Text that is not valid UTF-8 is what Excel saves on Chinese systems: GB18030.
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        text = utf8.decode(bytes);
-        if (utf8.hasError()) {
-            QStringDecoder gb("GB18030");
-            if (!gb.isValid())
-                throw Refused(QStringLiteral("无法识别文件的编码"));
-            text = gb.decode(bytes);
-        }
-    }
-    Table table;
-    QStringList row;
-    QString field;
-    bool quoted = false, fieldStarted = false;
-    const int n = int(text.size());
-    for (int i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
-                    field += c;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"') && field.isEmpty()) {
-            quoted = fieldStarted = true;
-        } else if (c == QLatin1Char(',')) {
-            row << field;
-            field.clear();
-            fieldStarted = true;
-        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
-                ++i;
-            row << field;
-            table.rows << row;
-            row.clear();
-            field.clear();
-            fieldStarted = false;
-        } else {
-            field += c;
-            fieldStarted = true;
-        }
-    }
-    if (fieldStarted || !field.isEmpty() || !row.isEmpty()) {
-        row << field;
-        table.rows << row;
-    }
-    return table;
-}
-
-namespace {
-
-class Zip {
-public:
-    explicit Zip(const QString& path) : m_path(path) {
-        m_zip = unzOpen64(QFile::encodeName(path).constData());
-        if (!m_zip)
-            throw Refused(QStringLiteral("不是有效的 Excel 文件：%1").arg(path));
-    }
-    ~Zip() { unzClose(m_zip); }
-    bool has(const QString& name) { return unzLocateFile(m_zip, name.toUtf8().constData(), 1) == UNZ_OK; }
-    QByteArray entry(const QString& name) {
-        if (!has(name) || unzOpenCurrentFile(m_zip) != UNZ_OK)
-            throw Refused(QStringLiteral("不是有效的 Excel 文件：%1").arg(m_path));
-        QByteArray data;
-        char buffer[65536];
-        int got = 0;
-        while ((got = unzReadCurrentFile(m_zip, buffer, sizeof buffer)) > 0)
-            data.append(buffer, got);
-        const int closed = unzCloseCurrentFile(m_zip);
-        if (got < 0 || closed != UNZ_OK)
-            throw Refused(QStringLiteral("Excel 文件已损坏：%1").arg(m_path));
-        return data;
-    }
-
-private:
-    QString m_path;
-    unzFile m_zip = nullptr;
-};
-
-// The path inside the package of the workbook's first sheet.
-QString firstSheet(Zip& zip) {
-    QString id;
-    QXmlStreamReader book(zip.entry(QStringLiteral("xl/workbook.xml")));
-    while (!book.atEnd() && id.isEmpty())
-        if (book.readNext() == QXmlStreamReader::StartElement && book.name() == QLatin1String("sheet"))
-            for (const QXmlStreamAttribute& a : book.attributes())
-                if (a.name() == QLatin1String("id"))
-                    id = a.value().toString();
-    if (!id.isEmpty() && zip.has(QStringLiteral("xl/_rels/workbook.xml.rels"))) {
-        QXmlStreamReader rels(zip.entry(QStringLiteral("xl/_rels/workbook.xml.rels")));
-        while (!rels.atEnd())
-            if (rels.readNext() == QXmlStreamReader::StartElement &&
-                rels.name() == QLatin1String("Relationship") &&
-                rels.attributes().value(QLatin1String("Id")) == id) {
-                QString target = rels.attributes().value(QLatin1String("Target")).toString();
-                if (target.startsWith(QLatin1Char('/')))
-                    return target.mid(1);
-                return QStringLiteral("xl/") + target;
-            }
-    }
-    return QStringLiteral("xl/worksheets/sheet1.xml");
-}
-
-QStringList sharedStrings(Zip& zip) {
-    QStringList strings;
-    if (!zip.has(QStringLiteral("xl/sharedStrings.xml")))
-        return strings;
-    QXmlStreamReader xml(zip.entry(QStringLiteral("xl/sharedStrings.xml")));
-    QString current;
-    int phonetic = 0;
-    bool inText = false;
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (xml.name() == QLatin1String("si"))
-                current.clear();
-            else if (xml.name() == QLatin1String("rPh"))
-                ++phonetic;
-            else if (xml.name() == QLatin1String("t"))
-                inText = phonetic == 0;
-            break;
-        case QXmlStreamReader::EndElement:
-            if (xml.name() == QLatin1String("si"))
-                strings << current;
-            else if (xml.name() == QLatin1String("rPh"))
-                --phonetic;
-            else if (xml.name() == QLatin1String("t"))
-                inText = false;
-            break;
-        case QXmlStreamReader::Characters:
-            if (inText)
-                current += xml.text();
-            break;
-        default:
-            break;
-        }
-    }
-    return strings;
-}
-
-bool isDateFormat(int id, const QString& code) {
-    if ((id >= 14 && id <= 22) || (id >= 45 && id <= 47))
-        return true;
-    QString plain;
-    bool inQuote = false, inBracket = false;
-    for (const QChar c : code) {
-        if (c == QLatin1Char('"'))
-            inQuote = !inQuote;
-        else if (!inQuote && c == QLatin1Char('['))
-            inBracket = true;
-        else if (!inQuote && c == QLatin1Char(']'))
-            inBracket = false;
-        else if (!inQuote && !inBracket)
-            plain += c.toLower();
-    }
-    return plain.contains(QLatin1Char('y')) || plain.contains(QLatin1Char('d')) ||
-           plain.contains(QLatin1Char('h'));
-}
-
-// For every cell style: whether it shows a date.
-QList<bool> dateStyles(Zip& zip) {
-    QList<bool> styles;
-    if (!zip.has(QStringLiteral("xl/styles.xml")))
-        return styles;
-    QXmlStreamReader xml(zip.entry(QStringLiteral("xl/styles.xml")));
-    QHash<int, QString> codes;
-    bool inCellXfs = false;
-    while (!xml.atEnd()) {
-        const auto token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            if (xml.name() == QLatin1String("numFmt"))
-                codes.insert(xml.attributes().value(QLatin1String("numFmtId")).toInt(),
-                             xml.attributes().value(QLatin1String("formatCode")).toString());
-            else if (xml.name() == QLatin1String("cellXfs"))
-                inCellXfs = true;
-            else if (inCellXfs && xml.name() == QLatin1String("xf")) {
-                const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
-                styles << isDateFormat(id, codes.value(id));
-            }
-        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs")) {
-            inCellXfs = false;
-        }
-    }
-    return styles;
-}
-
-QString serialToText(double serial) {
-    const qint64 totalSeconds = qint64(std::llround(serial * 86400.0));
-    const qint64 days = totalSeconds / 86400;
-    const qint64 seconds = totalSeconds % 86400;
-    const QDate date = QDate(1899, 12, 30).addDays(days);
-    if (seconds == 0 && serial == std::floor(serial))
-        return date.toString(QStringLiteral("yyyy-MM-dd"));
-    return date.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" %1:%2:%3")
-                                                             .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-                                                             .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                                                             .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-// The column number of a cell reference ("C7" gives 2).
-int columnOf(QStringView reference) {
-    int column = 0;
-    for (const QChar c : reference) {
-        if (c < QLatin1Char('A') || c > QLatin1Char('Z'))
-            break;
-        column = column * 26 + (c.unicode() - 'A' + 1);
-    }
-    return column - 1;
-}
-
-int rowOf(QStringView reference) {
-    int i = 0;
-    while (i < reference.size() && reference[i] >= QLatin1Char('A') && reference[i] <= QLatin1Char('Z'))
-        ++i;
-    return reference.mid(i).toInt() - 1;
-}
-
-Table readXlsx(const QString& path) {
-    Zip zip(path);
-    const QStringList strings = sharedStrings(zip);
-    const QList<bool> dates = dateStyles(zip);
-    QXmlStreamReader xml(zip.entry(firstSheet(zip)));
-    Table table;
-    QStringList* row = nullptr;
-    int column = -1;
-    QString type, value;
-    int style = 0;
-    bool inValue = false;
-    while (!xml.atEnd()) {
-        const auto token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            const auto name = xml.name();
-            if (name == QLatin1String("row")) {
-                const int r = xml.attributes().hasAttribute(QLatin1String("r"))
-                                  ? xml.attributes().value(QLatin1String("r")).toInt() - 1
-                                  : int(table.rows.size());
-                while (table.rows.size() <= r)
-                    table.rows.append(QStringList());
-                row = &table.rows[r];
-                column = -1;
-            } else if (name == QLatin1String("c") && row) {
-                const auto ref = xml.attributes().value(QLatin1String("r"));
-                column = ref.isEmpty() ? column + 1 : columnOf(ref);
-                if (!ref.isEmpty() && rowOf(ref) != int(row - table.rows.data()))
-                    column = -1;
-                type = xml.attributes().value(QLatin1String("t")).toString();
-                style = xml.attributes().value(QLatin1String("s")).toInt();
-                value.clear();
-            } else if (name == QLatin1String("v") || name == QLatin1String("t")) {
-                inValue = true;
-            }
-        } else if (token == QXmlStreamReader::Characters && inValue) {
-            value += xml.text();
-        } else if (token == QXmlStreamReader::EndElement) {
-            const auto name = xml.name();
-            if (name == QLatin1String("v") || name == QLatin1String("t")) {
-                inValue = false;
-            } else if (name == QLatin1String("c") && row && column >= 0) {
-                QString text = value;
-                if (type == QLatin1String("s")) {
-                    const int index = value.toInt();
-                    text = index >= 0 && index < strings.size() ? strings[index] : QString();
-                } else if (type == QLatin1String("b")) {
-                    text = value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-                } else if (type.isEmpty() || type == QLatin1String("n")) {
-                    bool ok = false;
-                    const double number = value.toDouble(&ok);
-                    if (ok)
-                        text = style < dates.size() && dates[style] ? serialToText(number)
-                                                                    : formatGeneral(number);
-                }
-                while (row->size() <= column)
-                    row->append(QString());
-                (*row)[column] = text;
-            } else if (name == QLatin1String("row")) {
-                row = nullptr;
-            }
-        }
-    }
-    if (xml.hasError())
-        throw Refused(QStringLiteral("Excel 文件已损坏：%1").arg(path));
-    return table;
-}
-
-} // namespace
-
-Table read(const QString& path) {
-    Format format;
-    if (!formatOf(path, &format))
-        throw Refused(QStringLiteral("只能导入 .xlsx 或 .csv 文件"));
-    if (format == Format::Xlsx)
-        return readXlsx(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Refused(QStringLiteral("无法读取文件：%1（%2）").arg(path, file.errorString()));
-    return readCsv(file.readAll());
 }
 
 } // namespace Spreadsheet

@@ -4,10 +4,12 @@
 #include "data/listdefinitions.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <vector>
 
 // Lists written to spreadsheet files and tables read back from them. Excel files are written by
 // libxlsxwriter in its constant-memory mode (rows go to the file as they come) and read with
@@ -55,13 +57,86 @@ qint64 writeQuery(const QSqlDatabase& db, const QString& sql, const Db::Params& 
                   const QList<GridColumn>& columns, const QString& path, Format format,
                   const Progress& progress = {});
 
-// A table read from a spreadsheet file: the first sheet of an Excel file or the whole CSV file,
-// one list of cell texts a row (numbers in the general number format, dates as
-// yyyy-MM-dd HH:mm:ss). Raises Refused when the file cannot be read.
-struct Table {
-    QList<QStringList> rows;
+// What the reader accepts at most. A file beyond a limit is refused as a whole with a message
+// naming the limit; a cell beyond one is a problem of its own. The defaults are the program's
+// limits; tests scale them down.
+struct Limits {
+    qint64 entryBytes = 200 * 1000 * 1000; // each part of an .xlsx file, unpacked
+    qint64 csvBytes = 100 * 1000 * 1000;   // a CSV file
+    qint64 cells = 20 * 1000 * 1000;       // cells of a sheet, empty ones written in the file too
+    qint64 textBytes = 200 * 1000 * 1000;  // the texts of all cells together, in UTF-8
+    int cellChars = 32767;                 // one cell's text (as much as a spreadsheet holds)
+    int problems = 1000;                   // problems listed; the rest are counted
 };
-Table read(const QString& path);
-Table readCsv(const QByteArray& bytes);
+
+// The sheet's last row and column (XFD).
+constexpr int MaxRow = 1048576;
+constexpr int MaxColumn = 16384;
+
+// A cell text as a message quotes it: at most `most` characters, then "…".
+QString shortened(const QString& text, int most = 40);
+
+// What the reader found wrong at one place of the sheet: the row (0 when the row itself could not
+// be told) and the position, e.g. "C7" or "第 3 个 <row>".
+struct ReadProblem {
+    int row = 0;
+    QString where;
+    QString why;
+};
+
+// A table read from a spreadsheet file: the first sheet of an Excel file or the whole CSV file,
+// the texts of its cells (numbers in the general number format, dates as yyyy-MM-dd HH:mm:ss).
+// Only the rows and cells that hold something are kept, in one block of text, so that a sheet
+// with a lone cell at row 1,048,576 or column XFD costs no more than one with that cell at A1.
+class Table {
+public:
+    // The rows that hold at least one cell, in the sheet's order.
+    int rowCount() const;
+    // The sheet's number of a row (the first row of the sheet is 1).
+    int number(int row) const { return m_rows[size_t(row)].number; }
+    // The text of a cell of a row (column 0 is A); empty where the sheet has none.
+    QString cell(int row, int column) const;
+    // The columns of the row's cells, in order.
+    QList<int> columns(int row) const;
+    // Whether every cell of the row is blank (empty or spaces).
+    bool blank(int row) const;
+    // The number of cells kept.
+    qint64 cellCount() const { return qint64(m_cells.size()); }
+
+    // What the reader left out, in the order found: the first Limits::problems of them, and how
+    // many more there were.
+    QList<ReadProblem> problems;
+    qint64 moreProblems = 0;
+    // The rows of every problem, listed or counted.
+    QSet<int> problemRows;
+
+    // Building: rows in increasing number, cells of a row in increasing column.
+    explicit Table(const Limits& limits = Limits());
+    void addRow(int number);
+    void addCell(int column, QStringView text);
+    void addCell(int column, const QByteArray& utf8);
+    void problem(int row, const QString& where, const QString& why);
+    const Limits& limits() const { return m_limits; }
+
+private:
+    struct Row {
+        int number;
+        quint32 firstCell;
+    };
+    struct Cell {
+        quint32 offset; // into m_text; the text runs to the next cell's offset
+        quint16 column;
+    };
+    void addText(const char* data, qsizetype size, int column);
+    Limits m_limits;
+    std::vector<Row> m_rows; // with an end marker
+    std::vector<Cell> m_cells;
+    QByteArray m_text;
+};
+
+// Reads the file; raises Refused when it cannot be read or is beyond a limit of the file.
+Table read(const QString& path, const Limits& limits = Limits());
+// Reads CSV text (UTF-8, with or without a byte-order mark, or GB18030).
+Table readCsv(const QByteArray& bytes, const Limits& limits = Limits());
 
 } // namespace Spreadsheet

@@ -5,6 +5,7 @@
 #include "data/server.h"
 
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QThread>
 
 #include <QRegularExpression>
@@ -194,6 +195,24 @@ QVariant Work::scalar(const QString& sql, const Db::Params& params) {
     return Db::scalar(m_db, sql, params);
 }
 
+QSqlQuery& Work::execPrepared(const QString& sql, const Db::Params& params) {
+    countStatement();
+    noteStatement(sql);
+    auto it = m_prepared.find(sql);
+    if (it == m_prepared.end()) {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (!query.prepare(sql))
+            throw Db::failure(query.lastError());
+        it = m_prepared.insert(sql, query);
+    }
+    for (const auto& [name, value] : params)
+        it->bindValue(name, value);
+    if (!it->exec())
+        throw Db::failure(it->lastError());
+    return *it;
+}
+
 qint64 Work::insert(const QString& sql, const Db::Params& params) {
     // The key comes back with the statement (RETURNING, on both engines): a server has no "last
     // inserted row" of a connection to ask for afterwards.
@@ -203,10 +222,22 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
     if (!table)
         throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
-    QSqlQuery q = exec(sql + QStringLiteral(" returning ") + table->key, params);
-    if (!q.next())
+    qint64 key = 0;
+    if (!Db::isServer(m_db)) {
+        // SQLite keeps the connection's last key (RETURNING would build a temporary table for
+        // every row).
+        QSqlQuery& q = execPrepared(sql, params);
+        key = q.lastInsertId().toLongLong();
+        q.finish();
+    } else {
+        QSqlQuery& q = execPrepared(sql + QStringLiteral(" returning ") + table->key, params);
+        if (!q.next())
+            throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
+        key = q.value(0).toLongLong();
+        q.finish(); // done with, so that nothing of it is running at the commit
+    }
+    if (key <= 0)
         throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
-    const qint64 key = q.value(0).toLongLong();
     m_added[table->name].insert(key);
     return key;
 }
@@ -225,6 +256,8 @@ void Work::wrote(const QString& table, qint64 key) {
 }
 
 void Work::commit() {
+    for (QSqlQuery& q : m_prepared)
+        q.finish();
     // What the announcement tells of the rows: those added, the tables rows were deleted from.
     for (Change& c : m_changes) {
         c.removed = m_removedFrom.contains(c.table);

@@ -9,6 +9,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QSet>
+#include <QSqlQuery>
 #include <QString>
 #include <functional>
 #include <type_traits>
@@ -77,8 +78,13 @@ public:
     // were: the statement is not run and raises DatabaseError as a failing one would.
     QSqlQuery exec(const QString& sql, const Db::Params& params = {});
     QVariant scalar(const QString& sql, const Db::Params& params = {});
-    // Runs an "insert into TABLE …" of one row and returns the key the database gave it.
+    // Runs an "insert into TABLE …" of one row and returns the key the database gave it. The
+    // statement is prepared once for the unit of work: an operation that inserts many rows (an
+    // import) has it parsed once.
     qint64 insert(const QString& sql, const Db::Params& params = {});
+    // Runs a statement prepared once for the unit of work (see insert()); its rows are to be read
+    // before the statement runs again.
+    QSqlQuery& execPrepared(const QString& sql, const Db::Params& params = {});
     // Test hook: called with n before the nth statement of every unit of work that follows, with 0
     // just before the commit and with -1 just after it; it may end the connection's server
     // process, or throw as the database would. An empty function turns it off.
@@ -121,6 +127,9 @@ private:
     QHash<QString, QSet<qint64>> m_added;
     QHash<QString, QSet<qint64>> m_noted; // the keys of m_changes, per table
     QSet<QString> m_removedFrom;
+    // The statements prepared for the unit of work, by their text (destroyed before the
+    // transaction ends).
+    QHash<QString, QSqlQuery> m_prepared;
 };
 
 // The cashier's texts when an operation could not be stored.

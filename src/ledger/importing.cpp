@@ -3,8 +3,10 @@
 #include "core/errors.h"
 #include "data/database.h"
 
+#include <QMultiHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace Importing {
 
@@ -81,36 +83,117 @@ bool allDigits(const QString& text) {
 
 } // namespace
 
-Plan check(Kind kind, const Spreadsheet::Table& table) {
+QString Problem::text() const {
+    if (!where.isEmpty())
+        return where + QStringLiteral("：") + why;
+    return QStringLiteral("第 %1 行，列“%2”：%3").arg(row).arg(column, why);
+}
+
+QStringList Plan::cells(const Row& row) const {
+    QStringList texts;
+    for (int column : sheetColumns)
+        texts << table->cell(row.index, column);
+    return texts;
+}
+
+namespace {
+
+// The text of the column of this title in the row; empty when the plan has no such column.
+QString textOf(const Plan& plan, const Row& row, const char* title) {
+    const qsizetype at = plan.columns.indexOf(QString::fromUtf8(title));
+    return at < 0 ? QString() : plan.table->cell(row.index, plan.sheetColumns[at]);
+}
+
+Currency amountOf(const Plan& plan, const Row& row, const char* title) {
+    const QString text = textOf(plan, row, title);
+    return text.isEmpty() ? Currency() : Currency::parse(text);
+}
+
+bool hasControlCharacter(const QString& text) {
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 && c != u'\t')
+            return true;
+    return false;
+}
+
+} // namespace
+
+Products::New Plan::product(const Row& row) const {
+    auto text = [&](const char* title) {
+        return textOf(*this, row, title);
+    };
+    auto amount = [&](const char* title) {
+        return amountOf(*this, row, title);
+    };
+    std::optional<Currency> level;
+    if (!text("库存下限").isEmpty())
+        level = amount("库存下限");
+    return {{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"), amount("批发价"),
+             amount("销售价"), text("备注"), text("生产厂家"), text("条码").trimmed(), level},
+            Currency::parse(text("库存量"))};
+}
+
+Members::New Plan::member(const Row& row) const {
+    auto text = [&](const char* title) {
+        return textOf(*this, row, title);
+    };
+    QString salutation = text("称呼");
+    if (salutation.isEmpty())
+        salutation = QStringLiteral("先生"); // what the new-member dialog offers first
+    return {{text("会员名"), text("手机"), text("电话"), text("通讯地址"), text("邮编"), salutation,
+             text("电子邮件"), text("备注")},
+            amountOf(*this, row, "卡中余额")};
+}
+
+Plan check(Kind kind, Spreadsheet::Table read) {
     Plan plan;
     plan.kind = kind;
+    const auto table = std::make_shared<const Spreadsheet::Table>(std::move(read));
+    plan.table = table;
+    const int most = table->limits().problems;
     const QList<Field>& fields = fieldsOf(kind);
-    auto problem = [&plan](Row* row, int number, const QString& column, const QString& why) {
-        plan.problems.append({number, column, why});
+    auto problem = [&plan, most](Row* row, int number, const QString& column, const QString& why) {
         if (row)
-            row->problems.append(column + QStringLiteral("：") + why);
+            row->bad = true;
+        if (plan.problems.size() >= most) {
+            ++plan.moreProblems;
+            return;
+        }
+        plan.problems.append({number, Spreadsheet::shortened(column), why});
+        if (row)
+            row->problems.append(Spreadsheet::shortened(column) + QStringLiteral("：") + why);
     };
 
-    // The title row: which field each column fills.
-    QList<int> fieldAt; // per file column: the index into fields, -1 when left out
-    QList<int> used;    // the recognised fields, in the file's order
-    const QStringList titles = table.rows.isEmpty() ? QStringList() : table.rows.first();
-    for (const QString& raw : titles) {
-        const QString title = raw.trimmed();
-        int found = -1;
-        for (int f = 0; f < fields.size(); ++f)
-            if (fields[f].title == title || fields[f].aliases.contains(title))
-                found = f;
-        if (found >= 0 && used.contains(found))
-            found = -1; // a second column of the same title is left out
-        fieldAt << found;
-        if (found >= 0) {
-            used << found;
-            plan.columns << fields[found].title;
-        } else if (!title.isEmpty() && !ignoredColumns(kind).contains(title)) {
-            problem(nullptr, 1, title, Why::UnknownColumn);
-        }
+    // What the reader left out comes first.
+    QMultiHash<int, QString> readProblems; // by row, as the row's list shows them
+    for (const Spreadsheet::ReadProblem& p : table->problems) {
+        plan.problems.append({p.row, QString(), p.why, p.where});
+        readProblems.insert(p.row, p.where + QStringLiteral("：") + p.why);
     }
+    plan.moreProblems = table->moreProblems;
+
+    // The title row: which field each column fills.
+    QHash<int, int> fieldAt; // per sheet column: the index into fields
+    QList<int> used;         // the recognised fields, in the file's order
+    const bool titled = table->rowCount() > 0 && table->number(0) == 1;
+    if (titled)
+        for (int column : table->columns(0)) {
+            const QString title = table->cell(0, column).trimmed();
+            int found = -1;
+            for (int f = 0; f < fields.size(); ++f)
+                if (fields[f].title == title || fields[f].aliases.contains(title))
+                    found = f;
+            if (found >= 0 && used.contains(found))
+                found = -1; // a second column of the same title is left out
+            if (found >= 0) {
+                fieldAt.insert(column, found);
+                used << found;
+                plan.columns << fields[found].title;
+                plan.sheetColumns << column;
+            } else if (!title.isEmpty() && !ignoredColumns(kind).contains(title)) {
+                problem(nullptr, 1, title, Why::UnknownColumn);
+            }
+        }
     bool missing = false;
     for (int f = 0; f < fields.size(); ++f)
         if (fields[f].required && !used.contains(f)) {
@@ -132,30 +215,33 @@ Plan check(Kind kind, const Spreadsheet::Table& table) {
                 codes.insert(q.value(1).toString());
         }
     }
+    const qsizetype nameAt = plan.columns.indexOf(QStringLiteral("产品名称"));
+    const qsizetype codeAt = plan.columns.indexOf(QStringLiteral("条码"));
 
-    for (int r = 1; r < table.rows.size(); ++r) {
-        const QStringList& cells = table.rows[r];
-        bool blank = true;
-        for (const QString& c : cells)
-            blank = blank && c.trimmed().isEmpty();
-        if (blank)
+    QStringList values;
+    for (int r = titled ? 1 : 0; r < table->rowCount(); ++r) {
+        if (table->blank(r))
             continue; // the empty rows a spreadsheet leaves below its data
         Row row;
-        row.number = r + 1;
-        QHash<int, QString> value; // by field
-        for (int c = 0; c < fieldAt.size(); ++c)
-            if (fieldAt[c] >= 0)
-                value.insert(fieldAt[c], c < cells.size() ? cells[c] : QString());
-        for (int f : used)
-            row.cells << value.value(f);
+        row.number = table->number(r);
+        row.index = r;
+        row.bad = table->problemRows.contains(row.number);
+        row.problems = readProblems.values(row.number);
+        std::reverse(row.problems.begin(), row.problems.end()); // in the order found
+        values.clear();
+        for (int c = 0; c < used.size(); ++c)
+            values << table->cell(r, plan.sheetColumns[c]);
 
-        QHash<int, Currency> amounts;
-        for (int f : used) {
-            const Field& field = fields[f];
-            const QString text = value.value(f);
+        for (int c = 0; c < used.size(); ++c) {
+            const Field& field = fields[used[c]];
+            const QString& text = values[c];
             if (text.isEmpty()) {
                 if (field.required)
                     problem(&row, row.number, field.title, Why::Required);
+                continue;
+            }
+            if (hasControlCharacter(text)) {
+                problem(&row, row.number, field.title, Why::ControlCharacter);
                 continue;
             }
             if (field.limit > 0 && text.size() > field.limit) {
@@ -169,7 +255,7 @@ Plan check(Kind kind, const Spreadsheet::Table& table) {
                 break;
             case Type::Amount:
                 try {
-                    amounts.insert(f, Currency::parse(text));
+                    Currency::parse(text);
                 } catch (const LedgerError&) {
                     problem(&row, row.number, field.title, Why::NotANumber);
                 }
@@ -187,64 +273,43 @@ Plan check(Kind kind, const Spreadsheet::Table& table) {
                 break;
             }
         }
-        auto text = [&](const char* title) {
-            for (int f : used)
-                if (fields[f].title == QString::fromUtf8(title))
-                    return value.value(f);
-            return QString();
-        };
-        auto amount = [&](const char* title) {
-            for (int f : used)
-                if (fields[f].title == QString::fromUtf8(title))
-                    return amounts.value(f);
-            return Currency();
-        };
         if (kind == Kind::Products) {
-            const QString name = text("产品名称");
+            const QString name = nameAt < 0 ? QString() : values[nameAt];
             if (!name.isEmpty() && name.size() <= 60) {
                 if (names.contains(name))
                     problem(&row, row.number, QStringLiteral("产品名称"), Why::DuplicateName);
                 names.insert(name);
             }
-            const QString code = text("条码").trimmed();
+            const QString code = codeAt < 0 ? QString() : values[codeAt].trimmed();
             if (!code.isEmpty()) {
                 if (codes.contains(code))
                     problem(&row, row.number, QStringLiteral("条码"), Why::DuplicateCode);
                 codes.insert(code);
             }
-            std::optional<Currency> level;
-            if (!text("库存下限").isEmpty())
-                level = amount("库存下限");
-            if (row.problems.isEmpty() && !missing)
-                plan.products.append(
-                    {{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"),
-                      amount("批发价"), amount("销售价"), text("备注"), text("生产厂家"), code, level},
-                     Currency::parse(text("库存量"))});
-        } else if (row.problems.isEmpty() && !missing) {
-            QString salutation = text("称呼");
-            if (salutation.isEmpty())
-                salutation = QStringLiteral("先生"); // what the new-member dialog offers first
-            plan.members.append({{text("会员名"), text("手机"), text("电话"), text("通讯地址"), text("邮编"),
-                                  salutation, text("电子邮件"), text("备注")},
-                                 amount("卡中余额")});
         }
+        if (!row.bad && !missing)
+            plan.good.append(int(plan.rows.size()));
         plan.rows.append(row);
     }
     if (plan.rows.isEmpty())
-        problem(nullptr, table.rows.isEmpty() ? 1 : 2, QString(), Why::NoRows);
+        problem(nullptr, table->rowCount() == 0 ? 1 : 2, QString(), Why::NoRows);
     return plan;
 }
 
-Plan checkFile(Kind kind, const QString& path) {
-    return check(kind, Spreadsheet::read(path));
+Plan checkFile(Kind kind, const QString& path, const Spreadsheet::Limits& limits) {
+    return check(kind, Spreadsheet::read(path, limits));
 }
 
 int write(const Plan& plan, bool goodRowsOnly) {
     if (plan.hasProblems() && !goodRowsOnly)
-        throw Refused(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problems.size()));
+        throw Refused(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problemCount()));
+    if (plan.good.isEmpty())
+        return 0;
     if (plan.kind == Kind::Products)
-        return plan.products.isEmpty() ? 0 : Products::createMany(plan.products);
-    return plan.members.isEmpty() ? 0 : Members::createMany(plan.members);
+        return Products::createMany(plan.good.size(),
+                                    [&](qsizetype i) { return plan.product(plan.rows[plan.good[i]]); });
+    return Members::createMany(plan.good.size(),
+                               [&](qsizetype i) { return plan.member(plan.rows[plan.good[i]]); });
 }
 
 } // namespace Importing

@@ -54,11 +54,17 @@ qint64 create(const Person& person, Currency opening) {
 }
 
 int createMany(const QList<New>& members) {
+    return createMany(members.size(), [&](qsizetype i) { return members[i]; });
+}
+
+int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
-        for (const New& m : members)
+        for (qsizetype i = 0; i < count; ++i) {
+            const New m = at(i);
             work.wrote(Table, insert(work, m.person, m.opening));
+        }
         work.commit();
-        return int(members.size());
+        return int(count);
     });
 }
 

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 // Members and their prepaid cards. The card number is the member row's key, given by the
 // database; the balance changes only by recharges (here) and card payments (settlement).
@@ -38,6 +39,9 @@ struct New {
     Currency opening;
 };
 int createMany(const QList<New>& members);
+// The same for `count` rows made one at a time by `at` (an import of a million rows keeps one
+// in memory); `at` may be asked again from the first row when the transaction is tried again.
+int createMany(qsizetype count, const std::function<New(qsizetype)>& at);
 
 // Rewrites the member's personal data; card number, balance and card date stay.
 void update(qint64 card, const Person& person);

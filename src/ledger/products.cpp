@@ -25,10 +25,16 @@ void checkCode(Ledger::Work& work, const QString& code, qint64 self) {
     const QVariant value = codeValue(code);
     if (value.isNull())
         return;
-    QSqlQuery owner = work.exec(QStringLiteral("select bid, b3 from ab where b13 = :a and bid <> :b"),
-                                {{QStringLiteral(":a"), value}, {QStringLiteral(":b"), self}});
-    if (owner.next())
-        throw Refused(Products::duplicateCodeMessage(value.toString(), owner.value(1).toString()));
+    // "b13 <> ''" lets the database use the barcodes' index (kept for the products with a code
+    // only); without it every look-up reads the whole table.
+    QSqlQuery& owner =
+        work.execPrepared(QStringLiteral("select bid, b3 from ab where b13 = :a and b13 <> '' and bid <> :b"),
+                          {{QStringLiteral(":a"), value}, {QStringLiteral(":b"), self}});
+    const bool taken = owner.next();
+    const QString found = taken ? owner.value(1).toString() : QString();
+    owner.finish();
+    if (taken)
+        throw Refused(Products::duplicateCodeMessage(value.toString(), found));
 }
 } // namespace
 
@@ -40,7 +46,8 @@ QString duplicateCodeMessage(const QString& code, const QString& owner) {
 
 namespace {
 
-qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
+// `now`: the moment written as the product's creation, one for all the rows of an operation.
+qint64 insert(Ledger::Work& work, const Fields& f, Currency stock, const QString& now) {
     checkCode(work, f.barcode, 0);
     return work.insert(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
                                       "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
@@ -53,7 +60,7 @@ qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
                         {QStringLiteral(":g"), f.wholesale.toSql()},
                         {QStringLiteral(":h"), f.sale.toSql()},
                         {QStringLiteral(":i"), (f.sale * stock).toSql()},
-                        {QStringLiteral(":j"), Clock::nowText()},
+                        {QStringLiteral(":j"), now},
                         {QStringLiteral(":k"), f.remark},
                         {QStringLiteral(":l"), f.manufacturer},
                         {QStringLiteral(":m"), codeValue(f.barcode)},
@@ -64,7 +71,7 @@ qint64 insert(Ledger::Work& work, const Fields& f, Currency stock) {
 
 qint64 create(const Fields& f, Currency stock) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
-        const qint64 key = insert(work, f, stock);
+        const qint64 key = insert(work, f, stock, Clock::nowText());
         work.wrote(Table, key);
         work.commit();
         return key;
@@ -72,11 +79,18 @@ qint64 create(const Fields& f, Currency stock) {
 }
 
 int createMany(const QList<New>& products) {
+    return createMany(products.size(), [&](qsizetype i) { return products[i]; });
+}
+
+int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
-        for (const New& p : products)
-            work.wrote(Table, insert(work, p.fields, p.stock));
+        const QString now = Clock::nowText();
+        for (qsizetype i = 0; i < count; ++i) {
+            const New p = at(i);
+            work.wrote(Table, insert(work, p.fields, p.stock, now));
+        }
         work.commit();
-        return int(products.size());
+        return int(count);
     });
 }
 
@@ -107,7 +121,7 @@ qint64 findByCode(const QString& code) {
     const QVariant value = codeValue(code);
     if (value.isNull())
         return 0;
-    return Db::scalar(Db::business(), QStringLiteral("select bid from ab where b13 = :a"),
+    return Db::scalar(Db::business(), QStringLiteral("select bid from ab where b13 = :a and b13 <> ''"),
                       {{QStringLiteral(":a"), value}})
         .toLongLong();
 }

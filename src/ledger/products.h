@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Products in table ab: the descriptive fields and prices the product dialogs write. Stock and
@@ -50,6 +51,9 @@ struct New {
     Currency stock;
 };
 int createMany(const QList<New>& products);
+// The same for `count` rows made one at a time by `at` (an import of a million rows keeps one
+// in memory); `at` may be asked again from the first row when the transaction is tried again.
+int createMany(qsizetype count, const std::function<New(qsizetype)>& at);
 
 // Rewrites the nine descriptive fields and prices. Stock, stock value and creation date stay: the
 // stock value keeps the prices its movements were booked at.

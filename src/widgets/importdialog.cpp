@@ -29,24 +29,32 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
 
     int bad = 0;
     for (const Importing::Row& row : m_plan.rows)
-        bad += row.problems.isEmpty() ? 0 : 1;
+        bad += row.bad ? 1 : 0;
     summary = new QLabel(this);
     summary->setObjectName(QStringLiteral("summary"));
     summary->setWordWrap(true);
+    summary->setTextFormat(Qt::PlainText); // the titles come from the file
     QString text = QStringLiteral("共 %1 行，其中 %2 行有问题。").arg(m_plan.rows.size()).arg(bad);
     // Problems of the title row (missing or unknown columns) belong to no data row.
     QStringList titleProblems;
     for (const Importing::Problem& p : m_plan.problems)
-        if (p.row == 1 || (m_plan.rows.isEmpty()))
-            titleProblems << QStringLiteral("第 %1 行，列“%2”：%3").arg(p.row).arg(p.column, p.why);
+        if (p.row <= 1 || m_plan.rows.isEmpty())
+            titleProblems << p.text();
+    if (m_plan.moreProblems > 0)
+        titleProblems << QStringLiteral("还有 %1 处问题未列出").arg(m_plan.moreProblems);
     if (!titleProblems.isEmpty())
         text += QLatin1Char('\n') + titleProblems.join(QLatin1Char('\n'));
     if (m_plan.hasProblems())
         text += QStringLiteral("\n有问题时不会写入任何数据，除非选择“只导入无误的行”。");
-    summary->setText(text);
     layout->addWidget(summary);
 
-    rows = new QTableWidget(int(m_plan.rows.size()), int(m_plan.columns.size()) + 2, this);
+    // A million rows would be a million lines of widgets: the first ones show what the file holds.
+    constexpr int Shown = 1000;
+    const int shown = std::min(int(m_plan.rows.size()), Shown);
+    if (shown < m_plan.rows.size())
+        text += QStringLiteral("\n下表只列出前 %1 行。").arg(Shown);
+    summary->setText(text);
+    rows = new QTableWidget(shown, int(m_plan.columns.size()) + 2, this);
     rows->setObjectName(QStringLiteral("rows"));
     rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rows->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -54,15 +62,16 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
     // The row number and its problems first, so they are seen whatever the width of the data.
     rows->setHorizontalHeaderLabels(QStringList{QStringLiteral("行号"), QStringLiteral("问题")} +
                                     m_plan.columns);
-    for (int r = 0; r < m_plan.rows.size(); ++r) {
+    for (int r = 0; r < shown; ++r) {
         const Importing::Row& row = m_plan.rows[r];
         rows->setItem(r, 0, new QTableWidgetItem(QString::number(row.number)));
         auto* problems = new QTableWidgetItem(row.problems.join(QStringLiteral("；")));
-        if (!row.problems.isEmpty())
+        if (row.bad)
             problems->setForeground(QColor(0xc0, 0x00, 0x00));
         rows->setItem(r, 1, problems);
-        for (int c = 0; c < row.cells.size(); ++c)
-            rows->setItem(r, c + 2, new QTableWidgetItem(row.cells[c]));
+        const QStringList cells = m_plan.cells(row);
+        for (int c = 0; c < cells.size(); ++c)
+            rows->setItem(r, c + 2, new QTableWidgetItem(cells[c]));
     }
     rows->resizeColumnsToContents();
     for (int c = 0; c < rows->columnCount(); ++c)
