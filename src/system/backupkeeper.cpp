@@ -92,8 +92,9 @@ void BackupKeeper::nextSlice() {
     try {
         copied = m_job->step();
     } catch (const LedgerError& e) {
+        // The text says what failed and whether the unfinished backup was removed.
         m_job.reset();
-        emit failed(QStringLiteral("备份失败，这份备份已删除。\n%1").arg(e.text()));
+        emit failed(e.text());
         return;
     }
     emit progress(m_job->percent());
