@@ -213,6 +213,14 @@ void measureBackups(const QString& mode, const QString& folder) {
     });
     Backups::setRoot(folder, root.path());
     backup_keeper->refresh();
+    // The window first does what waited while the backups above held its thread (after a start,
+    // the lists' first reading), so that what is measured is the automatic backup's own doing.
+    QEventLoop settle;
+    QTimer::singleShot(3000, &settle, &QEventLoop::quit);
+    sinceTurn.start();
+    turns.start();
+    settle.exec();
+    longest = 0;
     QEventLoop done;
     QObject::connect(backup_keeper, &BackupKeeper::finished, &done, &QEventLoop::quit);
     QObject::connect(backup_keeper, &BackupKeeper::failed, &done, &QEventLoop::quit);

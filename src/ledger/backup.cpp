@@ -6,7 +6,6 @@
 #include "data/tableindex.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -25,6 +24,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <future>
+#include <openssl/evp.h>
 #include <set>
 #include <sqlite3.h>
 #include <sys/file.h>
@@ -227,6 +227,31 @@ QByteArray local(const QString& path) {
     return QFile::encodeName(path);
 }
 
+// A SHA-256 sum through libcrypto, which uses the processor's SHA instructions where it has them
+// (several times quicker than a sum in plain code: a big shop's file is hashed in a fraction of a
+// second).
+class Sha256 {
+public:
+    Sha256() : m_context(EVP_MD_CTX_new()) {
+        if (!m_context || EVP_DigestInit_ex(m_context, EVP_sha256(), nullptr) != 1)
+            throw DatabaseError(QStringLiteral("无法计算校验值（SHA-256 不可用）"));
+    }
+    ~Sha256() { EVP_MD_CTX_free(m_context); }
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void add(const char* data, size_t size) { EVP_DigestUpdate(m_context, data, size); }
+    // The sum as lowercase hex.
+    QByteArray hex() {
+        unsigned char sum[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(m_context, sum, &size);
+        return QByteArray(reinterpret_cast<const char*>(sum), int(size)).toHex();
+    }
+
+private:
+    EVP_MD_CTX* m_context;
+};
+
 // A file descriptor closed with its owner.
 class Descriptor {
 public:
@@ -255,7 +280,7 @@ QByteArray copyDurably(const QString& from, const QString& to) {
     Descriptor target(::open(local(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (target.get() < 0)
         throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (;;) {
         const ssize_t n = ::read(source.get(), buffer.data(), size_t(buffer.size()));
@@ -265,7 +290,7 @@ QByteArray copyDurably(const QString& from, const QString& to) {
             throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(from, cause(errno)));
         if (n == 0)
             break;
-        hash.addData(QByteArrayView(buffer.constData(), n));
+        hash.add(buffer.constData(), size_t(n));
         for (ssize_t done = 0; done < n;) {
             const ssize_t written = ::write(target.get(), buffer.constData() + done, size_t(n - done));
             if (written < 0 && errno == EINTR)
@@ -279,7 +304,7 @@ QByteArray copyDurably(const QString& from, const QString& to) {
         throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(to, cause(errno)));
     if (const int error = target.reset())
         throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(error)));
-    return hash.result().toHex();
+    return hash.hex();
 }
 
 // Forces a descriptor's file or folder to the disk (a folder's sync makes its entries durable:
@@ -528,12 +553,23 @@ void Backups::setRoot(const QString& workFolder, const QString& folder) {
 }
 
 QByteArray Backups::sha256(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, file.errorString()));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result().toHex();
+    const Descriptor file(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
+    ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    Sha256 hash;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer.data(), size_t(buffer.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
+        if (n == 0)
+            break;
+        hash.add(buffer.constData(), size_t(n));
+    }
+    return hash.hex();
 }
 
 Backups::Job::Job(const QString& workFolder, const QString& root, const QString& reason)

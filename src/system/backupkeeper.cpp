@@ -5,8 +5,10 @@
 #include "data/data_in.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 BackupKeeper* backup_keeper = nullptr;
 
@@ -71,6 +73,8 @@ bool BackupKeeper::start(const QString& reason) {
     }
     try {
         m_job = std::make_unique<Backups::Job>(Data_in->folder(), root(), reason);
+        m_slicePages = 256;
+        m_job->setSlicePages(m_slicePages);
         m_job->setRowCounter([](const QString& table) { return Data_in->rowCount(table); });
     } catch (const LedgerError& e) {
         emit failed(e.text());
@@ -89,6 +93,8 @@ void BackupKeeper::nextSlice() {
     if (!m_job || m_verifier)
         return;
     bool copied = false;
+    QElapsedTimer slice;
+    slice.start();
     try {
         copied = m_job->step();
     } catch (const LedgerError& e) {
@@ -98,6 +104,13 @@ void BackupKeeper::nextSlice() {
         return;
     }
     emit progress(m_job->percent());
+    // Slices of about 20 ms whatever the disk and the machine's load: the window answers between
+    // them. A slice twice as long as meant halves the next, a quick one lets it grow.
+    const qint64 ns = std::max<qint64>(slice.nsecsElapsed(), 1);
+    m_slicePages =
+        int(std::clamp<qint64>(qint64(m_slicePages) * 20'000'000 / ns, m_slicePages / 2, m_slicePages * 2));
+    m_slicePages = std::clamp(m_slicePages, 32, 4096);
+    m_job->setSlicePages(m_slicePages);
     if (!copied) {
         QTimer::singleShot(0, this, &BackupKeeper::nextSlice);
         return;
