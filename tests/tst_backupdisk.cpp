@@ -177,6 +177,14 @@ void TestBackupDisk::cleanUpNeverFollowsLinks() {
     QVERIFY(!QFileInfo::exists(oldest));
     QCOMPARE(dated(root).size(), 30);
     QCOMPARE(entries(victim), (QStringList{QStringLiteral("deeper"), QStringLiteral("ledger.txt")}));
+
+    // The backup folder itself may be a link the user made (to a stick): backups go where it points.
+    const QString stick = QDir(shared.path()).absoluteFilePath(QStringLiteral("stick"));
+    const QString linked = QDir(shared.path()).absoluteFilePath(QStringLiteral("linked-backups"));
+    QVERIFY(QDir().mkpath(stick));
+    QVERIFY(QFile::link(stick, linked));
+    Backups::make(fx.folder(), QStringLiteral("手动备份"), linked);
+    QCOMPARE(dated(stick).size(), 1);
 }
 
 void TestBackupDisk::aBackupIsOnDiskBeforeItIsReported() {

@@ -316,7 +316,8 @@ void syncDescriptor(int fd, const QString& path) {
 
 // Forces a written file, or a folder's entries, to the disk.
 void syncToDisk(const QString& path) {
-    const Descriptor fd(::open(local(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // The backup folder may be a link to a folder on another disk: followed.
+    const Descriptor fd(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(path, cause(errno)));
     syncDescriptor(fd.get(), path);
@@ -624,10 +625,12 @@ Backups::Job::Job(const QString& workFolder, const QString& root, const QString&
             throw DatabaseError(QStringLiteral("无法打开 %1：%2").arg(m_partial, cause(errno)));
         startFile();
     } catch (const LedgerError& e) {
-        if (m_target)
-            sqlite3_close(m_target);
-        m_target = nullptr;
-        throw DatabaseError(discard(QStringLiteral("备份失败"), e.text()));
+        // No destructor runs for a Job that was never made.
+        const QString text = discard(QStringLiteral("备份失败"), e.text());
+        if (m_folderFd >= 0)
+            ::close(m_folderFd);
+        m_folderFd = -1;
+        throw DatabaseError(text);
     }
 }
 
