@@ -104,12 +104,12 @@ void BackupKeeper::nextSlice() {
         return;
     }
     emit progress(m_job->percent());
-    // Slices of about 20 ms whatever the disk and the machine's load: the window answers between
-    // them. A slice twice as long as meant halves the next, a quick one lets it grow.
+    // Slices of about 8 ms whatever the disk and the machine's load, so that a slice stalled by
+    // other programs still leaves the window answering: a slow slice shrinks the next at once, a
+    // quick one lets it grow (twice as large at most).
     const qint64 ns = std::max<qint64>(slice.nsecsElapsed(), 1);
     m_slicePages =
-        int(std::clamp<qint64>(qint64(m_slicePages) * 20'000'000 / ns, m_slicePages / 2, m_slicePages * 2));
-    m_slicePages = std::clamp(m_slicePages, 32, 4096);
+        int(std::clamp<qint64>(qint64(m_slicePages) * 8'000'000 / ns, 32, std::min(2 * m_slicePages, 4096)));
     m_job->setSlicePages(m_slicePages);
     if (!copied) {
         QTimer::singleShot(0, this, &BackupKeeper::nextSlice);
