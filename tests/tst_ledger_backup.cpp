@@ -334,6 +334,7 @@ void TestBackup::pruningKeepsThirtyAndOnePerMonth() {
 void TestBackup::backupFolderIsASettingOfTheShop() {
     CoreFixture fx;
     QCOMPARE(Backups::root(fx.folder()), Backups::defaultRoot(fx.folder()));
+    QVERIFY(QDir(fx.folder()).mkpath(QStringLiteral("stick")));
     const QString stick = QDir(fx.folder()).absoluteFilePath(QStringLiteral("stick/shop-backups"));
     Backups::setRoot(fx.folder(), stick);
     QCOMPARE(Backups::root(fx.folder()), stick);

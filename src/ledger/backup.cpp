@@ -6,7 +6,6 @@
 #include "data/tableindex.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -14,15 +13,23 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <future>
+#include <openssl/evp.h>
 #include <set>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -256,35 +263,144 @@ Backups::Backup fromManifest(const QString& folder) {
     return backup;
 }
 
-// Copies a file and forces it to the disk.
-void copyDurably(const QString& from, const QString& to) {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(from, source.errorString()));
-    QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, target.errorString()));
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = source.read(buffer.data(), buffer.size());
-        if (n < 0)
-            throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(from, source.errorString()));
-        if (n == 0)
-            break;
-        if (target.write(buffer.constData(), n) != n)
-            throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, target.errorString()));
+// What the file system answered, in words a shop keeper can act on.
+QString cause(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘空间不足");
+    case EROFS:
+        return QStringLiteral("磁盘是只读的（U 盘的写保护打开了，或磁盘以只读方式挂载）");
+    case ENOENT:
+        return QStringLiteral("不存在（U 盘或网络文件夹是否已接上？）");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一项不是文件夹");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入的权限");
+    case EIO:
+        return QStringLiteral("磁盘读写出错（输入/输出错误），数据没有可靠地写到磁盘上");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
     }
-    if (!target.flush())
-        throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, target.errorString()));
-    ::fsync(target.handle());
-    target.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
-// Forces a written file to the disk.
+QByteArray local(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// A SHA-256 sum through libcrypto, which uses the processor's SHA instructions where it has them
+// (several times quicker than a sum in plain code: a big shop's file is hashed in a fraction of a
+// second).
+class Sha256 {
+public:
+    Sha256() : m_context(EVP_MD_CTX_new()) {
+        if (!m_context || EVP_DigestInit_ex(m_context, EVP_sha256(), nullptr) != 1)
+            throw DatabaseError(QStringLiteral("无法计算校验值（SHA-256 不可用）"));
+    }
+    ~Sha256() { EVP_MD_CTX_free(m_context); }
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void add(const char* data, size_t size) { EVP_DigestUpdate(m_context, data, size); }
+    // The sum as lowercase hex.
+    QByteArray hex() {
+        unsigned char sum[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(m_context, sum, &size);
+        return QByteArray(reinterpret_cast<const char*>(sum), int(size)).toHex();
+    }
+
+private:
+    EVP_MD_CTX* m_context;
+};
+
+// A file descriptor closed with its owner.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    // Closes it; the close's own error (a write the disk refused at last) or 0.
+    int reset() {
+        const int error = m_fd >= 0 && ::close(m_fd) != 0 ? errno : 0;
+        m_fd = -1;
+        return error;
+    }
+
+private:
+    int m_fd;
+};
+
+// Copies a file into a new file (the owner's only) and forces it to the disk; returns the SHA-256
+// of what was copied, so the file is read once.
+QByteArray copyDurably(const QString& from, const QString& to) {
+    const Descriptor source(::open(local(from).constData(), O_RDONLY | O_CLOEXEC));
+    if (source.get() < 0)
+        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(from, cause(errno)));
+    Descriptor target(::open(local(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (target.get() < 0)
+        throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
+    Sha256 hash;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(source.get(), buffer.data(), size_t(buffer.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(from, cause(errno)));
+        if (n == 0)
+            break;
+        hash.add(buffer.constData(), size_t(n));
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t written = ::write(target.get(), buffer.constData() + done, size_t(n - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0)
+                throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
+            done += written;
+        }
+    }
+    if (::fsync(target.get()) != 0)
+        throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(to, cause(errno)));
+    if (const int error = target.reset())
+        throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(error)));
+    return hash.hex();
+}
+
+// Forces a descriptor's file or folder to the disk (a folder's sync makes its entries durable:
+// the files made in it, a rename into it).
+void syncDescriptor(int fd, const QString& path) {
+    if (::fsync(fd) != 0)
+        throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(path, cause(errno)));
+}
+
+// Forces a written file, or a folder's entries, to the disk.
 void syncToDisk(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || ::fsync(file.handle()) != 0)
-        throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(path, file.errorString()));
+    // The backup folder may be a link to a folder on another disk: followed.
+    const Descriptor fd(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(path, cause(errno)));
+    syncDescriptor(fd.get(), path);
+}
+
+// Writes a new file whole and forces it to the disk.
+void writeDurably(const QString& path, const QByteArray& bytes) {
+    Descriptor fd(::open(local(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (fd.get() < 0)
+        throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(path, cause(errno)));
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd.get(), bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(path, cause(errno)));
+        done += n;
+    }
+    syncDescriptor(fd.get(), path);
+    if (const int error = fd.reset())
+        throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(path, cause(error)));
 }
 
 QStringList reportFiles(const QString& folder) {
@@ -295,9 +411,167 @@ QStringList reportFiles(const QString& folder) {
     return names;
 }
 
-void removeTree(const QString& folder) {
-    if (!folder.isEmpty())
-        QDir(folder).removeRecursively();
+// Removes the entry name of the folder open as parent: a file or a link as such (never what a
+// link points to), a folder with everything in it, whose links are removed the same way. Returns 0
+// once it is gone, else why not.
+int removeEntry(int parent, const char* name, int depth = 0) {
+    if (::unlinkat(parent, name, 0) == 0 || errno == ENOENT)
+        return 0;
+    if (errno != EISDIR && errno != EPERM)
+        return errno;
+    // A folder: opened without following a link (one put in its place meanwhile is refused).
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOTDIR || errno == ELOOP ? EPERM : errno;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    std::vector<QByteArray> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    int error = 0;
+    // Folders nested deeper than any the program makes are left (and said so).
+    if (depth > 64)
+        error = ELOOP;
+    for (const QByteArray& entry : names)
+        if (!error)
+            error = removeEntry(::dirfd(dir), entry.constData(), depth + 1);
+    ::closedir(dir);
+    if (error)
+        return error;
+    return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+// Removes a file, a link (never what it points to) or a folder with everything in it. Returns 0
+// once it is gone, else why not.
+int removeTree(const QString& path) {
+    if (path.isEmpty())
+        return 0;
+    const QFileInfo info(path);
+    const Descriptor parent(
+        ::open(local(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parent.get() < 0)
+        return errno == ENOENT ? 0 : errno;
+    return removeEntry(parent.get(), local(info.fileName()).constData());
+}
+
+// The name of the folder a backup is made in: ".partial-" and a random UUID.
+bool isPartialName(const QString& name) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\.partial-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    return pattern.match(name).hasMatch();
+}
+
+// Removes what interrupted backups left in the backup folder: folders named as this program names
+// the folder it makes a backup in, owned by this user, real folders (a link of such a name is
+// removed as a link), and not held by a backup under way; whatever their age. Anything else there
+// is left alone.
+void removeLeftovers(const QString& root) {
+    const Descriptor folder(::open(local(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        return;
+    const int fd = ::dup(folder.get());
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    std::vector<QByteArray> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (isPartialName(QFile::decodeName(entry->d_name)))
+            names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    for (const QByteArray& name : names) {
+        struct stat st {};
+        if (::fstatat(folder.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISLNK(st.st_mode)) {
+            ::unlinkat(folder.get(), name.constData(), 0);
+            continue;
+        }
+        if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        const Descriptor leftover(
+            ::openat(folder.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (leftover.get() < 0)
+            continue;
+        // A backup still being made holds its folder locked.
+        if (::flock(leftover.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+            continue;
+        removeEntry(folder.get(), name.constData());
+    }
+}
+
+QString megabytes(qint64 bytes) {
+    return QString::number(double(bytes) / (1024 * 1024), 'f', 1) + QStringLiteral(" MB");
+}
+
+// The nearest folder of the path that exists (the path itself, or a parent of it).
+QString nearestExisting(const QString& path) {
+    QString folder = QDir(path).absolutePath();
+    while (!QFileInfo(folder).isDir() && QFileInfo(folder).absolutePath() != folder)
+        folder = QFileInfo(folder).absolutePath();
+    return folder;
+}
+
+// Whether a backup made now into the folder runs SQLite's full integrity check: yes when no
+// backup there made within the last seven days had it (routine backups run the quick check, which
+// reads every page but leaves out the indexes' agreement with their tables).
+bool fullCheckDue(const QString& root, const QDateTime& now) {
+    const QDir dir(root);
+    for (const QString& name :
+         dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
+        if (name.startsWith(QLatin1Char('.')))
+            continue;
+        QFile file(QDir(dir.absoluteFilePath(name)).absoluteFilePath(Backups::ManifestFile));
+        if (file.size() > 1024 * 1024 || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+        const QDateTime time = QDateTime::fromString(o.value(QStringLiteral("time")).toString(), TimeFormat);
+        if (!time.isValid() || !o.value(QStringLiteral("verified")).toBool())
+            continue;
+        // Backups made before the quick check was used were all checked in full.
+        if (o.value(QStringLiteral("check")).toString(QStringLiteral("full")) == QLatin1String("full") &&
+            time <= now && time.secsTo(now) < 7 * 24 * 3600)
+            return false;
+    }
+    return true;
+}
+
+// The copy opens, SQLite finds it whole (its full integrity check, or the quick check), and every
+// table holds the rows the shop's file held at the moment of the copy.
+void checkCopy(const QString& path, const QMap<QString, qint64>& expected, bool full) {
+    const QString name = QFileInfo(path).fileName();
+    CopyConnection copy(path);
+    QSqlQuery check = Db::exec(copy.db(), full ? QStringLiteral("PRAGMA integrity_check")
+                                               : QStringLiteral("PRAGMA quick_check"));
+    QStringList faults;
+    while (check.next())
+        if (check.value(0).toString() != QLatin1String("ok"))
+            faults << check.value(0).toString();
+    if (!faults.isEmpty())
+        throw DatabaseError(
+            QStringLiteral("备份文件 %1 已损坏：%2").arg(name, faults.mid(0, 5).join(QLatin1String("; "))));
+    const QStringList tables = tablesOf(copy.db());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (!tables.contains(it.key()))
+            throw DatabaseError(QStringLiteral("备份文件 %1 缺少表 %2").arg(name, it.key()));
+        const qint64 found =
+            Db::scalar(copy.db(), QStringLiteral("select count(*) from \"%1\"").arg(it.key())).toLongLong();
+        if (found != it.value())
+            throw DatabaseError(QStringLiteral("备份文件 %1 的表 %2 有 %3 行，应为 %4 行")
+                                    .arg(name, it.key())
+                                    .arg(found)
+                                    .arg(it.value()));
+    }
+    for (const QString& table : tables)
+        if (!expected.contains(table))
+            throw DatabaseError(QStringLiteral("备份文件 %1 多出表 %2").arg(name, table));
 }
 
 } // namespace
@@ -340,33 +614,83 @@ void Backups::setRoot(const QString& workFolder, const QString& folder) {
 }
 
 QByteArray Backups::sha256(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, file.errorString()));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result().toHex();
+    const Descriptor file(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
+    ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    Sha256 hash;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer.data(), size_t(buffer.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
+        if (n == 0)
+            break;
+        hash.add(buffer.constData(), size_t(n));
+    }
+    return hash.hex();
 }
 
 Backups::Job::Job(const QString& workFolder, const QString& root, const QString& reason)
     : m_workFolder(QDir(workFolder).absolutePath()),
-      m_root(root.isEmpty() ? Backups::root(workFolder) : root), m_reason(reason), m_time(Clock::now()) {
-    if (!QDir().mkpath(m_root))
-        throw DatabaseError(QStringLiteral("无法创建备份文件夹 %1").arg(m_root));
+      m_root(QDir(root.isEmpty() ? Backups::root(workFolder) : root).absolutePath()), m_reason(reason),
+      m_time(Clock::now()) {
+    const QFileInfo rootInfo(m_root);
+    if (rootInfo.exists() && !rootInfo.isDir())
+        throw DatabaseError(QStringLiteral("备份文件夹 %1 不是文件夹").arg(m_root));
+    // The backup folder is made only where its parent is: a stick or a share that is not there
+    // must not turn into a folder on the computer's own disk.
+    if (!rootInfo.exists() && !QFileInfo(rootInfo.absolutePath()).isDir())
+        throw DatabaseError(
+            QStringLiteral("备份文件夹 %1 不存在（U 盘或网络文件夹是否已接上？）").arg(m_root));
+    // What interrupted backups left is removed first: its room is needed.
+    removeLeftovers(m_root);
+    m_fullCheck = fullCheckDue(m_root, m_time);
+
+    // Room for the copy, before anything is written: the database files as the engine sees them
+    // (with what their logs hold), the settings files and the report definitions.
+    qint64 bytes = 0;
+    for (const QSqlDatabase& db : {Db::business(), Db::lists()})
+        bytes += Db::scalar(db, QStringLiteral("PRAGMA page_count")).toLongLong() *
+                 Db::scalar(db, QStringLiteral("PRAGMA page_size")).toLongLong();
+    for (const QString& name : settingsFiles())
+        bytes += QFileInfo(QDir(m_workFolder).absoluteFilePath(name)).size();
+    for (const QString& name : reportFiles(m_workFolder))
+        bytes += QFileInfo(QDir(m_workFolder).absoluteFilePath(name)).size();
+    const QString disk = nearestExisting(m_root);
+    struct statvfs space {};
+    if (::statvfs(local(disk).constData(), &space) != 0)
+        throw DatabaseError(QStringLiteral("无法查看备份文件夹 %1 的磁盘：%2").arg(m_root, cause(errno)));
+    const qint64 free = qint64(space.f_bavail) * qint64(space.f_frsize);
+    if (free < roomFor(bytes))
+        throw DatabaseError(QStringLiteral("磁盘空间不足：备份文件夹 %1 只有 %2 可用，这份备份需要 %3"
+                                           "（商店的文件 %4，加上余量）。请腾出空间，或换一个备份文件夹。")
+                                .arg(m_root, megabytes(free), megabytes(roomFor(bytes)), megabytes(bytes)));
+
+    if (!rootInfo.exists() && ::mkdir(local(m_root).constData(), 0777) != 0 && errno != EEXIST)
+        throw DatabaseError(QStringLiteral("无法建立备份文件夹 %1：%2").arg(m_root, cause(errno)));
     m_partial =
         QDir(m_root).absoluteFilePath(PartialPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces));
-    if (!QDir().mkpath(m_partial))
-        throw DatabaseError(QStringLiteral("无法在 %1 中写入备份").arg(m_root));
     // The shop's figures are the owner's only, in the backup as in the working folder.
-    QFile::setPermissions(m_partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (::mkdir(local(m_partial).constData(), 0700) != 0)
+        throw DatabaseError(QStringLiteral("无法在备份文件夹 %1 中写入：%2").arg(m_root, cause(errno)));
+    // Held locked while it is made, so that another backup into the same folder leaves it alone.
+    m_folderFd = ::open(local(m_partial).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (m_folderFd >= 0)
+        ::flock(m_folderFd, LOCK_EX | LOCK_NB);
     try {
+        if (m_folderFd < 0)
+            throw DatabaseError(QStringLiteral("无法打开 %1：%2").arg(m_partial, cause(errno)));
         startFile();
-    } catch (...) {
-        if (m_target)
-            sqlite3_close(m_target);
-        m_target = nullptr;
-        removeTree(m_partial);
-        throw;
+    } catch (const LedgerError& e) {
+        // No destructor runs for a Job that was never made.
+        const QString text = discard(QStringLiteral("备份失败"), e.text());
+        if (m_folderFd >= 0)
+            ::close(m_folderFd);
+        m_folderFd = -1;
+        throw DatabaseError(text);
     }
 }
 
@@ -377,15 +701,33 @@ Backups::Job::~Job() {
         sqlite3_close(m_target);
     if (!m_finished)
         removeTree(m_partial);
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
+}
+
+QString Backups::Job::discard(const QString& what, const QString& why) {
+    if (m_backup)
+        sqlite3_backup_finish(m_backup);
+    m_backup = nullptr;
+    if (m_target)
+        sqlite3_close(m_target);
+    m_target = nullptr;
+    m_finished = true;
+    const QString folder = m_placed.isEmpty() ? m_partial : m_placed;
+    if (const int error = removeTree(folder))
+        return QStringLiteral("%1。这份备份没有完成，它的文件夹 %2 无法删除（%3），下次备份时会清除。\n%4")
+            .arg(what, folder, cause(error), why);
+    return QStringLiteral("%1，这份备份已删除。\n%2").arg(what, why);
 }
 
 void Backups::Job::startFile() {
     const QString path = QDir(m_partial).absoluteFilePath(databaseFiles().at(m_file));
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK)
-        throw DatabaseError(QStringLiteral("无法创建备份文件 %1：%2").arg(path, sqliteError(m_target)));
-    // The copy goes to the disk later, away from the windows' thread (a half-made copy is
-    // thrown away in any case).
+        throw DatabaseError(
+            QStringLiteral("无法创建备份文件 %1：%2").arg(path, cause(sqlite3_system_errno(m_target))));
+    // The copy goes to the disk at the end, away from the windows' thread (a half-made copy is
+    // thrown away in any case), and needs no journal of its own until then.
     sqlite3_exec(m_target, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
     sqlite3* source = nativeHandle(m_file == 0 ? Db::Business : Db::Lists);
     m_backup = sqlite3_backup_init(m_target, "main", source, "main");
@@ -402,12 +744,12 @@ void Backups::Job::endFile() {
     if (sqlite3_exec(m_target, "PRAGMA journal_mode=DELETE", nullptr, nullptr, &error) != SQLITE_OK) {
         const QString text = QString::fromUtf8(error);
         sqlite3_free(error);
-        throw DatabaseError(QStringLiteral("备份文件无法写完：%1").arg(text));
+        const int system = sqlite3_system_errno(m_target);
+        throw DatabaseError(QStringLiteral("备份文件无法写完：%1").arg(system ? cause(system) : text));
     }
     sqlite3_close(m_target);
     m_target = nullptr;
-    QFile::setPermissions(QDir(m_partial).absoluteFilePath(databaseFiles().at(m_file)),
-                          QFile::ReadOwner | QFile::WriteOwner);
+    ::chmod(local(QDir(m_partial).absoluteFilePath(databaseFiles().at(m_file))).constData(), 0600);
     // Counted at the moment the copy was completed: nothing ran on the connection in between.
     CopiedFile file;
     file.name = databaseFiles().at(m_file);
@@ -428,21 +770,32 @@ void Backups::Job::endFile() {
 bool Backups::Job::step() {
     if (m_file >= 2)
         return true;
-    const int rc = sqlite3_backup_step(m_backup, m_slicePages);
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
-        throw DatabaseError(QStringLiteral("备份失败：%1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
-    const int total = sqlite3_backup_pagecount(m_backup);
-    if (total > 0)
-        m_filePercent = int(100 - qint64(sqlite3_backup_remaining(m_backup)) * 100 / total);
-    if (rc != SQLITE_DONE)
-        return false;
-    endFile();
-    ++m_file;
-    if (m_file < 2) {
-        startFile();
-        return false;
+    if (m_finished)
+        throw DatabaseError(QStringLiteral("备份已中止"));
+    try {
+        const int rc = sqlite3_backup_step(m_backup, m_slicePages);
+        if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_BUSY && rc != SQLITE_LOCKED) {
+            // The engine's own words say little ("disk I/O error"): the file system's say more.
+            const int system = rc == SQLITE_FULL ? ENOSPC : sqlite3_system_errno(m_target);
+            throw DatabaseError(QStringLiteral("无法写入 %1：%2")
+                                    .arg(QDir(m_partial).absoluteFilePath(databaseFiles().at(m_file)),
+                                         system ? cause(system) : QString::fromUtf8(sqlite3_errstr(rc))));
+        }
+        const int total = sqlite3_backup_pagecount(m_backup);
+        if (total > 0)
+            m_filePercent = int(100 - qint64(sqlite3_backup_remaining(m_backup)) * 100 / total);
+        if (rc != SQLITE_DONE)
+            return false;
+        endFile();
+        ++m_file;
+        if (m_file < 2) {
+            startFile();
+            return false;
+        }
+        return true;
+    } catch (const LedgerError& e) {
+        throw DatabaseError(discard(QStringLiteral("备份失败"), e.text()));
     }
-    return true;
 }
 
 int Backups::Job::percent() const {
@@ -455,33 +808,52 @@ int Backups::Job::percent() const {
 Backups::Backup Backups::Job::finish() {
     if (m_file < 2)
         throw DatabaseError(QStringLiteral("备份尚未复制完"));
+    if (m_finished)
+        throw DatabaseError(QStringLiteral("备份已中止"));
+    bool verifying = false;
     try {
-        // The shop's settings files and the report definitions as they are now.
+        // The shop's settings files and the report definitions as they are now, each read once:
+        // copied, hashed and forced to the disk.
         for (const QString& name : settingsFiles()) {
             if (!QFileInfo::exists(QDir(m_workFolder).absoluteFilePath(name)))
                 continue;
-            copyDurably(QDir(m_workFolder).absoluteFilePath(name), QDir(m_partial).absoluteFilePath(name));
             CopiedFile file;
             file.name = name;
+            file.sha256 = copyDurably(QDir(m_workFolder).absoluteFilePath(name),
+                                      QDir(m_partial).absoluteFilePath(name));
             m_files << file;
         }
         const QStringList reports = reportFiles(m_workFolder);
-        if (!reports.isEmpty())
-            QDir(m_partial).mkpath(QStringLiteral("print"));
+        const QString print = QDir(m_partial).absoluteFilePath(QStringLiteral("print"));
+        if (!reports.isEmpty() && ::mkdir(local(print).constData(), 0700) != 0)
+            throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(print, cause(errno)));
         for (const QString& name : reports) {
-            copyDurably(QDir(m_workFolder).absoluteFilePath(name), QDir(m_partial).absoluteFilePath(name));
             CopiedFile file;
             file.name = name;
+            file.sha256 = copyDurably(QDir(m_workFolder).absoluteFilePath(name),
+                                      QDir(m_partial).absoluteFilePath(name));
             m_files << file;
         }
+        // Each database copy is forced to the disk and hashed on a thread of its own while the
+        // engine checks it here: the disk, the hash and the check at once.
         for (CopiedFile& file : m_files) {
             const QString path = QDir(m_partial).absoluteFilePath(file.name);
-            if (!file.rows.isEmpty()) {
-                syncToDisk(path);
-                verifyDatabase(path, file.rows);
-            }
-            file.sha256 = sha256(path);
             file.size = QFileInfo(path).size();
+            if (file.rows.isEmpty())
+                continue;
+            std::future<QByteArray> synced = std::async(std::launch::async, [path] {
+                syncToDisk(path);
+                return Backups::sha256(path);
+            });
+            try {
+                verifying = true;
+                checkCopy(path, file.rows, m_fullCheck);
+                verifying = false;
+            } catch (...) {
+                synced.wait();
+                throw;
+            }
+            file.sha256 = synced.get();
         }
         Backup backup;
         backup.time = m_time;
@@ -489,28 +861,42 @@ Backups::Backup Backups::Job::finish() {
         backup.reason = m_reason;
         backup.files = m_files;
         backup.verified = true;
-        QSaveFile manifest(QDir(m_partial).absoluteFilePath(ManifestFile));
-        if (!manifest.open(QIODevice::WriteOnly) ||
-            manifest.write(QJsonDocument(toJson(backup)).toJson()) < 0 || !manifest.commit())
-            throw DatabaseError(QStringLiteral("无法写入备份清单：%1").arg(manifest.errorString()));
+        QJsonObject manifest = toJson(backup);
+        manifest.insert(QStringLiteral("check"),
+                        m_fullCheck ? QStringLiteral("full") : QStringLiteral("quick"));
+        writeDurably(QDir(m_partial).absoluteFilePath(ManifestFile), QJsonDocument(manifest).toJson());
+        if (!reports.isEmpty())
+            syncToDisk(print);
+        syncDescriptor(m_folderFd, m_partial);
+
+        // Into place under its dated name; then the backup folder, which holds the new name, goes
+        // to the disk too, and the backup is done.
         QString name = m_time.toString(NameFormat);
         for (int n = 2; QFileInfo::exists(QDir(m_root).absoluteFilePath(name)); ++n)
             name = m_time.toString(NameFormat) + QStringLiteral("-%1").arg(n);
         const QString folder = QDir(m_root).absoluteFilePath(name);
-        if (!QDir().rename(m_partial, folder))
-            throw DatabaseError(QStringLiteral("无法完成备份文件夹 %1").arg(folder));
+        if (::rename(local(m_partial).constData(), local(folder).constData()) != 0)
+            throw DatabaseError(QStringLiteral("无法完成备份文件夹 %1：%2").arg(folder, cause(errno)));
+        m_placed = folder;
+        syncToDisk(m_root);
+        syncDescriptor(m_folderFd, folder);
         m_finished = true;
         backup.folder = folder;
         return backup;
     } catch (const LedgerError& e) {
-        removeTree(m_partial);
-        m_finished = true;
-        throw DatabaseError(QStringLiteral("备份验证失败，这份备份已删除。\n%1").arg(e.text()));
+        throw DatabaseError(
+            discard(verifying ? QStringLiteral("备份验证失败") : QStringLiteral("备份失败"), e.text()));
     }
+}
+
+qint64 Backups::roomFor(qint64 shopBytes) {
+    return shopBytes + shopBytes / 10 + 16 * 1024 * 1024;
 }
 
 Backups::Backup Backups::make(const QString& workFolder, const QString& reason, const QString& root) {
     Job job(workFolder, root, reason);
+    // Nothing waits between slices here.
+    job.setSlicePages(16384);
     while (!job.step()) {
     }
     Backup backup = job.finish();
@@ -586,10 +972,7 @@ void Backups::prune(const QString& root, const QString& keep) {
         if (!kept.count(b.folder))
             removeTree(b.folder);
     // Leftovers of backups that were interrupted (the program ended or the disk filled).
-    const QDir dir(root);
-    for (const QString& name : dir.entryList({PartialPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden))
-        if (QFileInfo(dir.absoluteFilePath(name)).lastModified().secsTo(QDateTime::currentDateTime()) > 3600)
-            removeTree(dir.absoluteFilePath(name));
+    removeLeftovers(root);
 }
 
 Backups::Backup Backups::manifest(const QString& folder) {

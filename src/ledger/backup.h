@@ -48,6 +48,13 @@ void setRoot(const QString& workFolder, const QString& folder);
 // One backup in the making. Copying runs a slice at a time on the thread that owns the open
 // connections (between slices the program goes on, and writes it makes meanwhile are carried into
 // the copy); verifying touches no connection and may run on another thread.
+//
+// Before anything is written, what interrupted backups left in the backup folder is removed, and
+// the folder's disk must have room for the copy (roomFor); a folder that is missing, full or
+// read-only is named as such. Every file of the backup and its folder are forced to the disk
+// before the folder gets its dated name, and the backup folder after: a backup reported done
+// survives a power cut. Every message a Job throws is the whole story for the user: what failed,
+// and whether the unfinished backup was removed or where it stays.
 class Job {
 public:
     Job(const QString& workFolder, const QString& root, const QString& reason);
@@ -55,7 +62,8 @@ public:
     Job(const Job&) = delete;
     Job& operator=(const Job&) = delete;
 
-    // Copies the next slice; true once both files are copied and their tables counted.
+    // Copies the next slice; true once both files are copied and their tables counted. Throws
+    // DatabaseError (the folder removed) when the copy fails.
     bool step();
     // Pages copied per slice (4 KB each).
     void setSlicePages(int pages) { m_slicePages = pages; }
@@ -64,6 +72,9 @@ public:
     using RowCounter = std::function<std::optional<qint64>(const QString& table)>;
     void setRowCounter(RowCounter counter) { m_counter = std::move(counter); }
     int percent() const;
+    // Whether the verification runs SQLite's full integrity check (when no backup in the folder
+    // had one within the last seven days) or the quick check.
+    bool fullCheck() const { return m_fullCheck; }
     // Verifies the copy (it opens, its integrity check says ok, every table holds the rows the
     // source held at the moment of the copy), writes the manifest and gives the folder its dated
     // name. Throws DatabaseError (the folder removed) when the copy cannot be trusted.
@@ -72,20 +83,31 @@ public:
 private:
     void startFile();
     void endFile();
+    // Removes the unfinished backup's folder and says so (or says where it stays): the text of
+    // the DatabaseError a failed backup throws.
+    QString discard(const QString& what, const QString& why);
     QString m_workFolder;
     QString m_root;
     QString m_reason;
-    QString m_partial; // the folder while it is made
+    QString m_partial;   // the folder while it is made
+    QString m_placed;    // the folder once it has its dated name
+    int m_folderFd = -1; // the folder, held locked while the backup is made
     QDateTime m_time;
     int m_file = 0; // 0: service_a.dll, 1: service_b.dll, 2: copied
     sqlite3* m_target = nullptr;
     sqlite3_backup* m_backup = nullptr;
     int m_filePercent = 0;
     int m_slicePages = 1024; // 4 MB: a few milliseconds
+    bool m_fullCheck = true;
     RowCounter m_counter;
     QList<CopiedFile> m_files;
     bool m_finished = false;
 };
+
+// The free space a backup needs on the disk it goes to, for a shop whose files hold the given
+// bytes: the copy, and a margin (a tenth more and 16 MB) for the file system's own blocks and the
+// writes the shop makes while it is copied.
+qint64 roomFor(qint64 shopBytes);
 
 // A whole backup at once: copy, verify, then prune older backups. Throws DatabaseError.
 Backup make(const QString& workFolder, const QString& reason, const QString& root = QString());
@@ -99,7 +121,8 @@ std::optional<Backup> lastGood(const QString& root);
 // the row counts. Throws DatabaseError naming what does not agree.
 Backup verify(const QString& folder);
 // Keeps the newest 30 backups and the newest of each of the last twelve months; removes the
-// rest and leftovers of interrupted backups. Run only after a backup verified.
+// rest and leftovers of interrupted backups (links are removed, never what they point to). Run
+// only after a backup verified.
 void prune(const QString& root, const QString& keep = QString());
 
 // ---- Restoring (src/ledger/restore.cpp) ----

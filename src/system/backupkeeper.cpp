@@ -5,8 +5,10 @@
 #include "data/data_in.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 BackupKeeper* backup_keeper = nullptr;
 
@@ -71,6 +73,8 @@ bool BackupKeeper::start(const QString& reason) {
     }
     try {
         m_job = std::make_unique<Backups::Job>(Data_in->folder(), root(), reason);
+        m_slicePages = 256;
+        m_job->setSlicePages(m_slicePages);
         m_job->setRowCounter([](const QString& table) { return Data_in->rowCount(table); });
     } catch (const LedgerError& e) {
         emit failed(e.text());
@@ -89,14 +93,24 @@ void BackupKeeper::nextSlice() {
     if (!m_job || m_verifier)
         return;
     bool copied = false;
+    QElapsedTimer slice;
+    slice.start();
     try {
         copied = m_job->step();
     } catch (const LedgerError& e) {
+        // The text says what failed and whether the unfinished backup was removed.
         m_job.reset();
-        emit failed(QStringLiteral("备份失败，这份备份已删除。\n%1").arg(e.text()));
+        emit failed(e.text());
         return;
     }
     emit progress(m_job->percent());
+    // Slices of about 8 ms whatever the disk and the machine's load, so that a slice stalled by
+    // other programs still leaves the window answering: a slow slice shrinks the next at once, a
+    // quick one lets it grow (twice as large at most).
+    const qint64 ns = std::max<qint64>(slice.nsecsElapsed(), 1);
+    m_slicePages =
+        int(std::clamp<qint64>(qint64(m_slicePages) * 8'000'000 / ns, 32, std::min(2 * m_slicePages, 4096)));
+    m_job->setSlicePages(m_slicePages);
     if (!copied) {
         QTimer::singleShot(0, this, &BackupKeeper::nextSlice);
         return;

@@ -56,6 +56,7 @@ private:
     void nextSlice();
     void verified();
     std::unique_ptr<Backups::Job> m_job;
+    int m_slicePages = 256; // pages copied by the next slice, fitted to its time
     QThread* m_verifier = nullptr;
     std::optional<Backups::Backup> m_result;
     QString m_error;

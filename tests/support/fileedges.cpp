@@ -90,6 +90,26 @@ int FileEdges::callsOf(const QString& name, const QStringList& args, const QStri
     return calls;
 }
 
+QStringList FileEdges::traceOf(const QString& name, const QStringList& args, const QString& syscalls,
+                               const QProcessEnvironment& env) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("calls"));
+    runProcess(QStringLiteral("strace"),
+               QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-y"),
+                           QStringLiteral("-o"), log, QStringLiteral("-e"),
+                           QStringLiteral("trace=") + syscalls, binary(name)} +
+                   args,
+               env);
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList calls;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
+        if (!line.isEmpty() && !line.contains(QLatin1String("resumed>")))
+            calls << line;
+    return calls;
+}
+
 FileEdges::SmallDisk::SmallDisk(qint64 bytes) : m_bytes(bytes) {
     if (::geteuid() != 0) {
         m_why = QStringLiteral("mounting a small file system needs root");

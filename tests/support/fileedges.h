@@ -31,6 +31,11 @@ Run injected(const QString& name, const QStringList& args, const QString& syscal
 // point of a write-back or a swap).
 int callsOf(const QString& name, const QStringList& args, const QString& syscall,
             const QProcessEnvironment& env = {});
+// The calls of the system calls (comma-separated, e.g. "fsync,rename") the tool makes when it
+// runs without a fault, one line each in strace's words, with the path of every file descriptor
+// ("fsync(5</tmp/x/service_a.dll>) = 0"): which call is the nth, and in what order they came.
+QStringList traceOf(const QString& name, const QStringList& args, const QString& syscalls,
+                    const QProcessEnvironment& env = {});
 
 // A file system of the given size mounted at a fresh folder (a tmpfs, which needs root; or
 // nothing, see available()), unmounted and removed with the object.
