@@ -37,6 +37,12 @@ struct CheckReport {
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
                         const std::function<bool(int, int)>& progress = {});
 
+// Whether the check reads its longest parts (the database's own check of the business file, the
+// card chains) on a thread of its own beside the others, as it does by default, or every part in
+// turn, as it does when the file changed while they were read aside. For tests: the report is the
+// same either way.
+void setReadingAside(bool aside);
+
 // The certain fix: writes into each given order the sum of its lines as its amount due, in one
 // transaction through Ledger::Work (announced). Returns how many orders changed.
 int fixAmountsDue(const QList<qint64>& orders);
