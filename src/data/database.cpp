@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QStorageInfo>
 #include <QUrl>
+#include <algorithm>
 
 QSqlDatabase Db::business() {
     return QSqlDatabase::database(Business, false);
@@ -68,7 +69,7 @@ QSqlDatabase Db::openExclusive(const QString& connection, const QString& filePat
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connection);
-        if (dynamic_cast<const DiskFull*>(&e) == nullptr && diskFull(file.absolutePath(), e.text(), e.code()))
+        if (diskFull(file.absolutePath(), e.text(), e.code()))
             throw DiskFull(diskFullText(file.absolutePath(), RoomToOpen,
                                         QStringLiteral("打开文件 %1 ").arg(file.fileName())) +
                                QStringLiteral("文件没有损坏，腾出空间后即可使用。"),
