@@ -31,7 +31,9 @@ struct CheckReport {
     QString text() const;
 };
 
-// Runs every check over the open business and lists connections. `progress(done, total)` is
+// Runs every check over the open business and lists connections. Of a file, the log is first
+// written back into it (as the program does two seconds after writes), so that its longest reads
+// can run on a thread of their own. `progress(done, total)` is
 // called now and then; returning false cancels (the report then holds what was found so far and
 // a problem saying the check was cancelled).
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
