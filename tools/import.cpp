@@ -59,8 +59,14 @@ int main(int argc, char* argv[]) {
             return fail(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problemCount()), 1);
         const int written = Importing::write(plan, true);
         std::printf("%s\n", QStringLiteral("已导入 %1 行").arg(written).toUtf8().constData());
+        std::fflush(stdout);
     } catch (const LedgerError& e) {
+        ToolFolder::close();
         return fail(e.text(), 1);
     }
+    // The rows are committed (in the log at least), so the import succeeded: a log that cannot be
+    // written back yet is said, and the next open writes it back.
+    if (const QString left = ToolFolder::close(); !left.isEmpty())
+        fail(left, 0);
     return 0;
 }

@@ -34,12 +34,14 @@ inline void open(const QString& folder, bool lists) {
     if (const QString resumed = Backups::finishInterruptedRestore(folder).text; !resumed.isEmpty())
         std::fprintf(stdout, "%s\n", resumed.toUtf8().constData());
     const auto check = [&dir](const QString& file, const QList<Schema::Table>& tables) {
-        const QString problem = Schema::fileProblem(dir.filePath(file), tables);
-        if (problem.isEmpty())
+        const Schema::FileCheck found = Schema::checkFile(dir.filePath(file), tables);
+        if (found.fault == Schema::FileFault::None)
             return;
-        if (locked(problem))
+        if (found.fault == Schema::FileFault::InUse || locked(found.text))
             throw inUse();
-        throw DatabaseError(problem);
+        if (found.fault == Schema::FileFault::DiskFull)
+            throw DiskFull(found.text);
+        throw DatabaseError(found.text);
     };
     // The folder is a shop's only when both files are; the lists file is checked even when only
     // the business file is opened.
@@ -57,10 +59,22 @@ inline void open(const QString& folder, bool lists) {
     }
 }
 
-// Closes what open() opened (nothing happens for a connection not open).
-inline void close() {
+// Closes what open() opened (nothing happens for a connection not open), writing each file's log
+// back first. Returns what kept a log from being written back (for a full disk the folder and the
+// room needed), empty when nothing did; such a log stays whole beside its file for the next open.
+inline QString close() {
+    QString problem;
+    for (const QString& connection : {Db::Business, Db::Lists}) {
+        try {
+            Db::writeBack(QSqlDatabase::database(connection, false));
+        } catch (const LedgerError& e) {
+            if (problem.isEmpty())
+                problem = e.text();
+        }
+    }
     Db::closeConnection(Db::Business);
     Db::closeConnection(Db::Lists);
+    return problem;
 }
 
 } // namespace ToolFolder

@@ -118,7 +118,12 @@ void Startup::createInstances(const QString& folder) {
             std::fprintf(stderr, "%s\n", resumed.toLocal8Bit().constData());
             Messages::information(resumed);
         }
-        new TData_in(qApp, folder);
+        auto* data = new TData_in(qApp, folder);
+        // A log that cannot be written back (a full disk) is said: what was saved is safe in it.
+        QObject::connect(data, &TData_in::writeBackFailed, qApp, [](const QString& text) {
+            if (main_window)
+                Messages::error(text);
+        });
         // An order cut off by an older version before its total was written gets the sum of
         // its lines, so every window reads a whole amount due (the order list follows the change).
         Orders::mendAmountsDue();

@@ -32,6 +32,14 @@ private:
     QString m_code;
 };
 
+// The disk holding the files has no room for what had to be written: nothing is damaged and the
+// files are used again once there is room. The text names the folder and the room needed.
+class DiskFull : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+    const char* kind() const override { return "DiskFull"; }
+};
+
 // A text that should be a number is not one, or a number is out of range.
 class ConversionError : public LedgerError {
 public:

@@ -15,6 +15,7 @@
 #include <exception>
 #include <memory>
 #include <sqlite3.h>
+#include <utility>
 
 TData_in* Data_in = nullptr;
 
@@ -35,20 +36,27 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
     // Both files are checked before either is changed (write-ahead log, indexes): a start that
     // fails leaves them as they were. A server's tables are checked once connected.
     for (const auto& [file, tables] : {std::pair{Db::BusinessFile, &Schema::businessTables()},
-                                       std::pair{Db::ListsFile, &Schema::listTables()}})
-        if (const QString problem =
-                m_server ? QString() : Schema::fileProblem(dir.absoluteFilePath(file), *tables);
-            !problem.isEmpty())
-            throw DatabaseError(problem);
+                                       std::pair{Db::ListsFile, &Schema::listTables()}}) {
+        const Schema::FileCheck found =
+            m_server ? Schema::FileCheck() : Schema::checkFile(dir.absoluteFilePath(file), *tables);
+        if (found.fault == Schema::FileFault::DiskFull)
+            throw DiskFull(found.text);
+        if (found.fault != Schema::FileFault::None)
+            throw DatabaseError(found.text);
+    }
     m_idle = new QTimer(this);
     m_idle->setSingleShot(true);
     m_idle->setInterval(IdleMs);
     connect(m_idle, &QTimer::timeout, this, [this] {
         try {
             checkpoint();
+            m_writeBackFailing = false;
         } catch (const LedgerError& e) {
-            // The log stays and is folded in at the next chance; nothing is lost.
+            // The log stays whole and is folded in at the next chance; nothing is lost. Said once
+            // until a write-back succeeds again.
             qWarning("checkpoint failed: %s", qPrintable(e.text()));
+            if (!std::exchange(m_writeBackFailing, true))
+                emit writeBackFailed(e.text());
         }
     });
     try {
@@ -278,6 +286,16 @@ void TData_in::closeFiles() {
     for (SharedQuery* q : findChildren<SharedQuery*>())
         q->setIndex(nullptr);
     m_indexes.reset();
+    // The logs are written back before the files are closed, so a failure is said; the log of a
+    // file that could not be written back stays beside it, whole, for the next open.
+    for (const QString& connection : {Db::Business, Db::Lists}) {
+        try {
+            Db::writeBack(QSqlDatabase::database(connection, false));
+        } catch (const LedgerError& e) {
+            qWarning("closing: %s", qPrintable(e.text()));
+            emit writeBackFailed(e.text());
+        }
+    }
     Db::closeConnection(Db::Business);
     Db::closeConnection(Db::Lists);
 }
@@ -314,16 +332,10 @@ bool TData_in::idle() const {
 
 void TData_in::checkpoint() {
     m_idle->stop();
-    for (const QString& connection : {Db::Business, Db::Lists}) {
-        QSqlDatabase db = QSqlDatabase::database(connection, false);
-        if (!db.isOpen() || Db::isServer(db))
-            continue;
-        // TRUNCATE: every committed page is written into the file and the log is emptied, so a
-        // copy of the file alone holds everything.
-        QSqlQuery q = Db::exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-        if (q.next() && q.value(0).toInt() != 0)
-            throw DatabaseError(QStringLiteral("the log of %1 could not be folded in").arg(connection));
-    }
+    // Every committed page is written into the file and the log is emptied, so a copy of the file
+    // alone holds everything.
+    for (const QString& connection : {Db::Business, Db::Lists})
+        Db::writeBack(QSqlDatabase::database(connection, false));
 }
 
 void TData_in::reopen(const std::function<void()>& whileClosed) {

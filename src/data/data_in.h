@@ -68,7 +68,9 @@ public:
     SharedQuery* Query_a5 = nullptr;
 
     // Folds the write-ahead logs back into both files: afterwards the two files alone hold every
-    // committed write. Done by itself once the program has been idle for a moment after writes.
+    // committed write. Done by itself once the program has been idle for a moment after writes,
+    // and when the files are closed. A failure (DiskFull when the disk has no room) leaves the
+    // log whole beside its file: nothing committed is lost, and the next open reads it.
     void checkpoint();
     static constexpr int IdleMs = 2000;
     // Called after every commit to either file.
@@ -91,6 +93,12 @@ public:
     // again and reads every open list afresh. A failure in between is rethrown after the reopen.
     void reopen(const std::function<void()>& whileClosed);
 
+signals:
+    // A log could not be written back into its file (by itself after writes, once until one
+    // succeeds again; or at the close): the text says why, for a full disk the folder and the room
+    // needed. The log stays whole.
+    void writeBackFailed(const QString& text);
+
 private:
     void openFiles();
     // The big lists are counted, searched and paged through these indexes.
@@ -104,6 +112,7 @@ private:
     // Opens the connections that no longer reach the server again; true when there was one.
     bool reopenLost();
     QTimer* m_idle = nullptr;
+    bool m_writeBackFailing = false; // the last write-back after writes failed (and was said)
     QTimer* m_watch = nullptr;
     bool m_serverDown = false;
     QString m_folder;

@@ -25,6 +25,18 @@ QSqlDatabase lists();
 QSqlDatabase openExclusive(const QString& connection, const QString& filePath);
 void closeConnection(const QString& connection);
 
+// Folds the connection's write-ahead log into its file and empties the log: afterwards the file
+// alone holds every commit. A failure leaves the log whole (the next open reads it); a lack of room
+// raises DiskFull naming the folder and the room needed, anything else DatabaseError.
+void writeBack(const QSqlDatabase& db);
+// Whether a failure of a file in the folder came from a disk without room: SQLite's "database or
+// disk is full", or any failure to write while almost nothing is free there.
+bool diskFull(const QString& folder, const QString& errorText, const QString& code = {});
+// The plain message for a disk without room: the folder, what is free and what is needed.
+QString diskFullText(const QString& folder, qint64 needed, const QString& what);
+// The room a file in the folder needs to be opened and written to at all (its log's first pages).
+inline constexpr qint64 RoomToOpen = 1 << 20;
+
 // Named parameters of a statement, bound by name (":a", ":b", …).
 using Params = std::vector<std::pair<QString, QVariant>>;
 

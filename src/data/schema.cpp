@@ -8,10 +8,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace {
 
@@ -316,17 +318,22 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
 
 namespace {
 
-// Reads the first 100 bytes of an SQLite file: its header.
-QString headerProblem(const QString& path) {
+// What the first 100 bytes of an SQLite file, its header, tell.
+struct Header {
+    QString problem;     // not a database file at all
+    bool short_ = false; // the header counts more pages than the file holds
+};
+
+Header readHeader(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("无法读取文件 '%1': %2").arg(path, file.errorString());
+        return {QStringLiteral("无法读取文件 '%1': %2").arg(path, file.errorString())};
     const qint64 size = file.size();
     if (size == 0)
-        return QStringLiteral("文件 '%1' 是空的，不是本程序的数据库").arg(path);
+        return {QStringLiteral("文件 '%1' 是空的，不是本程序的数据库").arg(path)};
     const QByteArray header = file.read(100);
     if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
-        return QStringLiteral("文件 '%1' 不是数据库文件").arg(path);
+        return {QStringLiteral("文件 '%1' 不是数据库文件").arg(path)};
     auto byte = [&header](int i) {
         return quint32(quint8(header.at(i)));
     };
@@ -334,12 +341,14 @@ QString headerProblem(const QString& path) {
     const quint32 pages = byte(28) << 24 | byte(29) << 16 | byte(30) << 8 | byte(31);
     const bool pagesValid = header.mid(92, 4) == header.mid(24, 4);
     if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
-        return QStringLiteral("文件 '%1' 不是数据库文件").arg(path);
+        return {QStringLiteral("文件 '%1' 不是数据库文件").arg(path)};
     // The page count in the header is valid when the change counter agrees with the one written
-    // beside it: a file shorter than its pages lost its end.
-    if (pagesValid && pages > 0 && qint64(pages) * pageSize > size)
-        return QStringLiteral("文件 '%1' 不完整，可能已被截断").arg(path);
-    return {};
+    // beside it.
+    return {{}, pagesValid && pages > 0 && qint64(pages) * pageSize > size};
+}
+
+QString truncatedText(const QString& path) {
+    return QStringLiteral("文件 '%1' 不完整，可能已被截断").arg(path);
 }
 
 QString schemaProblem(const QSqlDatabase& db, const QString& path, const QList<Schema::Table>& tables) {
@@ -484,37 +493,97 @@ QStringList Schema::addedAtStart(const QString& table) {
 }
 
 QString Schema::fileProblem(const QString& path, const QList<Table>& tables) {
+    return checkFile(path, tables).text;
+}
+
+Schema::FileCheck Schema::checkFile(const QString& path, const QList<Table>& tables) {
     const QFileInfo file(path);
+    const QString absolute = file.absoluteFilePath();
     if (!file.exists())
-        return QStringLiteral("Could not find file '%1'.").arg(file.absoluteFilePath());
+        return {FileFault::Missing, QStringLiteral("Could not find file '%1'.").arg(absolute)};
     if (!file.isFile())
-        return QStringLiteral("'%1' 不是文件").arg(file.absoluteFilePath());
+        return {FileFault::Damaged, QStringLiteral("'%1' 不是文件").arg(absolute)};
     if (!file.isReadable() || !file.isWritable())
-        return QStringLiteral("没有读写文件 '%1' 的权限").arg(file.absoluteFilePath());
+        return {FileFault::NoAccess, QStringLiteral("没有读写文件 '%1' 的权限").arg(absolute)};
     // The write-ahead log lives beside the file.
     if (!QFileInfo(file.absolutePath()).isWritable())
-        return QStringLiteral("没有写入文件夹 '%1' 的权限").arg(file.absolutePath());
-    if (QString problem = headerProblem(file.absoluteFilePath()); !problem.isEmpty())
-        return problem;
+        return {FileFault::NoAccess, QStringLiteral("没有写入文件夹 '%1' 的权限").arg(file.absolutePath())};
+    const Header header = readHeader(absolute);
+    if (!header.problem.isEmpty())
+        return {FileFault::Damaged, header.problem};
+    // A file shorter than its pages lost its end, unless its log holds them: a write-back of the
+    // log cut off (a kill, a power cut, a full disk) leaves the header counting pages the file
+    // does not hold yet. Then SQLite reads the log and judges the file itself.
+    const QString log = absolute + QStringLiteral("-wal");
+    const QString index = absolute + QStringLiteral("-shm");
+    const bool logged = QFileInfo(log).size() > 0;
+    if (header.short_ && !logged)
+        return {FileFault::Damaged, truncatedText(absolute)};
+    const bool hadLog = QFileInfo::exists(log);
+    const bool hadIndex = QFileInfo::exists(index);
+
     const QString connection = QStringLiteral("file_check");
-    QString problem;
+    FileCheck found;
+    bool holding = false; // the file is locked by this check
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        // mode=rw: never create the file; reading the schema changes nothing in it.
+        // mode=rw: never create the file. Busy timeout 0: a file the program holds fails at once.
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
         db.setDatabaseName(QStringLiteral("file:") +
-                           QString::fromUtf8(QUrl::toPercentEncoding(file.absoluteFilePath(), "/")) +
+                           QString::fromUtf8(QUrl::toPercentEncoding(absolute, "/")) +
                            QStringLiteral("?mode=rw"));
         try {
             if (!db.open())
-                throw DatabaseError(Db::errorText(db.lastError()));
+                throw Db::failure(db.lastError());
+            const QVariant handle = db.driver()->handle();
+            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+                // The check writes nothing: a log is folded in by the program's own open.
+                sqlite3_db_config(*static_cast<sqlite3* const*>(handle.constData()),
+                                  SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            // Exclusive, as the program opens it: the log's index is kept in memory, so no
+            // shared-memory file is made (nor needs room on the disk), and the file stays locked
+            // until the check is done.
+            Db::exec(db, QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
             Db::scalar(db, QStringLiteral("select count(*) from sqlite_master"));
-            problem = schemaProblem(db, file.absoluteFilePath(), tables);
+            holding = true;
+            if (header.short_) {
+                // SQLite has read the log: the file is whole when its own check finds it so.
+                const QString verdict = Db::scalar(db, QStringLiteral("PRAGMA quick_check(1)")).toString();
+                if (verdict != QLatin1String("ok"))
+                    found = {FileFault::Damaged,
+                             truncatedText(absolute) + QStringLiteral("（数据库自检：%1）").arg(verdict)};
+            }
+            if (found.text.isEmpty())
+                found.text = schemaProblem(db, absolute, tables);
+            if (!found.text.isEmpty() && found.fault == FileFault::None)
+                found.fault = FileFault::Damaged;
+        } catch (const DatabaseError& e) {
+            if (e.text().contains(QLatin1String("locked"), Qt::CaseInsensitive) ||
+                e.text().contains(QLatin1String("busy"), Qt::CaseInsensitive))
+                found = {FileFault::InUse, QStringLiteral("无法打开文件 '%1': %2").arg(absolute, e.text())};
+            else if (Db::diskFull(file.absolutePath(), e.text(), e.code()))
+                found = {FileFault::DiskFull,
+                         Db::diskFullText(file.absolutePath(), Db::RoomToOpen,
+                                          QStringLiteral("打开文件 %1 ").arg(file.fileName())) +
+                             QStringLiteral("文件没有损坏，腾出空间后即可使用。")};
+            else if (header.short_)
+                // The log does not hold the pages the file lacks.
+                found = {FileFault::Damaged,
+                         truncatedText(absolute) + QStringLiteral("（数据库：%1）").arg(e.text())};
+            else
+                found = {FileFault::Damaged, QStringLiteral("无法打开文件 '%1': %2").arg(absolute, e.text())};
         } catch (const LedgerError& e) {
-            problem = QStringLiteral("无法打开文件 '%1': %2").arg(file.absoluteFilePath(), e.text());
+            found = {FileFault::Damaged, QStringLiteral("无法打开文件 '%1': %2").arg(absolute, e.text())};
         }
+        // The empty log (and any index) that opening made are removed while the file is still
+        // locked by the check, so no other program has them open; whatever was there stays.
+        holding = holding || found.fault == FileFault::DiskFull;
+        if (holding && !hadLog && QFileInfo(log).size() == 0)
+            QFile::remove(log);
+        if (holding && !hadIndex)
+            QFile::remove(index);
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
-    return problem;
+    return found;
 }

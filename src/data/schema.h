@@ -29,9 +29,28 @@ const QList<std::pair<QString, QStringList>>& defaultLists();
 // lists and the settings row, readable by their owner only. Refuses to overwrite a file.
 void createDatabaseFiles(const QString& folder);
 
-// What keeps a database file of the folder from being used, in the words of the start-up error
-// box; empty when it is this program's file: it opens, every table and column the program uses is
-// there and, in the lists file, the settings row. Nothing in the file or its folder is changed.
+// Why a database file of the folder cannot be used.
+enum class FileFault {
+    None,     // usable
+    Missing,  // no such file
+    NoAccess, // the file or its folder cannot be written
+    InUse,    // the program (or a tool) holds it
+    DiskFull, // the disk has no room to open it: nothing is damaged, it is usable once there is room
+    Damaged,  // not a database, not this program's, or damaged by SQLite's own judgement
+};
+struct FileCheck {
+    FileFault fault = FileFault::None;
+    QString text; // in the words of the start-up error box; empty when usable
+};
+
+// What keeps a database file of the folder from being used; usable when it is this program's
+// file: it opens, every table and column the program uses is there and, in the lists file, the
+// settings row. A file whose header counts more pages than it holds is judged after SQLite has
+// read its log (a write-back of the log cut off leaves it so, whole): it is refused only when no
+// log holds the missing pages or SQLite's own check finds it damaged. Nothing in the file or its
+// folder is changed: no log is folded in, and no log or index file is left behind.
+FileCheck checkFile(const QString& path, const QList<Table>& tables);
+// checkFile()'s text alone.
 QString fileProblem(const QString& path, const QList<Table>& tables);
 
 // The columns of a table that a start adds to files of older versions: the file check does not

@@ -7,16 +7,21 @@
 #include "data/work.h"
 #include "ledger/orders.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
 #include <set>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -172,6 +177,118 @@ struct Movement {
     }
 };
 
+// The lines of the database's own check of a file that are damage: a value past a column's rule
+// (written with the rules switched off) is reported with its table, column and row by the rules of
+// the rows, the file being whole.
+QStringList damageOf(const QStringList& lines) {
+    QStringList damage;
+    for (const QString& line : lines)
+        if (line != QLatin1String("ok") && !line.startsWith(QLatin1String("CHECK constraint failed")))
+            damage << line;
+    return damage;
+}
+
+bool readingAsideAllowed = true;
+
+// The check's longest reads of the business file (the database's own check of it, the card
+// chains' statement), run one after the other on a thread of their own beside the check's other
+// passes, so both processors share the work. They read the file through a read-only connection of
+// their own that takes no locks (the program holds the file exclusively): that reads every commit
+// only while the file alone holds them, so they start once the log is written back and empty, and
+// their answers count only when the file did not change while they ran (otherwise those parts are
+// checked again the ordinary way).
+class ReadAside {
+public:
+    ReadAside() = default;
+    ReadAside(const ReadAside&) = delete;
+    ReadAside& operator=(const ReadAside&) = delete;
+    ~ReadAside() { stop(); }
+
+    // Starts reading the statements' rows (their first column as text); false when they cannot
+    // run aside.
+    bool start(const QString& path, const QList<QByteArray>& statements) {
+        if (QFileInfo(path + QStringLiteral("-wal")).size() > 0)
+            return false;
+        const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+        if (sqlite3_open_v2(uri.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            return false;
+        }
+        m_path = path;
+        m_before = stamp();
+        m_statements = statements;
+        m_thread = std::thread([this] { run(); });
+        return true;
+    }
+
+    // Each statement's rows; none when the answers do not count (the file changed meanwhile, or a
+    // statement failed).
+    std::optional<QList<QStringList>> finish() {
+        if (m_thread.joinable())
+            m_thread.join();
+        const bool counts = m_db && !m_failed && stamp() == m_before;
+        close();
+        if (!counts)
+            return std::nullopt;
+        return m_rows;
+    }
+
+    // Stops reading (the whole check was cancelled).
+    void stop() {
+        if (m_db)
+            sqlite3_interrupt(m_db);
+        if (m_thread.joinable())
+            m_thread.join();
+        close();
+    }
+
+private:
+    // What tells a change of the file: its size and the times of its last change.
+    std::array<qint64, 5> stamp() const {
+        struct stat st {};
+        if (::stat(QFile::encodeName(m_path).constData(), &st) != 0)
+            return {-1, -1, -1, -1, -1};
+        return {qint64(st.st_size), qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec),
+                qint64(st.st_ctim.tv_sec), qint64(st.st_ctim.tv_nsec)};
+    }
+
+    void run() {
+        sqlite3_exec(m_db, QStringLiteral("PRAGMA mmap_size = %1").arg(MappedBytes).toUtf8().constData(),
+                     nullptr, nullptr, nullptr);
+        for (const QByteArray& sql : m_statements) {
+            QStringList& rows = m_rows.emplace_back();
+            sqlite3_stmt* statement = nullptr;
+            if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
+                m_failed = true;
+                return;
+            }
+            int step;
+            while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+                rows << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+            sqlite3_finalize(statement);
+            if (step != SQLITE_DONE) {
+                m_failed = true;
+                return;
+            }
+        }
+    }
+
+    void close() {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    std::array<qint64, 5> m_before{};
+    QList<QByteArray> m_statements;
+    std::thread m_thread;
+    QList<QStringList> m_rows;
+    bool m_failed = false;
+};
+
 class Checker {
 public:
     Checker(const QSqlDatabase& business, const QSqlDatabase& lists,
@@ -212,6 +329,7 @@ public:
         } catch (const DatabaseError&) {
             m_mapped = -1; // read as before
         }
+        startReadingAside();
         try {
             prepareLines();
         } catch (const LedgerError& e) {
@@ -229,6 +347,7 @@ public:
             part(tableName(table.name), [&] { scanRows(table); });
             ++done;
         }
+        takeInAside();
         if (m_progress)
             m_progress(done, total);
         return finish();
@@ -252,6 +371,12 @@ private:
     }
 
     CheckReport finish() {
+        if (m_readingAside) {
+            // Cancelled before the parts read aside were taken in.
+            m_aside.stop();
+            m_readingAside = false;
+            m_deferred.clear();
+        }
         for (const char* table : {"check_lines", "check_out", "check_orders"}) {
             if (m_server)
                 break; // none made
@@ -322,7 +447,81 @@ private:
         return std::max(seq, max);
     }
 
-    void businessFile() { integrity(m_a, Db::BusinessFile); }
+    // The statements read aside (see ReadAside), by their place in its answer.
+    enum AsideStatement { IntegrityOfBusinessFile, CardChains };
+
+    void startReadingAside() {
+        if (m_server || !readingAsideAllowed)
+            return;
+        try {
+            // The file alone holds every commit once the log is written back.
+            Db::writeBack(m_a);
+            const QVariant handle = m_a.driver()->handle();
+            if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+                return;
+            const char* path = sqlite3_db_filename(*static_cast<sqlite3* const*>(handle.constData()), "main");
+            if (path && *path &&
+                m_aside.start(QString::fromUtf8(path),
+                              {QByteArrayLiteral("PRAGMA integrity_check(100)"), chainStatement().toUtf8()}))
+                m_readingAside = true;
+        } catch (const LedgerError&) {
+            // Every part is checked the ordinary way.
+        }
+    }
+
+    // A part whose reading runs aside: its findings are taken in at the end, at this place in the
+    // report. `take` gets the rows of its statement, `ordinary` checks the part here instead.
+    struct Deferred {
+        QString what;
+        AsideStatement statement;
+        std::function<void(const QStringList&)> take;
+        std::function<void()> ordinary;
+        qsizetype problemsAt = 0, checkedAt = 0;
+    };
+
+    // Runs the part the ordinary way, or defers it when its reading runs aside.
+    void readAside(const QString& what, AsideStatement statement,
+                   std::function<void(const QStringList&)> take, std::function<void()> ordinary) {
+        if (!m_readingAside) {
+            ordinary();
+            return;
+        }
+        m_deferred.push_back({what, statement, std::move(take), std::move(ordinary), m_report.problems.size(),
+                              m_report.checked.size()});
+    }
+
+    // Takes in the parts read aside, each at its place in the report.
+    void takeInAside() {
+        if (!m_readingAside)
+            return;
+        m_readingAside = false;
+        const std::optional<QList<QStringList>> rows = m_aside.finish();
+        // From the last to the first, so that each place is still where it was.
+        for (auto it = m_deferred.rbegin(); it != m_deferred.rend(); ++it) {
+            CheckReport later;
+            std::swap(later, m_report);
+            part(it->what, [&] {
+                if (rows)
+                    it->take(rows->at(it->statement));
+                else
+                    it->ordinary();
+            });
+            std::swap(later, m_report);
+            for (qsizetype i = 0; i < later.problems.size(); ++i)
+                m_report.problems.insert(it->problemsAt + i, later.problems[i]);
+            for (qsizetype i = 0; i < later.checked.size(); ++i)
+                m_report.checked.insert(it->checkedAt + i, later.checked[i]);
+        }
+        m_deferred.clear();
+    }
+
+    void businessFile() {
+        readAside(
+            QStringLiteral("营业数据文件的完整性"), IntegrityOfBusinessFile,
+            [this](const QStringList& lines) { reportIntegrity(Db::BusinessFile, damageOf(lines)); },
+            [this] { integrity(m_a, Db::BusinessFile); });
+    }
+
     void listsFile() { integrity(m_b, Db::ListsFile); }
 
     void integrity(const QSqlDatabase& db, const QString& file) {
@@ -335,13 +534,12 @@ private:
         }
         QSqlQuery q = Db::exec(db, QStringLiteral("PRAGMA integrity_check(100)"));
         QStringList lines;
-        while (q.next()) {
-            // A value past a column's rule (written with the rules switched off) is reported with
-            // its table, column and row by the rules of the rows; the file is whole.
-            const QString line = q.value(0).toString();
-            if (line != QLatin1String("ok") && !line.startsWith(QLatin1String("CHECK constraint failed")))
-                lines << line;
-        }
+        while (q.next())
+            lines << q.value(0).toString();
+        reportIntegrity(file, damageOf(lines));
+    }
+
+    void reportIntegrity(const QString& file, const QStringList& lines) {
         m_report.checked << QStringLiteral("数据库文件 %1 的完整性").arg(file);
         if (lines.isEmpty())
             return;
@@ -734,42 +932,60 @@ private:
     // balances ending at the card's balance. The opening balance is not recorded, so the first
     // record's balance before is taken as it stands.
     void cardChains() {
+        if (m_server) {
+            QSqlQuery q = Db::exec(m_a, serverChainStatement());
+            QStringList candidates;
+            while (q.next())
+                candidates << q.value(0).toString();
+            followChains(candidates);
+            return;
+        }
+        readAside(
+            QStringLiteral("会员卡的余额"), CardChains,
+            [this](const QStringList& cards) { followChains(cards); },
+            [this] {
+                QSqlQuery q = Db::exec(m_a, chainStatement());
+                QStringList candidates;
+                while (q.next())
+                    candidates << q.value(0).toString();
+                followChains(candidates);
+            });
+    }
+
+    // SQL reads the records of every card in the order of their moments and keys and picks the
+    // cards where that order is no unbroken chain, a record does not add up or a value is no
+    // number, below zero or not the card's balance at the end; those are followed exactly by
+    // followChains(), where records of the same second may take whichever order continues the
+    // chain.
+    static QString chainStatement() {
+        const QString isNumber = QStringLiteral("typeof(%1) IN ('integer', 'real')");
+        return QStringLiteral("SELECT card FROM ("
+                              "SELECT card, ok, r, before, after, amount, lag(after) OVER w AS prev, "
+                              "lead(k) OVER w IS NULL AS last FROM ("
+                              "SELECT h6 AS card, h3 AS t, hid AS k, 1 AS r, h4 AS before, h5 AS after, h2 "
+                              "AS amount, "
+                              "%1 AND %2 AND %3 AS ok FROM ah UNION ALL "
+                              "SELECT g6, g3, gid, 0, g4 + g2, g4, g2, %4 AND %5 FROM ag) "
+                              "WINDOW w AS (PARTITION BY card ORDER BY t, k, r DESC)) "
+                              "WHERE NOT ok OR before < 0 OR after < 0 "
+                              "OR (prev IS NOT NULL AND abs(before - prev) > 0.00001) "
+                              "OR (r AND abs(before + amount - after) > 0.00001) "
+                              "OR (last AND coalesce((SELECT typeof(j9) NOT IN ('integer', 'real') OR "
+                              "abs(j9 - after) "
+                              "> 0.00001 "
+                              "FROM aj WHERE aj.jid = card AND CAST(aj.jid AS TEXT) = card), 0)) "
+                              "UNION SELECT CAST(jid AS TEXT) FROM aj WHERE j9 IS NULL OR typeof(j9) NOT IN "
+                              "('integer', 'real') "
+                              "OR j9 < 0")
+            .arg(isNumber.arg("h2"), isNumber.arg("h4"), isNumber.arg("h5"), isNumber.arg("g2"),
+                 isNumber.arg("g4"));
+    }
+
+    // Follows the chain of each card picked, and says what was checked.
+    void followChains(const QStringList& candidates) {
         const qint64 cards = Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM aj")).toLongLong();
         const qint64 recharges = Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM ah")).toLongLong();
         const qint64 payments = Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM ag")).toLongLong();
-        // SQL reads the records of every card in the order of their moments and keys and picks the
-        // cards where that order is no unbroken chain, a record does not add up or a value is no
-        // number, below zero or not the card's balance at the end; those are followed exactly
-        // here, where records of the same second may take whichever order continues the chain.
-        const QString isNumber = QStringLiteral("typeof(%1) IN ('integer', 'real')");
-        QSqlQuery q =
-            m_server
-                ? Db::exec(m_a, serverChainStatement())
-                : Db::exec(m_a,
-                           QStringLiteral(
-                               "SELECT card FROM ("
-                               "SELECT card, ok, r, before, after, amount, lag(after) OVER w AS prev, "
-                               "lead(k) OVER w IS NULL AS last FROM ("
-                               "SELECT h6 AS card, h3 AS t, hid AS k, 1 AS r, h4 AS before, h5 AS after, h2 "
-                               "AS amount, "
-                               "%1 AND %2 AND %3 AS ok FROM ah UNION ALL "
-                               "SELECT g6, g3, gid, 0, g4 + g2, g4, g2, %4 AND %5 FROM ag) "
-                               "WINDOW w AS (PARTITION BY card ORDER BY t, k, r DESC)) "
-                               "WHERE NOT ok OR before < 0 OR after < 0 "
-                               "OR (prev IS NOT NULL AND abs(before - prev) > 0.00001) "
-                               "OR (r AND abs(before + amount - after) > 0.00001) "
-                               "OR (last AND coalesce((SELECT typeof(j9) NOT IN ('integer', 'real') OR "
-                               "abs(j9 - after) "
-                               "> 0.00001 "
-                               "FROM aj WHERE aj.jid = card AND CAST(aj.jid AS TEXT) = card), 0)) "
-                               "UNION SELECT CAST(jid AS TEXT) FROM aj WHERE j9 IS NULL OR typeof(j9) NOT IN "
-                               "('integer', 'real') "
-                               "OR j9 < 0")
-                               .arg(isNumber.arg("h2"), isNumber.arg("h4"), isNumber.arg("h5"),
-                                    isNumber.arg("g2"), isNumber.arg("g4")));
-        QStringList candidates;
-        while (q.next())
-            candidates << q.value(0).toString();
         for (const QString& text : candidates) {
             bool ok = false;
             const qint64 card = text.toLongLong(&ok);
@@ -1199,6 +1415,9 @@ private:
     CheckReport m_report;
     bool m_linesReady = false;
     qint64 m_mapped = -1; // the connection's memory map size before the check
+    ReadAside m_aside;
+    bool m_readingAside = false; // parts of the check read on a thread of their own
+    std::vector<Deferred> m_deferred;
     bool m_scanStockOut = true;
     bool m_outReady = false;
     qint64 m_outRecords = 0;
@@ -1255,6 +1474,10 @@ QString CheckReport::text() const {
             out << QStringLiteral("   可以自动修复。");
     }
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void setReadingAside(bool aside) {
+    readingAsideAllowed = aside;
 }
 
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,

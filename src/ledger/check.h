@@ -31,11 +31,19 @@ struct CheckReport {
     QString text() const;
 };
 
-// Runs every check over the open business and lists connections. `progress(done, total)` is
+// Runs every check over the open business and lists connections. Of a file, the log is first
+// written back into it (as the program does two seconds after writes), so that its longest reads
+// can run on a thread of their own. `progress(done, total)` is
 // called now and then; returning false cancels (the report then holds what was found so far and
 // a problem saying the check was cancelled).
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
                         const std::function<bool(int, int)>& progress = {});
+
+// Whether the check reads its longest parts (the database's own check of the business file, the
+// card chains) on a thread of its own beside the others, as it does by default, or every part in
+// turn, as it does when the file changed while they were read aside. For tests: the report is the
+// same either way.
+void setReadingAside(bool aside);
 
 // The certain fix: writes into each given order the sum of its lines as its amount due, in one
 // transaction through Ledger::Work (announced). Returns how many orders changed.

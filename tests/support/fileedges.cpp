@@ -44,6 +44,23 @@ FileEdges::Run runProcess(const QString& program, const QStringList& args, const
     return run;
 }
 
+FileEdges::Run injectAt(const QString& name, const QStringList& args, const QString& syscall,
+                        const QString& fault, const QString& when, const QProcessEnvironment& env) {
+    using FileEdges::Run;
+    // strace reports the signal it sent as the traced program's own death: its exit status is
+    // then 128 + the signal, which tells a kill apart from an ordinary failure.
+    QStringList straceArgs{
+        QStringLiteral("-f"), QStringLiteral("-qq"),
+        QStringLiteral("-o"), QStringLiteral("/dev/null"),
+        QStringLiteral("-e"), QStringLiteral("trace=") + syscall,
+        QStringLiteral("-e"), QStringLiteral("inject=%1:%2:when=%3").arg(syscall, fault, when),
+        binary(name)};
+    Run run = runProcess(QStringLiteral("strace"), straceArgs + args, env);
+    if (!run.killed && run.code == 128 + 9)
+        run.killed = true;
+    return run;
+}
+
 } // namespace
 
 FileEdges::Run FileEdges::tool(const QString& name, const QStringList& args, const QProcessEnvironment& env) {
@@ -56,18 +73,12 @@ bool FileEdges::canInject() {
 
 FileEdges::Run FileEdges::injected(const QString& name, const QStringList& args, const QString& syscall,
                                    const QString& fault, int nth, const QProcessEnvironment& env) {
-    // strace reports the signal it sent as the traced program's own death: its exit status is
-    // then 128 + the signal, which tells a kill apart from an ordinary failure.
-    QStringList straceArgs{
-        QStringLiteral("-f"), QStringLiteral("-qq"),
-        QStringLiteral("-o"), QStringLiteral("/dev/null"),
-        QStringLiteral("-e"), QStringLiteral("trace=") + syscall,
-        QStringLiteral("-e"), QStringLiteral("inject=%1:%2:when=%3").arg(syscall, fault).arg(nth),
-        binary(name)};
-    Run run = runProcess(QStringLiteral("strace"), straceArgs + args, env);
-    if (!run.killed && run.code == 128 + 9)
-        run.killed = true;
-    return run;
+    return injectAt(name, args, syscall, fault, QString::number(nth), env);
+}
+
+FileEdges::Run FileEdges::injectedFrom(const QString& name, const QStringList& args, const QString& syscall,
+                                       const QString& fault, int nth, const QProcessEnvironment& env) {
+    return injectAt(name, args, syscall, fault, QString::number(nth) + QLatin1Char('+'), env);
 }
 
 int FileEdges::callsOf(const QString& name, const QStringList& args, const QString& syscall,
@@ -107,6 +118,36 @@ QStringList FileEdges::traceOf(const QString& name, const QStringList& args, con
     for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
         if (!line.isEmpty() && !line.contains(QLatin1String("resumed>")))
             calls << line;
+    return calls;
+}
+
+QList<int> FileEdges::callsOn(const QString& name, const QStringList& args, const QString& syscall,
+                              const QString& fileEnding, const QProcessEnvironment& env) {
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("calls"));
+    // -y: every descriptor is followed by its path, "pwrite64(3</shop/service_a.dll>, ...".
+    runProcess(QStringLiteral("strace"),
+               QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-y"),
+                           QStringLiteral("-o"), trace, QStringLiteral("-e"),
+                           QStringLiteral("trace=") + syscall, binary(name)} +
+                   args,
+               env);
+    QFile file(trace);
+    QList<int> calls;
+    if (!file.open(QIODevice::ReadOnly))
+        return calls;
+    const QByteArray call = syscall.toLatin1() + '(';
+    const QByteArray on = QFile::encodeName(fileEnding) + '>';
+    int n = 0;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const qsizetype at = line.indexOf(call);
+        if (at < 0 || line.contains("resumed>"))
+            continue;
+        ++n;
+        const qsizetype end = line.indexOf('>', at);
+        if (end >= 0 && line.mid(at, end + 1 - at).endsWith(on))
+            calls << n;
+    }
     return calls;
 }
 

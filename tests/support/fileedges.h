@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,9 @@ bool canInject();
 // "error=ENOSPC". Calls of the tool's children are counted too.
 Run injected(const QString& name, const QStringList& args, const QString& syscall, const QString& fault,
              int nth, const QProcessEnvironment& env = {});
+// The same with the fault injected at the nth call and every later one (a disk that stays full).
+Run injectedFrom(const QString& name, const QStringList& args, const QString& syscall, const QString& fault,
+                 int nth, const QProcessEnvironment& env = {});
 // How often the tool makes the system call when it runs without a fault (for sweeping every
 // point of a write-back or a swap).
 int callsOf(const QString& name, const QStringList& args, const QString& syscall,
@@ -36,6 +40,12 @@ int callsOf(const QString& name, const QStringList& args, const QString& syscall
 // ("fsync(5</tmp/x/service_a.dll>) = 0"): which call is the nth, and in what order they came.
 QStringList traceOf(const QString& name, const QStringList& args, const QString& syscalls,
                     const QProcessEnvironment& env = {});
+
+// The numbers (from 1, as injected() counts them) of the tool's calls of the system call whose file
+// descriptor is a path ending with `fileEnding` (e.g. "/service_a.dll": the database file's own
+// writes, not its log's), in a run without a fault.
+QList<int> callsOn(const QString& name, const QStringList& args, const QString& syscall,
+                   const QString& fileEnding, const QProcessEnvironment& env = {});
 
 // A file system of the given size mounted at a fresh folder (a tmpfs, which needs root; or
 // nothing, see available()), unmounted and removed with the object.
