@@ -498,13 +498,23 @@ void TestRestore::aRestoreKilledAtAnyStepLeavesOneSideWhole() {
     const int stride = std::max(1, calls / most);
     int wholeOld = 0;
     int wholeNew = 0;
+    int notReached = 0;
     for (int n = 1; n <= calls; n += stride) {
         const QString work = runs.filePath(QStringLiteral("kill-%1").arg(n));
         copyFolder(shop.folder(), work);
         const FileEdges::Run killed =
             FileEdges::injected(QStringLiteral("vandrel-ledger-restore"), {work, shop.backup.folder}, syscall,
                                 QStringLiteral("signal=KILL"), n);
-        QVERIFY2(killed.killed, qPrintable(QStringLiteral("%1 #%2: %3").arg(syscall).arg(n).arg(killed.err)));
+        if (!killed.killed) {
+            // strace counts a call per thread: the pre-restore backup syncs on threads of its own,
+            // so the higher numbers of the whole run are reached by no single thread, and that
+            // restore ran to its end.
+            QVERIFY2(killed.code == 0,
+                     qPrintable(QStringLiteral("%1 #%2: %3").arg(syscall).arg(n).arg(killed.err)));
+            QCOMPARE(sideOf(work), shop.backupSide);
+            ++notReached;
+            continue;
+        }
         const int keptBefore = preRestoreBackups(work);
         if (n % 2 == 1) {
             // The restore run again is the next to open the folder: a swap cut off is completed
@@ -549,15 +559,19 @@ void TestRestore::aRestoreKilledAtAnyStepLeavesOneSideWhole() {
         QVERIFY(preRestoreBackups(work) <= keptBefore + 1);
         QDir(work).removeRecursively();
     }
-    qInfo("%s: %d kill points, %d found the old shop, %d the backup's (completed)", qPrintable(syscall),
-          calls, wholeOld, wholeNew);
+    qInfo("%s: %d kill points, %d found the old shop, %d the backup's (completed), %d reached by no thread",
+          qPrintable(syscall), calls, wholeOld, wholeNew, notReached);
+    // Most points are reached: the sweep kills, it does not only run restores.
+    QVERIFY(notReached * 2 < (calls + stride - 1) / stride);
     if (syscall == QLatin1String("renameat2"))
         QVERIFY(wholeOld > 0 && wholeNew > 0);
 }
 
 void TestRestore::aFullDiskDuringARestoreIsSaidAsSuch() {
     Shop shop;
-    FileEdges::SmallDisk disk(8 << 20);
+    // Room for the backup of the current files the restore makes first (the shop's files and a
+    // margin of 16 MB), not for much more.
+    FileEdges::SmallDisk disk(32 << 20);
     if (!disk.available())
         QSKIP(qPrintable(disk.why()));
     const QString work = QDir(disk.path()).absoluteFilePath(QStringLiteral("shop"));
