@@ -419,6 +419,25 @@ void TestSpreadsheet::membersImportAsTheNewMemberDialogMakesThem() {
                  {QStringLiteral("1|王五|13912345678|||100000|先生|w@example.com||50.5|2026-12-09 10:30:00"),
                   QStringLiteral("1|赵六|||||女士|||0|2026-12-09 10:30:00")}));
     QCOMPARE(count("ah"), 0);
+
+    // The same members again: one already in the ledger by name and phone (mobile or landline),
+    // or twice in the file, is not made again with its opening balance again.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QStringLiteral("会员名,手机,电话,卡中余额\r\n"
+                              "王五,13912345678,,50.5\r\n"
+                              "王五,,13912345678,50.5\r\n"
+                              "王五,13800000000,,1\r\n"
+                              "孙八,13700000000,,10\r\n"
+                              "孙八,,13700000000,10\r\n")
+                   .toUtf8());
+    file.close();
+    const Importing::Plan again = Importing::checkFile(Importing::Kind::Members, path);
+    QCOMPARE(problemTexts(again),
+             QStringList({QStringLiteral("2|会员名|会员已存在"), QStringLiteral("3|会员名|会员已存在"),
+                          QStringLiteral("6|会员名|会员已存在")}));
+    QCOMPARE(Importing::write(again, true), 2);
+    QCOMPARE(CoreFixture::rows("select count(*), sum(j9) from aj where j1 = '王五'"),
+             QStringList({"2|51.5"}));
 }
 
 void TestSpreadsheet::exportedListsImportAgain() {

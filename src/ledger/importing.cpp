@@ -215,8 +215,24 @@ Plan check(Kind kind, Spreadsheet::Table read) {
                 codes.insert(q.value(1).toString());
         }
     }
-    const qsizetype nameAt = plan.columns.indexOf(QStringLiteral("产品名称"));
+    // A member is known by name and phone: one already in the ledger, or earlier in the file, is
+    // not made again (with its opening balance again).
+    QSet<QString> people;
+    auto person = [](const QString& name, const QString& phone) {
+        return name + QLatin1Char('\n') + phone;
+    };
+    if (kind == Kind::Members) {
+        QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select j1, j2, j3 from aj"));
+        while (q.next())
+            for (int phone : {1, 2})
+                if (!q.value(phone).toString().isEmpty())
+                    people.insert(person(q.value(0).toString(), q.value(phone).toString()));
+    }
+    const qsizetype nameAt =
+        plan.columns.indexOf(kind == Kind::Products ? QStringLiteral("产品名称") : QStringLiteral("会员名"));
     const qsizetype codeAt = plan.columns.indexOf(QStringLiteral("条码"));
+    const QList<qsizetype> phonesAt = {plan.columns.indexOf(QStringLiteral("手机")),
+                                       plan.columns.indexOf(QStringLiteral("电话"))};
 
     QStringList values;
     for (int r = titled ? 1 : 0; r < table->rowCount(); ++r) {
@@ -286,6 +302,17 @@ Plan check(Kind kind, Spreadsheet::Table read) {
                     problem(&row, row.number, QStringLiteral("条码"), Why::DuplicateCode);
                 codes.insert(code);
             }
+        }
+        if (kind == Kind::Members && nameAt >= 0 && !values[nameAt].isEmpty()) {
+            QStringList keys;
+            for (qsizetype at : phonesAt)
+                if (at >= 0 && !values[at].trimmed().isEmpty())
+                    keys << person(values[nameAt], values[at].trimmed());
+            if (std::any_of(keys.begin(), keys.end(),
+                            [&people](const QString& k) { return people.contains(k); }))
+                problem(&row, row.number, QStringLiteral("会员名"), Why::MemberExists);
+            for (const QString& k : keys)
+                people.insert(k);
         }
         if (!row.bad && !missing)
             plan.good.append(int(plan.rows.size()));

@@ -67,6 +67,7 @@ inline const QString UnknownMinor = QStringLiteral("未知细类");
 inline const QString UnknownSalutation = QStringLiteral("称呼只能是“先生”或“女士”");
 inline const QString DuplicateName = QStringLiteral("名称重复");
 inline const QString DuplicateCode = QStringLiteral("条码重复");
+inline const QString MemberExists = QStringLiteral("会员已存在");
 inline const QString MissingColumn = QStringLiteral("缺少必填列");
 inline const QString UnknownColumn = QStringLiteral("无法识别的列，已忽略");
 inline const QString NoRows = QStringLiteral("文件中没有数据行");
