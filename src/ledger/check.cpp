@@ -313,10 +313,7 @@ public:
         auto cancelled = [&] {
             if (!m_progress || m_progress(done, total))
                 return false;
-            CheckProblem p;
-            p.title = QStringLiteral("检查已取消，报告不完整");
-            p.detail = QStringLiteral("只完成了一部分检查：上面列出的是取消之前发现的问题。");
-            m_report.problems << p;
+            m_report.stopped = true;
             return true;
         };
         // The check reads the whole file several times: mapped into memory, its pages are read
@@ -1451,11 +1448,17 @@ QString CheckReport::text() const {
             out << QStringLiteral("  · ") + line;
     }
     out << QString();
-    if (clean()) {
+    if (stopped) {
+        // No verdict: only part of the ledger was read.
+        out << QStringLiteral("检查在完成之前被停止，没有结论。");
+        if (!problems.isEmpty())
+            out << QStringLiteral("停止之前已发现 %1 个问题：").arg(problems.size());
+    } else if (clean()) {
         out << QStringLiteral("未发现问题。");
         return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    } else {
+        out << QStringLiteral("发现 %1 个问题：").arg(problems.size());
     }
-    out << QStringLiteral("发现 %1 个问题：").arg(problems.size());
     int n = 0;
     for (const CheckProblem& p : problems) {
         out << QStringLiteral("%1. %2").arg(++n).arg(p.title);

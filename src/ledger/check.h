@@ -22,9 +22,10 @@ struct CheckProblem {
 
 struct CheckReport {
     QList<CheckProblem> problems;
-    QStringList checked; // what was checked, one line each in Chinese ("订单 1,234 张", ...)
-    QStringList skipped; // what was not checked and why (on a server: what the server keeps itself)
-    bool clean() const { return problems.isEmpty(); }
+    QStringList checked;  // what was checked, one line each in Chinese ("订单 1,234 张", ...)
+    QStringList skipped;  // what was not checked and why (on a server: what the server keeps itself)
+    bool stopped = false; // the check was stopped before its end: no verdict, what was found so far
+    bool clean() const { return !stopped && problems.isEmpty(); }
     // The orders whose amount due can be recomputed from their lines.
     QList<qint64> fixableOrders() const;
     // The whole report as plain Chinese text (for the tool and for copying).
@@ -34,8 +35,8 @@ struct CheckReport {
 // Runs every check over the open business and lists connections. Of a file, the log is first
 // written back into it (as the program does two seconds after writes), so that its longest reads
 // can run on a thread of their own. `progress(done, total)` is
-// called now and then; returning false cancels (the report then holds what was found so far and
-// a problem saying the check was cancelled).
+// called now and then; returning false stops it (the report is then marked stopped and holds
+// what was found so far: no verdict).
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
                         const std::function<bool(int, int)>& progress = {});
 

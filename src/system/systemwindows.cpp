@@ -307,7 +307,8 @@ void Thuifu::btnRestoreClick() {
     QString text = QStringLiteral("数据已从 %1 的备份恢复。恢复前的数据已备份在 %2。\n\n")
                        .arg(name, QDir::toNativeSeparators(before.folder));
     text +=
-        report.clean()
+        report.stopped ? QStringLiteral("账目检查已停止，没有结论；可以在“数据检查”中再查一次。")
+        : report.clean()
             ? QStringLiteral("账目检查没有发现问题。")
             : QStringLiteral("账目检查发现 %1 个问题，请在“数据检查”中查看。").arg(report.problems.size());
     Messages::information(text);
@@ -354,12 +355,13 @@ void Tjiancha::showEvent(QShowEvent* event) {
 
 void Tjiancha::btnRunClick() {
     const Ledger::CheckReport report = checkWithProgress(this);
-    m_fixable = report.fixableOrders();
-    lblSummary->setText(report.clean()
+    m_fixable = report.stopped ? QList<qint64>() : report.fixableOrders();
+    lblSummary->setText(report.stopped ? QStringLiteral("检查已停止，没有结论。")
+                        : report.clean()
                             ? QStringLiteral("账目检查没有发现问题。")
                             : QStringLiteral("账目检查发现 %1 个问题。").arg(report.problems.size()));
-    lblSummary->setProperty("role",
-                            report.clean() ? QStringLiteral("captionStrong") : QStringLiteral("required"));
+    lblSummary->setProperty("role", report.stopped || report.clean() ? QStringLiteral("captionStrong")
+                                                                     : QStringLiteral("required"));
     lblSummary->style()->unpolish(lblSummary);
     lblSummary->style()->polish(lblSummary);
     txtReport->setPlainText(report.text());
