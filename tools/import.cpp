@@ -58,7 +58,12 @@ int main(int argc, char* argv[]) {
         if (plan.hasProblems() && !parser.isSet(goodOnly))
             return fail(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problemCount()), 1);
         const int written = Importing::write(plan, true);
-        std::printf("%s\n", QStringLiteral("已导入 %1 行").arg(written).toUtf8().constData());
+        const int skipped = int(plan.rows.size()) - written;
+        std::printf("%s\n",
+                    (QStringLiteral("已导入 %1 行").arg(written) +
+                     (skipped > 0 ? QStringLiteral("，跳过 %1 行有问题的行").arg(skipped) : QString()))
+                        .toUtf8()
+                        .constData());
         std::fflush(stdout);
     } catch (const LedgerError& e) {
         ToolFolder::close();

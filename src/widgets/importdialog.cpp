@@ -100,7 +100,14 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
 void ImportDialog::write(bool goodRowsOnly) {
     const int written = Importing::write(m_plan, goodRowsOnly);
     accept();
-    Messages::information(QStringLiteral("已导入 %1 个%2。").arg(written).arg(noun(m_plan.kind)));
+    // The rows left out are said too: the file is not all in the ledger.
+    const int skipped = int(m_plan.rows.size()) - written;
+    Messages::information(skipped > 0
+                              ? QStringLiteral("已导入 %1 个%2，跳过 %3 行有问题的行。")
+                                    .arg(written)
+                                    .arg(noun(m_plan.kind))
+                                    .arg(skipped)
+                              : QStringLiteral("已导入 %1 个%2。").arg(written).arg(noun(m_plan.kind)));
 }
 
 void ImportDialog::run(Importing::Kind kind, QWidget* parent) {
