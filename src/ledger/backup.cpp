@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/tableindex.h"
+#include "ledger/diskfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,6 +34,9 @@
 #include <unistd.h>
 
 namespace {
+
+using DiskFiles::Descriptor;
+using DiskFiles::removeTree;
 
 const QString SettingsFile = QStringLiteral("vandrel-ledger.ini");
 const QString PartialPrefix = QStringLiteral(".partial-");
@@ -314,25 +318,6 @@ private:
     EVP_MD_CTX* m_context;
 };
 
-// A file descriptor closed with its owner.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes it; the close's own error (a write the disk refused at last) or 0.
-    int reset() {
-        const int error = m_fd >= 0 && ::close(m_fd) != 0 ? errno : 0;
-        m_fd = -1;
-        return error;
-    }
-
-private:
-    int m_fd;
-};
-
 // Copies a file into a new file (the owner's only) and forces it to the disk; returns the SHA-256
 // of what was copied, so the file is read once.
 QByteArray copyDurably(const QString& from, const QString& to) {
@@ -411,54 +396,6 @@ QStringList reportFiles(const QString& folder) {
     return names;
 }
 
-// Removes the entry name of the folder open as parent: a file or a link as such (never what a
-// link points to), a folder with everything in it, whose links are removed the same way. Returns 0
-// once it is gone, else why not.
-int removeEntry(int parent, const char* name, int depth = 0) {
-    if (::unlinkat(parent, name, 0) == 0 || errno == ENOENT)
-        return 0;
-    if (errno != EISDIR && errno != EPERM)
-        return errno;
-    // A folder: opened without following a link (one put in its place meanwhile is refused).
-    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOTDIR || errno == ELOOP ? EPERM : errno;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        const int error = errno;
-        ::close(fd);
-        return error;
-    }
-    std::vector<QByteArray> names;
-    while (const dirent* entry = ::readdir(dir))
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.emplace_back(entry->d_name);
-    int error = 0;
-    // Folders nested deeper than any the program makes are left (and said so).
-    if (depth > 64)
-        error = ELOOP;
-    for (const QByteArray& entry : names)
-        if (!error)
-            error = removeEntry(::dirfd(dir), entry.constData(), depth + 1);
-    ::closedir(dir);
-    if (error)
-        return error;
-    return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
-}
-
-// Removes a file, a link (never what it points to) or a folder with everything in it. Returns 0
-// once it is gone, else why not.
-int removeTree(const QString& path) {
-    if (path.isEmpty())
-        return 0;
-    const QFileInfo info(path);
-    const Descriptor parent(
-        ::open(local(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (parent.get() < 0)
-        return errno == ENOENT ? 0 : errno;
-    return removeEntry(parent.get(), local(info.fileName()).constData());
-}
-
 // The name of the folder a backup is made in: ".partial-" and a random UUID.
 bool isPartialName(const QString& name) {
     static const QRegularExpression pattern(
@@ -503,7 +440,7 @@ void removeLeftovers(const QString& root) {
         // A backup still being made holds its folder locked.
         if (::flock(leftover.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
             continue;
-        removeEntry(folder.get(), name.constData());
+        DiskFiles::removeAt(folder.get(), name.constData());
     }
 }
 

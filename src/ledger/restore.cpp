@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "ledger/diskfiles.h"
 #include "ledger/receipts.h"
 
 #include <QDir>
@@ -65,29 +66,7 @@ bool present(const QString& path) {
     return ::lstat(native(path).constData(), &st) == 0;
 }
 
-// A file descriptor closed with the object.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    // Closes it, with the result of close (a write the disk refused can show only there).
-    int close() {
-        const int rc = ::close(m_fd);
-        m_fd = -1;
-        return rc;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = DiskFiles::Descriptor;
 
 // Forces a folder's entries (names made, renamed or removed) to the disk.
 void syncFolder(const QString& folder) {
@@ -109,20 +88,8 @@ void renameEntry(const QString& from, const QString& to) {
 
 // Removes a file, a link (never what it points to) or a folder with what is in it.
 void removeEntry(const QString& path) {
-    struct stat st {};
-    if (::lstat(native(path).constData(), &st) != 0)
-        return;
-    if (S_ISDIR(st.st_mode)) {
-        const QDir dir(path);
-        for (const QString& name :
-             dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-            removeEntry(dir.absoluteFilePath(name));
-        if (::rmdir(native(path).constData()) != 0 && errno != ENOENT)
-            throw DatabaseError(QStringLiteral("无法删除 %1：%2").arg(path, errnoText(errno)));
-        return;
-    }
-    if (::unlink(native(path).constData()) != 0 && errno != ENOENT)
-        throw DatabaseError(QStringLiteral("无法删除 %1：%2").arg(path, errnoText(errno)));
+    if (const int error = DiskFiles::removeTree(path))
+        throw DatabaseError(QStringLiteral("无法删除 %1：%2").arg(path, errnoText(error)));
 }
 
 // Copies a plain file of the backup (never through a link) to a new file of the working folder and
@@ -164,7 +131,7 @@ void copyIn(const QString& from, const QString& to) {
             left -= w;
         }
     }
-    if (::fsync(out.get()) != 0 || out.close() != 0)
+    if (::fsync(out.get()) != 0 || out.reset() != 0)
         throw failedWrite(std::max<qint64>(left, 4096));
 }
 
