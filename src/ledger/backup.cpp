@@ -24,6 +24,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <future>
 #include <openssl/evp.h>
 #include <set>
@@ -320,33 +321,41 @@ private:
 
 // Copies a file into a new file (the owner's only) and forces it to the disk; returns the SHA-256
 // of what was copied, so the file is read once.
+// Opens a file to read and hands its bytes to `take` a megabyte at a time, in order.
+void readChunks(const QString& path, const std::function<void(const char*, size_t)>& take) {
+    const Descriptor file(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
+    ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer.data(), size_t(buffer.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
+        if (n == 0)
+            break;
+        take(buffer.constData(), size_t(n));
+    }
+}
+
 QByteArray copyDurably(const QString& from, const QString& to) {
-    const Descriptor source(::open(local(from).constData(), O_RDONLY | O_CLOEXEC));
-    if (source.get() < 0)
-        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(from, cause(errno)));
     Descriptor target(::open(local(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (target.get() < 0)
         throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
     Sha256 hash;
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t n = ::read(source.get(), buffer.data(), size_t(buffer.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(from, cause(errno)));
-        if (n == 0)
-            break;
-        hash.add(buffer.constData(), size_t(n));
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t written = ::write(target.get(), buffer.constData() + done, size_t(n - done));
+    readChunks(from, [&](const char* bytes, size_t n) {
+        hash.add(bytes, n);
+        for (size_t done = 0; done < n;) {
+            const ssize_t written = ::write(target.get(), bytes + done, n - done);
             if (written < 0 && errno == EINTR)
                 continue;
             if (written < 0)
                 throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
-            done += written;
+            done += size_t(written);
         }
-    }
+    });
     if (::fsync(target.get()) != 0)
         throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(to, cause(errno)));
     if (const int error = target.reset())
@@ -551,22 +560,8 @@ void Backups::setRoot(const QString& workFolder, const QString& folder) {
 }
 
 QByteArray Backups::sha256(const QString& path) {
-    const Descriptor file(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
-    ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     Sha256 hash;
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t n = ::read(file.get(), buffer.data(), size_t(buffer.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
-        if (n == 0)
-            break;
-        hash.add(buffer.constData(), size_t(n));
-    }
+    readChunks(path, [&hash](const char* bytes, size_t n) { hash.add(bytes, n); });
     return hash.hex();
 }
 
