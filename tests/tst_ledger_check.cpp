@@ -39,11 +39,11 @@ namespace {
 
 // The check as the program runs it, its longest parts read on a thread of their own; every part
 // read in turn (as when the file changes meanwhile) must give the same report.
-Ledger::CheckReport check() {
+Ledger::CheckReport check(Ledger::FileCheck depth = Ledger::FileCheck::Quick) {
     Ledger::setReadingAside(false);
-    const Ledger::CheckReport inTurn = Ledger::checkLedger(Db::business(), Db::lists());
+    const Ledger::CheckReport inTurn = Ledger::checkLedger(Db::business(), Db::lists(), {}, depth);
     Ledger::setReadingAside(true);
-    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists(), {}, depth);
     QTest::qCompare(report.text(), inTurn.text(), "report.text()", "inTurn.text()", __FILE__, __LINE__);
     return report;
 }
@@ -520,17 +520,35 @@ void TestLedgerCheck::ordersSettingsAndTheFileItself() {
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     f.reopen();
     Db::exec(Db::lists(), QStringLiteral("insert into a5 (ids, run) values (8, '1')"));
-    report = check();
+    report = check(Ledger::FileCheck::Full);
     QVERIFY(!report.problems.isEmpty());
     const Ledger::CheckProblem& damaged = report.problems.first();
     QVERIFY2(damaged.title.startsWith(QStringLiteral("数据库文件 service_a.dll 已损坏")),
              qPrintable(damaged.title));
     QCOMPARE(damaged.table, QString());
     QVERIFY2(damaged.detail.contains(QStringLiteral("ak_other")), qPrintable(damaged.detail));
+
+    // The quick check leaves the indexes to the full one, which the check runs by itself when the
+    // shop's last is a week old or more: here the full checks just made count, a week later not.
+    const auto damagedFile = [](const Ledger::CheckReport& r) {
+        return !r.problems.isEmpty() && r.problems.first().title.contains(QStringLiteral("已损坏"));
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    QVERIFY(!damagedFile(check(Ledger::FileCheck::Quick)));
+    QVERIFY(!Ledger::fullFileCheckDue(f.folder(), now.addDays(6)));
+    QVERIFY(!damagedFile(Ledger::checkLedger(Db::business(), Db::lists())));
+    QVERIFY(Ledger::fullFileCheckDue(f.folder(), now.addDays(7)));
 }
 
 void TestLedgerCheck::cancelledCheckSaysSo() {
     CoreFixture f;
+    int seen = 0;
+    const Ledger::CheckReport cancelled =
+        Ledger::checkLedger(Db::business(), Db::lists(), [&](int, int) { return ++seen < 3; });
+    QCOMPARE(seen, 3);
+    // A stopped first check of the shop leaves its full check of the files still to do.
+    QVERIFY(Ledger::fullFileCheckDue(f.folder(), QDateTime::currentDateTime()));
+
     QList<std::pair<int, int>> calls;
     const Ledger::CheckReport full =
         Ledger::checkLedger(Db::business(), Db::lists(), [&](int done, int total) {
@@ -542,11 +560,7 @@ void TestLedgerCheck::cancelledCheckSaysSo() {
     QCOMPARE(calls.last().first, calls.last().second);
     for (int i = 1; i < calls.size(); ++i)
         QVERIFY(calls[i].first >= calls[i - 1].first);
-
-    int seen = 0;
-    const Ledger::CheckReport cancelled =
-        Ledger::checkLedger(Db::business(), Db::lists(), [&](int, int) { return ++seen < 3; });
-    QCOMPARE(seen, 3);
+    QVERIFY(!Ledger::fullFileCheckDue(f.folder(), QDateTime::currentDateTime()));
     // Stopped: no verdict either way, and no made-up problem of the ledger.
     QVERIFY(cancelled.stopped && !cancelled.clean());
     QCOMPARE(titles(cancelled), QStringList());

@@ -47,6 +47,12 @@ int main(int argc, char* argv[]) {
                        "  1  发现问题（见报告）/ problems found (see the report)\n"
                        "  2  其他错误 / any other error\n"
                        "  3  程序正在运行，文件被占用 / the program is running (the files are locked)"));
+    const QCommandLineOption full(
+        QStringLiteral("full"),
+        QStringLiteral(
+            "完整检查数据库文件（包括索引，较慢；每周自动做一次）/ check the database files in full, "
+            "indexes included (slower; done by itself once a week)"));
+    parser.addOption(full);
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("工作文件夹 / the working folder"));
     if (const int status = CommandLine::read(parser, 1, 1); status >= 0)
         return status;
@@ -101,7 +107,8 @@ int main(int argc, char* argv[]) {
         const QSqlDatabase business =
             Db::openExclusive(Db::Business, folder.absoluteFilePath(Db::BusinessFile));
         const QSqlDatabase lists = Db::openExclusive(Db::Lists, folder.absoluteFilePath(Db::ListsFile));
-        const Ledger::CheckReport report = Ledger::checkLedger(business, lists);
+        const Ledger::CheckReport report = Ledger::checkLedger(
+            business, lists, {}, parser.isSet(full) ? Ledger::FileCheck::Full : Ledger::FileCheck::Due);
         print(stdout, report.text());
         status = report.clean() ? 0 : 1;
     } catch (const DatabaseError& e) {

@@ -39,7 +39,7 @@ namespace {
 using DiskFiles::Descriptor;
 using DiskFiles::removeTree;
 
-const QString SettingsFile = QStringLiteral("vandrel-ledger.ini");
+using Backups::SettingsFile;
 const QString PartialPrefix = QStringLiteral(".partial-");
 const QString NameFormat = QStringLiteral("yyyy-MM-dd_HHmmss");
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");

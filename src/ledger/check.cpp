@@ -5,18 +5,23 @@
 #include "data/database.h"
 #include "data/schema.h"
 #include "data/work.h"
+#include "ledger/backup.h"
 #include "ledger/orders.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <QSettings>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QUrl>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <set>
 #include <sqlite3.h>
@@ -34,6 +39,9 @@ constexpr int KeptRows = 10000;
 constexpr int ShownRows = 20;
 // How much of the business file is mapped into memory while the check reads it.
 constexpr qint64 MappedBytes = qint64(1) << 30;
+
+// Where the shop's folder settings keep the moment of the last full check of its files.
+const QString FullCheckKey = QStringLiteral("check/lastFullFileCheck");
 
 QString number(qint64 n) {
     return QLocale(QLocale::Chinese, QLocale::China).toString(n);
@@ -190,23 +198,25 @@ QStringList damageOf(const QStringList& lines) {
 
 bool readingAsideAllowed = true;
 
-// The check's longest reads of the business file (the database's own check of it, the card
-// chains' statement), run one after the other on a thread of their own beside the check's other
-// passes, so both processors share the work. They read the file through a read-only connection of
-// their own that takes no locks (the program holds the file exclusively): that reads every commit
-// only while the file alone holds them, so they start once the log is written back and empty, and
-// their answers count only when the file did not change while they ran (otherwise those parts are
-// checked again the ordinary way).
+// The check's longest reads of the business file (the database's own check of it, the one pass
+// over the stock-out records), run one after the other on a thread of their own beside the check's
+// other passes, so both processors share the work. They read the file through a read-only
+// connection of their own that takes no locks (the program holds the file exclusively): that
+// reads every commit only while the file alone holds them, so they start once the log is written
+// back and empty, and their answers count only when the file did not change while they ran
+// (otherwise those parts are checked again the ordinary way).
 class ReadAside {
 public:
+    // One read: what it finds it keeps itself; it throws a DatabaseError when it cannot finish.
+    using Job = std::function<void(sqlite3*)>;
+
     ReadAside() = default;
     ReadAside(const ReadAside&) = delete;
     ReadAside& operator=(const ReadAside&) = delete;
     ~ReadAside() { stop(); }
 
-    // Starts reading the statements' rows (their first column as text); false when they cannot
-    // run aside.
-    bool start(const QString& path, const QList<QByteArray>& statements) {
+    // Starts the reads; false when they cannot run aside.
+    bool start(const QString& path, std::vector<Job> jobs) {
         if (QFileInfo(path + QStringLiteral("-wal")).size() > 0)
             return false;
         const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
@@ -218,21 +228,19 @@ public:
         }
         m_path = path;
         m_before = stamp();
-        m_statements = statements;
+        m_jobs = std::move(jobs);
+        m_failed = false;
         m_thread = std::thread([this] { run(); });
         return true;
     }
 
-    // Each statement's rows; none when the answers do not count (the file changed meanwhile, or a
-    // statement failed).
-    std::optional<QList<QStringList>> finish() {
+    // Whether what the reads found counts: they all finished and the file did not change meanwhile.
+    bool finish() {
         if (m_thread.joinable())
             m_thread.join();
         const bool counts = m_db && !m_failed && stamp() == m_before;
         close();
-        if (!counts)
-            return std::nullopt;
-        return m_rows;
+        return counts;
     }
 
     // Stops reading (the whole check was cancelled).
@@ -257,21 +265,11 @@ private:
     void run() {
         sqlite3_exec(m_db, QStringLiteral("PRAGMA mmap_size = %1").arg(MappedBytes).toUtf8().constData(),
                      nullptr, nullptr, nullptr);
-        for (const QByteArray& sql : m_statements) {
-            QStringList& rows = m_rows.emplace_back();
-            sqlite3_stmt* statement = nullptr;
-            if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
-                m_failed = true;
-                return;
-            }
-            int step;
-            while ((step = sqlite3_step(statement)) == SQLITE_ROW)
-                rows << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-            sqlite3_finalize(statement);
-            if (step != SQLITE_DONE) {
-                m_failed = true;
-                return;
-            }
+        try {
+            for (const Job& job : m_jobs)
+                job(m_db);
+        } catch (const LedgerError&) {
+            m_failed = true;
         }
     }
 
@@ -283,17 +281,17 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     std::array<qint64, 5> m_before{};
-    QList<QByteArray> m_statements;
+    std::vector<Job> m_jobs;
     std::thread m_thread;
-    QList<QStringList> m_rows;
     bool m_failed = false;
 };
 
 class Checker {
 public:
     Checker(const QSqlDatabase& business, const QSqlDatabase& lists,
-            const std::function<bool(int, int)>& progress)
-        : m_a(business), m_b(lists), m_progress(progress), m_server(Db::isServer(business)) {}
+            const std::function<bool(int, int)>& progress, bool fullFileCheck)
+        : m_a(business), m_b(lists), m_progress(progress), m_server(Db::isServer(business)),
+          m_full(fullFileCheck) {}
 
     CheckReport run() {
         const QList<std::pair<QString, void (Checker::*)()>> steps = {
@@ -341,7 +339,18 @@ public:
         for (const Schema::Table& table : tables) {
             if (cancelled())
                 return finish();
-            part(tableName(table.name), [&] { scanRows(table); });
+            if (table.name == QLatin1String("ae"))
+                stockOutRows(table); // its rules are needed only when the one pass found something
+            else if (m_asideRows.contains(table.name))
+                readAside(
+                    tableName(table.name),
+                    [this, table] {
+                        reportRows(table, m_asideRows.at(table.name));
+                        tableChecked(table);
+                    },
+                    [this, table] { scanRows(table); });
+            else
+                part(tableName(table.name), [&] { scanRows(table); });
             ++done;
         }
         takeInAside();
@@ -444,8 +453,11 @@ private:
         return std::max(seq, max);
     }
 
-    // The statements read aside (see ReadAside), by their place in its answer.
-    enum AsideStatement { IntegrityOfBusinessFile, CardChains };
+    // The database's own check of a file: the full one also matches every index with its table.
+    QString fileCheckStatement() const {
+        return m_full ? QStringLiteral("PRAGMA integrity_check(100)")
+                      : QStringLiteral("PRAGMA quick_check(100)");
+    }
 
     void startReadingAside() {
         if (m_server || !readingAsideAllowed)
@@ -457,9 +469,31 @@ private:
             if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
                 return;
             const char* path = sqlite3_db_filename(*static_cast<sqlite3* const*>(handle.constData()), "main");
-            if (path && *path &&
-                m_aside.start(QString::fromUtf8(path),
-                              {QByteArrayLiteral("PRAGMA integrity_check(100)"), chainStatement().toUtf8()}))
+            const QByteArray fileCheck = fileCheckStatement().toUtf8();
+            std::vector<ReadAside::Job> jobs = {
+                [this, fileCheck](sqlite3* db) {
+                    RawRows r(db, fileCheck);
+                    while (r.next())
+                        m_asideFileCheck << QString::fromUtf8(r.view(0));
+                },
+                [this](sqlite3* db) { readStockOutFrom(db); },
+            };
+            m_asideFileCheck.clear();
+            // The rules of the other tables' rows, each table read in one pass.
+            m_asideRows.clear();
+            for (const Schema::Table& table : Schema::businessTables()) {
+                const QList<RowRule> rules =
+                    table.name == QLatin1String("ae") ? QList<RowRule>() : rulesFor(table);
+                if (rules.isEmpty())
+                    continue;
+                RowFindings& found = m_asideRows[table.name]; // made here: the thread only fills it
+                const QByteArray sql = findStatement(table, rules).toUtf8();
+                jobs.push_back([&found, rules, sql](sqlite3* db) {
+                    RawRows r(db, sql);
+                    found = collectRows(r, rules);
+                });
+            }
+            if (path && *path && m_aside.start(QString::fromUtf8(path), std::move(jobs)))
                 m_readingAside = true;
         } catch (const LedgerError&) {
             // Every part is checked the ordinary way.
@@ -467,24 +501,22 @@ private:
     }
 
     // A part whose reading runs aside: its findings are taken in at the end, at this place in the
-    // report. `take` gets the rows of its statement, `ordinary` checks the part here instead.
+    // report. `take` reports what was read aside, `ordinary` checks the part there instead.
     struct Deferred {
         QString what;
-        AsideStatement statement;
-        std::function<void(const QStringList&)> take;
+        std::function<void()> take;
         std::function<void()> ordinary;
         qsizetype problemsAt = 0, checkedAt = 0;
     };
 
     // Runs the part the ordinary way, or defers it when its reading runs aside.
-    void readAside(const QString& what, AsideStatement statement,
-                   std::function<void(const QStringList&)> take, std::function<void()> ordinary) {
+    void readAside(const QString& what, std::function<void()> take, std::function<void()> ordinary) {
         if (!m_readingAside) {
             ordinary();
             return;
         }
-        m_deferred.push_back({what, statement, std::move(take), std::move(ordinary), m_report.problems.size(),
-                              m_report.checked.size()});
+        m_deferred.push_back(
+            {what, std::move(take), std::move(ordinary), m_report.problems.size(), m_report.checked.size()});
     }
 
     // Takes in the parts read aside, each at its place in the report.
@@ -492,14 +524,26 @@ private:
         if (!m_readingAside)
             return;
         m_readingAside = false;
-        const std::optional<QList<QStringList>> rows = m_aside.finish();
+        bool counts = m_aside.finish();
+        if (counts) {
+            try {
+                settleStockOut();
+            } catch (const LedgerError&) {
+                counts = false;
+            }
+        }
+        if (!counts) {
+            // What the pass aside found so far counts for nothing: read again the ordinary way.
+            m_outReady = false;
+            m_scanStockOut = true;
+        }
         // From the last to the first, so that each place is still where it was.
         for (auto it = m_deferred.rbegin(); it != m_deferred.rend(); ++it) {
             CheckReport later;
             std::swap(later, m_report);
             part(it->what, [&] {
-                if (rows)
-                    it->take(rows->at(it->statement));
+                if (counts)
+                    it->take();
                 else
                     it->ordinary();
             });
@@ -514,8 +558,8 @@ private:
 
     void businessFile() {
         readAside(
-            QStringLiteral("营业数据文件的完整性"), IntegrityOfBusinessFile,
-            [this](const QStringList& lines) { reportIntegrity(Db::BusinessFile, damageOf(lines)); },
+            QStringLiteral("营业数据文件的完整性"),
+            [this] { reportIntegrity(Db::BusinessFile, damageOf(m_asideFileCheck)); },
             [this] { integrity(m_a, Db::BusinessFile); });
     }
 
@@ -529,7 +573,7 @@ private:
                                  << QStringLiteral("数字列是否只有数字：服务器上的数字列只能保存数字");
             return;
         }
-        QSqlQuery q = Db::exec(db, QStringLiteral("PRAGMA integrity_check(100)"));
+        QSqlQuery q = Db::exec(db, fileCheckStatement());
         QStringList lines;
         while (q.next())
             lines << q.value(0).toString();
@@ -537,7 +581,10 @@ private:
     }
 
     void reportIntegrity(const QString& file, const QStringList& lines) {
-        m_report.checked << QStringLiteral("数据库文件 %1 的完整性").arg(file);
+        m_report.checked << (m_full ? QStringLiteral("数据库文件 %1 的完整性（完整检查）").arg(file)
+                                    : QStringLiteral("数据库文件 %1 的完整性（快速检查：每一页和每一行；"
+                                                     "索引与表的一致每周完整检查一次）")
+                                          .arg(file));
         if (lines.isEmpty())
             return;
         add(QStringLiteral("数据库文件 %1 已损坏（数据库自检发现 %2 处错误）").arg(file).arg(lines.size()),
@@ -690,13 +737,16 @@ private:
     // QVariant each.
     class RawRows {
     public:
-        RawRows(const QSqlDatabase& db, const QString& sql) {
+        RawRows(const QSqlDatabase& db, const QString& sql) : RawRows(handleOf(db), sql.toUtf8()) {}
+        RawRows(sqlite3* db, const QByteArray& sql) : m_db(db) {
+            if (!m_db || sqlite3_prepare_v2(m_db, sql.constData(), -1, &m_statement, nullptr) != SQLITE_OK)
+                fail();
+        }
+        static sqlite3* handleOf(const QSqlDatabase& db) {
             const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
             if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-                m_db = *static_cast<sqlite3* const*>(handle.data());
-            if (!m_db ||
-                sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &m_statement, nullptr) != SQLITE_OK)
-                fail();
+                return *static_cast<sqlite3* const*>(handle.data());
+            return nullptr;
         }
         ~RawRows() { sqlite3_finalize(m_statement); }
         RawRows(const RawRows&) = delete;
@@ -710,6 +760,19 @@ private:
             return false;
         }
         bool isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
+        // A value as the database holds it.
+        QVariant value(int column) const {
+            switch (sqlite3_column_type(m_statement, column)) {
+            case SQLITE_INTEGER:
+                return integer(column);
+            case SQLITE_FLOAT:
+                return number(column);
+            case SQLITE_NULL:
+                return {};
+            default:
+                return QString::fromUtf8(view(column));
+            }
+        }
         // A value as total() reads it: a text by its leading number.
         double number(int column) const { return sqlite3_column_double(m_statement, column); }
         qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
@@ -741,10 +804,17 @@ private:
     // compared with its lines, per day and major category the sums the statistics keep. A text
     // counts by its leading number, as the database's total() counts it.
     void readStockOut() {
+        readStockOutFrom(RawRows::handleOf(m_a));
+        settleStockOut();
+    }
+
+    // The pass itself, through the given connection (the check's own, or the one reading aside).
+    void readStockOutFrom(sqlite3* db) {
         const QStringList terms = Schema::daySummaryTerms();
-        RawRows r(m_a, QStringLiteral("SELECT e11, e3, e1 * e3, e1 * e1 % 9967 * e3, e7, "
-                                      "coalesce(substr(e7, 1, 10), ''), coalesce(e8, ''), %1 FROM ae")
-                           .arg(terms.join(QStringLiteral(", "))));
+        RawRows r(db, QStringLiteral("SELECT e11, e3, e1 * e3, e1 * e1 % 9967 * e3, e7, "
+                                     "coalesce(substr(e7, 1, 10), ''), coalesce(e8, ''), %1 FROM ae")
+                          .arg(terms.join(QStringLiteral(", ")))
+                          .toUtf8());
         m_scanStockOut = false;
         m_outRecords = 0;
         m_out.clear();
@@ -774,6 +844,9 @@ private:
             for (size_t i = 0; i < day->size(); ++i)
                 (*day)[i] += r.integer(7 + int(i));
         }
+    }
+
+    void settleStockOut() {
         // An order number that was never issued (not the digits of an order's key up to the
         // highest given out) also calls for the rules of the records' rows.
         const qint64 highest = highestKey("aa", "aid");
@@ -788,7 +861,16 @@ private:
             stockOutOnServer();
             return;
         }
-        readStockOut();
+        readAside(
+            QStringLiteral("出库记录与订单明细"), [this] { compareStockOut(); },
+            [this] {
+                if (!m_outReady)
+                    readStockOut();
+                compareStockOut();
+            });
+    }
+
+    void compareStockOut() {
         const qint64 records = m_outRecords;
         if (!m_linesReady)
             return;
@@ -937,16 +1019,11 @@ private:
             followChains(candidates);
             return;
         }
-        readAside(
-            QStringLiteral("会员卡的余额"), CardChains,
-            [this](const QStringList& cards) { followChains(cards); },
-            [this] {
-                QSqlQuery q = Db::exec(m_a, chainStatement());
-                QStringList candidates;
-                while (q.next())
-                    candidates << q.value(0).toString();
-                followChains(candidates);
-            });
+        QSqlQuery q = Db::exec(m_a, chainStatement());
+        QStringList candidates;
+        while (q.next())
+            candidates << q.value(0).toString();
+        followChains(candidates);
     }
 
     // SQL reads the records of every card in the order of their moments and keys and picks the
@@ -1151,8 +1228,16 @@ private:
             m_report.checked << QStringLiteral("出库记录的每日汇总：尚未建立，程序下次启动时建立");
             return;
         }
-        if (!m_outReady)
-            readStockOut();
+        readAside(
+            QStringLiteral("出库记录的每日汇总"), [this] { compareDaySummary(); },
+            [this] {
+                if (!m_outReady)
+                    readStockOut();
+                compareDaySummary();
+            });
+    }
+
+    void compareDaySummary() {
         // The sums kept, against those just read from the records (whole ten-thousandths: exact).
         std::set<QString> differing;
         QHash<QByteArray, DaySums> fresh = m_days;
@@ -1337,6 +1422,20 @@ private:
             .arg(column);
     }
 
+    // The stock-out records' rules are needed only when the one pass over them found something
+    // (see readStockOut), so when that pass runs aside they are taken in after it.
+    void stockOutRows(const Schema::Table& table) {
+        const QString what = tableName(table.name);
+        if (!m_readingAside) {
+            part(what, [&] { scanRows(table); });
+            return;
+        }
+        const auto scan = [this, table] {
+            scanRows(table);
+        };
+        readAside(what, scan, scan);
+    }
+
     // One pass over the table for every rule of its rows; the rows a rule finds are one problem.
     void scanRows(const Schema::Table& table) {
         QList<RowRule> rules = rulesFor(table);
@@ -1346,6 +1445,10 @@ private:
             return;
         if (!rules.isEmpty())
             findRows(table, rules);
+        tableChecked(table);
+    }
+
+    void tableChecked(const Schema::Table& table) {
         m_report.checked << QStringLiteral("%1 %2 行：%3")
                                 .arg(tableName(table.name))
                                 .arg(number(
@@ -1354,39 +1457,58 @@ private:
                                 .arg(ruleSummary(table));
     }
 
-    void findRows(const Schema::Table& table, const QList<RowRule>& rules) {
-        QStringList flags, conditions, columns;
+    // What the rules of a table's rows found: per rule the number of rows, the first rows' keys
+    // and an example.
+    struct RowFindings {
+        QList<RowRule> rules;
+        std::vector<QList<qint64>> rows;
+        std::vector<qint64> counts;
+        std::vector<QString> examples;
+    };
+
+    static QString findStatement(const Schema::Table& table, const QList<RowRule>& rules) {
+        QStringList flags, columns;
         for (const RowRule& rule : rules) {
             flags << rule.condition;
-            conditions << rule.condition;
             columns << rule.column;
         }
-        QSqlQuery q = Db::exec(m_a, QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5")
-                                        .arg(table.key, flags.join(QStringLiteral(", ")),
-                                             columns.join(QStringLiteral(", ")), table.name,
-                                             conditions.join(QStringLiteral(" OR "))));
+        return QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5")
+            .arg(table.key, flags.join(QStringLiteral(", ")), columns.join(QStringLiteral(", ")), table.name,
+                 flags.join(QStringLiteral(" OR ")));
+    }
+
+    // Reads the rows the statement above picks, through a QSqlQuery or RawRows.
+    template <typename Rows> static RowFindings collectRows(Rows& q, const QList<RowRule>& rules) {
         const int n = int(rules.size());
-        std::vector<QList<qint64>> rows(size_t(rules.size()));
-        std::vector<qint64> counts(size_t(rules.size()), 0);
-        std::vector<QString> examples(size_t(rules.size()));
+        RowFindings f{rules, std::vector<QList<qint64>>(size_t(n)), std::vector<qint64>(size_t(n), 0),
+                      std::vector<QString>(size_t(n))};
         while (q.next()) {
             const qint64 key = q.value(0).toLongLong();
             for (int i = 0; i < n; ++i) {
                 if (!q.value(1 + i).toBool())
                     continue;
-                if (counts[size_t(i)]++ == 0)
-                    examples[size_t(i)] =
+                if (f.counts[size_t(i)]++ == 0)
+                    f.examples[size_t(i)] =
                         QStringLiteral("%1（第 %2 行）").arg(shown(q.value(1 + n + i))).arg(key);
-                if (rows[size_t(i)].size() < KeptRows)
-                    rows[size_t(i)] << key;
+                if (f.rows[size_t(i)].size() < KeptRows)
+                    f.rows[size_t(i)] << key;
             }
         }
-        for (int i = 0; i < n; ++i)
-            if (counts[size_t(i)] > 0) {
-                const RowRule& rule = rules[i];
-                add(rule.title.arg(number(counts[size_t(i)]), examples[size_t(i)]), rule.detail, table.name,
-                    rows[size_t(i)]);
+        return f;
+    }
+
+    void reportRows(const Schema::Table& table, const RowFindings& f) {
+        for (qsizetype i = 0; i < f.rules.size(); ++i)
+            if (f.counts[size_t(i)] > 0) {
+                const RowRule& rule = f.rules[i];
+                add(rule.title.arg(number(f.counts[size_t(i)]), f.examples[size_t(i)]), rule.detail,
+                    table.name, f.rows[size_t(i)]);
             }
+    }
+
+    void findRows(const Schema::Table& table, const QList<RowRule>& rules) {
+        QSqlQuery q = Db::exec(m_a, findStatement(table, rules));
+        reportRows(table, collectRows(q, rules));
     }
 
     static QString ruleSummary(const Schema::Table& table) {
@@ -1413,7 +1535,10 @@ private:
     bool m_linesReady = false;
     qint64 m_mapped = -1; // the connection's memory map size before the check
     ReadAside m_aside;
-    bool m_readingAside = false; // parts of the check read on a thread of their own
+    bool m_full = false;          // the database's full check of the files, not the quick one
+    bool m_readingAside = false;  // parts of the check read on a thread of their own
+    QStringList m_asideFileCheck; // what the database's check of the business file said, read aside
+    std::map<QString, RowFindings> m_asideRows; // what the rules of the tables' rows found, read aside
     std::vector<Deferred> m_deferred;
     bool m_scanStockOut = true;
     bool m_outReady = false;
@@ -1483,14 +1608,47 @@ void setReadingAside(bool aside) {
     readingAsideAllowed = aside;
 }
 
+QString shopFolderOf(const QSqlDatabase& business) {
+    if (Db::isServer(business))
+        return {};
+    sqlite3* db = nullptr;
+    const QVariant handle = business.driver() ? business.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        db = *static_cast<sqlite3* const*>(handle.constData());
+    const char* path = db ? sqlite3_db_filename(db, "main") : nullptr;
+    return path && *path ? QFileInfo(QString::fromUtf8(path)).absolutePath() : QString();
+}
+
+QDateTime lastFullFileCheck(const QString& shopFolder) {
+    const QSettings settings(QDir(shopFolder).absoluteFilePath(Backups::SettingsFile), QSettings::IniFormat);
+    return QDateTime::fromString(settings.value(FullCheckKey).toString(), Qt::ISODate);
+}
+
+bool fullFileCheckDue(const QString& shopFolder, const QDateTime& now) {
+    const QDateTime last = lastFullFileCheck(shopFolder);
+    return !last.isValid() || last > now || last.secsTo(now) >= 7 * 24 * 3600;
+}
+
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
-                        const std::function<bool(int, int)>& progress) {
-    if (!Db::isServer(business))
-        return Checker(business, lists, progress).run();
+                        const std::function<bool(int, int)>& progress, FileCheck depth) {
+    if (!Db::isServer(business)) {
+        const QString folder = shopFolderOf(business);
+        const bool full =
+            depth == FileCheck::Full || (depth == FileCheck::Due && !folder.isEmpty() &&
+                                         fullFileCheckDue(folder, QDateTime::currentDateTime()));
+        CheckReport report = Checker(business, lists, progress, full).run();
+        if (full && !report.stopped && !folder.isEmpty()) {
+            // Remembered for the next checks; when it cannot be written, the next check is full too.
+            QSettings settings(QDir(folder).absoluteFilePath(Backups::SettingsFile), QSettings::IniFormat);
+            settings.setValue(FullCheckKey, QDateTime::currentDateTime().toString(Qt::ISODate));
+            settings.sync();
+        }
+        return report;
+    }
     // Other tills go on working meanwhile: every part reads the ledger as it was at the start.
     Db::exec(business, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
     try {
-        CheckReport report = Checker(business, business, progress).run();
+        CheckReport report = Checker(business, business, progress, false).run();
         Db::exec(business, QStringLiteral("COMMIT"));
         return report;
     } catch (...) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -37,12 +38,23 @@ struct CheckReport {
 // can run on a thread of their own. `progress(done, total)` is
 // called now and then; returning false stops it (the report is then marked stopped and holds
 // what was found so far: no verdict).
+//
+// The database's own check of the files goes as deep as `depth` says: the quick one reads every
+// page and every row, the full one also matches every index with its table and takes about twice
+// as long. `Due` runs the full one when the shop's last (remembered in its folder's settings file)
+// is a week old or more, the quick one otherwise.
+enum class FileCheck { Due, Quick, Full };
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
-                        const std::function<bool(int, int)>& progress = {});
+                        const std::function<bool(int, int)>& progress = {}, FileCheck depth = FileCheck::Due);
+
+// The moment of the shop's last full check of its files (invalid when none is remembered), and
+// whether the next check is due to be a full one.
+QDateTime lastFullFileCheck(const QString& shopFolder);
+bool fullFileCheckDue(const QString& shopFolder, const QDateTime& now);
 
 // Whether the check reads its longest parts (the database's own check of the business file, the
-// card chains) on a thread of its own beside the others, as it does by default, or every part in
-// turn, as it does when the file changed while they were read aside. For tests: the report is the
+// pass over the stock-out records) on a thread of its own beside the others, as it does by default, or every
+// part in turn, as it does when the file changed while they were read aside. For tests: the report is the
 // same either way.
 void setReadingAside(bool aside);
 
