@@ -238,9 +238,10 @@ void TestCounter::scanningAddsLinesInBothModes() {
     QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("2"));
     // The code is selected, so the next scan replaces it.
     QCOMPARE(d->bsSkinEdit1->selectedText(), QStringLiteral("6901234567892"));
-    // Next-line mode: the same code again is another line of the same order, also when the
-    // cursor stands in the quantity box, whose nine places would cut the code: it is known as a
-    // scan by its speed, and the box keeps its quantity.
+    // Next-line mode: the same code again adds one to its line (the till's setting, on at first),
+    // also when the cursor stands in the quantity box, whose nine places would cut the code: it is
+    // known as a scan by its speed, and the box keeps its quantity.
+    QVERIFY(d->joinScans->isChecked());
     d->bsSkinEdit2->setFocus();
     d->bsSkinEdit2->setText("1");
     d->bsSkinEdit2->setCursorPosition(1);
@@ -252,27 +253,31 @@ void TestCounter::scanningAddsLinesInBothModes() {
     scan(d->bsSkinEdit2, "12345670");
     QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("1"));
     QCOMPARE(LedgerFixture::rows("select k3, k4, k7, k8 from ak order by kid"),
-             QStringList({"可乐|1|" + cola + "|1", "可乐|1|" + cola + "|1", "蛋糕|1|" + cake + "|1"}));
+             QStringList({"可乐|2|" + cola + "|1", "蛋糕|1|" + cake + "|1"}));
     QCOMPARE(LedgerFixture::scalar("select count(*) from aa").toInt(), 1);
     QCOMPARE(LedgerFixture::rows("select b4 from ab where bid = :a", {{":a", cola}}), QStringList({"3"}));
+    // Each scan wrote its own stock-out record, which add up to the line.
+    QCOMPARE(LedgerFixture::rows("select e3 from ae where e1 = :a order by eid", {{":a", cola}}),
+             QStringList({"1", "1"}));
     QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("6"));
 
     // A code no product has adds nothing, and says so.
     scan(d->bsSkinEdit1, "9787115279460");
     QCOMPARE(f.messages.texts(), QStringList({"没有条码为 9787115279460 的产品"}));
-    QCOMPARE(LedgerFixture::scalar("select count(*) from ak").toInt(), 3);
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ak").toInt(), 2);
     // It stays selected, so the next scan is read alone.
     QCOMPARE(d->bsSkinEdit1->selectedText(), QStringLiteral("9787115279460"));
     QTest::keyClicks(d->bsSkinEdit1, "12345670");
     QTest::keyClick(d->bsSkinEdit1, Qt::Key_Return);
-    QCOMPARE(LedgerFixture::rows("select k3 from ak order by kid desc limit 1"), QStringList({"蛋糕"}));
-    d->bsSkinButton2->click(); // and taken off again: the newest line goes
-    QCOMPARE(LedgerFixture::scalar("select count(*) from ak").toInt(), 3);
-    // A quantity typed and Enter in the quantity box still adds the selected product as before.
-    d->bsSkinEdit1->setText("面包");
+    QCOMPARE(LedgerFixture::rows("select k3, k4 from ak order by kid desc limit 1"), QStringList({"蛋糕|2"}));
+    // A quantity typed and Enter in the quantity box adds a line of its own, as before.
+    d->bsSkinEdit1->setText("蛋糕");
     d->bsSkinEdit2->setText("2");
     QTest::keyClick(d->bsSkinEdit2, Qt::Key_Return);
-    QCOMPARE(LedgerFixture::rows("select k3, k4 from ak order by kid desc limit 1"), QStringList({"面包|2"}));
+    QCOMPARE(LedgerFixture::rows("select k3, k4 from ak order by kid"),
+             QStringList({"可乐|2", "蛋糕|2", "蛋糕|2"}));
+    d->bsSkinButton2->click(); // and taken off again: the newest line goes
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ak").toInt(), 2);
     d->close();
 
     // A new showing starts a new order with the first scan.
@@ -291,12 +296,19 @@ void TestCounter::scanningIntoTheEditedOrder() {
     Tedit_dingdan* d = edit_dingdan;
     d->prepare(1, "普通订单", Currency());
     d->show();
+    // A till set to give each scan its own line; the setting is kept for the next showings.
+    QTest::mouseClick(d->joinScans, Qt::LeftButton, {}, QPoint(6, d->joinScans->height() / 2));
+    QVERIFY(!d->joinScans->isChecked());
     scan(d->bsSkinEdit1, "6901234567892");
     scan(d->bsSkinEdit1, "6901234567892");
     QCOMPARE(LedgerFixture::rows("select k3, k4, k8 from ak"), QStringList({"可乐|1|1", "可乐|1|1"}));
     QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("4"));
     QCOMPARE(d->query_mingxi->recordCount(), 2);
     d->close();
+    QVERIFY(!Orders::scansJoinLines(Data_in->folder()));
+    new_dingdan->show();
+    QVERIFY(!new_dingdan->joinScans->isChecked());
+    new_dingdan->close();
 }
 
 void TestCounter::lowStockIsMarkedListedAndCounted() {

@@ -13,6 +13,7 @@ class TestLedgerOrders : public QObject {
 private slots:
     void amountDueIsWrittenWithEveryLine();
     void removedLineIsReversedInTheStockOutJournal();
+    void scansJoinTheLineOfTheirProduct();
     void checksRefuseAndWriteNothing();
     void ordersWithoutAmountDueAreMended();
     void commitsAreAnnounced();
@@ -107,6 +108,33 @@ void TestLedgerOrders::removedLineIsReversedInTheStockOutJournal() {
     Orders::removeLine(gone.line);
     QCOMPARE(CoreFixture::scalar("select count(*) from ae").toInt(), records);
     QCOMPARE(dueOf(a.order), QStringLiteral("2"));
+}
+
+void TestLedgerOrders::scansJoinTheLineOfTheirProduct() {
+    CoreFixture f;
+    const qint64 apple = CoreFixture::product("苹果", "10", "2");
+    const qint64 order = Orders::addLine(0, apple, Currency::parse("1")).order;
+    const auto join = [&](const char* quantity) {
+        return Orders::addLine(order, apple, Currency::parse(quantity), Orders::DefaultCategory,
+                               Orders::Join::SameLine);
+    };
+    QCOMPARE(join("1").line, qint64(1));
+    // A new price is a new line; later scans join that one.
+    CoreFixture::exec("update ab set b8 = '2.5' where bid = :a", {{":a", apple}});
+    QCOMPARE(join("1").line, qint64(2));
+    QCOMPARE(join("2").line, qint64(2));
+    // A quantity that would leave the line at nothing or below gets a line of its own.
+    QCOMPARE(join("-3").line, qint64(3));
+    QCOMPARE(CoreFixture::rows("select kid, k4, k6 from ak order by kid"),
+             QStringList({"1|2|2", "2|3|2.5", "3|-3|2.5"}));
+    // Every add wrote its own stock-out record; stock, records and amount due agree with the lines.
+    QCOMPARE(CoreFixture::scalar("select count(*) from ae").toInt(), 5);
+    QCOMPARE(journalOut(apple).toString(), QStringLiteral("2"));
+    QCOMPARE(stockOf(apple), QStringLiteral("8|16"));
+    QCOMPARE(dueOf(order), QStringLiteral("4"));
+    // Each line is taken back whole.
+    QCOMPARE(Orders::removeLine(2).toString(), QStringLiteral("-3.5"));
+    QCOMPARE(journalOut(apple).toString(), QStringLiteral("-1"));
 }
 
 void TestLedgerOrders::checksRefuseAndWriteNothing() {

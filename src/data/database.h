@@ -13,6 +13,9 @@ class DatabaseError;
 namespace Db {
 inline const QString BusinessFile = QStringLiteral("service_a.dll");
 inline const QString ListsFile = QStringLiteral("service_b.dll");
+// The working folder's own settings: where its backups go, when its files were last checked in
+// full, how this till takes scans.
+inline const QString FolderSettingsFile = QStringLiteral("vandrel-ledger.ini");
 // Connection names.
 inline const QString Business = QStringLiteral("service_a");
 inline const QString Lists = QStringLiteral("service_b");

@@ -39,7 +39,7 @@ namespace {
 using DiskFiles::Descriptor;
 using DiskFiles::removeTree;
 
-using Backups::SettingsFile;
+const QString& SettingsFile = Db::FolderSettingsFile;
 const QString PartialPrefix = QStringLiteral(".partial-");
 const QString NameFormat = QStringLiteral("yyyy-MM-dd_HHmmss");
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");

@@ -18,8 +18,6 @@ struct sqlite3_backup;
 namespace Backups {
 
 inline const QString ManifestFile = QStringLiteral("manifest.json");
-// The shop folder's own settings (where its backups go, when its files were last checked in full).
-inline const QString SettingsFile = QStringLiteral("vandrel-ledger.ini");
 
 struct CopiedFile {
     QString name;      // relative to the backup folder: "service_a.dll", "print/xx.json"

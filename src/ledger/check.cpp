@@ -5,7 +5,6 @@
 #include "data/database.h"
 #include "data/schema.h"
 #include "data/work.h"
-#include "ledger/backup.h"
 #include "ledger/orders.h"
 
 #include <QDateTime>
@@ -1620,7 +1619,7 @@ QString shopFolderOf(const QSqlDatabase& business) {
 }
 
 QDateTime lastFullFileCheck(const QString& shopFolder) {
-    const QSettings settings(QDir(shopFolder).absoluteFilePath(Backups::SettingsFile), QSettings::IniFormat);
+    const QSettings settings(QDir(shopFolder).absoluteFilePath(Db::FolderSettingsFile), QSettings::IniFormat);
     return QDateTime::fromString(settings.value(FullCheckKey).toString(), Qt::ISODate);
 }
 
@@ -1639,7 +1638,7 @@ CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
         CheckReport report = Checker(business, lists, progress, full).run();
         if (full && !report.stopped && !folder.isEmpty()) {
             // Remembered for the next checks; when it cannot be written, the next check is full too.
-            QSettings settings(QDir(folder).absoluteFilePath(Backups::SettingsFile), QSettings::IniFormat);
+            QSettings settings(QDir(folder).absoluteFilePath(Db::FolderSettingsFile), QSettings::IniFormat);
             settings.setValue(FullCheckKey, QDateTime::currentDateTime().toString(Qt::ISODate));
             settings.sync();
         }

@@ -2,14 +2,18 @@
 
 #include "core/clock.h"
 #include "core/errors.h"
+#include "data/database.h"
 #include "data/work.h"
 
+#include <QDir>
+#include <QSettings>
 #include <QSqlQuery>
 
 namespace {
 
 const QString NotEnoughStock = QStringLiteral("没有这么多库存了");
 const QString SettledAlready = QStringLiteral("已结算的订单不可以修改！");
+const QString ScansJoinKey = QStringLiteral("orders/scansJoinLines");
 
 // An order's stored amount due, or the sum of its lines where none is stored.
 Currency storedOrSum(const QSqlDatabase& db, qint64 order, const QVariant& stored) {
@@ -88,7 +92,7 @@ QVariant costOfLine(Ledger::Work& work, qint64 order, const QString& product, co
 
 namespace Orders {
 
-LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QString& category) {
+LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QString& category, Join join) {
     if (quantity == Currency())
         throw Refused(NoQuantity);
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) -> LineAdded {
@@ -131,16 +135,44 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
 
         const QString bid = QString::number(productKey);
         const QString price = salePrice.toString();
-        const qint64 lineKey = work.insert(
-            QStringLiteral("insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
-            {{QStringLiteral(":a"), major},
-             {QStringLiteral(":b"), minor},
-             {QStringLiteral(":c"), name},
-             {QStringLiteral(":d"), quantity.toString()},
-             {QStringLiteral(":e"), unit},
-             {QStringLiteral(":f"), price},
-             {QStringLiteral(":g"), bid},
-             {QStringLiteral(":h"), QString::number(order)}});
+        // The line that takes the quantity when lines are joined: the order's last of the product
+        // at this price, whose quantity stays above zero.
+        qint64 joined = 0;
+        Currency joinedQuantity;
+        if (join == Join::SameLine && toOrder != 0) {
+            QSqlQuery same =
+                work.exec(QStringLiteral("select kid, k4 from ak where k8=:o and k7=:p and k6=:k "
+                                         "order by kid desc limit 1") +
+                              work.forUpdate(),
+                          {{QStringLiteral(":o"), QString::number(order)},
+                           {QStringLiteral(":p"), bid},
+                           {QStringLiteral(":k"), price}});
+            if (same.next()) {
+                const qint64 key = same.value(0).toLongLong();
+                const Currency was =
+                    Ledger::storedNumber(same.value(1), QStringLiteral("ak"), key, QStringLiteral("k4"));
+                if (was + quantity > Currency()) {
+                    joined = key;
+                    joinedQuantity = was + quantity;
+                }
+            }
+        }
+        const qint64 lineKey =
+            joined != 0
+                ? joined
+                : work.insert(QStringLiteral(
+                                  "insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
+                              {{QStringLiteral(":a"), major},
+                               {QStringLiteral(":b"), minor},
+                               {QStringLiteral(":c"), name},
+                               {QStringLiteral(":d"), quantity.toString()},
+                               {QStringLiteral(":e"), unit},
+                               {QStringLiteral(":f"), price},
+                               {QStringLiteral(":g"), bid},
+                               {QStringLiteral(":h"), QString::number(order)}});
+        if (joined != 0)
+            work.exec(QStringLiteral("update ak set k4=:q where kid=:k"),
+                      {{QStringLiteral(":q"), joinedQuantity.toString()}, {QStringLiteral(":k"), joined}});
         work.wrote(QStringLiteral("ak"), lineKey);
         writeStockOut(work, bid, name, quantity, price, major, minor, order, unit, cost);
         work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
@@ -152,6 +184,19 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
         work.commit();
         return {order, lineKey, due};
     });
+}
+
+bool scansJoinLines(const QString& folder) {
+    const QSettings settings(QDir(folder).absoluteFilePath(Db::FolderSettingsFile), QSettings::IniFormat);
+    return settings.value(ScansJoinKey, true).toBool();
+}
+
+void setScansJoinLines(const QString& folder, bool join) {
+    QSettings settings(QDir(folder).absoluteFilePath(Db::FolderSettingsFile), QSettings::IniFormat);
+    settings.setValue(ScansJoinKey, join);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw DatabaseError(QStringLiteral("无法保存设置文件 %1").arg(settings.fileName()));
 }
 
 Currency removeLine(qint64 lineKey) {

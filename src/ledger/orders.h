@@ -27,7 +27,18 @@ struct LineAdded {
 // order is created first, unsettled, in the given category. Refused when the quantity exceeds
 // the stock ("没有这么多库存了") or is 0 (NoQuantity), the product is gone or the order is
 // settled. A negative quantity takes goods back.
-LineAdded addLine(qint64 order, qint64 product, Currency quantity, const QString& category = DefaultCategory);
+//
+// With `join`, a line of the same product at the same price already on the order takes the
+// quantity instead of a new line (a scanner's second scan of a product counts it twice); its
+// stock-out record is written for the quantity added, as for a line of its own.
+enum class Join { NewLine, SameLine };
+LineAdded addLine(qint64 order, qint64 product, Currency quantity, const QString& category = DefaultCategory,
+                  Join join = Join::NewLine);
+
+// Whether scans on this till join the lines of one product (the default) or give each scan a line
+// of its own. Kept in the working folder's settings file.
+bool scansJoinLines(const QString& folder);
+void setScansJoinLines(const QString& folder, bool join);
 
 // Removes a line: its product gets the stock back, a stock-out record with the negated quantity
 // reverses the line's record, and the order's amount due falls by the line's amount. Returns the

@@ -40,7 +40,7 @@ void Tedit_dingdan::prepare(qint64 order, const QString& category, Currency amou
 }
 
 void Tedit_dingdan::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    OrderForm::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
 }
@@ -60,7 +60,7 @@ void Tedit_dingdan::bsSkinButton1Click() {
     Currency quantity;
     if (!readAdd(product, quantity))
         return;
-    showDue(Orders::addLine(m_order, product, quantity).amountDue);
+    showDue(Orders::addLine(m_order, product, quantity, Orders::DefaultCategory, joinOfAdd()).amountDue);
 }
 
 void Tedit_dingdan::addScanned() {

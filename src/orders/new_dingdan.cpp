@@ -47,7 +47,7 @@ Tnew_dingdan::Tnew_dingdan(QWidget* parent)
 }
 
 void Tnew_dingdan::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    OrderForm::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
 }
@@ -93,7 +93,7 @@ void Tnew_dingdan::add(bool firstLine) {
         return;
     // Only the first add of a showing creates an order.
     const Orders::LineAdded added =
-        Orders::addLine(firstLine ? 0 : m_order, product, quantity, Orders::DefaultCategory);
+        Orders::addLine(firstLine ? 0 : m_order, product, quantity, Orders::DefaultCategory, joinOfAdd());
     m_order = added.order;
     bsSkinStdLabel20->setText(QString::number(added.order));
     showDue(added.amountDue);

@@ -8,9 +8,13 @@
 
 #include "ui_orderform.h"
 
+#include <QCheckBox>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSignalBlocker>
 
 OrderForm::OrderForm(const QString& name, const QString& caption, SharedQuery* lines, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -51,6 +55,15 @@ OrderForm::OrderForm(const QString& name, const QString& caption, SharedQuery* l
                                   {QStringLiteral("k4"), QStringLiteral("数量"), 60},
                                   {QStringLiteral("k5"), QStringLiteral("单位"), 50},
                                   {QStringLiteral("k6"), QStringLiteral("销售价"), 70}});
+
+    joinScans = new QCheckBox(QStringLiteral("扫码时同一产品累加到一行"), bsSkinGroupBox3);
+    joinScans->setObjectName(QStringLiteral("joinScans"));
+    joinScans->setToolTip(QStringLiteral("不勾选时每次扫码都单独成一行。这是本收银台的设置。"));
+    joinScans->setFocusPolicy(Qt::NoFocus);
+    joinScans->setChecked(Orders::scansJoinLines(Data_in->folder()));
+    bsSkinGroupBox3->layout()->addWidget(joinScans);
+    connect(joinScans, &QCheckBox::toggled, this,
+            [](bool join) { guarded([&] { Orders::setScansJoinLines(Data_in->folder(), join); }); });
 
     // A scanner types the code and Enter, into the search box or the quantity box.
     bsSkinEdit1->installEventFilter(this);
@@ -105,6 +118,17 @@ bool OrderForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+void OrderForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Another order window may have changed the till's setting meanwhile.
+    const QSignalBlocker quiet(joinScans);
+    joinScans->setChecked(Orders::scansJoinLines(Data_in->folder()));
+}
+
+Orders::Join OrderForm::joinOfAdd() const {
+    return m_scanning && joinScans->isChecked() ? Orders::Join::SameLine : Orders::Join::NewLine;
+}
+
 bool OrderForm::takeScan(const QString& code) {
     const qint64 product = Products::findByCode(code);
     if (product == 0)
@@ -121,6 +145,8 @@ bool OrderForm::takeScan(const QString& code) {
             break;
         }
     bsSkinEdit2->setText(QStringLiteral("1"));
+    m_scanning = true;
+    const auto done = qScopeGuard([this] { m_scanning = false; });
     addScanned();
     // The next scan replaces the code.
     bsSkinEdit1->setFocus();

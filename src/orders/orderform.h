@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/money.h"
+#include "ledger/orders.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
 
 class DataGrid;
 class DataLabel;
+class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -39,6 +41,7 @@ public:
     QLabel* bsSkinStdLabel20 = nullptr;   // order number
     QLabel* bsSkinStdLabel19 = nullptr;   // running total
     QPushButton* bsSkinButton3 = nullptr; // close
+    QCheckBox* joinScans = nullptr;       // a scan of a product on the order adds to its line
 
     // The product search finds a product by its name or its exact barcode.
     static void searchProducts(const QString& text);
@@ -49,7 +52,11 @@ protected:
     bool takeScan(const QString& code);
     // Adds the selected product with the quantity typed, as the add button does.
     virtual void addScanned() = 0;
+    // How an add joins the order's lines: a scan joins the line of its product when the till is
+    // set so; anything typed gets a line of its own.
+    Orders::Join joinOfAdd() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
     // A new list of order lines for the window named `name`; the window becomes its parent.
     static SharedQuery* linesQuery(const QString& name);
@@ -74,4 +81,5 @@ private:
     QLineEdit* m_burstBox = nullptr; // the box the digits went to
     QString m_burst;                 // the digits typed quickly so far
     QString m_before;                // the box's text before them
+    bool m_scanning = false;         // the add under way is a scan's
 };
