@@ -563,6 +563,26 @@ void measureCheck(const QString& mode) {
         if (!checked.clean())
             std::printf("%s", qPrintable(checked.text()));
     }
+    // 停止 asked for at moments through the check: the longest time from the ask to the end.
+    double slowest = 0;
+    for (const int at : {300, 1000, 1800, 2600, 3400}) {
+        QElapsedTimer clock;
+        clock.start();
+        Ledger::checkLedger(
+            Db::business(), Db::lists(),
+            [&](int, int) {
+                if (clock.elapsed() < at)
+                    return true;
+                if (asked < 0)
+                    asked = clock.elapsed();
+                return false;
+            },
+            Ledger::FileCheck::Quick);
+        // The wait for the first ask after the moment counts too.
+        slowest = std::max(slowest, double(clock.elapsed() - at));
+    }
+    report(mode, QStringLiteral("check-stop"), QStringLiteral("stop the check (the longest of five stops)"),
+           slowest, "ms", 500);
 }
 
 // The statistics page: choosing a period until its cards, charts and lists are painted, and the

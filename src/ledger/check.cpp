@@ -19,6 +19,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -38,6 +40,9 @@ constexpr int KeptRows = 10000;
 constexpr int ShownRows = 20;
 // How much of the business file is mapped into memory while the check reads it.
 constexpr qint64 MappedBytes = qint64(1) << 30;
+
+// How many order lines the check sums in one statement: between them it can be stopped.
+constexpr int LinesAtATime = 100000;
 
 // Where the shop's folder settings keep the moment of the last full check of its files.
 const QString FullCheckKey = QStringLiteral("check/lastFullFileCheck");
@@ -229,9 +234,13 @@ public:
         m_before = stamp();
         m_jobs = std::move(jobs);
         m_failed = false;
+        m_ended = false;
         m_thread = std::thread([this] { run(); });
         return true;
     }
+
+    // Whether the reads have ended (or never started).
+    bool idle() const { return !m_thread.joinable() || m_ended.load(); }
 
     // Whether what the reads found counts: they all finished and the file did not change meanwhile.
     bool finish() {
@@ -270,6 +279,7 @@ private:
         } catch (const LedgerError&) {
             m_failed = true;
         }
+        m_ended = true;
     }
 
     void close() {
@@ -283,6 +293,7 @@ private:
     std::vector<Job> m_jobs;
     std::thread m_thread;
     bool m_failed = false;
+    std::atomic<bool> m_ended = false;
 };
 
 class Checker {
@@ -305,13 +316,10 @@ public:
             {QStringLiteral("设置"), &Checker::settings},
         };
         const QList<Schema::Table>& tables = Schema::businessTables();
-        const int total = int(steps.size() + tables.size());
-        int done = 0;
-        auto cancelled = [&] {
-            if (!m_progress || m_progress(done, total))
-                return false;
-            m_report.stopped = true;
-            return true;
+        m_total = int(steps.size() + tables.size());
+        int& done = m_done;
+        auto cancelled = [this] {
+            return stopRequested();
         };
         // The check reads the whole file several times: mapped into memory, its pages are read
         // without copying them each time.
@@ -329,6 +337,8 @@ public:
         } catch (const LedgerError& e) {
             failed(QStringLiteral("订单明细"), e);
         }
+        if (m_report.stopped)
+            return finish();
         for (const auto& [what, step] : steps) {
             if (cancelled())
                 return finish();
@@ -352,13 +362,30 @@ public:
                 part(tableName(table.name), [&] { scanRows(table); });
             ++done;
         }
+        // The reads aside end meanwhile; a stop is taken at once.
+        while (m_readingAside && !(m_aside.idle() && m_asideOthers.idle())) {
+            if (cancelled())
+                return finish();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         takeInAside();
         if (m_progress)
-            m_progress(done, total);
+            m_progress(done, m_total);
         return finish();
     }
 
 private:
+    // Asks the caller whether to go on (now and then, also within a long part); a stop marks the
+    // report stopped.
+    bool stopRequested() {
+        if (m_report.stopped)
+            return true;
+        if (!m_progress || m_progress(m_done, m_total))
+            return false;
+        m_report.stopped = true;
+        return true;
+    }
+
     // One part of the check; a part that fails is reported and the others go on. On a server the
     // check reads one snapshot in one transaction: a failed part is rolled back to where it began.
     void part(const QString& what, const std::function<void()>& step) {
@@ -379,10 +406,11 @@ private:
         if (m_readingAside) {
             // Cancelled before the parts read aside were taken in.
             m_aside.stop();
+            m_asideOthers.stop();
             m_readingAside = false;
             m_deferred.clear();
         }
-        for (const char* table : {"check_lines", "check_out", "check_orders"}) {
+        for (const char* table : {"check_lines", "check_lines_part", "check_out", "check_orders"}) {
             if (m_server)
                 break; // none made
             try {
@@ -478,7 +506,14 @@ private:
                 [this](sqlite3* db) { readStockOutFrom(db); },
             };
             m_asideFileCheck.clear();
-            // The rules of the other tables' rows, each table read in one pass.
+            // The cards' chains and the rules of the other tables' rows, each table read in one
+            // pass, on a second thread.
+            std::vector<ReadAside::Job> others = {[this](sqlite3* db) {
+                RawRows r(db, chainStatement().toUtf8());
+                while (r.next())
+                    m_asideCards << QString::fromUtf8(r.view(0));
+            }};
+            m_asideCards.clear();
             m_asideRows.clear();
             for (const Schema::Table& table : Schema::businessTables()) {
                 const QList<RowRule> rules =
@@ -487,13 +522,17 @@ private:
                     continue;
                 RowFindings& found = m_asideRows[table.name]; // made here: the thread only fills it
                 const QByteArray sql = findStatement(table, rules).toUtf8();
-                jobs.push_back([&found, rules, sql](sqlite3* db) {
+                others.push_back([&found, rules, sql](sqlite3* db) {
                     RawRows r(db, sql);
                     found = collectRows(r, rules);
                 });
             }
-            if (path && *path && m_aside.start(QString::fromUtf8(path), std::move(jobs)))
-                m_readingAside = true;
+            if (path && *path && m_aside.start(QString::fromUtf8(path), std::move(jobs))) {
+                if (m_asideOthers.start(QString::fromUtf8(path), std::move(others)))
+                    m_readingAside = true;
+                else
+                    m_aside.stop();
+            }
         } catch (const LedgerError&) {
             // Every part is checked the ordinary way.
         }
@@ -524,6 +563,7 @@ private:
             return;
         m_readingAside = false;
         bool counts = m_aside.finish();
+        counts = m_asideOthers.finish() && counts;
         if (counts) {
             try {
                 settleStockOut();
@@ -597,11 +637,34 @@ private:
             m_linesReady = true; // summed by the statements that need them
             return;
         }
-        scratch(QStringLiteral("check_lines"), QStringLiteral("o TEXT, total, n, q0, q1, q2"),
-                QStringLiteral("o"));
-        Db::exec(m_a, QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 "
-                                     "FROM ak GROUP BY k8")
-                          .arg(weightedSums(QStringLiteral("k7"), QStringLiteral("k4"))));
+        // Summed a hundred thousand lines at a time, so that a stop is taken between them, then
+        // per order over those parts.
+        const QString columns = QStringLiteral("o TEXT, total, n, q0, q1, q2");
+        scratch(QStringLiteral("check_lines"), columns, QStringLiteral("o"));
+        scratch(QStringLiteral("check_lines_part"), columns);
+        const QString sums = weightedSums(QStringLiteral("k7"), QStringLiteral("k4"));
+        QVariant from = Db::scalar(m_a, QStringLiteral("SELECT min(kid) FROM ak"));
+        while (!from.isNull()) {
+            const QVariant to =
+                Db::scalar(m_a,
+                           QStringLiteral("SELECT kid FROM ak WHERE kid >= :a ORDER BY kid LIMIT 1 OFFSET %1")
+                               .arg(LinesAtATime),
+                           {{QStringLiteral(":a"), from}});
+            Db::exec(m_a,
+                     QStringLiteral(
+                         "INSERT INTO temp.check_lines_part SELECT k8, sum(k4 * k6), count(*), %1 FROM ak "
+                         "WHERE kid >= :a %2 GROUP BY k8")
+                         .arg(sums, to.isNull() ? QString() : QStringLiteral("AND kid < :b")),
+                     to.isNull() ? Db::Params{{QStringLiteral(":a"), from}}
+                                 : Db::Params{{QStringLiteral(":a"), from}, {QStringLiteral(":b"), to}});
+            if (stopRequested())
+                return;
+            from = to;
+        }
+        Db::exec(m_a, QStringLiteral(
+                          "INSERT INTO temp.check_lines SELECT o, sum(total), sum(n), sum(q0), sum(q1), "
+                          "sum(q2) FROM temp.check_lines_part GROUP BY o"));
+        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_lines_part"));
         m_linesReady = true;
     }
 
@@ -1018,11 +1081,15 @@ private:
             followChains(candidates);
             return;
         }
-        QSqlQuery q = Db::exec(m_a, chainStatement());
-        QStringList candidates;
-        while (q.next())
-            candidates << q.value(0).toString();
-        followChains(candidates);
+        readAside(
+            QStringLiteral("会员卡的余额"), [this] { followChains(m_asideCards); },
+            [this] {
+                QSqlQuery q = Db::exec(m_a, chainStatement());
+                QStringList candidates;
+                while (q.next())
+                    candidates << q.value(0).toString();
+                followChains(candidates);
+            });
     }
 
     // SQL reads the records of every card in the order of their moments and keys and picks the
@@ -1532,8 +1599,11 @@ private:
     bool m_server = false;
     CheckReport m_report;
     bool m_linesReady = false;
-    qint64 m_mapped = -1; // the connection's memory map size before the check
-    ReadAside m_aside;
+    qint64 m_mapped = -1;         // the connection's memory map size before the check
+    ReadAside m_aside;            // the file's own check, the stock-out records
+    ReadAside m_asideOthers;      // the cards' chains, the other tables' rows
+    QStringList m_asideCards;     // the cards the chains' statement picked, read aside
+    int m_done = 0, m_total = 0;  // parts of the check done, of all
     bool m_full = false;          // the database's full check of the files, not the quick one
     bool m_readingAside = false;  // parts of the check read on a thread of their own
     QStringList m_asideFileCheck; // what the database's check of the business file said, read aside
