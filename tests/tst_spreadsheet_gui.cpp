@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
+#include <QToolButton>
 
 // The grids' menu (export, import, default layout), the import preview and the remembered layout,
 // driven as a user drives them.
@@ -205,7 +206,8 @@ void TestSpreadsheetWindows::importPreviewShowsProblemsAndWritesOnlyWhenTold() {
     answerFileDialog(sample, [](QWidget* modal) {
         QTest::mouseClick(child<QPushButton>(modal, QStringLiteral("importGood")), Qt::LeftButton);
     });
-    choose(openMenu(grid), QStringLiteral("importProducts"));
+    QTest::mouseClick(child<QToolButton>(main_window->Fr_kucun1, QStringLiteral("importProductsButton")),
+                      Qt::LeftButton);
     // Six of the eight rows have a problem (a text stock, a long name, no major category, an
     // unknown unit, a name twice, a text price): said beside what was written.
     QCOMPARE(fixture.messages.last(), QStringLiteral("已导入 2 个产品，跳过 6 行有问题的行。"));
@@ -235,7 +237,9 @@ void TestSpreadsheetWindows::membersImportFromExcel() {
         QVERIFY(!child<QPushButton>(modal, QStringLiteral("importGood"))->isEnabled());
         QTest::mouseClick(child<QPushButton>(modal, QStringLiteral("importAll")), Qt::LeftButton);
     });
-    choose(openMenu(grid), QStringLiteral("importMembers"));
+    // From the tool bar's button this time: the same dialog as the list's menu.
+    QTest::mouseClick(child<QToolButton>(main_window->Fr_huiyuan1, QStringLiteral("importMembersButton")),
+                      Qt::LeftButton);
     QCOMPARE(fixture.messages.last(), QStringLiteral("已导入 2 个会员。"));
     QCOMPARE(LedgerFixture::rows("select j1,j2,j6,j9 from aj order by jid"),
              QStringList({QStringLiteral("王五|13912345678|女士|50"), QStringLiteral("赵六||先生|0")}));

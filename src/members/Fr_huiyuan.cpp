@@ -43,6 +43,9 @@ TFr_huiyuan::TFr_huiyuan(QWidget* parent)
                                  [this] { bsSkinSpeedButton2Click(); });
     bsSkinSpeedButton1 = addTool(QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("删 除"), 19,
                                  [this] { bsSkinSpeedButton1Click(); });
+    addTool(QStringLiteral("importMembersButton"), QStringLiteral("导 入"), 14, [this] {
+        ImportDialog::run(Importing::Kind::Members, this);
+    })->setToolTip(QStringLiteral("从 Excel 或 CSV 文件导入会员"));
     addDivider();
     finishToolBar();
 

@@ -89,6 +89,9 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     bsSkinSpeedButton11->setToolTip(
         QStringLiteral("为选中的产品打印货架标签（按住 Ctrl 或 Shift 点选多个）；"
                        "只选中一个时为列表中的全部产品打印，先速查可只打印部分产品"));
+    addTool(QStringLiteral("importProductsButton"), QStringLiteral("导 入"), 14, [this] {
+        ImportDialog::run(Importing::Kind::Products, this);
+    })->setToolTip(QStringLiteral("从 Excel 或 CSV 文件导入产品"));
     bsSkinToolBar1->addDivider();
     finishToolBar();
     addGrid();
