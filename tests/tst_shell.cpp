@@ -606,6 +606,15 @@ void TestShell::captionsAndMainWindowPlacement() {
     const QPoint offset = main_window->frameGeometry().center() - desktop.center();
     QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
              qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+
+    // A 1024 x 600 netbook screen, less a panel and the caption: the window and every page fit.
+    const QSize netbook(1000, 540);
+    for (Frame* page : main_window->frames()) {
+        main_window->switchTo(page);
+        main_window->resize(netbook);
+        QCOMPARE(main_window->size(), netbook);
+    }
+    main_window->resize(982, 656);
 }
 
 // As LEDGER_TEST_MAIN, on a headless desktop larger than the main window (the default one is

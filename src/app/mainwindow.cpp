@@ -32,6 +32,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -83,7 +84,20 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     item(QStringLiteral("数据恢复"), 24, &Tmain::bsSkinButtonsBar1Sections4Items3Click);
     item(QStringLiteral("数据检查"), 25, &Tmain::bsSkinButtonsBar1Sections4Items4Click);
     bsSkinButtonsBar1->setOpenSection(0);
-    layout->addWidget(bsSkinButtonsBar1);
+    // On a small screen (a 1024 x 600 netbook) the window may be smaller than its pages and the
+    // navigation bar want: they get scroll bars instead of pushing the window off the screen.
+    auto scrolled = [central](QWidget* inside, const QString& name) {
+        auto* area = new QScrollArea(central);
+        area->setObjectName(name);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setWidget(inside);
+        return area;
+    };
+    QScrollArea* navigation = scrolled(bsSkinButtonsBar1, QStringLiteral("navigationArea"));
+    navigation->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    navigation->setFixedWidth(bsSkinButtonsBar1->width());
+    layout->addWidget(navigation);
 
     m_pages = new QStackedWidget(central);
     m_pages->setObjectName(QStringLiteral("pages"));
@@ -100,7 +114,7 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     for (Frame* frame : frames())
         m_pages->addWidget(frame);
     ::Fr_dingdan1 = Fr_dingdan1;
-    layout->addWidget(m_pages, 1);
+    layout->addWidget(scrolled(m_pages, QStringLiteral("pagesArea")), 1);
     setCentralWidget(central);
 
     auto* status = new QStatusBar(this);
