@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPainter>
@@ -152,6 +153,17 @@ void TestStatistics::navigationOpensThePageWithTodaysFigures() {
     QCOMPARE(card("lblBalance"), QStringLiteral("85 元"));
     QVERIFY(!page()->lblNoCost->isVisible());
     QVERIFY(!page()->deFrom->isEnabled());
+
+    // At the window's usual size every column of the days' list is in sight, and a figure too
+    // wide for its card is drawn smaller, whole.
+    auto* days = page()->findChild<DataGrid*>(QStringLiteral("gridDays"));
+    QVERIFY(days->isVisible());
+    QVERIFY(!days->horizontalScrollBar()->isVisible());
+    auto* unsettled = page()->findChild<FigureLabel*>(QStringLiteral("lblUnsettled"));
+    unsettled->setText(QStringLiteral("12,345 笔，1,234,567,890.55 元"));
+    const int room = unsettled->contentsRect().width();
+    QVERIFY(QFontMetrics(unsettled->font()).horizontalAdvance(unsettled->text()) > room);
+    QVERIFY(QFontMetrics(unsettled->shownFont()).horizontalAdvance(unsettled->text()) <= room);
 }
 
 void TestStatistics::periodChoiceChangesFiguresChartsAndLists() {

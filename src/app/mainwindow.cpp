@@ -186,10 +186,6 @@ void Tmain::placeCentred() {
     // Centred on the desktop. On a desktop smaller than the window its top-left corner stays on the
     // desktop, so the caption can still be reached.
     const QRect desktop = screen()->availableGeometry();
-    // A desktop smaller than the window (a netbook's) gets a window that fits it, caption included.
-    const QSize room = desktop.size() - (frameGeometry().size() - size());
-    if (room.isValid() && (width() > room.width() || height() > room.height()))
-        resize(size().boundedTo(room));
     QRect area(QPoint(), size());
     area.moveCenter(desktop.center());
     move(std::max(area.left(), desktop.left()), std::max(area.top(), desktop.top()));

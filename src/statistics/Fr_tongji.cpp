@@ -19,6 +19,7 @@
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLineSeries>
@@ -27,6 +28,7 @@
 #include <QPieSlice>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -42,6 +44,32 @@ QString money(Currency amount) {
 }
 
 // One summary card: a caption above its value.
+} // namespace
+
+QFont FigureLabel::shownFont() const {
+    QFont f = font();
+    const int room = contentsRect().width();
+    const int wanted = QFontMetrics(f).horizontalAdvance(text());
+    if (wanted <= room || wanted <= 0)
+        return f;
+    // Down to half its size; a figure wider still is cut at its end as before.
+    const double scale = std::max(0.5, double(room) / double(wanted));
+    if (f.pixelSize() > 0)
+        f.setPixelSize(std::max(1, int(f.pixelSize() * scale)));
+    else
+        f.setPointSizeF(f.pointSizeF() * scale);
+    return f;
+}
+
+void FigureLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setFont(shownFont());
+    p.setPen(palette().color(foregroundRole()));
+    p.drawText(contentsRect(), int(alignment()), text());
+}
+
+namespace {
+
 QLabel* card(QGridLayout* grid, int row, int column, const QString& caption, const QString& name) {
     auto* frame = new QFrame;
     frame->setProperty("role", QStringLiteral("card"));
@@ -50,9 +78,10 @@ QLabel* card(QGridLayout* grid, int row, int column, const QString& caption, con
     layout->setSpacing(0);
     auto* title = new QLabel(caption, frame);
     title->setProperty("role", QStringLiteral("cardTitle"));
-    auto* value = new QLabel(frame);
+    auto* value = new FigureLabel(frame);
     value->setObjectName(name);
     value->setProperty("role", QStringLiteral("cardValue"));
+    value->setMinimumWidth(0);
     layout->addWidget(title);
     layout->addWidget(value);
     grid->addWidget(frame, row, column);
@@ -342,24 +371,38 @@ void TFr_tongji::bindData() {
     m_products = make(names[1], QStringLiteral("e1"));
     m_categories = make(names[2], QStringLiteral("e8"));
     m_members = make(names[3], QStringLiteral("riqi"));
-    gridDays->bind(m_days, {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
-                            {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 80},
-                            {QStringLiteral("chengben"), QStringLiteral("成本"), 70},
-                            {QStringLiteral("maoli"), QStringLiteral("毛利"), 70},
-                            {QStringLiteral("bishu"), QStringLiteral("出库笔数"), 60},
-                            {QStringLiteral("wuchengben"), QStringLiteral("无成本价"), 60}});
-    gridProducts->bind(m_products, {{QStringLiteral("e1"), QStringLiteral("产品编号"), 60},
-                                    {QStringLiteral("e2"), QStringLiteral("产品名称"), 130},
-                                    {QStringLiteral("shuliang"), QStringLiteral("数量"), 55},
-                                    {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 70},
-                                    {QStringLiteral("maoli"), QStringLiteral("毛利"), 65}});
-    gridCategories->bind(m_categories, {{QStringLiteral("e8"), QStringLiteral("大类"), 80},
-                                        {QStringLiteral("shuliang"), QStringLiteral("数量"), 60},
-                                        {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 80},
-                                        {QStringLiteral("maoli"), QStringLiteral("毛利"), 70}});
-    gridMembers->bind(m_members, {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
-                                  {QStringLiteral("chongzhi"), QStringLiteral("充值"), 80},
-                                  {QStringLiteral("xiaofei"), QStringLiteral("卡消费"), 80}});
+    // Each list is at least as wide as its columns, so none hides behind a scroll bar; the chart
+    // beside it takes the rest.
+    auto bindFitting = [](DataGrid* g, SharedQuery* q, const QList<GridColumn>& columns) {
+        g->bind(q, columns);
+        int width = 0;
+        for (const GridColumn& c : columns)
+            width += c.width;
+        g->setMinimumWidth(
+            std::max(300, width + g->verticalScrollBar()->sizeHint().width() + 2 * g->frameWidth() + 2));
+    };
+    bindFitting(gridDays, m_days,
+                {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
+                 {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 80},
+                 {QStringLiteral("chengben"), QStringLiteral("成本"), 70},
+                 {QStringLiteral("maoli"), QStringLiteral("毛利"), 70},
+                 {QStringLiteral("bishu"), QStringLiteral("出库笔数"), 60},
+                 {QStringLiteral("wuchengben"), QStringLiteral("无成本价"), 60}});
+    bindFitting(gridProducts, m_products,
+                {{QStringLiteral("e1"), QStringLiteral("产品编号"), 60},
+                 {QStringLiteral("e2"), QStringLiteral("产品名称"), 130},
+                 {QStringLiteral("shuliang"), QStringLiteral("数量"), 55},
+                 {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 70},
+                 {QStringLiteral("maoli"), QStringLiteral("毛利"), 65}});
+    bindFitting(gridCategories, m_categories,
+                {{QStringLiteral("e8"), QStringLiteral("大类"), 80},
+                 {QStringLiteral("shuliang"), QStringLiteral("数量"), 60},
+                 {QStringLiteral("xiaoshoue"), QStringLiteral("销售额"), 80},
+                 {QStringLiteral("maoli"), QStringLiteral("毛利"), 70}});
+    bindFitting(gridMembers, m_members,
+                {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
+                 {QStringLiteral("chongzhi"), QStringLiteral("充值"), 80},
+                 {QStringLiteral("xiaofei"), QStringLiteral("卡消费"), 80}});
     connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
             [this](const Ledger::Changes& changes) {
                 static const QStringList read = {QStringLiteral("ae"), QStringLiteral("aa"),

@@ -3,6 +3,7 @@
 #include "ledger/statistics.h"
 #include "widgets/frame.h"
 
+#include <QLabel>
 #include <QPointer>
 
 class DataGrid;
@@ -19,6 +20,19 @@ class SharedQuery;
 // with its list beside it: sales and profit per day (per month for long periods), the ten best
 // products, sales per major category, recharges against card payments. The lists export from
 // their menu; each chart prints with its list through the report engine, the chart above the rows.
+// A card's figure: a figure too wide for the card is drawn in a smaller font, so that it shows
+// whole ("元" included).
+class FigureLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    // The font the figure is drawn in.
+    QFont shownFont() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
 class TFr_tongji : public Frame {
     Q_OBJECT
 public:
