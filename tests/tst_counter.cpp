@@ -431,8 +431,15 @@ void TestCounter::receiptsAreSetUpReprintedAndPrintedAfterSettlement() {
         QVERIFY(d);
         QVERIFY(d->bsSkinRadioButton1->isChecked()); // the system printer at first
         QCOMPARE(d->bsSkinComboBox1->currentText(), QStringLiteral("58 mm"));
+        // The printer is chosen from those installed (the first, empty, is the default one).
+        QStringList offered;
+        for (int i = 0; i < d->printerChoice->count(); ++i)
+            offered << d->printerChoice->itemText(i);
+        QCOMPARE(offered, QStringList({QString()}) + QPrinterInfo::availablePrinterNames());
+        QCOMPARE(d->printerChoice->lineEdit(), d->bsSkinEdit1);
         click(d->bsSkinRadioButton2);
-        QVERIFY(d->bsSkinEdit2->isEnabled() && !d->bsSkinEdit1->isEnabled());
+        QVERIFY(d->bsSkinEdit2->isEnabled() && !d->printerChoice->isEnabled() &&
+                !d->bsSkinEdit1->isEnabled());
         d->bsSkinEdit2->clear();
         click(d->bsSkinButton1);
         QCOMPARE(f.messages.last(), QStringLiteral("请填写小票打印机的设备文件，例如 /dev/usb/lp0"));

@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -32,7 +33,13 @@ Txiaopiao::Txiaopiao(QWidget* parent)
     named(bsSkinComboBox1, "bsSkinComboBox1");
     bsSkinComboBox1->addItem(QStringLiteral("58 mm"), 58);
     bsSkinComboBox1->addItem(QStringLiteral("80 mm"), 80);
-    bsSkinEdit1 = new QLineEdit(this);
+    // The printers installed on this computer to choose from; a name can still be typed (a
+    // printer set up later, or one that is off now).
+    printerChoice = new QComboBox(this);
+    named(printerChoice, "printerChoice");
+    printerChoice->setEditable(true);
+    printerChoice->setInsertPolicy(QComboBox::NoInsert);
+    bsSkinEdit1 = printerChoice->lineEdit();
     bsSkinEdit1->setPlaceholderText(QStringLiteral("空着用默认打印机"));
     bsSkinEdit2 = new QLineEdit(this);
     bsSkinEdit3 = new QLineEdit(this);
@@ -53,7 +60,7 @@ Txiaopiao::Txiaopiao(QWidget* parent)
     ways->addWidget(bsSkinRadioButton2);
     form->addRow(QStringLiteral("打印方式:"), ways);
     form->addRow(QStringLiteral("纸    宽:"), bsSkinComboBox1);
-    form->addRow(QStringLiteral("打 印 机:"), bsSkinEdit1);
+    form->addRow(QStringLiteral("打 印 机:"), printerChoice);
     form->addRow(QStringLiteral("设备文件:"), bsSkinEdit2);
     form->addRow(QStringLiteral("店    名:"), bsSkinEdit3);
     form->addRow(QStringLiteral("页脚文字:"), bsSkinEdit4);
@@ -78,7 +85,7 @@ Txiaopiao::Txiaopiao(QWidget* parent)
 
     // The printer's name for the system printer, the device file for the raw one.
     auto follow = [this] {
-        bsSkinEdit1->setEnabled(bsSkinRadioButton1->isChecked());
+        printerChoice->setEnabled(bsSkinRadioButton1->isChecked());
         bsSkinEdit2->setEnabled(bsSkinRadioButton2->isChecked());
     };
     connect(bsSkinRadioButton1, &QRadioButton::toggled, this, follow);
@@ -101,7 +108,10 @@ void Txiaopiao::showEvent(QShowEvent* event) {
 void Txiaopiao::FormShow() {
     const Receipts::Setup s = Receipts::loadSetup(Data_in->folder());
     (s.way == Receipts::Setup::Way::Device ? bsSkinRadioButton2 : bsSkinRadioButton1)->setChecked(true);
-    bsSkinEdit1->setEnabled(s.way == Receipts::Setup::Way::Printer);
+    printerChoice->setEnabled(s.way == Receipts::Setup::Way::Printer);
+    printerChoice->clear();
+    printerChoice->addItem(QString()); // the default printer
+    printerChoice->addItems(QPrinterInfo::availablePrinterNames());
     bsSkinEdit2->setEnabled(s.way == Receipts::Setup::Way::Device);
     bsSkinComboBox1->setCurrentIndex(s.width == 80 ? 1 : 0);
     bsSkinEdit1->setText(s.printer);

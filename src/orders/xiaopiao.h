@@ -25,7 +25,8 @@ public:
     QRadioButton* bsSkinRadioButton1 = nullptr; // 系统打印机
     QRadioButton* bsSkinRadioButton2 = nullptr; // 设备文件 (ESC/POS)
     QComboBox* bsSkinComboBox1 = nullptr;       // 58 mm / 80 mm
-    QLineEdit* bsSkinEdit1 = nullptr;           // the printer's name, empty: the default one
+    QComboBox* printerChoice = nullptr;         // the installed printers, or a name typed
+    QLineEdit* bsSkinEdit1 = nullptr;           // its text: the printer's name, empty: the default one
     QLineEdit* bsSkinEdit2 = nullptr;           // the device file
     QLineEdit* bsSkinEdit3 = nullptr;           // the shop's name
     QLineEdit* bsSkinEdit4 = nullptr;           // the footer line

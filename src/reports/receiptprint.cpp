@@ -103,6 +103,13 @@ void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
                               .arg(setup.printer));
     if (setup.printer.isEmpty() && QPrinterInfo::defaultPrinterName().isEmpty())
         throw LedgerError(QStringLiteral("没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。"));
+    // A queue that is paused or stopped by an error would keep the receipt and print nothing now.
+    const QString name = setup.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : setup.printer;
+    if (QPrinterInfo::printerInfo(name).state() == QPrinter::Error)
+        throw LedgerError(
+            QStringLiteral("小票打印机“%1”已暂停或出错，小票没有打印。请在系统的打印机设置中恢复它，"
+                           "再重新打印。")
+                .arg(name));
     QPrinter printer(QPrinter::HighResolution);
     if (!setup.printer.isEmpty())
         printer.setPrinterName(setup.printer);
