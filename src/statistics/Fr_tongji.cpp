@@ -605,6 +605,7 @@ void TFr_tongji::drawProducts() {
 void TFr_tongji::drawCategories() {
     QChart* chart = freshChart(chartCategories, QStringLiteral("各大类销售额"));
     auto* pie = new QPieSeries;
+    int thin = 0;
     double total = 0;
     for (int r = 0; r < m_categories->rowCount(); ++r)
         total += std::max(0.0, m_categories->value(r, QStringLiteral("xiaoshoue")).toDouble());
@@ -618,7 +619,12 @@ void TFr_tongji::drawCategories() {
         QPieSlice* slice =
             pie->append(QStringLiteral("%1 %2%").arg(name).arg(100.0 * v / total, 0, 'f', 1), v);
         slice->setLabelFont(QFont(FontFamily, 8));
-        slice->setLabelVisible(true);
+        // Labels of thin slices side by side would lie on each other: below 5 % only the legend
+        // names a slice, and the thinner ones left take turns at a short and a long arm.
+        const double share = v / total;
+        slice->setLabelVisible(share >= 0.05);
+        if (share < 0.12)
+            slice->setLabelArmLengthFactor((thin++ % 2) ? 0.35 : 0.12);
     }
     pie->setPieSize(0.6);
     chart->addSeries(pie);
