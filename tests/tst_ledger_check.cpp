@@ -180,21 +180,24 @@ void TestLedgerCheck::changedAmountDueIsFoundAndFixed() {
     QVERIFY(check().clean());
 
     tamper("update aa set a5 = 120 where aid = :a", {{":a", first.order}});
+    // Below the lines' sum as well as above.
+    tamper("update aa set a5 = 2.9999 where aid = :a", {{":a", second.order}});
     // The smallest difference an amount can have is found too.
     tamper("update aa set a5 = '0.0006' where aid = :a", {{":a", third.order}});
     tamper("update aa set a5 = 'viel' where aid = :a", {{":a", fourth.order}});
     const Ledger::CheckReport report = check();
     QCOMPARE(problemsIn(report, "aa"), QStringList({"订单 1 的应收金额 120 与明细合计 9.5 不符|1",
+                                                    "订单 2 的应收金额 2.9999 与明细合计 3 不符|2",
                                                     "订单 3 的应收金额 0.0006 与明细合计 0.0005 不符|3",
                                                     "订单 4 的应收金额 'viel' 不是数字，明细合计 10|4"}));
-    QVERIFY2(report.problems.size() == 3, qPrintable(report.text()));
+    QVERIFY2(report.problems.size() == 4, qPrintable(report.text()));
     for (const Ledger::CheckProblem& p : report.problems)
         QVERIFY(p.fixable);
-    QCOMPARE(report.fixableOrders(), QList<qint64>({first.order, third.order, fourth.order}));
+    QCOMPARE(report.fixableOrders(), QList<qint64>({first.order, second.order, third.order, fourth.order}));
     QVERIFY(report.text().contains(QStringLiteral("订单 1 的应收金额 120 与明细合计 9.5 不符")));
 
     QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
-    QCOMPARE(Ledger::fixAmountsDue(report.fixableOrders() << second.order), 3);
+    QCOMPARE(Ledger::fixAmountsDue(report.fixableOrders() << second.order), 4);
     QCOMPARE(announced.size(), 1);
     QCOMPARE(CoreFixture::rows("select aid, a5 from aa order by aid"),
              QStringList({"1|9.5", "2|3", "3|0.0005", "4|10"}));
@@ -370,7 +373,14 @@ void TestLedgerCheck::brokenCardChains() {
     QCOMPARE(report.problems.size(), 2);
 
     // A payment's amount changed, and a first record whose balance went below zero.
+    // A card's balance below its chain's end is found as one above it is.
     tamper("update ah set h4 = 130 where hid = :h", {{":h", r2.record}});
+    tamper("update aj set j9 = 35 where jid = :j", {{":j", wu}});
+    QCOMPARE(problemsIn(check(), "aj"),
+             QStringList(
+                 {QStringLiteral("会员卡 2 的卡中余额 35 与最后一笔记录（充值记录 %1（2026-12-09 09:30:00））"
+                                 "之后的余额 40 不符|2")
+                      .arg(r2.record + 1)}));
     tamper("update aj set j9 = 40 where jid = :j", {{":j", wu}});
     tamper("update ag set g2 = 25 where gid = :g", {{":g", paid.record}});
     tamper("update ah set h4 = -10 where hid = :h", {{":h", r1.record}});
