@@ -517,11 +517,7 @@ void TestOrders::settledOrders() {
     addLineRow("1", "货");
     showOrders();
     f.messages.clear();
-    bool opened = false;
-    onModal([&](QWidget*) { opened = true; }, 300);
-    click(tool("bsSkinSpeedButton3"));
-    QTest::qWait(400);
-    QVERIFY(!opened);
+    QVERIFY(opensNoWindow([&] { click(tool("bsSkinSpeedButton3")); }));
     QCOMPARE(f.messages.texts(), QStringList({"已结算的订单不可以修改！"}));
 
     // Re-categorised like any other.

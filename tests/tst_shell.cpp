@@ -90,7 +90,7 @@ QString restartAndShow(LedgerFixture& f) {
     Startup::createInstances(f.folder());
     QString opened;
     bool guideBoxChecked = false;
-    onModal(
+    onModalIfAny(
         [&](QWidget* w) {
             opened = w->objectName();
             if (auto* guide = qobject_cast<Thelp*>(w))

@@ -56,8 +56,7 @@ void click(QAbstractButton* button) {
 // Clicks a row of a grid the way the shop keeper does.
 void clickRow(DataGrid* grid, int row) {
     QVERIFY(grid);
-    const QModelIndex index =
-        grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
+    const QModelIndex index = grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
     QVERIFY(index.isValid());
     grid->scrollTo(index);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
@@ -396,11 +395,7 @@ void TestWorkflow::cashSaleAndSettledOrderRefused() {
     QCOMPARE(listed(Data_in->Query_aa, "aid"), QStringList({"2"}));
     QCOMPARE(page->bsSkinDBText6->text(), second);
     f.messages.clear();
-    bool opened = false;
-    onModal([&](QWidget*) { opened = true; }, 300);
-    click(page->bsSkinSpeedButton5);
-    QTest::qWait(400);
-    QVERIFY(!opened);
+    QVERIFY(opensNoWindow([&] { click(page->bsSkinSpeedButton5); }));
     QCOMPARE(f.messages.texts(), QStringList({"已结算的订单不可以再次结算！"}));
     QCOMPARE(LedgerFixture::rows("select a6 from aa where aid = 2"), QStringList({"12"}));
     click(page->bsSkinSpeedButton6);
@@ -410,10 +405,7 @@ void TestWorkflow::cashSaleAndSettledOrderRefused() {
     showOrder(second);
     QVERIFY(Fr_dingdan1->Img_yjs->isVisible() && !Fr_dingdan1->Img_wjs->isVisible());
     f.messages.clear();
-    onModal([&](QWidget*) { opened = true; }, 300);
-    click(ordersTool("bsSkinSpeedButton3"));
-    QTest::qWait(400);
-    QVERIFY(!opened);
+    QVERIFY(opensNoWindow([&] { click(ordersTool("bsSkinSpeedButton3")); }));
     QCOMPARE(f.messages.texts(), QStringList({"已结算的订单不可以修改！"}));
     showOrder(first);
     QVERIFY(Fr_dingdan1->Img_wjs->isVisible() && !Fr_dingdan1->Img_yjs->isVisible());

@@ -10,13 +10,24 @@
 #include "data/server.h"
 #include "data/sharedquery.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <memory>
+
+namespace {
+// The watches of onModal still waiting for their window.
+QList<QPointer<QTimer>>& waiting() {
+    static QList<QPointer<QTimer>> timers;
+    return timers;
+}
+} // namespace
 
 QStringList MessageRecorder::texts() const {
     QStringList list;
@@ -65,6 +76,14 @@ void LedgerFixture::build() {
 }
 
 void LedgerFixture::teardown() {
+    // A window a check waited for that never opened: the check did not run.
+    QList<QPointer<QTimer>> left;
+    std::swap(left, waiting());
+    for (const QPointer<QTimer>& timer : left)
+        if (timer) {
+            delete timer;
+            QTest::qFail("onModal: the window waited for never opened", __FILE__, __LINE__);
+        }
     if (m_built)
         Startup::destroyInstances();
     m_built = false;
@@ -122,16 +141,20 @@ QString pdfText(const QString& pdf, int page) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-void onModal(std::function<void(QWidget*)> action, int timeoutMs) {
+namespace {
+void watchModal(std::function<void(QWidget*)> action, int timeoutMs, bool required) {
     auto* timer = new QTimer;
+    if (required)
+        waiting().append(timer);
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, started, action, timeoutMs] {
+    QObject::connect(timer, &QTimer::timeout, [timer, started, action, timeoutMs, required] {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal) {
             timer->stop();
             timer->deleteLater();
+            waiting().removeAll(timer);
             action(modal);
             if (QApplication::activeModalWidget() == modal && modal->isVisible()) {
                 if (auto* dialog = qobject_cast<QDialog*>(modal))
@@ -142,7 +165,40 @@ void onModal(std::function<void(QWidget*)> action, int timeoutMs) {
         } else if (started->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();
+            waiting().removeAll(timer);
+            if (required)
+                QTest::qFail("onModal: no window opened in time", __FILE__, __LINE__);
         }
     });
     timer->start();
+}
+} // namespace
+
+void onModal(std::function<void(QWidget*)> action, int timeoutMs) {
+    watchModal(std::move(action), timeoutMs, true);
+}
+
+void onModalIfAny(std::function<void(QWidget*)> action, int timeoutMs) {
+    watchModal(std::move(action), timeoutMs, false);
+}
+
+bool opensNoWindow(const std::function<void()>& action) {
+    bool opened = false;
+    const auto closeModal = [&opened] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = true;
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
+    };
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, closeModal);
+    watch.start();
+    action();
+    // A window opened without waiting for its answer is active now.
+    closeModal();
+    return !opened;
 }
