@@ -410,7 +410,7 @@ private:
             m_readingAside = false;
             m_deferred.clear();
         }
-        for (const char* table : {"check_lines", "check_lines_part", "check_out", "check_orders"}) {
+        for (const char* table : {"check_lines", "check_out", "check_orders"}) {
             if (m_server)
                 break; // none made
             try {
@@ -637,12 +637,22 @@ private:
             m_linesReady = true; // summed by the statements that need them
             return;
         }
-        // Summed a hundred thousand lines at a time, so that a stop is taken between them, then
-        // per order over those parts.
-        const QString columns = QStringLiteral("o TEXT, total, n, q0, q1, q2");
-        scratch(QStringLiteral("check_lines"), columns, QStringLiteral("o"));
-        scratch(QStringLiteral("check_lines_part"), columns);
+        // Summed a hundred thousand lines at a time, so that a stop is taken between them: each
+        // part adds to its orders' sums (an order whose lines straddle two parts gets both).
+        scratch(QStringLiteral("check_lines"), QStringLiteral("o TEXT, total, n, q0, q1, q2"));
+        Db::exec(m_a,
+                 QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS temp.check_lines_one ON check_lines (o)"));
         const QString sums = weightedSums(QStringLiteral("k7"), QStringLiteral("k4"));
+        // SQL's sum() of no numbers is NULL, and stays so until a number comes.
+        const QString added = QStringLiteral(
+            "ON CONFLICT (o) DO UPDATE SET total = CASE WHEN total IS NULL THEN excluded.total WHEN "
+            "excluded.total IS NULL THEN total ELSE total + excluded.total END, n = n + excluded.n, "
+            "q0 = q0 + excluded.q0, q1 = q1 + excluded.q1, q2 = q2 + excluded.q2");
+        // Lines of no order are one group of their own (a NULL never conflicts).
+        Db::exec(m_a,
+                 QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 FROM ak "
+                                "WHERE k8 IS NULL GROUP BY k8")
+                     .arg(sums));
         QVariant from = Db::scalar(m_a, QStringLiteral("SELECT min(kid) FROM ak"));
         while (!from.isNull()) {
             const QVariant to =
@@ -650,21 +660,17 @@ private:
                            QStringLiteral("SELECT kid FROM ak WHERE kid >= :a ORDER BY kid LIMIT 1 OFFSET %1")
                                .arg(LinesAtATime),
                            {{QStringLiteral(":a"), from}});
-            Db::exec(m_a,
-                     QStringLiteral(
-                         "INSERT INTO temp.check_lines_part SELECT k8, sum(k4 * k6), count(*), %1 FROM ak "
-                         "WHERE kid >= :a %2 GROUP BY k8")
-                         .arg(sums, to.isNull() ? QString() : QStringLiteral("AND kid < :b")),
-                     to.isNull() ? Db::Params{{QStringLiteral(":a"), from}}
-                                 : Db::Params{{QStringLiteral(":a"), from}, {QStringLiteral(":b"), to}});
+            Db::exec(
+                m_a,
+                QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 FROM ak "
+                               "WHERE kid >= :a %2 AND k8 IS NOT NULL GROUP BY k8 %3")
+                    .arg(sums, to.isNull() ? QString() : QStringLiteral("AND kid < :b"), added),
+                to.isNull() ? Db::Params{{QStringLiteral(":a"), from}}
+                            : Db::Params{{QStringLiteral(":a"), from}, {QStringLiteral(":b"), to}});
             if (stopRequested())
                 return;
             from = to;
         }
-        Db::exec(m_a, QStringLiteral(
-                          "INSERT INTO temp.check_lines SELECT o, sum(total), sum(n), sum(q0), sum(q1), "
-                          "sum(q2) FROM temp.check_lines_part GROUP BY o"));
-        Db::exec(m_a, QStringLiteral("DELETE FROM temp.check_lines_part"));
         m_linesReady = true;
     }
 
