@@ -38,23 +38,23 @@
 #include "widgets/registry.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QHBoxLayout>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
-#include <QVBoxLayout>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
+#include <QVBoxLayout>
 #include <cstdio>
 
 void Startup::prepareApplication(QApplication& app) {
@@ -257,7 +257,8 @@ public:
         text = new QLabel(QStringLiteral("正在备份…"), this);
         text->setObjectName(QStringLiteral("lblText"));
         layout->addWidget(text);
-        auto* note = new QLabel(QStringLiteral("退出时的备份，完成后程序就会结束。停止备份不影响账本。"), this);
+        auto* note =
+            new QLabel(QStringLiteral("退出时的备份，完成后程序就会结束。停止备份不影响账本。"), this);
         note->setProperty("role", QStringLiteral("note"));
         note->setWordWrap(true);
         layout->addWidget(note);
