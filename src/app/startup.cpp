@@ -332,6 +332,7 @@ void Startup::backUpAtExit() {
         window.exec();
     if (backup_keeper->running()) {
         // A signal came while it ran (and ended every event loop): the program ends now.
+        window.hide();
         backup_keeper->abandon();
         end = End::Stopped;
         text.clear();
