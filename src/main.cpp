@@ -68,6 +68,8 @@ int main(int argc, char* argv[]) {
         if (main_window)
             main_window->bringToFront();
     });
+    // Once the main loop is over the program is ending: the window does not come back.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &guard, &InstanceGuard::setEnding);
     Startup::prepareApplication(app);
     return Startup::run(app, folder);
 }

@@ -906,6 +906,19 @@ void TestFoundation::laterCopyBringsTheWindowForwardAsItWas() {
     QCOMPARE(neighbour.state(), QProcess::Running);
     QCOMPARE(calls.count(), 2);
     stop(neighbour);
+
+    // Once this copy is ending (its main loop over, the backup at its end running in a window that
+    // answers), a later start is told so: it says that it waits, and nothing comes forward.
+    guard.setEnding();
+    QProcess waiting;
+    startProgram(waiting, runtime.path(), tmp.path(), tmp.path());
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(waiting.readAllStandardError()))
+                                 .contains(QStringLiteral("上一次运行正在结束")),
+                             15000);
+    QCOMPARE(waiting.state(), QProcess::Running);
+    QCOMPARE(calls.count(), 2);
+    stop(waiting);
 }
 
 LEDGER_TEST_MAIN(TestFoundation)

@@ -1,6 +1,7 @@
 // The system section's backup, restore and check windows driven as a user would, the status
 // bar's backup mark, and the running program ended by a signal.
 #include "app/mainwindow.h"
+#include "app/startup.h"
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/demodata.h"
@@ -13,10 +14,12 @@
 #include "widgets/buttonsbar.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -55,6 +58,9 @@ class TestSystem : public QObject {
 private slots:
     void backupWindowMakesAVerifiedBackupAndTheStatusBarShowsIt();
     void backupFolderCanBeMovedAndMustBeWritable();
+    void stopDuringTheVerificationLeavesNoBackup();
+    void exitBackupShowsItsWindowAndMayBeSkipped_data();
+    void exitBackupShowsItsWindowAndMayBeSkipped();
     void restoreWindowPutsABackupBackAndEveryListFollows();
     void checkWindowReportsAndMendsAnAmountDue();
     void quietProgramHasFoldedItsLogIn();
@@ -121,6 +127,86 @@ void TestSystem::backupFolderCanBeMovedAndMustBeWritable() {
     QTest::mouseClick(systemItem(QStringLiteral("数据备份")), Qt::LeftButton);
     QCOMPARE(QDir(target).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size(), 1);
     QVERIFY(fx.messages.messages.size() == 1); // only the refused folder above
+}
+
+// A big shop's verification takes a while: 停止备份 then answers at once, and the stopped backup
+// is gone without a trace (the last good one and the status bar's mark stay as they were).
+void TestSystem::stopDuringTheVerificationLeavesNoBackup() {
+    LedgerFixture fx;
+    const QString root = Backups::defaultRoot(fx.folder());
+    backUpByHand();
+    const auto before = Backups::lastGood(root);
+    QVERIFY(before.has_value());
+    auto* mark = child<QLabel>(main_window, "lblBackup");
+    const QString markBefore = mark->text();
+    Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(12, 0)));
+    // Every step of the engine's check takes 2 ms: the verification would last minutes.
+    Backups::slowCheck(2000);
+    onModal(
+        [&](QWidget* w) {
+            auto* stop = child<QPushButton>(w, "btnStop");
+            QTest::mouseClick(child<QPushButton>(w, "btnBackup"), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(child<QProgressBar>(w, "barProgress")->value(), 90, 10000);
+            QElapsedTimer answer;
+            answer.start();
+            QTest::mouseClick(stop, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!backup_keeper->running(), 1000);
+            QVERIFY2(answer.elapsed() < 1000, qPrintable(QString::number(answer.elapsed())));
+            QCOMPARE(child<QLabel>(w, "lblState")->text(), QStringLiteral("备份已停止，这份备份已删除。"));
+            QVERIFY(child<QPushButton>(w, "btnBackup")->isEnabled());
+            QVERIFY(!stop->isEnabled());
+        },
+        20000);
+    QTest::mouseClick(systemItem(QStringLiteral("数据备份")), Qt::LeftButton);
+    Backups::slowCheck(0);
+    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QFileInfo(before->folder).fileName()});
+    QCOMPARE(Backups::lastGood(root)->folder, before->folder);
+    QCOMPARE(mark->text(), markBefore);
+    QCOMPARE(fx.messages.texts(), QStringList());
+}
+
+void TestSystem::exitBackupShowsItsWindowAndMayBeSkipped_data() {
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("done") << false;
+    QTest::newRow("stopped while verifying") << true;
+}
+
+// After the close box the main window goes and "正在备份…" shows the backup at the end; stopped,
+// it leaves nothing and says the backup was skipped.
+void TestSystem::exitBackupShowsItsWindowAndMayBeSkipped() {
+    QFETCH(bool, stop);
+    LedgerFixture fx;
+    const QString root = Backups::defaultRoot(fx.folder());
+    main_window->show();
+    Backups::slowCheck(stop ? 2000 : 0);
+    bool shown = false;
+    onModal(
+        [&](QWidget* w) {
+            QCOMPARE(w->objectName(), QStringLiteral("exitBackup"));
+            QCOMPARE(child<QLabel>(w, "lblText")->text(), QStringLiteral("正在备份…"));
+            QVERIFY(!main_window->isVisible());
+            shown = true;
+            if (stop) {
+                QTRY_COMPARE_WITH_TIMEOUT(child<QProgressBar>(w, "barProgress")->value(), 90, 10000);
+                QTest::mouseClick(child<QPushButton>(w, "btnStop"), Qt::LeftButton);
+                QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 1000);
+            } else {
+                QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 10000);
+            }
+        },
+        20000);
+    Startup::backUpAtExit();
+    Backups::slowCheck(0);
+    QVERIFY(shown);
+    if (stop) {
+        QCOMPARE(fx.messages.texts(), QStringList{QStringLiteral("退出时的备份已跳过，没有留下这份备份。")});
+        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    } else {
+        QCOMPARE(fx.messages.texts(), QStringList());
+        QCOMPARE(Backups::list(root).size(), 1);
+        QCOMPARE(Backups::lastGood(root)->reason, QStringLiteral("退出时备份"));
+    }
 }
 
 void TestSystem::restoreWindowPutsABackupBackAndEveryListFollows() {

@@ -137,7 +137,10 @@ void InstanceGuard::listen() {
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains("show")) {
+                if (m_ending) {
+                    socket->write("ending\n");
+                    socket->flush();
+                } else if (socket->readAll().contains("show")) {
                     emit showRequested();
                     // The answer tells the later copy that this one is there to show itself.
                     socket->write("shown\n");
@@ -157,10 +160,10 @@ bool InstanceGuard::callRunningCopy() {
         return false;
     socket.write("show\n");
     socket.waitForBytesWritten(1000);
-    // A copy that is ending (its window closed, the backup at its end running) still holds the
-    // socket but no longer answers.
+    // A copy that is ending (its window closed, the backup at its end running) says so, or no
+    // longer answers at all.
     QByteArray answer;
-    for (int i = 0; i < 20 && !answer.contains("shown"); ++i)
+    for (int i = 0; i < 20 && !answer.contains("shown") && !answer.contains("ending"); ++i)
         if (socket.waitForReadyRead(100))
             answer += socket.readAll();
     return answer.contains("shown");

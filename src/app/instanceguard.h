@@ -30,6 +30,10 @@ public:
 
     QString lockPath() const { return m_lockPath; }
 
+    // The program is ending (its main loop is over, the backup at its end may run for a while):
+    // later copies are answered that it is ending, so they say so and wait, and nothing is shown.
+    void setEnding() { m_ending = true; }
+
 signals:
     void showRequested();
 
@@ -40,4 +44,5 @@ private:
     QString m_noFolder; // why there is no folder for the lock
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
+    bool m_ending = false;
 };

@@ -39,16 +39,22 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
+#include <QVBoxLayout>
 #include <cstdio>
 
 void Startup::prepareApplication(QApplication& app) {
@@ -235,6 +241,125 @@ QString Startup::workingFolder(const QString& given) {
     return home.path();
 }
 
+namespace {
+
+// How long the backup at the end may take after a quit signal: a log-out waits for no one.
+constexpr int SignalledBackupMs = 3000;
+
+// "正在备份…": the exit backup's window. Its close box and Esc stop the backup, as 停止备份 does.
+class ExitBackupWindow : public QDialog {
+public:
+    ExitBackupWindow() {
+        setObjectName(QStringLiteral("exitBackup"));
+        setWindowTitle(Messages::ApplicationTitle);
+        setWindowModality(Qt::ApplicationModal);
+        auto* layout = new QVBoxLayout(this);
+        text = new QLabel(QStringLiteral("正在备份…"), this);
+        text->setObjectName(QStringLiteral("lblText"));
+        layout->addWidget(text);
+        auto* note =
+            new QLabel(QStringLiteral("退出时的备份，完成后程序就会结束。停止备份不影响账本。"), this);
+        note->setProperty("role", QStringLiteral("note"));
+        note->setWordWrap(true);
+        layout->addWidget(note);
+        bar = new QProgressBar(this);
+        bar->setObjectName(QStringLiteral("barProgress"));
+        bar->setRange(0, 100);
+        layout->addWidget(bar);
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch();
+        stop = new QPushButton(QStringLiteral("停止备份"), this);
+        stop->setObjectName(QStringLiteral("btnStop"));
+        stop->setAutoDefault(false);
+        buttons->addWidget(stop);
+        layout->addLayout(buttons);
+        setMinimumWidth(360);
+        connect(stop, &QPushButton::clicked, this, &ExitBackupWindow::reject);
+        connect(backup_keeper, &BackupKeeper::progress, bar, &QProgressBar::setValue);
+    }
+    // Ends when the backup has ended: the keeper's answer closes the window.
+    void reject() override {
+        backup_keeper->stop();
+        if (backup_keeper->stopping()) {
+            text->setText(QStringLiteral("正在停止备份…"));
+            stop->setEnabled(false);
+        }
+    }
+
+    QLabel* text = nullptr;
+    QProgressBar* bar = nullptr;
+    QPushButton* stop = nullptr;
+};
+
+} // namespace
+
+void Startup::backUpAtExit() {
+    if (!backup_keeper || !Data_in || Data_in->onServer())
+        return;
+    // A backup under way (the day's) gives way to this one.
+    backup_keeper->abandon();
+    // The main window and whatever dialog was open go at once, after a signal too (the signal ended
+    // their loops, not their windows).
+    for (QWidget* w : QApplication::topLevelWidgets())
+        w->hide();
+    // The ending is told here, not by the boxes that report backups while the program runs.
+    QObject::disconnect(backup_keeper, &BackupKeeper::failed, main_window, nullptr);
+
+    enum class End { Running, Done, Failed, Stopped };
+    End end = End::Running;
+    QString text;
+    ExitBackupWindow window;
+    QObject::connect(backup_keeper, &BackupKeeper::finished, &window, [&] {
+        end = End::Done;
+        window.accept();
+    });
+    QObject::connect(backup_keeper, &BackupKeeper::failed, &window, [&](const QString& why) {
+        end = End::Failed;
+        text = why;
+        window.accept();
+    });
+    QObject::connect(backup_keeper, &BackupKeeper::stopped, &window, [&](const QString& why) {
+        end = End::Stopped;
+        text = why;
+        window.accept();
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, backup_keeper, &BackupKeeper::stop);
+    if (QuitSignals::received())
+        deadline.start(SignalledBackupMs);
+    if (backup_keeper->start(QStringLiteral("退出时备份")) && end == End::Running)
+        window.exec();
+    if (backup_keeper->running()) {
+        // A signal came while it ran (and ended every event loop): the program ends now.
+        window.hide();
+        backup_keeper->abandon();
+        end = End::Stopped;
+        text.clear();
+    }
+    const bool signalled = QuitSignals::received() != 0;
+    switch (end) {
+    case End::Running:
+    case End::Done:
+        return;
+    case End::Failed:
+        std::fprintf(stderr, "vandrel-ledger: %s\n", text.toLocal8Bit().constData());
+        if (!signalled)
+            Messages::error(text);
+        return;
+    case End::Stopped: {
+        // The usual words when its folder went; the whole story when it could not be removed.
+        const QString said = text.isEmpty() || text == QStringLiteral("备份已停止，这份备份已删除。")
+                                 ? QStringLiteral("退出时的备份已跳过，没有留下这份备份。")
+                                 : QStringLiteral("退出时的备份已跳过。\n%1").arg(text);
+        std::fprintf(stderr, "vandrel-ledger: %s\n", said.toLocal8Bit().constData());
+        if (!signalled)
+            Messages::information(said);
+        return;
+    }
+    }
+}
+
 int Startup::run(QApplication& app, const QString& folder) {
     const QString work = workingFolder(folder);
     try {
@@ -254,15 +379,7 @@ int Startup::run(QApplication& app, const QString& folder) {
     main_window->show();
     const int status = app.exec();
     // The automatic backup of every orderly end (the close box, a log-out, `kill`).
-    backup_keeper->abandon();
-    try {
-        if (!Data_in->onServer())
-            Backups::make(Data_in->folder(), QStringLiteral("退出时备份"), backup_keeper->root());
-    } catch (const LedgerError& e) {
-        std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
-        if (!QuitSignals::received())
-            Messages::error(e.text());
-    }
+    backUpAtExit();
     // Closing the files folds their logs in and removes them.
     destroyInstances();
     return status;

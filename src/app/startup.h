@@ -19,6 +19,12 @@ void reportStartupFailure(const char* kind, const QString& text);
 // of a new shop when it has neither file (existing files are never touched). Throws
 // DatabaseError when they cannot be made.
 QString workingFolder(const QString& given);
+// The backup of the program's end. Every window goes at once and a small one of its own says
+// "正在备份…" with the progress and 停止备份; it answers throughout. Stopped, the backup leaves
+// nothing and the shop keeper is told it was skipped; after a quit signal (a log-out, `kill`) it
+// gets a few seconds at most and no box waits for an answer (a backup cut off is cleared by the
+// next one). Returns once the backup is done, failed or stopped. Nothing for a ledger on a server.
+void backUpAtExit();
 // The whole program after the instance guard: the working folder, instances, main window, event
 // loop.
 int run(QApplication& app, const QString& folder = QString());

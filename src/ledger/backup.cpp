@@ -20,12 +20,14 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <openssl/evp.h>
 #include <set>
 #include <sqlite3.h>
@@ -34,8 +36,21 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+// A Job's stop: asked for on one thread, heeded on the thread that copies or verifies.
+struct Backups::StopRequest {
+    std::atomic<bool> requested{false};
+    std::mutex lock;           // guards the two below
+    sqlite3* engine = nullptr; // the connection checking a copy right now
+    bool placed = false;       // the folder has its dated name: too late to stop
+    void heed() const {
+        if (requested.load())
+            throw Backups::Stopped(QStringLiteral("备份已停止"));
+    }
+};
+
 namespace {
 
+using Backups::StopRequest;
 using DiskFiles::Descriptor;
 using DiskFiles::removeTree;
 
@@ -103,6 +118,7 @@ public:
         QSqlDatabase::removeDatabase(m_name);
     }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    const QString& name() const { return m_name; }
 
 private:
     QString m_name;
@@ -322,7 +338,9 @@ private:
 // Copies a file into a new file (the owner's only) and forces it to the disk; returns the SHA-256
 // of what was copied, so the file is read once.
 // Opens a file to read and hands its bytes to `take` a megabyte at a time, in order.
-void readChunks(const QString& path, const std::function<void(const char*, size_t)>& take) {
+// A stop is heeded between megabytes.
+void readChunks(const QString& path, const std::function<void(const char*, size_t)>& take,
+                const StopRequest* stop = nullptr) {
     const Descriptor file(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
         throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
@@ -336,26 +354,31 @@ void readChunks(const QString& path, const std::function<void(const char*, size_
             throw DatabaseError(QStringLiteral("无法读取 %1：%2").arg(path, cause(errno)));
         if (n == 0)
             break;
+        if (stop)
+            stop->heed();
         take(buffer.constData(), size_t(n));
     }
 }
 
-QByteArray copyDurably(const QString& from, const QString& to) {
+QByteArray copyDurably(const QString& from, const QString& to, const StopRequest* stop) {
     Descriptor target(::open(local(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (target.get() < 0)
         throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
     Sha256 hash;
-    readChunks(from, [&](const char* bytes, size_t n) {
-        hash.add(bytes, n);
-        for (size_t done = 0; done < n;) {
-            const ssize_t written = ::write(target.get(), bytes + done, n - done);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written < 0)
-                throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
-            done += size_t(written);
-        }
-    });
+    readChunks(
+        from,
+        [&](const char* bytes, size_t n) {
+            hash.add(bytes, n);
+            for (size_t done = 0; done < n;) {
+                const ssize_t written = ::write(target.get(), bytes + done, n - done);
+                if (written < 0 && errno == EINTR)
+                    continue;
+                if (written < 0)
+                    throw DatabaseError(QStringLiteral("无法写入 %1：%2").arg(to, cause(errno)));
+                done += size_t(written);
+            }
+        },
+        stop);
     if (::fsync(target.get()) != 0)
         throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(to, cause(errno)));
     if (const int error = target.reset())
@@ -377,6 +400,33 @@ void syncToDisk(const QString& path) {
     if (fd.get() < 0)
         throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(path, cause(errno)));
     syncDescriptor(fd.get(), path);
+}
+
+// Forces a big written file to the disk a few megabytes at a time, so that a stop is heeded in
+// between (a slow disk takes long for a big shop's copy), then as a whole.
+void syncFileToDisk(const QString& path, const StopRequest* stop) {
+    const Descriptor fd(::open(local(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw DatabaseError(QStringLiteral("无法把 %1 写到磁盘上：%2").arg(path, cause(errno)));
+    const off_t size = ::lseek(fd.get(), 0, SEEK_END);
+    constexpr off_t Range = 8 * 1024 * 1024;
+    for (off_t at = 0; at < size; at += Range) {
+        stop->heed();
+        // Where the file system cannot do this, the whole file goes at once below.
+        if (::sync_file_range(fd.get(), at, Range,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                  SYNC_FILE_RANGE_WAIT_AFTER) != 0)
+            break;
+    }
+    stop->heed();
+    syncDescriptor(fd.get(), path);
+}
+
+QByteArray hashOf(const QString& path, const StopRequest* stop) {
+    Sha256 hash;
+    readChunks(
+        path, [&hash](const char* bytes, size_t n) { hash.add(bytes, n); }, stop);
+    return hash.hex();
 }
 
 // Writes a new file whole and forces it to the disk.
@@ -489,11 +539,37 @@ bool fullCheckDue(const QString& root, const QDateTime& now) {
     return true;
 }
 
+std::atomic<int> checkPause{0}; // microseconds at each step of the engine's check (tests)
+
 // The copy opens, SQLite finds it whole (its full integrity check, or the quick check), and every
 // table holds the rows the shop's file held at the moment of the copy.
-void checkCopy(const QString& path, const QMap<QString, qint64>& expected, bool full) {
+//
+// A stop interrupts the engine's check where it stands: the connection is known to the stop while
+// it is open, and its statements look at the stop every thousand steps.
+void checkCopy(const QString& path, const QMap<QString, qint64>& expected, bool full, StopRequest* stop) {
     const QString name = QFileInfo(path).fileName();
     CopyConnection copy(path);
+    sqlite3* engine = nativeHandle(copy.name());
+    struct Watched {
+        StopRequest* stop;
+        Watched(StopRequest* s, sqlite3* engine) : stop(s) {
+            const std::lock_guard guard(stop->lock);
+            stop->engine = engine;
+        }
+        ~Watched() {
+            const std::lock_guard guard(stop->lock);
+            stop->engine = nullptr;
+        }
+    } watched(stop, engine);
+    sqlite3_progress_handler(
+        engine, checkPause.load() > 0 ? 1 : 1000,
+        [](void* request) {
+            if (const int pause = checkPause.load())
+                ::usleep(useconds_t(pause));
+            return static_cast<StopRequest*>(request)->requested.load() ? 1 : 0;
+        },
+        stop);
+    stop->heed();
     QSqlQuery check = Db::exec(copy.db(), full ? QStringLiteral("PRAGMA integrity_check")
                                                : QStringLiteral("PRAGMA quick_check"));
     QStringList faults;
@@ -503,8 +579,10 @@ void checkCopy(const QString& path, const QMap<QString, qint64>& expected, bool 
     if (!faults.isEmpty())
         throw DatabaseError(
             QStringLiteral("备份文件 %1 已损坏：%2").arg(name, faults.mid(0, 5).join(QLatin1String("; "))));
+    stop->heed();
     const QStringList tables = tablesOf(copy.db());
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        stop->heed();
         if (!tables.contains(it.key()))
             throw DatabaseError(QStringLiteral("备份文件 %1 缺少表 %2").arg(name, it.key()));
         const qint64 found =
@@ -559,16 +637,18 @@ void Backups::setRoot(const QString& workFolder, const QString& folder) {
         throw DatabaseError(QStringLiteral("无法保存设置文件 %1").arg(settings.fileName()));
 }
 
+void Backups::slowCheck(int microseconds) {
+    checkPause = microseconds;
+}
+
 QByteArray Backups::sha256(const QString& path) {
-    Sha256 hash;
-    readChunks(path, [&hash](const char* bytes, size_t n) { hash.add(bytes, n); });
-    return hash.hex();
+    return hashOf(path, nullptr);
 }
 
 Backups::Job::Job(const QString& workFolder, const QString& root, const QString& reason)
     : m_workFolder(QDir(workFolder).absolutePath()),
       m_root(QDir(root.isEmpty() ? Backups::root(workFolder) : root).absolutePath()), m_reason(reason),
-      m_time(Clock::now()) {
+      m_time(Clock::now()), m_stop(std::make_unique<StopRequest>()) {
     const QFileInfo rootInfo(m_root);
     if (rootInfo.exists() && !rootInfo.isDir())
         throw DatabaseError(QStringLiteral("备份文件夹 %1 不是文件夹").arg(m_root));
@@ -646,10 +726,13 @@ QString Backups::Job::discard(const QString& what, const QString& why) {
     m_target = nullptr;
     m_finished = true;
     const QString folder = m_placed.isEmpty() ? m_partial : m_placed;
+    QString text;
     if (const int error = removeTree(folder))
-        return QStringLiteral("%1。这份备份没有完成，它的文件夹 %2 无法删除（%3），下次备份时会清除。\n%4")
-            .arg(what, folder, cause(error), why);
-    return QStringLiteral("%1，这份备份已删除。\n%2").arg(what, why);
+        text = QStringLiteral("%1。这份备份没有完成，它的文件夹 %2 无法删除（%3），下次备份时会清除。")
+                   .arg(what, folder, cause(error));
+    else
+        text = QStringLiteral("%1，这份备份已删除。").arg(what);
+    return why.isEmpty() ? text : text + QLatin1Char('\n') + why;
 }
 
 void Backups::Job::startFile() {
@@ -704,6 +787,8 @@ bool Backups::Job::step() {
         return true;
     if (m_finished)
         throw DatabaseError(QStringLiteral("备份已中止"));
+    if (m_stop->requested.load())
+        throw Stopped(discard(QStringLiteral("备份已停止"), QString()));
     try {
         const int rc = sqlite3_backup_step(m_backup, m_slicePages);
         if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_BUSY && rc != SQLITE_LOCKED) {
@@ -737,13 +822,26 @@ int Backups::Job::percent() const {
     return m_file == 0 ? m_filePercent * 85 / 100 : 85 + m_filePercent * 5 / 100;
 }
 
+bool Backups::Job::stop() {
+    const std::lock_guard guard(m_stop->lock);
+    if (m_stop->placed)
+        return false;
+    m_stop->requested = true;
+    // Safe while the connection is known here: it is closed only after it is forgotten.
+    if (m_stop->engine)
+        sqlite3_interrupt(m_stop->engine);
+    return true;
+}
+
 Backups::Backup Backups::Job::finish() {
     if (m_file < 2)
         throw DatabaseError(QStringLiteral("备份尚未复制完"));
     if (m_finished)
         throw DatabaseError(QStringLiteral("备份已中止"));
     bool verifying = false;
+    StopRequest* stop = m_stop.get();
     try {
+        stop->heed();
         // The shop's settings files and the report definitions as they are now, each read once:
         // copied, hashed and forced to the disk.
         for (const QString& name : settingsFiles()) {
@@ -752,7 +850,7 @@ Backups::Backup Backups::Job::finish() {
             CopiedFile file;
             file.name = name;
             file.sha256 = copyDurably(QDir(m_workFolder).absoluteFilePath(name),
-                                      QDir(m_partial).absoluteFilePath(name));
+                                      QDir(m_partial).absoluteFilePath(name), stop);
             m_files << file;
         }
         const QStringList reports = reportFiles(m_workFolder);
@@ -763,7 +861,7 @@ Backups::Backup Backups::Job::finish() {
             CopiedFile file;
             file.name = name;
             file.sha256 = copyDurably(QDir(m_workFolder).absoluteFilePath(name),
-                                      QDir(m_partial).absoluteFilePath(name));
+                                      QDir(m_partial).absoluteFilePath(name), stop);
             m_files << file;
         }
         // Each database copy is forced to the disk and hashed on a thread of its own while the
@@ -773,13 +871,13 @@ Backups::Backup Backups::Job::finish() {
             file.size = QFileInfo(path).size();
             if (file.rows.isEmpty())
                 continue;
-            std::future<QByteArray> synced = std::async(std::launch::async, [path] {
-                syncToDisk(path);
-                return Backups::sha256(path);
+            std::future<QByteArray> synced = std::async(std::launch::async, [path, stop] {
+                syncFileToDisk(path, stop);
+                return hashOf(path, stop);
             });
             try {
                 verifying = true;
-                checkCopy(path, file.rows, m_fullCheck);
+                checkCopy(path, file.rows, m_fullCheck, stop);
                 verifying = false;
             } catch (...) {
                 synced.wait();
@@ -807,8 +905,14 @@ Backups::Backup Backups::Job::finish() {
         for (int n = 2; QFileInfo::exists(QDir(m_root).absoluteFilePath(name)); ++n)
             name = m_time.toString(NameFormat) + QStringLiteral("-%1").arg(n);
         const QString folder = QDir(m_root).absoluteFilePath(name);
-        if (::rename(local(m_partial).constData(), local(folder).constData()) != 0)
-            throw DatabaseError(QStringLiteral("无法完成备份文件夹 %1：%2").arg(folder, cause(errno)));
+        {
+            // Past this point the backup stands: a stop either comes before or is too late.
+            const std::lock_guard guard(stop->lock);
+            stop->heed();
+            if (::rename(local(m_partial).constData(), local(folder).constData()) != 0)
+                throw DatabaseError(QStringLiteral("无法完成备份文件夹 %1：%2").arg(folder, cause(errno)));
+            stop->placed = true;
+        }
         m_placed = folder;
         syncToDisk(m_root);
         syncDescriptor(m_folderFd, folder);
@@ -816,6 +920,9 @@ Backups::Backup Backups::Job::finish() {
         backup.folder = folder;
         return backup;
     } catch (const LedgerError& e) {
+        // Whatever a stop cut short (the engine's check says "interrupted") is the stop.
+        if (stop->requested.load())
+            throw Stopped(discard(QStringLiteral("备份已停止"), QString()));
         throw DatabaseError(
             discard(verifying ? QStringLiteral("备份验证失败") : QStringLiteral("备份失败"), e.text()));
     }

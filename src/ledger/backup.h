@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/errors.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 struct sqlite3;
@@ -45,6 +48,16 @@ QString root(const QString& workFolder);
 QString defaultRoot(const QString& workFolder);
 void setRoot(const QString& workFolder, const QString& folder);
 
+// A backup stopped on request (Job::stop): nothing of it stays. The text says so (and where its
+// folder stays when it could not be removed).
+class Stopped : public LedgerError {
+public:
+    using LedgerError::LedgerError;
+    const char* kind() const override { return "Stopped"; }
+};
+
+struct StopRequest; // a Job's stop, shared with the thread that verifies it
+
 // One backup in the making. Copying runs a slice at a time on the thread that owns the open
 // connections (between slices the program goes on, and writes it makes meanwhile are carried into
 // the copy); verifying touches no connection and may run on another thread.
@@ -79,6 +92,12 @@ public:
     // source held at the moment of the copy), writes the manifest and gives the folder its dated
     // name. Throws DatabaseError (the folder removed) when the copy cannot be trusted.
     Backup finish();
+    // Stops the backup; callable from any thread while step() or finish() runs on another. The
+    // copy stops at its next slice, the verification within a moment (its reads, the writing to
+    // the disk and SQLite's integrity check are cut short); step() or finish() then throws Stopped
+    // with the folder removed. False when the stop came too late: finish() had given the folder
+    // its dated name, and the backup stands.
+    bool stop();
 
 private:
     void startFile();
@@ -102,6 +121,7 @@ private:
     RowCounter m_counter;
     QList<CopiedFile> m_files;
     bool m_finished = false;
+    std::unique_ptr<StopRequest> m_stop;
 };
 
 // The free space a backup needs on the disk it goes to, for a shop whose files hold the given
@@ -167,6 +187,10 @@ QString setAsideDamaged(const QString& workFolder);
 // the backup in the folder takes restoreSteps(folder) steps.
 void failRestoreAtStep(int step);
 int restoreSteps(const QString& backupFolder);
+
+// For tests: the engine's check of a backup's copy pauses this many microseconds at each of its
+// steps, as slow as a big shop's verification; 0 for none.
+void slowCheck(int microseconds);
 
 // The SHA-256 of a file as lowercase hex.
 QByteArray sha256(const QString& path);

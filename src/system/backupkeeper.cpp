@@ -120,6 +120,9 @@ void BackupKeeper::nextSlice() {
     m_verifier = QThread::create([this, job] {
         try {
             m_result = job->finish();
+        } catch (const Backups::Stopped& e) {
+            m_stopped = true;
+            m_error = e.text();
         } catch (const LedgerError& e) {
             m_error = e.text();
         }
@@ -135,8 +138,15 @@ void BackupKeeper::verified() {
     m_job.reset();
     std::optional<Backups::Backup> result = std::move(m_result);
     const QString error = m_error;
+    const bool wasStopped = m_stopped;
     m_result.reset();
     m_error.clear();
+    m_stopped = false;
+    m_stopping = false;
+    if (wasStopped) {
+        emit stopped(error);
+        return;
+    }
     if (!result) {
         emit failed(error);
         return;
@@ -151,14 +161,37 @@ void BackupKeeper::verified() {
     emit finished(*result);
 }
 
+void BackupKeeper::stop() {
+    if (!m_job || m_stopping)
+        return;
+    if (m_verifier) {
+        // The verifying thread heeds it and removes the folder; verified() then reports.
+        m_stopping = m_job->stop();
+        return;
+    }
+    // Between two slices of the copy: the next slice removes the unfinished folder and says so.
+    m_job->stop();
+    QString text = QStringLiteral("备份已停止，这份备份已删除。");
+    try {
+        m_job->step();
+    } catch (const LedgerError& e) {
+        text = e.text();
+    }
+    m_job.reset();
+    emit stopped(text);
+}
+
 void BackupKeeper::abandon() {
     if (m_verifier) {
         disconnect(m_verifier, nullptr, this, nullptr);
+        m_job->stop();
         m_verifier->wait();
         delete m_verifier;
         m_verifier = nullptr;
         m_result.reset();
         m_error.clear();
+        m_stopped = false;
     }
+    m_stopping = false;
     m_job.reset();
 }

@@ -35,7 +35,13 @@ public:
     bool start(const QString& reason);
     bool running() const { return bool(m_job); }
     int percent() const;
-    // Drops a backup in progress (its folder is removed); waits for a verification under way.
+    // Stops a backup in progress without waiting: a copy at once, a verification within a moment
+    // (running() stays true until it has ended). stopped() follows, or finished() when the
+    // verification had already given the backup its place.
+    void stop();
+    bool stopping() const { return m_stopping; }
+    // Stops a backup in progress and waits until it has ended (a moment at most): nothing of it
+    // stays, and nothing is reported.
     void abandon();
     // Reads the backup folder again.
     void refresh();
@@ -49,6 +55,8 @@ signals:
     void progress(int percent);
     void finished(const Backups::Backup& backup);
     void failed(const QString& text);
+    // A backup was stopped: nothing of it stays (the text says so).
+    void stopped(const QString& text);
     // The last good backup changed (or was read again).
     void changed();
 
@@ -60,6 +68,8 @@ private:
     QThread* m_verifier = nullptr;
     std::optional<Backups::Backup> m_result;
     QString m_error;
+    bool m_stopped = false; // the verification ended by the stop
+    bool m_stopping = false;
     std::optional<Backups::Backup> m_lastGood;
     QTimer* m_clock = nullptr;
 };

@@ -99,6 +99,10 @@ Tbeifen::Tbeifen(QWidget* parent) : QDialog(parent) {
     barProgress->setObjectName(QStringLiteral("barProgress"));
     barProgress->setRange(0, 100);
     layout->addWidget(barProgress);
+    lblState = new QLabel(this);
+    lblState->setObjectName(QStringLiteral("lblState"));
+    lblState->setWordWrap(true);
+    layout->addWidget(lblState);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     btnBackup = button(this, "btnBackup", QStringLiteral("立即备份"));
@@ -122,11 +126,20 @@ Tbeifen::Tbeifen(QWidget* parent) : QDialog(parent) {
     connect(backup_keeper, &BackupKeeper::progress, barProgress, &QProgressBar::setValue);
     connect(backup_keeper, &BackupKeeper::changed, this, &Tbeifen::showState);
     connect(backup_keeper, &BackupKeeper::failed, this, &Tbeifen::showState);
+    // The stop came too late (the verification had ended) or the backup failed: the rest says so.
+    connect(backup_keeper, &BackupKeeper::finished, lblState, &QLabel::clear);
+    connect(backup_keeper, &BackupKeeper::failed, lblState, &QLabel::clear);
+    connect(backup_keeper, &BackupKeeper::stopped, this, [this](const QString& text) {
+        lblState->setText(text);
+        showState();
+    });
 }
 
 void Tbeifen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     edtFolder->setText(QDir::toNativeSeparators(backup_keeper->root()));
+    if (!backup_keeper->running())
+        lblState->clear();
     showState();
 }
 
@@ -143,7 +156,7 @@ void Tbeifen::showState() {
         last ? QStringLiteral("上次成功备份：%1（%2）\n%3").arg(when(*last), last->reason, last->summary())
              : QStringLiteral("这个备份文件夹里还没有验证过的备份。"));
     btnBackup->setEnabled(!backup_keeper->running());
-    btnStop->setEnabled(backup_keeper->running());
+    btnStop->setEnabled(backup_keeper->running() && !backup_keeper->stopping());
     barProgress->setValue(backup_keeper->running() ? backup_keeper->percent() : 0);
 }
 
@@ -172,6 +185,7 @@ void Tbeifen::btnDefaultClick() {
 void Tbeifen::btnBackupClick() {
     if (backup_keeper->running())
         throw Refused(QStringLiteral("正在备份，请稍候。"));
+    lblState->clear();
     if (backup_keeper->start(QStringLiteral("手动备份"))) {
         btnBackup->setEnabled(false);
         btnStop->setEnabled(true);
@@ -180,9 +194,10 @@ void Tbeifen::btnBackupClick() {
 
 void Tbeifen::btnStopClick() {
     // Safe at any moment: the unfinished copy's folder is removed, the shop's files are untouched.
-    backup_keeper->abandon();
-    // Stopped while verifying, the backup was complete: it stands and is listed.
-    backup_keeper->refresh();
+    // A verification under way ends within a moment; the window goes on answering meanwhile.
+    backup_keeper->stop();
+    if (backup_keeper->stopping())
+        lblState->setText(QStringLiteral("正在停止备份…"));
     showState();
 }
 

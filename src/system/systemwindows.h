@@ -21,6 +21,7 @@ public:
     QPushButton* btnDefault = nullptr; // 默认文件夹
     QLabel* lblLast = nullptr;
     QProgressBar* barProgress = nullptr;
+    QLabel* lblState = nullptr;       // what became of the backup made here (stopped)
     QPushButton* btnBackup = nullptr; // 立即备份
     QPushButton* btnStop = nullptr;   // 停止备份
     QPushButton* btnClose = nullptr;  // 关 闭
