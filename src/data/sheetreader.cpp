@@ -61,13 +61,18 @@ int Table::rowCount() const {
 }
 
 QString Table::cell(int row, int column) const {
+    const QByteArrayView found = text(row, column);
+    return found.isEmpty() ? QString() : QString::fromUtf8(found);
+}
+
+QByteArrayView Table::text(int row, int column) const {
     const quint32 end = m_rows[size_t(row) + 1].firstCell;
     for (quint32 i = m_rows[size_t(row)].firstCell; i < end; ++i)
         if (m_cells[i].column == column) {
             const quint32 stop = i + 1 < m_cells.size() ? m_cells[i + 1].offset : quint32(m_text.size());
-            return QString::fromUtf8(m_text.constData() + m_cells[i].offset, stop - m_cells[i].offset);
+            return QByteArrayView(m_text.constData() + m_cells[i].offset, stop - m_cells[i].offset);
         }
-    return QString();
+    return QByteArrayView();
 }
 
 QList<int> Table::columns(int row) const {

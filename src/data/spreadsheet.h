@@ -96,6 +96,8 @@ public:
     int number(int row) const { return m_rows[size_t(row)].number; }
     // The text of a cell of a row (column 0 is A); empty where the sheet has none.
     QString cell(int row, int column) const;
+    // The same text in UTF-8, without a copy (valid while the table lives).
+    QByteArrayView text(int row, int column) const;
     // The columns of the row's cells, in order.
     QList<int> columns(int row) const;
     // Whether every cell of the row is blank (empty or spaces).

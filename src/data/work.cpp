@@ -9,7 +9,9 @@
 #include <QThread>
 
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace Ledger {
 
@@ -172,7 +174,21 @@ const QSqlDatabase& begun(const QSqlDatabase& db, int attempt) {
 }
 } // namespace
 
-Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {}
+Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {
+    const QVariant handle = m_db.driver() ? m_db.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_sqlite = *static_cast<sqlite3* const*>(handle.data());
+}
+
+Work::~Work() {
+    finalizeRaw();
+}
+
+void Work::finalizeRaw() {
+    for (RawInsert& r : m_raw)
+        sqlite3_finalize(r.statement);
+    m_raw.clear();
+}
 
 void Work::noteStatement(const QString& sql) {
     static const QRegularExpression deleteFrom(QStringLiteral("^\\s*delete\\s+from\\s+(\\w+)"),
@@ -213,7 +229,99 @@ QSqlQuery& Work::execPrepared(const QString& sql, const Db::Params& params) {
     return *it;
 }
 
+namespace {
+
+// A value bound as Qt's SQLite driver binds it (a null text is NULL, an empty one is ''); false for
+// a kind of value left to the driver. The texts are not copied: the values outlive the run.
+bool bindRaw(sqlite3_stmt* statement, int slot, const QVariant& value, int* result) {
+    if (value.isNull()) {
+        *result = sqlite3_bind_null(statement, slot);
+        return true;
+    }
+    switch (value.typeId()) {
+    case QMetaType::QString: {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        *result = text.isNull() ? sqlite3_bind_null(statement, slot)
+                                : sqlite3_bind_text16(statement, slot, text.utf16(),
+                                                      int(text.size() * sizeof(QChar)), SQLITE_STATIC);
+        return true;
+    }
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        *result = sqlite3_bind_int64(statement, slot, value.toLongLong());
+        return true;
+    case QMetaType::Double:
+        *result = sqlite3_bind_double(statement, slot, value.toDouble());
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool Work::insertRaw(const QString& sql, const Db::Params& params, qint64* key) {
+    for (const auto& p : params) {
+        const int type = p.second.typeId();
+        if (!p.second.isNull() && type != QMetaType::QString && type != QMetaType::Int &&
+            type != QMetaType::LongLong && type != QMetaType::Double)
+            return false;
+    }
+    auto it = m_raw.find(sql);
+    if (it == m_raw.end()) {
+        static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = into.match(sql);
+        const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
+        if (!table)
+            throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
+        RawInsert raw;
+        raw.table = table->name;
+        if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) != SQLITE_OK) {
+            const int code = sqlite3_errcode(m_sqlite) & 0xff;
+            sqlite3_finalize(raw.statement);
+            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_sqlite)), QString::number(code));
+        }
+        it = m_raw.insert(sql, raw);
+    }
+    RawInsert& raw = *it;
+    if (raw.placeholders.size() != params.size())
+        raw.placeholders.assign(params.size(), {QString(), 0});
+    int result = SQLITE_OK;
+    for (size_t i = 0; i < params.size() && result == SQLITE_OK; ++i) {
+        auto& [name, slot] = raw.placeholders[i];
+        if (name != params[i].first) {
+            name = params[i].first;
+            slot = sqlite3_bind_parameter_index(raw.statement, name.toUtf8().constData());
+        }
+        if (slot > 0)
+            bindRaw(raw.statement, slot, params[i].second, &result);
+    }
+    if (result == SQLITE_OK)
+        result = sqlite3_step(raw.statement);
+    const bool done = result == SQLITE_DONE;
+    // The error of the run, as Qt's driver gives it: SQLite's text and its primary code.
+    const QString error = done ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+    if (done)
+        *key = sqlite3_last_insert_rowid(m_sqlite);
+    sqlite3_reset(raw.statement);
+    sqlite3_clear_bindings(raw.statement); // the texts bound are the caller's
+    if (!done)
+        throw DatabaseError(error, QString::number(result & 0xff));
+    m_added[raw.table].insert(*key);
+    return true;
+}
+
 qint64 Work::insert(const QString& sql, const Db::Params& params) {
+    qint64 key = 0;
+    if (m_sqlite) {
+        countStatement();
+        if (insertRaw(sql, params, &key)) {
+            if (key <= 0)
+                throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
+            return key;
+        }
+    }
     // The key comes back with the statement (RETURNING, on both engines): a server has no "last
     // inserted row" of a connection to ask for afterwards.
     static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
@@ -222,13 +330,23 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
     if (!table)
         throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
-    qint64 key = 0;
     if (!Db::isServer(m_db)) {
         // SQLite keeps the connection's last key (RETURNING would build a temporary table for
-        // every row).
-        QSqlQuery& q = execPrepared(sql, params);
-        key = q.lastInsertId().toLongLong();
-        q.finish();
+        // every row). The statement was counted above.
+        auto it = m_prepared.find(sql);
+        if (it == m_prepared.end()) {
+            QSqlQuery query(m_db);
+            query.setForwardOnly(true);
+            if (!query.prepare(sql))
+                throw Db::failure(query.lastError());
+            it = m_prepared.insert(sql, query);
+        }
+        for (const auto& [name, value] : params)
+            it->bindValue(name, value);
+        if (!it->exec())
+            throw Db::failure(it->lastError());
+        key = it->lastInsertId().toLongLong();
+        it->finish();
     } else {
         QSqlQuery& q = execPrepared(sql + QStringLiteral(" returning ") + table->key, params);
         if (!q.next())
@@ -258,6 +376,7 @@ void Work::wrote(const QString& table, qint64 key) {
 void Work::commit() {
     for (QSqlQuery& q : m_prepared)
         q.finish();
+    finalizeRaw();
     // What the announcement tells of the rows: those added, the tables rows were deleted from.
     for (Change& c : m_changes) {
         c.removed = m_removedFrom.contains(c.table);

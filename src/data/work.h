@@ -13,6 +13,10 @@
 #include <QString>
 #include <functional>
 #include <type_traits>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace Ledger {
 
@@ -70,6 +74,7 @@ signals:
 class Work {
 public:
     explicit Work(const QSqlDatabase& db, int attempt = 1);
+    ~Work();
     Work(const Work&) = delete;
     Work& operator=(const Work&) = delete;
 
@@ -80,7 +85,8 @@ public:
     QVariant scalar(const QString& sql, const Db::Params& params = {});
     // Runs an "insert into TABLE …" of one row and returns the key the database gave it. The
     // statement is prepared once for the unit of work: an operation that inserts many rows (an
-    // import) has it parsed once.
+    // import) has it parsed once; on SQLite it runs on SQLite's own interface, its texts and
+    // numbers bound as they are, without a copy.
     qint64 insert(const QString& sql, const Db::Params& params = {});
     // Runs a statement prepared once for the unit of work (see insert()); its rows are to be read
     // before the statement runs again.
@@ -120,6 +126,17 @@ private:
     void countStatement();
     void noteStatement(const QString& sql);
     void settleLostCommit(const QString& transaction, const DatabaseError& error);
+    // An insert prepared on SQLite's own interface: its table and, per value as the last run
+    // named them, the placeholder's number in the statement.
+    struct RawInsert {
+        sqlite3_stmt* statement = nullptr;
+        QString table;
+        std::vector<std::pair<QString, int>> placeholders;
+    };
+    // Runs the insert on SQLite's own interface; false (nothing run) when a value is of a kind
+    // bound only by Qt's driver.
+    bool insertRaw(const QString& sql, const Db::Params& params, qint64* key);
+    void finalizeRaw();
     QSqlDatabase m_db;
     Transaction m_tx;
     Changes m_changes;
@@ -130,6 +147,8 @@ private:
     // The statements prepared for the unit of work, by their text (destroyed before the
     // transaction ends).
     QHash<QString, QSqlQuery> m_prepared;
+    sqlite3* m_sqlite = nullptr;
+    QHash<QString, RawInsert> m_raw; // finalized before the transaction ends
 };
 
 // The cashier's texts when an operation could not be stored.

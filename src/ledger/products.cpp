@@ -46,9 +46,26 @@ QString duplicateCodeMessage(const QString& code, const QString& owner) {
 
 namespace {
 
+qint64 insertRow(Ledger::Work& work, const Fields& f, Currency stock, const QString& now);
+
 // `now`: the moment written as the product's creation, one for all the rows of an operation.
 qint64 insert(Ledger::Work& work, const Fields& f, Currency stock, const QString& now) {
-    checkCode(work, f.barcode, 0);
+    // On a server a refused statement ends the transaction: the barcode is looked up first. A
+    // file refuses a taken barcode by its index, and the look-up names its owner then only (an
+    // import of many products asks once instead of once a product).
+    const bool server = Db::isServer(work.db());
+    if (server)
+        checkCode(work, f.barcode, 0);
+    try {
+        return insertRow(work, f, stock, now);
+    } catch (const DatabaseError& e) {
+        if (!server && e.code() == QLatin1String("19"))
+            checkCode(work, f.barcode, 0);
+        throw;
+    }
+}
+
+qint64 insertRow(Ledger::Work& work, const Fields& f, Currency stock, const QString& now) {
     return work.insert(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
                                       "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
                        {{QStringLiteral(":a"), f.major},
