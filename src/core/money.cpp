@@ -239,8 +239,8 @@ QVariant Currency::toSql() const {
     if (!fraction)
         significant -= std::min(trailingZeros, length - (exact[0] == '-' ? 1 : 0) - 1);
     if (significant > 15)
-        throw ConversionError(QStringLiteral("数值 %1 超过15位有效数字，无法准确保存")
-                                  .arg(QString::fromLatin1(exact, length)));
+        throw ConversionError(
+            QStringLiteral("数值 %1 超过15位有效数字，无法准确保存").arg(QString::fromLatin1(exact, length)));
     return QString::fromLatin1(exact, length);
 }
 

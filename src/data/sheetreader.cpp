@@ -1,6 +1,6 @@
 // Reading spreadsheet files written by someone else: every size, count and reference in them is
 // checked before memory is given for it. An .xlsx file is a zip package of XML parts; each part is
-// unpacked piece by piece into Qt's XML stream reader, never whole. A CSV file is decoded and split
+// unpacked piece by piece into expat's XML parser, never whole. A CSV file is decoded and split
 // as it is read.
 #include "core/errors.h"
 #include "core/money.h"
@@ -13,9 +13,12 @@
 #include <QHash>
 #include <QSet>
 #include <QStringDecoder>
-#include <QXmlStreamReader>
 #include <cmath>
+#include <cstring>
+#include <exception>
+#include <expat.h>
 #include <limits>
+#include <memory>
 #include <unzip.h>
 
 namespace Spreadsheet {
@@ -381,42 +384,111 @@ private:
     unzFile m_zip = nullptr;
 };
 
-// Parses a part of the package as it is unpacked, calling `token` for each XML token.
-void parse(Zip& zip, const QString& name, const QString& path,
-           const std::function<void(QXmlStreamReader&, QXmlStreamReader::TokenType)>& token) {
-    QXmlStreamReader xml;
-    // Fed piece by piece, the reader cannot know where the data ends: the document is whole when
-    // its root element has closed.
-    int depth = 0;
-    bool whole = false;
-    auto drain = [&] {
-        while (true) {
-            const auto t = xml.readNext();
-            if (t == QXmlStreamReader::StartElement)
-                ++depth;
-            else if (t == QXmlStreamReader::EndElement && --depth == 0)
-                whole = true;
-            if (t == QXmlStreamReader::Invalid) {
-                if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
-                    return;
-                throw Refused(QStringLiteral("Excel 文件已损坏：%1（%2 第 %3 行：%4）")
-                                  .arg(path, name)
-                                  .arg(xml.lineNumber())
-                                  .arg(shortened(xml.errorString(), 80)));
-            }
-            if (t == QXmlStreamReader::DTD)
-                throw Refused(QStringLiteral("Excel 文件已损坏：%1（%2 含有 DTD）").arg(path, name));
-            token(xml, t);
-            if (t == QXmlStreamReader::EndDocument)
-                return;
+// The events of an XML part: elements by their local names (without a prefix), attributes as
+// expat hands them (name, value, … , null), texts in UTF-8 in pieces.
+class XmlHandler {
+public:
+    virtual ~XmlHandler() = default;
+    virtual void start(QByteArrayView name, const char** attributes) = 0;
+    virtual void end(QByteArrayView name) = 0;
+    virtual void text(QByteArrayView text) = 0;
+};
+
+QByteArrayView localName(const char* name) {
+    const char* colon = std::strrchr(name, ':');
+    return QByteArrayView(colon ? colon + 1 : name);
+}
+
+// The value of the attribute of this name (as written, prefix and all); null when absent.
+QByteArrayView attribute(const char** attributes, const char* name) {
+    for (const char** a = attributes; *a; a += 2)
+        if (std::strcmp(*a, name) == 0)
+            return QByteArrayView(a[1]);
+    return QByteArrayView();
+}
+
+// Parses a part of the package as it is unpacked. Expat reads the XML: no DTD is accepted (so no
+// entity of one), nothing outside the part is ever loaded, and a handler's exception stops the
+// parser and comes out here.
+void parse(Zip& zip, const QString& name, const QString& path, XmlHandler& handler) {
+    struct State {
+        XML_Parser parser = nullptr;
+        XmlHandler* handler = nullptr;
+        std::exception_ptr failure;
+        bool dtd = false;
+        int depth = 0;
+        bool whole = false; // the root element has closed
+        void stop(std::exception_ptr e) {
+            if (!failure)
+                failure = e;
+            XML_StopParser(parser, XML_FALSE);
         }
-    };
-    zip.stream(name, [&](const char* data, int size) {
-        xml.addData(QByteArray(data, size));
-        drain();
+    } state;
+    std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
+        XML_ParserCreate("UTF-8"), &XML_ParserFree);
+    if (!parser)
+        throw std::bad_alloc();
+    state.parser = parser.get();
+    state.handler = &handler;
+    XML_SetUserData(parser.get(), &state);
+    XML_SetElementHandler(
+        parser.get(),
+        [](void* data, const XML_Char* element, const XML_Char** attributes) {
+            auto* s = static_cast<State*>(data);
+            if (s->failure)
+                return;
+            ++s->depth;
+            try {
+                s->handler->start(localName(element), attributes);
+            } catch (...) {
+                s->stop(std::current_exception());
+            }
+        },
+        [](void* data, const XML_Char* element) {
+            auto* s = static_cast<State*>(data);
+            if (s->failure)
+                return;
+            if (--s->depth == 0)
+                s->whole = true;
+            try {
+                s->handler->end(localName(element));
+            } catch (...) {
+                s->stop(std::current_exception());
+            }
+        });
+    XML_SetCharacterDataHandler(parser.get(), [](void* data, const XML_Char* text, int size) {
+        auto* s = static_cast<State*>(data);
+        if (s->failure)
+            return;
+        try {
+            s->handler->text(QByteArrayView(text, size));
+        } catch (...) {
+            s->stop(std::current_exception());
+        }
     });
-    drain();
-    if (!whole)
+    XML_SetStartDoctypeDeclHandler(parser.get(),
+                                   [](void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+                                       auto* s = static_cast<State*>(data);
+                                       s->dtd = true;
+                                       XML_StopParser(s->parser, XML_FALSE);
+                                   });
+    auto check = [&](XML_Status status) {
+        if (state.failure)
+            std::rethrow_exception(state.failure);
+        if (state.dtd)
+            throw Refused(QStringLiteral("Excel 文件已损坏：%1（%2 含有 DTD）").arg(path, name));
+        if (status != XML_STATUS_OK)
+            throw Refused(
+                QStringLiteral("Excel 文件已损坏：%1（%2 第 %3 行：%4）")
+                    .arg(path, name)
+                    .arg(XML_GetCurrentLineNumber(parser.get()))
+                    .arg(shortened(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(parser.get()))), 80)));
+    };
+    // Fed piece by piece, the parser is never told where the data ends: the document is whole
+    // when its root element has closed.
+    zip.stream(name,
+               [&](const char* data, int size) { check(XML_Parse(parser.get(), data, size, XML_FALSE)); });
+    if (!state.whole)
         throw Refused(QStringLiteral("Excel 文件已损坏：%1（%2 不完整）").arg(path, name));
 }
 
@@ -427,92 +499,134 @@ struct SheetPart {
 };
 
 SheetPart firstSheet(Zip& zip, const QString& path) {
-    SheetPart sheet;
-    QString id;
-    bool found = false;
-    parse(zip, QStringLiteral("xl/workbook.xml"), path, [&](QXmlStreamReader& xml, auto t) {
-        if (!found && t == QXmlStreamReader::StartElement && xml.name() == QLatin1String("sheet")) {
+    struct Workbook : XmlHandler {
+        SheetPart sheet;
+        QByteArray id;
+        bool found = false;
+        void start(QByteArrayView name, const char** attributes) override {
+            if (found || name != "sheet")
+                return;
             found = true;
-            sheet.name = shortened(xml.attributes().value(QLatin1String("name")).toString());
-            for (const QXmlStreamAttribute& a : xml.attributes())
-                if (a.name() == QLatin1String("id"))
-                    id = a.value().toString();
+            sheet.name = shortened(QString::fromUtf8(attribute(attributes, "name")));
+            for (const char** a = attributes; *a; a += 2)
+                if (localName(*a) == "id")
+                    id = a[1];
         }
-    });
-    if (id.isEmpty() || !zip.has(QStringLiteral("xl/_rels/workbook.xml.rels")))
+        void end(QByteArrayView) override {}
+        void text(QByteArrayView) override {}
+    } workbook;
+    parse(zip, QStringLiteral("xl/workbook.xml"), path, workbook);
+    SheetPart& sheet = workbook.sheet;
+    if (workbook.id.isEmpty() || !zip.has(QStringLiteral("xl/_rels/workbook.xml.rels")))
         return sheet;
-    bool targetFound = false;
-    parse(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), path, [&](QXmlStreamReader& xml, auto t) {
-        if (!targetFound && t == QXmlStreamReader::StartElement &&
-            xml.name() == QLatin1String("Relationship") &&
-            xml.attributes().value(QLatin1String("Id")) == id) {
-            targetFound = true;
-            const QString target = xml.attributes().value(QLatin1String("Target")).toString();
+    struct Relations : XmlHandler {
+        QByteArray id;
+        SheetPart* sheet = nullptr;
+        bool found = false;
+        void start(QByteArrayView name, const char** attributes) override {
+            if (found || name != "Relationship" || attribute(attributes, "Id") != id)
+                return;
+            found = true;
+            const QString target = QString::fromUtf8(attribute(attributes, "Target"));
             // A name inside the package, never a path on disk.
-            sheet.path = target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target;
+            sheet->path =
+                target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target;
         }
-    });
+        void end(QByteArrayView) override {}
+        void text(QByteArrayView) override {}
+    } relations;
+    relations.id = workbook.id;
+    relations.sheet = &sheet;
+    parse(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), path, relations);
     return sheet;
 }
 
+// The number of UTF-16 characters of well-formed UTF-8 (the length of its QString).
+qsizetype utf16Length(QByteArrayView text) {
+    qsizetype n = 0;
+    for (const char c : text)
+        n += ((uchar(c) & 0xC0) != 0x80) + (uchar(c) >= 0xF0); // four bytes make two characters
+    return n;
+}
+
+// The text of a cell or shared string, gathered from its pieces: kept up to one character more
+// than a cell holds, so that a longer one is known as such without keeping it.
+class CellText {
+public:
+    void clear() {
+        m_text.clear();
+        m_length = 0;
+    }
+    void add(QByteArrayView piece, int most) {
+        if (m_length > most)
+            return;
+        m_text.append(piece);
+        m_length += utf16Length(piece);
+    }
+    bool tooLong(int most) const { return m_length > most; }
+    const QByteArray& utf8() const { return m_text; }
+
+private:
+    QByteArray m_text;
+    qsizetype m_length = 0;
+};
+
 // The shared strings of the workbook, kept in one block of UTF-8.
-class SharedStrings {
+class SharedStrings : public XmlHandler {
 public:
     int size() const { return int(m_offsets.size()) - 1; }
     bool tooLong(int i) const { return m_tooLong.contains(i); }
-    QByteArray at(int i) const {
-        return QByteArray(m_text.constData() + m_offsets[size_t(i)],
-                          m_offsets[size_t(i) + 1] - m_offsets[size_t(i)]);
+    QByteArrayView at(int i) const {
+        return QByteArrayView(m_text.constData() + m_offsets[size_t(i)],
+                              m_offsets[size_t(i) + 1] - m_offsets[size_t(i)]);
     }
 
     void read(Zip& zip, const QString& path, const Limits& limits) {
         if (!zip.has(QStringLiteral("xl/sharedStrings.xml")))
             return;
-        QString current;
-        int phonetic = 0;
-        bool inText = false;
-        parse(zip, QStringLiteral("xl/sharedStrings.xml"), path, [&](QXmlStreamReader& xml, auto t) {
-            switch (t) {
-            case QXmlStreamReader::StartElement:
-                if (xml.name() == QLatin1String("si"))
-                    current.clear();
-                else if (xml.name() == QLatin1String("rPh"))
-                    ++phonetic;
-                else if (xml.name() == QLatin1String("t"))
-                    inText = phonetic == 0;
-                break;
-            case QXmlStreamReader::EndElement:
-                if (xml.name() == QLatin1String("si")) {
-                    if (size() >= limits.cells)
-                        throw Refused(
-                            QStringLiteral("Excel 文件中的共享文字超过 %1 条，无法导入").arg(limits.cells));
-                    if (current.size() > limits.cellChars) {
-                        m_tooLong.insert(size());
-                        current.clear();
-                    }
-                    const QByteArray utf8 = current.toUtf8();
-                    if (m_text.size() + utf8.size() > limits.textBytes)
-                        throw Refused(QStringLiteral("表格中的文字超过 %1 MB，无法导入")
-                                          .arg(megabytes(limits.textBytes)));
-                    m_text += utf8;
-                    m_offsets.push_back(quint32(m_text.size()));
-                } else if (xml.name() == QLatin1String("rPh")) {
-                    --phonetic;
-                } else if (xml.name() == QLatin1String("t")) {
-                    inText = false;
-                }
-                break;
-            case QXmlStreamReader::Characters:
-                if (inText && current.size() <= limits.cellChars)
-                    current += xml.text().left(limits.cellChars + 1);
-                break;
-            default:
-                break;
+        m_limits = limits;
+        parse(zip, QStringLiteral("xl/sharedStrings.xml"), path, *this);
+    }
+
+    void start(QByteArrayView name, const char**) override {
+        if (name == "si")
+            m_current.clear();
+        else if (name == "rPh")
+            ++m_phonetic;
+        else if (name == "t")
+            m_inText = m_phonetic == 0;
+    }
+    void end(QByteArrayView name) override {
+        if (name == "si") {
+            if (size() >= m_limits.cells)
+                throw Refused(
+                    QStringLiteral("Excel 文件中的共享文字超过 %1 条，无法导入").arg(m_limits.cells));
+            if (m_current.tooLong(m_limits.cellChars)) {
+                m_tooLong.insert(size());
+                m_current.clear();
             }
-        });
+            const QByteArray& utf8 = m_current.utf8();
+            if (m_text.size() + utf8.size() > m_limits.textBytes)
+                throw Refused(
+                    QStringLiteral("表格中的文字超过 %1 MB，无法导入").arg(megabytes(m_limits.textBytes)));
+            m_text += utf8;
+            m_offsets.push_back(quint32(m_text.size()));
+        } else if (name == "rPh") {
+            --m_phonetic;
+        } else if (name == "t") {
+            m_inText = false;
+        }
+    }
+    void text(QByteArrayView text) override {
+        if (m_inText)
+            m_current.add(text, m_limits.cellChars);
     }
 
 private:
+    Limits m_limits;
+    CellText m_current;
+    int m_phonetic = 0;
+    bool m_inText = false;
     QByteArray m_text;
     std::vector<quint32> m_offsets{0};
     QSet<int> m_tooLong;
@@ -537,33 +651,44 @@ bool isDateFormat(int id, const QString& code) {
            plain.contains(QLatin1Char('h'));
 }
 
+// An attribute's whole number as QString::toInt() reads it (0 when it is none).
+int attributeNumber(QByteArrayView value, bool* ok = nullptr) {
+    return QString::fromUtf8(value).toInt(ok);
+}
+
 // For every cell style: whether it shows a date.
 std::vector<bool> dateStyles(Zip& zip, const QString& path, const Limits& limits) {
-    std::vector<bool> styles;
-    if (!zip.has(QStringLiteral("xl/styles.xml")))
-        return styles;
-    QHash<int, QString> codes;
-    bool inCellXfs = false;
-    parse(zip, QStringLiteral("xl/styles.xml"), path, [&](QXmlStreamReader& xml, auto t) {
-        if (t == QXmlStreamReader::StartElement) {
-            if (xml.name() == QLatin1String("numFmt")) {
+    struct Styles : XmlHandler {
+        Limits limits;
+        std::vector<bool> styles;
+        QHash<int, QString> codes;
+        bool inCellXfs = false;
+        void start(QByteArrayView name, const char** attributes) override {
+            if (name == "numFmt") {
                 if (codes.size() < 10000)
-                    codes.insert(xml.attributes().value(QLatin1String("numFmtId")).toInt(),
-                                 xml.attributes().value(QLatin1String("formatCode")).left(200).toString());
-            } else if (xml.name() == QLatin1String("cellXfs")) {
+                    codes.insert(attributeNumber(attribute(attributes, "numFmtId")),
+                                 QString::fromUtf8(attribute(attributes, "formatCode")).left(200));
+            } else if (name == "cellXfs") {
                 inCellXfs = true;
-            } else if (inCellXfs && xml.name() == QLatin1String("xf")) {
+            } else if (inCellXfs && name == "xf") {
                 if (styles.size() >= size_t(limits.cells))
                     throw Refused(
                         QStringLiteral("Excel 文件中的单元格格式超过 %1 个，无法导入").arg(limits.cells));
-                const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
+                const int id = attributeNumber(attribute(attributes, "numFmtId"));
                 styles.push_back(isDateFormat(id, codes.value(id)));
             }
-        } else if (t == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs")) {
-            inCellXfs = false;
         }
-    });
-    return styles;
+        void end(QByteArrayView name) override {
+            if (name == "cellXfs")
+                inCellXfs = false;
+        }
+        void text(QByteArrayView) override {}
+    } styles;
+    if (!zip.has(QStringLiteral("xl/styles.xml")))
+        return {};
+    styles.limits = limits;
+    parse(zip, QStringLiteral("xl/styles.xml"), path, styles);
+    return std::move(styles.styles);
 }
 
 QString serialToText(double serial) {
@@ -580,84 +705,117 @@ QString serialToText(double serial) {
 }
 
 // A row number as a sheet writes it: 1 to 1,048,576 in plain digits; 0 for anything else.
-int rowNumber(QStringView text) {
+int rowNumber(QByteArrayView text) {
     if (text.isEmpty() || text.size() > 7)
         return 0;
     int n = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
+    for (const char c : text) {
+        if (c < '0' || c > '9')
             return 0;
-        n = n * 10 + (c.unicode() - u'0');
+        n = n * 10 + (c - '0');
     }
     return n <= MaxRow ? n : 0;
 }
 
 // A cell reference such as "C7": its column (0 for A) and row; false when it is none or beyond
 // column XFD or row 1,048,576.
-bool cellReference(QStringView text, int* column, int* row) {
+bool cellReference(QByteArrayView text, int* column, int* row) {
     int i = 0, c = 0;
-    while (i < text.size() && text[i] >= u'A' && text[i] <= u'Z') {
+    while (i < text.size() && text[i] >= 'A' && text[i] <= 'Z') {
         if (++i > 3)
             return false;
-        c = c * 26 + (text[i - 1].unicode() - u'A' + 1);
+        c = c * 26 + (text[i - 1] - 'A' + 1);
     }
     if (i == 0 || c > MaxColumn)
         return false;
     *column = c - 1;
-    *row = rowNumber(text.mid(i));
+    *row = rowNumber(text.sliced(i));
     return *row > 0;
 }
 
+// Whether a number's text is the one the general number format gives for it: plain digits, at
+// most 15 significant ones, no trailing zeros after the point, no more than 4 zeros after the point
+// before the first digit, no sign on zero.
+bool generalNumberText(QByteArrayView text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    const bool negative = i < n && text[i] == '-';
+    if (negative)
+        ++i;
+    const qsizetype wholeAt = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    const qsizetype whole = i - wholeAt;
+    if (whole == 0 || whole > 15 || (whole > 1 && text[wholeAt] == '0'))
+        return false;
+    const bool zeroWhole = whole == 1 && text[wholeAt] == '0';
+    int significant = zeroWhole ? 0 : int(whole);
+    bool nonZero = !zeroWhole;
+    if (i < n && text[i] == '.') {
+        const qsizetype fractionAt = ++i;
+        int leadingZeros = 0;
+        while (i < n && text[i] >= '0' && text[i] <= '9') {
+            if (text[i] != '0')
+                nonZero = true;
+            if (nonZero)
+                ++significant;
+            else
+                ++leadingZeros;
+            ++i;
+        }
+        if (i == fractionAt || text[i - 1] == '0' || (zeroWhole && leadingZeros > 4))
+            return false;
+    }
+    return i == n && significant <= 15 && (nonZero || !negative);
+}
+
 // The first sheet, read into the table.
-class SheetReader {
+class SheetReader : public XmlHandler {
 public:
     SheetReader(Table& table, const QString& sheet, const SharedStrings& strings,
                 const std::vector<bool>& dates)
         : m_table(table), m_sheet(sheet), m_strings(strings), m_dates(dates) {}
 
-    void token(QXmlStreamReader& xml, QXmlStreamReader::TokenType t) {
-        if (t == QXmlStreamReader::StartElement) {
-            const auto name = xml.name();
-            if (name == QLatin1String("row"))
-                startRow(xml);
-            else if (name == QLatin1String("c"))
-                startCell(xml);
-            else if (m_inCell && (name == QLatin1String("v") || name == QLatin1String("t")))
-                m_inValue = true;
-            else if (m_inCell && name == QLatin1String("rPh"))
-                ++m_phonetic;
-        } else if (t == QXmlStreamReader::Characters) {
-            if (m_inValue && m_phonetic == 0 && m_value.size() <= m_table.limits().cellChars)
-                m_value += xml.text().left(m_table.limits().cellChars + 1);
-        } else if (t == QXmlStreamReader::EndElement) {
-            const auto name = xml.name();
-            if (name == QLatin1String("v") || name == QLatin1String("t"))
-                m_inValue = false;
-            else if (name == QLatin1String("rPh"))
-                --m_phonetic;
-            else if (name == QLatin1String("c"))
-                endCell();
-            else if (name == QLatin1String("row"))
-                m_inRow = false;
-        }
+    void start(QByteArrayView name, const char** attributes) override {
+        if (name == "row")
+            startRow(attributes);
+        else if (name == "c")
+            startCell(attributes);
+        else if (m_inCell && (name == "v" || name == "t"))
+            m_inValue = true;
+        else if (m_inCell && name == "rPh")
+            ++m_phonetic;
+    }
+    void text(QByteArrayView text) override {
+        if (m_inValue && m_phonetic == 0)
+            m_value.add(text, m_table.limits().cellChars);
+    }
+    void end(QByteArrayView name) override {
+        if (name == "v" || name == "t")
+            m_inValue = false;
+        else if (name == "rPh")
+            --m_phonetic;
+        else if (name == "c")
+            endCell();
+        else if (name == "row")
+            m_inRow = false;
     }
 
 private:
     QString at(const QString& where) const { return QStringLiteral("工作表“%1”%2").arg(m_sheet, where); }
+    static QString quoted(QByteArrayView text) { return shortened(QString::fromUtf8(text)); }
 
-    void startRow(QXmlStreamReader& xml) {
+    void startRow(const char** attributes) {
         ++m_rowElements;
         m_inRow = true;
         m_rowOk = false;
         m_column = -1;
-        const auto r = xml.attributes().value(QLatin1String("r"));
-        const bool given = xml.attributes().hasAttribute(QLatin1String("r"));
-        const int number = !given ? (m_row < MaxRow ? m_row + 1 : 0) : rowNumber(r);
+        const QByteArrayView r = attribute(attributes, "r");
+        const int number = r.isNull() ? (m_row < MaxRow ? m_row + 1 : 0) : rowNumber(r);
         if (number == 0) {
-            m_table.problem(0, at(QStringLiteral("第 %1 个 <row>").arg(m_rowElements)),
-                            QStringLiteral("行号“%1”无效（应在 1 到 %2 之间），这一行已忽略")
-                                .arg(shortened(r.toString()))
-                                .arg(MaxRow));
+            m_table.problem(
+                0, at(QStringLiteral("第 %1 个 <row>").arg(m_rowElements)),
+                QStringLiteral("行号“%1”无效（应在 1 到 %2 之间），这一行已忽略").arg(quoted(r)).arg(MaxRow));
             return;
         }
         if (number <= m_row) {
@@ -670,7 +828,7 @@ private:
         m_table.addRow(number);
     }
 
-    void startCell(QXmlStreamReader& xml) {
+    void startCell(const char** attributes) {
         if (++m_cells > m_table.limits().cells)
             throw Refused(QStringLiteral("表格超过 %1 个单元格，无法导入").arg(m_table.limits().cells));
         m_inCell = false;
@@ -678,19 +836,18 @@ private:
         m_phonetic = 0;
         if (!m_inRow || !m_rowOk)
             return; // a cell outside a row, or of a row left out
-        const auto r = xml.attributes().value(QLatin1String("r"));
+        const QByteArrayView r = attribute(attributes, "r");
         int column = m_column + 1, row = m_row;
-        if (xml.attributes().hasAttribute(QLatin1String("r")) && !cellReference(r, &column, &row)) {
+        if (!r.isNull() && !cellReference(r, &column, &row)) {
             m_table.problem(
-                m_row, at(QStringLiteral("第 %1 行的单元格“%2”").arg(m_row).arg(shortened(r.toString()))),
+                m_row, at(QStringLiteral("第 %1 行的单元格“%2”").arg(m_row).arg(quoted(r))),
                 QStringLiteral("单元格位置无效（列应在 A 到 XFD 之间，行在 1 到 %1 之间），已忽略")
                     .arg(MaxRow));
             return;
         }
         if (row != m_row) {
-            m_table.problem(
-                m_row, at(QStringLiteral("第 %1 行的单元格“%2”").arg(m_row).arg(shortened(r.toString()))),
-                QStringLiteral("单元格不在它所在的行（第 %1 行），已忽略").arg(m_row));
+            m_table.problem(m_row, at(QStringLiteral("第 %1 行的单元格“%2”").arg(m_row).arg(quoted(r))),
+                            QStringLiteral("单元格不在它所在的行（第 %1 行），已忽略").arg(m_row));
             return;
         }
         if (column >= MaxColumn || column <= m_column) {
@@ -702,53 +859,76 @@ private:
         }
         m_column = column;
         m_inCell = true;
-        m_type = xml.attributes().value(QLatin1String("t")).toString().left(20);
+        const QByteArrayView type = attribute(attributes, "t");
+        m_type = type.first(std::min<qsizetype>(type.size(), 20)).toByteArray();
+        const QByteArrayView style = attribute(attributes, "s");
         bool ok = false;
-        m_style = xml.attributes().value(QLatin1String("s")).toInt(&ok);
+        m_style = style.isNull() ? -1 : attributeNumber(style, &ok);
         if (!ok)
             m_style = -1;
     }
+
+    // Where the cell is, for a problem of it.
+    QString here() const { return at(columnName(m_column) + QString::number(m_row)); }
 
     void endCell() {
         if (!m_inCell)
             return;
         m_inCell = m_inValue = false;
-        const QString where = at(columnName(m_column) + QString::number(m_row));
-        if (m_value.size() > m_table.limits().cellChars) {
-            m_table.problem(m_row, where,
-                            QStringLiteral("文字超过 %1 个字符，已忽略").arg(m_table.limits().cellChars));
+        const int most = m_table.limits().cellChars;
+        if (m_value.tooLong(most)) {
+            m_table.problem(m_row, here(), QStringLiteral("文字超过 %1 个字符，已忽略").arg(most));
             return;
         }
-        if (m_type == QLatin1String("s")) {
+        const QByteArray& value = m_value.utf8();
+        if (m_type == "s") {
             bool ok = false;
-            const int index = m_value.toInt(&ok);
+            const int index = sharedIndex(value, &ok);
             if (!ok || index < 0 || index >= m_strings.size()) {
-                m_table.problem(m_row, where,
-                                QStringLiteral("共享文字编号“%1”无效，已忽略").arg(shortened(m_value)));
+                m_table.problem(m_row, here(),
+                                QStringLiteral("共享文字编号“%1”无效，已忽略").arg(quoted(value)));
                 return;
             }
             if (m_strings.tooLong(index)) {
-                m_table.problem(m_row, where,
-                                QStringLiteral("文字超过 %1 个字符，已忽略").arg(m_table.limits().cellChars));
+                m_table.problem(m_row, here(), QStringLiteral("文字超过 %1 个字符，已忽略").arg(most));
                 return;
             }
-            m_table.addCell(m_column, m_strings.at(index));
+            const QByteArrayView text = m_strings.at(index);
+            m_table.addCell(m_column, QByteArray::fromRawData(text.data(), text.size()));
             return;
         }
-        QString text = m_value;
-        if (m_type == QLatin1String("b")) {
-            text = m_value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-        } else if (m_type.isEmpty() || m_type == QLatin1String("n")) {
+        if (m_type == "b") {
+            m_table.addCell(m_column, value == "1" ? QByteArrayLiteral("TRUE") : QByteArrayLiteral("FALSE"));
+            return;
+        }
+        if (m_type.isEmpty() || m_type == "n") {
+            const bool dateStyle =
+                m_style >= 0 && size_t(m_style) < m_dates.size() && m_dates[size_t(m_style)];
+            // A number as the general format writes it stays as it is.
+            if (!dateStyle && generalNumberText(value)) {
+                m_table.addCell(m_column, value);
+                return;
+            }
             bool ok = false;
-            const double number = m_value.toDouble(&ok);
+            const double number = QString::fromUtf8(value).toDouble(&ok);
             if (ok && std::isfinite(number)) {
                 // Dates from the year 1900 to 9999 only: anything else is shown as the number.
-                const bool date = m_style >= 0 && size_t(m_style) < m_dates.size() &&
-                                  m_dates[size_t(m_style)] && number >= 0 && number < 2958466;
-                text = date ? serialToText(number) : formatGeneral(number);
+                const bool date = dateStyle && number >= 0 && number < 2958466;
+                m_table.addCell(m_column, QStringView(date ? serialToText(number) : formatGeneral(number)));
+                return;
             }
         }
-        m_table.addCell(m_column, QStringView(text));
+        m_table.addCell(m_column, value);
+    }
+
+    // A shared string's number as QString::toInt() reads it.
+    static int sharedIndex(const QByteArray& value, bool* ok) {
+        if (!value.isEmpty() && value.size() <= 9 &&
+            std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            *ok = true;
+            return std::atoi(value.constData());
+        }
+        return QString::fromUtf8(value).toInt(ok);
     }
 
     Table& m_table;
@@ -758,7 +938,8 @@ private:
     qint64 m_rowElements = 0, m_cells = 0;
     int m_row = 0, m_column = -1, m_style = -1, m_phonetic = 0;
     bool m_inRow = false, m_rowOk = false, m_inCell = false, m_inValue = false;
-    QString m_type, m_value;
+    QByteArray m_type;
+    CellText m_value;
 };
 
 Table readXlsx(const QString& path, const Limits& limits) {
@@ -769,7 +950,7 @@ Table readXlsx(const QString& path, const Limits& limits) {
     const std::vector<bool> dates = dateStyles(zip, path, limits);
     Table table(limits);
     SheetReader reader(table, sheet.name, strings, dates);
-    parse(zip, sheet.path, path, [&](QXmlStreamReader& xml, auto t) { reader.token(xml, t); });
+    parse(zip, sheet.path, path, reader);
     return table;
 }
 

@@ -10,6 +10,7 @@
 
 #include <QRegularExpression>
 #include <QSqlDriver>
+#include <QStringEncoder>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -277,7 +278,8 @@ bool Work::insertRaw(const QString& sql, const Db::Params& params, qint64* key) 
             throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
         RawInsert raw;
         raw.table = table->name;
-        if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) !=
+            SQLITE_OK) {
             const int code = sqlite3_errcode(m_sqlite) & 0xff;
             sqlite3_finalize(raw.statement);
             throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_sqlite)), QString::number(code));
@@ -310,6 +312,105 @@ bool Work::insertRaw(const QString& sql, const Db::Params& params, qint64* key) 
         throw DatabaseError(error, QString::number(result & 0xff));
     m_added[raw.table].insert(*key);
     return true;
+}
+
+QList<qint64> Work::insertRows(const QString& table, const QStringList& columns,
+                               const QList<QVariant>& values) {
+    const Schema::Table* known = Schema::findTable(table);
+    const qsizetype width = columns.size();
+    if (!known || width == 0 || values.size() % width != 0)
+        throw DatabaseError(QStringLiteral("not rows of a table of the ledger: %1").arg(table));
+    const QString head =
+        QStringLiteral("insert into %1 (%2) values ").arg(table, columns.join(QLatin1Char(',')));
+    QList<qint64> keys;
+    keys.reserve(values.size() / width);
+    if (!m_sqlite) {
+        QString row;
+        for (qsizetype c = 0; c < width; ++c)
+            row += (c == 0 ? QStringLiteral("(:v") : QStringLiteral(",:v")) + QString::number(c);
+        const QString sql = head + row + QLatin1Char(')');
+        Db::Params params(size_t(width), {QString(), QVariant()});
+        for (qsizetype c = 0; c < width; ++c)
+            params[size_t(c)].first = QStringLiteral(":v") + QString::number(c);
+        for (qsizetype at = 0; at < values.size(); at += width) {
+            for (qsizetype c = 0; c < width; ++c)
+                params[size_t(c)].second = values[at + c];
+            keys << insert(sql, params);
+        }
+        return keys;
+    }
+    // SQLite numbers a statement's placeholders up to 32766; the rows of a statement share its
+    // work (its journal of the pages it changes above all).
+    for (qsizetype first = 0; first < values.size(); first += RowsAStatement * width) {
+        const qsizetype rows = std::min(RowsAStatement, (values.size() - first) / width);
+        QString sql = head;
+        for (qsizetype r = 0; r < rows; ++r) {
+            sql += r == 0 ? QStringLiteral("(") : QStringLiteral(",(");
+            for (qsizetype c = 0; c < width; ++c)
+                sql += c == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+            sql += QLatin1Char(')');
+        }
+        countStatement();
+        auto it = m_raw.find(sql);
+        if (it == m_raw.end()) {
+            RawInsert raw;
+            raw.table = known->name;
+            if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) !=
+                SQLITE_OK) {
+                const int code = sqlite3_errcode(m_sqlite) & 0xff;
+                sqlite3_finalize(raw.statement);
+                throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_sqlite)), QString::number(code));
+            }
+            it = m_raw.insert(sql, raw);
+        }
+        sqlite3_stmt* statement = it->statement;
+        // The texts are bound in UTF-8, the file's encoding (SQLite would convert each one
+        // itself), from one block made for the statement.
+        qsizetype room = 0;
+        for (qsizetype i = 0; i < rows * width; ++i)
+            if (const QVariant& v = values[first + i]; v.typeId() == QMetaType::QString)
+                room += static_cast<const QString*>(v.constData())->size() * 3; // at most 3 bytes each
+        m_utf8.resize(room);
+        char* end = m_utf8.data();
+        std::vector<std::pair<qsizetype, qsizetype>> texts(size_t(rows * width), {-1, 0});
+        for (qsizetype i = 0; i < rows * width; ++i)
+            if (const QVariant& v = values[first + i]; v.typeId() == QMetaType::QString) {
+                const QString& text = *static_cast<const QString*>(v.constData());
+                if (text.isNull())
+                    continue;
+                char* start = end;
+                end = m_encoder.appendToBuffer(end, text);
+                texts[size_t(i)] = {start - m_utf8.data(), end - start};
+            }
+        int result = SQLITE_OK;
+        for (qsizetype i = 0; i < rows * width && result == SQLITE_OK; ++i) {
+            const auto [at, size] = texts[size_t(i)];
+            if (at >= 0)
+                result = sqlite3_bind_text(statement, int(i + 1), m_utf8.constData() + at, int(size),
+                                           SQLITE_STATIC);
+            else if (!bindRaw(statement, int(i + 1), values[first + i], &result))
+                result = sqlite3_bind_text16(statement, int(i + 1), values[first + i].toString().utf16(), -1,
+                                             SQLITE_TRANSIENT);
+        }
+        if (result == SQLITE_OK)
+            result = sqlite3_step(statement);
+        const bool done = result == SQLITE_DONE && sqlite3_changes(m_sqlite) == rows;
+        const QString error = done ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+        // The rows of one statement get keys that follow each other: each is the highest yet.
+        const qint64 last = done ? sqlite3_last_insert_rowid(m_sqlite) : 0;
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        if (!done)
+            throw DatabaseError(error, QString::number(result & 0xff));
+        if (last - rows < 0)
+            throw DatabaseError(QStringLiteral("no key returned: %1").arg(head));
+        QSet<qint64>& added = m_added[known->name];
+        for (qint64 key = last - rows + 1; key <= last; ++key) {
+            keys << key;
+            added.insert(key);
+        }
+    }
+    return keys;
 }
 
 qint64 Work::insert(const QString& sql, const Db::Params& params) {

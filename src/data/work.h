@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringEncoder>
 #include <functional>
 #include <type_traits>
 #include <vector>
@@ -88,6 +89,12 @@ public:
     // import) has it parsed once; on SQLite it runs on SQLite's own interface, its texts and
     // numbers bound as they are, without a copy.
     qint64 insert(const QString& sql, const Db::Params& params = {});
+    // Inserts rows into a table: `values` holds each row's values of the columns, one row after
+    // the other. On SQLite many rows go in one statement (the statement's work is shared by its
+    // rows); a row the file refuses fails the whole statement. Returns the rows' keys, in order.
+    QList<qint64> insertRows(const QString& table, const QStringList& columns, const QList<QVariant>& values);
+    // The rows insertRows() puts in one statement at most.
+    static constexpr qsizetype RowsAStatement = 64;
     // Runs a statement prepared once for the unit of work (see insert()); its rows are to be read
     // before the statement runs again.
     QSqlQuery& execPrepared(const QString& sql, const Db::Params& params = {});
@@ -149,6 +156,8 @@ private:
     QHash<QString, QSqlQuery> m_prepared;
     sqlite3* m_sqlite = nullptr;
     QHash<QString, RawInsert> m_raw; // finalized before the transaction ends
+    QByteArray m_utf8;               // the texts of the rows insertRows() binds
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
 // The cashier's texts when an operation could not be stored.

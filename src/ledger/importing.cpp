@@ -162,11 +162,14 @@ bool hasControlCharacter(QByteArrayView text) {
 
 Products::New Plan::product(const Row& row) const {
     static const int major = fieldIndex(Kind::Products, "大类"), minor = fieldIndex(Kind::Products, "细类"),
-                     name = fieldIndex(Kind::Products, "产品名称"), stock = fieldIndex(Kind::Products, "库存量"),
-                     unit = fieldIndex(Kind::Products, "单位"), maker = fieldIndex(Kind::Products, "生产厂家"),
-                     cost = fieldIndex(Kind::Products, "成本价"), wholesale = fieldIndex(Kind::Products, "批发价"),
+                     name = fieldIndex(Kind::Products, "产品名称"),
+                     stock = fieldIndex(Kind::Products, "库存量"), unit = fieldIndex(Kind::Products, "单位"),
+                     maker = fieldIndex(Kind::Products, "生产厂家"),
+                     cost = fieldIndex(Kind::Products, "成本价"),
+                     wholesale = fieldIndex(Kind::Products, "批发价"),
                      sale = fieldIndex(Kind::Products, "销售价"), remark = fieldIndex(Kind::Products, "备注"),
-                     code = fieldIndex(Kind::Products, "条码"), level = fieldIndex(Kind::Products, "库存下限");
+                     code = fieldIndex(Kind::Products, "条码"),
+                     level = fieldIndex(Kind::Products, "库存下限");
     auto text = [&](int field) {
         return textOf(*this, row, field);
     };
