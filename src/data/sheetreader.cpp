@@ -30,6 +30,14 @@ QString megabytes(qint64 bytes) {
     return mb >= 100 ? QString::number(mb, 'f', 0) : QString::number(mb, 'g', 3);
 }
 
+// The number of UTF-16 characters of well-formed UTF-8 (the length of its QString).
+qsizetype utf16Length(QByteArrayView text) {
+    qsizetype n = 0;
+    for (const char c : text)
+        n += ((uchar(c) & 0xC0) != 0x80) + (uchar(c) >= 0xF0); // four bytes make two characters
+    return n;
+}
+
 // The letters of a column (0 gives "A", 16383 gives "XFD").
 QString columnName(int column) {
     QString name;
@@ -73,7 +81,7 @@ QByteArrayView Table::text(int row, int column) const {
     for (quint32 i = m_rows[size_t(row)].firstCell; i < end; ++i)
         if (m_cells[i].column == column) {
             const quint32 stop = i + 1 < m_cells.size() ? m_cells[i + 1].offset : quint32(m_text.size());
-            return QByteArrayView(m_text.constData() + m_cells[i].offset, stop - m_cells[i].offset);
+            return QByteArrayView(m_text.data() + m_cells[i].offset, stop - m_cells[i].offset);
         }
     return QByteArrayView();
 }
@@ -121,7 +129,7 @@ void Table::addRow(int number) {
 void Table::addText(const char* data, qsizetype size, int column) {
     if (size == 0)
         return;
-    if (m_text.size() + size > m_limits.textBytes)
+    if (qint64(m_text.size()) + size > m_limits.textBytes)
         throw Refused(QStringLiteral("表格中的文字超过 %1 MB，无法导入").arg(megabytes(m_limits.textBytes)));
     if (m_cells.size() >= size_t(m_limits.cells))
         throw Refused(QStringLiteral("表格超过 %1 个单元格，无法导入").arg(m_limits.cells));
@@ -134,8 +142,8 @@ void Table::addCell(int column, QStringView text) {
     addCell(column, text.toUtf8());
 }
 
-void Table::addCell(int column, const QByteArray& utf8) {
-    addText(utf8.constData(), utf8.size(), column);
+void Table::addCell(int column, QByteArrayView utf8) {
+    addText(utf8.data(), utf8.size(), column);
 }
 
 void Table::problem(int row, const QString& where, const QString& why) {
@@ -151,51 +159,61 @@ void Table::problem(int row, const QString& where, const QString& why) {
 
 namespace {
 
-// Splits CSV text into cells as it comes, a piece at a time.
+// Splits CSV text in UTF-8 into cells as it comes, a piece at a time. The separators are ASCII, so
+// they are never part of a character of several bytes.
 class CsvSplitter {
 public:
     explicit CsvSplitter(Table& table) : m_table(table) {}
 
-    void take(QStringView text) {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text[i];
+    void take(QByteArrayView text) {
+        const char* const end = text.data() + text.size();
+        for (const char* p = text.data(); p < end; ++p) {
+            const char c = *p;
             if (m_afterCr) {
                 m_afterCr = false;
-                if (c == u'\n')
+                if (c == '\n')
                     continue; // the LF of a CR LF
             }
             if (m_quoted) {
                 if (m_quoteSeen) {
                     m_quoteSeen = false;
-                    if (c == u'"') {
+                    if (c == '"') {
                         append(c);
                         continue;
                     }
                     m_quoted = false; // the closing quote; c is read as outside quotes
-                } else if (c == u'"') {
+                } else if (c == '"') {
                     m_quoteSeen = true;
                     continue;
                 } else {
-                    append(c);
+                    // The run of plain bytes up to the next quote at once.
+                    const char* quote = static_cast<const char*>(std::memchr(p, '"', size_t(end - p)));
+                    const char* stop = quote ? quote : end;
+                    append(p, stop - p);
+                    p = stop - 1;
                     continue;
                 }
             }
-            if (c == u'"' && m_field.isEmpty() && !m_fieldStarted) {
+            if (c == '"' && m_field.empty() && !m_fieldStarted) {
                 m_quoted = m_fieldStarted = true;
                 startRecord();
-            } else if (c == u',') {
+            } else if (c == ',') {
                 startRecord();
                 endField();
-            } else if (c == u'\r' || c == u'\n') {
+            } else if (c == '\r' || c == '\n') {
                 startRecord();
                 endField();
                 m_inRecord = false;
                 m_column = 0;
-                m_afterCr = c == u'\r';
+                m_afterCr = c == '\r';
             } else {
                 startRecord();
                 m_fieldStarted = true;
-                append(c);
+                const char* q = p + 1;
+                while (q < end && *q != ',' && *q != '"' && *q != '\r' && *q != '\n')
+                    ++q;
+                append(p, q - p);
+                p = q - 1;
             }
         }
     }
@@ -214,33 +232,40 @@ private:
             throw Refused(QStringLiteral("CSV 文件超过 %1 行，无法导入").arg(MaxRow));
         m_table.addRow(m_record);
     }
-    void append(QChar c) {
-        if (m_field.size() <= m_table.limits().cellChars)
-            m_field += c;
+    // Bytes of the field are kept up to four for each character a cell holds and one more: more
+    // bytes than that are always more characters than a cell holds.
+    void append(const char* data, qsizetype size) {
+        const size_t most = 4 * (size_t(m_table.limits().cellChars) + 1);
+        if (m_field.size() < most)
+            m_field.append(data, std::min(size_t(size), most - m_field.size()));
     }
+    void append(char c) { append(&c, 1); }
     void endField() {
         if (++m_cells > m_table.limits().cells)
             throw Refused(QStringLiteral("表格超过 %1 个单元格，无法导入").arg(m_table.limits().cells));
         const int column = m_column++;
+        // Bytes that are no UTF-8 become U+FFFD, as a decoder of the whole text makes them.
+        if (!QByteArrayView(m_field).isValidUtf8())
+            m_field = QString::fromUtf8(QByteArrayView(m_field)).toUtf8().toStdString();
         if (column >= MaxColumn) {
             if (column == MaxColumn)
                 m_table.problem(m_record, QStringLiteral("第 %1 行").arg(m_record),
                                 QStringLiteral("超过 %1 列，其余的列已忽略").arg(MaxColumn));
-        } else if (m_field.size() > m_table.limits().cellChars) {
+        } else if (utf16Length(QByteArrayView(m_field)) > m_table.limits().cellChars) {
             m_table.problem(m_record, QStringLiteral("第 %1 行第 %2 列").arg(m_record).arg(column + 1),
                             QStringLiteral("文字超过 %1 个字符，已忽略").arg(m_table.limits().cellChars));
         } else {
             // An export writes an apostrophe before a text that a spreadsheet would run as a
             // formula (and before one that begins with such an apostrophe already); it goes
             // again here.
-            static const QString formulaStart = QStringLiteral("=+-@\t\r");
-            const auto guarded = [](QStringView t) {
-                return t.size() > 1 && t[0] == u'\'' && formulaStart.contains(t[1]);
+            const auto guarded = [](QByteArrayView t) {
+                return t.size() > 1 && t[0] == '\'' && std::strchr("=+-@\t\r", t[1]) && t[1] != '\0';
             };
-            if (guarded(m_field) ||
-                (m_field.size() > 2 && m_field[0] == u'\'' && guarded(QStringView(m_field).mid(1))))
-                m_field.remove(0, 1);
-            m_table.addCell(column, QStringView(m_field));
+            const QByteArrayView field(m_field);
+            if (guarded(field) || (field.size() > 2 && field[0] == '\'' && guarded(field.sliced(1))))
+                m_table.addCell(column, field.sliced(1));
+            else
+                m_table.addCell(column, field);
         }
         m_field.clear();
         m_fieldStarted = false;
@@ -248,20 +273,33 @@ private:
     }
 
     Table& m_table;
-    QString m_field;
+    std::string m_field; // keeps its room from field to field
     int m_record = 0;
     int m_column = 0;
     qint64 m_cells = 0;
     bool m_inRecord = false, m_fieldStarted = false, m_quoted = false, m_quoteSeen = false, m_afterCr = false;
 };
 
-// Reads the CSV text from the device in the encoding; false when it is not that encoding (only
-// for a strict decoder).
-bool readCsvAs(QIODevice& device, QStringDecoder& decoder, bool strict, Table* table) {
+// The length of the incomplete UTF-8 character at the end of the bytes (0 when the last one is
+// whole).
+qsizetype incompleteTail(QByteArrayView bytes) {
+    for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
+        const uchar c = uchar(bytes[bytes.size() - back]);
+        if ((c & 0xC0) == 0x80)
+            continue; // a continuation byte: look further back
+        const qsizetype length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+// Reads the CSV text from the device: UTF-8 (`decoder` null), else in the decoder's encoding.
+// With `strict`, false when the text is not UTF-8 (nothing is kept of it then).
+bool readCsvAs(QIODevice& device, QStringDecoder* decoder, bool strict, Table* table) {
     CsvSplitter splitter(*table);
     const qint64 most = table->limits().csvBytes;
     qint64 total = 0;
-    QByteArray chunk;
+    QByteArray chunk, carried;
     while (true) {
         chunk = device.read(1 << 20);
         if (chunk.isEmpty()) {
@@ -272,15 +310,24 @@ bool readCsvAs(QIODevice& device, QStringDecoder& decoder, bool strict, Table* t
         total += chunk.size();
         if (total > most)
             throw Refused(QStringLiteral("CSV 文件超过 %1 MB，无法导入").arg(megabytes(most)));
-        const QString text = decoder.decode(chunk);
-        if (strict && decoder.hasError())
+        if (decoder) {
+            splitter.take(QString(decoder->decode(chunk)).toUtf8());
+            continue;
+        }
+        if (!carried.isEmpty())
+            chunk.prepend(carried);
+        // A character cut by the end of the piece waits for the rest of it.
+        const qsizetype tail = incompleteTail(chunk);
+        carried = chunk.right(tail);
+        chunk.chop(tail);
+        if (strict && !QByteArrayView(chunk).isValidUtf8())
             return false;
-        splitter.take(text);
+        splitter.take(chunk);
     }
-    const QString rest = decoder.decode(QByteArrayView());
-    if (strict && decoder.hasError())
-        return false;
-    splitter.take(rest);
+    if (decoder)
+        splitter.take(QString(decoder->decode(QByteArrayView())).toUtf8());
+    else
+        splitter.take(carried); // a character cut off at the end of the file: U+FFFD
     splitter.finish();
     return true;
 }
@@ -291,16 +338,14 @@ Table readCsvFrom(QIODevice& device, const Limits& limits) {
                           .arg(megabytes(device.size()), megabytes(limits.csvBytes)));
     if (device.peek(3) == QByteArray("\xEF\xBB\xBF")) {
         device.read(3);
-        QStringDecoder utf8(QStringDecoder::Utf8);
         Table table(limits);
-        readCsvAs(device, utf8, false, &table);
+        readCsvAs(device, nullptr, false, &table);
         return table;
     }
     {
         // Text that is not valid UTF-8 is what Excel saves on Chinese systems: GB18030.
-        QStringDecoder utf8(QStringDecoder::Utf8);
         Table table(limits);
-        if (readCsvAs(device, utf8, true, &table))
+        if (readCsvAs(device, nullptr, true, &table))
             return table;
     }
     if (device.isSequential() || !device.seek(0))
@@ -309,7 +354,7 @@ Table readCsvFrom(QIODevice& device, const Limits& limits) {
     if (!gb.isValid())
         throw Refused(QStringLiteral("无法识别文件的编码"));
     Table table(limits);
-    readCsvAs(device, gb, false, &table);
+    readCsvAs(device, &gb, false, &table);
     return table;
 }
 
@@ -541,33 +586,25 @@ SheetPart firstSheet(Zip& zip, const QString& path) {
     return sheet;
 }
 
-// The number of UTF-16 characters of well-formed UTF-8 (the length of its QString).
-qsizetype utf16Length(QByteArrayView text) {
-    qsizetype n = 0;
-    for (const char c : text)
-        n += ((uchar(c) & 0xC0) != 0x80) + (uchar(c) >= 0xF0); // four bytes make two characters
-    return n;
-}
-
 // The text of a cell or shared string, gathered from its pieces: kept up to one character more
 // than a cell holds, so that a longer one is known as such without keeping it.
 class CellText {
 public:
     void clear() {
-        m_text.clear();
+        m_text.clear(); // keeps its room
         m_length = 0;
     }
     void add(QByteArrayView piece, int most) {
         if (m_length > most)
             return;
-        m_text.append(piece);
+        m_text.append(piece.data(), size_t(piece.size()));
         m_length += utf16Length(piece);
     }
     bool tooLong(int most) const { return m_length > most; }
-    const QByteArray& utf8() const { return m_text; }
+    QByteArrayView utf8() const { return QByteArrayView(m_text.data(), qsizetype(m_text.size())); }
 
 private:
-    QByteArray m_text;
+    std::string m_text;
     qsizetype m_length = 0;
 };
 
@@ -605,7 +642,7 @@ public:
                 m_tooLong.insert(size());
                 m_current.clear();
             }
-            const QByteArray& utf8 = m_current.utf8();
+            const QByteArrayView utf8 = m_current.utf8();
             if (m_text.size() + utf8.size() > m_limits.textBytes)
                 throw Refused(
                     QStringLiteral("表格中的文字超过 %1 MB，无法导入").arg(megabytes(m_limits.textBytes)));
@@ -880,7 +917,7 @@ private:
             m_table.problem(m_row, here(), QStringLiteral("文字超过 %1 个字符，已忽略").arg(most));
             return;
         }
-        const QByteArray& value = m_value.utf8();
+        const QByteArrayView value = m_value.utf8();
         if (m_type == "s") {
             bool ok = false;
             const int index = sharedIndex(value, &ok);
@@ -894,7 +931,7 @@ private:
                 return;
             }
             const QByteArrayView text = m_strings.at(index);
-            m_table.addCell(m_column, QByteArray::fromRawData(text.data(), text.size()));
+            m_table.addCell(m_column, text);
             return;
         }
         if (m_type == "b") {
@@ -922,11 +959,14 @@ private:
     }
 
     // A shared string's number as QString::toInt() reads it.
-    static int sharedIndex(const QByteArray& value, bool* ok) {
+    static int sharedIndex(QByteArrayView value, bool* ok) {
         if (!value.isEmpty() && value.size() <= 9 &&
             std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             *ok = true;
-            return std::atoi(value.constData());
+            int n = 0;
+            for (const char c : value)
+                n = n * 10 + (c - '0');
+            return n;
         }
         return QString::fromUtf8(value).toInt(ok);
     }

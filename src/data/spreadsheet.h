@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <string>
 #include <vector>
 
 // Lists written to spreadsheet files and tables read back from them. Excel files are written by
@@ -116,7 +117,7 @@ public:
     explicit Table(const Limits& limits = Limits());
     void addRow(int number);
     void addCell(int column, QStringView text);
-    void addCell(int column, const QByteArray& utf8);
+    void addCell(int column, QByteArrayView utf8);
     void problem(int row, const QString& where, const QString& why);
     const Limits& limits() const { return m_limits; }
 
@@ -133,7 +134,7 @@ private:
     Limits m_limits;
     std::vector<Row> m_rows; // with an end marker
     std::vector<Cell> m_cells;
-    QByteArray m_text;
+    std::string m_text;
 };
 
 // Reads the file; raises Refused when it cannot be read or is beyond a limit of the file.

@@ -298,6 +298,9 @@ Plan check(Kind kind, Spreadsheet::Table read) {
                                                                : &*lists.constFind(fields[used[c]].pickList));
     static const QByteArray mister = QStringLiteral("先生").toUtf8(), madam = QStringLiteral("女士").toUtf8();
 
+    // Every row's name and code are kept for the rows after it.
+    names.reserve(names.size() + table->rowCount());
+    codes.reserve(codes.size() + table->rowCount());
     std::vector<QByteArrayView> values(used.size());
     QByteArray trimmedCode, trimmedPhone;
     for (int r = titled ? 1 : 0; r < table->rowCount(); ++r) {
