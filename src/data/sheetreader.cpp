@@ -13,12 +13,14 @@
 #include <QHash>
 #include <QSet>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <expat.h>
 #include <limits>
 #include <memory>
+#include <string_view>
 #include <unzip.h>
 
 namespace Spreadsheet {
@@ -452,9 +454,374 @@ QByteArrayView attribute(const char** attributes, const char* name) {
     return QByteArrayView();
 }
 
-// Parses a part of the package as it is unpacked. Expat reads the XML: no DTD is accepted (so no
-// entity of one), nothing outside the part is ever loaded, and a handler's exception stops the
-// parser and comes out here.
+// A reader of XML in UTF-8 made for the sheets' size: it hands the elements, attributes and texts
+// over as expat does, checking what makes the document well-formed (UTF-8 and characters, tag
+// nesting, quoting, references of the predefined entities and characters), and refuses any DTD.
+// Parts in another encoding go to expat.
+class Utf8Xml {
+public:
+    // `fail` raises the part's error with a line number and a reason.
+    Utf8Xml(XmlHandler& handler, std::function<void(qint64, const QString&)> fail)
+        : m_handler(handler), m_fail(std::move(fail)) {}
+
+    bool whole() const { return m_closed; }
+
+    void feed(const char* data, qsizetype size) {
+        // A character cut by the end of the piece waits for the rest of it.
+        m_buffer.append(data, size_t(size));
+        const qsizetype start = m_checked;
+        const qsizetype tail = incompleteTail(QByteArrayView(m_buffer).sliced(start));
+        const QByteArrayView fresh =
+            QByteArrayView(m_buffer).sliced(start, qsizetype(m_buffer.size()) - start - tail);
+        if (!fresh.isValidUtf8())
+            error(QStringLiteral("not well-formed (invalid UTF-8)"));
+        for (const char c : fresh)
+            if (uchar(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                error(QStringLiteral("not well-formed (invalid character)"));
+        m_checked = qsizetype(m_buffer.size()) - tail;
+        scan(m_checked);
+    }
+
+    void doctype() { throw Dtd(); }
+    struct Dtd {};
+
+private:
+    // The markup and text up to `end` (the bytes checked so far); what is not whole yet stays.
+    void scan(qsizetype end) {
+        const char* b = m_buffer.data();
+        qsizetype i = 0;
+        while (i < end) {
+            if (b[i] != '<') {
+                const char* lt = static_cast<const char*>(std::memchr(b + i, '<', size_t(end - i)));
+                qsizetype stop = lt ? lt - b : end;
+                if (!lt) {
+                    // Keep back a reference or a CR that the next piece may finish.
+                    const char* amp = static_cast<const char*>(std::memchr(b + i, '&', size_t(end - i)));
+                    while (amp && std::memchr(amp, ';', size_t(b + end - amp)))
+                        amp = static_cast<const char*>(std::memchr(amp + 1, '&', size_t(b + end - amp - 1)));
+                    if (amp)
+                        stop = amp - b;
+                    if (stop > i && b[stop - 1] == '\r')
+                        --stop;
+                    if (stop == i) {
+                        if (end - i > 64)
+                            error(QStringLiteral("undefined entity"));
+                        break;
+                    }
+                }
+                characters(b + i, stop - i);
+                i = stop;
+                continue;
+            }
+            const qsizetype left = end - i;
+            if (left < 2)
+                break;
+            const char c = b[i + 1];
+            qsizetype next = -1;
+            if (c == '?') {
+                next = find(b, i + 2, end, "?>");
+                if (next >= 0)
+                    next += 2;
+            } else if (c == '!') {
+                if (left >= 4 && std::memcmp(b + i, "<!--", 4) == 0) {
+                    next = find(b, i + 4, end, "-->");
+                    if (next >= 0)
+                        next += 3;
+                } else if (left >= 9 && std::memcmp(b + i, "<![CDATA[", 9) == 0) {
+                    next = find(b, i + 9, end, "]]>");
+                    if (next >= 0) {
+                        if (m_stack.empty())
+                            error(QStringLiteral("not well-formed (CDATA outside the root element)"));
+                        text(b + i + 9, next - i - 9, false);
+                        next += 3;
+                    }
+                } else if (left >= 9 && std::memcmp(b + i, "<!DOCTYPE", 9) == 0) {
+                    doctype();
+                } else if (left >= 9) {
+                    error(QStringLiteral("not well-formed (invalid token)"));
+                }
+            } else {
+                next = tagEnd(b, i + 1, end);
+                if (next < -1)
+                    error(QStringLiteral("not well-formed (invalid token)"));
+                if (next >= 0) {
+                    if (c == '/')
+                        endTag(b + i + 2, next - i - 2);
+                    else
+                        startTag(b + i + 1, next - i - 1);
+                    ++next;
+                }
+            }
+            if (next < 0) {
+                if (left > MaxToken)
+                    error(QStringLiteral("not well-formed (token too long)"));
+                break;
+            }
+            i = next;
+        }
+        m_line += std::count(b, b + i, '\n');
+        m_buffer.erase(0, size_t(i));
+        m_checked -= i;
+    }
+
+    static qsizetype find(const char* b, qsizetype from, qsizetype end, const char* what) {
+        const std::string_view haystack(b + from, size_t(end - from));
+        const size_t at = haystack.find(what);
+        return at == std::string_view::npos ? -1 : from + qsizetype(at);
+    }
+
+    // The '>' that ends the tag begun before `from`, outside quotes; -1 when not here yet.
+    static qsizetype tagEnd(const char* b, qsizetype from, qsizetype end) {
+        char quote = 0;
+        for (qsizetype i = from; i < end; ++i) {
+            const char c = b[i];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                return i;
+            } else if (c == '<') {
+                return -2 - i; // never whole: reported by the caller as an error below
+            }
+        }
+        return -1;
+    }
+
+    static bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    static bool nameChar(char c) {
+        return !space(c) && c != '/' && c != '>' && c != '<' && c != '=' && c != '"' && c != '\'' &&
+               c != '&' && c != '!' && c != '?';
+    }
+
+    void startTag(const char* p, qsizetype size) {
+        if (size < 0)
+            error(QStringLiteral("not well-formed (invalid token)"));
+        if (m_closed)
+            error(QStringLiteral("junk after document element"));
+        const bool empty = size > 0 && p[size - 1] == '/';
+        const char* end = p + size - (empty ? 1 : 0);
+        const char* q = p;
+        while (q < end && nameChar(*q))
+            ++q;
+        if (q == p)
+            error(QStringLiteral("not well-formed (invalid token)"));
+        m_arena.clear();
+        m_arena.append(p, size_t(q - p)).push_back('\0');
+        std::vector<size_t>& offsets = m_offsets;
+        offsets.clear();
+        while (q < end) {
+            const char* at = q;
+            while (q < end && space(*q))
+                ++q;
+            if (q == end)
+                break;
+            if (q == at)
+                error(QStringLiteral("not well-formed (invalid token)"));
+            const char* name = q;
+            while (q < end && nameChar(*q))
+                ++q;
+            const char* nameEnd = q;
+            while (q < end && space(*q))
+                ++q;
+            if (name == nameEnd || q == end || *q != '=')
+                error(QStringLiteral("not well-formed (invalid token)"));
+            ++q;
+            while (q < end && space(*q))
+                ++q;
+            if (q == end || (*q != '"' && *q != '\''))
+                error(QStringLiteral("not well-formed (invalid token)"));
+            const char quote = *q++;
+            const char* value = q;
+            while (q < end && *q != quote)
+                ++q;
+            if (q == end)
+                error(QStringLiteral("not well-formed (invalid token)"));
+            const std::string_view attributeName(name, size_t(nameEnd - name));
+            for (size_t k = 0; k < offsets.size(); k += 2)
+                if (std::string_view(m_arena.data() + offsets[k]) == attributeName)
+                    error(QStringLiteral("duplicate attribute"));
+            offsets.push_back(m_arena.size());
+            m_arena.append(attributeName).push_back('\0');
+            offsets.push_back(m_arena.size());
+            decode(value, q - value, true, &m_arena);
+            m_arena.push_back('\0');
+            ++q;
+        }
+        m_attributes.clear();
+        for (const size_t offset : offsets)
+            m_attributes.push_back(m_arena.data() + offset);
+        m_attributes.push_back(nullptr);
+        m_stack.emplace_back(m_arena.data());
+        if (m_stack.size() > MaxDepth)
+            error(QStringLiteral("not well-formed (elements nested too deep)"));
+        m_handler.start(localName(m_arena.data()), m_attributes.data());
+        if (empty)
+            close();
+    }
+
+    void endTag(const char* p, qsizetype size) {
+        if (size < 0)
+            error(QStringLiteral("not well-formed (invalid token)"));
+        qsizetype n = size;
+        while (n > 0 && space(p[n - 1]))
+            --n;
+        if (m_stack.empty() || std::string_view(p, size_t(n)) != m_stack.back())
+            error(QStringLiteral("mismatched tag"));
+        close();
+    }
+
+    void close() {
+        const std::string name = std::move(m_stack.back());
+        m_stack.pop_back();
+        if (m_stack.empty())
+            m_closed = true;
+        m_handler.end(localName(name.c_str()));
+    }
+
+    void characters(const char* p, qsizetype size) {
+        if (m_stack.empty()) {
+            for (qsizetype i = 0; i < size; ++i)
+                if (!space(p[i]))
+                    error(m_closed ? QStringLiteral("junk after document element")
+                                   : QStringLiteral("not well-formed (text outside the root element)"));
+            return;
+        }
+        text(p, size, true);
+    }
+
+    // A text: references replaced (unless `raw`, for CDATA) and line ends made LF.
+    void text(const char* p, qsizetype size, bool references) {
+        if ((!references || !std::memchr(p, '&', size_t(size))) && !std::memchr(p, '\r', size_t(size))) {
+            if (size > 0)
+                m_handler.text(QByteArrayView(p, size));
+            return;
+        }
+        m_text.clear();
+        if (references)
+            decode(p, size, false, &m_text);
+        else
+            for (qsizetype i = 0; i < size; ++i)
+                if (p[i] != '\r')
+                    m_text.push_back(p[i]);
+                else if (i + 1 >= size || p[i + 1] != '\n')
+                    m_text.push_back('\n');
+        if (!m_text.empty())
+            m_handler.text(QByteArrayView(m_text.data(), qsizetype(m_text.size())));
+    }
+
+    // Appends the text with its references replaced; an attribute's blanks become spaces.
+    void decode(const char* p, qsizetype size, bool attribute, std::string* out) {
+        if (std::none_of(p, p + size, [](char c) {
+                return c == '&' || c == '<' || c == '\r' || c == '\n' || c == '\t';
+            })) {
+            out->append(p, size_t(size));
+            return;
+        }
+        for (qsizetype i = 0; i < size; ++i) {
+            const char c = p[i];
+            if (c == '<')
+                error(QStringLiteral("not well-formed (invalid token)"));
+            if (c == '\r') {
+                if (i + 1 < size && p[i + 1] == '\n')
+                    continue;
+                out->push_back(attribute ? ' ' : '\n');
+            } else if (attribute && (c == '\n' || c == '\t')) {
+                out->push_back(' ');
+            } else if (c != '&') {
+                out->push_back(c);
+            } else {
+                const char* semicolon = static_cast<const char*>(std::memchr(p + i, ';', size_t(size - i)));
+                if (!semicolon)
+                    error(QStringLiteral("not well-formed (invalid token)"));
+                const std::string_view entity(p + i + 1, size_t(semicolon - p - i - 1));
+                i = semicolon - p;
+                if (entity == "lt")
+                    out->push_back('<');
+                else if (entity == "gt")
+                    out->push_back('>');
+                else if (entity == "amp")
+                    out->push_back('&');
+                else if (entity == "quot")
+                    out->push_back('"');
+                else if (entity == "apos")
+                    out->push_back('\'');
+                else if (entity.size() > 1 && entity[0] == '#')
+                    character(entity.substr(1), out);
+                else
+                    error(QStringLiteral("undefined entity"));
+            }
+        }
+    }
+
+    // A character reference ("#65", "#x41") in UTF-8.
+    void character(std::string_view number, std::string* out) {
+        const bool hex = !number.empty() && number[0] == 'x';
+        if (hex)
+            number.remove_prefix(1);
+        char32_t code = 0;
+        if (number.empty() || number.size() > 8)
+            error(QStringLiteral("reference to invalid character number"));
+        for (const char c : number) {
+            const int digit = c >= '0' && c <= '9'          ? c - '0'
+                              : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                            : -1;
+            if (digit < 0)
+                error(QStringLiteral("reference to invalid character number"));
+            code = code * (hex ? 16 : 10) + char32_t(digit);
+        }
+        const bool allowed = code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+                             (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+        if (!allowed)
+            error(QStringLiteral("reference to invalid character number"));
+        const QByteArray utf8 = QString::fromUcs4(&code, 1).toUtf8();
+        out->append(utf8.constData(), size_t(utf8.size()));
+    }
+
+    [[noreturn]] void error(const QString& why) {
+        m_fail(m_line + 1, why);
+        throw std::logic_error("unreachable");
+    }
+
+    static constexpr qsizetype MaxToken = 1 << 20; // one tag, comment or CDATA section
+    static constexpr size_t MaxDepth = 1000;
+    XmlHandler& m_handler;
+    std::function<void(qint64, const QString&)> m_fail;
+    std::string m_buffer;    // what came and is not read yet
+    qsizetype m_checked = 0; // of it, the bytes checked (whole characters)
+    qint64 m_line = 0;       // the lines read before the buffer
+    std::vector<std::string> m_stack;
+    bool m_closed = false;
+    std::string m_arena, m_text;
+    std::vector<size_t> m_offsets;
+    std::vector<const char*> m_attributes;
+};
+
+// Whether the part begins as XML in UTF-8 does: its declaration names no other encoding.
+bool utf8Declared(QByteArrayView start) {
+    if (start.startsWith("\xEF\xBB\xBF"))
+        start = start.sliced(3);
+    if (!start.startsWith("<?xml"))
+        return start.startsWith("<");
+    const qsizetype end = start.indexOf("?>");
+    if (end < 0)
+        return false;
+    const QByteArray declaration = start.first(end).toByteArray().toLower();
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return true;
+    QByteArray rest = declaration.mid(at + 8).trimmed();
+    if (!rest.startsWith('='))
+        return false;
+    rest = rest.mid(1).trimmed();
+    return rest.startsWith("\"utf-8\"") || rest.startsWith("'utf-8'");
+}
+
+// Parses a part of the package as it is unpacked: in UTF-8 (as every spreadsheet program writes
+// it) with the reader above, else with expat. No DTD is accepted (so no entity of one), nothing
+// outside the part is ever loaded, and a handler's exception stops the parser and comes out here.
 void parse(Zip& zip, const QString& name, const QString& path, XmlHandler& handler) {
     struct State {
         XML_Parser parser = nullptr;
@@ -529,11 +896,31 @@ void parse(Zip& zip, const QString& name, const QString& path, XmlHandler& handl
                     .arg(XML_GetCurrentLineNumber(parser.get()))
                     .arg(shortened(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(parser.get()))), 80)));
     };
+    Utf8Xml fast(handler, [&](qint64 line, const QString& why) {
+        throw Refused(
+            QStringLiteral("Excel 文件已损坏：%1（%2 第 %3 行：%4）").arg(path, name).arg(line).arg(why));
+    });
+    enum class Reader { Unknown, Fast, Expat } reader = Reader::Unknown;
     // Fed piece by piece, the parser is never told where the data ends: the document is whole
     // when its root element has closed.
-    zip.stream(name,
-               [&](const char* data, int size) { check(XML_Parse(parser.get(), data, size, XML_FALSE)); });
-    if (!state.whole)
+    try {
+        zip.stream(name, [&](const char* data, int size) {
+            if (reader == Reader::Unknown) {
+                reader = utf8Declared(QByteArrayView(data, size)) ? Reader::Fast : Reader::Expat;
+                if (reader == Reader::Fast && QByteArrayView(data, size).startsWith("\xEF\xBB\xBF")) {
+                    data += 3; // the byte-order mark
+                    size -= 3;
+                }
+            }
+            if (reader == Reader::Fast)
+                fast.feed(data, size);
+            else
+                check(XML_Parse(parser.get(), data, size, XML_FALSE));
+        });
+    } catch (const Utf8Xml::Dtd&) {
+        throw Refused(QStringLiteral("Excel 文件已损坏：%1（%2 含有 DTD）").arg(path, name));
+    }
+    if (reader == Reader::Fast ? !fast.whole() : !state.whole)
         throw Refused(QStringLiteral("Excel 文件已损坏：%1（%2 不完整）").arg(path, name));
 }
 
@@ -806,6 +1193,12 @@ bool generalNumberText(QByteArrayView text) {
     return i == n && significant <= 15 && (nonZero || !negative);
 }
 
+// Whether the name is this one.
+inline bool is(QByteArrayView name, std::string_view literal) {
+    return size_t(name.size()) == literal.size() &&
+           std::memcmp(name.data(), literal.data(), literal.size()) == 0;
+}
+
 // The first sheet, read into the table.
 class SheetReader : public XmlHandler {
 public:
@@ -814,13 +1207,13 @@ public:
         : m_table(table), m_sheet(sheet), m_strings(strings), m_dates(dates) {}
 
     void start(QByteArrayView name, const char** attributes) override {
-        if (name == "row")
-            startRow(attributes);
-        else if (name == "c")
+        if (is(name, "c"))
             startCell(attributes);
-        else if (m_inCell && (name == "v" || name == "t"))
+        else if (is(name, "row"))
+            startRow(attributes);
+        else if (m_inCell && (is(name, "v") || is(name, "t")))
             m_inValue = true;
-        else if (m_inCell && name == "rPh")
+        else if (m_inCell && is(name, "rPh"))
             ++m_phonetic;
     }
     void text(QByteArrayView text) override {
@@ -828,13 +1221,13 @@ public:
             m_value.add(text, m_table.limits().cellChars);
     }
     void end(QByteArrayView name) override {
-        if (name == "v" || name == "t")
+        if (is(name, "v") || is(name, "t"))
             m_inValue = false;
-        else if (name == "rPh")
+        else if (is(name, "rPh"))
             --m_phonetic;
-        else if (name == "c")
+        else if (is(name, "c"))
             endCell();
-        else if (name == "row")
+        else if (is(name, "row"))
             m_inRow = false;
     }
 
@@ -897,10 +1290,10 @@ private:
         m_column = column;
         m_inCell = true;
         const QByteArrayView type = attribute(attributes, "t");
-        m_type = type.first(std::min<qsizetype>(type.size(), 20)).toByteArray();
+        m_type.assign(type.data(), size_t(std::min<qsizetype>(type.size(), 20)));
         const QByteArrayView style = attribute(attributes, "s");
         bool ok = false;
-        m_style = style.isNull() ? -1 : attributeNumber(style, &ok);
+        m_style = style.isNull() ? -1 : plainNumber(style, &ok);
         if (!ok)
             m_style = -1;
     }
@@ -920,7 +1313,7 @@ private:
         const QByteArrayView value = m_value.utf8();
         if (m_type == "s") {
             bool ok = false;
-            const int index = sharedIndex(value, &ok);
+            const int index = plainNumber(value, &ok);
             if (!ok || index < 0 || index >= m_strings.size()) {
                 m_table.problem(m_row, here(),
                                 QStringLiteral("共享文字编号“%1”无效，已忽略").arg(quoted(value)));
@@ -938,7 +1331,7 @@ private:
             m_table.addCell(m_column, value == "1" ? QByteArrayLiteral("TRUE") : QByteArrayLiteral("FALSE"));
             return;
         }
-        if (m_type.isEmpty() || m_type == "n") {
+        if (m_type.empty() || m_type == "n") {
             const bool dateStyle =
                 m_style >= 0 && size_t(m_style) < m_dates.size() && m_dates[size_t(m_style)];
             // A number as the general format writes it stays as it is.
@@ -958,8 +1351,8 @@ private:
         m_table.addCell(m_column, value);
     }
 
-    // A shared string's number as QString::toInt() reads it.
-    static int sharedIndex(QByteArrayView value, bool* ok) {
+    // A number as QString::toInt() reads it.
+    static int plainNumber(QByteArrayView value, bool* ok) {
         if (!value.isEmpty() && value.size() <= 9 &&
             std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             *ok = true;
@@ -978,7 +1371,7 @@ private:
     qint64 m_rowElements = 0, m_cells = 0;
     int m_row = 0, m_column = -1, m_style = -1, m_phonetic = 0;
     bool m_inRow = false, m_rowOk = false, m_inCell = false, m_inValue = false;
-    QByteArray m_type;
+    std::string m_type;
     CellText m_value;
 };
 
