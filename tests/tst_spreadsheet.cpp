@@ -6,6 +6,7 @@
 #include "data/work.h"
 #include "fileedges.h"
 #include "ledger/importing.h"
+#include "ledger/products.h"
 #include "sheetfiles.h"
 
 #include <QCryptographicHash>
@@ -34,6 +35,10 @@ private slots:
     void gb18030CsvFaultsAreReportedAndNothingWritten();
     void xlsxFaultsAreReportedAtTheirCells();
     void goodRowsOnlyWritesThemInOneTransaction();
+    void problemsFarDownABigFileAreNamedAtTheirRows_data();
+    void problemsFarDownABigFileAreNamedAtTheirRows();
+    void manyProductsStopAtTheFirstRefusedOne_data();
+    void manyProductsStopAtTheFirstRefusedOne();
     void membersImportAsTheNewMemberDialogMakesThem();
     void exportedListsImportAgain();
     void toolsExportAndImport();
@@ -393,6 +398,111 @@ void TestSpreadsheet::goodRowsOnlyWritesThemInOneTransaction() {
                       "begin select raise(abort, 'refused'); end");
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Products::createMany(batch));
     QCOMPARE(count("ab"), 2);
+}
+
+void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows_data() {
+    QTest::addColumn<QString>("format");
+    QTest::newRow("csv") << QStringLiteral("csv");
+    QTest::newRow("xlsx") << QStringLiteral("xlsx");
+}
+
+// A file as the program exports it, 3,000 products long: the problems far down are named at their
+// rows and columns, among thousands of good rows.
+void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows() {
+    QFETCH(QString, format);
+    CoreFixture db;
+    Products::Fields existing = CoreFixture::snack(QStringLiteral("已有的产品"), QStringLiteral("食品"),
+                                                   QStringLiteral("1"), QStringLiteral("2"));
+    existing.barcode = QStringLiteral("6900000000000");
+    Products::create(existing, Currency::parse("1"));
+    const QList<Spreadsheet::Column> columns = {{QStringLiteral("大类")},
+                                                {QStringLiteral("产品名称")},
+                                                {QStringLiteral("库存量"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("单位")},
+                                                {QStringLiteral("销售价")},
+                                                {QStringLiteral("条码")}};
+    const QString path = QDir(db.folder()).filePath(QStringLiteral("products.") + format);
+    int row = 1; // the title's
+    Spreadsheet::write(
+        path, format == QLatin1String("csv") ? Spreadsheet::Format::Csv : Spreadsheet::Format::Xlsx, columns,
+        [&](QVariantList& cells) {
+            if (++row > 3001)
+                return false;
+            const QString name = row == 1000 ? QStringLiteral("产品10") : QStringLiteral("产品%1").arg(row);
+            const QString code = row == 1500   ? QStringLiteral("6900000000000")
+                                 : row == 2500 ? QStringLiteral(" 69%1 ").arg(20, 11, 10, QLatin1Char('0'))
+                                               : QStringLiteral("69%1").arg(row, 11, 10, QLatin1Char('0'));
+            cells = {QStringLiteral("食品"),
+                     name,
+                     row % 50,
+                     QStringLiteral("个"),
+                     row == 2000 ? QStringLiteral("1.2.3") : QStringLiteral("2.5"),
+                     code};
+            return true;
+        });
+    const Importing::Plan plan = Importing::checkFile(Importing::Kind::Products, path);
+    QCOMPARE(problemTexts(plan),
+             QStringList({QStringLiteral("1000|产品名称|名称重复"), QStringLiteral("1500|条码|条码重复"),
+                          QStringLiteral("2000|销售价|不是数字"), QStringLiteral("2500|条码|条码重复")}));
+    QCOMPARE(plan.rows.size(), 3000);
+    QCOMPARE(plan.goodRows(), 2996);
+    QCOMPARE(Importing::write(plan, true), 2996);
+    QCOMPARE(count("ab"), 2997);
+    // The rows written are the file's, in its order, with their own values.
+    QCOMPARE(CoreFixture::rows("select b3, b4, b8, b13 from ab where bid in (2, 1000, 2997) order by bid"),
+             QStringList({QStringLiteral("产品2|2|2.5|6900000000002"),
+                          QStringLiteral("产品1001|1|2.5|6900000001001"),
+                          QStringLiteral("产品3001|1|2.5|6900000003001")}));
+}
+
+void TestSpreadsheet::manyProductsStopAtTheFirstRefusedOne_data() {
+    QTest::addColumn<int>("duplicateAt");  // the product given the barcode of one before it
+    QTest::addColumn<int>("owner");        // that one: -1 for the product in the ledger
+    QTest::addColumn<int>("unstorableAt"); // the product whose stock cannot be stored, -1 for none
+    QTest::addColumn<QString>("error");
+    const QString ledger =
+        Products::duplicateCodeMessage(QStringLiteral("6999999999999"), QStringLiteral("已有的产品"));
+    QTest::newRow("first of all") << 0 << -1 << -1 << ledger;
+    QTest::newRow("in the middle of many") << 150 << -1 << -1 << ledger;
+    QTest::newRow("the last") << 299 << -1 << -1 << ledger;
+    QTest::newRow("of an earlier product")
+        << 170 << 20 << -1
+        << Products::duplicateCodeMessage(QStringLiteral("6900000000020"), QStringLiteral("产品20"));
+    QTest::newRow("a stock that cannot be stored first")
+        << 150 << -1 << 130 << QStringLiteral("超过15位有效数字");
+    QTest::newRow("the barcode first") << 100 << -1 << 130 << ledger;
+}
+
+// Products go into the file many at a time; the one refused is the one the error is about, and
+// nothing of the others stays.
+void TestSpreadsheet::manyProductsStopAtTheFirstRefusedOne() {
+    QFETCH(int, duplicateAt);
+    QFETCH(int, owner);
+    QFETCH(int, unstorableAt);
+    QFETCH(QString, error);
+    CoreFixture db;
+    Products::Fields existing = CoreFixture::snack(QStringLiteral("已有的产品"), QStringLiteral("食品"),
+                                                   QStringLiteral("1"), QStringLiteral("2"));
+    existing.barcode = QStringLiteral("6999999999999");
+    Products::create(existing, Currency::parse("1"));
+    QList<Products::New> products;
+    for (int i = 0; i < 300; ++i) {
+        Products::New p{CoreFixture::snack(QStringLiteral("产品%1").arg(i), QStringLiteral("食品"),
+                                           QStringLiteral("1"), QStringLiteral("2")),
+                        Currency::parse(i == unstorableAt ? "123456789012.3456" : "3")};
+        p.fields.barcode = QStringLiteral("69%1").arg(i, 11, 10, QLatin1Char('0'));
+        products << p;
+    }
+    products[duplicateAt].fields.barcode = owner < 0 ? existing.barcode : products[owner].fields.barcode;
+    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    try {
+        Products::createMany(products);
+        QFAIL("written");
+    } catch (const LedgerError& e) {
+        QVERIFY2(e.text().contains(error), qPrintable(e.text()));
+    }
+    QCOMPARE(count("ab"), 1);
+    QCOMPARE(announced.size(), 0);
 }
 
 void TestSpreadsheet::membersImportAsTheNewMemberDialogMakesThem() {
