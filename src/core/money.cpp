@@ -25,6 +25,13 @@ int64_t checked(i128 value, const QString& what) {
     return int64_t(value);
 }
 
+// The same, the text of what was computed made only when it is out of range.
+template <typename What> int64_t checked(i128 value, const What& what) {
+    if (value > std::numeric_limits<int64_t>::max() || value < std::numeric_limits<int64_t>::min())
+        outOfRange(what());
+    return int64_t(value);
+}
+
 // Divides and rounds half to even.
 i128 divRoundEven(i128 num, i128 den) {
     i128 q = num / den;
@@ -98,7 +105,7 @@ bool parsePlain(const QChar* text, qsizetype n, Currency* amount) {
 } // namespace
 
 Currency Currency::fromInt(int64_t whole) {
-    return fromScaled(checked(i128(whole) * Scale, QString::number(whole)));
+    return fromScaled(checked(i128(whole) * Scale, [&] { return QString::number(whole); }));
 }
 
 Currency Currency::parse(const QString& input) {
@@ -254,21 +261,22 @@ QString Currency::toString() const {
 
 Currency Currency::operator+(Currency other) const {
     return fromScaled(checked(i128(m_scaled) + other.m_scaled,
-                              QStringLiteral("%1 + %2").arg(toString(), other.toString())));
+                              [&] { return QStringLiteral("%1 + %2").arg(toString(), other.toString()); }));
 }
 
 Currency Currency::operator-(Currency other) const {
     return fromScaled(checked(i128(m_scaled) - other.m_scaled,
-                              QStringLiteral("%1 - %2").arg(toString(), other.toString())));
+                              [&] { return QStringLiteral("%1 - %2").arg(toString(), other.toString()); }));
 }
 
 Currency Currency::operator-() const {
-    return fromScaled(checked(-i128(m_scaled), toString()));
+    return fromScaled(checked(-i128(m_scaled), [&] { return toString(); }));
 }
 
 Currency Currency::operator*(Currency other) const {
     i128 product = divRoundEven(i128(m_scaled) * other.m_scaled, Scale);
-    return fromScaled(checked(product, QStringLiteral("%1 × %2").arg(toString(), other.toString())));
+    return fromScaled(
+        checked(product, [&] { return QStringLiteral("%1 × %2").arg(toString(), other.toString()); }));
 }
 
 QString formatGeneral(double value) {

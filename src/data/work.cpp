@@ -201,18 +201,21 @@ void Work::noteStatement(const QString& sql) {
 }
 
 QSqlQuery Work::exec(const QString& sql, const Db::Params& params) {
+    restoreCounts();
     countStatement();
     noteStatement(sql);
     return Db::exec(m_db, sql, params);
 }
 
 QVariant Work::scalar(const QString& sql, const Db::Params& params) {
+    restoreCounts();
     countStatement();
     noteStatement(sql);
     return Db::scalar(m_db, sql, params);
 }
 
 QSqlQuery& Work::execPrepared(const QString& sql, const Db::Params& params) {
+    restoreCounts();
     countStatement();
     noteStatement(sql);
     auto it = m_prepared.find(sql);
@@ -351,6 +354,8 @@ QList<qint64> Work::insertRows(const QString& table, const QStringList& columns,
             sql += QLatin1Char(')');
         }
         countStatement();
+        if (rows == RowsAStatement)
+            holdCount(known->name); // many rows: counted once
         auto it = m_raw.find(sql);
         if (it == m_raw.end()) {
             RawInsert raw;
@@ -404,6 +409,8 @@ QList<qint64> Work::insertRows(const QString& table, const QStringList& columns,
             throw DatabaseError(error, QString::number(result & 0xff));
         if (last - rows < 0)
             throw DatabaseError(QStringLiteral("no key returned: %1").arg(head));
+        if (const auto held = m_heldCounts.find(known->name); held != m_heldCounts.end())
+            held->rows += rows;
         QSet<qint64>& added = m_added[known->name];
         for (qint64 key = last - rows + 1; key <= last; ++key) {
             keys << key;
@@ -414,6 +421,7 @@ QList<qint64> Work::insertRows(const QString& table, const QStringList& columns,
 }
 
 qint64 Work::insert(const QString& sql, const Db::Params& params) {
+    restoreCounts();
     qint64 key = 0;
     if (m_sqlite) {
         countStatement();
@@ -474,7 +482,38 @@ void Work::wrote(const QString& table, qint64 key) {
     }
 }
 
+void Work::holdCount(const QString& table) {
+    if (m_heldCounts.contains(table) || !Schema::countedTables().contains(table))
+        return;
+    // Only the trigger this program makes, exactly: any other is left to count row by row.
+    const QString name = table + QStringLiteral("_count_insert");
+    const QString made =
+        QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 BEGIN UPDATE row_counts SET n = n + 1 "
+                       "WHERE t = '%2'; END")
+            .arg(name, table);
+    const QString kept =
+        Db::scalar(m_db, QStringLiteral("select sql from sqlite_master where type = 'trigger' and name = :n"),
+                   {{QStringLiteral(":n"), name}})
+            .toString();
+    if (kept != made)
+        return;
+    Db::exec(m_db, QStringLiteral("DROP TRIGGER %1").arg(name));
+    m_heldCounts.insert(table, {kept, 0});
+}
+
+void Work::restoreCounts() {
+    if (m_heldCounts.isEmpty())
+        return;
+    const QHash<QString, HeldCount> held = std::exchange(m_heldCounts, {});
+    for (auto it = held.cbegin(); it != held.cend(); ++it) {
+        Db::exec(m_db, QStringLiteral("UPDATE row_counts SET n = n + :k WHERE t = :t"),
+                 {{QStringLiteral(":k"), it->rows}, {QStringLiteral(":t"), it.key()}});
+        Db::exec(m_db, it->trigger);
+    }
+}
+
 void Work::commit() {
+    restoreCounts();
     for (QSqlQuery& q : m_prepared)
         q.finish();
     finalizeRaw();

@@ -144,6 +144,16 @@ private:
     // bound only by Qt's driver.
     bool insertRaw(const QString& sql, const Db::Params& params, qint64* key);
     void finalizeRaw();
+    // While insertRows() writes many rows of a table on SQLite, the table's row-count trigger is
+    // held off and the count raised once for them (restoreCounts(): before any other statement
+    // of the unit of work and before its commit; a rollback brings the trigger back as well).
+    struct HeldCount {
+        QString trigger; // its statement, as the file keeps it
+        qint64 rows = 0;
+    };
+    void holdCount(const QString& table);
+    void restoreCounts();
+    QHash<QString, HeldCount> m_heldCounts;
     QSqlDatabase m_db;
     Transaction m_tx;
     Changes m_changes;
