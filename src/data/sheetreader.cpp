@@ -15,12 +15,16 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <expat.h>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <unzip.h>
 
 namespace Spreadsheet {
@@ -397,17 +401,81 @@ public:
         if (unzOpenCurrentFile(m_zip) != UNZ_OK)
             throw Refused(QStringLiteral("不是有效的 Excel 文件：%1").arg(m_path));
         qint64 total = 0;
-        std::vector<char> buffer(1 << 16);
         int got = 0;
-        while ((got = unzReadCurrentFile(m_zip, buffer.data(), unsigned(buffer.size()))) > 0) {
-            total += got;
-            if (total > m_limits.entryBytes)
-                throw tooLarge(name, total, false);
-            take(buffer.data(), got);
+        if (info.uncompressed_size > quint64(Piece) * 16) {
+            got = unpackBeside(name, take, &total);
+        } else {
+            std::vector<char> buffer(Piece);
+            while ((got = unzReadCurrentFile(m_zip, buffer.data(), unsigned(buffer.size()))) > 0) {
+                total += got;
+                if (total > m_limits.entryBytes)
+                    throw tooLarge(name, total, false);
+                take(buffer.data(), got);
+            }
         }
         const int closed = unzCloseCurrentFile(m_zip);
         if (got < 0 || closed != UNZ_OK)
             throw Refused(QStringLiteral("Excel 文件已损坏：%1").arg(m_path));
+    }
+
+    // A large part is unpacked by a second thread while this one takes the pieces: at most a few
+    // pieces wait between them. Returns what the last read returned (negative: damaged).
+    int unpackBeside(const QString& name, const std::function<void(const char*, int)>& take, qint64* total) {
+        struct Queue {
+            std::mutex mutex;
+            std::condition_variable changed;
+            std::deque<std::vector<char>> pieces;
+            bool finished = false, stopped = false;
+            int last = 0;
+        } queue;
+        std::thread unpacker([this, &queue, total] {
+            while (true) {
+                std::vector<char> piece(Piece);
+                const int got = unzReadCurrentFile(m_zip, piece.data(), unsigned(piece.size()));
+                std::unique_lock lock(queue.mutex);
+                if (got > 0)
+                    *total += got;
+                if (got <= 0 || *total > m_limits.entryBytes || queue.stopped) {
+                    queue.last = got;
+                    queue.finished = true;
+                    queue.changed.notify_all();
+                    return;
+                }
+                piece.resize(size_t(got));
+                queue.changed.wait(lock, [&] { return queue.pieces.size() < 4 || queue.stopped; });
+                queue.pieces.push_back(std::move(piece));
+                queue.changed.notify_all();
+            }
+        });
+        // The thread ends whatever happens here.
+        struct Join {
+            Queue& queue;
+            std::thread& thread;
+            ~Join() {
+                {
+                    std::lock_guard lock(queue.mutex);
+                    queue.stopped = true;
+                }
+                queue.changed.notify_all();
+                thread.join();
+            }
+        } join{queue, unpacker};
+        while (true) {
+            std::vector<char> piece;
+            {
+                std::unique_lock lock(queue.mutex);
+                queue.changed.wait(lock, [&] { return !queue.pieces.empty() || queue.finished; });
+                if (queue.pieces.empty()) {
+                    if (*total > m_limits.entryBytes)
+                        throw tooLarge(name, *total, false);
+                    return queue.last;
+                }
+                piece = std::move(queue.pieces.front());
+                queue.pieces.pop_front();
+                queue.changed.notify_all();
+            }
+            take(piece.data(), int(piece.size()));
+        }
     }
 
     QByteArray entry(const QString& name) {
@@ -426,6 +494,7 @@ private:
                            .arg(shortened(name), megabytes(m_limits.entryBytes)));
     }
 
+    static constexpr int Piece = 1 << 16;
     QString m_path;
     Limits m_limits;
     unzFile m_zip = nullptr;
