@@ -470,16 +470,28 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
 }
 
 void Work::wrote(const QString& table, qint64 key) {
+    if (key == 0) {
+        auto it = std::find_if(m_changes.begin(), m_changes.end(),
+                               [&](const Change& c) { return c.table == table; });
+        if (it == m_changes.end())
+            it = m_changes.insert(m_changes.end(), Change::of(table));
+        it->anyRow = true;
+        return;
+    }
+    wrote(table, QList<qint64>{key});
+}
+
+void Work::wrote(const QString& table, const QList<qint64>& keys) {
     auto it =
         std::find_if(m_changes.begin(), m_changes.end(), [&](const Change& c) { return c.table == table; });
     if (it == m_changes.end())
         it = m_changes.insert(m_changes.end(), Change::of(table));
-    if (key == 0)
-        it->anyRow = true;
-    else if (QSet<qint64>& noted = m_noted[table]; !noted.contains(key)) {
-        noted.insert(key);
-        it->keys.append(key);
-    }
+    QSet<qint64>& noted = m_noted[table];
+    for (const qint64 key : keys)
+        if (key != 0 && !noted.contains(key)) {
+            noted.insert(key);
+            it->keys.append(key);
+        }
 }
 
 void Work::holdCount(const QString& table) {

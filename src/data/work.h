@@ -117,6 +117,8 @@ public:
     QString forUpdate() const { return Db::forUpdate(m_db); }
     // Notes a written row (key 0: rows of the table not known one by one).
     void wrote(const QString& table, qint64 key = 0);
+    // The same for rows of the table by their keys.
+    void wrote(const QString& table, const QList<qint64>& keys);
     void commit();
     const QSqlDatabase& db() const { return m_db; }
 

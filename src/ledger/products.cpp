@@ -155,8 +155,7 @@ public:
                 insert(m_work, p.fields, p.stock, m_now);
             throw;
         }
-        for (const qint64 key : keys)
-            m_work.wrote(Table, key);
+        m_work.wrote(Table, keys);
     }
 
 private:
