@@ -6,6 +6,7 @@
 #include "data/work.h"
 #include "fileedges.h"
 #include "ledger/importing.h"
+#include "ledger/products.h"
 #include "sheetfiles.h"
 
 #include <QCryptographicHash>
@@ -34,6 +35,10 @@ private slots:
     void gb18030CsvFaultsAreReportedAndNothingWritten();
     void xlsxFaultsAreReportedAtTheirCells();
     void goodRowsOnlyWritesThemInOneTransaction();
+    void problemsFarDownABigFileAreNamedAtTheirRows_data();
+    void problemsFarDownABigFileAreNamedAtTheirRows();
+    void manyProductsStopAtTheFirstRefusedOne_data();
+    void manyProductsStopAtTheFirstRefusedOne();
     void membersImportAsTheNewMemberDialogMakesThem();
     void exportedListsImportAgain();
     void toolsExportAndImport();
@@ -41,6 +46,8 @@ private slots:
     void hostileReferencesAreProblemsAtTheirPlace();
     void filesBeyondTheLimitsAreRefused_data();
     void filesBeyondTheLimitsAreRefused();
+    void sizeLimitsTakeTheirSizeAndRefuseOneByteMore_data();
+    void sizeLimitsTakeTheirSizeAndRefuseOneByteMore();
     void problemsAreCappedAndLongTextsShortened();
     void csvExportGuardsFormulasAndImportTakesTheGuardOff();
     void controlCharactersAreRefusedAtTheirRowAndColumn();
@@ -393,6 +400,111 @@ void TestSpreadsheet::goodRowsOnlyWritesThemInOneTransaction() {
     QCOMPARE(count("ab"), 2);
 }
 
+void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows_data() {
+    QTest::addColumn<QString>("format");
+    QTest::newRow("csv") << QStringLiteral("csv");
+    QTest::newRow("xlsx") << QStringLiteral("xlsx");
+}
+
+// A file as the program exports it, 3,000 products long: the problems far down are named at their
+// rows and columns, among thousands of good rows.
+void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows() {
+    QFETCH(QString, format);
+    CoreFixture db;
+    Products::Fields existing = CoreFixture::snack(QStringLiteral("已有的产品"), QStringLiteral("食品"),
+                                                   QStringLiteral("1"), QStringLiteral("2"));
+    existing.barcode = QStringLiteral("6900000000000");
+    Products::create(existing, Currency::parse("1"));
+    const QList<Spreadsheet::Column> columns = {{QStringLiteral("大类")},
+                                                {QStringLiteral("产品名称")},
+                                                {QStringLiteral("库存量"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("单位")},
+                                                {QStringLiteral("销售价")},
+                                                {QStringLiteral("条码")}};
+    const QString path = QDir(db.folder()).filePath(QStringLiteral("products.") + format);
+    int row = 1; // the title's
+    Spreadsheet::write(
+        path, format == QLatin1String("csv") ? Spreadsheet::Format::Csv : Spreadsheet::Format::Xlsx, columns,
+        [&](QVariantList& cells) {
+            if (++row > 3001)
+                return false;
+            const QString name = row == 1000 ? QStringLiteral("产品10") : QStringLiteral("产品%1").arg(row);
+            const QString code = row == 1500   ? QStringLiteral("6900000000000")
+                                 : row == 2500 ? QStringLiteral(" 69%1 ").arg(20, 11, 10, QLatin1Char('0'))
+                                               : QStringLiteral("69%1").arg(row, 11, 10, QLatin1Char('0'));
+            cells = {QStringLiteral("食品"),
+                     name,
+                     row % 50,
+                     QStringLiteral("个"),
+                     row == 2000 ? QStringLiteral("1.2.3") : QStringLiteral("2.5"),
+                     code};
+            return true;
+        });
+    const Importing::Plan plan = Importing::checkFile(Importing::Kind::Products, path);
+    QCOMPARE(problemTexts(plan),
+             QStringList({QStringLiteral("1000|产品名称|名称重复"), QStringLiteral("1500|条码|条码重复"),
+                          QStringLiteral("2000|销售价|不是数字"), QStringLiteral("2500|条码|条码重复")}));
+    QCOMPARE(plan.rows.size(), 3000);
+    QCOMPARE(plan.goodRows(), 2996);
+    QCOMPARE(Importing::write(plan, true), 2996);
+    QCOMPARE(count("ab"), 2997);
+    // The rows written are the file's, in its order, with their own values.
+    QCOMPARE(CoreFixture::rows("select b3, b4, b8, b13 from ab where bid in (2, 1000, 2997) order by bid"),
+             QStringList({QStringLiteral("产品2|2|2.5|6900000000002"),
+                          QStringLiteral("产品1001|1|2.5|6900000001001"),
+                          QStringLiteral("产品3001|1|2.5|6900000003001")}));
+}
+
+void TestSpreadsheet::manyProductsStopAtTheFirstRefusedOne_data() {
+    QTest::addColumn<int>("duplicateAt");  // the product given the barcode of one before it
+    QTest::addColumn<int>("owner");        // that one: -1 for the product in the ledger
+    QTest::addColumn<int>("unstorableAt"); // the product whose stock cannot be stored, -1 for none
+    QTest::addColumn<QString>("error");
+    const QString ledger =
+        Products::duplicateCodeMessage(QStringLiteral("6999999999999"), QStringLiteral("已有的产品"));
+    QTest::newRow("first of all") << 0 << -1 << -1 << ledger;
+    QTest::newRow("in the middle of many") << 150 << -1 << -1 << ledger;
+    QTest::newRow("the last") << 299 << -1 << -1 << ledger;
+    QTest::newRow("of an earlier product")
+        << 170 << 20 << -1
+        << Products::duplicateCodeMessage(QStringLiteral("6900000000020"), QStringLiteral("产品20"));
+    QTest::newRow("a stock that cannot be stored first")
+        << 150 << -1 << 130 << QStringLiteral("超过15位有效数字");
+    QTest::newRow("the barcode first") << 100 << -1 << 130 << ledger;
+}
+
+// Products go into the file many at a time; the one refused is the one the error is about, and
+// nothing of the others stays.
+void TestSpreadsheet::manyProductsStopAtTheFirstRefusedOne() {
+    QFETCH(int, duplicateAt);
+    QFETCH(int, owner);
+    QFETCH(int, unstorableAt);
+    QFETCH(QString, error);
+    CoreFixture db;
+    Products::Fields existing = CoreFixture::snack(QStringLiteral("已有的产品"), QStringLiteral("食品"),
+                                                   QStringLiteral("1"), QStringLiteral("2"));
+    existing.barcode = QStringLiteral("6999999999999");
+    Products::create(existing, Currency::parse("1"));
+    QList<Products::New> products;
+    for (int i = 0; i < 300; ++i) {
+        Products::New p{CoreFixture::snack(QStringLiteral("产品%1").arg(i), QStringLiteral("食品"),
+                                           QStringLiteral("1"), QStringLiteral("2")),
+                        Currency::parse(i == unstorableAt ? "123456789012.3456" : "3")};
+        p.fields.barcode = QStringLiteral("69%1").arg(i, 11, 10, QLatin1Char('0'));
+        products << p;
+    }
+    products[duplicateAt].fields.barcode = owner < 0 ? existing.barcode : products[owner].fields.barcode;
+    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    try {
+        Products::createMany(products);
+        QFAIL("written");
+    } catch (const LedgerError& e) {
+        QVERIFY2(e.text().contains(error), qPrintable(e.text()));
+    }
+    QCOMPARE(count("ab"), 1);
+    QCOMPARE(announced.size(), 0);
+}
+
 void TestSpreadsheet::membersImportAsTheNewMemberDialogMakesThem() {
     CoreFixture db;
     const QString path = QDir(db.folder()).filePath(QStringLiteral("members.csv"));
@@ -606,9 +718,9 @@ void TestSpreadsheet::filesBeyondTheLimitsAreRefused_data() {
     QTest::addColumn<QString>("limit"); // the limit scaled down for the case
     QTest::addColumn<qint64>("value");
     QTest::addColumn<QString>("refusal");
-    QTest::newRow("part declared 300 MB")
+    QTest::newRow("part declared 1,100 MB")
         << QStringLiteral("declared.xlsx") << QString() << qint64(0)
-        << QStringLiteral("xl/worksheets/sheet1.xml 解压后有 300 MB，超过 200 MB 的上限");
+        << QStringLiteral("xl/worksheets/sheet1.xml 解压后有 1100 MB，超过 1000 MB 的上限");
     QTest::newRow("part larger than declared")
         << QStringLiteral("lying.xlsx") << QString() << qint64(0) << QStringLiteral("Excel 文件已损坏");
     QTest::newRow("part beyond the limit") << QStringLiteral("big.xlsx") << QStringLiteral("entry")
@@ -617,8 +729,6 @@ void TestSpreadsheet::filesBeyondTheLimitsAreRefused_data() {
                                     << QStringLiteral("表格超过 2000 个单元格");
     QTest::newRow("too much shared text") << QStringLiteral("shared.xlsx") << QStringLiteral("text")
                                           << qint64(20000) << QStringLiteral("表格中的文字超过 0.02 MB");
-    QTest::newRow("CSV over 100 MB") << QStringLiteral("huge.csv") << QString() << qint64(0)
-                                     << QStringLiteral("超过 100 MB 的上限");
     QTest::newRow("CSV cells") << QStringLiteral("cells.csv") << QStringLiteral("cells") << qint64(2000)
                                << QStringLiteral("表格超过 2000 个单元格");
     QTest::newRow("CSV rows") << QStringLiteral("rows.csv") << QString() << qint64(0)
@@ -639,7 +749,7 @@ void TestSpreadsheet::filesBeyondTheLimitsAreRefused() {
                 SheetFiles::number("A" + QByteArray::number(r), "1") + "</row>";
     if (name == QLatin1String("declared.xlsx")) {
         QVERIFY(SheetFiles::writeZip(path, SheetFiles::workbook(title),
-                                     {{QStringLiteral("xl/worksheets/sheet1.xml"), 300000000u}}));
+                                     {{QStringLiteral("xl/worksheets/sheet1.xml"), 1100000000u}}));
     } else if (name == QLatin1String("lying.xlsx")) {
         // 30 MB of sheet said to be 2 KB: never unpacked beyond what it declares.
         QByteArray sheet = SheetFiles::workbook(title).at(2).second;
@@ -659,14 +769,7 @@ void TestSpreadsheet::filesBeyondTheLimitsAreRefused() {
         // Written as it streams: never the whole file in memory.
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QByteArray block;
-        if (name == QLatin1String("huge.csv")) {
-            block = QByteArray(1 << 20, 'x');
-            for (int i = 0; i < 100; ++i)
-                block[i * 1000] = ',';
-            for (int i = 0; i <= 100; ++i)
-                file.write(block);
-        } else if (name == QLatin1String("rows.csv")) {
+        if (name == QLatin1String("rows.csv")) {
             file.write(QByteArray(Spreadsheet::MaxRow + 1, '\n'));
         } else {
             for (int r = 0; r < 100; ++r)
@@ -685,6 +788,52 @@ void TestSpreadsheet::filesBeyondTheLimitsAreRefused() {
         QFAIL(qPrintable(QStringLiteral("read with %1 cells, not refused").arg(table.cellCount())));
     } catch (const Refused& e) {
         QVERIFY2(e.text().contains(refusal), qPrintable(e.text()));
+    }
+}
+
+// The program's own export of a million products is read: the limits are the sizes at which a
+// file is still read, one byte more is refused, with the limit named.
+void TestSpreadsheet::sizeLimitsTakeTheirSizeAndRefuseOneByteMore_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("size");     // of the CSV file, or declared by the sheet
+    QTest::addColumn<QString>("refusal"); // empty: read
+    const qint64 part = Spreadsheet::Limits().entryBytes, csv = Spreadsheet::Limits().csvBytes;
+    QCOMPARE(part, qint64(1000) * 1000 * 1000);
+    QCOMPARE(csv, qint64(200) * 1000 * 1000);
+    QTest::newRow("sheet of 1,000 MB") << QStringLiteral("sheet.xlsx") << part << QString();
+    QTest::newRow("sheet a byte more") << QStringLiteral("sheet.xlsx") << part + 1
+                                       << QStringLiteral("解压后有 1000 MB，超过 1000 MB 的上限");
+    QTest::newRow("CSV of 200 MB") << QStringLiteral("file.csv") << csv << QString();
+    QTest::newRow("CSV a byte more") << QStringLiteral("file.csv") << csv + 1
+                                     << QStringLiteral("CSV 文件有 200 MB，超过 200 MB 的上限");
+}
+
+void TestSpreadsheet::sizeLimitsTakeTheirSizeAndRefuseOneByteMore() {
+    QFETCH(QString, name);
+    QFETCH(qint64, size);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    const QByteArray rows = "<row r=\"1\">" + SheetFiles::text("A1", QStringLiteral("名称")) + "</row>";
+    if (name.endsWith(QLatin1String(".xlsx"))) {
+        // The sheet is small; the reader goes by the size its package declares.
+        QVERIFY(SheetFiles::writeZip(path, SheetFiles::workbook(rows),
+                                     {{QStringLiteral("xl/worksheets/sheet1.xml"), quint32(size)}}));
+    } else {
+        // A title and a row, then blanks up to the size (a sparse file: nothing is written).
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("名称\r\n水\r\n");
+        QVERIFY(file.resize(size));
+        file.close();
+        QVERIFY(QFileInfo(path).size() == size);
+    }
+    try {
+        const Spreadsheet::Table table = Spreadsheet::read(path);
+        QVERIFY2(refusal.isEmpty(), "read, not refused");
+        QCOMPARE(table.cell(0, 0), QStringLiteral("名称"));
+    } catch (const Refused& e) {
+        QVERIFY2(!refusal.isEmpty() && e.text().contains(refusal), qPrintable(e.text()));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -24,6 +25,13 @@ int64_t checked(i128 value, const QString& what) {
     return int64_t(value);
 }
 
+// The same, the text of what was computed made only when it is out of range.
+template <typename What> int64_t checked(i128 value, const What& what) {
+    if (value > std::numeric_limits<int64_t>::max() || value < std::numeric_limits<int64_t>::min())
+        outOfRange(what());
+    return int64_t(value);
+}
+
 // Divides and rounds half to even.
 i128 divRoundEven(i128 num, i128 den) {
     i128 q = num / den;
@@ -37,27 +45,72 @@ i128 divRoundEven(i128 num, i128 den) {
     return q;
 }
 
-QString scaledText(int64_t scaled) {
-    bool negative = scaled < 0;
+// The exact text of a scaled amount ("-12.5"), written into `out` (at least 24 characters);
+// returns its length.
+int scaledChars(int64_t scaled, char* out) {
+    const bool negative = scaled < 0;
     // Work on the magnitude as unsigned so the most negative value is safe.
-    uint64_t magnitude = negative ? uint64_t(0) - uint64_t(scaled) : uint64_t(scaled);
-    QString whole = QString::number(magnitude / Currency::Scale);
-    QString frac = QStringLiteral("%1").arg(magnitude % Currency::Scale, 4, 10, QLatin1Char('0'));
-    while (frac.endsWith(QLatin1Char('0')))
-        frac.chop(1);
-    QString text = negative ? QStringLiteral("-") + whole : whole;
-    if (!frac.isEmpty())
-        text += QLatin1Char('.') + frac;
-    return text;
+    const uint64_t magnitude = negative ? uint64_t(0) - uint64_t(scaled) : uint64_t(scaled);
+    char* p = out;
+    if (negative)
+        *p++ = '-';
+    p = std::to_chars(p, out + 24, magnitude / Currency::Scale).ptr;
+    uint64_t frac = magnitude % Currency::Scale;
+    if (frac != 0) {
+        int digits = 4;
+        while (frac % 10 == 0) {
+            frac /= 10;
+            --digits;
+        }
+        *p++ = '.';
+        for (int i = digits - 1; i >= 0; --i, frac /= 10)
+            p[i] = char('0' + frac % 10);
+        p += digits;
+    }
+    return int(p - out);
+}
+
+QString scaledText(int64_t scaled) {
+    char text[24];
+    return QString::fromLatin1(text, scaledChars(scaled, text));
+}
+
+// A plain decimal text ("12", "-3.25", at most 4 decimals, nothing around it, not too long):
+// the amount, as the full parse gives it; false for anything else.
+bool parsePlain(const QChar* text, qsizetype n, Currency* amount) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    int64_t value = 0;
+    int digits = 0, decimals = 0;
+    auto digit = [&] {
+        if (digits++ < 18) // a longer text is left to the full parse
+            value = value * 10 + (text[i].unicode() - u'0');
+    };
+    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        digit();
+    if (i < n && text[i] == u'.')
+        for (++i; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i, ++decimals)
+            digit();
+    // The scaled value has digits + 4 - decimals digits: at most 18 fit without a check.
+    if (i != n || digits == 0 || decimals > 4 || digits + 4 - decimals > 18)
+        return false;
+    for (int d = decimals; d < 4; ++d)
+        value *= 10;
+    *amount = Currency::fromScaled(negative ? -value : value);
+    return true;
 }
 
 } // namespace
 
 Currency Currency::fromInt(int64_t whole) {
-    return fromScaled(checked(i128(whole) * Scale, QString::number(whole)));
+    return fromScaled(checked(i128(whole) * Scale, [&] { return QString::number(whole); }));
 }
 
 Currency Currency::parse(const QString& input) {
+    if (Currency plain; parsePlain(input.constData(), input.size(), &plain))
+        return plain;
     const QString text = input.trimmed();
     int i = 0;
     const int n = text.size();
@@ -130,6 +183,19 @@ Currency Currency::parse(const QString& input) {
     return fromScaled(checked(negative ? -value : value, input));
 }
 
+Currency Currency::parseUtf8(QByteArrayView text) {
+    // A short text of ASCII characters is tried as a plain number without making a QString.
+    QChar wide[32];
+    bool ascii = text.size() <= qsizetype(std::size(wide));
+    for (qsizetype i = 0; ascii && i < text.size(); ++i) {
+        ascii = uchar(text[i]) < 0x80;
+        wide[i] = QLatin1Char(text[i]);
+    }
+    if (Currency plain; ascii && parsePlain(wide, text.size(), &plain))
+        return plain;
+    return parse(QString::fromUtf8(text));
+}
+
 Currency Currency::fromDouble(double value) {
     if (!std::isfinite(value) || std::fabs(value) * Scale > 9.2e18)
         outOfRange(QString::number(value));
@@ -158,23 +224,31 @@ QString Currency::exactText() const {
 }
 
 QVariant Currency::toSql() const {
-    const QString exact = scaledText(m_scaled);
+    char exact[24];
+    const int length = scaledChars(m_scaled, exact);
     int significant = 0;
     bool leading = true;
-    for (QChar c : exact)
-        if (c.isDigit() && !(leading && c == QLatin1Char('0'))) {
+    bool fraction = false;
+    int trailingZeros = 0;
+    for (int i = 0; i < length; ++i) {
+        const char c = exact[i];
+        if (c == '.')
+            fraction = true;
+        if (c < '0' || c > '9')
+            continue;
+        trailingZeros = c == '0' ? trailingZeros + 1 : 0;
+        if (!(leading && c == '0')) {
             leading = false;
             ++significant;
         }
-    // Trailing zeros of a whole number are no digits a float loses.
-    QString digits = exact;
-    digits.remove(QLatin1Char('-'));
-    if (!digits.contains(QLatin1Char('.')))
-        for (qsizetype i = digits.size() - 1; i > 0 && digits.at(i) == QLatin1Char('0'); --i)
-            --significant;
+    }
+    // Trailing zeros of a whole number are no digits a float loses (a lone "0" counts none).
+    if (!fraction)
+        significant -= std::min(trailingZeros, length - (exact[0] == '-' ? 1 : 0) - 1);
     if (significant > 15)
-        throw ConversionError(QStringLiteral("数值 %1 超过15位有效数字，无法准确保存").arg(exact));
-    return exact;
+        throw ConversionError(
+            QStringLiteral("数值 %1 超过15位有效数字，无法准确保存").arg(QString::fromLatin1(exact, length)));
+    return QString::fromLatin1(exact, length);
 }
 
 QString Currency::toString() const {
@@ -187,21 +261,22 @@ QString Currency::toString() const {
 
 Currency Currency::operator+(Currency other) const {
     return fromScaled(checked(i128(m_scaled) + other.m_scaled,
-                              QStringLiteral("%1 + %2").arg(toString(), other.toString())));
+                              [&] { return QStringLiteral("%1 + %2").arg(toString(), other.toString()); }));
 }
 
 Currency Currency::operator-(Currency other) const {
     return fromScaled(checked(i128(m_scaled) - other.m_scaled,
-                              QStringLiteral("%1 - %2").arg(toString(), other.toString())));
+                              [&] { return QStringLiteral("%1 - %2").arg(toString(), other.toString()); }));
 }
 
 Currency Currency::operator-() const {
-    return fromScaled(checked(-i128(m_scaled), toString()));
+    return fromScaled(checked(-i128(m_scaled), [&] { return toString(); }));
 }
 
 Currency Currency::operator*(Currency other) const {
     i128 product = divRoundEven(i128(m_scaled) * other.m_scaled, Scale);
-    return fromScaled(checked(product, QStringLiteral("%1 × %2").arg(toString(), other.toString())));
+    return fromScaled(
+        checked(product, [&] { return QStringLiteral("%1 × %2").arg(toString(), other.toString()); }));
 }
 
 QString formatGeneral(double value) {

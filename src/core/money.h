@@ -22,6 +22,8 @@ public:
     // Parses a number text: blanks around it, a sign, a fraction with ".", an exponent ("1e3").
     // Throws ConversionError "'<text>' is not a valid floating point value" for anything else.
     static Currency parse(const QString& text);
+    // The same for a text in UTF-8.
+    static Currency parseUtf8(QByteArrayView text);
     // A stored or displayed value: numbers convert exactly to 4 decimals, texts are parsed, NULL is 0.
     static Currency fromVariant(const QVariant& value);
     static Currency fromDouble(double value);

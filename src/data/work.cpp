@@ -9,7 +9,10 @@
 #include <QThread>
 
 #include <QRegularExpression>
+#include <QSqlDriver>
+#include <QStringEncoder>
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace Ledger {
 
@@ -172,7 +175,21 @@ const QSqlDatabase& begun(const QSqlDatabase& db, int attempt) {
 }
 } // namespace
 
-Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {}
+Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {
+    const QVariant handle = m_db.driver() ? m_db.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_sqlite = *static_cast<sqlite3* const*>(handle.data());
+}
+
+Work::~Work() {
+    finalizeRaw();
+}
+
+void Work::finalizeRaw() {
+    for (RawInsert& r : m_raw)
+        sqlite3_finalize(r.statement);
+    m_raw.clear();
+}
 
 void Work::noteStatement(const QString& sql) {
     static const QRegularExpression deleteFrom(QStringLiteral("^\\s*delete\\s+from\\s+(\\w+)"),
@@ -184,18 +201,21 @@ void Work::noteStatement(const QString& sql) {
 }
 
 QSqlQuery Work::exec(const QString& sql, const Db::Params& params) {
+    restoreCounts();
     countStatement();
     noteStatement(sql);
     return Db::exec(m_db, sql, params);
 }
 
 QVariant Work::scalar(const QString& sql, const Db::Params& params) {
+    restoreCounts();
     countStatement();
     noteStatement(sql);
     return Db::scalar(m_db, sql, params);
 }
 
 QSqlQuery& Work::execPrepared(const QString& sql, const Db::Params& params) {
+    restoreCounts();
     countStatement();
     noteStatement(sql);
     auto it = m_prepared.find(sql);
@@ -213,7 +233,204 @@ QSqlQuery& Work::execPrepared(const QString& sql, const Db::Params& params) {
     return *it;
 }
 
+namespace {
+
+// A value bound as Qt's SQLite driver binds it (a null text is NULL, an empty one is ''); false for
+// a kind of value left to the driver. The texts are not copied: the values outlive the run.
+bool bindRaw(sqlite3_stmt* statement, int slot, const QVariant& value, int* result) {
+    if (value.isNull()) {
+        *result = sqlite3_bind_null(statement, slot);
+        return true;
+    }
+    switch (value.typeId()) {
+    case QMetaType::QString: {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        *result = text.isNull() ? sqlite3_bind_null(statement, slot)
+                                : sqlite3_bind_text16(statement, slot, text.utf16(),
+                                                      int(text.size() * sizeof(QChar)), SQLITE_STATIC);
+        return true;
+    }
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        *result = sqlite3_bind_int64(statement, slot, value.toLongLong());
+        return true;
+    case QMetaType::Double:
+        *result = sqlite3_bind_double(statement, slot, value.toDouble());
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool Work::insertRaw(const QString& sql, const Db::Params& params, qint64* key) {
+    for (const auto& p : params) {
+        const int type = p.second.typeId();
+        if (!p.second.isNull() && type != QMetaType::QString && type != QMetaType::Int &&
+            type != QMetaType::LongLong && type != QMetaType::Double)
+            return false;
+    }
+    auto it = m_raw.find(sql);
+    if (it == m_raw.end()) {
+        static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = into.match(sql);
+        const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
+        if (!table)
+            throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
+        RawInsert raw;
+        raw.table = table->name;
+        if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) !=
+            SQLITE_OK) {
+            const int code = sqlite3_errcode(m_sqlite) & 0xff;
+            sqlite3_finalize(raw.statement);
+            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_sqlite)), QString::number(code));
+        }
+        it = m_raw.insert(sql, raw);
+    }
+    RawInsert& raw = *it;
+    if (raw.placeholders.size() != params.size())
+        raw.placeholders.assign(params.size(), {QString(), 0});
+    int result = SQLITE_OK;
+    for (size_t i = 0; i < params.size() && result == SQLITE_OK; ++i) {
+        auto& [name, slot] = raw.placeholders[i];
+        if (name != params[i].first) {
+            name = params[i].first;
+            slot = sqlite3_bind_parameter_index(raw.statement, name.toUtf8().constData());
+        }
+        if (slot > 0)
+            bindRaw(raw.statement, slot, params[i].second, &result);
+    }
+    if (result == SQLITE_OK)
+        result = sqlite3_step(raw.statement);
+    const bool done = result == SQLITE_DONE;
+    // The error of the run, as Qt's driver gives it: SQLite's text and its primary code.
+    const QString error = done ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+    if (done)
+        *key = sqlite3_last_insert_rowid(m_sqlite);
+    sqlite3_reset(raw.statement);
+    sqlite3_clear_bindings(raw.statement); // the texts bound are the caller's
+    if (!done)
+        throw DatabaseError(error, QString::number(result & 0xff));
+    m_added[raw.table].insert(*key);
+    return true;
+}
+
+QList<qint64> Work::insertRows(const QString& table, const QStringList& columns,
+                               const QList<QVariant>& values) {
+    const Schema::Table* known = Schema::findTable(table);
+    const qsizetype width = columns.size();
+    if (!known || width == 0 || values.size() % width != 0)
+        throw DatabaseError(QStringLiteral("not rows of a table of the ledger: %1").arg(table));
+    const QString head =
+        QStringLiteral("insert into %1 (%2) values ").arg(table, columns.join(QLatin1Char(',')));
+    QList<qint64> keys;
+    keys.reserve(values.size() / width);
+    if (!m_sqlite) {
+        QString row;
+        for (qsizetype c = 0; c < width; ++c)
+            row += (c == 0 ? QStringLiteral("(:v") : QStringLiteral(",:v")) + QString::number(c);
+        const QString sql = head + row + QLatin1Char(')');
+        Db::Params params(size_t(width), {QString(), QVariant()});
+        for (qsizetype c = 0; c < width; ++c)
+            params[size_t(c)].first = QStringLiteral(":v") + QString::number(c);
+        for (qsizetype at = 0; at < values.size(); at += width) {
+            for (qsizetype c = 0; c < width; ++c)
+                params[size_t(c)].second = values[at + c];
+            keys << insert(sql, params);
+        }
+        return keys;
+    }
+    // SQLite numbers a statement's placeholders up to 32766; the rows of a statement share its
+    // work (its journal of the pages it changes above all).
+    for (qsizetype first = 0; first < values.size(); first += RowsAStatement * width) {
+        const qsizetype rows = std::min(RowsAStatement, (values.size() - first) / width);
+        QString sql = head;
+        for (qsizetype r = 0; r < rows; ++r) {
+            sql += r == 0 ? QStringLiteral("(") : QStringLiteral(",(");
+            for (qsizetype c = 0; c < width; ++c)
+                sql += c == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+            sql += QLatin1Char(')');
+        }
+        countStatement();
+        if (rows == RowsAStatement)
+            holdCount(known->name); // many rows: counted once
+        auto it = m_raw.find(sql);
+        if (it == m_raw.end()) {
+            RawInsert raw;
+            raw.table = known->name;
+            if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) !=
+                SQLITE_OK) {
+                const int code = sqlite3_errcode(m_sqlite) & 0xff;
+                sqlite3_finalize(raw.statement);
+                throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_sqlite)), QString::number(code));
+            }
+            it = m_raw.insert(sql, raw);
+        }
+        sqlite3_stmt* statement = it->statement;
+        // The texts are bound in UTF-8, the file's encoding (SQLite would convert each one
+        // itself), from one block made for the statement.
+        qsizetype room = 0;
+        for (qsizetype i = 0; i < rows * width; ++i)
+            if (const QVariant& v = values[first + i]; v.typeId() == QMetaType::QString)
+                room += static_cast<const QString*>(v.constData())->size() * 3; // at most 3 bytes each
+        m_utf8.resize(room);
+        char* end = m_utf8.data();
+        std::vector<std::pair<qsizetype, qsizetype>> texts(size_t(rows * width), {-1, 0});
+        for (qsizetype i = 0; i < rows * width; ++i)
+            if (const QVariant& v = values[first + i]; v.typeId() == QMetaType::QString) {
+                const QString& text = *static_cast<const QString*>(v.constData());
+                if (text.isNull())
+                    continue;
+                char* start = end;
+                end = m_encoder.appendToBuffer(end, text);
+                texts[size_t(i)] = {start - m_utf8.data(), end - start};
+            }
+        int result = SQLITE_OK;
+        for (qsizetype i = 0; i < rows * width && result == SQLITE_OK; ++i) {
+            const auto [at, size] = texts[size_t(i)];
+            if (at >= 0)
+                result = sqlite3_bind_text(statement, int(i + 1), m_utf8.constData() + at, int(size),
+                                           SQLITE_STATIC);
+            else if (!bindRaw(statement, int(i + 1), values[first + i], &result))
+                result = sqlite3_bind_text16(statement, int(i + 1), values[first + i].toString().utf16(), -1,
+                                             SQLITE_TRANSIENT);
+        }
+        if (result == SQLITE_OK)
+            result = sqlite3_step(statement);
+        const bool done = result == SQLITE_DONE && sqlite3_changes(m_sqlite) == rows;
+        const QString error = done ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+        // The rows of one statement get keys that follow each other: each is the highest yet.
+        const qint64 last = done ? sqlite3_last_insert_rowid(m_sqlite) : 0;
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        if (!done)
+            throw DatabaseError(error, QString::number(result & 0xff));
+        if (last - rows < 0)
+            throw DatabaseError(QStringLiteral("no key returned: %1").arg(head));
+        if (const auto held = m_heldCounts.find(known->name); held != m_heldCounts.end())
+            held->rows += rows;
+        QSet<qint64>& added = m_added[known->name];
+        for (qint64 key = last - rows + 1; key <= last; ++key) {
+            keys << key;
+            added.insert(key);
+        }
+    }
+    return keys;
+}
+
 qint64 Work::insert(const QString& sql, const Db::Params& params) {
+    restoreCounts();
+    qint64 key = 0;
+    if (m_sqlite) {
+        countStatement();
+        if (insertRaw(sql, params, &key)) {
+            if (key <= 0)
+                throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
+            return key;
+        }
+    }
     // The key comes back with the statement (RETURNING, on both engines): a server has no "last
     // inserted row" of a connection to ask for afterwards.
     static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
@@ -222,13 +439,23 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
     if (!table)
         throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
-    qint64 key = 0;
     if (!Db::isServer(m_db)) {
         // SQLite keeps the connection's last key (RETURNING would build a temporary table for
-        // every row).
-        QSqlQuery& q = execPrepared(sql, params);
-        key = q.lastInsertId().toLongLong();
-        q.finish();
+        // every row). The statement was counted above.
+        auto it = m_prepared.find(sql);
+        if (it == m_prepared.end()) {
+            QSqlQuery query(m_db);
+            query.setForwardOnly(true);
+            if (!query.prepare(sql))
+                throw Db::failure(query.lastError());
+            it = m_prepared.insert(sql, query);
+        }
+        for (const auto& [name, value] : params)
+            it->bindValue(name, value);
+        if (!it->exec())
+            throw Db::failure(it->lastError());
+        key = it->lastInsertId().toLongLong();
+        it->finish();
     } else {
         QSqlQuery& q = execPrepared(sql + QStringLiteral(" returning ") + table->key, params);
         if (!q.next())
@@ -243,21 +470,65 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
 }
 
 void Work::wrote(const QString& table, qint64 key) {
+    if (key == 0) {
+        auto it = std::find_if(m_changes.begin(), m_changes.end(),
+                               [&](const Change& c) { return c.table == table; });
+        if (it == m_changes.end())
+            it = m_changes.insert(m_changes.end(), Change::of(table));
+        it->anyRow = true;
+        return;
+    }
+    wrote(table, QList<qint64>{key});
+}
+
+void Work::wrote(const QString& table, const QList<qint64>& keys) {
     auto it =
         std::find_if(m_changes.begin(), m_changes.end(), [&](const Change& c) { return c.table == table; });
     if (it == m_changes.end())
         it = m_changes.insert(m_changes.end(), Change::of(table));
-    if (key == 0)
-        it->anyRow = true;
-    else if (QSet<qint64>& noted = m_noted[table]; !noted.contains(key)) {
-        noted.insert(key);
-        it->keys.append(key);
+    QSet<qint64>& noted = m_noted[table];
+    for (const qint64 key : keys)
+        if (key != 0 && !noted.contains(key)) {
+            noted.insert(key);
+            it->keys.append(key);
+        }
+}
+
+void Work::holdCount(const QString& table) {
+    if (m_heldCounts.contains(table) || !Schema::countedTables().contains(table))
+        return;
+    // Only the trigger this program makes, exactly: any other is left to count row by row.
+    const QString name = table + QStringLiteral("_count_insert");
+    const QString made =
+        QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 BEGIN UPDATE row_counts SET n = n + 1 "
+                       "WHERE t = '%2'; END")
+            .arg(name, table);
+    const QString kept =
+        Db::scalar(m_db, QStringLiteral("select sql from sqlite_master where type = 'trigger' and name = :n"),
+                   {{QStringLiteral(":n"), name}})
+            .toString();
+    if (kept != made)
+        return;
+    Db::exec(m_db, QStringLiteral("DROP TRIGGER %1").arg(name));
+    m_heldCounts.insert(table, {kept, 0});
+}
+
+void Work::restoreCounts() {
+    if (m_heldCounts.isEmpty())
+        return;
+    const QHash<QString, HeldCount> held = std::exchange(m_heldCounts, {});
+    for (auto it = held.cbegin(); it != held.cend(); ++it) {
+        Db::exec(m_db, QStringLiteral("UPDATE row_counts SET n = n + :k WHERE t = :t"),
+                 {{QStringLiteral(":k"), it->rows}, {QStringLiteral(":t"), it.key()}});
+        Db::exec(m_db, it->trigger);
     }
 }
 
 void Work::commit() {
+    restoreCounts();
     for (QSqlQuery& q : m_prepared)
         q.finish();
+    finalizeRaw();
     // What the announcement tells of the rows: those added, the tables rows were deleted from.
     for (Change& c : m_changes) {
         c.removed = m_removedFrom.contains(c.table);

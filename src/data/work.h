@@ -11,8 +11,13 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringEncoder>
 #include <functional>
 #include <type_traits>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace Ledger {
 
@@ -70,6 +75,7 @@ signals:
 class Work {
 public:
     explicit Work(const QSqlDatabase& db, int attempt = 1);
+    ~Work();
     Work(const Work&) = delete;
     Work& operator=(const Work&) = delete;
 
@@ -80,8 +86,15 @@ public:
     QVariant scalar(const QString& sql, const Db::Params& params = {});
     // Runs an "insert into TABLE …" of one row and returns the key the database gave it. The
     // statement is prepared once for the unit of work: an operation that inserts many rows (an
-    // import) has it parsed once.
+    // import) has it parsed once; on SQLite it runs on SQLite's own interface, its texts and
+    // numbers bound as they are, without a copy.
     qint64 insert(const QString& sql, const Db::Params& params = {});
+    // Inserts rows into a table: `values` holds each row's values of the columns, one row after
+    // the other. On SQLite many rows go in one statement (the statement's work is shared by its
+    // rows); a row the file refuses fails the whole statement. Returns the rows' keys, in order.
+    QList<qint64> insertRows(const QString& table, const QStringList& columns, const QList<QVariant>& values);
+    // The rows insertRows() puts in one statement at most.
+    static constexpr qsizetype RowsAStatement = 64;
     // Runs a statement prepared once for the unit of work (see insert()); its rows are to be read
     // before the statement runs again.
     QSqlQuery& execPrepared(const QString& sql, const Db::Params& params = {});
@@ -104,6 +117,8 @@ public:
     QString forUpdate() const { return Db::forUpdate(m_db); }
     // Notes a written row (key 0: rows of the table not known one by one).
     void wrote(const QString& table, qint64 key = 0);
+    // The same for rows of the table by their keys.
+    void wrote(const QString& table, const QList<qint64>& keys);
     void commit();
     const QSqlDatabase& db() const { return m_db; }
 
@@ -120,6 +135,27 @@ private:
     void countStatement();
     void noteStatement(const QString& sql);
     void settleLostCommit(const QString& transaction, const DatabaseError& error);
+    // An insert prepared on SQLite's own interface: its table and, per value as the last run
+    // named them, the placeholder's number in the statement.
+    struct RawInsert {
+        sqlite3_stmt* statement = nullptr;
+        QString table;
+        std::vector<std::pair<QString, int>> placeholders;
+    };
+    // Runs the insert on SQLite's own interface; false (nothing run) when a value is of a kind
+    // bound only by Qt's driver.
+    bool insertRaw(const QString& sql, const Db::Params& params, qint64* key);
+    void finalizeRaw();
+    // While insertRows() writes many rows of a table on SQLite, the table's row-count trigger is
+    // held off and the count raised once for them (restoreCounts(): before any other statement
+    // of the unit of work and before its commit; a rollback brings the trigger back as well).
+    struct HeldCount {
+        QString trigger; // its statement, as the file keeps it
+        qint64 rows = 0;
+    };
+    void holdCount(const QString& table);
+    void restoreCounts();
+    QHash<QString, HeldCount> m_heldCounts;
     QSqlDatabase m_db;
     Transaction m_tx;
     Changes m_changes;
@@ -130,6 +166,10 @@ private:
     // The statements prepared for the unit of work, by their text (destroyed before the
     // transaction ends).
     QHash<QString, QSqlQuery> m_prepared;
+    sqlite3* m_sqlite = nullptr;
+    QHash<QString, RawInsert> m_raw; // finalized before the transaction ends
+    QByteArray m_utf8;               // the texts of the rows insertRows() binds
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
 // The cashier's texts when an operation could not be stored.

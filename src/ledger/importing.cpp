@@ -66,17 +66,44 @@ const QStringList& ignoredColumns(Kind kind) {
     return kind == Kind::Products ? products : members;
 }
 
-QSet<QString> pickList(const QString& table) {
-    QSet<QString> entries;
+// The entries of a pick list, in UTF-8 as the cells are compared with them.
+QSet<QByteArray> pickList(const QString& table) {
+    QSet<QByteArray> entries;
     QSqlQuery q = Db::exec(Db::lists(), QStringLiteral("select z1 from %1").arg(table));
     while (q.next())
-        entries.insert(q.value(0).toString());
+        entries.insert(q.value(0).toString().toUtf8());
     return entries;
 }
 
-bool allDigits(const QString& text) {
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+// The checks read the cells' UTF-8 as the table keeps it (always well-formed) and count and
+// compare as the texts would: the length in UTF-16 characters, the blanks of QString::trimmed().
+
+// A byte array of the text without a copy, to look it up in a set.
+QByteArray key(QByteArrayView text) {
+    return QByteArray::fromRawData(text.data(), text.size());
+}
+
+qsizetype length(QByteArrayView text) {
+    qsizetype n = 0;
+    for (const char c : text)
+        n += ((uchar(c) & 0xC0) != 0x80) + (uchar(c) >= 0xF0); // four bytes make two characters
+    return n;
+}
+
+// The text without the blanks around it; `storage` holds it when it had any.
+QByteArrayView trimmed(QByteArrayView text, QByteArray* storage) {
+    const auto solid = [](char c) {
+        return uchar(c) < 0x80 && c != ' ' && (c < '\t' || c > '\r');
+    };
+    if (text.isEmpty() || (solid(text.front()) && solid(text.back())))
+        return text;
+    *storage = QString::fromUtf8(text).trimmed().toUtf8();
+    return *storage;
+}
+
+bool allDigits(QByteArrayView text) {
+    for (const char c : text)
+        if (c < '0' || c > '9')
             return false;
     return true;
 }
@@ -98,20 +125,35 @@ QStringList Plan::cells(const Row& row) const {
 
 namespace {
 
-// The text of the column of this title in the row; empty when the plan has no such column.
-QString textOf(const Plan& plan, const Row& row, const char* title) {
-    const qsizetype at = plan.columns.indexOf(QString::fromUtf8(title));
-    return at < 0 ? QString() : plan.table->cell(row.index, plan.sheetColumns[at]);
+// The index of the field of this title among the kind's fields.
+int fieldIndex(Kind kind, const char* title) {
+    const QList<Field>& fields = fieldsOf(kind);
+    for (int f = 0; f < fields.size(); ++f)
+        if (fields[f].title == QString::fromUtf8(title))
+            return f;
+    return -1;
 }
 
-Currency amountOf(const Plan& plan, const Row& row, const char* title) {
-    const QString text = textOf(plan, row, title);
-    return text.isEmpty() ? Currency() : Currency::parse(text);
+// The UTF-8 of the column of this field in the row; empty when the plan has no such column.
+QByteArrayView utf8Of(const Plan& plan, const Row& row, int field) {
+    const int column = field < 0 || field >= plan.fieldColumns.size() ? -1 : plan.fieldColumns[field];
+    return column < 0 ? QByteArrayView() : plan.table->text(row.index, column);
 }
 
-bool hasControlCharacter(const QString& text) {
-    for (const QChar c : text)
-        if (c.unicode() < 0x20 && c != u'\t')
+// The text of the column; a null text where the cell or the column is missing.
+QString textOf(const Plan& plan, const Row& row, int field) {
+    const QByteArrayView text = utf8Of(plan, row, field);
+    return text.isEmpty() ? QString() : QString::fromUtf8(text);
+}
+
+Currency amountOf(const Plan& plan, const Row& row, int field) {
+    const QByteArrayView text = utf8Of(plan, row, field);
+    return text.isEmpty() ? Currency() : Currency::parseUtf8(text);
+}
+
+bool hasControlCharacter(QByteArrayView text) {
+    for (const char c : text)
+        if (uchar(c) < 0x20 && c != '\t')
             return true;
     return false;
 }
@@ -119,30 +161,39 @@ bool hasControlCharacter(const QString& text) {
 } // namespace
 
 Products::New Plan::product(const Row& row) const {
-    auto text = [&](const char* title) {
-        return textOf(*this, row, title);
+    static const int major = fieldIndex(Kind::Products, "大类"), minor = fieldIndex(Kind::Products, "细类"),
+                     name = fieldIndex(Kind::Products, "产品名称"),
+                     stock = fieldIndex(Kind::Products, "库存量"), unit = fieldIndex(Kind::Products, "单位"),
+                     maker = fieldIndex(Kind::Products, "生产厂家"),
+                     cost = fieldIndex(Kind::Products, "成本价"),
+                     wholesale = fieldIndex(Kind::Products, "批发价"),
+                     sale = fieldIndex(Kind::Products, "销售价"), remark = fieldIndex(Kind::Products, "备注"),
+                     code = fieldIndex(Kind::Products, "条码"),
+                     level = fieldIndex(Kind::Products, "库存下限");
+    auto text = [&](int field) {
+        return textOf(*this, row, field);
     };
-    auto amount = [&](const char* title) {
-        return amountOf(*this, row, title);
+    auto amount = [&](int field) {
+        return amountOf(*this, row, field);
     };
-    std::optional<Currency> level;
-    if (!text("库存下限").isEmpty())
-        level = amount("库存下限");
-    return {{text("大类"), text("细类"), text("产品名称"), text("单位"), amount("成本价"), amount("批发价"),
-             amount("销售价"), text("备注"), text("生产厂家"), text("条码").trimmed(), level},
-            Currency::parse(text("库存量"))};
+    std::optional<Currency> warnLevel;
+    if (!utf8Of(*this, row, level).isEmpty())
+        warnLevel = amount(level);
+    return {{text(major), text(minor), text(name), text(unit), amount(cost), amount(wholesale), amount(sale),
+             text(remark), text(maker), text(code).trimmed(), warnLevel},
+            Currency::parseUtf8(utf8Of(*this, row, stock))};
 }
 
 Members::New Plan::member(const Row& row) const {
     auto text = [&](const char* title) {
-        return textOf(*this, row, title);
+        return textOf(*this, row, fieldIndex(Kind::Members, title));
     };
     QString salutation = text("称呼");
     if (salutation.isEmpty())
         salutation = QStringLiteral("先生"); // what the new-member dialog offers first
     return {{text("会员名"), text("手机"), text("电话"), text("通讯地址"), text("邮编"), salutation,
              text("电子邮件"), text("备注")},
-            amountOf(*this, row, "卡中余额")};
+            amountOf(*this, row, fieldIndex(Kind::Members, "卡中余额"))};
 }
 
 Plan check(Kind kind, Spreadsheet::Table read) {
@@ -200,41 +251,58 @@ Plan check(Kind kind, Spreadsheet::Table read) {
             problem(nullptr, 1, fields[f].title, Why::MissingColumn);
             missing = true;
         }
+    plan.fieldColumns = QList<int>(fields.size(), -1);
+    for (int c = 0; c < used.size(); ++c)
+        plan.fieldColumns[used[c]] = plan.sheetColumns[c];
 
-    QHash<QString, QSet<QString>> lists;
+    QHash<QString, QSet<QByteArray>> lists;
     for (const Field& f : fields)
         if (!f.pickList.isEmpty())
             lists.insert(f.pickList, pickList(f.pickList));
-    QSet<QString> names;
-    QSet<QString> codes;
+    // The names and codes of the ledger, then those of the file's rows (the latter pointing into
+    // the table, which outlives the check).
+    QSet<QByteArray> names;
+    QSet<QByteArray> codes;
     if (kind == Kind::Products) {
         QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select b3, b13 from ab"));
         while (q.next()) {
-            names.insert(q.value(0).toString());
+            names.insert(q.value(0).toString().toUtf8());
             if (!q.value(1).isNull())
-                codes.insert(q.value(1).toString());
+                codes.insert(q.value(1).toString().toUtf8());
         }
     }
     // A member is known by name and phone: one already in the ledger, or earlier in the file, is
     // not made again (with its opening balance again).
-    QSet<QString> people;
-    auto person = [](const QString& name, const QString& phone) {
-        return name + QLatin1Char('\n') + phone;
+    QSet<QByteArray> people;
+    auto person = [](QByteArrayView name, QByteArrayView phone) {
+        QByteArray k = name.toByteArray();
+        k.append('\n').append(phone);
+        return k;
     };
     if (kind == Kind::Members) {
         QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select j1, j2, j3 from aj"));
         while (q.next())
             for (int phone : {1, 2})
                 if (!q.value(phone).toString().isEmpty())
-                    people.insert(person(q.value(0).toString(), q.value(phone).toString()));
+                    people.insert(person(q.value(0).toString().toUtf8(), q.value(phone).toString().toUtf8()));
     }
     const qsizetype nameAt =
         plan.columns.indexOf(kind == Kind::Products ? QStringLiteral("产品名称") : QStringLiteral("会员名"));
     const qsizetype codeAt = plan.columns.indexOf(QStringLiteral("条码"));
     const QList<qsizetype> phonesAt = {plan.columns.indexOf(QStringLiteral("手机")),
                                        plan.columns.indexOf(QStringLiteral("电话"))};
+    // Per recognised column: its pick list, and the problem of a text not on it.
+    std::vector<const QSet<QByteArray>*> pickLists;
+    for (int c = 0; c < used.size(); ++c)
+        pickLists.push_back(fields[used[c]].pickList.isEmpty() ? nullptr
+                                                               : &*lists.constFind(fields[used[c]].pickList));
+    static const QByteArray mister = QStringLiteral("先生").toUtf8(), madam = QStringLiteral("女士").toUtf8();
 
-    QStringList values;
+    // Every row's name and code are kept for the rows after it.
+    names.reserve(names.size() + table->rowCount());
+    codes.reserve(codes.size() + table->rowCount());
+    std::vector<QByteArrayView> values(used.size());
+    QByteArray trimmedCode, trimmedPhone;
     for (int r = titled ? 1 : 0; r < table->rowCount(); ++r) {
         if (table->blank(r))
             continue; // the empty rows a spreadsheet leaves below its data
@@ -242,15 +310,16 @@ Plan check(Kind kind, Spreadsheet::Table read) {
         row.number = table->number(r);
         row.index = r;
         row.bad = table->problemRows.contains(row.number);
-        row.problems = readProblems.values(row.number);
-        std::reverse(row.problems.begin(), row.problems.end()); // in the order found
-        values.clear();
+        if (row.bad) {
+            row.problems = readProblems.values(row.number);
+            std::reverse(row.problems.begin(), row.problems.end()); // in the order found
+        }
         for (int c = 0; c < used.size(); ++c)
-            values << table->cell(r, plan.sheetColumns[c]);
+            values[size_t(c)] = table->text(r, plan.sheetColumns[c]);
 
         for (int c = 0; c < used.size(); ++c) {
             const Field& field = fields[used[c]];
-            const QString& text = values[c];
+            const QByteArrayView text = values[size_t(c)];
             if (text.isEmpty()) {
                 if (field.required)
                     problem(&row, row.number, field.title, Why::Required);
@@ -260,7 +329,7 @@ Plan check(Kind kind, Spreadsheet::Table read) {
                 problem(&row, row.number, field.title, Why::ControlCharacter);
                 continue;
             }
-            if (field.limit > 0 && text.size() > field.limit) {
+            if (field.limit > 0 && length(text) > field.limit) {
                 problem(&row, row.number, field.title, Why::TooLong.arg(field.limit));
                 continue;
             }
@@ -271,17 +340,17 @@ Plan check(Kind kind, Spreadsheet::Table read) {
                 break;
             case Type::Amount:
                 try {
-                    Currency::parse(text);
+                    Currency::parseUtf8(text);
                 } catch (const LedgerError&) {
                     problem(&row, row.number, field.title, Why::NotANumber);
                 }
                 break;
             case Type::Salutation:
-                if (text != QStringLiteral("先生") && text != QStringLiteral("女士"))
+                if (text != mister && text != madam)
                     problem(&row, row.number, field.title, Why::UnknownSalutation);
                 break;
             case Type::Text:
-                if (!field.pickList.isEmpty() && !lists.value(field.pickList).contains(text))
+                if (pickLists[size_t(c)] && !pickLists[size_t(c)]->contains(key(text)))
                     problem(&row, row.number, field.title,
                             field.pickList == QLatin1String("a3")   ? Why::UnknownUnit
                             : field.pickList == QLatin1String("a1") ? Why::UnknownMajor
@@ -290,28 +359,33 @@ Plan check(Kind kind, Spreadsheet::Table read) {
             }
         }
         if (kind == Kind::Products) {
-            const QString name = nameAt < 0 ? QString() : values[nameAt];
-            if (!name.isEmpty() && name.size() <= 60) {
-                if (names.contains(name))
+            const QByteArrayView name = nameAt < 0 ? QByteArrayView() : values[size_t(nameAt)];
+            if (!name.isEmpty() && length(name) <= 60) {
+                if (names.contains(key(name)))
                     problem(&row, row.number, QStringLiteral("产品名称"), Why::DuplicateName);
-                names.insert(name);
+                names.insert(key(name));
             }
-            const QString code = codeAt < 0 ? QString() : values[codeAt].trimmed();
+            const QByteArrayView code =
+                codeAt < 0 ? QByteArrayView() : trimmed(values[size_t(codeAt)], &trimmedCode);
             if (!code.isEmpty()) {
-                if (codes.contains(code))
+                if (codes.contains(key(code)))
                     problem(&row, row.number, QStringLiteral("条码"), Why::DuplicateCode);
-                codes.insert(code);
+                // A code that had blanks is kept in storage of its own.
+                codes.insert(code.data() == trimmedCode.constData() ? code.toByteArray() : key(code));
             }
         }
-        if (kind == Kind::Members && nameAt >= 0 && !values[nameAt].isEmpty()) {
-            QStringList keys;
+        if (kind == Kind::Members && nameAt >= 0 && !values[size_t(nameAt)].isEmpty()) {
+            QList<QByteArray> keys;
             for (qsizetype at : phonesAt)
-                if (at >= 0 && !values[at].trimmed().isEmpty())
-                    keys << person(values[nameAt], values[at].trimmed());
+                if (at >= 0) {
+                    const QByteArrayView phone = trimmed(values[size_t(at)], &trimmedPhone);
+                    if (!phone.isEmpty())
+                        keys << person(values[size_t(nameAt)], phone);
+                }
             if (std::any_of(keys.begin(), keys.end(),
-                            [&people](const QString& k) { return people.contains(k); }))
+                            [&people](const QByteArray& k) { return people.contains(k); }))
                 problem(&row, row.number, QStringLiteral("会员名"), Why::MemberExists);
-            for (const QString& k : keys)
+            for (const QByteArray& k : keys)
                 people.insert(k);
         }
         if (!row.bad && !missing)

@@ -54,6 +54,7 @@ struct Plan {
 
     std::shared_ptr<const Spreadsheet::Table> table;
     QList<int> sheetColumns; // per recognised column: its column in the sheet
+    QList<int> fieldColumns; // per field the kind has: its column in the sheet, -1 for none
 };
 
 // The texts of the problems the checks report.

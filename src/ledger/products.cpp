@@ -46,9 +46,26 @@ QString duplicateCodeMessage(const QString& code, const QString& owner) {
 
 namespace {
 
+qint64 insertRow(Ledger::Work& work, const Fields& f, Currency stock, const QString& now);
+
 // `now`: the moment written as the product's creation, one for all the rows of an operation.
 qint64 insert(Ledger::Work& work, const Fields& f, Currency stock, const QString& now) {
-    checkCode(work, f.barcode, 0);
+    // On a server a refused statement ends the transaction: the barcode is looked up first. A
+    // file refuses a taken barcode by its index, and the look-up names its owner then only (an
+    // import of many products asks once instead of once a product).
+    const bool server = Db::isServer(work.db());
+    if (server)
+        checkCode(work, f.barcode, 0);
+    try {
+        return insertRow(work, f, stock, now);
+    } catch (const DatabaseError& e) {
+        if (!server && e.code() == QLatin1String("19"))
+            checkCode(work, f.barcode, 0);
+        throw;
+    }
+}
+
+qint64 insertRow(Ledger::Work& work, const Fields& f, Currency stock, const QString& now) {
     return work.insert(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
                                       "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
                        {{QStringLiteral(":a"), f.major},
@@ -82,12 +99,97 @@ int createMany(const QList<New>& products) {
     return createMany(products.size(), [&](qsizetype i) { return products[i]; });
 }
 
+namespace {
+
+const QStringList Columns = {"b1", "b2", "b3",  "b4",  "b5",  "b6",  "b7",
+                             "b8", "b9", "b10", "b11", "b12", "b13", "b14"};
+
+// The products go into the file many at a time. A group the file refuses is written again one
+// product at a time, so that the product refused is the one the error is about, as it would be
+// had each been written alone.
+class Batch {
+public:
+    Batch(Ledger::Work& work, const QString& now) : m_work(work), m_now(now) {}
+
+    // The values of a product as they are written; the amounts first, so that one that cannot be
+    // stored stops the product before anything of it is taken.
+    QList<QVariant> valuesOf(const New& p) const {
+        const Fields& f = p.fields;
+        const QVariant stock = p.stock.toSql(), cost = f.cost.toSql(), wholesale = f.wholesale.toSql(),
+                       sale = f.sale.toSql(), value = (f.sale * p.stock).toSql();
+        return {f.major,
+                f.minor,
+                f.name,
+                stock,
+                f.unit,
+                cost,
+                wholesale,
+                sale,
+                value,
+                m_now,
+                f.remark,
+                f.manufacturer,
+                codeValue(f.barcode),
+                levelValue(f.warnLevel)};
+    }
+
+    void add(const New& p, const QList<QVariant>& values) {
+        m_values += values;
+        m_products << p;
+        if (m_products.size() == Ledger::Work::RowsAStatement)
+            flush();
+    }
+
+    void flush() {
+        if (m_products.isEmpty())
+            return;
+        const QList<New> products = std::exchange(m_products, {});
+        const QList<QVariant> values = std::exchange(m_values, {});
+        QList<qint64> keys;
+        try {
+            keys = m_work.insertRows(Table, Columns, values);
+        } catch (const DatabaseError& e) {
+            if (e.code() != QLatin1String("19")) // not a constraint: no product is to blame
+                throw;
+            for (const New& p : products)
+                insert(m_work, p.fields, p.stock, m_now);
+            throw;
+        }
+        m_work.wrote(Table, keys);
+    }
+
+private:
+    Ledger::Work& m_work;
+    const QString& m_now;
+    QList<QVariant> m_values;
+    QList<New> m_products;
+};
+
+} // namespace
+
 int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
     return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
         const QString now = Clock::nowText();
-        for (qsizetype i = 0; i < count; ++i) {
-            const New p = at(i);
-            work.wrote(Table, insert(work, p.fields, p.stock, now));
+        if (Db::isServer(work.db())) {
+            for (qsizetype i = 0; i < count; ++i) {
+                const New p = at(i);
+                work.wrote(Table, insert(work, p.fields, p.stock, now));
+            }
+        } else {
+            Batch batch(work, now);
+            for (qsizetype i = 0; i < count; ++i) {
+                New p;
+                QList<QVariant> values;
+                try {
+                    p = at(i);
+                    values = batch.valuesOf(p);
+                } catch (const LedgerError&) {
+                    batch.flush(); // the products before it are written first, as they come first
+                    throw;
+                }
+                batch.add(p, values);
+            }
+            batch.flush();
         }
         work.commit();
         return int(count);
