@@ -127,8 +127,10 @@ void sampleData() {
     CoreFixture::exec("insert into aa (a1,a2,a3,a4,a5,a6) values "
                       "('2026-12-05 10:00:00','未结算','','普通订单',16.5,NULL),"
                       "('2026-12-06 11:30:00','已结算','付现','会员订单',3,3)");
+    // A sale and its reversal, their quantities kept as texts as the program writes them.
     CoreFixture::exec("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12) values "
-                      "('1','牛肉干','2','8.25','2026-12-05 10:00:00','食品','零食','1','包')");
+                      "('1','牛肉干','2','8.25','2026-12-05 10:00:00','食品','零食','1','包'),"
+                      "('1','牛肉干','-2','8.25','2026-12-05 10:05:00','食品','零食','1','包')");
     CoreFixture::exec("insert into aj (j1,j2,j6,j9,j10) values ('张三','13800138000','先生',120.5,"
                       "'2026-11-30 12:00:00'),('李四','','女士',0,'2026-12-01 12:00:00')");
     CoreFixture::exec("insert into ah (h1,h2,h3,h4,h5,h6,h7) values "
