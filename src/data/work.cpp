@@ -218,6 +218,10 @@ QSqlQuery& Work::execPrepared(const QString& sql, const Db::Params& params) {
     restoreCounts();
     countStatement();
     noteStatement(sql);
+    return runPrepared(sql, params);
+}
+
+QSqlQuery& Work::runPrepared(const QString& sql, const Db::Params& params) {
     auto it = m_prepared.find(sql);
     if (it == m_prepared.end()) {
         QSqlQuery query(m_db);
@@ -442,20 +446,9 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     if (!Db::isServer(m_db)) {
         // SQLite keeps the connection's last key (RETURNING would build a temporary table for
         // every row). The statement was counted above.
-        auto it = m_prepared.find(sql);
-        if (it == m_prepared.end()) {
-            QSqlQuery query(m_db);
-            query.setForwardOnly(true);
-            if (!query.prepare(sql))
-                throw Db::failure(query.lastError());
-            it = m_prepared.insert(sql, query);
-        }
-        for (const auto& [name, value] : params)
-            it->bindValue(name, value);
-        if (!it->exec())
-            throw Db::failure(it->lastError());
-        key = it->lastInsertId().toLongLong();
-        it->finish();
+        QSqlQuery& q = runPrepared(sql, params);
+        key = q.lastInsertId().toLongLong();
+        q.finish();
     } else {
         QSqlQuery& q = execPrepared(sql + QStringLiteral(" returning ") + table->key, params);
         if (!q.next())

@@ -132,6 +132,8 @@ public:
     static inline const QString Channel = QStringLiteral("vandrel_ledger");
 
 private:
+    // The statement prepared once per unit of work, run with the values; not counted.
+    QSqlQuery& runPrepared(const QString& sql, const Db::Params& params);
     void countStatement();
     void noteStatement(const QString& sql);
     void settleLostCommit(const QString& transaction, const DatabaseError& error);
