@@ -239,6 +239,28 @@ QSqlQuery& Work::runPrepared(const QString& sql, const Db::Params& params) {
 
 namespace {
 
+// The ledger's table an insert statement writes into; refused for any other statement.
+const Schema::Table& insertedTable(const QString& sql) {
+    static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = into.match(sql);
+    const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
+    if (!table)
+        throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
+    return *table;
+}
+
+// A statement prepared through SQLite's own interface, or the database's error.
+sqlite3_stmt* prepareRaw(sqlite3* db, const QString& sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
+        const int code = sqlite3_errcode(db) & 0xff;
+        sqlite3_finalize(statement);
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)), QString::number(code));
+    }
+    return statement;
+}
+
 // A value bound as Qt's SQLite driver binds it (a null text is NULL, an empty one is ''); false for
 // a kind of value left to the driver. The texts are not copied: the values outlive the run.
 bool bindRaw(sqlite3_stmt* statement, int slot, const QVariant& value, int* result) {
@@ -277,20 +299,9 @@ bool Work::insertRaw(const QString& sql, const Db::Params& params, qint64* key) 
     }
     auto it = m_raw.find(sql);
     if (it == m_raw.end()) {
-        static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
-                                             QRegularExpression::CaseInsensitiveOption);
-        const QRegularExpressionMatch m = into.match(sql);
-        const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
-        if (!table)
-            throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
         RawInsert raw;
-        raw.table = table->name;
-        if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) !=
-            SQLITE_OK) {
-            const int code = sqlite3_errcode(m_sqlite) & 0xff;
-            sqlite3_finalize(raw.statement);
-            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_sqlite)), QString::number(code));
-        }
+        raw.table = insertedTable(sql).name;
+        raw.statement = prepareRaw(m_sqlite, sql);
         it = m_raw.insert(sql, raw);
     }
     RawInsert& raw = *it;
@@ -364,12 +375,7 @@ QList<qint64> Work::insertRows(const QString& table, const QStringList& columns,
         if (it == m_raw.end()) {
             RawInsert raw;
             raw.table = known->name;
-            if (sqlite3_prepare_v2(m_sqlite, sql.toUtf8().constData(), -1, &raw.statement, nullptr) !=
-                SQLITE_OK) {
-                const int code = sqlite3_errcode(m_sqlite) & 0xff;
-                sqlite3_finalize(raw.statement);
-                throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_sqlite)), QString::number(code));
-            }
+            raw.statement = prepareRaw(m_sqlite, sql);
             it = m_raw.insert(sql, raw);
         }
         sqlite3_stmt* statement = it->statement;
@@ -437,12 +443,7 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     }
     // The key comes back with the statement (RETURNING, on both engines): a server has no "last
     // inserted row" of a connection to ask for afterwards.
-    static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = into.match(sql);
-    const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
-    if (!table)
-        throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
+    const Schema::Table* table = &insertedTable(sql);
     if (!Db::isServer(m_db)) {
         // SQLite keeps the connection's last key (RETURNING would build a temporary table for
         // every row). The statement was counted above.
