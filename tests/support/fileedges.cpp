@@ -123,28 +123,18 @@ QStringList FileEdges::traceOf(const QString& name, const QStringList& args, con
 
 QList<int> FileEdges::callsOn(const QString& name, const QStringList& args, const QString& syscall,
                               const QString& fileEnding, const QProcessEnvironment& env) {
-    QTemporaryDir dir;
-    const QString trace = dir.filePath(QStringLiteral("calls"));
-    // -y: every descriptor is followed by its path, "pwrite64(3</shop/service_a.dll>, ...".
-    runProcess(QStringLiteral("strace"),
-               QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-y"),
-                           QStringLiteral("-o"), trace, QStringLiteral("-e"),
-                           QStringLiteral("trace=") + syscall, binary(name)} +
-                   args,
-               env);
-    QFile file(trace);
+    // traceOf() runs with -y: every descriptor is followed by its path,
+    // "pwrite64(3</shop/service_a.dll>, ...".
+    const QString call = syscall + QLatin1Char('(');
+    const QString on = fileEnding + QLatin1Char('>');
     QList<int> calls;
-    if (!file.open(QIODevice::ReadOnly))
-        return calls;
-    const QByteArray call = syscall.toLatin1() + '(';
-    const QByteArray on = QFile::encodeName(fileEnding) + '>';
     int n = 0;
-    for (const QByteArray& line : file.readAll().split('\n')) {
+    for (const QString& line : traceOf(name, args, syscall, env)) {
         const qsizetype at = line.indexOf(call);
-        if (at < 0 || line.contains("resumed>"))
+        if (at < 0)
             continue;
         ++n;
-        const qsizetype end = line.indexOf('>', at);
+        const qsizetype end = line.indexOf(QLatin1Char('>'), at);
         if (end >= 0 && line.mid(at, end + 1 - at).endsWith(on))
             calls << n;
     }
