@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/schema.h"
+#include "ledger/products.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
 #include "widgets/buttonsbar.h"
@@ -297,6 +298,9 @@ void TestFoundation::deleteCurrentMovesToTheNextRow() {
     for (int i = 1; i <= 3; ++i)
         LedgerFixture::exec("insert into ab (b3) values (:a)", {{":a", QStringLiteral("p%1").arg(i)}});
     SharedQuery* q = Data_in->Query_ab;
+    q->setWriter({{}, {}, [](const SharedQuery& list, int row) {
+                      Products::remove(list.value(row, "bid").toLongLong());
+                  }});
     q->refresh(); // p3, p2, p1
     q->setCurrentRow(1);
     q->deleteCurrent();

@@ -14,6 +14,7 @@
 #include "data/work.h"
 #include "ledger/backup.h"
 #include "ledger/orders.h"
+#include "ledger/picklists.h"
 #include "members/edit_huiyuan.h"
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
@@ -125,6 +126,11 @@ void Startup::createInstances(const QString& folder) {
             Messages::information(resumed);
         }
         auto* data = new TData_in(qApp, folder);
+        // The pick lists are edited in place (the pick-list editor), their rows stored as operations.
+        PickLists::editIn(*data->Query_a1, PickLists::List::Major);
+        PickLists::editIn(*data->Query_a2, PickLists::List::Minor);
+        PickLists::editIn(*data->Query_a3, PickLists::List::Unit);
+        PickLists::editIn(*data->Query_a4, PickLists::List::OrderCategory);
         // A log that cannot be written back (a full disk) is said: what was saved is safe in it.
         QObject::connect(data, &TData_in::writeBackFailed, qApp, [](const QString& text) {
             if (main_window)

@@ -79,8 +79,6 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         Query_a3 = make("a3", "zid", Db::Lists);
         Query_a4 = make("a4", "zid", Db::Lists);
         Query_a5 = make("a5", "ids", Db::Lists);
-        for (SharedQuery* q : {Query_a1, Query_a2, Query_a3, Query_a4})
-            q->setEditable(true);
         openFiles();
         Query_a5->reset(QStringLiteral("select * from a5"));
         for (SharedQuery* q : {Query_aa, Query_ab, Query_ac, Query_ae, Query_ag, Query_ah, Query_aj, Query_af,

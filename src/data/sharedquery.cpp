@@ -428,6 +428,11 @@ QString SharedQuery::displayText(const QVariant& value) {
     }
 }
 
+void SharedQuery::setWriter(Writer writer) {
+    m_writer = std::move(writer);
+    m_editable = m_writer.add && m_writer.change;
+}
+
 void SharedQuery::deleteCurrent() {
     requireOpen();
     if (m_current < 0)
@@ -436,16 +441,12 @@ void SharedQuery::deleteCurrent() {
         cancel();
         return;
     }
-    const QVariant keyValue = value(m_current, m_key);
+    if (!m_writer.remove)
+        throw DatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
     {
         // The list takes the row out itself below, and not again when it hears of the commit.
         const QScopedValueRollback<bool> writing(m_writing, true);
-        Ledger::perform(QSqlDatabase::database(m_connection, false), [&](Ledger::Work& work) {
-            work.exec(QStringLiteral("delete from %1 where %2 = :k").arg(m_table, m_key),
-                      {{QStringLiteral(":k"), keyValue}});
-            work.wrote(m_table, keyValue.toLongLong());
-            work.commit();
-        });
+        m_writer.remove(*this, m_current);
     }
     const int row = m_current;
     beginRemoveRows({}, row, row);
@@ -486,47 +487,15 @@ void SharedQuery::post() {
     // An inserted row holding nothing is dropped, never stored, also when it is posted.
     if (m_state == State::Browse || dropBlankInsert())
         return;
-    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const QVector<QVariant>& row = m_rows[m_current];
-    QStringList columns;
-    Db::Params params;
-    for (int i = 0; i < m_fields.size(); ++i) {
-        if (m_fields[i] == m_key)
-            continue;
-        columns << m_fields[i];
-        params.emplace_back(QStringLiteral(":p%1").arg(i), row[i]);
-    }
-    // One operation like any other: run again when a server broke it off, announced to the
-    // other lists (and tills) after its commit. While it runs the row is still being edited, so
-    // this list does not read itself again.
-    if (m_state == State::Insert) {
-        QStringList names;
-        for (const auto& p : params)
-            names << p.first;
-        const QString sql =
-            QStringLiteral("insert into %1 (%2) values (%3)")
-                .arg(m_table, columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")));
-        const qint64 key = Ledger::perform(db, [&](Ledger::Work& work) {
-            const qint64 inserted = work.insert(sql, params);
-            work.wrote(m_table, inserted);
-            work.commit();
-            return inserted;
-        });
-        m_rows[m_current][fieldIndex(m_key)] = key;
-    } else {
-        QStringList sets;
-        for (int i = 0; i < int(columns.size()); ++i)
-            sets << columns[i] + QStringLiteral(" = ") + params[i].first;
-        const QVariant keyValue = value(m_current, m_key);
-        params.emplace_back(QStringLiteral(":k"), keyValue);
-        const QString sql = QStringLiteral("update %1 set %2 where %3 = :k")
-                                .arg(m_table, sets.join(QStringLiteral(", ")), m_key);
-        Ledger::perform(db, [&](Ledger::Work& work) {
-            work.exec(sql, params);
-            work.wrote(m_table, keyValue.toLongLong());
-            work.commit();
-        });
-    }
+    // One operation like any other, announced to the other lists (and tills) after its commit.
+    // While it runs the row is still being edited, so this list does not read itself again; a
+    // row the database refuses stays being edited, to be corrected.
+    if (!m_editable)
+        throw DatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
+    if (m_state == State::Insert)
+        m_rows[m_current][fieldIndex(m_key)] = m_writer.add(*this, m_current);
+    else
+        m_writer.change(*this, m_current);
     m_state = State::Browse;
     m_modified = false;
     emit dataChanged(index(m_current, 0), index(m_current, columnCount() - 1));

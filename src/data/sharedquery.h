@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -88,15 +89,25 @@ public:
     QVariant fieldValue(const QString& field) const { return value(m_current, field); }
     static QString displayText(const QVariant& value);
 
-    // Deletes the current row from the table at once; the row after it becomes current (the one
-    // before it when it was the last).
+    // How a list edited in place stores its rows: operations of the ledger, handed in by whoever
+    // lets the list be edited. Each gets the list and the row; add returns the new row's key.
+    // The list itself never writes.
+    struct Writer {
+        std::function<qint64(const SharedQuery&, int)> add;
+        std::function<void(const SharedQuery&, int)> change;
+        std::function<void(const SharedQuery&, int)> remove;
+    };
+    // With add and change, the cells can be edited in place.
+    void setWriter(Writer writer);
+
+    // Removes the current row at once through the writer; the row after it becomes current (the
+    // one before it when it was the last).
     void deleteCurrent();
 
     // Editing in place (pick lists): insert an empty row at the current position, change cells
     // of the current row, post stores it, cancel drops it. Moving to another row posts a changed
     // row and cancels an unchanged one; an inserted row that holds no text is never stored by
     // a move, it is cancelled.
-    void setEditable(bool editable) { m_editable = editable; }
     State state() const { return m_state; }
     void insertRecord();
     void post();
@@ -167,8 +178,9 @@ private:
     int64_t m_count = 0;
     mutable QHash<int, QVector<QVector<QVariant>>> m_pages;
 
-    bool m_editable = false;
-    bool m_writing = false; // its own deletion is being stored
+    Writer m_writer;
+    bool m_editable = false; // the writer adds and changes rows
+    bool m_writing = false;  // its own deletion is being stored
     State m_state = State::Browse;
     bool m_modified = false;
     QVector<QVariant> m_saved; // the row as it was before an edit

@@ -1,0 +1,76 @@
+#include "ledger/picklists.h"
+
+#include "data/sharedquery.h"
+#include "data/work.h"
+
+namespace {
+
+const QString KeyField = QStringLiteral("zid");
+const QString EntryField = QStringLiteral("z1");
+
+// A cell the grid left empty is stored as the empty text, as the entry column holds it.
+QString entryText(const SharedQuery& query, int row) {
+    return SharedQuery::displayText(query.value(row, EntryField));
+}
+
+} // namespace
+
+namespace PickLists {
+
+QString table(List list) {
+    switch (list) {
+    case List::Major:
+        return QStringLiteral("a1");
+    case List::Minor:
+        return QStringLiteral("a2");
+    case List::Unit:
+        return QStringLiteral("a3");
+    case List::OrderCategory:
+        return QStringLiteral("a4");
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+qint64 add(List list, const QString& text) {
+    const QString name = table(list);
+    return Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+        const qint64 entry = work.insert(QStringLiteral("insert into %1 (z1) values (:a)").arg(name),
+                                         {{QStringLiteral(":a"), text}});
+        work.wrote(name, entry);
+        work.commit();
+        return entry;
+    });
+}
+
+void rename(List list, qint64 entry, const QString& text) {
+    const QString name = table(list);
+    Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+        const QSqlQuery changed = work.exec(QStringLiteral("update %1 set z1 = :a where zid = :k").arg(name),
+                                            {{QStringLiteral(":a"), text}, {QStringLiteral(":k"), entry}});
+        if (changed.numRowsAffected() > 0)
+            work.wrote(name, entry);
+        work.commit();
+    });
+}
+
+void remove(List list, qint64 entry) {
+    const QString name = table(list);
+    Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+        work.exec(QStringLiteral("delete from %1 where zid = :k").arg(name), {{QStringLiteral(":k"), entry}});
+        work.wrote(name, entry);
+        work.commit();
+    });
+}
+
+void editIn(SharedQuery& query, List list) {
+    query.setWriter({
+        [list](const SharedQuery& q, int row) { return add(list, entryText(q, row)); },
+        [list](const SharedQuery& q, int row) {
+            rename(list, q.value(row, KeyField).toLongLong(), entryText(q, row));
+        },
+        [list](const SharedQuery& q, int row) { remove(list, q.value(row, KeyField).toLongLong()); },
+    });
+}
+
+} // namespace PickLists
