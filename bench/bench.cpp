@@ -16,6 +16,7 @@
 #include "data/spreadsheet.h"
 #include "ledger/backup.h"
 #include "ledger/check.h"
+#include "ledger/reportfiles.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
 #include "serverbench.h"
@@ -809,7 +810,7 @@ QString prepareData(double scale, const QString& cache, QTemporaryDir& temporary
         Db::exec(Db::lists(), QStringLiteral("update a5 set run = '1'"));
         data.checkpoint();
     }
-    Reports::installDefaults(folder);
+    ReportFiles::install(folder);
     if (!cache.isEmpty()) {
         QFile mark(QDir(folder).filePath(QStringLiteral("complete")));
         if (!mark.open(QIODevice::WriteOnly))

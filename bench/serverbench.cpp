@@ -4,6 +4,7 @@
 // on it: its start, a keystroke in the stock-out records' search, adding an order line, and how
 // long another till's write takes to show. The database is dropped at the end.
 #include "serverbench.h"
+#include "ledger/reportfiles.h"
 
 #include "timing.h"
 
@@ -213,7 +214,7 @@ int serverBench(const QString& url, double scale, bool keep) {
         }
         Db::closeConnection(connection);
         Server::writeConf(till.path(), shop);
-        Reports::installDefaults(till.path());
+        ReportFiles::install(till.path());
         measure(till.path(), shop);
     } catch (const LedgerError& e) {
         std::fprintf(stderr, "vandrel-ledger-bench: %s\n", qPrintable(e.text()));

@@ -6,6 +6,7 @@
 #include "ledger/orders.h"
 #include "ledger/products.h"
 #include "ledger/receipts.h"
+#include "ledger/reportfiles.h"
 #include "ledger/settlement.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
@@ -359,7 +360,7 @@ void TestCounter::lowStockIsMarkedListedAndCounted() {
     click(page->bsSkinSpeedButton8);
     Reports::setPreviewHook(nullptr);
     QCOMPARE(printed, QStringLiteral("yj.rav"));
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     const QString pdf = QDir(f.folder()).absoluteFilePath("yj.pdf");
     Reports::renderPdf("yj.rav", pdf);
     const QString text = pdfText(pdf);

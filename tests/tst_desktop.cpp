@@ -5,6 +5,7 @@
 #include "data/data_in.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "ledger/reportfiles.h"
 #include "ledgertest.h"
 #include "reports/reports.h"
 #include "warehouse/new_chanpin.h"
@@ -155,7 +156,7 @@ void TestDesktop::workingFolderChoice() {
     QCOMPARE(Startup::workingFolder(QString()), homeShop);
     const QDir made(homeShop);
     QVERIFY(made.exists(Db::BusinessFile) && made.exists(Db::ListsFile));
-    QCOMPARE(QDir(made.filePath("print")).entryList(QDir::Files), Reports::defaultDefinitions());
+    QCOMPARE(QDir(made.filePath("print")).entryList(QDir::Files), ReportFiles::names());
     QCOMPARE(Db::BusinessFile, QString("service_a.dll"));
     // The next start keeps every file as it is, also one the user changed or removed.
     const QByteArray a = digest(made.filePath(Db::BusinessFile));

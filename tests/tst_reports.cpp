@@ -1,6 +1,7 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "ledger/products.h"
+#include "ledger/reportfiles.h"
 #include "ledgertest.h"
 #include "orders/print_dingdan.h"
 #include "reports/reportdefinition.h"
@@ -101,7 +102,7 @@ QString writeFile(const QString& path, const QByteArray& text) {
 void TestReports::initdbWritesTheDefaultsAndKeepsEditedOnes() {
     const QStringList expected{"aa.rav", "aa_n.rav", "ab.rav",  "ac.rav",  "ae.rav",  "ag.rav",  "ah.rav",
                                "aj.rav", "ak.rav",   "tj1.rav", "tj2.rav", "tj3.rav", "tj4.rav", "yj.rav"};
-    QCOMPARE(Reports::defaultDefinitions(), expected);
+    QCOMPARE(ReportFiles::names(), expected);
 
     QTemporaryDir dir;
     QProcess tool;
@@ -122,16 +123,16 @@ void TestReports::initdbWritesTheDefaultsAndKeepsEditedOnes() {
     QVERIFY(ab.open(QIODevice::ReadOnly));
     QVERIFY(ab.readAll().startsWith("{ \"source\": \"Rv_ab\""));
     QVERIFY(print.exists("aj.rav"));
-    QCOMPARE(Reports::installDefaults(dir.path()), QStringList());
+    QCOMPARE(ReportFiles::install(dir.path()), QStringList());
 }
 
 void TestReports::everyDefaultDefinitionRenders() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     addProduct("苹果汁", 3, "4.5");
     Data_in->Query_ab->refresh();
     // Each default definition names an existing connection and only fields of its table.
-    for (const QString& name : Reports::defaultDefinitions()) {
+    for (const QString& name : ReportFiles::names()) {
         const QString pdf = QDir(f.folder()).filePath(name + ".pdf");
         // The warning list is printed from the stock page's warning list, which adds its field.
         if (name == "yj.rav") {
@@ -153,7 +154,7 @@ void TestReports::everyDefaultDefinitionRenders() {
 
 void TestReports::listUnderNameSearchHoldsOnlyMatchingRows() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     addProduct("苹果汁", 3, "4.5");
     addProduct("矿泉水", 10, "1.5");
     addProduct("鲜橙汁", 2, "6");
@@ -175,7 +176,7 @@ void TestReports::listUnderNameSearchHoldsOnlyMatchingRows() {
 
 void TestReports::longListRepeatsTitlesOnEveryPage() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     LedgerFixture::exec("begin");
     for (int i = 1; i <= 150; ++i)
         addProduct(QString("产品%1号 加长的名称用来测试换行是否完整显示在格子里").arg(i), i, "1");
@@ -200,7 +201,7 @@ void TestReports::longListRepeatsTitlesOnEveryPage() {
 
 void TestReports::orderDetailShowsTheOrdersLinesAndParameters() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     for (int i = 1; i <= 5; ++i)
         addOrder(QString::number(i * 10));
     addLine(4, "订单四的饼干", "1", "10");
@@ -238,7 +239,7 @@ void TestReports::orderDetailShowsTheOrdersLinesAndParameters() {
 
 void TestReports::orderSummaryHoldsTheListedOrders() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     addOrder("10");
     addOrder("20.5", "已结算", "批发订单");
     addOrder("30", "未结算", "批发订单");
@@ -307,7 +308,7 @@ void TestReports::orderDialogChoices() {
 
 void TestReports::definitionChangedOnDiskChangesTheNextPrint() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     addProduct("苹果汁", 3, "4.5");
     Data_in->Query_ab->refresh();
     const QString pdf = QDir(f.folder()).filePath("ab.pdf");
@@ -330,7 +331,7 @@ void TestReports::definitionChangedOnDiskChangesTheNextPrint() {
 
 void TestReports::missingOrBrokenDefinitionNamesItsPath() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     const QString path = QDir::cleanPath(QDir(f.folder()).absoluteFilePath("print/ae.rav"));
     QVERIFY(QFile::remove(path));
     try {
@@ -379,7 +380,7 @@ void TestReports::warehouseDialogGuardsEmptyLists() {
 
 void TestReports::previewShowsThePagesInQtsPreview() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     LedgerFixture::exec("begin");
     for (int i = 1; i <= 80; ++i)
         addProduct(QString("产品%1").arg(i), i, "1");
@@ -457,7 +458,7 @@ struct PreviewTimeout {
 
 void TestReports::longPrintShowsProgressAndStopsWhenCancelled() {
     LedgerFixture f;
-    Reports::installDefaults(f.folder());
+    ReportFiles::install(f.folder());
     LedgerFixture::exec("begin");
     for (int i = 1; i <= 700; ++i)
         addProduct(QString("产品%1").arg(i), i, "1");

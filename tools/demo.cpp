@@ -9,7 +9,7 @@
 #include "data/demodata.h"
 #include "data/schema.h"
 #include "ledger/demoshop.h"
-#include "reports/reports.h"
+#include "ledger/reportfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -109,7 +109,7 @@ int main(int argc, char* argv[]) {
         const QString folder = parser.positionalArguments().at(0);
         if (!QFileInfo::exists(QDir(folder).filePath(Db::BusinessFile)))
             Schema::createDatabaseFiles(folder);
-        Reports::installDefaults(folder); // keeps any definition already there
+        ReportFiles::install(folder); // keeps any definition already there
         if (!parser.isSet(scaleOption))
             return shop(folder);
         return bulk(folder, scale);

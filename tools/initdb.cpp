@@ -8,7 +8,7 @@
 #include "data/database.h"
 #include "data/schema.h"
 #include "data/server.h"
-#include "reports/reports.h"
+#include "ledger/reportfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,7 +39,7 @@ int initServer(const QString& url, const QString& folder) {
             if (!QDir().mkpath(folder))
                 throw DatabaseError(QStringLiteral("无法创建文件夹 '%1'").arg(folder));
             Server::writeConf(folder, address);
-            Reports::installDefaults(folder);
+            ReportFiles::install(folder);
             std::printf("wrote %s\n", dir.absoluteFilePath(Server::ConfFile).toLocal8Bit().constData());
         }
     } catch (const LedgerError& e) {
@@ -95,7 +95,7 @@ int main(int argc, char* argv[]) {
     try {
         const QDir dir(folder);
         if (dir.exists(Db::BusinessFile) || dir.exists(Db::ListsFile)) {
-            const QStringList written = Reports::installDefaults(folder);
+            const QStringList written = ReportFiles::install(folder);
             std::printf("wrote %lld report definitions into %s\n", static_cast<long long>(written.size()),
                         QDir(folder).absoluteFilePath(QStringLiteral("print")).toLocal8Bit().constData());
         }

@@ -15,6 +15,7 @@
 #include "ledger/backup.h"
 #include "ledger/orders.h"
 #include "ledger/picklists.h"
+#include "ledger/reportfiles.h"
 #include "members/edit_huiyuan.h"
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
@@ -24,7 +25,6 @@
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
 #include "orders/xiaopiao.h"
-#include "reports/reports.h"
 #include "settlement/jiesuan.h"
 #include "settlement/jiesuan_huiyuanka.h"
 #include "settlement/jiesuan_xianjin.h"
@@ -242,7 +242,7 @@ QString Startup::workingFolder(const QString& given) {
     const QDir home(QDir::home().filePath(QStringLiteral("vandrel-ledger")));
     if (!home.exists(Db::BusinessFile) && !home.exists(Db::ListsFile) && !home.exists(Server::ConfFile)) {
         Schema::createDatabaseFiles(home.path());
-        Reports::installDefaults(home.path());
+        ReportFiles::install(home.path());
     }
     return home.path();
 }

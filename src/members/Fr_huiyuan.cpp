@@ -6,6 +6,7 @@
 #include "members/edit_huiyuan.h"
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
+#include "reports/reports.h"
 #include "ui_Fr_huiyuan.h"
 #include "widgets/importdialog.h"
 #include "widgets/messages.h"
@@ -21,7 +22,7 @@ ListFrame::ListSetup setup() {
     ListFrame::ListSetup s{QStringLiteral("Query_aj"),
                            QStringLiteral("jid"),
                            TFr_huiyuan::EmptyMessage,
-                           QStringLiteral("aj.rav"),
+                           [] { Reports::preview(QStringLiteral("aj.rav")); },
                            ListDefinitions::get(QStringLiteral("members")).columns,
                            5};
     s.searchCaption = QStringLiteral("输入会员卡号速查: ");

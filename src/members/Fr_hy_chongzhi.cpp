@@ -1,5 +1,6 @@
 #include "members/Fr_hy_chongzhi.h"
 #include "data/listdefinitions.h"
+#include "reports/reports.h"
 
 namespace {
 
@@ -7,7 +8,7 @@ ListFrame::ListSetup setup() {
     ListFrame::ListSetup s{QStringLiteral("Query_ah"),
                            QStringLiteral("h6"),
                            QStringLiteral("没有会员充值记录"),
-                           QStringLiteral("ah.rav"),
+                           [] { Reports::preview(QStringLiteral("ah.rav")); },
                            ListDefinitions::get(QStringLiteral("recharges")).columns,
                            4};
     s.searchCaption = QStringLiteral("输入会员卡号速查: ");

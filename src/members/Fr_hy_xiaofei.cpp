@@ -1,5 +1,6 @@
 #include "members/Fr_hy_xiaofei.h"
 #include "data/listdefinitions.h"
+#include "reports/reports.h"
 
 namespace {
 
@@ -7,7 +8,7 @@ ListFrame::ListSetup setup() {
     ListFrame::ListSetup s{QStringLiteral("Query_ag"),
                            QStringLiteral("g6"),
                            QStringLiteral("没有会员消费记录"),
-                           QStringLiteral("ag.rav"),
+                           [] { Reports::preview(QStringLiteral("ag.rav")); },
                            ListDefinitions::get(QStringLiteral("payments")).columns,
                            4};
     s.searchCaption = QStringLiteral("输入会员卡号速查: ");

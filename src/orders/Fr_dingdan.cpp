@@ -9,6 +9,7 @@
 #include "orders/print_dingdan.h"
 #include "orders/xiaopiao.h"
 #include "reports/receiptprint.h"
+#include "reports/reports.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
@@ -37,7 +38,9 @@ ListFrame::ListSetup ordersList() {
     setup.query = QStringLiteral("Query_aa");
     setup.searchField = QStringLiteral("aid");
     setup.emptyMessage = QStringLiteral("现在没有订单，请先新建");
-    setup.report = QStringLiteral("aa.rav");
+    setup.print = [] {
+        Reports::preview(QStringLiteral("aa.rav"));
+    };
     setup.columns = ListDefinitions::get(QStringLiteral("orders")).columns;
     setup.picture = 0;
     setup.searchCaption = QStringLiteral("输入订单号速查: ");

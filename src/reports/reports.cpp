@@ -50,8 +50,6 @@ private:
     QProgressDialog m_dialog;
 };
 
-const QString ResourceFolder = QStringLiteral(":/reports");
-
 QString definitionPath(const QString& definition) {
     return QDir::cleanPath(QDir(Reports::printFolder()).absoluteFilePath(definition));
 }
@@ -194,33 +192,6 @@ void Reports::renderPdf(const QString& definition, const QString& pdfPath, const
     printer.setOutputFileName(pdfPath);
     ReportRenderer::setUp(printer, report.definition);
     ReportRenderer::paint(&printer, report);
-}
-
-QStringList Reports::defaultDefinitions() {
-    return QDir(ResourceFolder).entryList(QDir::Files, QDir::Name);
-}
-
-QStringList Reports::installDefaults(const QString& folder) {
-    const QDir target(QDir(folder).absoluteFilePath(QStringLiteral("print")));
-    if (!target.exists() && !QDir().mkpath(target.path()))
-        throw LedgerError(QStringLiteral("无法创建报表文件夹: %1").arg(target.path()));
-    QStringList written;
-    for (const QString& name : defaultDefinitions()) {
-        const QString path = target.absoluteFilePath(name);
-        if (QFileInfo::exists(path))
-            continue;
-        QFile source(ResourceFolder + QLatin1Char('/') + name);
-        QFile file(path);
-        if (!source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            throw LedgerError(QStringLiteral("无法写入报表定义文件: %1").arg(path));
-        const QByteArray text = source.readAll();
-        const bool complete = file.write(text) == text.size() && file.flush();
-        file.close();
-        if (!complete)
-            throw LedgerError(QStringLiteral("无法写入报表定义文件: %1").arg(path));
-        written << path;
-    }
-    return written;
 }
 
 void Reports::previewWithPdf(QPrinter& printer, const QString& title, const QSize& size,

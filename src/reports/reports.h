@@ -46,13 +46,6 @@ void setFigurePreviewHook(FigurePreviewHook hook);
 // with 取消 (one second; tests set 0 to see it at once).
 void setProgressDelay(int milliseconds);
 
-// The default definitions that come with the program (file names).
-QStringList defaultDefinitions();
-// Writes the default definitions into the folder's print/ folder (made when missing). A
-// definition already there is never overwritten. Returns the files written. Throws LedgerError
-// when the folder cannot be written.
-QStringList installDefaults(const QString& folder);
-
 // A preview of what `paint` draws on the printer, with a "保存为 PDF" button that asks for a file
 // (suggesting `pdfName` in the working folder) and hands it to `savePdf`. A failure while painting
 // is raised after the preview closes.

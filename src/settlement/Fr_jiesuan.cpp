@@ -16,7 +16,7 @@ namespace {
 
 ListFrame::ListSetup setup() {
     ListFrame::ListSetup s{QStringLiteral("Query_aa"), QStringLiteral("aid"), TFr_jiesuan::EmptyMessage,
-                           QStringLiteral("aa_n.rav"),
+                           [] { Reports::preview(QStringLiteral("aa_n.rav")); },
                            ListDefinitions::get(QStringLiteral("unsettled")).columns};
     s.picture = 8;
     s.searchCaption = QStringLiteral("输入订单号速查: ");

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/work.h"
+#include "ledger/reportfiles.h"
 #include "reports/reportrenderer.h"
 #include "reports/reports.h"
 #include "widgets/databound.h"
@@ -661,7 +662,7 @@ void TFr_tongji::drawMembers() {
 
 void TFr_tongji::print(const QString& definition, QChartView* chart) {
     // Folders made before these lists existed get their definitions now; none is overwritten.
-    Reports::installDefaults(Data_in->folder());
+    ReportFiles::install(Data_in->folder());
     const QString period = m_period.from == m_period.to
                                ? m_period.from.toString(QStringLiteral("yyyy-MM-dd"))
                                : QStringLiteral("%1 至 %2")

@@ -1,5 +1,6 @@
 #include "warehouse/Fr_kf_chuku.h"
 #include "data/listdefinitions.h"
+#include "reports/reports.h"
 
 namespace {
 
@@ -7,7 +8,7 @@ ListFrame::ListSetup setup() {
     return {QStringLiteral("Query_ae"),
             QStringLiteral("e2"),
             QStringLiteral("没有出库记录"),
-            QStringLiteral("ae.rav"),
+            [] { Reports::preview(QStringLiteral("ae.rav")); },
             ListDefinitions::get(QStringLiteral("stock-out")).columns,
             3};
 }

@@ -1,5 +1,6 @@
 #include "warehouse/Fr_kf_ruku.h"
 #include "data/listdefinitions.h"
+#include "reports/reports.h"
 
 namespace {
 
@@ -7,7 +8,7 @@ ListFrame::ListSetup setup() {
     return {QStringLiteral("Query_ac"),
             QStringLiteral("c2"),
             QStringLiteral("没有入库记录"),
-            QStringLiteral("ac.rav"),
+            [] { Reports::preview(QStringLiteral("ac.rav")); },
             ListDefinitions::get(QStringLiteral("stock-in")).columns,
             1};
 }

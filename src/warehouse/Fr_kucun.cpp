@@ -25,7 +25,7 @@ namespace {
 
 ListFrame::ListSetup setup() {
     ListFrame::ListSetup s{QStringLiteral("Query_ab"), QStringLiteral("b3"), TFr_kucun::EmptyMessage,
-                           QStringLiteral("ab.rav"),
+                           [] { Reports::preview(QStringLiteral("ab.rav")); },
                            ListDefinitions::get(QStringLiteral("products")).columns};
     // Only the warning list has it; it stands beside the stock, where it is seen without
     // scrolling.

@@ -1,7 +1,6 @@
 #include "widgets/listframe.h"
 
 #include "data/data_in.h"
-#include "reports/reports.h"
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 #include "widgets/registry.h"
@@ -85,7 +84,7 @@ void ListFrame::bsSkinSpeedButton6Click() {
 void ListFrame::bsSkinSpeedButton8Click() {
     if (!listHasRows())
         return;
-    Reports::preview(m_setup.report);
+    m_setup.print();
 }
 
 void ListFrame::bsSkinSpeedButton9Click() {

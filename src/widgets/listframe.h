@@ -21,10 +21,10 @@ class ListFrame : public Frame {
     Q_OBJECT
 public:
     struct ListSetup {
-        QString query;        // the shared query the page lists ("Query_ab")
-        QString searchField;  // the field the search box looks in
-        QString emptyMessage; // the empty-list guard's message
-        QString report;       // the report definition printed ("ab.rav")
+        QString query;               // the shared query the page lists ("Query_ab")
+        QString searchField;         // the field the search box looks in
+        QString emptyMessage;        // the empty-list guard's message
+        std::function<void()> print; // prints the list (the page hands in its report)
         QList<GridColumn> columns;
         int picture = 2; // the page's picture in its banner
         QString searchCaption = QStringLiteral("输入产品名称速查: ");
