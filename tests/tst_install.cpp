@@ -2,12 +2,14 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 // cmake --install into a fresh prefix: the program and its tools, the menu entry, the icon in
-// every size and the software-centre description, each checked as the desktop checks them.
+// every size and the software-centre description, each checked as the desktop checks them; the
+// README and the pages it links to.
 class TestInstall : public QObject {
     Q_OBJECT
 private slots:
@@ -16,6 +18,7 @@ private slots:
     void menuEntry();
     void iconInEverySize();
     void metainfo();
+    void documentationLinksResolve();
 
 private:
     QTemporaryDir m_prefix;
@@ -155,6 +158,33 @@ void TestInstall::metainfo() {
     const Run check = run(validator, {"validate", "--no-net", file});
     QVERIFY2(check.code == 0, qPrintable(check.out));
     QVERIFY2(!check.out.contains("W:") && !check.out.contains("E:"), qPrintable(check.out));
+}
+
+// The installed README and the pages of doc/ link to each other and to the screenshots by relative
+// paths: every one of them is installed where its link points.
+void TestInstall::documentationLinksResolve() {
+    const QDir docs(path("share/doc/vandrel-ledger"));
+    QStringList pages{docs.filePath("README.md")};
+    for (const QString& name : QDir(docs.filePath("doc")).entryList({"*.md"}, QDir::Files))
+        pages << docs.filePath("doc/" + name);
+    static const QRegularExpression link(R"(\]\(([^)\s#]+)(#[^)\s]*)?\))");
+    QStringList targets;
+    for (const QString& page : pages) {
+        QFile f(page);
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(page));
+        const QString text = QString::fromUtf8(f.readAll());
+        for (auto m = link.globalMatch(text); m.hasNext();) {
+            const QString target = m.next().captured(1);
+            if (target.contains(':'))
+                continue; // an address on the web
+            targets << target;
+            const QString file = QFileInfo(page).dir().filePath(target);
+            QVERIFY2(QFileInfo::exists(file), qPrintable(page + " links to a missing " + target));
+        }
+    }
+    // The user guide and a screenshot are among them, so the loop above checked something.
+    QVERIFY(targets.contains(QStringLiteral("doc/使用说明.md")));
+    QVERIFY(targets.contains(QStringLiteral("doc/screenshots/orders.png")));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)
