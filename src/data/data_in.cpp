@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 
+#include "data/rawstatement.h"
 #include "data/work.h"
 
 #include <QDir>
@@ -197,13 +198,13 @@ void TData_in::openFiles() {
     // A file of an earlier version gains the columns added since, before any list reads it.
     Schema::upgradeBusinessFile(Db::business());
     for (const QString& connection : {Db::Business, Db::Lists})
-        sqlite3_wal_hook(nativeHandle(connection), &onLogWritten, this);
+        sqlite3_wal_hook(Db::requireSqlite(QSqlDatabase::database(connection, false)), &onLogWritten, this);
     if (SharedQuery::loadsEverything())
         return;
     // The big lists are counted, searched and paged through in-memory indexes.
     // Files made by an older version lack some indexes: add them once.
     Schema::createIndexes(Db::business());
-    indexLists(std::make_unique<TableIndexes>(nativeHandle(Db::Business)));
+    indexLists(std::make_unique<TableIndexes>(Db::requireSqlite(Db::business())));
 }
 
 void TData_in::indexLists(std::unique_ptr<TableIndexes> indexes) {

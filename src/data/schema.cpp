@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "data/database.h"
+#include "data/rawstatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -535,11 +536,9 @@ Schema::FileCheck Schema::checkFile(const QString& path, const QList<Table>& tab
         try {
             if (!db.open())
                 throw Db::failure(db.lastError());
-            const QVariant handle = db.driver()->handle();
-            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            if (sqlite3* handle = Db::sqliteHandle(db))
                 // The check writes nothing: a log is folded in by the program's own open.
-                sqlite3_db_config(*static_cast<sqlite3* const*>(handle.constData()),
-                                  SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+                sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
             // Exclusive, as the program opens it: the log's index is kept in memory, so no
             // shared-memory file is made (nor needs room on the disk), and the file stays locked
             // until the check is done.

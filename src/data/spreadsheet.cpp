@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/money.h"
+#include "data/rawstatement.h"
 #include "data/schema.h"
 #include "data/sharedquery.h"
 
@@ -11,7 +12,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
-#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <cerrno>
@@ -448,86 +451,33 @@ qint64 writeCells(const QString& path, Format format, const QList<Column>& colum
     return rows;
 }
 
-// A statement run on the connection's own SQLite handle, so that the rows reach the file as the
-// database holds them (Qt's driver would make a QVariant of every column of every row).
-class Statement {
-public:
-    Statement(const QSqlDatabase& db, const QString& sql, const Db::Params& params) {
-        const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-            throw DatabaseError(QStringLiteral("Not a SQLite connection"));
-        m_db = *static_cast<sqlite3* const*>(handle.constData());
-        if (!m_db ||
-            sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &m_statement, nullptr) != SQLITE_OK)
-            fail();
-        for (const auto& [name, value] : params) {
-            const int at = sqlite3_bind_parameter_index(m_statement, name.toUtf8().constData());
-            if (at == 0)
-                continue;
-            int rc = SQLITE_OK;
-            if (value.isNull())
-                rc = sqlite3_bind_null(m_statement, at);
-            else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
-                rc = sqlite3_bind_int64(m_statement, at, value.toLongLong());
-            else if (value.typeId() == QMetaType::Double)
-                rc = sqlite3_bind_double(m_statement, at, value.toDouble());
-            else {
-                const QByteArray text = value.toString().toUtf8();
-                rc = sqlite3_bind_text(m_statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            }
-            if (rc != SQLITE_OK)
-                fail();
-        }
-    }
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    int column(const QString& name) const {
-        for (int i = 0; i < sqlite3_column_count(m_statement); ++i)
-            if (name == QLatin1String(sqlite3_column_name(m_statement, i)))
-                return i;
-        return -1;
-    }
-    bool next() {
-        const int rc = sqlite3_step(m_statement);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            fail();
-        return false;
-    }
-    Cell cell(int column) const {
-        Cell c;
-        if (column < 0)
-            return c;
-        switch (sqlite3_column_type(m_statement, column)) {
-        case SQLITE_INTEGER:
-            c.type = Cell::Integer;
-            c.integer = sqlite3_column_int64(m_statement, column);
-            break;
-        case SQLITE_FLOAT:
-            c.type = Cell::Real;
-            c.real = sqlite3_column_double(m_statement, column);
-            break;
-        case SQLITE_NULL:
-            break;
-        default:
-            c.type = Cell::Text;
-            c.text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-            c.size = sqlite3_column_bytes(m_statement, column);
-            if (!c.text)
-                c.type = Cell::Null;
-            break;
-        }
+// A value of a row read through SQLite's own interface, as the file holds it: the rows reach the
+// file without a QVariant made of each.
+Cell cellOf(const RawStatement& statement, int column) {
+    Cell c;
+    if (column < 0)
         return c;
+    switch (sqlite3_column_type(statement.get(), column)) {
+    case SQLITE_INTEGER:
+        c.type = Cell::Integer;
+        c.integer = statement.integer(column);
+        break;
+    case SQLITE_FLOAT:
+        c.type = Cell::Real;
+        c.real = statement.number(column);
+        break;
+    case SQLITE_NULL:
+        break;
+    default: {
+        const QByteArrayView text = statement.view(column);
+        c.type = text.data() ? Cell::Text : Cell::Null;
+        c.text = text.data();
+        c.size = int(text.size());
+        break;
     }
-
-private:
-    [[noreturn]] void fail() { throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db))); }
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_statement = nullptr;
-};
+    }
+    return c;
+}
 
 } // namespace
 
@@ -629,7 +579,31 @@ QString listStatement(const ListDefinition& list, const QString& search, Db::Par
 qint64 writeQuery(const QSqlDatabase& db, const QString& sql, const Db::Params& params, const QString& table,
                   const QList<GridColumn>& columns, const QString& path, Format format,
                   const Progress& progress) {
-    Statement statement(db, sql, params);
+    if (!Db::sqliteHandle(db)) {
+        // A server: the rows come through its driver, one forward pass.
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(sql))
+            throw Db::failure(query.lastError());
+        for (const auto& [name, value] : params)
+            query.bindValue(name, value);
+        if (!query.exec())
+            throw Db::failure(query.lastError());
+        std::vector<int> at;
+        for (const GridColumn& c : columns)
+            at.push_back(query.record().indexOf(c.field));
+        const RowReader next = [&](QVariantList& values) {
+            if (!query.next())
+                return false;
+            values.clear();
+            for (int column : at)
+                values << (column < 0 ? QVariant() : query.value(column));
+            return true;
+        };
+        return write(path, format, columnsOf(table, columns), next, progress);
+    }
+    RawStatement statement(Db::sqliteHandle(db), sql);
+    statement.bind(params);
     std::vector<int> at;
     for (const GridColumn& c : columns)
         at.push_back(statement.column(c.field));
@@ -638,7 +612,7 @@ qint64 writeQuery(const QSqlDatabase& db, const QString& sql, const Db::Params& 
             return false;
         cells.resize(at.size());
         for (size_t c = 0; c < at.size(); ++c)
-            cells[c] = statement.cell(at[c]);
+            cells[c] = cellOf(statement, at[c]);
         return true;
     };
     return writeCells(path, format, columnsOf(table, columns), next, progress);

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "data/database.h"
+#include "data/rawstatement.h"
 #include "data/work.h"
 
 #include <QSet>
@@ -58,22 +59,6 @@ uint64_t hashOf(std::string_view s) {
         h = (h ^ c) * 1099511628211ULL;
     return h;
 }
-
-class Statement {
-public:
-    Statement(sqlite3* db, const QString& sql) : m_db(db) {
-        const QByteArray utf8 = sql.toUtf8();
-        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK)
-            fail();
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    sqlite3_stmt* get() const { return m_stmt; }
-    [[noreturn]] void fail() const { throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db))); }
-
-private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
-};
 
 std::string_view columnText(sqlite3_stmt* stmt, int col) {
     const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
@@ -576,7 +561,7 @@ class FileSource : public IndexSource {
 public:
     explicit FileSource(sqlite3* db) : m_db(db) {}
     void rows(const QString& sql, int textColumns, const Row& row) override {
-        Statement stmt(m_db, sql);
+        RawStatement stmt(m_db, sql);
         std::vector<std::string_view> texts(size_t(textColumns) + 1);
         std::unique_ptr<bool[]> nulls(new bool[size_t(textColumns) + 1]);
         int rc;
@@ -593,10 +578,10 @@ public:
     Bounds bounds(const QString& table, const QString& key) override {
         // The count the file keeps (a table without one is counted); the lowest and the highest
         // key are each one step down the table's tree.
-        Statement stmt(m_db, QStringLiteral("select coalesce((select n from row_counts where t = '%2'), "
-                                            "(select count(*) from %2)), (select min(%1) from %2), "
-                                            "(select max(%1) from %2)")
-                                 .arg(key, table));
+        RawStatement stmt(m_db, QStringLiteral("select coalesce((select n from row_counts where t = '%2'), "
+                                               "(select count(*) from %2)), (select min(%1) from %2), "
+                                               "(select max(%1) from %2)")
+                                    .arg(key, table));
         if (sqlite3_step(stmt.get()) != SQLITE_ROW)
             stmt.fail();
         return {sqlite3_column_int64(stmt.get(), 0), sqlite3_column_int64(stmt.get(), 1),
@@ -695,11 +680,4 @@ void TableIndexes::onWrite(void* self, int op, const char*, const char* table, l
 void TableIndexes::onRollback(void* self) {
     for (const auto& index : static_cast<TableIndexes*>(self)->m_indexes)
         index->rolledBack();
-}
-
-sqlite3* nativeHandle(const QString& connection) {
-    const QVariant handle = QSqlDatabase::database(connection, false).driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(handle.constData());
-    throw DatabaseError(QStringLiteral("no SQLite handle for %1").arg(connection));
 }

@@ -203,6 +203,3 @@ private:
     TextPool m_pool;
     std::vector<std::unique_ptr<TableIndex>> m_indexes;
 };
-
-// The native handle of an open SQLite connection.
-sqlite3* nativeHandle(const QString& connection);

@@ -1,6 +1,7 @@
 #include "data/work.h"
 
 #include "core/errors.h"
+#include "data/rawstatement.h"
 #include "data/schema.h"
 #include "data/server.h"
 
@@ -176,9 +177,7 @@ const QSqlDatabase& begun(const QSqlDatabase& db, int attempt) {
 } // namespace
 
 Work::Work(const QSqlDatabase& db, int attempt) : m_db(begun(db, attempt)), m_tx(db) {
-    const QVariant handle = m_db.driver() ? m_db.driver()->handle() : QVariant();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        m_sqlite = *static_cast<sqlite3* const*>(handle.data());
+    m_sqlite = Db::sqliteHandle(m_db);
 }
 
 Work::~Work() {
@@ -186,8 +185,6 @@ Work::~Work() {
 }
 
 void Work::finalizeRaw() {
-    for (RawInsert& r : m_raw)
-        sqlite3_finalize(r.statement);
     m_raw.clear();
 }
 
@@ -250,17 +247,6 @@ const Schema::Table& insertedTable(const QString& sql) {
     return *table;
 }
 
-// A statement prepared through SQLite's own interface, or the database's error.
-sqlite3_stmt* prepareRaw(sqlite3* db, const QString& sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
-        const int code = sqlite3_errcode(db) & 0xff;
-        sqlite3_finalize(statement);
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)), QString::number(code));
-    }
-    return statement;
-}
-
 // A value bound as Qt's SQLite driver binds it (a null text is NULL, an empty one is ''); false for
 // a kind of value left to the driver. The texts are not copied: the values outlive the run.
 bool bindRaw(sqlite3_stmt* statement, int slot, const QVariant& value, int* result) {
@@ -301,7 +287,7 @@ bool Work::insertRaw(const QString& sql, const Db::Params& params, qint64* key) 
     if (it == m_raw.end()) {
         RawInsert raw;
         raw.table = insertedTable(sql).name;
-        raw.statement = prepareRaw(m_sqlite, sql);
+        raw.statement = std::make_shared<RawStatement>(m_sqlite, sql);
         it = m_raw.insert(sql, raw);
     }
     RawInsert& raw = *it;
@@ -312,20 +298,20 @@ bool Work::insertRaw(const QString& sql, const Db::Params& params, qint64* key) 
         auto& [name, slot] = raw.placeholders[i];
         if (name != params[i].first) {
             name = params[i].first;
-            slot = sqlite3_bind_parameter_index(raw.statement, name.toUtf8().constData());
+            slot = sqlite3_bind_parameter_index(raw.statement->get(), name.toUtf8().constData());
         }
         if (slot > 0)
-            bindRaw(raw.statement, slot, params[i].second, &result);
+            bindRaw(raw.statement->get(), slot, params[i].second, &result);
     }
     if (result == SQLITE_OK)
-        result = sqlite3_step(raw.statement);
+        result = sqlite3_step(raw.statement->get());
     const bool done = result == SQLITE_DONE;
     // The error of the run, as Qt's driver gives it: SQLite's text and its primary code.
     const QString error = done ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
     if (done)
         *key = sqlite3_last_insert_rowid(m_sqlite);
-    sqlite3_reset(raw.statement);
-    sqlite3_clear_bindings(raw.statement); // the texts bound are the caller's
+    sqlite3_reset(raw.statement->get());
+    sqlite3_clear_bindings(raw.statement->get()); // the texts bound are the caller's
     if (!done)
         throw DatabaseError(error, QString::number(result & 0xff));
     m_added[raw.table].insert(*key);
@@ -375,10 +361,10 @@ QList<qint64> Work::insertRows(const QString& table, const QStringList& columns,
         if (it == m_raw.end()) {
             RawInsert raw;
             raw.table = known->name;
-            raw.statement = prepareRaw(m_sqlite, sql);
+            raw.statement = std::make_shared<RawStatement>(m_sqlite, sql);
             it = m_raw.insert(sql, raw);
         }
-        sqlite3_stmt* statement = it->statement;
+        sqlite3_stmt* statement = it->statement->get();
         // The texts are bound in UTF-8, the file's encoding (SQLite would convert each one
         // itself), from one block made for the statement.
         qsizetype room = 0;

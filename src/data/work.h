@@ -13,11 +13,12 @@
 #include <QString>
 #include <QStringEncoder>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
 struct sqlite3;
-struct sqlite3_stmt;
+class RawStatement;
 
 namespace Ledger {
 
@@ -140,7 +141,7 @@ private:
     // An insert prepared on SQLite's own interface: its table and, per value as the last run
     // named them, the placeholder's number in the statement.
     struct RawInsert {
-        sqlite3_stmt* statement = nullptr;
+        std::shared_ptr<RawStatement> statement;
         QString table;
         std::vector<std::pair<QString, int>> placeholders;
     };

@@ -3,7 +3,7 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "data/database.h"
-#include "data/tableindex.h"
+#include "data/rawstatement.h"
 #include "ledger/diskfiles.h"
 
 #include <QCoreApplication>
@@ -549,7 +549,7 @@ std::atomic<int> checkPause{0}; // microseconds at each step of the engine's che
 void checkCopy(const QString& path, const QMap<QString, qint64>& expected, bool full, StopRequest* stop) {
     const QString name = QFileInfo(path).fileName();
     CopyConnection copy(path);
-    sqlite3* engine = nativeHandle(copy.name());
+    sqlite3* engine = Db::requireSqlite(QSqlDatabase::database(copy.name(), false));
     struct Watched {
         StopRequest* stop;
         Watched(StopRequest* s, sqlite3* engine) : stop(s) {
@@ -744,7 +744,7 @@ void Backups::Job::startFile() {
     // The copy goes to the disk at the end, away from the windows' thread (a half-made copy is
     // thrown away in any case), and needs no journal of its own until then.
     sqlite3_exec(m_target, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-    sqlite3* source = nativeHandle(m_file == 0 ? Db::Business : Db::Lists);
+    sqlite3* source = Db::requireSqlite(m_file == 0 ? Db::business() : Db::lists());
     m_backup = sqlite3_backup_init(m_target, "main", source, "main");
     if (!m_backup)
         throw DatabaseError(QStringLiteral("无法开始备份：%1").arg(sqliteError(m_target)));

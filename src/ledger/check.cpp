@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/money.h"
 #include "data/database.h"
+#include "data/rawstatement.h"
 #include "data/schema.h"
 #include "data/work.h"
 #include "ledger/orders.h"
@@ -14,7 +15,6 @@
 #include <QHash>
 #include <QLocale>
 #include <QSettings>
-#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QUrl>
 #include <algorithm>
@@ -492,14 +492,14 @@ private:
         try {
             // The file alone holds every commit once the log is written back.
             Db::writeBack(m_a);
-            const QVariant handle = m_a.driver()->handle();
-            if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            sqlite3* handle = Db::sqliteHandle(m_a);
+            if (!handle)
                 return;
-            const char* path = sqlite3_db_filename(*static_cast<sqlite3* const*>(handle.constData()), "main");
+            const char* path = sqlite3_db_filename(handle, "main");
             const QByteArray fileCheck = fileCheckStatement().toUtf8();
             std::vector<ReadAside::Job> jobs = {
                 [this, fileCheck](sqlite3* db) {
-                    RawRows r(db, fileCheck);
+                    RawStatement r(db, fileCheck);
                     while (r.next())
                         m_asideFileCheck << QString::fromUtf8(r.view(0));
                 },
@@ -509,7 +509,7 @@ private:
             // The cards' chains and the rules of the other tables' rows, each table read in one
             // pass, on a second thread.
             std::vector<ReadAside::Job> others = {[this](sqlite3* db) {
-                RawRows r(db, chainStatement().toUtf8());
+                RawStatement r(db, chainStatement().toUtf8());
                 while (r.next())
                     m_asideCards << QString::fromUtf8(r.view(0));
             }};
@@ -523,7 +523,7 @@ private:
                 RowFindings& found = m_asideRows[table.name]; // made here: the thread only fills it
                 const QByteArray sql = findStatement(table, rules).toUtf8();
                 others.push_back([&found, rules, sql](sqlite3* db) {
-                    RawRows r(db, sql);
+                    RawStatement r(db, sql);
                     found = collectRows(r, rules);
                 });
             }
@@ -801,67 +801,6 @@ private:
     // product was deleted has nothing to reverse, so those are left out. SQL compares per order
     // the quantities and two sums of them weighted by product; the orders that differ are compared
     // product by product here.
-    // A statement read through the database's own interface: a million rows pass without a
-    // QVariant each.
-    class RawRows {
-    public:
-        RawRows(const QSqlDatabase& db, const QString& sql) : RawRows(handleOf(db), sql.toUtf8()) {}
-        RawRows(sqlite3* db, const QByteArray& sql) : m_db(db) {
-            if (!m_db || sqlite3_prepare_v2(m_db, sql.constData(), -1, &m_statement, nullptr) != SQLITE_OK)
-                fail();
-        }
-        static sqlite3* handleOf(const QSqlDatabase& db) {
-            const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-                return *static_cast<sqlite3* const*>(handle.data());
-            return nullptr;
-        }
-        ~RawRows() { sqlite3_finalize(m_statement); }
-        RawRows(const RawRows&) = delete;
-        RawRows& operator=(const RawRows&) = delete;
-        bool next() {
-            const int step = sqlite3_step(m_statement);
-            if (step == SQLITE_ROW)
-                return true;
-            if (step != SQLITE_DONE)
-                fail();
-            return false;
-        }
-        bool isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
-        // A value as the database holds it.
-        QVariant value(int column) const {
-            switch (sqlite3_column_type(m_statement, column)) {
-            case SQLITE_INTEGER:
-                return integer(column);
-            case SQLITE_FLOAT:
-                return number(column);
-            case SQLITE_NULL:
-                return {};
-            default:
-                return QString::fromUtf8(view(column));
-            }
-        }
-        // A value as total() reads it: a text by its leading number.
-        double number(int column) const { return sqlite3_column_double(m_statement, column); }
-        qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
-        QByteArray text(int column) const {
-            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-            return t ? QByteArray(t, sqlite3_column_bytes(m_statement, column)) : QByteArray();
-        }
-        // The text without a copy, valid until the next row.
-        QByteArrayView view(int column) const {
-            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-            return t ? QByteArrayView(t, sqlite3_column_bytes(m_statement, column)) : QByteArrayView();
-        }
-
-    private:
-        [[noreturn]] void fail() {
-            throw DatabaseError(m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                     : QStringLiteral("the check reads SQLite files only"));
-        }
-        sqlite3* m_db = nullptr;
-        sqlite3_stmt* m_statement = nullptr;
-    };
 
     struct OutSums {
         double q[3] = {0, 0, 0};
@@ -872,17 +811,17 @@ private:
     // compared with its lines, per day and major category the sums the statistics keep. A text
     // counts by its leading number, as the database's total() counts it.
     void readStockOut() {
-        readStockOutFrom(RawRows::handleOf(m_a));
+        readStockOutFrom(Db::sqliteHandle(m_a));
         settleStockOut();
     }
 
     // The pass itself, through the given connection (the check's own, or the one reading aside).
     void readStockOutFrom(sqlite3* db) {
         const QStringList terms = Schema::daySummaryTerms();
-        RawRows r(db, QStringLiteral("SELECT e11, e3, e1 * e3, e1 * e1 % 9967 * e3, e7, "
-                                     "coalesce(substr(e7, 1, 10), ''), coalesce(e8, ''), %1 FROM ae")
-                          .arg(terms.join(QStringLiteral(", ")))
-                          .toUtf8());
+        RawStatement r(db, QStringLiteral("SELECT e11, e3, e1 * e3, e1 * e1 % 9967 * e3, e7, "
+                                          "coalesce(substr(e7, 1, 10), ''), coalesce(e8, ''), %1 FROM ae")
+                               .arg(terms.join(QStringLiteral(", ")))
+                               .toUtf8());
         m_scanStockOut = false;
         m_outRecords = 0;
         m_out.clear();
@@ -943,7 +882,8 @@ private:
         if (!m_linesReady)
             return;
 
-        RawRows r(m_a, QStringLiteral("SELECT aa.aid, l.q0, l.q1, l.q2 FROM aa "
+        RawStatement r(Db::sqliteHandle(m_a),
+                       QStringLiteral("SELECT aa.aid, l.q0, l.q1, l.q2 FROM aa "
                                       "LEFT JOIN temp.check_lines l ON l.o = CAST(aa.aid AS TEXT) "
                                       "ORDER BY aa.aid"));
         QStringList orders;
@@ -1313,7 +1253,8 @@ private:
         // The sums kept, against those just read from the records (whole ten-thousandths: exact).
         std::set<QString> differing;
         QHash<QByteArray, DaySums> fresh = m_days;
-        RawRows kept(m_a, QStringLiteral("SELECT d, e8, n, nocost, qty, sales, costed, cost FROM ae_day"));
+        RawStatement kept(Db::sqliteHandle(m_a),
+                          QStringLiteral("SELECT d, e8, n, nocost, qty, sales, costed, cost FROM ae_day"));
         std::set<QByteArray> keptDays;
         while (kept.next()) {
             const QByteArray day = kept.text(0);
@@ -1549,7 +1490,7 @@ private:
                  flags.join(QStringLiteral(" OR ")));
     }
 
-    // Reads the rows the statement above picks, through a QSqlQuery or RawRows.
+    // Reads the rows the statement above picks, through a QSqlQuery or RawStatement.
     template <typename Rows> static RowFindings collectRows(Rows& q, const QList<RowRule>& rules) {
         const int n = int(rules.size());
         RowFindings f{rules, std::vector<QList<qint64>>(size_t(n)), std::vector<qint64>(size_t(n), 0),
@@ -1686,10 +1627,7 @@ void setReadingAside(bool aside) {
 QString shopFolderOf(const QSqlDatabase& business) {
     if (Db::isServer(business))
         return {};
-    sqlite3* db = nullptr;
-    const QVariant handle = business.driver() ? business.driver()->handle() : QVariant();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        db = *static_cast<sqlite3* const*>(handle.constData());
+    sqlite3* db = Db::sqliteHandle(business);
     const char* path = db ? sqlite3_db_filename(db, "main") : nullptr;
     return path && *path ? QFileInfo(QString::fromUtf8(path)).absolutePath() : QString();
 }
