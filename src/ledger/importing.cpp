@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "data/database.h"
+#include "data/rawstatement.h"
 
 #include <QMultiHash>
 #include <QSet>
@@ -261,16 +262,42 @@ Plan check(Kind kind, Spreadsheet::Table read) {
             lists.insert(f.pickList, pickList(f.pickList));
     // The names and codes of the ledger, then those of the file's rows (the latter pointing into
     // the table, which outlives the check).
+    // The ledger's texts are kept in one block, the sets pointing into it: a million products
+    // cost little more than their bytes.
+    QByteArray ledgerTexts;
+    std::vector<std::pair<qsizetype, qsizetype>> ledgerNames, ledgerCodes; // offset and size
+    if (kind == Kind::Products) {
+        auto keep = [&ledgerTexts](std::vector<std::pair<qsizetype, qsizetype>>& into, QByteArrayView text) {
+            into.emplace_back(ledgerTexts.size(), text.size());
+            ledgerTexts.append(text);
+        };
+        const QString sql = QStringLiteral("select b3, b13 from ab");
+        if (sqlite3* file = Db::sqliteHandle(Db::business())) {
+            RawStatement q(file, sql);
+            while (q.next()) {
+                keep(ledgerNames, q.view(0));
+                if (!q.isNull(1))
+                    keep(ledgerCodes, q.view(1));
+            }
+        } else {
+            QSqlQuery q = Db::exec(Db::business(), sql);
+            while (q.next()) {
+                keep(ledgerNames, q.value(0).toString().toUtf8());
+                if (!q.value(1).isNull())
+                    keep(ledgerCodes, q.value(1).toString().toUtf8());
+            }
+        }
+    }
     QSet<QByteArray> names;
     QSet<QByteArray> codes;
     if (kind == Kind::Products) {
-        QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select b3, b13 from ab"));
-        while (q.next()) {
-            names.insert(q.value(0).toString().toUtf8());
-            if (!q.value(1).isNull())
-                codes.insert(q.value(1).toString().toUtf8());
-        }
+        names.reserve(qsizetype(ledgerNames.size()) + table->rowCount());
+        codes.reserve(qsizetype(ledgerCodes.size()) + table->rowCount());
     }
+    for (const auto& [at, size] : ledgerNames)
+        names.insert(QByteArray::fromRawData(ledgerTexts.constData() + at, size));
+    for (const auto& [at, size] : ledgerCodes)
+        codes.insert(QByteArray::fromRawData(ledgerTexts.constData() + at, size));
     // A member is known by name and phone: one already in the ledger, or earlier in the file, is
     // not made again (with its opening balance again).
     QSet<QByteArray> people;
@@ -299,8 +326,6 @@ Plan check(Kind kind, Spreadsheet::Table read) {
     static const QByteArray mister = QStringLiteral("先生").toUtf8(), madam = QStringLiteral("女士").toUtf8();
 
     // Every row's name and code are kept for the rows after it.
-    names.reserve(names.size() + table->rowCount());
-    codes.reserve(codes.size() + table->rowCount());
     std::vector<QByteArrayView> values(used.size());
     QByteArray trimmedCode, trimmedPhone;
     for (int r = titled ? 1 : 0; r < table->rowCount(); ++r) {
