@@ -1,6 +1,7 @@
 #include "core/errors.h"
 #include "core/money.h"
 #include "corefixture.h"
+#include "data/listdefinitions.h"
 #include "data/schema.h"
 #include "data/server.h"
 #include "data/work.h"
@@ -34,6 +35,7 @@ private slots:
     void tillsAtOnceNeverSellTwiceNorPayTwice();
     void theCheckFindsOnTheServerWhatItFindsInFiles();
     void migrateCopiesAShopAndVerifiesIt();
+    void toolsExportAndImportOnAServerAsOnFiles();
 };
 
 namespace {
@@ -646,6 +648,57 @@ void TestServer::migrateCopiesAShopAndVerifiesIt() {
         QCOMPARE(Server::ledgerTablesPresent(db), 0);
     }
     Db::closeConnection("other");
+}
+
+void TestServer::toolsExportAndImportOnAServerAsOnFiles() {
+    CoreFixture f;
+    // The demo shop in files, copied onto the server, and a till's folder that names the server.
+    QTemporaryDir files, till, out;
+    const Run demo = run(tool("vandrel-ledger-demo"), {files.path()});
+    QVERIFY2(demo.code == 0, qPrintable(demo.err));
+    const QString url = f.emptyServerDatabase();
+    const Run copied = run(tool("vandrel-ledger-migrate"), {files.path(), url});
+    QVERIFY2(copied.code == 0, qPrintable(copied.err));
+    Server::writeConf(till.path(), Server::parseUrl(url));
+
+    // Every list, as each format writes it (the suffix chooses the format), the same from both.
+    auto exported = [&](const QString& folder, const QString& list, const QString& file) {
+        const Run r = run(tool("vandrel-ledger-export"), {folder, list, "-o", file});
+        if (r.code != 0)
+            return QByteArray("failed: ") + r.err.toUtf8();
+        QFile read(file);
+        return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray("unreadable");
+    };
+    for (const ListDefinition& list : ListDefinitions::all()) {
+        const QString fromFiles = out.filePath(list.name + "-files.csv");
+        const QByteArray expected = exported(files.path(), list.name, fromFiles);
+        QVERIFY2(!expected.startsWith("failed"), expected.constData());
+        QCOMPARE(exported(till.path(), list.name, out.filePath(list.name + "-server.csv")), expected);
+    }
+    // The .xlsx of the products through the program's own import: both shops take it alike.
+    const QString sheet = out.filePath("products.xlsx");
+    QVERIFY(!exported(till.path(), "products", sheet).startsWith("failed"));
+    QFile csv(out.filePath("new.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("大类,产品名称,单位,销售价,库存量,条码\n食品,新到的茶叶,盒,38.5,12,6900000000017\n饮料,"
+              "新到的咖啡,袋,19.9,3,\n");
+    csv.close();
+    for (const QString& folder : {files.path(), till.path()}) {
+        const Run imported = run(tool("vandrel-ledger-import"), {folder, "products", csv.fileName()});
+        QVERIFY2(imported.code == 0 && imported.out.contains("已导入 2 行"),
+                 qPrintable(imported.out + imported.err));
+        // The second time every row is a duplicate: refused with the row named, nothing written.
+        const Run twice = run(tool("vandrel-ledger-import"), {folder, "products", csv.fileName()});
+        QCOMPARE(twice.code, 1);
+        QVERIFY2(twice.out.contains("第 2 行"), qPrintable(twice.out));
+    }
+    QCOMPARE(exported(till.path(), "products", out.filePath("after-server.csv")),
+             exported(files.path(), "products", out.filePath("after-files.csv")));
+
+    // A tool that handles files only says the folder's ledger is on a server.
+    const Run backup = run(tool("vandrel-ledger-backup"), {till.path()});
+    QVERIFY(backup.code != 0);
+    QVERIFY2(backup.err.contains("数据库服务器"), qPrintable(backup.err));
 }
 
 QTEST_GUILESS_MAIN(TestServer)

@@ -1,4 +1,4 @@
-// vandrel-ledger-export FOLDER LIST --format xlsx|csv -o FILE [--search TEXT]: writes one list of
+// vandrel-ledger-export FOLDER LIST -o FILE [--format xlsx|csv] [--search TEXT]: writes one list of
 // a working folder to an Excel or CSV file, as the list's page exports it.
 #include "core/commandline.h"
 #include "data/listdefinitions.h"
@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -32,9 +33,10 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("FOLDER"),
                                  QStringLiteral("账本所在文件夹 / the working folder"));
     parser.addPositionalArgument(QStringLiteral("LIST"), QStringLiteral("要导出的列表 / the list to export"));
-    const QCommandLineOption format(QStringLiteral("format"),
-                                    QStringLiteral("文件格式 / file format: xlsx or csv"),
-                                    QStringLiteral("FORMAT"));
+    const QCommandLineOption format(
+        QStringLiteral("format"),
+        QStringLiteral("文件格式，默认按文件名 / file format: xlsx or csv (default: the file name's suffix)"),
+        QStringLiteral("FORMAT"));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("写入的文件 / the file to write"), QStringLiteral("FILE"));
     const QCommandLineOption search(
@@ -49,21 +51,25 @@ int main(int argc, char* argv[]) {
         return code;
     };
     const QStringList args = parser.positionalArguments();
-    if (args.size() != 2 || !parser.isSet(output) || !parser.isSet(format))
-        return fail(QStringLiteral("需要 FOLDER LIST --format xlsx|csv -o FILE（见 --help）"), 2);
+    if (args.size() != 2 || !parser.isSet(output))
+        return fail(QStringLiteral("需要 FOLDER LIST -o FILE [--format xlsx|csv]（见 --help）"), 2);
     const ListDefinition* list = ListDefinitions::find(args[1]);
     if (!list)
         return fail(QStringLiteral("没有名为 %1 的列表 / no list named %1\n").arg(args[1]) + listHelp(), 2);
+    // Without --format, the file name's suffix tells.
+    const QString formatName = parser.isSet(format) ? parser.value(format).toLower()
+                                                    : QFileInfo(parser.value(output)).suffix().toLower();
     Spreadsheet::Format chosen;
-    const QString formatName = parser.value(format).toLower();
     if (formatName == QLatin1String("xlsx"))
         chosen = Spreadsheet::Format::Xlsx;
     else if (formatName == QLatin1String("csv"))
         chosen = Spreadsheet::Format::Csv;
-    else
+    else if (parser.isSet(format))
         return fail(QStringLiteral("--format 只能是 xlsx 或 csv"), 2);
+    else
+        return fail(QStringLiteral("无法从文件名看出格式，请用 --format xlsx 或 csv"), 2);
     try {
-        ToolFolder::open(args[0], false);
+        ToolFolder::open(args[0], false, ToolFolder::OnServer::Open);
         Db::Params params;
         const QString sql = Spreadsheet::listStatement(*list, parser.value(search), &params);
         const qint64 rows = Spreadsheet::writeQuery(Db::business(), sql, params, list->table, list->columns,

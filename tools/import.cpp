@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
     else
         return fail(QStringLiteral("只能导入 products 或 members"), 2);
     try {
-        ToolFolder::open(args[0], true);
+        ToolFolder::open(args[0], true, ToolFolder::OnServer::Open);
         const Importing::Plan plan = Importing::checkFile(kind, args[2]);
         for (const Importing::Problem& p : plan.problems)
             std::printf("%s\n", p.text().toUtf8().constData());

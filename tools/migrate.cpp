@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
     int status = 0;
     try {
         const Server::Address address = Server::parseUrl(parser.positionalArguments().at(1));
-        ToolFolder::open(folder, true);
+        ToolFolder::open(folder, true, ToolFolder::OnServer::Files);
         // A file of an earlier version gains its missing columns first, as at a start.
         Schema::upgradeBusinessFile(Db::business());
         QSqlDatabase to = Server::open(target, address);

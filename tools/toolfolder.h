@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "data/server.h"
 #include "ledger/backup.h"
 
 #include <QDir>
@@ -27,8 +28,23 @@ inline bool locked(const QString& text) {
 // not this program's (DatabaseError names what is wrong); files of an older version gain what a
 // start adds. Throws Refused with a clear
 // message when the program (or another tool) holds the files.
-inline void open(const QString& folder, bool lists) {
+// A folder whose ledger is on a database server (its server.conf) is opened there by the tools
+// that work on a server as on files (Open), refused by those that handle files only (Refuse),
+// and read as files by the one that copies files onto a server (Files).
+enum class OnServer { Open, Refuse, Files };
+
+inline void open(const QString& folder, bool lists, OnServer onServer = OnServer::Refuse) {
     const QDir dir(folder);
+    if (onServer != OnServer::Files && Server::usesServer(dir.absolutePath())) {
+        if (onServer == OnServer::Refuse)
+            throw Refused(
+                QStringLiteral("这个工作文件夹的账本在数据库服务器上（%1），本工具只能处理本机的账本文件"
+                               "（the ledger of this folder is on a database server）")
+                    .arg(Server::ConfFile));
+        // The password comes from ~/.pgpass or PGPASSWORD: a tool asks nothing.
+        Server::openShop(Server::readConf(dir.absolutePath()));
+        return;
+    }
     // A restore cut off (killed, the machine stopped) is completed first: the files are then
     // wholly the backup's or wholly those from before.
     if (const QString resumed = Backups::finishInterruptedRestore(folder).text; !resumed.isEmpty())
