@@ -12,8 +12,27 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <cups/cups.h>
 
 namespace {
+
+enum class QueueState { Printing, Stopped, Rejecting };
+
+// The print server's word on the queue (Qt tells only whether it is stopped, and not always).
+QueueState queueState(const QString& name) {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.toUtf8().constData(), nullptr);
+    if (!dest)
+        return QueueState::Printing; // a queue the server does not know is found missing above
+    const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+    const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
+    QueueState found = QueueState::Printing;
+    if (accepting && qstrcmp(accepting, "false") == 0)
+        found = QueueState::Rejecting;
+    else if (state && qstrcmp(state, "5") == 0) // IPP_PSTATE_STOPPED: paused, or halted by an error
+        found = QueueState::Stopped;
+    cupsFreeDests(1, dest);
+    return found;
+}
 
 ReceiptPrint::Hook hook;
 
@@ -103,9 +122,16 @@ void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
                               .arg(setup.printer));
     if (setup.printer.isEmpty() && QPrinterInfo::defaultPrinterName().isEmpty())
         throw LedgerError(QStringLiteral("没有可用的打印机，小票没有打印。请在“小票设置”中选择打印机。"));
-    // A queue that is paused or stopped by an error would keep the receipt and print nothing now.
+    // A queue that is paused or stopped by an error would keep the receipt and print nothing now;
+    // one that rejects jobs would drop it.
     const QString name = setup.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : setup.printer;
-    if (QPrinterInfo::printerInfo(name).state() == QPrinter::Error)
+    const QueueState queue = queueState(name);
+    if (queue == QueueState::Rejecting)
+        throw LedgerError(
+            QStringLiteral("小票打印机“%1”不接受新的打印任务，小票没有打印。请在系统的打印机设置中让它"
+                           "接受任务，再重新打印。")
+                .arg(name));
+    if (queue == QueueState::Stopped || QPrinterInfo::printerInfo(name).state() == QPrinter::Error)
         throw LedgerError(
             QStringLiteral("小票打印机“%1”已暂停或出错，小票没有打印。请在系统的打印机设置中恢复它，"
                            "再重新打印。")
