@@ -34,12 +34,8 @@ OrderForm::OrderForm(const QString& name, const QString& caption, SharedQuery* l
                                   {QStringLiteral("k5"), QStringLiteral("单位"), 50},
                                   {QStringLiteral("k6"), QStringLiteral("销售价"), 70}});
 
-    joinScans = new QCheckBox(QStringLiteral("扫码时同一产品累加到一行"), bsSkinGroupBox3);
-    joinScans->setObjectName(QStringLiteral("joinScans"));
-    joinScans->setToolTip(QStringLiteral("不勾选时每次扫码都单独成一行。这是本收银台的设置。"));
-    joinScans->setFocusPolicy(Qt::NoFocus);
+    // A scan of a product on the order adds to its line when this till is set so.
     joinScans->setChecked(Orders::scansJoinLines(Data_in->folder()));
-    bsSkinGroupBox3->layout()->addWidget(joinScans);
     connect(joinScans, &QCheckBox::toggled, this,
             [](bool join) { guarded([&] { Orders::setScansJoinLines(Data_in->folder(), join); }); });
 

@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
-class QCheckBox;
 class SharedQuery;
 
 // The window the new-order and edit-order dialogs share: the product list with its search on the
@@ -17,8 +16,6 @@ class OrderForm : public QDialog, public Ui::OrderForm {
     Q_OBJECT
 public:
     OrderForm(const QString& name, const QString& caption, SharedQuery* lines, QWidget* parent);
-
-    QCheckBox* joinScans = nullptr; // a scan of a product on the order adds to its line
 
     // The product search finds a product by its name or its exact barcode.
     static void searchProducts(const QString& text);
