@@ -10,7 +10,9 @@
 #include "ledgertest.h"
 #include "members/new_huiyuan.h"
 #include "system/backupkeeper.h"
-#include "system/systemwindows.h"
+#include "system/backupwindow.h"
+#include "system/checkwindow.h"
+#include "system/restorewindow.h"
 #include "warehouse/Fr_kucun.h"
 
 #include <QAbstractSpinBox>

@@ -10,7 +10,9 @@
 #include "ledger/products.h"
 #include "support/ledgertest.h"
 #include "system/backupkeeper.h"
-#include "system/systemwindows.h"
+#include "system/backupwindow.h"
+#include "system/checkwindow.h"
+#include "system/restorewindow.h"
 #include "widgets/buttonsbar.h"
 
 #include <QDir>

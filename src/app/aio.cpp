@@ -10,17 +10,14 @@ QString Taio::serviceAddress() {
 }
 
 Taio::Taio(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("aio"));
-    setWindowTitle(QStringLiteral("Vandrel软件服务中心"));
+    setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(735, 436);
-    WebBrowser1 = new WebView(QStringLiteral("WebBrowser1"), QStringLiteral(":/web/service.html"), this);
+    WebBrowser1->setOfflinePage(QStringLiteral(":/web/service.html"));
     FormCreate();
 }
 
 void Taio::FormCreate() {
+    // The form places the browser a little larger than the window, so the window clips its border.
     WebBrowser1->load(QUrl(serviceAddress()));
-    // A little larger than the window, so the window clips the browser's border.
-    WebBrowser1->setGeometry(-2, -2, width() + 3, height() + 3);
 }

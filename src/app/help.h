@@ -1,39 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "ui_help.h"
 
-class LinkImage;
-class QCheckBox;
-class QTextEdit;
+#include <QDialog>
 
 // "Vandrel进销存使用入门": a six-page picture tour of the program. Page 1 carries the box that
 // decides whether the guide opens when the program starts (field run of the settings row: "0"
 // opens it, "1" does not).
-class Thelp : public QDialog {
+class Thelp : public QDialog, public Ui::Thelp {
     Q_OBJECT
 public:
     explicit Thelp(QWidget* parent = nullptr);
-
-    QWidget* P1 = nullptr;
-    QWidget* P2 = nullptr;
-    QWidget* P3 = nullptr;
-    QWidget* P4 = nullptr;
-    QWidget* P5 = nullptr;
-    QWidget* P6 = nullptr;
-    LinkImage* bsSkinLinkImage1 = nullptr; // page pictures
-    LinkImage* bsSkinLinkImage3 = nullptr;
-    LinkImage* bsSkinLinkImage5 = nullptr;
-    LinkImage* bsSkinLinkImage7 = nullptr;
-    LinkImage* bsSkinLinkImage9 = nullptr;
-    LinkImage* bsSkinLinkImage11 = nullptr;
-    LinkImage* bsSkinLinkImage2 = nullptr; // 开 始
-    LinkImage* bsSkinLinkImage4 = nullptr; // 下一步
-    LinkImage* bsSkinLinkImage6 = nullptr;
-    LinkImage* bsSkinLinkImage8 = nullptr;
-    LinkImage* bsSkinLinkImage10 = nullptr;
-    LinkImage* bsSkinLinkImage12 = nullptr; // 开始使用！
-    QCheckBox* bsSkinCheckRadioBox1 = nullptr;
-    QTextEdit* bsSkinRichEdit1 = nullptr;
 
     // The page shown, 1 to 6.
     int currentPage() const;

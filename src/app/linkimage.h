@@ -10,6 +10,7 @@ class LinkImage : public QWidget {
     Q_OBJECT
 public:
     LinkImage(const QString& name, const QPixmap& picture, QWidget* parent = nullptr);
+    explicit LinkImage(QWidget* parent) : LinkImage(QString(), QPixmap(), parent) {}
     void setPicture(const QPixmap& picture);
     const QPixmap& picture() const { return m_picture; }
     QSize sizeHint() const override;
@@ -38,6 +39,7 @@ class LinkLabel : public QLabel {
     Q_OBJECT
 public:
     LinkLabel(const QString& name, const QString& text, QWidget* parent = nullptr);
+    explicit LinkLabel(QWidget* parent) : LinkLabel(QString(), QString(), parent) {}
 
 signals:
     void clicked();

@@ -87,6 +87,9 @@ WebView::WebView(const QString& name, const QString& offlinePage, QWidget* paren
     prepareEnvironment();
     m_engine = new QWebEngineView(profile(), this);
     m_engine->setObjectName(name + QStringLiteral("Engine"));
+    // The engine is named after the view, also when a form names the view after making it.
+    connect(this, &QObject::objectNameChanged, m_engine,
+            [this](const QString& now) { m_engine->setObjectName(now + QStringLiteral("Engine")); });
     m_engine->setContextMenuPolicy(Qt::NoContextMenu);
     m_engine->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     auto* layout = new QVBoxLayout(this);

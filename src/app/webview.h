@@ -14,12 +14,15 @@ class WebView : public QWidget {
 public:
     // offlinePage: a resource path such as ":/web/news.html", shown when a load fails.
     WebView(const QString& name, const QString& offlinePage, QWidget* parent = nullptr);
+    // As a form makes it: the name and the offline page are set afterwards.
+    explicit WebView(QWidget* parent) : WebView(QString(), QString(), parent) {}
     ~WebView() override;
 
     // Starts loading the address; the result only decides whether the offline page is shown.
     void load(const QUrl& address);
     // The address last asked for (not the offline page's).
     QUrl address() const { return m_address; }
+    void setOfflinePage(const QString& offlinePage) { m_offlinePage = offlinePage; }
     // True while the offline page stands in for the address.
     bool showsOfflinePage() const { return m_offline; }
     QWebEngineView* engine() const { return m_engine; }

@@ -7,7 +7,6 @@
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
 #include "reports/reports.h"
-#include "ui_Fr_huiyuan.h"
 #include "widgets/importdialog.h"
 #include "widgets/messages.h"
 #include "widgets/toolbar.h"
@@ -33,8 +32,7 @@ ListFrame::ListSetup setup() {
 
 TFr_huiyuan::TFr_huiyuan(QWidget* parent)
     : ListFrame(QStringLiteral("Fr_huiyuan1"), QStringLiteral("会员管理"),
-                QStringLiteral("办卡、充值与会员资料"), setup(), parent),
-      ui(new Ui::MemberDetails) {
+                QStringLiteral("办卡、充值与会员资料"), setup(), parent) {
     bsSkinSpeedButton4 = addTool(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("新会员"), 21,
                                  [this] { bsSkinSpeedButton4Click(); });
     bsSkinSpeedButton3 = addTool(QStringLiteral("bsSkinSpeedButton3"), QStringLiteral("充 值"), 8,
@@ -52,33 +50,18 @@ TFr_huiyuan::TFr_huiyuan(QWidget* parent)
 
     // The list and, under it, the chosen member's details.
     auto* body = new QWidget(this);
-    ui->setupUi(body);
+    setupUi(body);
     m_layout->addWidget(body, 1);
-    bsSkinDBGrid2 = ui->bsSkinDBGrid2;
+    // The form's grid is the page's list.
+    ListFrame::bsSkinDBGrid2 = Ui::MemberDetails::bsSkinDBGrid2;
     auto* importing = new QAction(QStringLiteral("导入会员…"), this);
     importing->setObjectName(QStringLiteral("importMembers"));
     connectGuarded(importing, &QAction::triggered, this,
                    [this] { ImportDialog::run(Importing::Kind::Members, this); });
     bsSkinDBGrid2->addMenuAction(importing);
-    bsSkinDBText1 = ui->bsSkinDBText1;
-    bsSkinDBText2 = ui->bsSkinDBText2;
-    bsSkinDBText3 = ui->bsSkinDBText3;
-    bsSkinDBText4 = ui->bsSkinDBText4;
-    bsSkinDBText5 = ui->bsSkinDBText5;
-    bsSkinDBText6 = ui->bsSkinDBText6;
-    bsSkinDBText7 = ui->bsSkinDBText7;
-    bsSkinDBText8 = ui->bsSkinDBText8;
-    bsSkinDBText9 = ui->bsSkinDBText9;
-    bsSkinDBText10 = ui->bsSkinDBText10;
-    bsSkinDBRichEdit1 = ui->bsSkinDBRichEdit1;
-    QSplitter* split = ui->bsSkinSplitter1;
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 0);
-    split->setSizes({360, 200});
-}
-
-TFr_huiyuan::~TFr_huiyuan() {
-    delete ui;
+    bsSkinSplitter1->setStretchFactor(0, 1);
+    bsSkinSplitter1->setStretchFactor(1, 0);
+    bsSkinSplitter1->setSizes({360, 200});
 }
 
 void TFr_huiyuan::bindData() {

@@ -1,70 +1,13 @@
 #include "members/edit_huiyuan.h"
 
 #include "members/memberwidgets.h"
-#include "widgets/buttonrow.h"
-#include "widgets/keyfilter.h"
-#include "widgets/messages.h"
-
-#include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTextEdit>
-#include <QVBoxLayout>
 
 Tedit_huiyuan* edit_huiyuan = nullptr;
 
-using namespace MemberForms;
+using MemberForms::showStored;
 
-Tedit_huiyuan::Tedit_huiyuan(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("edit_huiyuan"));
-    setWindowTitle(QStringLiteral("编辑会员资料"));
-    setModal(true);
-
-    auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(8);
-
-    const NameRow nameRow = addNameRow(this, grid);
-    bsSkinEdit4 = nameRow.name;
-    bsSkinComboBox1 = nameRow.salutation;
-
-    const Contact contact = addContactRows(this, grid, 1);
-    bsSkinEdit1 = contact.mobile;
-    bsSkinEdit2 = contact.phone;
-    bsSkinEdit3 = contact.email;
-    bsSkinEdit5 = contact.address;
-    bsSkinEdit6 = contact.postcode;
-    grid->setColumnStretch(2, 1);
-    layout->addLayout(grid);
-
-    bsSkinRichEdit1 = addRemark(this, layout);
-
-    bsSkinStdLabel7 = new QLabel(this);
-    bsSkinStdLabel7->setObjectName(QStringLiteral("bsSkinStdLabel7"));
-    bsSkinStdLabel7->hide();
-
-    layout->addLayout(
-        confirmRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
-
-    setTabOrder(bsSkinEdit4, bsSkinComboBox1);
-    setTabOrder(bsSkinComboBox1, bsSkinEdit1);
-    setTabOrder(bsSkinEdit1, bsSkinEdit2);
-    setTabOrder(bsSkinEdit2, bsSkinEdit3);
-    setTabOrder(bsSkinEdit3, bsSkinEdit5);
-    setTabOrder(bsSkinEdit5, bsSkinEdit6);
-    setTabOrder(bsSkinEdit6, bsSkinRichEdit1);
-    setTabOrder(bsSkinRichEdit1, bsSkinButton1);
-    setTabOrder(bsSkinButton1, bsSkinButton2);
-
-    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tedit_huiyuan::bsSkinButton1Click);
-    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tedit_huiyuan::bsSkinButton2Click);
-    resize(380, sizeHint().height());
-}
+Tedit_huiyuan::Tedit_huiyuan(QWidget* parent)
+    : MemberDialog(QStringLiteral("edit_huiyuan"), QStringLiteral("编辑会员资料"), true, parent) {}
 
 void Tedit_huiyuan::setSalutation(const QString& text) {
     bsSkinComboBox1->setCurrentIndex(bsSkinComboBox1->findText(text));
@@ -96,8 +39,4 @@ void Tedit_huiyuan::bsSkinButton1Click() {
     person.remark = bsSkinRichEdit1->toPlainText();
     Members::update(m_card, person);
     accept();
-}
-
-void Tedit_huiyuan::bsSkinButton2Click() {
-    reject();
 }

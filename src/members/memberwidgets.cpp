@@ -1,16 +1,9 @@
 #include "members/memberwidgets.h"
-#include "widgets/keyfilter.h"
-#include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
 
 #include "core/money.h"
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTextEdit>
@@ -85,14 +78,6 @@ const char* const TypedLimit = "typedLimit";
 const char* const MemoLimit = "memoLimit";
 } // namespace
 
-QLineEdit* MemberForms::edit(QWidget* parent, const QString& name, int maxLength) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setMaxLength(maxLength);
-    box->setProperty(TypedLimit, maxLength);
-    return box;
-}
-
 void MemberForms::limitMemo(QTextEdit* memo, int maxLength) {
     memo->setAcceptRichText(false);
     memo->setTabChangesFocus(true);
@@ -126,6 +111,8 @@ void MemberForms::limitMemo(QTextEdit* memo, int maxLength) {
 }
 
 void MemberForms::showStored(QLineEdit* box, const QString& text) {
+    if (!box->property(TypedLimit).isValid())
+        box->setProperty(TypedLimit, box->maxLength());
     box->setMaxLength(qMax(box->property(TypedLimit).toInt(), int(text.size())));
     box->setText(text);
 }
@@ -133,58 +120,4 @@ void MemberForms::showStored(QLineEdit* box, const QString& text) {
 void MemberForms::showStored(QTextEdit* memo, const QString& text) {
     memo->setProperty(MemoLimit, qMax(memo->property(TypedLimit).toInt(), int(text.size())));
     memo->setPlainText(text);
-}
-
-QLabel* MemberForms::requiredMark(QWidget* parent) {
-    auto* mark = new QLabel(QStringLiteral("*"), parent);
-    mark->setProperty("role", QStringLiteral("required"));
-    return mark;
-}
-
-QLabel* MemberForms::caption(QWidget* parent, const QString& text) {
-    return new QLabel(text, parent);
-}
-
-MemberForms::NameRow MemberForms::addNameRow(QWidget* dialog, QGridLayout* grid) {
-    grid->addWidget(requiredMark(dialog), 0, 0);
-    grid->addWidget(caption(dialog, QStringLiteral("会 员 名:")), 0, 1);
-    const NameRow row{edit(dialog, QStringLiteral("bsSkinEdit4"), 15), new QComboBox(dialog)};
-    row.salutation->setObjectName(QStringLiteral("bsSkinComboBox1"));
-    row.salutation->addItems({QStringLiteral("先生"), QStringLiteral("女士")});
-    auto* line = new QHBoxLayout;
-    line->addWidget(row.name, 1);
-    line->addWidget(row.salutation);
-    grid->addLayout(line, 0, 2);
-    return row;
-}
-
-MemberForms::Contact MemberForms::addContactRows(QWidget* dialog, QGridLayout* grid, int first) {
-    const Contact c{
-        edit(dialog, QStringLiteral("bsSkinEdit1"), 15), edit(dialog, QStringLiteral("bsSkinEdit2"), 15),
-        edit(dialog, QStringLiteral("bsSkinEdit3"), 60), edit(dialog, QStringLiteral("bsSkinEdit5"), 80),
-        edit(dialog, QStringLiteral("bsSkinEdit6"), 10)};
-    KeyFilter::digitsOnly(c.mobile);
-    KeyFilter::digitsOnly(c.phone);
-    KeyFilter::digitsOnly(c.postcode);
-    const QList<std::pair<QString, QLineEdit*>> rows = {{QStringLiteral("手    机:"), c.mobile},
-                                                        {QStringLiteral("电    话:"), c.phone},
-                                                        {QStringLiteral("电子邮件:"), c.email},
-                                                        {QStringLiteral("通讯地址:"), c.address},
-                                                        {QStringLiteral("邮    编:"), c.postcode}};
-    for (int i = 0; i < rows.size(); ++i) {
-        grid->addWidget(caption(dialog, rows[i].first), first + i, 1);
-        grid->addWidget(rows[i].second, first + i, 2);
-    }
-    return c;
-}
-
-QTextEdit* MemberForms::addRemark(QWidget* dialog, QBoxLayout* layout) {
-    auto* remarkBox = new QGroupBox(QStringLiteral("备注"), dialog);
-    auto* remark = new QTextEdit(remarkBox);
-    remark->setObjectName(QStringLiteral("bsSkinRichEdit1"));
-    remark->setFixedHeight(56);
-    limitMemo(remark, 60);
-    (new QVBoxLayout(remarkBox))->addWidget(remark);
-    layout->addWidget(remarkBox);
-    return remark;
 }

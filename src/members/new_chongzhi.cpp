@@ -4,44 +4,18 @@
 #include "core/money.h"
 #include "ledger/members.h"
 #include "members/memberwidgets.h"
-#include "ui_new_chongzhi.h"
-#include "widgets/buttonrow.h"
 #include "widgets/messages.h"
 
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QVBoxLayout>
 
 Tnew_chongzhi* new_chongzhi = nullptr;
 
-Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent), ui(new Ui::Tnew_chongzhi) {
-    ui->setupUi(this);
-    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
-    bsSkinStdLabel5 = ui->bsSkinStdLabel5;
-    bsSkinStdLabel6 = ui->bsSkinStdLabel6;
-    bsSkinEdit3 = ui->bsSkinEdit3;
-    // The salutation is written with the record but not shown.
-    bsSkinStdLabel8 = new QLabel(ui->memberBox);
-    bsSkinStdLabel8->setObjectName(QStringLiteral("bsSkinStdLabel8"));
-    bsSkinStdLabel8->hide();
-
-    ui->layout->addLayout(
-        confirmRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
-
-    setTabOrder(bsSkinEdit3, bsSkinButton2);
-    setTabOrder(bsSkinButton2, bsSkinButton1);
-
+Tnew_chongzhi::Tnew_chongzhi(QWidget* parent) : QDialog(parent) {
+    setupUi(this);
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton1Click);
     connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_chongzhi::bsSkinButton2Click);
     resize(320, sizeHint().height());
-}
-
-Tnew_chongzhi::~Tnew_chongzhi() {
-    delete ui;
 }
 
 void Tnew_chongzhi::showEvent(QShowEvent* event) {

@@ -1,34 +1,18 @@
 #pragma once
 
 #include "core/money.h"
+#include "ui_new_chongzhi.h"
 
 #include <QDialog>
 #include <optional>
 
-class DecimalSpinBox;
-class QLabel;
-class QPushButton;
-
-namespace Ui {
-class Tnew_chongzhi;
-}
-
 // "为会员充值": tops up one member's card. The members page hands over the member's card number,
 // name, balance and salutation before each showing; saving raises the stored balance and writes
 // the recharge record together.
-class Tnew_chongzhi : public QDialog {
+class Tnew_chongzhi : public QDialog, public Ui::Tnew_chongzhi {
     Q_OBJECT
 public:
     explicit Tnew_chongzhi(QWidget* parent = nullptr);
-    ~Tnew_chongzhi() override;
-
-    QLabel* bsSkinStdLabel4 = nullptr;     // card number
-    QLabel* bsSkinStdLabel5 = nullptr;     // name
-    QLabel* bsSkinStdLabel6 = nullptr;     // balance before the recharge
-    QLabel* bsSkinStdLabel8 = nullptr;     // salutation (hidden)
-    DecimalSpinBox* bsSkinEdit3 = nullptr; // amount
-    QPushButton* bsSkinButton1 = nullptr;  // 保 存
-    QPushButton* bsSkinButton2 = nullptr;  // 取 消
 
     // The member to recharge, as the members list shows it; a member without a stored balance
     // shows none.
@@ -46,7 +30,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    Ui::Tnew_chongzhi* ui;
     qint64 m_card = 0;
     std::optional<Currency> m_balance;
 };

@@ -4,83 +4,17 @@
 #include "core/money.h"
 #include "ledger/members.h"
 #include "members/memberwidgets.h"
-#include "widgets/buttonrow.h"
-#include "widgets/keyfilter.h"
 #include "widgets/messages.h"
 
-#include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QShowEvent>
-#include <QTextEdit>
-#include <QVBoxLayout>
 
 Tnew_huiyuan* new_huiyuan = nullptr;
 
-using namespace MemberForms;
-
-Tnew_huiyuan::Tnew_huiyuan(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("new_huiyuan"));
-    setWindowTitle(QStringLiteral("添加新会员"));
-    setModal(true);
-
-    auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(8);
-
-    const NameRow nameRow = addNameRow(this, grid);
-    bsSkinEdit4 = nameRow.name;
-    bsSkinComboBox1 = nameRow.salutation;
-
-    // Initial amount.
-    auto* amountBox = new QGroupBox(QStringLiteral("初始金额"), this);
-    auto* amountRow = new QHBoxLayout(amountBox);
-    amountRow->addWidget(requiredMark(amountBox));
-    amountRow->addWidget(caption(amountBox, QStringLiteral("请 输 入:")));
-    bsSkinEdit7 = new DecimalSpinBox(QStringLiteral("bsSkinEdit7"), amountBox);
-    bsSkinEdit7->setMinimumWidth(120);
-    amountRow->addWidget(bsSkinEdit7);
-    amountRow->addWidget(caption(amountBox, QStringLiteral("元")));
-    amountRow->addStretch(1);
-    grid->addWidget(amountBox, 1, 0, 1, 3);
-
-    const Contact contact = addContactRows(this, grid, 2);
-    bsSkinEdit1 = contact.mobile;
-    bsSkinEdit2 = contact.phone;
-    bsSkinEdit3 = contact.email;
-    bsSkinEdit5 = contact.address;
-    bsSkinEdit6 = contact.postcode;
-    grid->setColumnStretch(2, 1);
-    layout->addLayout(grid);
-
-    bsSkinRichEdit1 = addRemark(this, layout);
-
-    layout->addLayout(
-        confirmRow(this, bsSkinButton1, QStringLiteral("保 存"), bsSkinButton2, QStringLiteral("取 消")));
-
-    setTabOrder(bsSkinEdit4, bsSkinComboBox1);
-    setTabOrder(bsSkinComboBox1, bsSkinEdit7);
-    setTabOrder(bsSkinEdit7, bsSkinEdit1);
-    setTabOrder(bsSkinEdit1, bsSkinEdit2);
-    setTabOrder(bsSkinEdit2, bsSkinEdit3);
-    setTabOrder(bsSkinEdit3, bsSkinEdit5);
-    setTabOrder(bsSkinEdit5, bsSkinEdit6);
-    setTabOrder(bsSkinEdit6, bsSkinRichEdit1);
-    setTabOrder(bsSkinRichEdit1, bsSkinButton1);
-    setTabOrder(bsSkinButton1, bsSkinButton2);
-
-    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_huiyuan::bsSkinButton1Click);
-    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tnew_huiyuan::bsSkinButton2Click);
-    resize(380, sizeHint().height());
-}
+Tnew_huiyuan::Tnew_huiyuan(QWidget* parent)
+    : MemberDialog(QStringLiteral("new_huiyuan"), QStringLiteral("添加新会员"), false, parent) {}
 
 void Tnew_huiyuan::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    MemberDialog::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
 }
@@ -121,8 +55,4 @@ void Tnew_huiyuan::bsSkinButton1Click() {
     person.remark = bsSkinRichEdit1->toPlainText();
     Members::create(person, amount);
     accept();
-}
-
-void Tnew_huiyuan::bsSkinButton2Click() {
-    reject();
 }

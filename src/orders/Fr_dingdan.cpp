@@ -16,8 +16,6 @@
 #include "widgets/registry.h"
 #include "widgets/wheelhook.h"
 
-#include "ui_Fr_dingdan.h"
-
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -82,23 +80,14 @@ TFr_dingdan::TFr_dingdan(QWidget* parent)
     // The list is not alone on this page: it shares a splitter with the categories and the
     // details, as the form lays them out.
     auto* body = new QWidget(this);
-    Ui::TFr_dingdan form;
-    form.setupUi(body);
+    setupUi(body);
     m_layout->addWidget(body, 1);
-    bsSkinDBGrid1 = form.bsSkinDBGrid1;
-    bsSkinDBGrid2 = form.bsSkinDBGrid2;
-    bsSkinDBGrid3 = form.bsSkinDBGrid3;
-    bsSkinPageControl1 = form.bsSkinPageControl1;
-    bsSkinTabSheet3 = form.bsSkinTabSheet3;
-    bsSkinTabSheet1 = form.bsSkinTabSheet1;
-    Img_wjs = form.Img_wjs;
-    Img_yjs = form.Img_yjs;
-    bsSkinDBRichEdit1 = form.bsSkinDBRichEdit1;
-    form.bsSkinSpeedButton1->setIcon(Pictures::icon(16));
+    ListFrame::bsSkinDBGrid2 = Ui::TFr_dingdan::bsSkinDBGrid2;
+    bsSkinSpeedButton1->setIcon(Pictures::icon(16));
 
     // The captions are drawn bold on the frame's top edge, after an indent: every box is at least
     // as wide as its caption needs, so no window size cuts "订单编号及状态".
-    for (QGroupBox* box : {form.numberBox, form.dueBox, form.paidBox}) {
+    for (QGroupBox* box : {numberBox, dueBox, paidBox}) {
         QFont bold = box->font();
         bold.setBold(true);
         box->setMinimumWidth(std::max(150, QFontMetrics(bold).horizontalAdvance(box->title()) + 40));
@@ -114,16 +103,15 @@ TFr_dingdan::TFr_dingdan(QWidget* parent)
     for (WheelHook* hook : bsSkinDBGrid3->findChildren<WheelHook*>(Qt::FindDirectChildrenOnly))
         delete hook;
 
-    connectGuarded(form.bsSkinSpeedButton1, &QToolButton::clicked, this,
-                   &TFr_dingdan::bsSkinSpeedButton1Click);
+    connectGuarded(bsSkinSpeedButton1, &QToolButton::clicked, this, &TFr_dingdan::bsSkinSpeedButton1Click);
     connect(bsSkinDBGrid1, &DataGrid::cellClicked, this,
             [this](int row) { guarded([this, row] { bsSkinDBGrid1CellClick(row); }); });
     connectGuarded(bsSkinDBGrid2, &DataGrid::cellClicked, this, &TFr_dingdan::bsSkinDBGrid2CellClick);
 
-    form.split->setStretchFactor(0, 0);
-    form.split->setStretchFactor(1, 1);
-    form.split->setSizes({140, 760});
-    form.right->setSizes({330, 220});
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setSizes({140, 760});
+    right->setSizes({330, 220});
 }
 
 void TFr_dingdan::bindData() {
@@ -142,9 +130,9 @@ void TFr_dingdan::bindData() {
     bsSkinDBText6->bind(Data_in->Query_aa, QStringLiteral("aid"));
     bsSkinDBText7->bind(Data_in->Query_aa, QStringLiteral("a2"));
     bsSkinDBRichEdit1->bind(Data_in->Query_aa, QStringLiteral("a3"));
-    findChild<DataLabel*>(QStringLiteral("bsSkinDBText3"))->bind(Query_ddmingxi, QStringLiteral("aid"));
-    findChild<DataLabel*>(QStringLiteral("bsSkinDBText4"))->bind(Query_ddmingxi, QStringLiteral("a5"));
-    findChild<DataLabel*>(QStringLiteral("bsSkinDBText5"))->bind(Query_ddmingxi, QStringLiteral("a6"));
+    bsSkinDBText3->bind(Query_ddmingxi, QStringLiteral("aid"));
+    bsSkinDBText4->bind(Query_ddmingxi, QStringLiteral("a5"));
+    bsSkinDBText5->bind(Query_ddmingxi, QStringLiteral("a6"));
     // A search that finds no order shows no order's details either.
     connectGuarded(Data_in->Query_aa, &SharedQuery::reopened, this, [this] {
         if (Data_in->Query_aa->isOpen() && Data_in->Query_aa->recordCount() == 0)

@@ -1,37 +1,27 @@
 #pragma once
 
+#include "ui_Fr_dingdan.h"
 #include "widgets/listframe.h"
 
-class DataGrid;
-class DataLabel;
-class DataMemo;
-class QLabel;
-class QTabWidget;
 class SharedQuery;
 
 // The orders page: the order list with its tool bar and search, and around it the order
 // categories and the clicked order's details.
-class TFr_dingdan : public ListFrame {
+class TFr_dingdan : public ListFrame, public Ui::TFr_dingdan {
     Q_OBJECT
 public:
     explicit TFr_dingdan(QWidget* parent = nullptr);
     void bindData() override;
+    // The list's grid, the form's own (both name the same widget).
+    using ListFrame::bsSkinDBGrid2;
 
     // Shows the details of the current order of the list: tab captions, badge, amounts, lines.
     void showDetails();
     // The page as the navigation opens it: every order, and the details of the first.
     void showEveryOrder();
 
-    DataGrid* bsSkinDBGrid1 = nullptr;  // order categories
-    DataGrid* bsSkinDBGrid3 = nullptr;  // lines of the clicked order
-    DataLabel* bsSkinDBText6 = nullptr; // current order number
-    DataLabel* bsSkinDBText7 = nullptr; // current order status
-    QTabWidget* bsSkinPageControl1 = nullptr;
-    QWidget* bsSkinTabSheet3 = nullptr; // details
-    QWidget* bsSkinTabSheet1 = nullptr; // remark
-    QLabel* Img_wjs = nullptr;          // unsettled badge
-    QLabel* Img_yjs = nullptr;          // settled badge
-    DataMemo* bsSkinDBRichEdit1 = nullptr;
+    DataLabel* bsSkinDBText6 = nullptr;    // current order number
+    DataLabel* bsSkinDBText7 = nullptr;    // current order status
     SharedQuery* Query_ddmingxi = nullptr; // the clicked order's row
 
     void setDetailsCaption(const QString& number);

@@ -21,12 +21,12 @@ Tnew_dingdan::Tnew_dingdan(QWidget* parent)
     Query_xindingdan = m_lines;
     Query_xindingdan->setParent(this);
 
-    bsSkinSpeedButton2 = new QPushButton(QStringLiteral("添  加"), m_addArea);
+    bsSkinSpeedButton2 = new QPushButton(QStringLiteral("添  加"), addArea);
     bsSkinSpeedButton2->setObjectName(QStringLiteral("bsSkinSpeedButton2"));
     bsSkinSpeedButton2->setAutoDefault(false);
     bsSkinSpeedButton2->setMinimumWidth(80);
     bsSkinSpeedButton2->hide();
-    m_addArea->layout()->addWidget(bsSkinSpeedButton2);
+    addArea->layout()->addWidget(bsSkinSpeedButton2);
 
     // The quantity is a whole number: digits only.
     KeyFilter::digitsOnly(bsSkinEdit2);

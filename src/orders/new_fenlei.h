@@ -1,25 +1,17 @@
 #pragma once
 
+#include "ui_new_fenlei.h"
+
 #include <QDialog>
 
-class PickList;
-class QLabel;
-class QPushButton;
-class QToolButton;
-
 // "订单分类": sets the category of one order, chosen from the order-category pick list.
-class Tnew_fenlei : public QDialog {
+class Tnew_fenlei : public QDialog, public Ui::Tnew_fenlei {
     Q_OBJECT
 public:
     explicit Tnew_fenlei(QWidget* parent = nullptr);
 
     // Set by the orders page before showing.
     void prepare(qint64 order);
-
-    PickList* bsSkinDBLookupComboBox2 = nullptr;
-    QToolButton* bsSkinSpeedButton1 = nullptr; // opens the pick-list editor
-    QPushButton* bsSkinButton1 = nullptr;      // save
-    QLabel* bsSkinStdLabel1 = nullptr;         // the order number, hidden
 
 public slots:
     void bsSkinSpeedButton1Click();

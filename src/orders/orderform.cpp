@@ -6,8 +6,6 @@
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
-#include "ui_orderform.h"
-
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLayout>
@@ -20,29 +18,9 @@ OrderForm::OrderForm(const QString& name, const QString& caption, SharedQuery* l
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       m_lines(lines) {
-    Ui::OrderForm form;
-    form.setupUi(this);
+    setupUi(this);
     setObjectName(name);
     setWindowTitle(caption);
-
-    bsSkinGroupBox1 = form.bsSkinGroupBox1;
-    bsSkinDBGrid1 = form.bsSkinDBGrid1;
-    bsSkinStdLabel3 = form.bsSkinStdLabel3;
-    bsSkinEdit1 = form.bsSkinEdit1;
-    bsSkinGroupBox3 = form.bsSkinGroupBox3;
-    bsSkinDBText1 = form.bsSkinDBText1;
-    bsSkinStdLabel4 = form.bsSkinStdLabel4;
-    bsSkinEdit2 = form.bsSkinEdit2;
-    bsSkinButton1 = form.bsSkinButton1;
-    bsSkinButton2 = form.bsSkinButton2;
-    bsSkinGroupBox2 = form.bsSkinGroupBox2;
-    bsSkinDBGrid2 = form.bsSkinDBGrid2;
-    bsSkinPanel2 = form.bsSkinPanel2;
-    bsSkinStdLabel14 = form.bsSkinStdLabel14;
-    bsSkinStdLabel20 = form.bsSkinStdLabel20;
-    bsSkinStdLabel19 = form.bsSkinStdLabel19;
-    bsSkinButton3 = form.bsSkinButton3;
-    m_addArea = form.addArea;
 
     bsSkinDBGrid1->bind(Data_in->Query_ab, {{QStringLiteral("bid"), QStringLiteral("编号"), 50},
                                             {QStringLiteral("b1"), QStringLiteral("大类"), 70},
@@ -56,12 +34,8 @@ OrderForm::OrderForm(const QString& name, const QString& caption, SharedQuery* l
                                   {QStringLiteral("k5"), QStringLiteral("单位"), 50},
                                   {QStringLiteral("k6"), QStringLiteral("销售价"), 70}});
 
-    joinScans = new QCheckBox(QStringLiteral("扫码时同一产品累加到一行"), bsSkinGroupBox3);
-    joinScans->setObjectName(QStringLiteral("joinScans"));
-    joinScans->setToolTip(QStringLiteral("不勾选时每次扫码都单独成一行。这是本收银台的设置。"));
-    joinScans->setFocusPolicy(Qt::NoFocus);
+    // A scan of a product on the order adds to its line when this till is set so.
     joinScans->setChecked(Orders::scansJoinLines(Data_in->folder()));
-    bsSkinGroupBox3->layout()->addWidget(joinScans);
     connect(joinScans, &QCheckBox::toggled, this,
             [](bool join) { guarded([&] { Orders::setScansJoinLines(Data_in->folder(), join); }); });
 

@@ -2,46 +2,20 @@
 
 #include "core/money.h"
 #include "ledger/orders.h"
+#include "ui_orderform.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
 
-class DataGrid;
-class DataLabel;
-class QCheckBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class SharedQuery;
 
 // The window the new-order and edit-order dialogs share: the product list with its search on the
 // left, the add box and the order's lines with its panel on the right. Each add and each removal
 // is one operation on the order, which keeps its amount due in step.
-class OrderForm : public QDialog {
+class OrderForm : public QDialog, public Ui::OrderForm {
     Q_OBJECT
 public:
     OrderForm(const QString& name, const QString& caption, SharedQuery* lines, QWidget* parent);
-
-    QGroupBox* bsSkinGroupBox1 = nullptr; // "库房"
-    DataGrid* bsSkinDBGrid1 = nullptr;    // products
-    QLabel* bsSkinStdLabel3 = nullptr;
-    QLineEdit* bsSkinEdit1 = nullptr;     // product search
-    QGroupBox* bsSkinGroupBox3 = nullptr; // "添加到订单"
-    DataLabel* bsSkinDBText1 = nullptr;   // the selected product's name
-    QLabel* bsSkinStdLabel4 = nullptr;
-    QLineEdit* bsSkinEdit2 = nullptr;     // quantity
-    QPushButton* bsSkinButton1 = nullptr; // add
-    QPushButton* bsSkinButton2 = nullptr; // remove line
-    QGroupBox* bsSkinGroupBox2 = nullptr; // the order
-    DataGrid* bsSkinDBGrid2 = nullptr;    // the order's lines
-    QFrame* bsSkinPanel2 = nullptr;       // category, number, running total
-    QLabel* bsSkinStdLabel14 = nullptr;   // category
-    QLabel* bsSkinStdLabel20 = nullptr;   // order number
-    QLabel* bsSkinStdLabel19 = nullptr;   // running total
-    QPushButton* bsSkinButton3 = nullptr; // close
-    QCheckBox* joinScans = nullptr;       // a scan of a product on the order adds to its line
 
     // The product search finds a product by its name or its exact barcode.
     static void searchProducts(const QString& text);
@@ -71,7 +45,6 @@ protected:
 
     Currency m_due;
     SharedQuery* m_lines;
-    QWidget* m_addArea = nullptr; // where the add buttons sit
 
 private:
     // A scanner types faster than a hand: digits each within this many milliseconds of the last,

@@ -4,72 +4,16 @@
 #include "reports/reports.h"
 #include "widgets/messages.h"
 
-#include <QButtonGroup>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QVBoxLayout>
-
 Tprint_dingdan* print_dingdan = nullptr;
 
-namespace {
-
-QLabel* hiddenLabel(QWidget* parent, const QString& name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->hide();
-    return label;
-}
-
-} // namespace
-
 Tprint_dingdan::Tprint_dingdan(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("print_dingdan"));
-    setWindowTitle(QStringLiteral("打印报表"));
+    setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-
-    bsSkinStdLabel1 = hiddenLabel(this, QStringLiteral("bsSkinStdLabel1"));
-    bsSkinStdLabel7 = hiddenLabel(this, QStringLiteral("bsSkinStdLabel7"));
-    bsSkinStdLabel9 = hiddenLabel(this, QStringLiteral("bsSkinStdLabel9"));
-    bsSkinStdLabel8 = hiddenLabel(this, QStringLiteral("bsSkinStdLabel8"));
-    bsSkinStdLabel10 = hiddenLabel(this, QStringLiteral("bsSkinStdLabel10"));
-
-    auto* group = new QGroupBox(QStringLiteral("请选择您需要输出的"), this);
-    group->setObjectName(QStringLiteral("bsSkinGroupBox1"));
-    bsSkinCheckRadioBox1 = new QRadioButton(QStringLiteral("订单汇总表"), group);
-    bsSkinCheckRadioBox1->setObjectName(QStringLiteral("bsSkinCheckRadioBox1"));
-    bsSkinCheckRadioBox2 = new QRadioButton(QStringLiteral("××号订单明细表"), group);
-    bsSkinCheckRadioBox2->setObjectName(QStringLiteral("bsSkinCheckRadioBox2"));
-    // Exclusive, and both unset until the user picks one; the choice stays for later showings.
-    auto* choices = new QButtonGroup(this);
-    choices->addButton(bsSkinCheckRadioBox1);
-    choices->addButton(bsSkinCheckRadioBox2);
-    auto* groupLayout = new QVBoxLayout(group);
-    groupLayout->setContentsMargins(18, 12, 18, 12);
-    groupLayout->setSpacing(10);
-    groupLayout->addWidget(bsSkinCheckRadioBox1);
-    groupLayout->addWidget(bsSkinCheckRadioBox2);
-
-    bsSkinButton1 = new QPushButton(QStringLiteral("确  定"), this);
-    bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
-    bsSkinButton1->setDefault(true);
-    bsSkinButton2 = new QPushButton(QStringLiteral("取 消"), this);
-    bsSkinButton2->setObjectName(QStringLiteral("bsSkinButton2"));
+    // The two choices are exclusive, and both unset until the user picks one; the choice stays
+    // for later showings.
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tprint_dingdan::bsSkinButton1Click);
     connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tprint_dingdan::bsSkinButton2Click);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(bsSkinButton1);
-    buttons->addWidget(bsSkinButton2);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(14, 14, 14, 12);
-    layout->addWidget(group);
-    layout->addLayout(buttons);
-    setFixedSize(300, 170);
 }
 
 namespace {

@@ -2,16 +2,14 @@
 
 #include "core/money.h"
 
+#include "ui_print_dingdan.h"
+
 #include <QDialog>
 #include <optional>
 
-class QLabel;
-class QPushButton;
-class QRadioButton;
-
 // "打印报表": the order report dialog. It offers the summary of the listed orders or the detail
 // of the current order.
-class Tprint_dingdan : public QDialog {
+class Tprint_dingdan : public QDialog, public Ui::Tprint_dingdan {
     Q_OBJECT
 public:
     explicit Tprint_dingdan(QWidget* parent = nullptr);
@@ -32,16 +30,6 @@ private:
     QString m_category;
     std::optional<Currency> m_due;
     std::optional<Currency> m_received;
-    // The order's values, shown nowhere: they stay for the tools that read the window by name.
-    QLabel* bsSkinStdLabel1;  // order number
-    QLabel* bsSkinStdLabel7;  // status
-    QLabel* bsSkinStdLabel9;  // category
-    QLabel* bsSkinStdLabel8;  // amount due
-    QLabel* bsSkinStdLabel10; // amount received
-    QRadioButton* bsSkinCheckRadioBox1;
-    QRadioButton* bsSkinCheckRadioBox2;
-    QPushButton* bsSkinButton1;
-    QPushButton* bsSkinButton2;
 };
 
 extern Tprint_dingdan* print_dingdan;

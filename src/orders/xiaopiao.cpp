@@ -4,84 +4,19 @@
 #include "reports/receiptprint.h"
 #include "widgets/messages.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPrinterInfo>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QShowEvent>
-#include <QVBoxLayout>
 
 Txiaopiao* xiaopiao = nullptr;
 
 Txiaopiao::Txiaopiao(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("xiaopiao"));
-    setWindowTitle(QStringLiteral("小票设置"));
-    auto named = [](QWidget* w, const char* name) {
-        w->setObjectName(QLatin1String(name));
-        return w;
-    };
-    bsSkinRadioButton1 = new QRadioButton(QStringLiteral("系统打印机 (CUPS)"), this);
-    bsSkinRadioButton2 = new QRadioButton(QStringLiteral("设备文件 (ESC/POS)"), this);
-    named(bsSkinRadioButton1, "bsSkinRadioButton1");
-    named(bsSkinRadioButton2, "bsSkinRadioButton2");
-    bsSkinComboBox1 = new QComboBox(this);
-    named(bsSkinComboBox1, "bsSkinComboBox1");
-    bsSkinComboBox1->addItem(QStringLiteral("58 mm"), 58);
-    bsSkinComboBox1->addItem(QStringLiteral("80 mm"), 80);
-    // The printers installed on this computer to choose from; a name can still be typed (a
-    // printer set up later, or one that is off now).
-    printerChoice = new QComboBox(this);
-    named(printerChoice, "printerChoice");
-    printerChoice->setEditable(true);
-    printerChoice->setInsertPolicy(QComboBox::NoInsert);
+    setupUi(this);
+    bsSkinComboBox1->setItemData(0, 58);
+    bsSkinComboBox1->setItemData(1, 80);
     bsSkinEdit1 = printerChoice->lineEdit();
+    bsSkinEdit1->setObjectName(QStringLiteral("bsSkinEdit1"));
     bsSkinEdit1->setPlaceholderText(QStringLiteral("空着用默认打印机"));
-    bsSkinEdit2 = new QLineEdit(this);
-    bsSkinEdit3 = new QLineEdit(this);
-    bsSkinEdit4 = new QLineEdit(this);
-    named(bsSkinEdit1, "bsSkinEdit1");
-    named(bsSkinEdit2, "bsSkinEdit2");
-    named(bsSkinEdit3, "bsSkinEdit3");
-    named(bsSkinEdit4, "bsSkinEdit4");
-    bsSkinEdit3->setMaxLength(30);
-    bsSkinEdit4->setMaxLength(60);
-    bsSkinCheckRadioBox1 = new QCheckBox(QStringLiteral("自动打印小票"), this);
-    named(bsSkinCheckRadioBox1, "bsSkinCheckRadioBox1");
-    bsSkinCheckRadioBox1->setToolTip(QStringLiteral("每次现金或会员卡结算后打印小票"));
-
-    auto* form = new QFormLayout;
-    auto* ways = new QHBoxLayout;
-    ways->addWidget(bsSkinRadioButton1);
-    ways->addWidget(bsSkinRadioButton2);
-    form->addRow(QStringLiteral("打印方式:"), ways);
-    form->addRow(QStringLiteral("纸    宽:"), bsSkinComboBox1);
-    form->addRow(QStringLiteral("打 印 机:"), printerChoice);
-    form->addRow(QStringLiteral("设备文件:"), bsSkinEdit2);
-    form->addRow(QStringLiteral("店    名:"), bsSkinEdit3);
-    form->addRow(QStringLiteral("页脚文字:"), bsSkinEdit4);
-    form->addRow(QString(), bsSkinCheckRadioBox1);
-
-    bsSkinButton3 = new QPushButton(QStringLiteral("预 览"), this);
-    bsSkinButton1 = new QPushButton(QStringLiteral("保 存"), this);
-    bsSkinButton2 = new QPushButton(QStringLiteral("取 消"), this);
-    named(bsSkinButton3, "bsSkinButton3");
-    named(bsSkinButton1, "bsSkinButton1");
-    named(bsSkinButton2, "bsSkinButton2");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(bsSkinButton3);
-    buttons->addStretch(1);
-    buttons->addWidget(bsSkinButton1);
-    buttons->addWidget(bsSkinButton2);
-    for (QPushButton* b : {bsSkinButton1, bsSkinButton2, bsSkinButton3})
-        b->setAutoDefault(false);
-    auto* outer = new QVBoxLayout(this);
-    outer->addLayout(form);
-    outer->addLayout(buttons);
 
     // The printer's name for the system printer, the device file for the raw one.
     auto follow = [this] {
@@ -92,7 +27,6 @@ Txiaopiao::Txiaopiao(QWidget* parent)
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Txiaopiao::bsSkinButton1Click);
     connectGuarded(bsSkinButton3, &QPushButton::clicked, this, &Txiaopiao::bsSkinButton3Click);
     connect(bsSkinButton2, &QPushButton::clicked, this, &QDialog::reject);
-    setMinimumWidth(420);
 }
 
 void Txiaopiao::prepare(qint64 order) {

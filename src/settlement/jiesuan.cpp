@@ -9,8 +9,6 @@
 #include "widgets/messages.h"
 #include "widgets/pictures.h"
 
-#include "ui_jiesuan.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -38,24 +36,9 @@ QString presetFactor(int index) {
 
 } // namespace
 
-Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tjiesuan>()) {
+Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("jiesuan"));
-    ui->setupUi(this);
-    bsSkinDBGrid1 = ui->bsSkinDBGrid1;
-    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
-    bsSkinStdLabel7 = ui->bsSkinStdLabel7;
-    bsSkinStdLabel2 = ui->bsSkinStdLabel2;
-    bsSkinCheckRadioBox2 = ui->bsSkinCheckRadioBox2;
-    bsSkinStdLabel14 = ui->bsSkinStdLabel14;
-    bsSkinComboBox2 = ui->bsSkinComboBox2;
-    bsSkinCheckRadioBox3 = ui->bsSkinCheckRadioBox3;
-    bsSkinStdLabel3 = ui->bsSkinStdLabel3;
-    bsSkinEdit4 = ui->bsSkinEdit4;
-    bsSkinStdLabel22 = ui->bsSkinStdLabel22;
-    bsSkinCheckRadioBox1 = ui->bsSkinCheckRadioBox1;
-    bsSkinSpeedButton1 = ui->bsSkinSpeedButton1;
-    bsSkinSpeedButton2 = ui->bsSkinSpeedButton2;
-    bsSkinButton3 = ui->bsSkinButton3;
+    setupUi(this);
 
     query_mingxin = Settlement::newOrderLinesList(QStringLiteral("query_mingxin"), this);
     bsSkinDBGrid1->bind(query_mingxin, {{QStringLiteral("k1"), QStringLiteral("大类"), 80},
@@ -66,7 +49,7 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::T
                                         {QStringLiteral("k6"), QStringLiteral("销售价"), 80}});
     bsSkinDBGrid1->horizontalHeader()->setStretchLastSection(true);
     bsSkinComboBox2->addItems(Presets);
-    ui->bsSkinEdit4->edit()->setMaxLength(2);
+    bsSkinEdit4->edit()->setMaxLength(2);
     bsSkinEdit4->installEventFilter(this);
     bsSkinSpeedButton1->setIcon(Pictures::icon(5));
     bsSkinSpeedButton2->setIcon(Pictures::icon(8));
@@ -76,7 +59,7 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::T
     // The digits, not the number, are the discount: "8" and "08" are one value and two prices, so
     // a typed change between them reprices as well. (A typed change of the value has repriced
     // already by then: the box reads its text before this does.)
-    connectGuarded(ui->bsSkinEdit4->edit(), &QLineEdit::textChanged, this, [this] {
+    connectGuarded(bsSkinEdit4->edit(), &QLineEdit::textChanged, this, [this] {
         if (!bsSkinEdit4->signalsBlocked() && bsSkinEdit4->cleanText() != m_pricedDigits)
             bsSkinEdit4Change();
     });
@@ -94,8 +77,6 @@ Tjiesuan::Tjiesuan(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::T
     connectGuarded(bsSkinSpeedButton2, &QToolButton::clicked, this, &Tjiesuan::bsSkinSpeedButton2Click);
     connectGuarded(bsSkinButton3, &QPushButton::clicked, this, &Tjiesuan::bsSkinButton3Click);
 }
-
-Tjiesuan::~Tjiesuan() = default;
 
 void Tjiesuan::prepare(qint64 order, Currency amountDue) {
     m_order = order;

@@ -10,25 +10,11 @@
 
 #include <QHeaderView>
 
-#include "ui_jiesuan_huiyuanka.h"
-
 Tjiesuan_huiyuanka* jiesuan_huiyuanka = nullptr;
 
-Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Tjiesuan_huiyuanka>()) {
+Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("jiesuan_huiyuanka"));
-    ui->setupUi(this);
-    bsSkinEdit1 = ui->bsSkinEdit1;
-    bsSkinDBGrid1 = ui->bsSkinDBGrid1;
-    bsSkinDBText1 = ui->bsSkinDBText1;
-    bsSkinDBText2 = ui->bsSkinDBText2;
-    bsSkinDBText3 = ui->bsSkinDBText3;
-    bsSkinDBText4 = ui->bsSkinDBText4;
-    bsSkinStdLabel9 = ui->bsSkinStdLabel9;
-    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
-    bsSkinStdLabel6 = ui->bsSkinStdLabel6;
-    bsSkinButton1 = ui->bsSkinButton1;
-    bsSkinButton2 = ui->bsSkinButton2;
+    setupUi(this);
 
     Query_huiyuan = Settlement::newCardsList(QStringLiteral("Query_huiyuan"), this);
     bsSkinDBGrid1->bind(Query_huiyuan, {{QStringLiteral("jid"), QStringLiteral("会员卡号"), 70},
@@ -48,8 +34,6 @@ Tjiesuan_huiyuanka::Tjiesuan_huiyuanka(QWidget* parent)
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tjiesuan_huiyuanka::bsSkinButton1Click);
     connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tjiesuan_huiyuanka::bsSkinButton2Click);
 }
-
-Tjiesuan_huiyuanka::~Tjiesuan_huiyuanka() = default;
 
 // Members whose card number contains the typed text.
 void Tjiesuan_huiyuanka::bsSkinEdit1Change() {

@@ -6,25 +6,15 @@
 #include "settlement/jiesuan.h"
 #include "widgets/messages.h"
 
-#include "ui_jiesuan_xianjin.h"
-
 Tjiesuan_xianjin* jiesuan_xianjin = nullptr;
 
-Tjiesuan_xianjin::Tjiesuan_xianjin(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Tjiesuan_xianjin>()) {
+Tjiesuan_xianjin::Tjiesuan_xianjin(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("jiesuan_xianjin"));
-    ui->setupUi(this);
-    bsSkinStdLabel8 = ui->bsSkinStdLabel8;
-    bsSkinStdLabel4 = ui->bsSkinStdLabel4;
-    bsSkinStdLabel6 = ui->bsSkinStdLabel6;
-    bsSkinButton1 = ui->bsSkinButton1;
-    bsSkinButton2 = ui->bsSkinButton2;
+    setupUi(this);
 
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tjiesuan_xianjin::bsSkinButton1Click);
     connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tjiesuan_xianjin::bsSkinButton2Click);
 }
-
-Tjiesuan_xianjin::~Tjiesuan_xianjin() = default;
 
 void Tjiesuan_xianjin::prepare(qint64 order, Currency amountDue, Currency toCollect) {
     m_order = order;

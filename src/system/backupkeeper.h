@@ -18,6 +18,11 @@ inline const QString ServerBackups =
     QStringLiteral("账本在数据库服务器上，请用服务器自己的备份（例如 pg_dump）备份和恢复它；"
                    "收银台不备份服务器上的账本。");
 
+// A backup's time as the backup windows show it.
+inline QString backupTime(const Backups::Backup& backup) {
+    return backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 class BackupKeeper : public QObject {
     Q_OBJECT
 public:

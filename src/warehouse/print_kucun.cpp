@@ -4,58 +4,14 @@
 #include "reports/reports.h"
 #include "widgets/messages.h"
 
-#include <QButtonGroup>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QVBoxLayout>
-
 Tprint_kucun* print_kucun = nullptr;
 
 Tprint_kucun::Tprint_kucun(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("print_kucun"));
-    setWindowTitle(QStringLiteral("打印报表"));
+    setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-
-    auto* group = new QGroupBox(QStringLiteral("请选择您需要输出的"), this);
-    group->setObjectName(QStringLiteral("bsSkinGroupBox1"));
-    auto radio = [group](const QString& name, const QString& text) {
-        auto* button = new QRadioButton(text, group);
-        button->setObjectName(name);
-        return button;
-    };
-    bsSkinCheckRadioBox1 = radio(QStringLiteral("bsSkinCheckRadioBox1"), QStringLiteral("库存清单"));
-    bsSkinCheckRadioBox2 = radio(QStringLiteral("bsSkinCheckRadioBox2"), QStringLiteral("入库记录"));
-    bsSkinCheckRadioBox3 = radio(QStringLiteral("bsSkinCheckRadioBox3"), QStringLiteral("出库记录"));
-    bsSkinCheckRadioBox1->setChecked(true);
-    auto* choices = new QButtonGroup(this);
-    auto* groupLayout = new QVBoxLayout(group);
-    groupLayout->setContentsMargins(18, 12, 18, 12);
-    groupLayout->setSpacing(10);
-    for (QRadioButton* b : {bsSkinCheckRadioBox1, bsSkinCheckRadioBox2, bsSkinCheckRadioBox3}) {
-        choices->addButton(b);
-        groupLayout->addWidget(b);
-    }
-
-    auto* run = new QPushButton(QStringLiteral("确  定"), this);
-    run->setObjectName(QStringLiteral("bsSkinButton1"));
-    run->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取 消"), this);
-    cancel->setObjectName(QStringLiteral("bsSkinButton2"));
-    connectGuarded(run, &QPushButton::clicked, this, &Tprint_kucun::bsSkinButton1Click);
-    connectGuarded(cancel, &QPushButton::clicked, this, &Tprint_kucun::bsSkinButton2Click);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(run);
-    buttons->addWidget(cancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(14, 14, 14, 12);
-    layout->addWidget(group);
-    layout->addLayout(buttons);
-    setFixedSize(300, 200);
+    connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tprint_kucun::bsSkinButton1Click);
+    connectGuarded(bsSkinButton2, &QPushButton::clicked, this, &Tprint_kucun::bsSkinButton2Click);
 }
 
 void Tprint_kucun::bsSkinButton1Click() {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDialog>
+#include "ui_print_kucun.h"
 
-class QRadioButton;
+#include <QDialog>
 
 // "打印报表": the warehouse report dialog. It prints one of the three warehouse lists (stock,
 // stock-in records, stock-out records) as the lists stand, filter included.
-class Tprint_kucun : public QDialog {
+class Tprint_kucun : public QDialog, public Ui::Tprint_kucun {
     Q_OBJECT
 public:
     explicit Tprint_kucun(QWidget* parent = nullptr);
@@ -15,11 +15,6 @@ public slots:
     // Runs the chosen report; an empty list shows its page's message instead.
     void bsSkinButton1Click();
     void bsSkinButton2Click();
-
-private:
-    QRadioButton* bsSkinCheckRadioBox1; // stock list
-    QRadioButton* bsSkinCheckRadioBox2; // stock-in records
-    QRadioButton* bsSkinCheckRadioBox3; // stock-out records
 };
 
 extern Tprint_kucun* print_kucun;

@@ -7,8 +7,6 @@
 #include "widgets/list.h"
 #include "widgets/messages.h"
 
-#include "ui_productdialog.h"
-
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
@@ -106,44 +104,24 @@ void setPrice(QDoubleSpinBox* box, Currency amount) {
 } // namespace
 
 ProductDialog::ProductDialog(const QString& name, const QString& caption, bool editing, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::ProductDialog>()) {
-    Ui::ProductDialog& ui = *m_ui;
-    ui.setupUi(this);
+    : QDialog(parent) {
+    setupUi(this);
     setObjectName(name);
     setWindowTitle(caption);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
 
-    bsSkinDBLookupComboBox2 = ui.bsSkinDBLookupComboBox2;
-    bsSkinDBLookupComboBox1 = ui.bsSkinDBLookupComboBox1;
-    bsSkinDBLookupComboBox4 = ui.bsSkinDBLookupComboBox4;
-    bsSkinSpeedButton1 = ui.bsSkinSpeedButton1;
-    bsSkinSpeedButton2 = ui.bsSkinSpeedButton2;
-    bsSkinSpeedButton3 = ui.bsSkinSpeedButton3;
-    bsSkinEdit1 = ui.bsSkinEdit1;
-    bsSkinEdit7 = ui.bsSkinEdit7;
-    bsSkinSpeedButton4 = ui.bsSkinSpeedButton4;
-    bsSkinEdit8 = ui.bsSkinEdit8;
-    bsSkinEdit3 = ui.bsSkinEdit3;
-    bsSkinEdit4 = ui.bsSkinEdit4;
-    bsSkinEdit5 = ui.bsSkinEdit5;
-    bsSkinEdit6 = ui.bsSkinEdit6;
-    bsSkinGroupBox1 = ui.bsSkinGroupBox1;
-    bsSkinRichEdit1 = ui.bsSkinRichEdit1;
-    bsSkinButton1 = ui.bsSkinButton1;
-    bsSkinButton2 = ui.bsSkinButton2;
-
     // The stock: a box to type it in when the product is new, a read-only label when it is
     // edited (stock changes only by stock-in and orders).
     if (editing) {
-        ui.grid->replaceWidget(ui.bsSkinEdit2, ui.bsSkinStdLabel15);
-        delete ui.bsSkinEdit2;
-        bsSkinStdLabel15 = ui.bsSkinStdLabel15;
-        bsSkinStdLabel16 = ui.bsSkinStdLabel16;
+        grid->replaceWidget(bsSkinEdit2, bsSkinStdLabel15);
+        delete bsSkinEdit2;
+        bsSkinEdit2 = nullptr;
     } else {
-        delete ui.bsSkinStdLabel15;
-        delete ui.bsSkinStdLabel16;
-        bsSkinEdit2 = ui.bsSkinEdit2;
+        delete bsSkinStdLabel15;
+        delete bsSkinStdLabel16;
+        bsSkinStdLabel15 = nullptr;
+        bsSkinStdLabel16 = nullptr;
         KeyFilter::digitsOnly(bsSkinEdit2);
     }
 
@@ -169,8 +147,6 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
     bindData();
     setFixedSize(sizeHint().expandedTo(QSize(480, 0)));
 }
-
-ProductDialog::~ProductDialog() = default;
 
 void ProductDialog::bindData() {
     if (!Data_in)

@@ -1,55 +1,22 @@
 #pragma once
 
 #include "ledger/products.h"
+#include "ui_productdialog.h"
 
 #include <QDialog>
-#include <memory>
-
-class PickList;
-class QDoubleSpinBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QTextEdit;
-class QToolButton;
-namespace Ui {
-class ProductDialog;
-}
 
 // The form the new-product and edit-product dialogs share: the pick lists with their editor
 // buttons, name, stock, manufacturer, the three prices and the remark, with save and cancel.
-// The new-product dialog has the stock box, the edit dialog a read-only stock label instead.
-class ProductDialog : public QDialog {
+// The new-product dialog has the stock box (bsSkinEdit2), the edit dialog a read-only stock label
+// (bsSkinStdLabel15) and the product's hidden number (bsSkinStdLabel16) instead; the ones a dialog
+// does not have are removed and their members are null.
+class ProductDialog : public QDialog, public Ui::ProductDialog {
     Q_OBJECT
 public:
     // The message of the required-field check.
     static inline const QString RequiredMessage = QStringLiteral("红色*号为必填项，请填写。");
 
     ProductDialog(const QString& name, const QString& caption, bool editing, QWidget* parent);
-    ~ProductDialog() override;
-
-    PickList* bsSkinDBLookupComboBox2 = nullptr; // 大类 (a1)
-    PickList* bsSkinDBLookupComboBox1 = nullptr; // 细类 (a2)
-    PickList* bsSkinDBLookupComboBox4 = nullptr; // 单位 (a3)
-    QToolButton* bsSkinSpeedButton1 = nullptr;   // edits the major categories
-    QToolButton* bsSkinSpeedButton2 = nullptr;   // edits the minor categories
-    QToolButton* bsSkinSpeedButton3 = nullptr;   // edits the units
-    QLineEdit* bsSkinEdit1 = nullptr;            // 产品名称, 60 characters
-    QLineEdit* bsSkinEdit7 = nullptr;            // 条  码: a scanner types the code and Enter
-    QToolButton* bsSkinSpeedButton4 = nullptr;   // gives the product an in-store EAN-13
-    QLineEdit* bsSkinEdit8 = nullptr;            // 库存下限, empty for no warning
-    QLineEdit* bsSkinEdit2 = nullptr;            // 库存量, digits only (new product only)
-    QLabel* bsSkinStdLabel15 = nullptr;          // 库存量, read-only (edit product only)
-    QLabel* bsSkinStdLabel16 = nullptr;          // the product's number (edit product only, hidden)
-    QLineEdit* bsSkinEdit3 = nullptr;            // 生产厂家, 40 characters
-    QDoubleSpinBox* bsSkinEdit4 = nullptr;       // 成本价
-    QDoubleSpinBox* bsSkinEdit5 = nullptr;       // 批发价
-    QDoubleSpinBox* bsSkinEdit6 = nullptr;       // 销售价
-    QGroupBox* bsSkinGroupBox1 = nullptr;        // 备注/描述
-    QTextEdit* bsSkinRichEdit1 = nullptr;        // the remark, 80 characters
-    QPushButton* bsSkinButton1 = nullptr;        // 保 存
-    QPushButton* bsSkinButton2 = nullptr;        // 取 消
 
 public slots:
     // The pick-list editor, showing only the list beside the button.
@@ -71,7 +38,4 @@ protected:
     // Shows a product's fields; a list selects the stored text, offered as it is stored when the
     // list no longer holds it.
     void showFields(const Products::Fields& fields);
-
-private:
-    std::unique_ptr<Ui::ProductDialog> m_ui;
 };

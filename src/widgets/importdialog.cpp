@@ -5,12 +5,6 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
@@ -22,18 +16,13 @@ QString noun(Importing::Kind kind) {
 } // namespace
 
 ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(parent), m_plan(std::move(plan)) {
-    setObjectName(QStringLiteral("daoru"));
+    setupUi(this);
     setWindowTitle(QStringLiteral("导入") + noun(m_plan.kind));
-    resize(860, 520);
-    auto* layout = new QVBoxLayout(this);
 
     int bad = 0;
     for (const Importing::Row& row : m_plan.rows)
         bad += row.bad ? 1 : 0;
-    summary = new QLabel(this);
-    summary->setObjectName(QStringLiteral("summary"));
-    summary->setWordWrap(true);
-    summary->setTextFormat(Qt::PlainText); // the titles come from the file
+    // The summary is plain text: the titles come from the file.
     QString text = QStringLiteral("共 %1 行，其中 %2 行有问题。").arg(m_plan.rows.size()).arg(bad);
     // Problems of the title row (missing or unknown columns) belong to no data row.
     QStringList titleProblems;
@@ -46,7 +35,6 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
         text += QLatin1Char('\n') + titleProblems.join(QLatin1Char('\n'));
     if (m_plan.hasProblems())
         text += QStringLiteral("\n有问题时不会写入任何数据，除非选择“只导入无误的行”。");
-    layout->addWidget(summary);
 
     // A million rows would be a million lines of widgets: the first ones show what the file holds.
     constexpr int Shown = 1000;
@@ -54,11 +42,8 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
     if (shown < m_plan.rows.size())
         text += QStringLiteral("\n下表只列出前 %1 行。").arg(Shown);
     summary->setText(text);
-    rows = new QTableWidget(shown, int(m_plan.columns.size()) + 2, this);
-    rows->setObjectName(QStringLiteral("rows"));
-    rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    rows->setSelectionBehavior(QAbstractItemView::SelectRows);
-    rows->verticalHeader()->hide();
+    rows->setRowCount(shown);
+    rows->setColumnCount(int(m_plan.columns.size()) + 2);
     // The row number and its problems first, so they are seen whatever the width of the data.
     rows->setHorizontalHeaderLabels(QStringList{QStringLiteral("行号"), QStringLiteral("问题")} +
                                     m_plan.columns);
@@ -76,22 +61,9 @@ ImportDialog::ImportDialog(Importing::Plan plan, QWidget* parent) : QDialog(pare
     rows->resizeColumnsToContents();
     for (int c = 0; c < rows->columnCount(); ++c)
         rows->setColumnWidth(c, std::min(rows->columnWidth(c), c == 1 ? 320 : 160));
-    layout->addWidget(rows, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    importAll = new QPushButton(QStringLiteral("导 入"), this);
-    importAll->setObjectName(QStringLiteral("importAll"));
     importAll->setEnabled(!m_plan.hasProblems());
-    importGood = new QPushButton(QStringLiteral("只导入无误的行"), this);
-    importGood->setObjectName(QStringLiteral("importGood"));
     importGood->setEnabled(m_plan.hasProblems() && m_plan.goodRows() > 0);
-    cancel = new QPushButton(QStringLiteral("取 消"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    buttons->addWidget(importAll);
-    buttons->addWidget(importGood);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
     connectGuarded(importAll, &QPushButton::clicked, this, [this] { write(false); });
     connectGuarded(importGood, &QPushButton::clicked, this, [this] { write(true); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -5,33 +5,13 @@
 #include "widgets/messages.h"
 
 #include <QApplication>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
 #include <QPainter>
-#include <QToolButton>
-#include <QVBoxLayout>
 
 Tlist* list = nullptr;
 
 namespace {
 
 const QString EntryField = QStringLiteral("z1");
-
-// The grid of a pick list: edited in place; the navigator stores what is typed in its open cell.
-class ListGrid : public DataGrid {
-public:
-    using DataGrid::DataGrid;
-    // Closes an open cell editor without storing its text.
-    void dropEditing() {
-        if (state() != QAbstractItemView::EditingState)
-            return;
-        for (QWidget* editor : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            if (editor->isVisible())
-                closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
-};
 
 enum class Sign { Insert, Delete, Post };
 
@@ -61,17 +41,11 @@ QIcon navigatorIcon(Sign sign) {
     return QIcon(pm);
 }
 
-QToolButton* navigatorButton(QWidget* parent, const QString& name, Sign sign, const QString& tip) {
-    auto* b = new QToolButton(parent);
+// A navigator button of the form: its icon, and the name every navigator gives it (a form's
+// names are unique, so the form numbers them).
+void setUpNavigatorButton(QToolButton* b, const QString& name, Sign sign) {
     b->setObjectName(name);
     b->setIcon(navigatorIcon(sign));
-    b->setToolTip(tip);
-    b->setAccessibleName(tip);
-    b->setAutoRaise(true);
-    // The grid keeps the focus, and with it the cell being typed in.
-    b->setFocusPolicy(Qt::NoFocus);
-    b->setFixedSize(28, 23);
-    return b;
 }
 
 bool within(const QWidget* area, const QWidget* w) {
@@ -81,30 +55,24 @@ bool within(const QWidget* area, const QWidget* w) {
 } // namespace
 
 Tlist::Tlist(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("list"));
-    setWindowTitle(QStringLiteral("菜单项编辑"));
+    setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(225, 371);
-    auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    buildPanel(0, QStringLiteral("caidan_dalei"), QStringLiteral("大类"),
-               Data_in ? Data_in->Query_a1 : nullptr);
-    buildPanel(1, QStringLiteral("caidan_xilei"), QStringLiteral("细类"),
-               Data_in ? Data_in->Query_a2 : nullptr);
-    buildPanel(2, QStringLiteral("caidan_danwei"), QStringLiteral("数量单位"),
-               Data_in ? Data_in->Query_a3 : nullptr);
-    buildPanel(3, QStringLiteral("caidan_dingdanlei"), QStringLiteral("订单分类"),
-               Data_in ? Data_in->Query_a4 : nullptr);
-    caidan_dalei = m_panels[0].panel;
-    caidan_xilei = m_panels[1].panel;
-    caidan_danwei = m_panels[2].panel;
-    caidan_dingdanlei = m_panels[3].panel;
-    bsSkinDBGrid1 = m_panels[0].grid;
-    bsSkinDBGrid2 = m_panels[1].grid;
-    bsSkinDBGrid3 = m_panels[2].grid;
-    bsSkinDBGrid4 = m_panels[3].grid;
+    const auto panel = [](QFrame* frame, QLabel* header, QFrame* navigator, QToolButton* insert,
+                          QToolButton* remove, QToolButton* post, DataGrid* grid, SharedQuery* query) {
+        return Panel{frame, header, navigator, insert, remove, post, grid, query};
+    };
+    m_panels[0] = panel(caidan_dalei, bsSkinStdLabel1, bsSkinDBNavigator1, nbInsert1, nbDelete1, nbPost1,
+                        bsSkinDBGrid1, Data_in ? Data_in->Query_a1 : nullptr);
+    m_panels[1] = panel(caidan_xilei, bsSkinStdLabel2, bsSkinDBNavigator2, nbInsert2, nbDelete2, nbPost2,
+                        bsSkinDBGrid2, Data_in ? Data_in->Query_a2 : nullptr);
+    m_panels[2] = panel(caidan_danwei, bsSkinStdLabel3, bsSkinDBNavigator3, nbInsert3, nbDelete3, nbPost3,
+                        bsSkinDBGrid3, Data_in ? Data_in->Query_a3 : nullptr);
+    m_panels[3] = panel(caidan_dingdanlei, bsSkinStdLabel4, bsSkinDBNavigator4, nbInsert4, nbDelete4, nbPost4,
+                        bsSkinDBGrid4, Data_in ? Data_in->Query_a4 : nullptr);
+    // The navigator buttons take no focus: the grid keeps it, and with it the cell being typed in.
+    for (int i = 0; i < 4; ++i)
+        setUpPanel(i);
     showPanel(QStringLiteral("caidan_dalei"));
     connect(qApp, &QApplication::focusChanged, this, &Tlist::focusChanged);
 }
@@ -114,53 +82,13 @@ Tlist::~Tlist() {
     disconnect(qApp, nullptr, this, nullptr);
 }
 
-void Tlist::buildPanel(int index, const QString& name, const QString& header, SharedQuery* query) {
+void Tlist::setUpPanel(int index) {
     Panel& p = m_panels[index];
-    p.query = query;
-    p.panel = new QFrame(this);
-    p.panel->setObjectName(name);
-    static_cast<QGridLayout*>(layout())->addWidget(p.panel, 0, 0);
-    auto* column = new QVBoxLayout(p.panel);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    p.header = new QLabel(header, p.panel);
-    p.header->setObjectName(QStringLiteral("bsSkinStdLabel%1").arg(index + 1));
-    p.header->setFixedHeight(26);
-    p.header->setAlignment(Qt::AlignCenter);
-    p.header->setProperty("role", QStringLiteral("listHeader"));
-    column->addWidget(p.header);
-
-    p.navigator = new QFrame(p.panel);
-    p.navigator->setObjectName(QStringLiteral("bsSkinDBNavigator%1").arg(index + 1));
-    p.navigator->setFixedHeight(25);
-    p.navigator->setProperty("role", QStringLiteral("toolbar"));
-    auto* buttons = new QHBoxLayout(p.navigator);
-    buttons->setContentsMargins(2, 1, 2, 1);
-    buttons->setSpacing(2);
-    p.insertButton =
-        navigatorButton(p.navigator, QStringLiteral("nbInsert"), Sign::Insert, QStringLiteral("插入"));
-    p.deleteButton =
-        navigatorButton(p.navigator, QStringLiteral("nbDelete"), Sign::Delete, QStringLiteral("删除"));
-    p.postButton = navigatorButton(p.navigator, QStringLiteral("nbPost"), Sign::Post, QStringLiteral("保存"));
-    buttons->addWidget(p.insertButton);
-    buttons->addWidget(p.deleteButton);
-    buttons->addWidget(p.postButton);
-    buttons->addStretch(1);
-    column->addWidget(p.navigator);
-
-    auto* grid = new ListGrid(QStringLiteral("bsSkinDBGrid%1").arg(index + 1), p.panel);
-    grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                          QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-    grid->setTabKeyNavigation(true);
-    grid->setShowGrid(true);
-    grid->verticalHeader()->show();
-    grid->verticalHeader()->setDefaultSectionSize(22);
-    grid->horizontalHeader()->setStretchLastSection(true);
-    p.grid = grid;
-    column->addWidget(grid, 1);
-    if (query)
-        grid->bind(query, {{EntryField, QStringLiteral("菜单项"), 180}});
+    setUpNavigatorButton(p.insertButton, QStringLiteral("nbInsert"), Sign::Insert);
+    setUpNavigatorButton(p.deleteButton, QStringLiteral("nbDelete"), Sign::Delete);
+    setUpNavigatorButton(p.postButton, QStringLiteral("nbPost"), Sign::Post);
+    if (p.query)
+        p.grid->bind(p.query, {{EntryField, QStringLiteral("菜单项"), 180}});
 
     connectGuarded(p.insertButton, &QToolButton::clicked, this,
                    [this, index] { insertEntry(m_panels[index]); });

@@ -1,18 +1,16 @@
 #pragma once
 
+#include "ui_list.h"
+
 #include <QDialog>
 
-class DataGrid;
-class QFrame;
-class QLabel;
-class QToolButton;
 class SharedQuery;
 
 // "菜单项编辑": the pick-list editor. Four panels, one per pick list (major categories, minor
 // categories, units, order categories); the opener shows one. Entries are typed into the grid and
 // stored with the navigator; the grids work on the shared pick-list queries, so the opener's
 // drop-down list offers a new entry at once.
-class Tlist : public QDialog {
+class Tlist : public QDialog, public Ui::Tlist {
     Q_OBJECT
 public:
     // One panel: header, navigator (insert, delete, post) and the grid.
@@ -36,15 +34,6 @@ public:
     const Panel* visiblePanel() const;
     const Panel& panel(int index) const { return m_panels[index]; }
 
-    QFrame* caidan_dalei = nullptr;
-    QFrame* caidan_xilei = nullptr;
-    QFrame* caidan_danwei = nullptr;
-    QFrame* caidan_dingdanlei = nullptr;
-    DataGrid* bsSkinDBGrid1 = nullptr;
-    DataGrid* bsSkinDBGrid2 = nullptr;
-    DataGrid* bsSkinDBGrid3 = nullptr;
-    DataGrid* bsSkinDBGrid4 = nullptr;
-
     // Navigator actions on a panel's list.
     void insertEntry(const Panel& panel);
     void deleteEntry(const Panel& panel);
@@ -58,7 +47,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void buildPanel(int index, const QString& name, const QString& header, SharedQuery* query);
+    // Icons, names and actions of a panel's navigator; its grid on its list.
+    void setUpPanel(int index);
     void focusChanged(QWidget* old, QWidget* now);
     Panel m_panels[4];
 };
