@@ -17,6 +17,7 @@
 #include "ledger/backup.h"
 #include "ledger/check.h"
 #include "ledger/reportfiles.h"
+#include "ledger/staff.h"
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
 #include "serverbench.h"
@@ -827,6 +828,23 @@ struct ScaleFigures {
     QList<Figure> figures;
 };
 
+// Signing in: checking an operator's PIN against its stored hash, the work a login waits for.
+void measureLogin() {
+    const QString stored = Staff::hashPin(QStringLiteral("20261210"));
+    std::vector<double> times;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const bool matches = Staff::pinMatches(QStringLiteral("20261210"), stored);
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!matches)
+            std::printf("login FAILED: the PIN does not match its own hash\n");
+    }
+    std::sort(times.begin(), times.end());
+    report(QStringLiteral("staff"), QStringLiteral("login"),
+           QStringLiteral("check an operator's PIN (Argon2id)"), times[times.size() / 2], "ms", 300);
+}
+
 // Measures one scale runs times over the same data and prints the medians.
 ScaleFigures runScale(double scale, const QString& cache, bool compare, bool exportToo, int runs,
                       const QString& self) {
@@ -837,6 +855,8 @@ ScaleFigures runScale(double scale, const QString& cache, bool compare, bool exp
     std::printf("scale %g: %s\n", scale, qPrintable(goals.row));
     std::fflush(stdout);
     const bool scaleOne = scale <= 1;
+    if (scaleOne)
+        measureLogin();
     if (exportToo && scaleOne) {
         measureExport(folder, self);
         measureImport(self);
@@ -926,6 +946,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("import-only"),
         QStringLiteral("只测量导入一百万个产品和拒绝压缩炸弹 / measure only the import of a million products "
                        "and the refusal of a zip bomb"));
+    const QCommandLineOption loginOnly(
+        QStringLiteral("login-only"),
+        QStringLiteral("只测量操作员登录时核对密码 / measure only the check of an "
+                       "operator's PIN at login"));
     const QCommandLineOption exportFolder(
         QStringLiteral("export"),
         QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
@@ -968,8 +992,8 @@ int main(int argc, char* argv[]) {
                        "server at URL (an administrator's)"),
         QStringLiteral("URL"));
     parser.addOptions({server, scaleOption, noCompare, memory, loadEverything, exportOnly, importOnly,
-                       exportFolder, exportFormat, checkFolder, backupFolder, statisticsFolder, runsOption,
-                       dataCache, growth});
+                       loginOnly, exportFolder, exportFormat, checkFolder, backupFolder, statisticsFolder,
+                       runsOption, dataCache, growth});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
@@ -1031,6 +1055,11 @@ int main(int argc, char* argv[]) {
         const bool compare = !parser.isSet(noCompare);
         const QString cache = parser.value(dataCache);
         const QString self = app.applicationFilePath();
+        if (parser.isSet(loginOnly)) {
+            measureLogin();
+            printFigures(1);
+            return 0;
+        }
         if (parser.isSet(importOnly)) {
             measureImport(self);
             printFigures(1);

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <optional>
+
+// The people who work the tills: what each role may do, the PINs they sign in with, and how long
+// an operator waits after wrong PINs. A shop without operators has one implicit owner who may do
+// everything.
+namespace Staff {
+
+// What an operator may do; each operation asks for the right it needs.
+enum class Right {
+    Sell,            // new order, add lines, settle in cash or by card
+    RemoveLine,      // take a line off an order
+    Discount,        // sell below the sale price or give a discount below the limit
+    DeleteUnsettled, // delete an order not yet settled
+    DeleteSettled,   // delete a settled order
+    StockIn,         // receive goods
+    Products,        // new, edit and delete products
+    PickLists,       // edit the pick lists
+    Members,         // new, edit and delete members
+    Recharge,        // put money on a member card
+    SeeCosts,        // see cost prices and profit
+    ExportImport,    // export lists, import products and members
+    PrintLists,      // print the lists
+    BackupRestore,   // backups, restore and the ledger check
+    Settings,        // receipt settings, the backup folder
+    Operators,       // operators and roles
+    ReadLog,         // read the operation log
+};
+
+// Every right, in the order the rights are listed.
+const QList<Right>& allRights();
+// Its name as the roles' list shows it ("删除已结算订单").
+QString name(Right right);
+// Its key as stored with a role ("deleteSettled"); stable across versions.
+QString key(Right right);
+std::optional<Right> rightOfKey(const QString& key);
+
+using Rights = QSet<Right>;
+// The stored form of a set of rights: their keys in the list's order, comma-separated; keys of no
+// right (a later version's) are left out when read.
+QString storedRights(const Rights& rights);
+Rights rightsOfStored(const QString& text);
+
+// The two built-in roles. The owner may do everything; a cashier sells, takes lines off and
+// deletes unsettled orders, takes new members and recharges, and prints lists.
+inline const QString OwnerRole = QStringLiteral("店主");
+inline const QString CashierRole = QStringLiteral("收银员");
+Rights ownerRights();
+Rights cashierRights();
+// Rights no cashier is ever given, whatever the owner ticks: deleting a settled order.
+bool neverForCashier(Right right);
+
+// A PIN is 4 to 8 digits. Returns why one is not, empty when it is.
+QString pinProblem(const QString& pin);
+// The PIN as stored: a salted Argon2id hash with its parameters (never the PIN itself). Checking
+// a PIN takes about a tenth of a second on an ordinary till. Throws LedgerError when the PIN is no
+// PIN (pinProblem) or the hash cannot be made.
+QString hashPin(const QString& pin);
+// Whether the PIN is the one the stored hash was made of.
+bool pinMatches(const QString& pin, const QString& stored);
+
+// After wrong PINs in a row: five make the operator wait 30 seconds, each further one twice as
+// long as the one before (at most a day). Returns the wait after `failures` wrong PINs in a row.
+qint64 waitSeconds(int failures);
+// Until when an operator waits after the latest wrong PIN at `last`; none under five.
+std::optional<QDateTime> waitsUntil(int failures, const QDateTime& last);
+
+} // namespace Staff
