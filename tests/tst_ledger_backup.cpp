@@ -66,6 +66,7 @@ private slots:
     void countsKnownToTheListsAreComparedWithTheCopy();
     void restoreSwapsTheFilesIn();
     void restoreFailingAtAnyStepLeavesTheFilesAsTheyWere();
+    void aCopyDamagedBeforeTheSwapIsNotSwappedIn();
     void pruningKeepsThirtyAndOnePerMonth();
     void pruningRemovesLeftoversOfAnyAgeButNotOneUnderWay();
     void backupFolderIsASettingOfTheShop();
@@ -302,6 +303,38 @@ void TestBackup::restoreFailingAtAnyStepLeavesTheFilesAsTheyWere() {
                  Backups::sha256(QDir(backup.folder).absoluteFilePath(QLatin1String(name))));
     fx.reopen();
     QCOMPARE(CoreFixture::scalar(QStringLiteral("select count(*) from ab")).toInt(), 1);
+}
+
+void TestBackup::aCopyDamagedBeforeTheSwapIsNotSwappedIn() {
+    CoreFixture fx;
+    CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
+    fx.close();
+    const QMap<QString, QByteArray> before = fingerprint(fx.folder());
+    // Once every file is copied beside the current ones, the business file's copy changes (a
+    // failing disk, another program): a sound database that is not the backup.
+    const QString staged =
+        QDir(fx.folder()).absoluteFilePath(Db::BusinessFile + QStringLiteral(".restoring"));
+    bool damaged = false;
+    Backups::atRestoreStep([&](int) {
+        if (!damaged && QFileInfo::exists(staged) &&
+            QFileInfo::exists(
+                QDir(fx.folder()).absoluteFilePath(Db::ListsFile + QStringLiteral(".restoring")))) {
+            execOnFile(staged, QStringLiteral("update ab set b4 = 999"));
+            damaged = true;
+        }
+    });
+    try {
+        Backups::swapIn(fx.folder(), backup.folder);
+        Backups::atRestoreStep({});
+        QFAIL("a copy changed after the copying was swapped in");
+    } catch (const DatabaseError& e) {
+        Backups::atRestoreStep({});
+        QVERIFY2(e.text().contains(QStringLiteral("与备份不符")), qPrintable(e.text()));
+    }
+    QVERIFY(damaged);
+    QCOMPARE(fingerprint(fx.folder()), before);
 }
 
 void TestBackup::pruningKeepsThirtyAndOnePerMonth() {
