@@ -21,6 +21,8 @@ private slots:
     void stockOutRecordsKeepTheCostOfTheirMoment();
     void periodsAndTheirBoundaries();
     void chartsAndRankings();
+    void eachRankingOrdersByItsOwnFigure_data();
+    void eachRankingOrdersByItsOwnFigure();
     void olderFilesGainTheCostColumn();
     void daySummaryFollowsTheRecordsAndIsChecked();
 };
@@ -261,6 +263,33 @@ void TestLedgerStatistics::chartsAndRankings() {
     QCOMPARE(top.size(), 10);
     QVERIFY2(top.first().startsWith("13|商品11|11|22|11|"), qPrintable(top.first()));
     QVERIFY2(top.last().startsWith("4|商品2|2|4|2|"), qPrintable(top.last()));
+}
+
+void TestLedgerStatistics::eachRankingOrdersByItsOwnFigure_data() {
+    QTest::addColumn<int>("ranking");
+    QTest::addColumn<QStringList>("expected");
+    // key, name, quantity, sales, profit, records without cost.
+    const QString many = QStringLiteral("1|瓜子|10|20|10|0"), dear = QStringLiteral("2|茶叶|3|30|27|0"),
+                  one = QStringLiteral("3|酒|1|40|5|0");
+    QTest::newRow("sales") << int(Ranking::Sales) << QStringList{one, dear, many};
+    QTest::newRow("quantity") << int(Ranking::Quantity) << QStringList{many, dear, one};
+    QTest::newRow("profit") << int(Ranking::Profit) << QStringList{dear, many, one};
+}
+
+void TestLedgerStatistics::eachRankingOrdersByItsOwnFigure() {
+    QFETCH(int, ranking);
+    QFETCH(QStringList, expected);
+    CoreFixture f;
+    at(2026, 12, 12, 9);
+    // Three products each first by another figure: the most sold, the most profitable, the
+    // dearest sale.
+    const qint64 many = product("瓜子", "食品", "1", "2");
+    const qint64 dear = product("茶叶", "饮料", "1", "10");
+    const qint64 one = product("酒", "饮料", "35", "40");
+    const qint64 order = Orders::addLine(0, many, Currency::fromInt(10)).order;
+    Orders::addLine(order, dear, Currency::fromInt(3));
+    Orders::addLine(order, one, Currency::fromInt(1));
+    QCOMPARE(rows(topProducts({QDate(2026, 12, 12), QDate(2026, 12, 12)}, Ranking(ranking))), expected);
 }
 
 void TestLedgerStatistics::olderFilesGainTheCostColumn() {
