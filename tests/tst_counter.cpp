@@ -51,12 +51,9 @@ private slots:
     void shelfLabelsDrawTheCodes();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 QString addProduct(const QString& name, const QString& stock, const QString& code,
                    const QVariant& level = QVariant()) {

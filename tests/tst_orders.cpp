@@ -42,26 +42,12 @@ private slots:
     void orderCutOffBeforeItsTotalIsTakenAsItsLines();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QVERIFY(button->isVisible());
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 QToolButton* tool(const QString& name) {
     return child<QToolButton>(Fr_dingdan1, name);
-}
-
-// Clicks a row of a grid the way the shop keeper does.
-void clickRow(DataGrid* grid, int row) {
-    QVERIFY(grid);
-    const SharedQuery* q = grid->query();
-    const QModelIndex index = grid->indexOfRow(row, q->fieldIndex(grid->columns().first().field));
-    QVERIFY(index.isValid());
-    grid->scrollTo(index);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
 }
 
 // A product with its stock value at stock × sale price; returns its number.

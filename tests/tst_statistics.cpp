@@ -46,12 +46,9 @@ private slots:
     void welcomePageShowsTodayAtAGlance();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 void at(int month, int day, int hour) {
     Clock::setFixed(QDateTime(QDate(2026, month, day), QTime(hour, 0)));

@@ -42,12 +42,9 @@ private slots:
     void printAndHelpButtons();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 // A product row as the new-product dialog would have written it; returns its number.
 int addProduct(const QString& name, const QString& stock, const QString& price, const QString& value,
@@ -755,6 +752,7 @@ void TestWarehouse::journalPagesListSearchAndPrint() {
     // A list that failed to open cannot be counted: print reports that and prints nothing.
     Data_in->Query_ac->close();
     f.messages.clear();
+    main_window->switchTo(main_window->Fr_kf_ruku1);
     click(main_window->Fr_kf_ruku1->bsSkinSpeedButton8);
     QCOMPARE(f.messages.messages.size(), 1);
     QCOMPARE(f.messages.messages[0].kind, QStringLiteral("error"));
@@ -780,6 +778,7 @@ void TestWarehouse::printAndHelpButtons() {
 
     for (ListFrame* frame : QList<ListFrame*>{page, main_window->Fr_kf_ruku1, main_window->Fr_kf_chuku1}) {
         QString opened;
+        main_window->switchTo(frame);
         onModal([&](QWidget* w) { opened = w->objectName(); });
         click(frame->bsSkinSpeedButton9);
         QCOMPARE(opened, QStringLiteral("help"));
