@@ -134,6 +134,12 @@ QStringList LedgerFixture::rows(const QString& sql, const Db::Params& params) {
     return CoreFixture::rows(sql, params);
 }
 
+qint64 addProduct(const ProductRow& row) {
+    const qint64 key = CoreFixture::product(row);
+    Data_in->Query_ab->refresh();
+    return key;
+}
+
 QString pdfText(const QString& pdf, int page) {
     QProcess p;
     QStringList args{"-layout", "-enc", "UTF-8"};

@@ -77,6 +77,10 @@ private:
     std::unique_ptr<CoreFixture> m_server;
 };
 
+// Writes the product row (see ProductRow) and reads the product list again, as a product dialog
+// leaves it; returns the product's number.
+qint64 addProduct(const ProductRow& row);
+
 // Runs the action on the next modal window that opens (polling), then rejects the window if it
 // is still open, so a failed check never leaves a test hanging. Arm it before the click that
 // opens the window. No window within the time, or none before the fixture ends, fails the test:
