@@ -574,18 +574,14 @@ void Work::settleLostCommit(const QString& transaction, const DatabaseError& err
     // server process that has not noticed yet that its client is gone: it ends soon.
     const QString ask = QStringLiteral("select pg_xact_status('%1'::xid8)").arg(transaction);
     for (int wait = 0; wait < 50; ++wait) {
-        switch (lostCommit(Db::scalar(m_db, ask))) {
-        case LostCommit::Stored:
+        const LostCommit outcome = lostCommit(Db::scalar(m_db, ask));
+        if (outcome == LostCommit::Stored)
             return;
-        case LostCommit::NotStored:
+        if (outcome == LostCommit::NotStored)
             throw DatabaseError(NotStored.arg(error.text()), QStringLiteral("08006"));
-        case LostCommit::AskAgain:
-            QThread::msleep(100);
-            continue;
-        case LostCommit::Unknown:
+        if (outcome == LostCommit::Unknown)
             break;
-        }
-        break;
+        QThread::msleep(100);
     }
     throw DatabaseError(OutcomeUnknown.arg(error.text()), OutcomeUnknownCode);
 }
