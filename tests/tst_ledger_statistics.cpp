@@ -35,10 +35,6 @@ void at(int year, int month, int day, int hour, int minute = 0, int second = 0) 
     Clock::setFixed(QDateTime(QDate(year, month, day), QTime(hour, minute, second)));
 }
 
-qint64 product(const QString& name, const QString& major, const QString& cost, const QString& sale) {
-    return Products::create(CoreFixture::snack(name, major, cost, sale), Currency::fromInt(100));
-}
-
 void setCost(qint64 key, const QString& name, const QString& major, const QString& cost,
              const QString& sale) {
     Products::update(key, CoreFixture::snack(name, major, cost, sale));
@@ -84,8 +80,8 @@ struct Shop {
 Shop buildShop() {
     Shop s;
     at(2026, 12, 1, 8);
-    s.apple = product("苹果", "食品", "1.2", "2.5");
-    s.cola = product("可乐", "饮料", "2", "3");
+    s.apple = CoreFixture::stockedSnack("苹果", "食品", "1.2", "2.5");
+    s.cola = CoreFixture::stockedSnack("可乐", "饮料", "2", "3");
     s.card = Members::create({"张三", {}, {}, {}, {}, "先生", {}, {}}, Currency::parse("50"));
     at(2026, 12, 9, 9);
     recordWithoutCost("2026-12-09 09:00:00", "1", "8");
@@ -256,7 +252,7 @@ void TestLedgerStatistics::chartsAndRankings() {
     at(2026, 12, 11, 9);
     qint64 order = 0;
     for (int i = 1; i <= 11; ++i) {
-        const qint64 p = product(QStringLiteral("商品%1").arg(i), "其他", "1", "2");
+        const qint64 p = CoreFixture::stockedSnack(QStringLiteral("商品%1").arg(i), "其他", "1", "2");
         order = Orders::addLine(order, p, Currency::fromInt(i)).order;
     }
     const QStringList top = rows(topProducts({QDate(2026, 12, 11), QDate(2026, 12, 11)}, Ranking::Quantity));
@@ -283,9 +279,9 @@ void TestLedgerStatistics::eachRankingOrdersByItsOwnFigure() {
     at(2026, 12, 12, 9);
     // Three products each first by another figure: the most sold, the most profitable, the
     // dearest sale.
-    const qint64 many = product("瓜子", "食品", "1", "2");
-    const qint64 dear = product("茶叶", "饮料", "1", "10");
-    const qint64 one = product("酒", "饮料", "35", "40");
+    const qint64 many = CoreFixture::stockedSnack("瓜子", "食品", "1", "2");
+    const qint64 dear = CoreFixture::stockedSnack("茶叶", "饮料", "1", "10");
+    const qint64 one = CoreFixture::stockedSnack("酒", "饮料", "35", "40");
     const qint64 order = Orders::addLine(0, many, Currency::fromInt(10)).order;
     Orders::addLine(order, dear, Currency::fromInt(3));
     Orders::addLine(order, one, Currency::fromInt(1));

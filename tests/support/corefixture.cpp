@@ -169,6 +169,11 @@ Products::Fields CoreFixture::snack(const QString& name, const QString& major, c
             {}};
 }
 
+qint64 CoreFixture::stockedSnack(const QString& name, const QString& major, const QString& cost,
+                                 const QString& sale) {
+    return Products::create(snack(name, major, cost, sale), Currency::fromInt(100));
+}
+
 qint64 CoreFixture::product(const QString& name, const QString& stock, const QString& price) {
     return product(ProductRow{.name = name, .stock = stock, .price = price});
 }

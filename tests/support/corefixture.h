@@ -70,6 +70,9 @@ public:
     // also its wholesale price.
     static Products::Fields snack(const QString& name, const QString& major, const QString& cost,
                                   const QString& sale);
+    // Such a snack made as the product dialog makes it, with 100 in stock; returns its key.
+    static qint64 stockedSnack(const QString& name, const QString& major, const QString& cost,
+                               const QString& sale);
 
 private:
     QTemporaryDir m_dir;
