@@ -52,23 +52,9 @@ private slots:
     void shelfLabelsDrawTheCodes();
 };
 
+using namespace User;
+
 namespace {
-
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-QString addProduct(const QString& name, const QString& stock, const QString& code,
-                   const QVariant& level = QVariant()) {
-    const QSqlQuery q = LedgerFixture::exec(
-        "insert into ab (b1, b2, b3, b4, b5, b8, b9, b13, b14) values ('食品', '零食', :a, :b, '个', 2, :b * "
-        "2, "
-        ":c, :d)",
-        {{":a", name}, {":b", stock}, {":c", code.isEmpty() ? QVariant() : QVariant(code)}, {":d", level}});
-    Data_in->Query_ab->refresh();
-    return q.lastInsertId().toString();
-}
 
 void choose(QComboBox* list, const QString& text) {
     QVERIFY(list);
@@ -188,9 +174,9 @@ void TestCounter::productDialogsTakeBarcodeAndWarningLevel() {
 
 void TestCounter::everySearchBoxFindsByExactCode() {
     LedgerFixture f;
-    addProduct("可乐", "5", "6901234567892");
-    addProduct("饼干 6901", "5", "4006381333931");
-    addProduct("面包", "5", "");
+    addProduct({.name = "可乐", .stock = "5", .price = "2", .barcode = "6901234567892"});
+    addProduct({.name = "饼干 6901", .stock = "5", .price = "2", .barcode = "4006381333931"});
+    addProduct({.name = "面包", .stock = "5", .price = "2"});
     TFr_kucun* page = stockPage();
     SharedQuery* q = Data_in->Query_ab;
     page->bsSkinEdit1->setText("6901234567892");
@@ -221,9 +207,11 @@ void TestCounter::everySearchBoxFindsByExactCode() {
 
 void TestCounter::scanningAddsLinesInBothModes() {
     LedgerFixture f;
-    const QString cola = addProduct("可乐", "5", "6901234567892");
-    const QString cake = addProduct("蛋糕", "5", "12345670");
-    addProduct("面包", "5", "");
+    const QString cola =
+        QString::number(addProduct({.name = "可乐", .stock = "5", .price = "2", .barcode = "6901234567892"}));
+    const QString cake =
+        QString::number(addProduct({.name = "蛋糕", .stock = "5", .price = "2", .barcode = "12345670"}));
+    addProduct({.name = "面包", .stock = "5", .price = "2"});
     Tnew_dingdan* d = new_dingdan;
     d->show();
     // The dialog opens ready for a scan.
@@ -291,7 +279,7 @@ void TestCounter::scanningAddsLinesInBothModes() {
 
 void TestCounter::scanningIntoTheEditedOrder() {
     LedgerFixture f;
-    addProduct("可乐", "5", "6901234567892");
+    addProduct({.name = "可乐", .stock = "5", .price = "2", .barcode = "6901234567892"});
     LedgerFixture::exec(
         "insert into aa (a1, a2, a4, a5) values ('2026-12-01 09:00:00', '未结算', '普通订单', 0)");
     Tedit_dingdan* d = edit_dingdan;
@@ -590,9 +578,9 @@ void TestCounter::shelfLabelsDrawTheCodes() {
     QCOMPARE(barsAcross("ABC"), 3 * 5 + 4);
 
     LedgerFixture f;
-    addProduct("可乐", "5", "6901234567892");
-    addProduct("散装糖", "5", "A-17");
-    addProduct("面包", "5", "");
+    addProduct({.name = "可乐", .stock = "5", .price = "2", .barcode = "6901234567892"});
+    addProduct({.name = "散装糖", .stock = "5", .price = "2", .barcode = "A-17"});
+    addProduct({.name = "面包", .stock = "5", .price = "2"});
     TFr_kucun* page = stockPage();
     QList<LabelSheet::Label> shown;
     LabelSheet::setPreviewHook([&](const QList<LabelSheet::Label>& labels) { shown = labels; });

@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,9 +23,10 @@
 #include <cstdio>
 
 // A shop killed (SIGKILL) at random moments while it writes: after every kill the files are
-// whole, the ledger check finds nothing and every product's stock is its start plus its
-// stock-ins less its stock-outs. The driver is this executable run with LEDGER_CRASH_DRIVER set
-// to the folder; LEDGER_CRASH_SEED replays a run, LEDGER_CRASH_KILLS sets how many kills.
+// whole, every operation the driver saw committed is in them, the ledger check finds nothing and
+// every product's stock is its start plus its stock-ins less its stock-outs. The driver is this executable
+// run with LEDGER_CRASH_DRIVER set to the folder; LEDGER_CRASH_SEED replays a run, LEDGER_CRASH_KILLS sets
+// how many kills.
 class TestCrashLoop : public QObject {
     Q_OBJECT
 private slots:
@@ -56,7 +58,17 @@ qint64 randomKey(QRandomGenerator& random, const QString& sql) {
     return keys.isEmpty() ? 0 : keys.at(int(random.bounded(int(keys.size()))));
 }
 
-// Random operations until killed; a dot on stdout after each that committed.
+// Tells the test, in one line written at once, what a committed operation left in the files (or,
+// before a removal, what it is about to remove).
+void say(const char* what, const char* table, qint64 key) {
+    std::printf("%s %s %lld\n", what, table, static_cast<long long>(key));
+    std::fflush(stdout);
+}
+
+// Random operations until killed. After each commit a line on stdout names a row the operation
+// wrote ("row TABLE KEY"), a row it removed ("gone ak KEY") or an order it settled ("settled aa
+// KEY"); a removal is announced before it starts ("removing ak KEY"), since a kill between its
+// commit and its line leaves the row's fate open.
 int drive(const QString& folder, quint32 seed) {
     QRandomGenerator random(seed);
     open(folder);
@@ -69,45 +81,120 @@ int drive(const QString& folder, quint32 seed) {
             const qint64 card = randomKey(random, QStringLiteral("select jid from aj"));
             switch (random.bounded(9)) {
             case 0:
-                StockIn::receive(product, Currency::fromInt(random.bounded(1, 20)), QDate(2026, 12, 9));
+                say("row", "ac",
+                    StockIn::receive(product, Currency::fromInt(random.bounded(1, 20)), QDate(2026, 12, 9))
+                        .record);
                 break;
             case 1:
-                Orders::addLine(0, product, Currency::fromInt(random.bounded(1, 3)));
+                say("row", "ak", Orders::addLine(0, product, Currency::fromInt(random.bounded(1, 3))).line);
                 break;
             case 2:
             case 3:
-                Orders::addLine(randomKey(random, unsettled), product,
-                                Currency::fromInt(random.bounded(1, 3)));
+                say("row", "ak",
+                    Orders::addLine(randomKey(random, unsettled), product,
+                                    Currency::fromInt(random.bounded(1, 3)))
+                        .line);
                 break;
-            case 4:
-                Orders::removeLine(randomKey(random, QStringLiteral("select kid from ak, aa where k8 = aid "
-                                                                    "and a2 = '未结算'")));
+            case 4: {
+                const qint64 line = randomKey(random, QStringLiteral("select kid from ak, aa where k8 = aid "
+                                                                     "and a2 = '未结算'"));
+                say("removing", "ak", line);
+                Orders::removeLine(line);
+                say("gone", "ak", line);
                 break;
+            }
             case 5: {
                 const qint64 order = randomKey(random, unsettled);
-                Settlement::payByCard(order, card, Orders::amountDue(order));
+                say("row", "ag", Settlement::payByCard(order, card, Orders::amountDue(order)).record);
+                say("settled", "aa", order);
                 break;
             }
             case 6: {
                 const qint64 order = randomKey(random, unsettled);
                 Settlement::payCash(order, Orders::amountDue(order));
+                say("settled", "aa", order);
                 break;
             }
             case 7:
-                Members::recharge(card, Currency::fromScaled(random.bounded(-100000, 500000)));
+                say("row", "ah",
+                    Members::recharge(card, Currency::fromScaled(random.bounded(-100000, 500000))).record);
                 break;
             default:
-                Members::create({QStringLiteral("新会员"), {}, {}, {}, {}, QStringLiteral("先生"), {}, {}},
-                                Currency());
+                say("row", "aj",
+                    Members::create(
+                        {QStringLiteral("新会员"), {}, {}, {}, {}, QStringLiteral("先生"), {}, {}},
+                        Currency()));
                 break;
             }
-            std::fputc('.', stdout);
-            std::fflush(stdout);
         } catch (const Refused&) {
             // Too little stock or balance, nothing to pick: the next draw.
         }
     }
 }
+
+// What the driver saw committed, run after run: the rows that must be in the files and the
+// orders that must be settled.
+struct Committed {
+    QSet<QPair<QString, qint64>> rows;
+    QSet<qint64> settled;
+    int operations = 0;
+
+    // Takes in a driver's whole output (up to the kill); returns the lines it could not read.
+    QStringList take(const QByteArray& out) {
+        QStringList unread;
+        QPair<QString, qint64> removing;
+        const QList<QByteArray> lines = out.split('\n');
+        // The last piece has no line end: cut off by the kill, or empty.
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            const QList<QByteArray> words = lines.at(i).split(' ');
+            if (words == QList<QByteArray>{"ready"})
+                continue;
+            bool ok = false;
+            const qint64 key = words.value(2).toLongLong(&ok);
+            if (words.size() != 3 || !ok) {
+                unread << QString::fromUtf8(lines.at(i));
+                continue;
+            }
+            const QPair<QString, qint64> row{QString::fromLatin1(words.at(1)), key};
+            if (words.at(0) == "removing") {
+                removing = row;
+                continue;
+            }
+            ++operations;
+            removing = {};
+            if (words.at(0) == "row")
+                rows.insert(row);
+            else if (words.at(0) == "gone")
+                rows.remove(row);
+            else if (words.at(0) == "settled")
+                settled.insert(key);
+            else
+                unread << QString::fromUtf8(lines.at(i));
+        }
+        // A removal under way at the kill may have been committed or not.
+        rows.remove(removing);
+        return unread;
+    }
+
+    // What of it the files lack.
+    QStringList missing() const {
+        QStringList out;
+        for (const auto& [table, key] : rows) {
+            const Schema::Table* t = Schema::findTable(table);
+            if (Db::scalar(Db::business(),
+                           QStringLiteral("select count(*) from %1 where %2 = :k").arg(table, t->key),
+                           {{QStringLiteral(":k"), key}})
+                    .toInt() != 1)
+                out << QStringLiteral("%1 %2 lost").arg(table).arg(key);
+        }
+        for (const qint64 order : settled)
+            if (Db::scalar(Db::business(), QStringLiteral("select a2 from aa where aid = :k"),
+                           {{QStringLiteral(":k"), order}})
+                    .toString() != QStringLiteral("已结算"))
+                out << QStringLiteral("order %1 no longer settled").arg(order);
+        return out;
+    }
+};
 
 // What the ledger must keep equal whatever happens: a product's stock less its stock-ins plus
 // its stock-outs, a card's balance less its recharges plus its payments, an order's amount due
@@ -203,7 +290,7 @@ void TestCrashLoop::killedAtRandomMomentsTheFilesHold() {
     QVERIFY2(startProblems.isEmpty(), qPrintable(startProblems.join(QLatin1Char('\n'))));
     close();
 
-    int operations = 0;
+    Committed committed;
     for (int kill = 0; kill < kills; ++kill) {
         QProcess driver;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -222,14 +309,16 @@ void TestCrashLoop::killedAtRandomMomentsTheFilesHold() {
         QVERIFY(driver.waitForFinished(30000));
         QCOMPARE(driver.exitStatus(), QProcess::CrashExit);
         out += driver.readAllStandardOutput();
-        operations += int(out.count('.'));
+        const QStringList unread = committed.take(out);
+        QVERIFY2(unread.isEmpty(), qPrintable(unread.join(QLatin1Char('\n'))));
 
         open(dir.path());
         QCOMPARE(Db::scalar(Db::business(), QStringLiteral("pragma integrity_check")).toString(),
                  QStringLiteral("ok"));
         QCOMPARE(Db::scalar(Db::lists(), QStringLiteral("pragma integrity_check")).toString(),
                  QStringLiteral("ok"));
-        QStringList wrong = broken(start, measure()) + problems();
+        // Every operation the driver saw committed is in the files, and they hold together.
+        QStringList wrong = committed.missing() + broken(start, measure()) + problems();
         QCOMPARE(Db::scalar(Db::business(), QStringLiteral("select count(*) from aj where j9 < 0")).toInt(),
                  0);
         close();
@@ -238,8 +327,9 @@ void TestCrashLoop::killedAtRandomMomentsTheFilesHold() {
                                                  .arg(seed)
                                                  .arg(wrong.join(QStringLiteral("; ")))));
     }
-    qInfo("%d kills, %d operations committed between them", kills, operations);
-    QVERIFY(operations > 0);
+    qInfo("%d kills, %d operations committed between them", kills, committed.operations);
+    QVERIFY(committed.operations > 0);
+    QVERIFY(!committed.rows.isEmpty());
 }
 
 int main(int argc, char** argv) {

@@ -62,6 +62,8 @@ private slots:
     void laterCopyBringsTheWindowForwardAsItWas();
 };
 
+using namespace User;
+
 namespace {
 
 QStringList columnsOf(const QString& connection, const QString& table) {
@@ -71,11 +73,6 @@ QStringList columnsOf(const QString& connection, const QString& table) {
     while (q.next())
         names << q.value(0).toString();
     return names;
-}
-
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void wheel(QWidget* target, int delta) {
@@ -467,6 +464,7 @@ void TestFoundation::navigationShowsFramesAndResetsQueries() {
 
     // Help, about and the envelope open their windows modally.
     QString opened;
+    click(bar->header(4)); // 系 统
     onModal([&](QWidget* w) { opened = w->objectName(); });
     click(bar->item(4, 0));
     QCOMPARE(opened, QStringLiteral("help"));
@@ -651,10 +649,12 @@ void TestFoundation::guideOpensOnlyOnZero() {
         Data_in->Query_a5->refresh();
         QCOMPARE(main_window->bsSkinDBText1->text(), QString::fromUtf8(flag));
         QString opened;
-        onModalIfAny([&](QWidget* w) { opened = w->objectName(); }, 300);
+        const ModalWatch watch = onModalIfAny([&](QWidget* w) { opened = w->objectName(); }, 1000);
         main_window->show();
+        // The check runs from the event loop once the window is shown.
+        QVERIFY(waitForPostedEvents());
         QTRY_VERIFY_WITH_TIMEOUT(!opened.isEmpty() || qstrcmp(flag, "0") != 0, 2000);
-        QTest::qWait(350);
+        QVERIFY(!QApplication::activeModalWidget());
         QCOMPARE(opened, qstrcmp(flag, "0") == 0 ? QStringLiteral("help") : QString());
     }
 }
@@ -765,7 +765,7 @@ void TestFoundation::singleInstance() {
     QProcess first;
     startProgram(first, owned(runtime), work.path(), tmp.path());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 10000);
-    QTest::qWait(500);
+    QTRY_VERIFY_WITH_TIMEOUT(programAnswers(runtime.path()), 10000);
     // The same user's second copy ends at once.
     QProcess second;
     startProgram(second, runtime.path(), work.path(), tmp.path());
@@ -777,7 +777,9 @@ void TestFoundation::singleInstance() {
     // own next to it.
     QProcess neighbour;
     startProgram(neighbour, owned(otherRuntime), otherWork.path(), tmp.path());
-    QVERIFY2(!neighbour.waitForFinished(2000), neighbour.readAllStandardError().constData());
+    QTRY_VERIFY2_WITH_TIMEOUT(programAnswers(otherRuntime.path()),
+                              neighbour.readAllStandardError().constData(), 10000);
+    QCOMPARE(neighbour.state(), QProcess::Running);
     QCOMPARE(first.state(), QProcess::Running);
     stop(neighbour);
 
@@ -786,7 +788,7 @@ void TestFoundation::singleInstance() {
     QVERIFY(first.waitForFinished(5000));
     QProcess third;
     startProgram(third, runtime.path(), work.path(), tmp.path());
-    QVERIFY(!third.waitForFinished(1500));
+    QTRY_VERIFY_WITH_TIMEOUT(programAnswers(runtime.path()), 10000);
     QCOMPARE(third.state(), QProcess::Running);
     stop(third);
 
@@ -845,9 +847,12 @@ void TestFoundation::singleInstance() {
     QVERIFY(notAFolder.open(QIODevice::WriteOnly));
     notAFolder.close();
     const QString nowhere = notAFolder.fileName();
+    QTemporaryDir ownShop;
+    Schema::createDatabaseFiles(ownShop.path());
     QProcess unguarded;
-    startProgram(unguarded, nowhere, work.path(), nowhere, nowhere);
-    QVERIFY(!unguarded.waitForFinished(2000));
+    startProgram(unguarded, nowhere, ownShop.path(), nowhere, nowhere);
+    // It opens its files: its start went past the guard.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(ownShop.path()).filePath("service_a.dll-wal")), 10000);
     QCOMPARE(unguarded.state(), QProcess::Running);
     const QString error = QString::fromLocal8Bit(unguarded.readAllStandardError());
     QVERIFY2(error.contains("lock") && error.contains("is not a folder") &&
@@ -875,7 +880,8 @@ void TestFoundation::laterCopyBringsTheWindowForwardAsItWas() {
 
     main_window->showMaximized();
     QTRY_VERIFY(main_window->isMaximized());
-    QTest::qWait(200);
+    // What the window does once shown (from the event loop) is over before its size is taken.
+    QVERIFY(waitForPostedEvents());
     const QSize maximised = main_window->size();
     main_window->showMinimized();
     QTRY_VERIFY(main_window->isMinimized());
@@ -894,7 +900,7 @@ void TestFoundation::laterCopyBringsTheWindowForwardAsItWas() {
     // A window of the user's own size keeps that size too.
     main_window->showNormal();
     QTRY_VERIFY(!main_window->isMaximized());
-    QTest::qWait(200);
+    QVERIFY(waitForPostedEvents());
     main_window->resize(1100, 760);
     QTRY_COMPARE(main_window->size(), QSize(1100, 760));
     startAgain();
@@ -906,7 +912,8 @@ void TestFoundation::laterCopyBringsTheWindowForwardAsItWas() {
     Schema::createDatabaseFiles(otherWork.path());
     QProcess neighbour;
     startProgram(neighbour, owned(otherRuntime), otherWork.path(), tmp.path());
-    QTest::qWait(2000);
+    // Once it answers at its own guard, its start is over.
+    QTRY_VERIFY_WITH_TIMEOUT(programAnswers(otherRuntime.path()), 10000);
     QCOMPARE(neighbour.state(), QProcess::Running);
     QCOMPARE(calls.count(), 2);
     stop(neighbour);

@@ -16,6 +16,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QUuid>
+#include <ctime>
+#include <utime.h>
 
 namespace {
 
@@ -63,7 +66,9 @@ private slots:
     void countsKnownToTheListsAreComparedWithTheCopy();
     void restoreSwapsTheFilesIn();
     void restoreFailingAtAnyStepLeavesTheFilesAsTheyWere();
+    void aCopyDamagedBeforeTheSwapIsNotSwappedIn();
     void pruningKeepsThirtyAndOnePerMonth();
+    void pruningRemovesLeftoversOfAnyAgeButNotOneUnderWay();
     void backupFolderIsASettingOfTheShop();
 };
 
@@ -116,8 +121,6 @@ void TestBackup::tamperedCopiesFailVerification() {
                     .consumptions = 3});
     const Backups::Backup one = Backups::make(fx.folder(), QStringLiteral("手动备份"));
     Clock::setFixed(Clock::now().addSecs(60));
-    const Backups::Backup two = Backups::make(fx.folder(), QStringLiteral("手动备份"));
-    Clock::setFixed(Clock::now().addSecs(60));
     const Backups::Backup three = Backups::make(fx.folder(), QStringLiteral("手动备份"));
 
     // One byte changed.
@@ -130,24 +133,33 @@ void TestBackup::tamperedCopiesFailVerification() {
     }
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Backups::verify(one.folder));
 
-    // A row deleted, the manifest's checksum forged to match: the row counts still tell.
-    const QString copy = QDir(two.folder).absoluteFilePath(Db::BusinessFile);
-    execOnFile(copy, QStringLiteral("delete from ak where kid = (select max(kid) from ak)"));
-    QFile manifest(QDir(two.folder).absoluteFilePath(Backups::ManifestFile));
-    QVERIFY(manifest.open(QIODevice::ReadOnly));
-    QJsonObject o = QJsonDocument::fromJson(manifest.readAll()).object();
-    manifest.close();
-    QJsonArray files = o.value("files").toArray();
-    QJsonObject first = files.at(0).toObject();
-    first.insert("sha256", QString::fromLatin1(Backups::sha256(copy)));
-    files.replace(0, first);
-    o.insert("files", files);
-    writeFile(manifest.fileName(), QJsonDocument(o).toJson());
-    try {
-        Backups::verify(two.folder);
-        QFAIL("a copy missing a row verified");
-    } catch (const DatabaseError& e) {
-        QVERIFY2(e.text().contains(QStringLiteral("ak")), qPrintable(e.text()));
+    // A row deleted, or a table added, the manifest's checksum forged to match: the tables and
+    // their row counts still tell.
+    const QStringList tampers{QStringLiteral("delete from ak where kid = (select max(kid) from ak)"),
+                              QStringLiteral("create table added (x)")};
+    const QStringList named{QStringLiteral("ak"), QStringLiteral("added")};
+    for (int t = 0; t < tampers.size(); ++t) {
+        Clock::setFixed(Clock::now().addSecs(60));
+        const Backups::Backup two = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+        const QString copy = QDir(two.folder).absoluteFilePath(Db::BusinessFile);
+        execOnFile(copy, tampers.at(t));
+        QFile manifest(QDir(two.folder).absoluteFilePath(Backups::ManifestFile));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        QJsonObject o = QJsonDocument::fromJson(manifest.readAll()).object();
+        manifest.close();
+        QJsonArray files = o.value("files").toArray();
+        QJsonObject first = files.at(0).toObject();
+        QCOMPARE(first.value("name").toString(), Db::BusinessFile);
+        first.insert("sha256", QString::fromLatin1(Backups::sha256(copy)));
+        files.replace(0, first);
+        o.insert("files", files);
+        writeFile(manifest.fileName(), QJsonDocument(o).toJson());
+        try {
+            Backups::verify(two.folder);
+            QFAIL(qPrintable(QStringLiteral("a copy tampered with by \"%1\" verified").arg(tampers.at(t))));
+        } catch (const DatabaseError& e) {
+            QVERIFY2(e.text().contains(named.at(t)), qPrintable(e.text()));
+        }
     }
 
     // A file of the backup missing, or its manifest gone.
@@ -155,7 +167,11 @@ void TestBackup::tamperedCopiesFailVerification() {
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Backups::verify(three.folder));
     QFile::remove(QDir(three.folder).absoluteFilePath(Backups::ManifestFile));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Backups::verify(three.folder));
-    QVERIFY(!Backups::list(Backups::defaultRoot(fx.folder())).first().problem.isEmpty());
+    const QList<Backups::Backup> listed = Backups::list(Backups::defaultRoot(fx.folder()));
+    const auto gone = std::find_if(listed.cbegin(), listed.cend(),
+                                   [&three](const Backups::Backup& b) { return b.folder == three.folder; });
+    QVERIFY(gone != listed.cend());
+    QVERIFY(!gone->problem.isEmpty());
 }
 
 void TestBackup::aCopyThatDoesNotVerifyIsRemoved() {
@@ -289,6 +305,38 @@ void TestBackup::restoreFailingAtAnyStepLeavesTheFilesAsTheyWere() {
     QCOMPARE(CoreFixture::scalar(QStringLiteral("select count(*) from ab")).toInt(), 1);
 }
 
+void TestBackup::aCopyDamagedBeforeTheSwapIsNotSwappedIn() {
+    CoreFixture fx;
+    CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    const Backups::Backup backup = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("5"), QStringLiteral("3"));
+    fx.close();
+    const QMap<QString, QByteArray> before = fingerprint(fx.folder());
+    // Once every file is copied beside the current ones, the business file's copy changes (a
+    // failing disk, another program): a sound database that is not the backup.
+    const QString staged =
+        QDir(fx.folder()).absoluteFilePath(Db::BusinessFile + QStringLiteral(".restoring"));
+    bool damaged = false;
+    Backups::atRestoreStep([&](int) {
+        if (!damaged && QFileInfo::exists(staged) &&
+            QFileInfo::exists(
+                QDir(fx.folder()).absoluteFilePath(Db::ListsFile + QStringLiteral(".restoring")))) {
+            execOnFile(staged, QStringLiteral("update ab set b4 = 999"));
+            damaged = true;
+        }
+    });
+    try {
+        Backups::swapIn(fx.folder(), backup.folder);
+        Backups::atRestoreStep({});
+        QFAIL("a copy changed after the copying was swapped in");
+    } catch (const DatabaseError& e) {
+        Backups::atRestoreStep({});
+        QVERIFY2(e.text().contains(QStringLiteral("与备份不符")), qPrintable(e.text()));
+    }
+    QVERIFY(damaged);
+    QCOMPARE(fingerprint(fx.folder()), before);
+}
+
 void TestBackup::pruningKeepsThirtyAndOnePerMonth() {
     CoreFixture fx;
     const QString root = Backups::defaultRoot(fx.folder());
@@ -309,26 +357,50 @@ void TestBackup::pruningKeepsThirtyAndOnePerMonth() {
         made << folder;
     }
     Backups::prune(root, real.folder);
-    const QList<Backups::Backup> kept = Backups::list(root);
-    QSet<QString> months;
-    int olderThanThirty = 0;
-    for (int i = 0; i < kept.size(); ++i) {
-        const QDate d = kept.at(i).time.date();
-        if (i >= 30) {
-            ++olderThanThirty;
-            // Beyond the newest thirty: one a month, none older than a year.
-            QVERIFY(d >= QDate(2026, 1, 1));
-            QVERIFY(!months.contains(d.toString("yyyy-MM")));
-        }
-        months.insert(d.toString("yyyy-MM"));
+    // The newest thirty (back to 2026-02-22), then the newest of each older month of the twelve
+    // from January 2026: 2026-01-23; nothing of 2025.
+    QStringList expected{real.folder};
+    for (int i = 1; i < 30; ++i)
+        expected << made.at(i - 1);
+    expected << made.at(31);
+    QStringList kept;
+    for (const Backups::Backup& b : Backups::list(root))
+        kept << b.folder;
+    QCOMPARE(kept, expected);
+}
+
+void TestBackup::pruningRemovesLeftoversOfAnyAgeButNotOneUnderWay() {
+    CoreFixture fx;
+    CoreFixture::product(QStringLiteral("矿泉水"), QStringLiteral("10"), QStringLiteral("2"));
+    const QString root = Backups::defaultRoot(fx.folder());
+    const Backups::Backup real = Backups::make(fx.folder(), QStringLiteral("手动备份"));
+    // A backup under way, which holds its folder.
+    Backups::Job running(fx.folder(), root, QStringLiteral("自动备份"));
+    // What two interrupted backups left, one long ago and one a moment ago.
+    QStringList left;
+    for (int i = 0; i < 2; ++i) {
+        left << QDir(root).absoluteFilePath(QStringLiteral(".partial-") +
+                                            QUuid::createUuid().toString(QUuid::WithoutBraces));
+        QVERIFY(QDir().mkpath(left.last()));
+        writeFile(QDir(left.last()).absoluteFilePath(Db::BusinessFile), "half a copy");
     }
-    QCOMPARE(kept.first().folder, real.folder);
-    QVERIFY(kept.size() >= 30 && kept.size() < 73);
-    QVERIFY(olderThanThirty > 0);
-    // Every month of the last year still has its backup.
-    for (int m = 0; m < 12; ++m)
-        QVERIFY2(months.contains(QDate(2026, 12, 1).addMonths(-m).toString("yyyy-MM")),
-                 qPrintable(QString::number(m)));
+    const time_t then = ::time(nullptr) - 2 * 3600;
+    const utimbuf old{then, then};
+    QVERIFY(::utime(QFile::encodeName(left.first()).constData(), &old) == 0);
+    const QStringList before =
+        QDir(root).entryList({QStringLiteral(".partial-*")}, QDir::Dirs | QDir::Hidden);
+    QCOMPARE(before.size(), 3);
+    QString underWay;
+    for (const QString& name : before)
+        if (!left.contains(QDir(root).absoluteFilePath(name)))
+            underWay = name;
+
+    Backups::prune(root, real.folder);
+    QCOMPARE(QDir(root).entryList({QStringLiteral(".partial-*")}, QDir::Dirs | QDir::Hidden),
+             QStringList{underWay});
+    while (!running.step()) {
+    }
+    Backups::verify(running.finish().folder);
 }
 
 void TestBackup::backupFolderIsASettingOfTheShop() {

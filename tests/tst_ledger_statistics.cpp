@@ -21,6 +21,8 @@ private slots:
     void stockOutRecordsKeepTheCostOfTheirMoment();
     void periodsAndTheirBoundaries();
     void chartsAndRankings();
+    void eachRankingOrdersByItsOwnFigure_data();
+    void eachRankingOrdersByItsOwnFigure();
     void olderFilesGainTheCostColumn();
     void daySummaryFollowsTheRecordsAndIsChecked();
 };
@@ -31,10 +33,6 @@ using namespace Statistics;
 
 void at(int year, int month, int day, int hour, int minute = 0, int second = 0) {
     Clock::setFixed(QDateTime(QDate(year, month, day), QTime(hour, minute, second)));
-}
-
-qint64 product(const QString& name, const QString& major, const QString& cost, const QString& sale) {
-    return Products::create(CoreFixture::snack(name, major, cost, sale), Currency::fromInt(100));
 }
 
 void setCost(qint64 key, const QString& name, const QString& major, const QString& cost,
@@ -82,8 +80,8 @@ struct Shop {
 Shop buildShop() {
     Shop s;
     at(2026, 12, 1, 8);
-    s.apple = product("苹果", "食品", "1.2", "2.5");
-    s.cola = product("可乐", "饮料", "2", "3");
+    s.apple = CoreFixture::stockedSnack("苹果", "食品", "1.2", "2.5");
+    s.cola = CoreFixture::stockedSnack("可乐", "饮料", "2", "3");
     s.card = Members::create({"张三", {}, {}, {}, {}, "先生", {}, {}}, Currency::parse("50"));
     at(2026, 12, 9, 9);
     recordWithoutCost("2026-12-09 09:00:00", "1", "8");
@@ -254,13 +252,40 @@ void TestLedgerStatistics::chartsAndRankings() {
     at(2026, 12, 11, 9);
     qint64 order = 0;
     for (int i = 1; i <= 11; ++i) {
-        const qint64 p = product(QStringLiteral("商品%1").arg(i), "其他", "1", "2");
+        const qint64 p = CoreFixture::stockedSnack(QStringLiteral("商品%1").arg(i), "其他", "1", "2");
         order = Orders::addLine(order, p, Currency::fromInt(i)).order;
     }
     const QStringList top = rows(topProducts({QDate(2026, 12, 11), QDate(2026, 12, 11)}, Ranking::Quantity));
     QCOMPARE(top.size(), 10);
     QVERIFY2(top.first().startsWith("13|商品11|11|22|11|"), qPrintable(top.first()));
     QVERIFY2(top.last().startsWith("4|商品2|2|4|2|"), qPrintable(top.last()));
+}
+
+void TestLedgerStatistics::eachRankingOrdersByItsOwnFigure_data() {
+    QTest::addColumn<int>("ranking");
+    QTest::addColumn<QStringList>("expected");
+    // key, name, quantity, sales, profit, records without cost.
+    const QString many = QStringLiteral("1|瓜子|10|20|10|0"), dear = QStringLiteral("2|茶叶|3|30|27|0"),
+                  one = QStringLiteral("3|酒|1|40|5|0");
+    QTest::newRow("sales") << int(Ranking::Sales) << QStringList{one, dear, many};
+    QTest::newRow("quantity") << int(Ranking::Quantity) << QStringList{many, dear, one};
+    QTest::newRow("profit") << int(Ranking::Profit) << QStringList{dear, many, one};
+}
+
+void TestLedgerStatistics::eachRankingOrdersByItsOwnFigure() {
+    QFETCH(int, ranking);
+    QFETCH(QStringList, expected);
+    CoreFixture f;
+    at(2026, 12, 12, 9);
+    // Three products each first by another figure: the most sold, the most profitable, the
+    // dearest sale.
+    const qint64 many = CoreFixture::stockedSnack("瓜子", "食品", "1", "2");
+    const qint64 dear = CoreFixture::stockedSnack("茶叶", "饮料", "1", "10");
+    const qint64 one = CoreFixture::stockedSnack("酒", "饮料", "35", "40");
+    const qint64 order = Orders::addLine(0, many, Currency::fromInt(10)).order;
+    Orders::addLine(order, dear, Currency::fromInt(3));
+    Orders::addLine(order, one, Currency::fromInt(1));
+    QCOMPARE(rows(topProducts({QDate(2026, 12, 12), QDate(2026, 12, 12)}, Ranking(ranking))), expected);
 }
 
 void TestLedgerStatistics::olderFilesGainTheCostColumn() {

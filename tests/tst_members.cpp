@@ -41,12 +41,9 @@ private slots:
     void amountBoxFiltersKeysAndSteps();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 int addMember(const QString& name, const QString& balance, const QString& salutation = QStringLiteral("先生"),
               const QVariant& card = QVariant()) {
@@ -632,14 +629,18 @@ void TestMembers::recordFramesListSearchAndPrint() {
     QCOMPARE(titles(payments), QStringList({"g5=相关订单号", "g6=会员卡号", "g1=会员名", "g7=称呼",
                                             "g2=消费金额", "g4=卡中余额", "g3=消费日期"}));
     // Empty lists refuse to print.
+    main_window->switchTo(recharges);
     click(recharges->bsSkinSpeedButton8);
+    main_window->switchTo(payments);
     click(payments->bsSkinSpeedButton8);
     QCOMPARE(f.messages.texts(), QStringList({"没有会员充值记录", "没有会员消费记录"}));
     QVERIFY(printed.isEmpty());
 
     for (int card : {1, 2, 10, 11, 21, 5})
         addRecords(QString::number(card));
+    main_window->switchTo(recharges);
     click(recharges->bsSkinSpeedButton6);
+    main_window->switchTo(payments);
     click(payments->bsSkinSpeedButton6);
     QCOMPARE(recharges->query()->recordCount(), 6);
     QCOMPARE(recharges->bsSkinDBGrid2->cellText(0, 1), QStringLiteral("5")); // newest first
@@ -654,14 +655,18 @@ void TestMembers::recordFramesListSearchAndPrint() {
     // Navigation keeps the search in force; printing prints what is listed.
     main_window->bsSkinButtonsBar1Sections2Items1Click();
     QCOMPARE(recharges->query()->recordCount(), 4);
+    main_window->switchTo(recharges);
     click(recharges->bsSkinSpeedButton8);
+    main_window->switchTo(payments);
     click(payments->bsSkinSpeedButton8);
     QCOMPARE(printed, QStringList({"ah.rav", "ag.rav"}));
+    main_window->switchTo(recharges);
     click(recharges->bsSkinSpeedButton6);
     QCOMPARE(recharges->query()->recordCount(), 6);
     QCOMPARE(recharges->bsSkinEdit1->text(), QStringLiteral("1"));
     QString opened;
     onModal([&](QWidget* w) { opened = w->objectName(); });
+    main_window->switchTo(payments);
     click(payments->bsSkinSpeedButton9);
     QCOMPARE(opened, QStringLiteral("help"));
 }

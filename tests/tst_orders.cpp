@@ -42,36 +42,12 @@ private slots:
     void orderCutOffBeforeItsTotalIsTakenAsItsLines();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QVERIFY(button->isVisible());
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 QToolButton* tool(const QString& name) {
     return child<QToolButton>(Fr_dingdan1, name);
-}
-
-// Clicks a row of a grid the way the shop keeper does.
-void clickRow(DataGrid* grid, int row) {
-    QVERIFY(grid);
-    const SharedQuery* q = grid->query();
-    const QModelIndex index = grid->indexOfRow(row, q->fieldIndex(grid->columns().first().field));
-    QVERIFY(index.isValid());
-    grid->scrollTo(index);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-}
-
-// A product with its stock value at stock × sale price; returns its number.
-QString addProduct(const QString& name, const QString& stock, const QString& price) {
-    const Currency value = Currency::parse(stock) * Currency::parse(price);
-    const QSqlQuery q = LedgerFixture::exec(
-        "insert into ab (b1, b2, b3, b4, b5, b8, b9) values ('食品', '零食', :a, :b, '个', :c, :d)",
-        {{":a", name}, {":b", stock}, {":c", price}, {":d", value.toSql()}});
-    Data_in->Query_ab->refresh();
-    return q.lastInsertId().toString();
 }
 
 QString stockOf(const QString& bid) {
@@ -132,8 +108,8 @@ void showOrders() {
 
 void TestOrders::firstAddCreatesTheOrder() {
     LedgerFixture f;
-    const QString apple = addProduct("苹果", "5", "2.5");
-    const QString cola = addProduct("可乐", "10", "3");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2.5"}));
+    const QString cola = QString::number(addProduct({.name = "可乐", .stock = "10", .price = "3"}));
     showOrders();
     Tnew_dingdan* d = new_dingdan;
     bool opened = false;
@@ -170,8 +146,8 @@ void TestOrders::firstAddCreatesTheOrder() {
 
 void TestOrders::laterAddsAppendLines() {
     LedgerFixture f;
-    const QString apple = addProduct("苹果", "5", "2.5");
-    const QString cola = addProduct("可乐", "10", "3");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2.5"}));
+    const QString cola = QString::number(addProduct({.name = "可乐", .stock = "10", .price = "3"}));
     Tnew_dingdan* d = new_dingdan;
     d->show();
     addLine(d, apple, "1");
@@ -235,8 +211,8 @@ void TestOrders::laterAddsAppendLines() {
 
 void TestOrders::newOrderRemovesTheNewestLine() {
     LedgerFixture f;
-    const QString apple = addProduct("苹果", "5", "2.5");
-    const QString cola = addProduct("可乐", "10", "3");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2.5"}));
+    const QString cola = QString::number(addProduct({.name = "可乐", .stock = "10", .price = "3"}));
     Tnew_dingdan* d = new_dingdan;
     d->show();
     // Nothing added yet.
@@ -281,8 +257,8 @@ void TestOrders::checksWriteNothing() {
     d->show();
     click(d->bsSkinButton1);
     QCOMPARE(f.messages.last(), QStringLiteral("库房是空的"));
-    const QString apple = addProduct("苹果", "5", "2.5");
-    addProduct("可乐", "10", "3");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2.5"}));
+    addProduct({.name = "可乐", .stock = "10", .price = "3"});
     d->bsSkinEdit2->clear();
     click(d->bsSkinButton1);
     QCOMPARE(f.messages.last(), QStringLiteral("请填写数量"));
@@ -317,7 +293,7 @@ void TestOrders::checksWriteNothing() {
 
 void TestOrders::failedAddOrRemovalLeavesNoTrace() {
     LedgerFixture f;
-    const QString apple = addProduct("苹果", "5", "2.5");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2.5"}));
     Tnew_dingdan* d = new_dingdan;
     d->show();
     // The stock-out record fails after the order row and the line were written.
@@ -443,8 +419,8 @@ void TestOrders::detailsShowOnlyTheClickedOrder() {
 
 void TestOrders::editOrderAddsAndRemovesSelectedLines() {
     LedgerFixture f;
-    const QString apple = addProduct("苹果", "5", "2");
-    const QString cola = addProduct("可乐", "10", "3");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2"}));
+    const QString cola = QString::number(addProduct({.name = "可乐", .stock = "10", .price = "3"}));
     Tnew_dingdan* d = new_dingdan;
     d->show();
     addLine(d, apple, "1");
@@ -548,7 +524,7 @@ void TestOrders::settledOrders() {
 
 void TestOrders::deleteKeepsStockAndRecords() {
     LedgerFixture f;
-    const QString apple = addProduct("苹果", "5", "2");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2"}));
     Tnew_dingdan* d = new_dingdan;
     for (const char* quantity : {"1", "2"}) {
         d->show();
@@ -645,8 +621,8 @@ LEDGER_TEST_MAIN(TestOrders)
 
 void TestOrders::amountDueIsWholeWhileTheDialogIsOpen() {
     LedgerFixture f;
-    const QString apple = addProduct("苹果", "5", "2.5");
-    const QString cola = addProduct("可乐", "10", "3");
+    const QString apple = QString::number(addProduct({.name = "苹果", .stock = "5", .price = "2.5"}));
+    const QString cola = QString::number(addProduct({.name = "可乐", .stock = "10", .price = "3"}));
     Tnew_dingdan* d = new_dingdan;
     d->show();
     // Each add and each removal leaves the files whole, with the dialog still open.

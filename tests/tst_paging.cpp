@@ -32,6 +32,8 @@ private slots:
     void newRowsJoinTheGridOnTop();
     void keysWithGaps();
     void longListsScrollThroughAWindow();
+    void removingTheWindowsTopRowKeepsGridAndListInStep_data();
+    void removingTheWindowsTopRowKeepsGridAndListInStep();
     void searchesInTwoThreads();
 
 private:
@@ -483,6 +485,44 @@ void TestPaging::longListsScrollThroughAWindow() {
     QCOMPARE(grid->model()->rowCount(), q->recordCount());
     QVERIFY(!bar->isVisible());
     compare(q);
+}
+
+void TestPaging::removingTheWindowsTopRowKeepsGridAndListInStep_data() {
+    QTest::addColumn<bool>("scrolled");
+    QTest::newRow("the list's top") << false;
+    QTest::newRow("scrolled down the list") << true;
+}
+
+void TestPaging::removingTheWindowsTopRowKeepsGridAndListInStep() {
+    QFETCH(bool, scrolled);
+    LedgerFixture::exec("with recursive n(i) as (select 1 union all select i + 1 from n where i < 6000) "
+                        "insert into ae (e2, e3) select '长' || i, i from n");
+    SharedQuery* q = Data_in->Query_ae;
+    q->refresh();
+    // A grid's window over the long list, starting at the row removed.
+    GridWindow window(q);
+    QVERIFY(window.windowed());
+    const int name = q->fieldIndex("e2");
+    const int top = scrolled ? q->recordCount() - GridWindow::Capacity - 100 : 0;
+    QVERIFY(!scrolled || top > 0);
+    window.moveTo(top);
+    QCOMPARE(window.offset(), top);
+    q->setCurrentRow(top);
+    // What a view keeps of the window (its current row, its selection) follows the list's rows.
+    const QPersistentModelIndex kept = window.index(1, name);
+    const QString next = q->text(top + 1, "e2");
+    QCOMPARE(kept.data().toString(), next);
+    const int total = q->recordCount();
+
+    q->deleteCurrent();
+    QCOMPARE(q->recordCount(), total - 1);
+    QCOMPARE(q->text(top, "e2"), next);
+    QCOMPARE(window.offset(), top);
+    QCOMPARE(window.rowCount(), GridWindow::Capacity);
+    QCOMPARE(kept.row(), 0);
+    QCOMPARE(kept.data().toString(), next);
+    for (int r : {0, 1, GridWindow::Capacity - 1})
+        QCOMPARE(window.index(r, name).data().toString(), q->text(top + r, "e2"));
 }
 
 // A long table is searched by two threads, each over half of the rows: the same rows, in the same

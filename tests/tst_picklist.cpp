@@ -34,12 +34,9 @@ private slots:
     void operationsWriteTheirOwnList();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 QStringList visiblePanels() {
     QStringList names;

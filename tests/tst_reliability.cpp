@@ -39,6 +39,8 @@ private slots:
     void nonNumbersAreListedAndStopOperations();
     void amountsBeyondFifteenDigitsAreNeverRounded();
     void everyFailingStatementLeavesTheFilesAsTheyWere();
+    void theServersWordDecidesALostCommit_data();
+    void theServersWordDecidesALostCommit();
 };
 
 namespace {
@@ -558,6 +560,26 @@ void TestReliability::everyFailingStatementLeavesTheFilesAsTheyWere() {
     }
     qInfo("%d failures injected into %d operations", injected, int(operations.size()));
     QVERIFY(injected > operations.size() * 2);
+}
+
+void TestReliability::theServersWordDecidesALostCommit_data() {
+    QTest::addColumn<QVariant>("status");
+    QTest::addColumn<int>("outcome");
+    QTest::newRow("committed") << QVariant(QStringLiteral("committed")) << int(Ledger::LostCommit::Stored);
+    QTest::newRow("aborted") << QVariant(QStringLiteral("aborted")) << int(Ledger::LostCommit::NotStored);
+    QTest::newRow("in progress") << QVariant(QStringLiteral("in progress"))
+                                 << int(Ledger::LostCommit::AskAgain);
+    // Too old for the server to know: it may have been stored.
+    QTest::newRow("no answer") << QVariant(QMetaType::fromType<QString>())
+                               << int(Ledger::LostCommit::Unknown);
+    QTest::newRow("a word of a later server")
+        << QVariant(QStringLiteral("prepared")) << int(Ledger::LostCommit::Unknown);
+}
+
+void TestReliability::theServersWordDecidesALostCommit() {
+    QFETCH(QVariant, status);
+    QFETCH(int, outcome);
+    QCOMPARE(int(Ledger::lostCommit(status)), outcome);
 }
 
 QTEST_GUILESS_MAIN(TestReliability)

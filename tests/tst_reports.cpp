@@ -71,10 +71,18 @@ int pdfPages(const QString& pdf) {
     return -1;
 }
 
-void addProduct(const QString& name, int stock, const QString& price) {
-    LedgerFixture::exec("insert into ab (b1, b2, b3, b4, b5, b6, b7, b8, b9, b10, b11, b12) values "
-                        "('饮料', '果汁', :a, :b, '瓶', 2, 2.5, :c, :d, '2026-12-01 08:00:00', '', '本地厂')",
-                        {{":a", name}, {":b", stock}, {":c", price}, {":d", stock * price.toDouble()}});
+ProductRow juice(const QString& name, int stock, const QString& price) {
+    return {.name = name,
+            .stock = QString::number(stock),
+            .price = price,
+            .major = QStringLiteral("饮料"),
+            .minor = QStringLiteral("果汁"),
+            .unit = QStringLiteral("瓶"),
+            .cost = 2,
+            .wholesale = 2.5,
+            .since = QStringLiteral("2026-12-01 08:00:00"),
+            .note = QStringLiteral(""),
+            .maker = QStringLiteral("本地厂")};
 }
 
 void addOrder(const QString& due, const QString& status = QStringLiteral("未结算"),
@@ -129,7 +137,7 @@ void TestReports::initdbWritesTheDefaultsAndKeepsEditedOnes() {
 void TestReports::everyDefaultDefinitionRenders() {
     LedgerFixture f;
     ReportFiles::install(f.folder());
-    addProduct("苹果汁", 3, "4.5");
+    addProduct(juice("苹果汁", 3, "4.5"));
     Data_in->Query_ab->refresh();
     // Each default definition names an existing connection and only fields of its table.
     for (const QString& name : ReportFiles::names()) {
@@ -155,9 +163,9 @@ void TestReports::everyDefaultDefinitionRenders() {
 void TestReports::listUnderNameSearchHoldsOnlyMatchingRows() {
     LedgerFixture f;
     ReportFiles::install(f.folder());
-    addProduct("苹果汁", 3, "4.5");
-    addProduct("矿泉水", 10, "1.5");
-    addProduct("鲜橙汁", 2, "6");
+    addProduct(juice("苹果汁", 3, "4.5"));
+    addProduct(juice("矿泉水", 10, "1.5"));
+    addProduct(juice("鲜橙汁", 2, "6"));
     Data_in->Query_ab->search("b3", "汁");
     const QString pdf = QDir(f.folder()).filePath("ab.pdf");
     Reports::renderPdf("ab.rav", pdf);
@@ -179,7 +187,7 @@ void TestReports::longListRepeatsTitlesOnEveryPage() {
     ReportFiles::install(f.folder());
     LedgerFixture::exec("begin");
     for (int i = 1; i <= 150; ++i)
-        addProduct(QString("产品%1号 加长的名称用来测试换行是否完整显示在格子里").arg(i), i, "1");
+        addProduct(juice(QString("产品%1号 加长的名称用来测试换行是否完整显示在格子里").arg(i), i, "1"));
     LedgerFixture::exec("commit");
     Data_in->Query_ab->refresh();
     const QString pdf = QDir(f.folder()).filePath("long.pdf");
@@ -309,7 +317,7 @@ void TestReports::orderDialogChoices() {
 void TestReports::definitionChangedOnDiskChangesTheNextPrint() {
     LedgerFixture f;
     ReportFiles::install(f.folder());
-    addProduct("苹果汁", 3, "4.5");
+    addProduct(juice("苹果汁", 3, "4.5"));
     Data_in->Query_ab->refresh();
     const QString pdf = QDir(f.folder()).filePath("ab.pdf");
     Reports::renderPdf("ab.rav", pdf);
@@ -383,7 +391,7 @@ void TestReports::previewShowsThePagesInQtsPreview() {
     ReportFiles::install(f.folder());
     LedgerFixture::exec("begin");
     for (int i = 1; i <= 80; ++i)
-        addProduct(QString("产品%1").arg(i), i, "1");
+        addProduct(juice(QString("产品%1").arg(i), i, "1"));
     LedgerFixture::exec("commit");
     Data_in->Query_ab->refresh();
     QString title;
@@ -461,7 +469,7 @@ void TestReports::longPrintShowsProgressAndStopsWhenCancelled() {
     ReportFiles::install(f.folder());
     LedgerFixture::exec("begin");
     for (int i = 1; i <= 700; ++i)
-        addProduct(QString("产品%1").arg(i), i, "1");
+        addProduct(juice(QString("产品%1").arg(i), i, "1"));
     LedgerFixture::exec("commit");
     Data_in->Query_ab->refresh();
     // The boxes appear once a print looks like taking longer than the delay: at once here.

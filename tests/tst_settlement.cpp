@@ -35,6 +35,8 @@ private slots:
     void failedRecordLeavesEverythingUntouched();
 };
 
+using namespace User;
+
 namespace {
 
 int addOrder(const QString& status, const QString& due, const QString& remark = QString()) {
@@ -74,21 +76,10 @@ QStringList listed() {
     return numbers;
 }
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
 // Clicks a check or radio box on its indicator, as a user does.
 void tick(QAbstractButton* box) {
     QVERIFY(box);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
-void clickRow(DataGrid* grid, int row) {
-    QVERIFY(grid);
-    const QModelIndex index = grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
 }
 
 TFr_jiesuan* page() {

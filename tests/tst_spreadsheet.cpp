@@ -37,6 +37,8 @@ private slots:
     void goodRowsOnlyWritesThemInOneTransaction();
     void problemsFarDownABigFileAreNamedAtTheirRows_data();
     void problemsFarDownABigFileAreNamedAtTheirRows();
+    void aBarcodeTwiceInOneFileIsRefusedAtItsSecondRow_data();
+    void aBarcodeTwiceInOneFileIsRefusedAtItsSecondRow();
     void manyProductsStopAtTheFirstRefusedOne_data();
     void manyProductsStopAtTheFirstRefusedOne();
     void membersImportAsTheNewMemberDialogMakesThem();
@@ -455,6 +457,43 @@ void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows() {
              QStringList({QStringLiteral("产品2|2|2.5|6900000000002"),
                           QStringLiteral("产品1001|1|2.5|6900000001001"),
                           QStringLiteral("产品3001|1|2.5|6900000003001")}));
+}
+
+void TestSpreadsheet::aBarcodeTwiceInOneFileIsRefusedAtItsSecondRow_data() {
+    problemsFarDownABigFileAreNamedAtTheirRows_data();
+}
+
+// A ledger without any barcode, a file holding one barcode twice.
+void TestSpreadsheet::aBarcodeTwiceInOneFileIsRefusedAtItsSecondRow() {
+    QFETCH(QString, format);
+    CoreFixture db;
+    const QList<Spreadsheet::Column> columns = {{QStringLiteral("大类")},
+                                                {QStringLiteral("产品名称")},
+                                                {QStringLiteral("库存量"), Spreadsheet::Kind::Number},
+                                                {QStringLiteral("单位")},
+                                                {QStringLiteral("销售价")},
+                                                {QStringLiteral("条码")}};
+    const QStringList codes{QStringLiteral("6901234567892"), QStringLiteral("6901234567908"),
+                            QStringLiteral("6901234567892")};
+    const QString path = QDir(db.folder()).filePath(QStringLiteral("products.") + format);
+    int row = 0;
+    Spreadsheet::write(path,
+                       format == QLatin1String("csv") ? Spreadsheet::Format::Csv : Spreadsheet::Format::Xlsx,
+                       columns, [&](QVariantList& cells) {
+                           if (row == codes.size())
+                               return false;
+                           cells = {QStringLiteral("食品"),
+                                    QStringLiteral("产品%1").arg(row),
+                                    5,
+                                    QStringLiteral("个"),
+                                    QStringLiteral("2.5"),
+                                    codes.at(row)};
+                           ++row;
+                           return true;
+                       });
+    const Importing::Plan plan = Importing::checkFile(Importing::Kind::Products, path);
+    QCOMPARE(problemTexts(plan), QStringList{QStringLiteral("4|条码|条码重复")});
+    QCOMPARE(plan.goodRows(), 2);
 }
 
 void TestSpreadsheet::manyProductsStopAtTheFirstRefusedOne_data() {

@@ -43,10 +43,17 @@ QString python() {
     return QFile::exists(debian) ? debian : QStringLiteral("python3");
 }
 
-void addProduct(const QString& name, const QString& stock, const QString& price) {
-    LedgerFixture::exec("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12) values "
-                        "('食品','零食',:c,:d,'包',1,2,:h,0,'2026-12-01 08:00:00','','')",
-                        {{":c", name}, {":d", stock}, {":h", price}});
+ProductRow snack(const QString& name, const QString& stock, const QString& price) {
+    return {.name = name,
+            .stock = stock,
+            .price = price,
+            .value = 0,
+            .unit = QStringLiteral("包"),
+            .cost = 1,
+            .wholesale = 2,
+            .since = QStringLiteral("2026-12-01 08:00:00"),
+            .note = QStringLiteral(""),
+            .maker = QStringLiteral("")};
 }
 
 // Right-clicks the grid and returns the menu it opens.
@@ -142,9 +149,9 @@ void TestSpreadsheetWindows::everyGridOffersTheMenu() {
 
 void TestSpreadsheetWindows::exportWritesTheSearchedRowsInTheGridsColumns() {
     LedgerFixture fixture;
-    addProduct(QStringLiteral("牛肉干"), QStringLiteral("12"), QStringLiteral("8.5"));
-    addProduct(QStringLiteral("苹果"), QStringLiteral("3"), QStringLiteral("2"));
-    addProduct(QStringLiteral("牛奶"), QStringLiteral("6"), QStringLiteral("4.25"));
+    addProduct(snack(QStringLiteral("牛肉干"), QStringLiteral("12"), QStringLiteral("8.5")));
+    addProduct(snack(QStringLiteral("苹果"), QStringLiteral("3"), QStringLiteral("2")));
+    addProduct(snack(QStringLiteral("牛奶"), QStringLiteral("6"), QStringLiteral("4.25")));
     DataGrid* grid = stockGrid();
     Data_in->Query_ab->refresh();
     main_window->Fr_kucun1->bsSkinEdit1->setText(QStringLiteral("牛"));
@@ -249,7 +256,7 @@ void TestSpreadsheetWindows::membersImportFromExcel() {
 void TestSpreadsheetWindows::layoutIsRememberedUntilRestored() {
     QSettings(QStringLiteral("vandrel-ledger"), QStringLiteral("layout")).clear();
     LedgerFixture fixture;
-    addProduct(QStringLiteral("牛肉干"), QStringLiteral("12"), QStringLiteral("8.5"));
+    addProduct(snack(QStringLiteral("牛肉干"), QStringLiteral("12"), QStringLiteral("8.5")));
     DataGrid* grid = stockGrid();
     QHeaderView* header = grid->horizontalHeader();
     const int name = Data_in->Query_ab->fieldIndex(QStringLiteral("b3"));

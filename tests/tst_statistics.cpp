@@ -46,19 +46,12 @@ private slots:
     void welcomePageShowsTodayAtAGlance();
 };
 
-namespace {
+using namespace User;
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
+namespace {
 
 void at(int month, int day, int hour) {
     Clock::setFixed(QDateTime(QDate(2026, month, day), QTime(hour, 0)));
-}
-
-qint64 product(const QString& name, const QString& major, const QString& cost, const QString& sale) {
-    return Products::create(CoreFixture::snack(name, major, cost, sale), Currency::fromInt(100));
 }
 
 struct Shop {
@@ -70,8 +63,8 @@ struct Shop {
 Shop buildShop() {
     Shop s;
     at(11, 1, 8);
-    s.apple = product("苹果", "食品", "1.5", "2.5");
-    s.cola = product("可乐", "饮料", "2", "3");
+    s.apple = CoreFixture::stockedSnack("苹果", "食品", "1.5", "2.5");
+    s.cola = CoreFixture::stockedSnack("可乐", "饮料", "2", "3");
     s.card = Members::create({"张三", {}, {}, {}, {}, "先生", {}, {}}, Currency::parse("100"));
     at(11, 20, 9);
     const qint64 november = Orders::addLine(0, s.cola, Currency::parse("10")).order;
@@ -404,10 +397,10 @@ void TestStatistics::rankingLabelsEveryProductApart() {
     // Two products whose long names begin alike and two of the same name each keep their bar.
     at(12, 9, 8);
     const QString longName = QStringLiteral("农夫山泉天然饮用水大瓶装一箱十二瓶");
-    const qint64 a = product(longName + "甲", "饮料", "1", "2");
-    const qint64 b = product(longName + "乙", "饮料", "1", "2");
-    const qint64 c = product("毛巾", "日用", "1", "2");
-    const qint64 d = product("毛巾", "日用", "1", "2");
+    const qint64 a = CoreFixture::stockedSnack(longName + "甲", "饮料", "1", "2");
+    const qint64 b = CoreFixture::stockedSnack(longName + "乙", "饮料", "1", "2");
+    const qint64 c = CoreFixture::stockedSnack("毛巾", "日用", "1", "2");
+    const qint64 d = CoreFixture::stockedSnack("毛巾", "日用", "1", "2");
     at(12, 9, 10);
     const qint64 order = Orders::addLine(0, a, Currency::parse("1")).order;
     Orders::addLine(order, b, Currency::parse("2"));

@@ -124,7 +124,6 @@ void TestSystem::backupFolderCanBeMovedAndMustBeWritable() {
         QTest::mouseClick(stop, Qt::LeftButton);
         QVERIFY(!backup_keeper->running());
         QVERIFY(child<QPushButton>(w, "btnBackup")->isEnabled());
-        QTest::qWait(50);
     });
     QTest::mouseClick(systemItem(QStringLiteral("数据备份")), Qt::LeftButton);
     QCOMPARE(QDir(target).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size(), 1);
@@ -380,7 +379,8 @@ void TestSystem::terminationSignalEndsTheProgramWithWholeFiles() {
         const QString wal = program.file(Db::BusinessFile + QStringLiteral("-wal"));
         // The start-up guide is open (a modal loop) when the signal comes.
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(wal), 20000);
-        QTest::qWait(1500);
+        // Its event loop runs (the guide is opened first thing in it) once it answers a call.
+        QTRY_VERIFY_WITH_TIMEOUT(programAnswers(program.runtime.path()), 20000);
         ::kill(pid_t(program.process.processId()), signal);
         QVERIFY(program.process.waitForFinished(30000));
         QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);

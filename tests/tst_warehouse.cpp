@@ -42,29 +42,26 @@ private slots:
     void printAndHelpButtons();
 };
 
+using namespace User;
+
 namespace {
 
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
 // A product row as the new-product dialog would have written it; returns its number.
-int addProduct(const QString& name, const QString& stock, const QString& price, const QString& value,
-               const QString& b1 = QStringLiteral("食品"), const QString& b2 = QStringLiteral("零食"),
-               const QString& unit = QStringLiteral("包")) {
-    QSqlQuery q = LedgerFixture::exec("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12) values "
-                                      "(:a,:b,:c,:d,:e,'8.00','10.00',:h,:i,'2026-12-01 08:00:00',:k,:l)",
-                                      {{":a", b1},
-                                       {":b", b2},
-                                       {":c", name},
-                                       {":d", stock},
-                                       {":e", unit},
-                                       {":h", price},
-                                       {":i", value},
-                                       {":k", name + QStringLiteral("的说明")},
-                                       {":l", name + QStringLiteral("厂")}});
-    return q.lastInsertId().toInt();
+ProductRow shelf(const QString& name, const QString& stock, const QString& price, const QString& value,
+                 const QString& major = QStringLiteral("食品"), const QString& minor = QStringLiteral("零食"),
+                 const QString& unit = QStringLiteral("包")) {
+    return {.name = name,
+            .stock = stock,
+            .price = price,
+            .value = value,
+            .major = major,
+            .minor = minor,
+            .unit = unit,
+            .cost = QStringLiteral("8.00"),
+            .wholesale = QStringLiteral("10.00"),
+            .since = QStringLiteral("2026-12-01 08:00:00"),
+            .note = name + QStringLiteral("的说明"),
+            .maker = name + QStringLiteral("厂")};
 }
 
 TFr_kucun* stockPage() {
@@ -109,8 +106,8 @@ QStringList informationTexts(const MessageRecorder& recorder) {
 
 void TestWarehouse::stockPageShowsProductsAndDetails() {
     LedgerFixture f;
-    addProduct("可乐", "5", "3.50", "17.5");
-    addProduct("饼干", "2", "6", "12");
+    addProduct(shelf("可乐", "5", "3.50", "17.5"));
+    addProduct(shelf("饼干", "2", "6", "12"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
 
@@ -222,7 +219,7 @@ void TestWarehouse::newProductRefusesMissingRequiredFields() {
 void TestWarehouse::newProductStoresTheRowAndStartsBlank() {
     LedgerFixture f;
     TFr_kucun* page = stockPage();
-    addProduct("旧货", "1", "1", "1");
+    addProduct(shelf("旧货", "1", "1", "1"));
     page->bsSkinSpeedButton6->click();
     onModal([&](QWidget* w) {
         auto* d = static_cast<Tnew_chanpin*>(w);
@@ -275,8 +272,8 @@ void TestWarehouse::newProductStoresTheRowAndStartsBlank() {
 
 void TestWarehouse::stockInRaisesStockAndWritesTheRecord() {
     LedgerFixture f;
-    const int id = addProduct("薯片", "5", "12.50", "62.5");
-    addProduct("可乐", "1", "3", "3", "饮料", "", "瓶");
+    const int id = int(addProduct(shelf("薯片", "5", "12.50", "62.5")));
+    addProduct(shelf("可乐", "1", "3", "3", "饮料", "", "瓶"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     page->bsSkinDBGrid2->selectRow(1); // not the first row
@@ -340,7 +337,7 @@ void TestWarehouse::stockInRaisesStockAndWritesTheRecord() {
 
 void TestWarehouse::stockInChecksAndKeepsItsDate() {
     LedgerFixture f;
-    addProduct("薯片", "5", "12.50", "62.5");
+    addProduct(shelf("薯片", "5", "12.50", "62.5"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     onModal([&](QWidget* w) {
@@ -388,7 +385,7 @@ void TestWarehouse::stockInChecksAndKeepsItsDate() {
 
 void TestWarehouse::failedRecordLeavesNoRaisedStock() {
     LedgerFixture f;
-    addProduct("薯片", "5", "12.50", "62.5");
+    addProduct(shelf("薯片", "5", "12.50", "62.5"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     // The record cannot be written: its table is gone.
@@ -421,8 +418,8 @@ void TestWarehouse::failedRecordLeavesNoRaisedStock() {
 
 void TestWarehouse::editProductChangesOnlyTheNineFields() {
     LedgerFixture f;
-    const int id = addProduct("薯片", "5", "12.50", "62.5", "食品", "已停用细类", "包");
-    addProduct("可乐", "1", "3", "3");
+    const int id = int(addProduct(shelf("薯片", "5", "12.50", "62.5", "食品", "已停用细类", "包")));
+    addProduct(shelf("可乐", "1", "3", "3"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     page->bsSkinDBGrid2->selectRow(1);
@@ -472,7 +469,7 @@ void TestWarehouse::editProductChangesOnlyTheNineFields() {
 void TestWarehouse::editProductKeepsTextsItsListsNoLongerOffer() {
     LedgerFixture f;
     // A major and a minor category no list ever held, and a unit whose entry is renamed.
-    const int id = addProduct("薯片", "5", "12.50", "62.5", "膨化食品", "已停用细类", "包");
+    const int id = int(addProduct(shelf("薯片", "5", "12.50", "62.5", "膨化食品", "已停用细类", "包")));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     list->showPanel("caidan_danwei");
@@ -557,7 +554,7 @@ void TestWarehouse::editProductKeepsTextsItsListsNoLongerOffer() {
 
 void TestWarehouse::productDialogsStayOpenOnDatabaseErrors() {
     LedgerFixture f;
-    addProduct("薯片", "5", "12.50", "62.5");
+    addProduct(shelf("薯片", "5", "12.50", "62.5"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     // The product table cannot be written.
@@ -592,9 +589,9 @@ void TestWarehouse::productDialogsStayOpenOnDatabaseErrors() {
 
 void TestWarehouse::deleteAsksAndGuardsAnEmptyList() {
     LedgerFixture f;
-    const int first = addProduct("甲", "1", "1", "1");
-    addProduct("乙", "1", "1", "1");
-    addProduct("丙", "1", "1", "1");
+    const int first = int(addProduct(shelf("甲", "1", "1", "1")));
+    addProduct(shelf("乙", "1", "1", "1"));
+    addProduct(shelf("丙", "1", "1", "1"));
     LedgerFixture::exec("insert into ac (c1, c2) values (:a, '甲')", {{":a", first}});
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
@@ -628,9 +625,9 @@ void TestWarehouse::deleteAsksAndGuardsAnEmptyList() {
 
 void TestWarehouse::searchFiltersUntilRefresh() {
     LedgerFixture f;
-    addProduct("可乐", "1", "3", "3");
-    addProduct("雪碧", "1", "3", "3");
-    addProduct("O'Neil咖啡", "1", "9", "9");
+    addProduct(shelf("可乐", "1", "3", "3"));
+    addProduct(shelf("雪碧", "1", "3", "3"));
+    addProduct(shelf("O'Neil咖啡", "1", "9", "9"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     QTest::keyClicks(page->bsSkinEdit1, "O'");
@@ -755,6 +752,7 @@ void TestWarehouse::journalPagesListSearchAndPrint() {
     // A list that failed to open cannot be counted: print reports that and prints nothing.
     Data_in->Query_ac->close();
     f.messages.clear();
+    main_window->switchTo(main_window->Fr_kf_ruku1);
     click(main_window->Fr_kf_ruku1->bsSkinSpeedButton8);
     QCOMPARE(f.messages.messages.size(), 1);
     QCOMPARE(f.messages.messages[0].kind, QStringLiteral("error"));
@@ -764,7 +762,7 @@ void TestWarehouse::journalPagesListSearchAndPrint() {
 
 void TestWarehouse::printAndHelpButtons() {
     LedgerFixture f;
-    addProduct("可乐", "1", "3", "3");
+    addProduct(shelf("可乐", "1", "3", "3"));
     TFr_kucun* page = stockPage();
     page->bsSkinSpeedButton6->click();
     QStringList printed;
@@ -780,6 +778,7 @@ void TestWarehouse::printAndHelpButtons() {
 
     for (ListFrame* frame : QList<ListFrame*>{page, main_window->Fr_kf_ruku1, main_window->Fr_kf_chuku1}) {
         QString opened;
+        main_window->switchTo(frame);
         onModal([&](QWidget* w) { opened = w->objectName(); });
         click(frame->bsSkinSpeedButton9);
         QCOMPARE(opened, QStringLiteral("help"));

@@ -45,22 +45,9 @@ private slots:
     void everyPrintButtonHandsItsDefinition();
 };
 
+using namespace User;
+
 namespace {
-
-void click(QAbstractButton* button) {
-    QVERIFY(button);
-    QVERIFY(button->isVisible());
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Clicks a row of a grid the way the shop keeper does.
-void clickRow(DataGrid* grid, int row) {
-    QVERIFY(grid);
-    const QModelIndex index = grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
-    QVERIFY(index.isValid());
-    grid->scrollTo(index);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-}
 
 // The row of a shared list whose field holds this text, or -1.
 int rowOf(SharedQuery* q, const QString& field, const QString& text) {

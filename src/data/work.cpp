@@ -560,14 +560,27 @@ void Work::settleLostCommit(const QString& transaction, const DatabaseError& err
     // server process that has not noticed yet that its client is gone: it ends soon.
     const QString ask = QStringLiteral("select pg_xact_status('%1'::xid8)").arg(transaction);
     for (int wait = 0; wait < 50; ++wait) {
-        const QString status = Db::scalar(m_db, ask).toString();
-        if (status == QLatin1String("committed"))
+        const LostCommit outcome = lostCommit(Db::scalar(m_db, ask));
+        if (outcome == LostCommit::Stored)
             return;
-        if (status != QLatin1String("in progress"))
+        if (outcome == LostCommit::NotStored)
             throw DatabaseError(NotStored.arg(error.text()), QStringLiteral("08006"));
+        if (outcome == LostCommit::Unknown)
+            break;
         QThread::msleep(100);
     }
     throw DatabaseError(OutcomeUnknown.arg(error.text()), OutcomeUnknownCode);
+}
+
+LostCommit lostCommit(const QVariant& status) {
+    const QString word = status.isNull() ? QString() : status.toString();
+    if (word == QLatin1String("committed"))
+        return LostCommit::Stored;
+    if (word == QLatin1String("aborted"))
+        return LostCommit::NotStored;
+    if (word == QLatin1String("in progress"))
+        return LostCommit::AskAgain;
+    return LostCommit::Unknown;
 }
 
 } // namespace Ledger

@@ -175,6 +175,13 @@ private:
     QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
+// What the server's word on a transaction whose commit went unanswered (pg_xact_status:
+// "committed", "aborted", "in progress", or nothing once it no longer knows the transaction)
+// means for the operation: stored, not stored, ask again in a moment (the server process that ran
+// it has not noticed yet that its client is gone), or nobody knows (the cashier looks).
+enum class LostCommit { Stored, NotStored, AskAgain, Unknown };
+LostCommit lostCommit(const QVariant& status);
+
 // The cashier's texts when an operation could not be stored.
 inline const QString NotStored = QStringLiteral("与数据库服务器的连接断开了，这次的操作没有保存：%1");
 inline const QString ServerBusy =

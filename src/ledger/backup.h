@@ -187,6 +187,10 @@ QString setAsideDamaged(const QString& workFolder);
 // the backup in the folder takes restoreSteps(folder) steps.
 void failRestoreAtStep(int step);
 int restoreSteps(const QString& backupFolder);
+// For tests: runs with each restore step's number before the step is taken (the copies of the
+// backup's files beside the current ones are made from step 1 on; all of them are checked after
+// the last copying step); an empty function turns it off.
+void atRestoreStep(std::function<void(int)> hook);
 
 // For tests: the engine's check of a backup's copy pauses this many microseconds at each of its
 // steps, as slow as a big shop's verification; 0 for none.

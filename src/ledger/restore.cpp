@@ -35,6 +35,7 @@ const QString Print = QStringLiteral("print");
 const QString JournalDraft = QStringLiteral("restore.journal.new");
 
 int faultyStep = 0;
+std::function<void(int)> stepHook;
 
 const QStringList& databaseNames() {
     static const QStringList names = {Db::BusinessFile, Db::ListsFile};
@@ -261,6 +262,10 @@ void Backups::failRestoreAtStep(int step) {
     faultyStep = step;
 }
 
+void Backups::atRestoreStep(std::function<void(int)> hook) {
+    stepHook = std::move(hook);
+}
+
 int Backups::restoreSteps(const QString& backupFolder) {
     const Backup backup = manifest(backupFolder);
     const int files = int(topLevelNames(backup).size());
@@ -355,6 +360,8 @@ void Backups::swapIn(const QString& workFolder, const QString& backupFolder,
                     .arg(name + Outgoing));
     int step = 0;
     auto reach = [&step] {
+        if (stepHook)
+            stepHook(step + 1);
         if (++step == faultyStep)
             throw DatabaseError(QStringLiteral("restore step %1 failed (injected)").arg(step));
     };

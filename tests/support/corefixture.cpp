@@ -169,8 +169,32 @@ Products::Fields CoreFixture::snack(const QString& name, const QString& major, c
             {}};
 }
 
+qint64 CoreFixture::stockedSnack(const QString& name, const QString& major, const QString& cost,
+                                 const QString& sale) {
+    return Products::create(snack(name, major, cost, sale), Currency::fromInt(100));
+}
+
 qint64 CoreFixture::product(const QString& name, const QString& stock, const QString& price) {
-    const Currency value = Currency::parse(stock) * Currency::parse(price);
-    return insert("insert into ab (b1, b2, b3, b4, b5, b8, b9) values ('食品', '零食', :a, :b, '个', :c, :d)",
-                  {{":a", name}, {":b", stock}, {":c", price}, {":d", value.toSql()}});
+    return product(ProductRow{.name = name, .stock = stock, .price = price});
+}
+
+qint64 CoreFixture::product(const ProductRow& row) {
+    const QVariant value = row.value.isNull()
+                               ? QVariant((Currency::parse(row.stock) * Currency::parse(row.price)).toSql())
+                               : row.value;
+    const QList<std::pair<const char*, QVariant>> fields = {
+        {"b1", row.major},    {"b2", row.minor},  {"b3", row.name},      {"b4", row.stock},
+        {"b5", row.unit},     {"b6", row.cost},   {"b7", row.wholesale}, {"b8", row.price},
+        {"b9", value},        {"b10", row.since}, {"b11", row.note},     {"b12", row.maker},
+        {"b13", row.barcode}, {"b14", row.warnAt}};
+    QStringList columns, names;
+    Db::Params params;
+    for (const auto& [column, v] : fields)
+        if (!v.isNull()) {
+            columns << QLatin1String(column);
+            names << QStringLiteral(":") + QLatin1String(column);
+            params.emplace_back(names.last(), v);
+        }
+    return insert(QStringLiteral("insert into ab (%1) values (%2)").arg(columns.join(", "), names.join(", ")),
+                  params);
 }

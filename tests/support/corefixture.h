@@ -5,6 +5,26 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
+
+// A product row as the product dialog writes it (table ab). Fields left null are not written;
+// the stock value is stock × sale price unless given.
+struct ProductRow {
+    QString name;                           // b3
+    QString stock = QStringLiteral("0");    // b4
+    QString price = QStringLiteral("0");    // b8, the sale price
+    QVariant value = QVariant();            // b9
+    QString major = QStringLiteral("食品"); // b1
+    QString minor = QStringLiteral("零食"); // b2
+    QString unit = QStringLiteral("个");    // b5
+    QVariant cost = QVariant();             // b6
+    QVariant wholesale = QVariant();        // b7
+    QVariant since = QVariant();            // b10
+    QVariant note = QVariant();             // b11
+    QVariant maker = QVariant();            // b12
+    QVariant barcode = QVariant();          // b13
+    QVariant warnAt = QVariant();           // b14
+};
 
 // Fresh database files in a temporary folder, both open as the program opens them, and the clock
 // fixed at 2026-12-09 10:30:00: what the tests of the operations need, without any window.
@@ -44,10 +64,15 @@ public:
 
     // A product with its stock valued at the sale price, as a stock-in leaves it; returns its key.
     static qint64 product(const QString& name, const QString& stock, const QString& price);
+    // The product row as given; returns its key.
+    static qint64 product(const ProductRow& row);
     // The fields of a snack (minor category 零食, unit 个) with its cost and a sale price that is
     // also its wholesale price.
     static Products::Fields snack(const QString& name, const QString& major, const QString& cost,
                                   const QString& sale);
+    // Such a snack made as the product dialog makes it, with 100 in stock; returns its key.
+    static qint64 stockedSnack(const QString& name, const QString& major, const QString& cost,
+                               const QString& sale);
 
 private:
     QTemporaryDir m_dir;

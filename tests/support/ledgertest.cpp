@@ -2,6 +2,7 @@
 
 #include "corefixture.h"
 
+#include "app/instanceguard.h"
 #include "app/startup.h"
 #include "app/webview.h"
 #include "core/clock.h"
@@ -9,10 +10,13 @@
 #include "data/schema.h"
 #include "data/server.h"
 #include "data/sharedquery.h"
+#include "widgets/databound.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QPointer>
 #include <QProcess>
 #include <QSettings>
@@ -130,6 +134,12 @@ QStringList LedgerFixture::rows(const QString& sql, const Db::Params& params) {
     return CoreFixture::rows(sql, params);
 }
 
+qint64 addProduct(const ProductRow& row) {
+    const qint64 key = CoreFixture::product(row);
+    Data_in->Query_ab->refresh();
+    return key;
+}
+
 QString pdfText(const QString& pdf, int page) {
     QProcess p;
     QStringList args{"-layout", "-enc", "UTF-8"};
@@ -142,7 +152,7 @@ QString pdfText(const QString& pdf, int page) {
 }
 
 namespace {
-void watchModal(std::function<void(QWidget*)> action, int timeoutMs, bool required) {
+QTimer* watchModal(std::function<void(QWidget*)> action, int timeoutMs, bool required) {
     auto* timer = new QTimer;
     if (required)
         waiting().append(timer);
@@ -171,6 +181,7 @@ void watchModal(std::function<void(QWidget*)> action, int timeoutMs, bool requir
         }
     });
     timer->start();
+    return timer;
 }
 } // namespace
 
@@ -178,8 +189,14 @@ void onModal(std::function<void(QWidget*)> action, int timeoutMs) {
     watchModal(std::move(action), timeoutMs, true);
 }
 
-void onModalIfAny(std::function<void(QWidget*)> action, int timeoutMs) {
-    watchModal(std::move(action), timeoutMs, false);
+ModalWatch onModalIfAny(std::function<void(QWidget*)> action, int timeoutMs) {
+    return ModalWatch(watchModal(std::move(action), timeoutMs, false));
+}
+
+ModalWatch::ModalWatch(QTimer* timer) : m_timer(timer) {}
+
+ModalWatch::~ModalWatch() {
+    delete m_timer.data();
 }
 
 bool opensNoWindow(const std::function<void()>& action) {
@@ -201,4 +218,40 @@ bool opensNoWindow(const std::function<void()>& action) {
     // A window opened without waiting for its answer is active now.
     closeModal();
     return !opened;
+}
+
+bool waitForPostedEvents(int timeoutMs) {
+    const auto handled = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        qApp, [handled] { *handled = true; }, Qt::QueuedConnection);
+    return QTest::qWaitFor([&handled] { return *handled; }, timeoutMs);
+}
+
+bool programAnswers(const QString& runtimeFolder) {
+    QLocalSocket socket;
+    socket.connectToServer(
+        QDir(runtimeFolder).absoluteFilePath(InstanceGuard::Name + QStringLiteral(".socket")));
+    if (!socket.waitForConnected(200))
+        return false;
+    socket.write("show\n");
+    socket.waitForBytesWritten(1000);
+    QByteArray answer;
+    for (int i = 0; i < 10 && !answer.contains('\n'); ++i)
+        if (socket.waitForReadyRead(100))
+            answer += socket.readAll();
+    return answer.contains("shown");
+}
+
+void User::click(QAbstractButton* button) {
+    QVERIFY(button);
+    QVERIFY2(button->isVisible(), qPrintable(button->objectName()));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void User::clickRow(DataGrid* grid, int row) {
+    QVERIFY(grid);
+    const QModelIndex index = grid->indexOfRow(row, grid->query()->fieldIndex(grid->columns().first().field));
+    QVERIFY(index.isValid());
+    grid->scrollTo(index);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
 }

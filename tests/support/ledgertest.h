@@ -4,12 +4,17 @@
 #include "data/database.h"
 #include "widgets/messages.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QList>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
+
+class DataGrid;
+class QTimer;
 
 // Records every message box instead of showing it; confirmations are answered as scripted
 // (OK when nothing is scripted).
@@ -72,18 +77,49 @@ private:
     std::unique_ptr<CoreFixture> m_server;
 };
 
+// Writes the product row (see ProductRow) and reads the product list again, as a product dialog
+// leaves it; returns the product's number.
+qint64 addProduct(const ProductRow& row);
+
 // Runs the action on the next modal window that opens (polling), then rejects the window if it
 // is still open, so a failed check never leaves a test hanging. Arm it before the click that
 // opens the window. No window within the time, or none before the fixture ends, fails the test:
 // its checks never pass without running.
 void onModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+// The watch of onModalIfAny: it stops watching when it goes, so that its action never runs once
+// what the action refers to is gone.
+class [[nodiscard]] ModalWatch {
+public:
+    explicit ModalWatch(QTimer* timer);
+    ~ModalWatch();
+
+private:
+    QPointer<QTimer> m_timer;
+};
 // The same for a window that may rightly not open (a start that opens the guide or not): none
 // within the time is no failure.
-void onModalIfAny(std::function<void(QWidget*)> action, int timeoutMs);
+ModalWatch onModalIfAny(std::function<void(QWidget*)> action, int timeoutMs);
 
 // Runs the action (a click) and tells whether it opened no modal window; one that opens is
 // closed at once.
 bool opensNoWindow(const std::function<void()>& action);
+
+// Waits until the events posted before the call have been handled (what a window does from the
+// event loop once shown, such as the start-up guide's check); false when that takes longer than
+// the time.
+bool waitForPostedEvents(int timeoutMs = 5000);
+
+// Whether the program whose lock and socket are in the runtime folder answers a call as a later
+// start makes it: its event loop runs. The call asks it to come to the front.
+bool programAnswers(const QString& runtimeFolder);
+
+// What the user does with the mouse (a test file takes them in with "using namespace User;").
+namespace User {
+// A click on a button the user sees.
+void click(QAbstractButton* button);
+// A click on a row of a grid (scrolled into view first), in its first visible column.
+void clickRow(DataGrid* grid, int row);
+} // namespace User
 
 // The text of a PDF file as laid out on its pages (pdftotext), of one page when one is given.
 QString pdfText(const QString& pdf, int page = 0);
