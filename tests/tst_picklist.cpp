@@ -38,6 +38,13 @@ using namespace User;
 
 namespace {
 
+// The stock page, shown as the user sees it before clicking its buttons.
+TFr_kucun* stockPage() {
+    main_window->show();
+    main_window->switchTo(main_window->Fr_kucun1);
+    return main_window->Fr_kucun1;
+}
+
 QStringList visiblePanels() {
     QStringList names;
     for (const char* name : {"caidan_dalei", "caidan_xilei", "caidan_danwei", "caidan_dingdanlei"})
@@ -46,14 +53,16 @@ QStringList visiblePanels() {
     return names;
 }
 
-// Clicks a pick-list button of a product dialog and runs the action on the editor it opens.
+// Clicks a pick-list button of a product dialog (the dialog itself need not be open: the button
+// opens the editor all the same) and runs the action on the editor it opens.
 void openEditor(QAbstractButton* button, const std::function<void(Tlist*)>& action) {
+    QVERIFY(button);
     onModal([&](QWidget* w) {
         auto* editor = qobject_cast<Tlist*>(w);
         QVERIFY(editor);
         action(editor);
     });
-    click(button);
+    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // Types an entry into the open cell of the visible list, as the user does after "insert".
@@ -132,7 +141,7 @@ void TestPickList::openersShowTheirOwnList() {
                 seen << p->grid->model()->headerData(p->query->fieldIndex("z1"), Qt::Horizontal).toString();
             });
     });
-    click(main_window->Fr_kucun1->bsSkinSpeedButton5);
+    click(stockPage()->bsSkinSpeedButton5);
     QCOMPARE(seen, QStringList({"caidan_dalei", "大类/bsSkinDBGrid1/bsSkinDBNavigator1", "菜单项",
                                 "caidan_xilei", "细类/bsSkinDBGrid2/bsSkinDBNavigator2", "菜单项",
                                 "caidan_danwei", "数量单位/bsSkinDBGrid3/bsSkinDBNavigator3", "菜单项"}));
@@ -171,7 +180,7 @@ void TestPickList::entryAddedIsOfferedAtOnce() {
         d->bsSkinEdit6->setValue(2);
         click(d->bsSkinButton1);
     });
-    click(main_window->Fr_kucun1->bsSkinSpeedButton5);
+    click(stockPage()->bsSkinSpeedButton5);
     QCOMPARE(f.messages.messages.size(), 0);
     QCOMPARE(entries("a3"), QStringList({"双", "打"}) + before);
     QCOMPARE(LedgerFixture::scalar("select b5 from ab").toString(), QStringLiteral("双"));
@@ -243,7 +252,7 @@ void TestPickList::deleteAsksNothingAndProductsKeepTheirText() {
         QCOMPARE(d->bsSkinDBLookupComboBox2->currentIndex(), Data_in->Query_a1->recordCount());
         QCOMPARE(d->bsSkinDBLookupComboBox4->currentText(), QStringLiteral("瓶"));
     });
-    click(main_window->Fr_kucun1->bsSkinSpeedButton1);
+    click(stockPage()->bsSkinSpeedButton1);
 }
 
 void TestPickList::insertLeftUntypedIsNeverStored() {
@@ -376,7 +385,7 @@ void TestPickList::deletedChoiceLeavesTheProductListEmpty() {
         QCOMPARE(f.messages.texts(), QStringList({ProductDialog::RequiredMessage}));
         QVERIFY(d->isVisible());
     });
-    click(main_window->Fr_kucun1->bsSkinSpeedButton5);
+    click(stockPage()->bsSkinSpeedButton5);
     QCOMPARE(LedgerFixture::rows("select b3 from ab"), QStringList({"可乐"}));
 
     // In the edit dialog too: the product's own unit, deleted while it is shown, is not replaced.
@@ -393,7 +402,7 @@ void TestPickList::deletedChoiceLeavesTheProductListEmpty() {
         });
         shown << QString::number(d->bsSkinDBLookupComboBox4->currentIndex());
     });
-    click(main_window->Fr_kucun1->bsSkinSpeedButton1);
+    click(stockPage()->bsSkinSpeedButton1);
     QCOMPARE(shown, QStringList({"-1"}));
 }
 
