@@ -139,12 +139,12 @@ void measure(const QString& folder, const Server::Address& shop) {
                 db, QStringLiteral("insert into ab (b3, b4, b8, b9) values (:n, 1, 1, 1) returning bid"),
                 {{QStringLiteral(":n"), QStringLiteral("另一台收银机的产品 %1").arg(i)}});
             // What a till's commit tells the others: the table and the key of the row it added.
-            Ledger::Change change = Ledger::Change::of(QStringLiteral("ab"));
+            Db::Change change = Db::Change::of(QStringLiteral("ab"));
             if (added.next())
                 change.keys = change.added = {added.value(0).toLongLong()};
             Db::exec(db, QStringLiteral("select pg_notify(:c, :p)"),
-                     {{QStringLiteral(":c"), Ledger::Work::Channel},
-                      {QStringLiteral(":p"), Ledger::changesPayload({change}, other)}});
+                     {{QStringLiteral(":c"), Db::Work::Channel},
+                      {QStringLiteral(":p"), Db::changesPayload({change}, other)}});
             QElapsedTimer t;
             Server::command(db, QStringLiteral("COMMIT"));
             t.start();

@@ -196,7 +196,7 @@ void TestLedgerCheck::changedAmountDueIsFoundAndFixed() {
     QCOMPARE(report.fixableOrders(), QList<qint64>({first.order, second.order, third.order, fourth.order}));
     QVERIFY(report.text().contains(QStringLiteral("订单 1 的应收金额 120 与明细合计 9.5 不符")));
 
-    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy announced(&Db::Announcer::instance(), &Db::Announcer::committed);
     QCOMPARE(Ledger::fixAmountsDue(report.fixableOrders() << second.order), 4);
     QCOMPARE(announced.size(), 1);
     QCOMPARE(CoreFixture::rows("select aid, a5 from aa order by aid"),
@@ -304,7 +304,7 @@ void TestLedgerCheck::rowCountsKeptByTheFile() {
     Members::remove(card);
     Products::remove(apple);
     {
-        Ledger::Work work(Db::business());
+        Db::Work work(Db::business());
         work.exec("insert into ae (e2, e3) values ('未提交', '1')");
     }
     QCOMPARE(allKept(), QString());

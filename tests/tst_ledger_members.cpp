@@ -206,10 +206,10 @@ void TestLedgerMembers::refusalsWriteNothing() {
 
 void TestLedgerMembers::commitsAreAnnounced() {
     CoreFixture f;
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
     auto announced = [&](int i) {
         QStringList tables;
-        for (const Ledger::Change& c : spy.at(i).at(0).value<Ledger::Changes>())
+        for (const Db::Change& c : spy.at(i).at(0).value<Db::Changes>())
             tables << c.table + ":" +
                           (c.keys.isEmpty() ? QStringLiteral("*") : QString::number(c.keys.value(0))) +
                           (c.added.isEmpty() ? "" : "+") + (c.removed ? "!" : "");

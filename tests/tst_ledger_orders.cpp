@@ -198,31 +198,31 @@ void TestLedgerOrders::ordersWithoutAmountDueAreMended() {
     // The form run at start works on the business file and announces the orders it wrote, so the
     // open lists show the mended amounts.
     CoreFixture::exec("update aa set a5 = null where aid = 2");
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
     QCOMPARE(Orders::mendAmountsDue(), 1);
     QCOMPARE(dueOf(2), QStringLiteral("0"));
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Ledger::Changes>().first().keys, QList<qint64>({2}));
+    QCOMPARE(spy.at(0).at(0).value<Db::Changes>().first().keys, QList<qint64>({2}));
 }
 
 void TestLedgerOrders::commitsAreAnnounced() {
     CoreFixture f;
     const qint64 apple = CoreFixture::product("苹果", "5", "2");
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
     Orders::addLine(0, apple, Currency::parse("1"));
     QCOMPARE(spy.count(), 1);
     QStringList tables;
-    for (const Ledger::Change& c : spy.at(0).at(0).value<Ledger::Changes>())
+    for (const Db::Change& c : spy.at(0).at(0).value<Db::Changes>())
         tables << c.table + ":" + QString::number(c.keys.value(0));
     tables.sort();
     QCOMPARE(tables, QStringList({"aa:1", "ab:1", "ae:1", "ak:1"}));
     // What a server's other tills are told: the same rows, the added ones marked.
-    const Ledger::Changes changes = spy.at(0).at(0).value<Ledger::Changes>();
-    const QString payload = Ledger::changesPayload(changes);
+    const Db::Changes changes = spy.at(0).at(0).value<Db::Changes>();
+    const QString payload = Db::changesPayload(changes);
     QVERIFY(payload.contains("ak:+1"));
     QVERIFY(payload.contains("ae:+1"));
     QVERIFY(payload.contains("ab:1"));
-    const Ledger::Changes told = Ledger::changesOfPayload(payload);
+    const Db::Changes told = Db::changesOfPayload(payload);
     QCOMPARE(told.size(), changes.size());
     for (int i = 0; i < told.size(); ++i) {
         QCOMPARE(told[i].table, changes[i].table);
@@ -243,27 +243,27 @@ void TestLedgerOrders::commitsAreAnnounced() {
     spy.clear();
     Orders::remove(1);
     QCOMPARE(spy.count(), 1);
-    const Ledger::Changes removal = spy.at(0).at(0).value<Ledger::Changes>();
-    QCOMPARE(Ledger::changesPayload(removal, "till2"), QStringLiteral("till2|ak!:1,aa!:1"));
+    const Db::Changes removal = spy.at(0).at(0).value<Db::Changes>();
+    QCOMPARE(Db::changesPayload(removal, "till2"), QStringLiteral("till2|ak!:1,aa!:1"));
     QString origin;
-    QCOMPARE(Ledger::changesOfPayload(Ledger::changesPayload(removal), &origin).size(), 2);
-    QCOMPARE(origin, Ledger::tillId());
+    QCOMPARE(Db::changesOfPayload(Db::changesPayload(removal), &origin).size(), 2);
+    QCOMPARE(origin, Db::tillId());
 }
 
 void TestLedgerOrders::payloadsOfOtherTills() {
     // Too many keys for one notification: the table is named alone, its rows not known one by one.
-    Ledger::Change many = Ledger::Change::of("ae");
+    Db::Change many = Db::Change::of("ae");
     for (qint64 key = 1000000; key < 1002000; ++key)
         many.keys << key;
-    const QString payload = Ledger::changesPayload({many, Ledger::Change::anyRowOf("ab")}, "t");
+    const QString payload = Db::changesPayload({many, Db::Change::anyRowOf("ab")}, "t");
     QCOMPARE(payload, QStringLiteral("t|ae,ab"));
-    const Ledger::Changes told = Ledger::changesOfPayload(payload);
+    const Db::Changes told = Db::changesOfPayload(payload);
     QCOMPARE(told.size(), 2);
     QVERIFY(told[0].anyRow && told[1].anyRow);
     QVERIFY(told[0].keys.isEmpty());
     // The names alone, as an older version sends them; anything not a table and key is left out.
     QString origin = "?";
-    const Ledger::Changes old = Ledger::changesOfPayload("aa,ak:x 5,a b,ab:+7 8", &origin);
+    const Db::Changes old = Db::changesOfPayload("aa,ak:x 5,a b,ab:+7 8", &origin);
     QVERIFY(origin.isEmpty());
     QCOMPARE(old.size(), 3);
     QCOMPARE(old[0].table, QStringLiteral("aa"));

@@ -38,12 +38,12 @@ void TestLedgerSettings::guideFlagRoundTrip() {
     QCOMPARE(storedFlags(), QStringLiteral("8|0"));
     QCOMPARE(Settings::guideAtStart(), std::optional<bool>(true));
 
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
     Settings::setGuideAtStart(false);
     QCOMPARE(storedFlags(), QStringLiteral("8|1"));
     QCOMPARE(Settings::guideAtStart(), std::optional<bool>(false));
     QCOMPARE(spy.count(), 1);
-    const Ledger::Changes changes = spy.at(0).at(0).value<Ledger::Changes>();
+    const Db::Changes changes = spy.at(0).at(0).value<Db::Changes>();
     QCOMPARE(changes.size(), 1);
     QCOMPARE(changes.first().table, QStringLiteral("a5"));
     QCOMPARE(changes.first().keys, QList<qint64>({8}));
@@ -85,7 +85,7 @@ void TestLedgerSettings::withoutTheSettingsRowNothingIsWritten() {
 void TestLedgerSettings::failedWriteLeavesTheFlagAndAnnouncesNothing() {
     CoreFixture f;
     Db::exec(Db::lists(), QStringLiteral("alter table a5 rename to a5_gone"));
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Settings::setGuideAtStart(false));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Settings::guideAtStart());
     QCOMPARE(spy.count(), 0);

@@ -179,10 +179,10 @@ void TestLedgerSettlement::paymentsAreAnnounced() {
     const qint64 cash = addOrder("未结算", "10");
     const qint64 byCard = addOrder("未结算", "10");
     const qint64 card = addMember("王芳", "女士", "100");
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
     auto tables = [&](int i) {
         QStringList written;
-        for (const Ledger::Change& c : spy.at(i).at(0).value<Ledger::Changes>())
+        for (const Db::Change& c : spy.at(i).at(0).value<Db::Changes>())
             written << c.table + ":" + QString::number(c.keys.value(0));
         written.sort();
         return written;

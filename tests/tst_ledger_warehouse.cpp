@@ -41,7 +41,7 @@ QString stockOf(qint64 bid) {
 QStringList announced(const QSignalSpy& spy) {
     QStringList tables;
     for (const QList<QVariant>& signal : spy)
-        for (const Ledger::Change& c : signal.at(0).value<Ledger::Changes>())
+        for (const Db::Change& c : signal.at(0).value<Db::Changes>())
             tables << c.table + ":" + QString::number(c.keys.value(0));
     tables.sort();
     return tables;
@@ -55,7 +55,7 @@ int count(const char* table) {
 
 void TestLedgerWarehouse::productIsCreatedWithItsOpeningStockValue() {
     CoreFixture f;
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
     const qint64 juice = Products::create(drink("橙汁", "12.5"), Currency::parse("7"));
     QCOMPARE(juice, qint64(1));
     // The minor category left unchosen is the empty text; the value is stock × sale price.
@@ -76,7 +76,7 @@ void TestLedgerWarehouse::editingLeavesStockValueAndCreationDate() {
     const qint64 chips = CoreFixture::product("薯片", "5", "12.5");
     const qint64 cola = CoreFixture::product("可乐", "1", "3");
     CoreFixture::exec("update ab set b10 = '2026-12-01 08:00:00'");
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
 
     Products::Fields changed = drink("番茄薯片", "15");
     changed.major.clear(); // a list showing no entry writes the empty text
@@ -101,7 +101,7 @@ void TestLedgerWarehouse::removingKeepsTheRecords() {
     StockIn::receive(chips, Currency::parse("1"), QDate(2026, 12, 9));
     CoreFixture::exec("insert into ak (k3, k7) values ('薯片', :a)", {{":a", QString::number(chips)}});
     CoreFixture::exec("insert into ae (e1, e2) values (:a, '薯片')", {{":a", QString::number(chips)}});
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
 
     Products::remove(chips);
     QCOMPARE(CoreFixture::rows("select bid, b3 from ab"), QStringList({QString::number(cola) + "|可乐"}));
@@ -115,7 +115,7 @@ void TestLedgerWarehouse::stockInRaisesStockAndWritesTheRecord() {
     const qint64 chips = CoreFixture::product("薯片", "5", "12.50");
     const qint64 cola = CoreFixture::product("可乐", "1", "3");
     CoreFixture::exec("update ab set b6 = '8.00', b7 = '10', b12 = '薯片厂' where bid = :a", {{":a", chips}});
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
 
     const StockIn::Received r = StockIn::receive(chips, Currency::parse("3"), QDate(2026, 12, 9));
     QCOMPARE(r.record, qint64(1));
@@ -157,7 +157,7 @@ void TestLedgerWarehouse::stockInRaisesStockAndWritesTheRecord() {
 void TestLedgerWarehouse::stockInWritesBothOrNeither() {
     CoreFixture f;
     const qint64 chips = CoreFixture::product("薯片", "5", "12.50");
-    QSignalSpy spy(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy spy(&Db::Announcer::instance(), &Db::Announcer::committed);
 
     // The record cannot be written: the raised stock is rolled back with it.
     CoreFixture::exec("alter table ac rename to ac_away");

@@ -409,27 +409,27 @@ void TestPickList::deletedChoiceLeavesTheProductListEmpty() {
 void TestPickList::entriesAreStoredAsOperations() {
     LedgerFixture f;
     SharedQuery* units = Data_in->Query_a3;
-    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy announced(&Db::Announcer::instance(), &Db::Announcer::committed);
     // An entry typed and stored, changed, and deleted: each is one operation, announced (on a
     // server, to the other tills too) with its key.
     units->insertRecord();
     units->setData(units->index(units->currentRow(), units->fieldIndex("z1")), QStringLiteral("托盘"));
     if (Db::isServer(Db::lists())) {
         // The server breaks the first attempt off: it runs again and the entry is stored once.
-        Ledger::Work::setStatementHook([](int at) {
-            if (at == 1 && Ledger::Work::attempts() == 1)
+        Db::Work::setStatementHook([](int at) {
+            if (at == 1 && Db::Work::attempts() == 1)
                 throw DatabaseError(QStringLiteral("could not serialize access"), QStringLiteral("40001"));
         });
     }
     units->post();
-    Ledger::Work::setStatementHook({});
+    Db::Work::setStatementHook({});
     if (Db::isServer(Db::lists()))
-        QCOMPARE(Ledger::Work::attempts(), 2);
+        QCOMPARE(Db::Work::attempts(), 2);
     QCOMPARE(LedgerFixture::listsScalar("select count(*) from a3 where z1 = '托盘'").toInt(), 1);
     const qint64 key = units->fieldValue("zid").toLongLong();
     QVERIFY(key > 0);
     QCOMPARE(announced.count(), 1);
-    const Ledger::Change stored = announced.at(0).at(0).value<Ledger::Changes>().first();
+    const Db::Change stored = announced.at(0).at(0).value<Db::Changes>().first();
     QCOMPARE(stored.table, QStringLiteral("a3"));
     QCOMPARE(stored.added, QList<qint64>({key}));
 
@@ -443,7 +443,7 @@ void TestPickList::entriesAreStoredAsOperations() {
     QCOMPARE(units->recordCount(), rows - 1);
     QCOMPARE(LedgerFixture::listsScalar("select count(*) from a3 where zid = :k", {{":k", key}}).toInt(), 0);
     QCOMPARE(announced.count(), 3);
-    QVERIFY(announced.at(2).at(0).value<Ledger::Changes>().first().removed);
+    QVERIFY(announced.at(2).at(0).value<Db::Changes>().first().removed);
     QCOMPARE(f.messages.messages.size(), 0);
 }
 
@@ -484,11 +484,11 @@ void TestPickList::operationsWriteTheirOwnList() {
     PickLists::remove(which, entry);
     QCOMPARE(counts(), before);
     // An entry removed meanwhile (at another till) is not brought back by a rename.
-    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy announced(&Db::Announcer::instance(), &Db::Announcer::committed);
     PickLists::rename(which, entry, QStringLiteral("又来"));
     QCOMPARE(LedgerFixture::listsScalar(QStringLiteral("select count(*) from %1").arg(table)).toInt(),
              before[list]);
-    QVERIFY(announced.isEmpty() || announced.at(0).at(0).value<Ledger::Changes>().isEmpty());
+    QVERIFY(announced.isEmpty() || announced.at(0).at(0).value<Db::Changes>().isEmpty());
 }
 
 LEDGER_TEST_MAIN(TestPickList)

@@ -539,15 +539,15 @@ void TestReliability::everyFailingStatementLeavesTheFilesAsTheyWere() {
     for (const auto& [name, operation] : operations) {
         for (int nth = 1;; ++nth) {
             const QStringList before = dump();
-            Ledger::Work::failStatement(nth);
+            Db::Work::failStatement(nth);
             bool failed = false;
             try {
                 operation();
             } catch (const DatabaseError& e) {
                 failed = true;
-                QCOMPARE(e.text(), Ledger::Work::InjectedFailure);
+                QCOMPARE(e.text(), Db::Work::InjectedFailure);
             }
-            Ledger::Work::failStatement(0);
+            Db::Work::failStatement(0);
             if (!failed) {
                 // More statements than the operation has: it ran whole and changed the files.
                 QVERIFY2(nth > 1, name);
@@ -565,21 +565,19 @@ void TestReliability::everyFailingStatementLeavesTheFilesAsTheyWere() {
 void TestReliability::theServersWordDecidesALostCommit_data() {
     QTest::addColumn<QVariant>("status");
     QTest::addColumn<int>("outcome");
-    QTest::newRow("committed") << QVariant(QStringLiteral("committed")) << int(Ledger::LostCommit::Stored);
-    QTest::newRow("aborted") << QVariant(QStringLiteral("aborted")) << int(Ledger::LostCommit::NotStored);
-    QTest::newRow("in progress") << QVariant(QStringLiteral("in progress"))
-                                 << int(Ledger::LostCommit::AskAgain);
+    QTest::newRow("committed") << QVariant(QStringLiteral("committed")) << int(Db::LostCommit::Stored);
+    QTest::newRow("aborted") << QVariant(QStringLiteral("aborted")) << int(Db::LostCommit::NotStored);
+    QTest::newRow("in progress") << QVariant(QStringLiteral("in progress")) << int(Db::LostCommit::AskAgain);
     // Too old for the server to know: it may have been stored.
-    QTest::newRow("no answer") << QVariant(QMetaType::fromType<QString>())
-                               << int(Ledger::LostCommit::Unknown);
+    QTest::newRow("no answer") << QVariant(QMetaType::fromType<QString>()) << int(Db::LostCommit::Unknown);
     QTest::newRow("a word of a later server")
-        << QVariant(QStringLiteral("prepared")) << int(Ledger::LostCommit::Unknown);
+        << QVariant(QStringLiteral("prepared")) << int(Db::LostCommit::Unknown);
 }
 
 void TestReliability::theServersWordDecidesALostCommit() {
     QFETCH(QVariant, status);
     QFETCH(int, outcome);
-    QCOMPARE(int(Ledger::lostCommit(status)), outcome);
+    QCOMPARE(int(Db::lostCommit(status)), outcome);
 }
 
 QTEST_GUILESS_MAIN(TestReliability)

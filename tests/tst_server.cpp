@@ -106,7 +106,7 @@ QString holdings(qint64 product) {
 
 // Stops the test's hook whatever the test's end.
 struct HookGuard {
-    ~HookGuard() { Ledger::Work::setStatementHook({}); }
+    ~HookGuard() { Db::Work::setStatementHook({}); }
 };
 
 } // namespace
@@ -250,8 +250,8 @@ void TestServer::aLostConnectionIsOpenedAgainAndNothingStoredTwice() {
     Server::Address elsewhere = Server::parseUrl(f.serverUrl());
     elsewhere.database = QStringLiteral("postgres");
     QSqlDatabase other = Server::open("other", elsewhere);
-    QSignalSpy reconnected(&Ledger::Announcer::instance(), &Ledger::Announcer::reconnected);
-    QSignalSpy disconnected(&Ledger::Announcer::instance(), &Ledger::Announcer::disconnected);
+    QSignalSpy reconnected(&Db::Announcer::instance(), &Db::Announcer::reconnected);
+    QSignalSpy disconnected(&Db::Announcer::instance(), &Db::Announcer::disconnected);
     const Currency one = Currency::parse("1");
 
     // The connection lost before the first statement, in the middle, just before the commit: the
@@ -259,7 +259,7 @@ void TestServer::aLostConnectionIsOpenedAgainAndNothingStoredTwice() {
     int sales = 0;
     for (int stage : {1, 3, 0}) {
         int ended = 0;
-        Ledger::Work::setStatementHook([&](int at) {
+        Db::Work::setStatementHook([&](int at) {
             if (at == stage && ended == 0) {
                 ++ended;
                 endTill(other);
@@ -268,7 +268,7 @@ void TestServer::aLostConnectionIsOpenedAgainAndNothingStoredTwice() {
         const Orders::LineAdded sale = Orders::addLine(0, salt, one);
         ++sales;
         QCOMPARE(ended, 1);
-        QCOMPARE(Ledger::Work::attempts(), 2);
+        QCOMPARE(Db::Work::attempts(), 2);
         QCOMPARE(sale.amountDue.toString(), QStringLiteral("2"));
         QCOMPARE(holdings(salt),
                  QStringLiteral("%1 orders %1 lines %1 records stock %2").arg(sales).arg(10 - sales));
@@ -277,24 +277,24 @@ void TestServer::aLostConnectionIsOpenedAgainAndNothingStoredTwice() {
 
     // The reply to the commit lost with the connection: the server says the commit went through,
     // and the sale is not made a second time.
-    Ledger::Work::setStatementHook([&](int at) {
-        if (at == -1 && Ledger::Work::attempts() == 1) {
+    Db::Work::setStatementHook([&](int at) {
+        if (at == -1 && Db::Work::attempts() == 1) {
             endTill(other);
             throw DatabaseError("server closed the connection unexpectedly", QString());
         }
     });
     const Orders::LineAdded answered = Orders::addLine(0, salt, one);
     ++sales;
-    QCOMPARE(Ledger::Work::attempts(), 1);
+    QCOMPARE(Db::Work::attempts(), 1);
     QCOMPARE(holdings(salt),
              QStringLiteral("%1 orders %1 lines %1 records stock %2").arg(sales).arg(10 - sales));
     QCOMPARE(CoreFixture::scalar("select max(aid) from aa").toLongLong(), answered.order);
-    Ledger::Work::setStatementHook({});
+    Db::Work::setStatementHook({});
 
     // Lost while the till waited: the next operation opens it again.
     endTill(other);
     Settlement::payCash(answered.order, Currency::parse("2"));
-    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(Db::Work::attempts(), 2);
     QCOMPARE(CoreFixture::scalar("select a2 from aa where aid = :a", {{":a", answered.order}}).toString(),
              Orders::Settled);
     QCOMPARE(reconnected.size(), 5);
@@ -308,20 +308,19 @@ void TestServer::aLostConnectionIsOpenedAgainAndNothingStoredTwice() {
         Orders::addLine(0, salt, one);
         QFAIL("a sale without a server was reported as stored");
     } catch (const DatabaseError& e) {
-        QVERIFY2(e.text().startsWith(Ledger::NotStored.section(QLatin1Char('%'), 0, 0)),
-                 qPrintable(e.text()));
+        QVERIFY2(e.text().startsWith(Db::NotStored.section(QLatin1Char('%'), 0, 0)), qPrintable(e.text()));
     }
     QCOMPARE(disconnected.size(), 1);
     Server::command(other, QStringLiteral("alter database %1 allow_connections true").arg(database));
     Orders::addLine(0, salt, one);
     ++sales;
-    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(Db::Work::attempts(), 2);
     QCOMPARE(holdings(salt),
              QStringLiteral("%1 orders %1 lines %1 records stock %2").arg(sales).arg(10 - sales));
 
     // The reply to the commit lost and the server out of reach: nobody can know whether the sale
     // was stored, and the cashier is told so; it is not made again.
-    Ledger::Work::setStatementHook([&](int at) {
+    Db::Work::setStatementHook([&](int at) {
         if (at == -1) {
             Server::command(other, QStringLiteral("alter database %1 allow_connections false").arg(database));
             endTill(other);
@@ -332,11 +331,11 @@ void TestServer::aLostConnectionIsOpenedAgainAndNothingStoredTwice() {
         Orders::addLine(0, salt, one);
         QFAIL("a sale whose commit nobody knows was reported as stored");
     } catch (const DatabaseError& e) {
-        QCOMPARE(e.code(), Ledger::Work::OutcomeUnknownCode);
+        QCOMPARE(e.code(), Db::Work::OutcomeUnknownCode);
         QVERIFY2(e.text().contains("无法确定"), qPrintable(e.text()));
     }
-    Ledger::Work::setStatementHook({});
-    QCOMPARE(Ledger::Work::attempts(), 1);
+    Db::Work::setStatementHook({});
+    QCOMPARE(Db::Work::attempts(), 1);
     QCOMPARE(disconnected.size(), 2);
     Server::command(other, QStringLiteral("alter database %1 allow_connections true").arg(database));
     Server::reconnect(Db::Business);
@@ -356,16 +355,16 @@ void TestServer::theServerBreaksATransactionOffAndItRunsAgain() {
                                             "USING ERRCODE = 'serialization_failure'; END $$");
 
     // A serialization failure in the middle of the first attempt: the second one is stored.
-    Ledger::Work::setStatementHook([&](int at) {
-        if (at == 3 && Ledger::Work::attempts() == 1)
+    Db::Work::setStatementHook([&](int at) {
+        if (at == 3 && Db::Work::attempts() == 1)
             Db::exec(Db::business(), breakOff);
     });
     const qint64 order = Orders::addLine(0, tea, one).order;
-    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(Db::Work::attempts(), 2);
     QCOMPARE(holdings(tea), QStringLiteral("1 orders 1 lines 1 records stock 9"));
 
     // One that comes back every time: after the last attempt the cashier is told, nothing stored.
-    Ledger::Work::setStatementHook([&](int at) {
+    Db::Work::setStatementHook([&](int at) {
         if (at == 2)
             Db::exec(Db::business(), breakOff);
     });
@@ -374,20 +373,19 @@ void TestServer::theServerBreaksATransactionOffAndItRunsAgain() {
         QFAIL("a sale the server broke off every time was reported as stored");
     } catch (const DatabaseError& e) {
         QCOMPARE(e.code(), QStringLiteral("40001"));
-        QVERIFY2(e.text().startsWith(Ledger::ServerBusy.section(QLatin1Char('%'), 0, 0)),
-                 qPrintable(e.text()));
+        QVERIFY2(e.text().startsWith(Db::ServerBusy.section(QLatin1Char('%'), 0, 0)), qPrintable(e.text()));
     }
-    QCOMPARE(Ledger::Work::attempts(), Ledger::Work::MaxAttempts);
-    Ledger::Work::setStatementHook({});
+    QCOMPARE(Db::Work::attempts(), Db::Work::MaxAttempts);
+    Db::Work::setStatementHook({});
     QCOMPARE(holdings(tea), QStringLiteral("1 orders 1 lines 1 records stock 9"));
 
     // A failure after the commit (a list following the change) never makes the sale again.
     const QMetaObject::Connection follower =
-        connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
+        connect(&Db::Announcer::instance(), &Db::Announcer::committed, this,
                 [] { throw DatabaseError("could not serialize access", "40001"); });
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Orders::addLine(order, tea, one));
     disconnect(follower);
-    QCOMPARE(Ledger::Work::attempts(), 1);
+    QCOMPARE(Db::Work::attempts(), 1);
     QCOMPARE(holdings(tea), QStringLiteral("1 orders 2 lines 2 records stock 8"));
 
     // A real deadlock: another program holds the order and then wants the product this till holds
@@ -423,7 +421,7 @@ void TestServer::theServerBreaksATransactionOffAndItRunsAgain() {
     QVERIFY(rival->wait(60000));
     delete rival;
     QCOMPARE(rivalError, QString());
-    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(Db::Work::attempts(), 2);
     QCOMPARE(added.amountDue.toString(), QStringLiteral("15"));
     QCOMPARE(holdings(tea), QStringLiteral("1 orders 3 lines 3 records stock 7"));
     QCOMPARE(CoreFixture::scalar("select a4 from aa where aid = :a", {{":a", order}}).toString(),

@@ -304,14 +304,14 @@ void TestServerGui::aLostServerKeepsWhatWasTypedAndComesBack() {
     QCOMPARE(LedgerFixture::rows("select j1, j2, j9 from aj"), QStringList({"王五|13900001111|20"}));
     QTRY_VERIFY(!lost->isVisible());
     QVERIFY(Data_in->serverReachable());
-    QTRY_COMPARE(f.messages.texts(), QStringList({Ledger::Reconnected}));
+    QTRY_COMPARE(f.messages.texts(), QStringList({Db::Reconnected}));
     QTRY_COMPARE(Data_in->Query_aj->recordCount(), 1);
 
     // Lost while nobody works: found and opened again by itself, with the other tills'
     // announcements (another till's sales are shown again).
     f.messages.clear();
     QCOMPARE(admin.endConnections(), 2);
-    QTRY_COMPARE(f.messages.texts(), QStringList({Ledger::Reconnected}));
+    QTRY_COMPARE(f.messages.texts(), QStringList({Db::Reconnected}));
     QProcess till;
     till.start(qEnvironmentVariable("LEDGER_BIN_DIR") + "/vandrel-ledger-till",
                {"sell", f.serverUrl(), "2", "7"});
@@ -414,7 +414,7 @@ void TestServerGui::thePasswordIsAskedAtStartAndKeptInMemory() {
     Products::Fields fields;
     fields.name = QStringLiteral("可乐");
     Products::create(fields, Currency::parse("1"));
-    QCOMPARE(Ledger::Work::attempts(), 2);
+    QCOMPARE(Db::Work::attempts(), 2);
     QCOMPARE(LedgerFixture::scalar("select count(*) from ab").toInt(), 1);
     f.teardown();
     admin.command("DROP ROLE kasse");

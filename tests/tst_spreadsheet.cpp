@@ -313,7 +313,7 @@ void TestSpreadsheet::gb18030CsvFaultsAreReportedAndNothingWritten() {
     CoreFixture db;
     const QString sample = QFINDTESTDATA("data/products_faults_gb18030.csv");
     QVERIFY(!sample.isEmpty());
-    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy announced(&Db::Announcer::instance(), &Db::Announcer::committed);
     const Importing::Plan plan = Importing::checkFile(Importing::Kind::Products, sample);
     QCOMPARE(problemTexts(plan), QStringList({
                                      QStringLiteral("3|库存量|不是数字"),
@@ -383,7 +383,7 @@ void TestSpreadsheet::xlsxFaultsAreReportedAtTheirCells() {
 
 void TestSpreadsheet::goodRowsOnlyWritesThemInOneTransaction() {
     CoreFixture db;
-    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy announced(&Db::Announcer::instance(), &Db::Announcer::committed);
     const Importing::Plan plan =
         Importing::checkFile(Importing::Kind::Products, QFINDTESTDATA("data/products_faults_gb18030.csv"));
     QCOMPARE(Importing::write(plan, true), 2);
@@ -535,7 +535,7 @@ void TestSpreadsheet::manyProductsStopAtTheFirstRefusedOne() {
         products << p;
     }
     products[duplicateAt].fields.barcode = owner < 0 ? existing.barcode : products[owner].fields.barcode;
-    QSignalSpy announced(&Ledger::Announcer::instance(), &Ledger::Announcer::committed);
+    QSignalSpy announced(&Db::Announcer::instance(), &Db::Announcer::committed);
     try {
         Products::createMany(products);
         QFAIL("written");

@@ -203,19 +203,17 @@ void Tmain::bindData() {
     bsSkinDBText1->bind(Data_in->Query_a5, QStringLiteral("run"));
     for (Frame* frame : frames())
         frame->bindData();
-    connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
-            [this](const Ledger::Changes& changes) {
-                bool products = false, sales = false;
-                for (const Ledger::Change& change : changes) {
-                    products = products || change.table == QLatin1String("ab");
-                    sales =
-                        sales || change.table == QLatin1String("ae") || change.table == QLatin1String("aa");
-                }
-                if (products)
-                    guarded([this] { showLowStock(); });
-                if (sales)
-                    guarded([this] { showToday(); });
-            });
+    connect(&Db::Announcer::instance(), &Db::Announcer::committed, this, [this](const Db::Changes& changes) {
+        bool products = false, sales = false;
+        for (const Db::Change& change : changes) {
+            products = products || change.table == QLatin1String("ab");
+            sales = sales || change.table == QLatin1String("ae") || change.table == QLatin1String("aa");
+        }
+        if (products)
+            guarded([this] { showLowStock(); });
+        if (sales)
+            guarded([this] { showToday(); });
+    });
     showLowStock();
     showToday();
 }

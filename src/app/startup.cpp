@@ -77,23 +77,23 @@ void Startup::prepareApplication(QApplication& app) {
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(translator);
     // A list that could not be read again after a change: the change stands, the error is shown.
-    QObject::connect(&Ledger::Announcer::instance(), &Ledger::Announcer::failed, &app,
+    QObject::connect(&Db::Announcer::instance(), &Db::Announcer::failed, &app,
                      [](const QString& text) { Messages::error(text); });
     // A till on a server: the status bar says while the server cannot be reached; once the
     // connection is open again the cashier is told (after the operation that found it lost).
     QObject::connect(
-        &Ledger::Announcer::instance(), &Ledger::Announcer::disconnected, &app,
+        &Db::Announcer::instance(), &Db::Announcer::disconnected, &app,
         [](const QString& text) {
             if (main_window)
                 main_window->showServerLost(text);
         },
         Qt::QueuedConnection);
     QObject::connect(
-        &Ledger::Announcer::instance(), &Ledger::Announcer::reconnected, &app,
+        &Db::Announcer::instance(), &Db::Announcer::reconnected, &app,
         [] {
             if (main_window)
                 main_window->showServerLost(QString());
-            Messages::information(Ledger::Reconnected);
+            Messages::information(Db::Reconnected);
         },
         Qt::QueuedConnection);
 }

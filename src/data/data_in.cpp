@@ -97,18 +97,18 @@ TData_in::TData_in(QObject* parent, const QString& folder) : QObject(parent) {
         m_watch->setInterval(WatchMs);
         connect(m_watch, &QTimer::timeout, this, &TData_in::watchServer);
         m_watch->start();
-        auto& announcer = Ledger::Announcer::instance();
-        connect(&announcer, &Ledger::Announcer::reconnected, this, &TData_in::caughtUp, Qt::QueuedConnection);
+        auto& announcer = Db::Announcer::instance();
+        connect(&announcer, &Db::Announcer::reconnected, this, &TData_in::caughtUp, Qt::QueuedConnection);
         // A change not known row by row (another till's import, a reconnection) has the tables
         // concerned read again on their own thread.
-        connect(&announcer, &Ledger::Announcer::committed, this, [this](const Ledger::Changes& changes) {
-            for (const Ledger::Change& change : changes)
+        connect(&announcer, &Db::Announcer::committed, this, [this](const Db::Changes& changes) {
+            for (const Db::Change& change : changes)
                 if (change.anyRow) {
                     QTimer::singleShot(0, this, &TData_in::readIndexesAside);
                     return;
                 }
         });
-        connect(&announcer, &Ledger::Announcer::disconnected, this, [this] { m_serverDown = true; });
+        connect(&announcer, &Db::Announcer::disconnected, this, [this] { m_serverDown = true; });
     }
     // Read the searched fields while the program waits for the user, one table a turn, so the
     // first search does not have to.
@@ -176,17 +176,17 @@ void TData_in::openFiles() {
         // Another till's commit tells which rows of which tables it wrote; the lists (and their
         // indexes) follow them as they follow a commit of this program.
         QSqlDriver* driver = Db::business().driver();
-        Server::subscribe(Db::business(), Ledger::Work::Channel);
+        Server::subscribe(Db::business(), Db::Work::Channel);
         connect(driver, &QSqlDriver::notification, this,
                 [](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
-                    if (name != Ledger::Work::Channel || source == QSqlDriver::SelfSource)
+                    if (name != Db::Work::Channel || source == QSqlDriver::SelfSource)
                         return;
                     // This till's own commits on its other connection (the pick lists, the
                     // settings) were announced here already.
                     QString origin;
-                    const Ledger::Changes changes = Ledger::changesOfPayload(payload.toString(), &origin);
-                    if (!changes.isEmpty() && origin != Ledger::tillId())
-                        emit Ledger::Announcer::instance().committed(changes);
+                    const Db::Changes changes = Db::changesOfPayload(payload.toString(), &origin);
+                    if (!changes.isEmpty() && origin != Db::tillId())
+                        emit Db::Announcer::instance().committed(changes);
                 });
         if (!SharedQuery::loadsEverything())
             indexLists(std::make_unique<TableIndexes>(Db::Business));
@@ -358,10 +358,10 @@ void TData_in::reopen(const std::function<void()>& whileClosed) {
         q->open();
     if (failure)
         std::rethrow_exception(failure);
-    Ledger::Changes everything;
+    Db::Changes everything;
     for (SharedQuery* q : findChildren<SharedQuery*>())
-        everything << Ledger::Change::anyRowOf(q->table());
-    emit Ledger::Announcer::instance().committed(everything);
+        everything << Db::Change::anyRowOf(q->table());
+    emit Db::Announcer::instance().committed(everything);
 }
 
 bool TData_in::reopenLost() {
@@ -377,10 +377,10 @@ bool TData_in::reopenLost() {
 void TData_in::watchServer() {
     try {
         if (reopenLost())
-            emit Ledger::Announcer::instance().reconnected();
+            emit Db::Announcer::instance().reconnected();
     } catch (const DatabaseError& e) {
         if (!m_serverDown)
-            emit Ledger::Announcer::instance().disconnected(e.text());
+            emit Db::Announcer::instance().disconnected(e.text());
     }
 }
 
@@ -389,14 +389,14 @@ void TData_in::caughtUp() {
     try {
         reopenLost();
     } catch (const DatabaseError& e) {
-        emit Ledger::Announcer::instance().disconnected(e.text());
+        emit Db::Announcer::instance().disconnected(e.text());
         return;
     }
-    Ledger::Changes everything;
+    Db::Changes everything;
     for (const auto* tables : {&Schema::businessTables(), &Schema::listTables()})
         for (const Schema::Table& t : *tables)
-            everything << Ledger::Change::anyRowOf(t.name);
-    emit Ledger::Announcer::instance().committed(everything);
+            everything << Db::Change::anyRowOf(t.name);
+    emit Db::Announcer::instance().committed(everything);
 }
 
 SharedQuery* TData_in::query(const QString& name) const {

@@ -31,23 +31,23 @@ SharedQuery::SharedQuery(const QString& name, const QString& connection, const Q
     : QAbstractTableModel(parent), m_connection(connection), m_table(table), m_key(key) {
     setObjectName(name);
     m_sql = defaultStatement();
-    connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this, &SharedQuery::follow);
+    connect(&Db::Announcer::instance(), &Db::Announcer::committed, this, &SharedQuery::follow);
 }
 
-void SharedQuery::follow(const Ledger::Changes& changes) {
+void SharedQuery::follow(const Db::Changes& changes) {
     // A server's index hears of the change first (a file's has heard of every row from the file).
     if (m_index)
-        for (const Ledger::Change& change : changes)
+        for (const Db::Change& change : changes)
             m_index->follow(change);
     if (!m_open || m_state != State::Browse || m_writing)
         return;
-    for (const Ledger::Change& change : changes)
+    for (const Db::Change& change : changes)
         if (change.table == m_table) {
             try {
                 if (!rereadInPlace())
                     reread();
             } catch (const LedgerError& e) {
-                Ledger::Announcer::instance().reportFailure(e.text());
+                Db::Announcer::instance().reportFailure(e.text());
             }
             return;
         }

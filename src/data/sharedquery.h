@@ -125,7 +125,7 @@ public:
 
     // Reads the rows again after a committed operation that wrote this query's table, so every
     // list shows what the files hold; a list that is closed or being edited is left alone.
-    void follow(const Ledger::Changes& changes);
+    void follow(const Db::Changes& changes);
 
 signals:
     void currentRowChanged(int row);

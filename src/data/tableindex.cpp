@@ -220,7 +220,7 @@ void TableIndex::touch(int64_t rowid) {
     }
 }
 
-void TableIndex::follow(const Ledger::Change& change) {
+void TableIndex::follow(const Db::Change& change) {
     if (m_source->hooked() || change.table != m_table)
         return;
     if (change.anyRow) {

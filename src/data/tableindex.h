@@ -12,7 +12,7 @@
 
 struct sqlite3;
 
-namespace Ledger {
+namespace Db {
 struct Change;
 }
 
@@ -119,7 +119,7 @@ public:
     void written(int op, int64_t rowid);
     void rolledBack();
     // On a server: a committed change of the table, this till's or another's.
-    void follow(const Ledger::Change& change);
+    void follow(const Db::Change& change);
     // A server's table is read on a thread of its own (over a connection of that thread) and taken
     // in on the index's thread: beginRead numbers the read, from then on the rows announced are
     // noted and read again once it is taken in; read() runs on the other thread (it uses nothing

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <sqlite3.h>
 
-namespace Ledger {
+namespace Db {
 
 namespace {
 int failingStatement = 0;
@@ -583,4 +583,4 @@ LostCommit lostCommit(const QVariant& status) {
     return LostCommit::Unknown;
 }
 
-} // namespace Ledger
+} // namespace Db

@@ -20,7 +20,7 @@
 struct sqlite3;
 class RawStatement;
 
-namespace Ledger {
+namespace Db {
 
 // What one committed operation wrote: a table and the keys of the rows it inserted, changed or
 // deleted there, or that rows of it changed that are not known one by one.
@@ -62,7 +62,7 @@ public:
     void reportFailure(const QString& text) { emit failed(text); }
 
 signals:
-    void committed(const Ledger::Changes& changes);
+    void committed(const Db::Changes& changes);
     void failed(const QString& text);
     // The connection to the server was lost and is open again: what other tills wrote meanwhile
     // was not announced, the lists read everything again.
@@ -214,6 +214,6 @@ auto perform(const QSqlDatabase& db, Body body) -> std::invoke_result_t<Body, Wo
 Currency storedNumber(const QVariant& value, const QString& table, qint64 key, const QString& column,
                       bool nullIsNumber = true);
 
-} // namespace Ledger
+} // namespace Db
 
-Q_DECLARE_METATYPE(Ledger::Changes)
+Q_DECLARE_METATYPE(Db::Changes)

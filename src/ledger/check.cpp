@@ -1671,7 +1671,7 @@ CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
 }
 
 int fixAmountsDue(const QList<qint64>& orders) {
-    Work work(Db::business());
+    Db::Work work(Db::business());
     int changed = 0;
     for (qint64 order : orders) {
         QSqlQuery row =

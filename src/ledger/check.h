@@ -59,7 +59,7 @@ bool fullFileCheckDue(const QString& shopFolder, const QDateTime& now);
 void setReadingAside(bool aside);
 
 // The certain fix: writes into each given order the sum of its lines as its amount due, in one
-// transaction through Ledger::Work (announced). Returns how many orders changed.
+// transaction through Db::Work (announced). Returns how many orders changed.
 int fixAmountsDue(const QList<qint64>& orders);
 
 } // namespace Ledger

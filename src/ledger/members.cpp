@@ -26,7 +26,7 @@ namespace Members {
 
 namespace {
 
-qint64 insert(Ledger::Work& work, const Person& person, Currency opening) {
+qint64 insert(Db::Work& work, const Person& person, Currency opening) {
     if (person.name.isEmpty() || person.salutation.isEmpty())
         throw Refused(RequiredMissing);
     if (opening < Currency())
@@ -45,7 +45,7 @@ qint64 insert(Ledger::Work& work, const Person& person, Currency opening) {
 qint64 create(const Person& person, Currency opening) {
     if (person.name.isEmpty() || person.salutation.isEmpty())
         throw Refused(RequiredMissing);
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         const qint64 card = insert(work, person, opening);
         work.wrote(Table, card);
         work.commit();
@@ -58,7 +58,7 @@ int createMany(const QList<New>& members) {
 }
 
 int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         for (qsizetype i = 0; i < count; ++i) {
             const New m = at(i);
             work.wrote(Table, insert(work, m.person, m.opening));
@@ -69,7 +69,7 @@ int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
 }
 
 void update(qint64 card, const Person& person) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         Db::Params params = personParams(person);
         params.emplace_back(QStringLiteral(":i"), card);
         const QSqlQuery updated = work.exec(
@@ -83,7 +83,7 @@ void update(qint64 card, const Person& person) {
 }
 
 Recharged recharge(qint64 card, Currency amount) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         QSqlQuery member =
             work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
                       {{QStringLiteral(":a"), card}});
@@ -93,7 +93,7 @@ Recharged recharge(qint64 card, Currency amount) {
         const QString salutation = member.value(1).toString();
         Recharged result;
         // A balance that was never stored is no number, not 0: counting it as 0 would hide a broken row.
-        result.before = Ledger::storedNumber(member.value(2), Table, card, QStringLiteral("j9"), false);
+        result.before = Db::storedNumber(member.value(2), Table, card, QStringLiteral("j9"), false);
         result.after = result.before + amount;
         if (result.after < Currency())
             throw Refused(BelowZero);
@@ -117,7 +117,7 @@ Recharged recharge(qint64 card, Currency amount) {
 }
 
 void remove(qint64 card) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         // The records hold the card number as text; matched exactly, so card 12 leaves 112 and 120.
         const Db::Params byCard = {{QStringLiteral(":a"), QString::number(card)}};
         for (QSqlQuery gone = work.exec(QStringLiteral("delete from ah where h6 = :a returning hid"), byCard);

@@ -19,13 +19,13 @@ const QString ScansJoinKey = QStringLiteral("orders/scansJoinLines");
 Currency storedOrSum(const QSqlDatabase& db, qint64 order, const QVariant& stored) {
     if (stored.isNull() || stored.toString().isEmpty())
         return Orders::sumOfLines(db, order);
-    return Ledger::storedNumber(stored, QStringLiteral("aa"), order, QStringLiteral("a5"));
+    return Db::storedNumber(stored, QStringLiteral("aa"), order, QStringLiteral("a5"));
 }
 
 // The amount due of an order inside a unit of work, refusing a settled order.
 // On a server the order's row stays locked until the commit, so two tills adding to (or settling)
 // the same order one after the other each see what the other wrote.
-Currency openOrderAmount(Ledger::Work& work, qint64 order) {
+Currency openOrderAmount(Db::Work& work, qint64 order) {
     QSqlQuery row = work.exec(QStringLiteral("select a2, a5 from aa where aid=:a") + work.forUpdate(),
                               {{QStringLiteral(":a"), order}});
     if (!row.next())
@@ -35,7 +35,7 @@ Currency openOrderAmount(Ledger::Work& work, qint64 order) {
     return storedOrSum(work.db(), order, row.value(1));
 }
 
-void writeAmountDue(Ledger::Work& work, qint64 order, Currency amount) {
+void writeAmountDue(Db::Work& work, qint64 order, Currency amount) {
     work.exec(QStringLiteral("update aa set a5=:c where aid=:a "),
               {{QStringLiteral(":c"), amount.toSql()}, {QStringLiteral(":a"), order}});
     work.wrote(QStringLiteral("aa"), order);
@@ -43,7 +43,7 @@ void writeAmountDue(Ledger::Work& work, qint64 order, Currency amount) {
 
 // Writes a stock-out record with the product's cost price at this moment (empty when not known);
 // a negative quantity reverses an earlier one.
-void writeStockOut(Ledger::Work& work, const QString& product, const QString& name, Currency quantity,
+void writeStockOut(Db::Work& work, const QString& product, const QString& name, Currency quantity,
                    const QString& price, const QString& major, const QString& minor, qint64 order,
                    const QString& unit, const QVariant& cost) {
     const qint64 record =
@@ -68,7 +68,7 @@ QVariant costPrice(const QVariant& stored, qint64 product) {
     if (stored.isNull() || stored.toString().trimmed().isEmpty())
         return {};
     try {
-        return Ledger::storedNumber(stored, QStringLiteral("ab"), product, QStringLiteral("b6")).toSql();
+        return Db::storedNumber(stored, QStringLiteral("ab"), product, QStringLiteral("b6")).toSql();
     } catch (const LedgerError&) {
         return {};
     }
@@ -77,7 +77,7 @@ QVariant costPrice(const QVariant& stored, qint64 product) {
 // The cost price carried by the stock-out record a removed line wrote: the newest record of the
 // order for the same product, quantity and price (identical lines were sold at the same moment's
 // cost unless the cost was edited between them). NULL when the record has none or is not found.
-QVariant costOfLine(Ledger::Work& work, qint64 order, const QString& product, const QString& quantity,
+QVariant costOfLine(Db::Work& work, qint64 order, const QString& product, const QString& quantity,
                     const QString& price) {
     QSqlQuery record = work.exec(QStringLiteral("select e13 from ae where e11=:a and e1=:b and e3=:c and "
                                                 "e6=:d order by eid desc limit 1"),
@@ -95,7 +95,7 @@ namespace Orders {
 LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QString& category, Join join) {
     if (quantity == Currency())
         throw Refused(NoQuantity);
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) -> LineAdded {
+    return Db::perform(Db::business(), [&](Db::Work& work) -> LineAdded {
         // The product's row is locked first (on a server) and its stock read afresh: two tills selling
         // the last unit one after the other, the second is refused. Rows are always locked in the same
         // order (product, card, order), so two tills never wait for each other.
@@ -108,12 +108,10 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
         const QString minor = product.value(1).toString();
         const QString name = product.value(2).toString();
         const QString ab = QStringLiteral("ab");
-        const Currency stock = Ledger::storedNumber(product.value(3), ab, productKey, QStringLiteral("b4"));
+        const Currency stock = Db::storedNumber(product.value(3), ab, productKey, QStringLiteral("b4"));
         const QString unit = product.value(4).toString();
-        const Currency salePrice =
-            Ledger::storedNumber(product.value(5), ab, productKey, QStringLiteral("b8"));
-        const Currency stockValue =
-            Ledger::storedNumber(product.value(6), ab, productKey, QStringLiteral("b9"));
+        const Currency salePrice = Db::storedNumber(product.value(5), ab, productKey, QStringLiteral("b8"));
+        const Currency stockValue = Db::storedNumber(product.value(6), ab, productKey, QStringLiteral("b9"));
         // The cost at the moment of the sale: later edits of the product do not change past profit.
         const QVariant cost = costPrice(product.value(7), productKey);
         if (quantity > stock)
@@ -150,7 +148,7 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
             if (same.next()) {
                 const qint64 key = same.value(0).toLongLong();
                 const Currency was =
-                    Ledger::storedNumber(same.value(1), QStringLiteral("ak"), key, QStringLiteral("k4"));
+                    Db::storedNumber(same.value(1), QStringLiteral("ak"), key, QStringLiteral("k4"));
                 if (was + quantity > Currency()) {
                     joined = key;
                     joinedQuantity = was + quantity;
@@ -200,7 +198,7 @@ void setScansJoinLines(const QString& folder, bool join) {
 }
 
 Currency removeLine(qint64 lineKey) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         QSqlQuery line = work.exec(
             QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a") + work.forUpdate(),
             {{QStringLiteral(":a"), lineKey}});
@@ -209,12 +207,12 @@ Currency removeLine(qint64 lineKey) {
         const QString major = line.value(0).toString();
         const QString minor = line.value(1).toString();
         const QString name = line.value(2).toString();
-        const Currency quantity = Ledger::storedNumber(line.value(3).toString(), QStringLiteral("ak"),
-                                                       lineKey, QStringLiteral("k4"));
+        const Currency quantity =
+            Db::storedNumber(line.value(3).toString(), QStringLiteral("ak"), lineKey, QStringLiteral("k4"));
         const QString unit = line.value(4).toString();
         const QString price = line.value(5).toString();
         const Currency amount =
-            quantity * Ledger::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6"));
+            quantity * Db::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6"));
         const QString product = line.value(6).toString();
         const qint64 order = line.value(7).toLongLong();
 
@@ -226,10 +224,10 @@ Currency removeLine(qint64 lineKey) {
         // A product deleted since the line was added has no stock to take back, and so no
         // stock-out to reverse.
         if (productExists) {
-            const Currency b4 = Ledger::storedNumber(stock.value(0), QStringLiteral("ab"),
-                                                     product.toLongLong(), QStringLiteral("b4"));
-            const Currency b9 = Ledger::storedNumber(stock.value(1), QStringLiteral("ab"),
-                                                     product.toLongLong(), QStringLiteral("b9"));
+            const Currency b4 = Db::storedNumber(stock.value(0), QStringLiteral("ab"), product.toLongLong(),
+                                                 QStringLiteral("b4"));
+            const Currency b9 = Db::storedNumber(stock.value(1), QStringLiteral("ab"), product.toLongLong(),
+                                                 QStringLiteral("b9"));
             work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
                       {{QStringLiteral(":a"), (b4 + quantity).toSql()},
                        {QStringLiteral(":b"), (b9 + amount).toSql()},
@@ -247,7 +245,7 @@ Currency removeLine(qint64 lineKey) {
 }
 
 void remove(qint64 order) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         for (QSqlQuery gone = work.exec(QStringLiteral("delete from ak where k8 = :a returning kid"),
                                         {{QStringLiteral(":a"), QString::number(order)}});
              gone.next();)
@@ -259,7 +257,7 @@ void remove(qint64 order) {
 }
 
 void setCategory(qint64 order, const QString& category) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         work.exec(QStringLiteral("update aa set a4=:a where aid=:b "),
                   {{QStringLiteral(":a"), category}, {QStringLiteral(":b"), order}});
         work.wrote(QStringLiteral("aa"), order);
@@ -274,8 +272,8 @@ Currency sumOfLines(const QSqlDatabase& db, qint64 order) {
     const QString ak = QStringLiteral("ak");
     while (lines.next()) {
         const qint64 line = lines.value(2).toLongLong();
-        sum += Ledger::storedNumber(lines.value(0).toString(), ak, line, QStringLiteral("k4")) *
-               Ledger::storedNumber(lines.value(1).toString(), ak, line, QStringLiteral("k6"));
+        sum += Db::storedNumber(lines.value(0).toString(), ak, line, QStringLiteral("k4")) *
+               Db::storedNumber(lines.value(1).toString(), ak, line, QStringLiteral("k6"));
     }
     return sum;
 }
@@ -298,7 +296,7 @@ int mendAmountsDue(const QSqlDatabase& db) {
         orders.append(missing.value(0).toLongLong());
     if (orders.isEmpty())
         return 0;
-    Ledger::Work work(db);
+    Db::Work work(db);
     for (qint64 order : orders)
         writeAmountDue(work, order, sumOfLines(db, order));
     work.commit();

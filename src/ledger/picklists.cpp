@@ -34,7 +34,7 @@ QString table(List list) {
 
 qint64 add(List list, const QString& text) {
     const QString name = table(list);
-    return Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+    return Db::perform(Db::lists(), [&](Db::Work& work) {
         const qint64 entry = work.insert(QStringLiteral("insert into %1 (z1) values (:a)").arg(name),
                                          {{QStringLiteral(":a"), text}});
         work.wrote(name, entry);
@@ -45,7 +45,7 @@ qint64 add(List list, const QString& text) {
 
 void rename(List list, qint64 entry, const QString& text) {
     const QString name = table(list);
-    Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+    Db::perform(Db::lists(), [&](Db::Work& work) {
         const QSqlQuery changed = work.exec(QStringLiteral("update %1 set z1 = :a where zid = :k").arg(name),
                                             {{QStringLiteral(":a"), text}, {QStringLiteral(":k"), entry}});
         if (changed.numRowsAffected() > 0)
@@ -56,7 +56,7 @@ void rename(List list, qint64 entry, const QString& text) {
 
 void remove(List list, qint64 entry) {
     const QString name = table(list);
-    Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+    Db::perform(Db::lists(), [&](Db::Work& work) {
         work.exec(QStringLiteral("delete from %1 where zid = :k").arg(name), {{QStringLiteral(":k"), entry}});
         work.wrote(name, entry);
         work.commit();

@@ -21,7 +21,7 @@ QVariant levelValue(const std::optional<Currency>& level) {
 }
 
 // Refuses a barcode that another product (not `self`) has already, with that product's name.
-void checkCode(Ledger::Work& work, const QString& code, qint64 self) {
+void checkCode(Db::Work& work, const QString& code, qint64 self) {
     const QVariant value = codeValue(code);
     if (value.isNull())
         return;
@@ -46,10 +46,10 @@ QString duplicateCodeMessage(const QString& code, const QString& owner) {
 
 namespace {
 
-qint64 insertRow(Ledger::Work& work, const Fields& f, Currency stock, const QString& now);
+qint64 insertRow(Db::Work& work, const Fields& f, Currency stock, const QString& now);
 
 // `now`: the moment written as the product's creation, one for all the rows of an operation.
-qint64 insert(Ledger::Work& work, const Fields& f, Currency stock, const QString& now) {
+qint64 insert(Db::Work& work, const Fields& f, Currency stock, const QString& now) {
     // On a server a refused statement ends the transaction: the barcode is looked up first. A
     // file refuses a taken barcode by its index, and the look-up names its owner then only (an
     // import of many products asks once instead of once a product).
@@ -65,7 +65,7 @@ qint64 insert(Ledger::Work& work, const Fields& f, Currency stock, const QString
     }
 }
 
-qint64 insertRow(Ledger::Work& work, const Fields& f, Currency stock, const QString& now) {
+qint64 insertRow(Db::Work& work, const Fields& f, Currency stock, const QString& now) {
     return work.insert(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
                                       "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
                        {{QStringLiteral(":a"), f.major},
@@ -87,7 +87,7 @@ qint64 insertRow(Ledger::Work& work, const Fields& f, Currency stock, const QStr
 } // namespace
 
 qint64 create(const Fields& f, Currency stock) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         const qint64 key = insert(work, f, stock, Clock::nowText());
         work.wrote(Table, key);
         work.commit();
@@ -109,7 +109,7 @@ const QStringList Columns = {"b1", "b2", "b3",  "b4",  "b5",  "b6",  "b7",
 // had each been written alone.
 class Batch {
 public:
-    Batch(Ledger::Work& work, const QString& now) : m_work(work), m_now(now) {}
+    Batch(Db::Work& work, const QString& now) : m_work(work), m_now(now) {}
 
     // The values of a product as they are written; the amounts first, so that one that cannot be
     // stored stops the product before anything of it is taken.
@@ -136,7 +136,7 @@ public:
     void add(const New& p, const QList<QVariant>& values) {
         m_values += values;
         m_products << p;
-        if (m_products.size() == Ledger::Work::RowsAStatement)
+        if (m_products.size() == Db::Work::RowsAStatement)
             flush();
     }
 
@@ -159,7 +159,7 @@ public:
     }
 
 private:
-    Ledger::Work& m_work;
+    Db::Work& m_work;
     const QString& m_now;
     QList<QVariant> m_values;
     QList<New> m_products;
@@ -168,7 +168,7 @@ private:
 } // namespace
 
 int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         const QString now = Clock::nowText();
         if (Db::isServer(work.db())) {
             for (qsizetype i = 0; i < count; ++i) {
@@ -197,7 +197,7 @@ int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
 }
 
 void update(qint64 product, const Fields& f) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         checkCode(work, f.barcode, product);
         work.exec(QStringLiteral(
                       "update ab set b1=:a,b2=:b,b3=:c,b5=:d,b6=:e,b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l "
@@ -274,7 +274,7 @@ QString lowStockStatement() {
 }
 
 void remove(qint64 product) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         work.exec(QStringLiteral("delete from ab where bid = :k"), {{QStringLiteral(":k"), product}});
         work.wrote(Table, product);
         work.commit();

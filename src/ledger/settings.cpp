@@ -29,7 +29,7 @@ std::optional<bool> guideAtStart() {
 }
 
 void setGuideAtStart(bool open) {
-    return Ledger::perform(Db::lists(), [&](Ledger::Work& work) {
+    return Db::perform(Db::lists(), [&](Db::Work& work) {
         work.exec(QStringLiteral("update a5 set run=:a where ids=:b "),
                   {{QStringLiteral(":a"), open ? Opens : StaysClosed},
                    {QStringLiteral(":b"), QString::number(SettingsRow)}});

@@ -12,7 +12,7 @@
 namespace {
 
 // After a settling update that changed nothing: tells a paid order from a missing one.
-[[noreturn]] void refuseUnsettledUpdate(Ledger::Work& work, qint64 order) {
+[[noreturn]] void refuseUnsettledUpdate(Db::Work& work, qint64 order) {
     const bool exists =
         work.scalar(QStringLiteral("select count(*) from aa where aid=:a"), {{QStringLiteral(":a"), order}})
             .toInt() > 0;
@@ -46,7 +46,7 @@ SharedQuery* newCardsList(const QString& name, QObject* parent) {
 }
 
 void payCash(qint64 order, Currency received) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         const QSqlQuery update = work.exec(
             QStringLiteral("update aa set a6=:a,a2=:b where aid=:c and a2='%1'").arg(Orders::Unsettled),
             {{QStringLiteral(":a"), received.toSql()},
@@ -60,16 +60,16 @@ void payCash(qint64 order, Currency received) {
 }
 
 CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) -> CardPaid {
+    return Db::perform(Db::business(), [&](Db::Work& work) -> CardPaid {
         QSqlQuery member =
             work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
                       {{QStringLiteral(":a"), card}});
         const bool cardExists = member.next();
         const QString name = cardExists ? member.value(0).toString() : QString();
         const QString salutation = cardExists ? member.value(1).toString() : QString();
-        const Currency balance = cardExists ? Ledger::storedNumber(member.value(2), QStringLiteral("aj"),
-                                                                   card, QStringLiteral("j9"))
-                                            : Currency();
+        const Currency balance =
+            cardExists ? Db::storedNumber(member.value(2), QStringLiteral("aj"), card, QStringLiteral("j9"))
+                       : Currency();
         if (cardExists && balance < amount)
             throw Refused(BalanceTooLow);
 

@@ -12,7 +12,7 @@ namespace StockIn {
 Received receive(qint64 product, Currency quantity, const QDate& date, const QString& typed) {
     if (quantity == Currency())
         throw Refused(Orders::NoQuantity);
-    return Ledger::perform(Db::business(), [&](Ledger::Work& work) {
+    return Db::perform(Db::business(), [&](Db::Work& work) {
         QSqlQuery row =
             work.exec(QStringLiteral("select b1, b2, b3, b4, b5, b6, b7, b8, b9, b12 from ab where bid=:a") +
                           work.forUpdate(),
@@ -25,8 +25,8 @@ Received receive(qint64 product, Currency quantity, const QDate& date, const QSt
             return SharedQuery::displayText(row.value(column));
         };
         auto number = [&row, product](int column, const char* name) {
-            return Ledger::storedNumber(row.value(column), QStringLiteral("ab"), product, QLatin1String(name),
-                                        false);
+            return Db::storedNumber(row.value(column), QStringLiteral("ab"), product, QLatin1String(name),
+                                    false);
         };
         const Currency stock = number(3, "b4");
         const Currency salePrice = number(7, "b8");

@@ -404,19 +404,17 @@ void TFr_tongji::bindData() {
                 {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
                  {QStringLiteral("chongzhi"), QStringLiteral("充值"), 80},
                  {QStringLiteral("xiaofei"), QStringLiteral("卡消费"), 80}});
-    connect(&Ledger::Announcer::instance(), &Ledger::Announcer::committed, this,
-            [this](const Ledger::Changes& changes) {
-                static const QStringList read = {QStringLiteral("ae"), QStringLiteral("aa"),
-                                                 QStringLiteral("ag"), QStringLiteral("ah"),
-                                                 QStringLiteral("aj")};
-                for (const Ledger::Change& change : changes)
-                    if (read.contains(change.table)) {
-                        m_stale = true;
-                        if (isVisible() && !m_printing)
-                            guarded([this] { refresh(); });
-                        return;
-                    }
-            });
+    connect(&Db::Announcer::instance(), &Db::Announcer::committed, this, [this](const Db::Changes& changes) {
+        static const QStringList read = {QStringLiteral("ae"), QStringLiteral("aa"), QStringLiteral("ag"),
+                                         QStringLiteral("ah"), QStringLiteral("aj")};
+        for (const Db::Change& change : changes)
+            if (read.contains(change.table)) {
+                m_stale = true;
+                if (isVisible() && !m_printing)
+                    guarded([this] { refresh(); });
+                return;
+            }
+    });
     m_period = Statistics::period(Statistics::Span::Today, Clock::now().date());
     refresh();
     showRanking();
