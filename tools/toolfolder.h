@@ -23,16 +23,16 @@ inline bool locked(const QString& text) {
     return text.contains(QLatin1String("locked"), Qt::CaseInsensitive);
 }
 
-// Opens the folder's business file (and the lists file when asked) as the program does: both are
-// checked first (after a restore cut off is completed) and nothing is changed in a file that is
-// not this program's (DatabaseError names what is wrong); files of an older version gain what a
-// start adds. Throws Refused with a clear
-// message when the program (or another tool) holds the files.
 // A folder whose ledger is on a database server (its server.conf) is opened there by the tools
 // that work on a server as on files (Open), refused by those that handle files only (Refuse),
 // and read as files by the one that copies files onto a server (Files).
 enum class OnServer { Open, Refuse, Files };
 
+// Opens the folder's business file (and the lists file when asked) as the program does: both are
+// checked first (after a restore cut off is completed) and nothing is changed in a file that is
+// not this program's (DatabaseError names what is wrong); files of an older version gain what a
+// start adds. Throws Refused with a clear message when the program (or another tool) holds the
+// files, or when the folder's ledger is on a server and the tool handles files only.
 inline void open(const QString& folder, bool lists, OnServer onServer = OnServer::Refuse) {
     const QDir dir(folder);
     if (onServer != OnServer::Files && Server::usesServer(dir.absolutePath())) {

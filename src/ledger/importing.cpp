@@ -261,9 +261,8 @@ Plan check(Kind kind, Spreadsheet::Table read) {
         if (!f.pickList.isEmpty())
             lists.insert(f.pickList, pickList(f.pickList));
     // The names and codes of the ledger, then those of the file's rows (the latter pointing into
-    // the table, which outlives the check).
-    // The ledger's texts are kept in one block, the sets pointing into it: a million products
-    // cost little more than their bytes.
+    // the table, which outlives the check). The ledger's texts are kept in one block the sets
+    // point into: a million products cost little more than their bytes.
     QByteArray ledgerTexts;
     std::vector<std::pair<qsizetype, qsizetype>> ledgerNames, ledgerCodes; // offset and size
     if (kind == Kind::Products) {
