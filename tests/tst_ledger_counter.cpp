@@ -1,5 +1,6 @@
 #include "core/barcode.h"
 #include "core/errors.h"
+#include "core/scalelabel.h"
 #include "corefixture.h"
 #include "data/data_in.h"
 #include "data/schema.h"
@@ -21,6 +22,9 @@ class TestLedgerCounter : public QObject {
     Q_OBJECT
 private slots:
     void ean13CheckDigits();
+    void scaleLabelsGiveTheLine_data();
+    void scaleLabelsGiveTheLine();
+    void scaleLayoutsWithFieldsOutsideOrOverlapAreRefused();
     void barcodeIsStoredAndUniqueWhenGiven();
     void storeCodesAreValidAndNeverTaken();
     void warningLevelIsStoredAndCounted();
@@ -340,6 +344,66 @@ void TestLedgerCounter::receiptSetupLivesInTheShopFolder() {
     QCOMPARE(back.shop, s.shop);
     QCOMPARE(back.footer, s.footer);
     QVERIFY(back.autoPrint);
+}
+
+void TestLedgerCounter::scaleLabelsGiveTheLine_data() {
+    // Codes with check digits computed apart (GS1 mod 10, weights 3 and 1 from the right).
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("layout"); // of the default layouts; -1: all of them, in their order
+    QTest::addColumn<QString>("unitPrice");
+    QTest::addColumn<int>("gramsPerUnit");
+    QTest::addColumn<QString>("expected"); // "product code|quantity|amount", "" for no label, "!" refused
+    QTest::newRow("13 digits, price") << "2100123013494" << 0 << "25.8" << 1000 << "00123|0.523|13.49";
+    QTest::newRow("13 digits, price, sold by the jin")
+        << "2100123013494" << 0 << "12.9" << 500 << "00123|1.046|13.49";
+    QTest::newRow("13 digits, weight") << "2200456005231" << 1 << "25.8" << 1000 << "00456|0.523|13.49";
+    QTest::newRow("13 digits, weight, rounded to the fen")
+        << "2200456005231" << 1 << "9.99" << 1000 << "00456|0.523|5.22";
+    QTest::newRow("18 digits, weight and price")
+        << "250078900523013498" << 2 << "30" << 1000 << "00789|0.523|13.49";
+    QTest::newRow("a bad check digit") << "2100123013495" << 0 << "25.8" << 1000 << "!";
+    QTest::newRow("an ordinary EAN-13") << "6901234567892" << -1 << "3" << 1000 << "";
+    QTest::newRow("a label of another length") << "21001230134" << -1 << "3" << 1000 << "";
+    QTest::newRow("letters") << "21001230134X4" << -1 << "3" << 1000 << "";
+    QTest::newRow("price only, no sale price") << "2100123013494" << 0 << "0" << 1000 << "!";
+}
+
+void TestLedgerCounter::scaleLabelsGiveTheLine() {
+    QFETCH(QString, code);
+    QFETCH(int, layout);
+    QFETCH(QString, unitPrice);
+    QFETCH(int, gramsPerUnit);
+    QFETCH(QString, expected);
+    const QList<ScaleLabels::Layout> all = ScaleLabels::defaultLayouts();
+    for (const ScaleLabels::Layout& l : all)
+        QVERIFY2(l.problem().isEmpty(), qPrintable(l.name + ": " + l.problem()));
+    const QList<ScaleLabels::Layout> layouts = layout < 0 ? all : QList<ScaleLabels::Layout>{all[layout]};
+    QString got;
+    try {
+        const std::optional<ScaleLabels::Label> label = ScaleLabels::read(code, layouts);
+        if (label) {
+            const ScaleLabels::Line line =
+                ScaleLabels::lineOf(*label, Currency::parse(unitPrice), gramsPerUnit);
+            got = label->productCode + "|" + line.quantity.toString() + "|" + line.amount.toString();
+        }
+    } catch (const Refused& e) {
+        got = "!";
+        QVERIFY(!e.text().isEmpty());
+    }
+    QCOMPARE(got, expected);
+}
+
+void TestLedgerCounter::scaleLayoutsWithFieldsOutsideOrOverlapAreRefused() {
+    ScaleLabels::Layout layout = ScaleLabels::defaultLayouts().first();
+    QCOMPARE(layout.problem(), QString());
+    layout.priceAt = 5; // over the product code
+    QVERIFY(!layout.problem().isEmpty());
+    layout.priceAt = 9; // into the check digit
+    QVERIFY(!layout.problem().isEmpty());
+    layout.priceAt = -1; // neither price nor weight
+    QVERIFY(!layout.problem().isEmpty());
+    // A layout that cannot be read by reads nothing.
+    QCOMPARE(ScaleLabels::read("2100123013494", {layout}).has_value(), false);
 }
 
 QTEST_GUILESS_MAIN(TestLedgerCounter)
