@@ -1,4 +1,6 @@
+#include "core/clock.h"
 #include "core/errors.h"
+#include "corefixture.h"
 #include "ledger/staff.h"
 
 #include <QSet>
@@ -14,6 +16,8 @@ private slots:
     void pinsAreKeptAsSaltedArgon2idHashes();
     void wrongPinsMakeTheOperatorWaitLongerEachTime();
     void rolesAndTheirStoredRights();
+    void operatorsAreKeptWithTheirRoles();
+    void wrongPinsAreCountedWhereTheOperatorIsKept();
 };
 
 void TestLedgerStaff::pinsAreFourToEightDigits_data() {
@@ -92,6 +96,85 @@ void TestLedgerStaff::rolesAndTheirStoredRights() {
     QCOMPARE(Staff::rightsOfStored(Staff::storedRights(Staff::ownerRights())), Staff::ownerRights());
     QCOMPARE(Staff::rightsOfStored(QStringLiteral("sell, refundTwice,,recharge")),
              Staff::Rights({Staff::Right::Sell, Staff::Right::Recharge}));
+}
+
+void TestLedgerStaff::operatorsAreKeptWithTheirRoles() {
+    CoreFixture f;
+    // A shop without operators works as it always did, until the first one is made: the owner.
+    QVERIFY(!Staff::hasOperators());
+    const qint64 owner =
+        Staff::addOperator(QStringLiteral(" 王店主 "), Staff::CashierRole, QStringLiteral("2468"));
+    QVERIFY(Staff::hasOperators());
+    Staff::saveRole(QStringLiteral("领班"), {Staff::Right::Sell, Staff::Right::Discount});
+    Staff::saveRole(QStringLiteral("领班"),
+                    {Staff::Right::Sell, Staff::Right::Discount, Staff::Right::StockIn});
+    Staff::addOperator(QStringLiteral("小李"), Staff::CashierRole, QStringLiteral("1357"));
+    Staff::addOperator(QStringLiteral("老张"), QStringLiteral("领班"), QStringLiteral("97531"));
+    QStringList kept;
+    for (const Staff::Operator& o : Staff::operators())
+        kept << o.name + "/" + o.role;
+    QCOMPARE(kept, QStringList({"小李/收银员", "王店主/店主", "老张/领班"}));
+    QCOMPARE(Staff::operators().at(1).key, owner);
+    QCOMPARE(Staff::roleNames(), QStringList({Staff::OwnerRole, Staff::CashierRole, QStringLiteral("领班")}));
+    QCOMPARE(Staff::rightsOf(QStringLiteral("领班")),
+             Staff::Rights({Staff::Right::Sell, Staff::Right::Discount, Staff::Right::StockIn}));
+    QCOMPARE(Staff::rightsOf(QStringLiteral("不存在")), Staff::Rights());
+    // The PIN is kept only as its hash.
+    QVERIFY(CoreFixture::scalar("select count(*) from operators where pin like '%2468%'").toInt() == 0);
+
+    // Each refusal names what is wrong and leaves the operators as they were.
+    const QList<std::function<void()>> refused = {
+        [] { Staff::addOperator(QStringLiteral("小李"), Staff::CashierRole, QStringLiteral("1111")); },
+        [] { Staff::addOperator(QString("  "), Staff::CashierRole, QStringLiteral("1111")); },
+        [] { Staff::addOperator(QString(21, QChar(0x5F20)), Staff::CashierRole, QStringLiteral("1111")); },
+        [] { Staff::addOperator(QStringLiteral("小赵"), QStringLiteral("保安"), QStringLiteral("1111")); },
+        [] { Staff::addOperator(QStringLiteral("小赵"), Staff::CashierRole, QStringLiteral("11")); },
+        [] { Staff::saveRole(Staff::CashierRole, Staff::ownerRights()); },
+        [] { Staff::saveRole(QString(), {}); },
+    };
+    for (const auto& attempt : refused) {
+        QVERIFY_THROWS_EXCEPTION(Refused, attempt());
+        QCOMPARE(Staff::operators().size(), 3);
+    }
+    QCOMPARE(Staff::rightsOf(Staff::CashierRole), Staff::cashierRights());
+}
+
+void TestLedgerStaff::wrongPinsAreCountedWhereTheOperatorIsKept() {
+    CoreFixture f;
+    const QDateTime start(QDate(2026, 12, 10), QTime(9, 0, 0));
+    Clock::setFixed(start);
+    const qint64 cashier =
+        Staff::addOperator(QStringLiteral("小李"), Staff::CashierRole, QStringLiteral("1357"));
+    for (int wrong = 1; wrong <= 4; ++wrong) {
+        const Staff::SignIn answer = Staff::signIn(cashier, QStringLiteral("0000"));
+        QVERIFY(!answer.admitted);
+        QCOMPARE(answer.failures, wrong);
+        QVERIFY(!answer.waitUntil);
+    }
+    // The fifth wrong PIN in a row: thirty seconds, during which even the right PIN is not taken.
+    Staff::SignIn answer = Staff::signIn(cashier, QStringLiteral("0000"));
+    QCOMPARE(answer.waitUntil, std::optional<QDateTime>(start.addSecs(30)));
+    Clock::setFixed(start.addSecs(29));
+    answer = Staff::signIn(cashier, QStringLiteral("1357"));
+    QVERIFY(!answer.admitted);
+    QCOMPARE(answer.failures, 5);
+    // Another till (a restart) knows of the wait: it is kept with the operator.
+    f.close();
+    f.reopen();
+    QVERIFY(!Staff::signIn(cashier, QStringLiteral("1357")).admitted);
+    // After the wait, one more wrong PIN: twice as long.
+    Clock::setFixed(start.addSecs(30));
+    answer = Staff::signIn(cashier, QStringLiteral("9999"));
+    QCOMPARE(answer.failures, 6);
+    QCOMPARE(answer.waitUntil, std::optional<QDateTime>(start.addSecs(90)));
+    Clock::setFixed(start.addSecs(90));
+    answer = Staff::signIn(cashier, QStringLiteral("1357"));
+    QVERIFY(answer.admitted);
+    QCOMPARE(answer.failures, 0);
+    QCOMPARE(CoreFixture::scalar("select failures from operators where id = :k", {{":k", cashier}}).toInt(),
+             0);
+    QVERIFY_THROWS_EXCEPTION(Refused, Staff::signIn(cashier + 100, QStringLiteral("1357")));
+    Clock::useSystem();
 }
 
 QTEST_GUILESS_MAIN(TestLedgerStaff)

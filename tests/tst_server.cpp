@@ -600,7 +600,13 @@ void TestServer::migrateCopiesAShopAndVerifiesIt() {
                "insert into aa (a1, a2, a4, a5) values ('2026-12-02 09:00:00', '未结算', '普通订单', '')",
                "insert into aa (a1, a2) values ('2026-12-03 09:00:00', '未结算')",
                "delete from aa where aid = 3",
-               "insert into ak (k3, k4, k6, k8) values ('牛肉干 250g', '2', '0.1', '1')"});
+               "insert into ak (k3, k4, k6, k8) values ('牛肉干 250g', '2', '0.1', '1')",
+               // the operators and a role of the owner's come along, their PINs' hashes unchanged
+               "insert into operators (name, role, pin) values ('王店主', '店主', "
+               "'$argon2id$v=19$m=65536,t=2,p=1$x$y')",
+               "insert into operators (name, role, pin, failures, last_failure) "
+               "values ('小李', '领班', '$argon2id$v=19$m=65536,t=2,p=1$a$b', 3, '2026-12-09 10:00:00')",
+               "insert into roles (name, rights) values ('领班', 'sell,discount')"});
     const QString url = f.emptyServerDatabase();
     const Run copied = run(tool("vandrel-ledger-migrate"), {shop.path(), url});
     QCOMPARE(copied.err, QString());
@@ -623,6 +629,25 @@ void TestServer::migrateCopiesAShopAndVerifiesIt() {
         // The pick lists and the settings row come from the files, not twice.
         QCOMPARE(Db::scalar(db, "select count(*) from a3").toInt(), 10);
         QCOMPARE(Db::scalar(db, "select count(*) from a5").toInt(), 1);
+        QSqlQuery staff =
+            Db::exec(db, "select id, name, role, pin, failures, last_failure from operators order by id");
+        QStringList operators;
+        while (staff.next()) {
+            QStringList row;
+            for (int i = 0; i < 6; ++i)
+                row << staff.value(i).toString();
+            operators << row.join('|');
+        }
+        QCOMPARE(operators,
+                 QStringList({"1|王店主|店主|$argon2id$v=19$m=65536,t=2,p=1$x$y|0|",
+                              "2|小李|领班|$argon2id$v=19$m=65536,t=2,p=1$a$b|3|2026-12-09 10:00:00"}));
+        QCOMPARE(Db::scalar(db, "select rights from roles where name = '领班'").toString(),
+                 QStringLiteral("sell,discount"));
+        QCOMPARE(
+            Db::scalar(db,
+                       "insert into operators (name, role, pin) values ('新人', '收银员', 'h') returning id")
+                .toLongLong(),
+            qint64(3));
         // Key 3 was given once by the file: the server goes on after it.
         QCOMPARE(Db::scalar(db, "insert into aa (a2) values ('未结算') returning aid").toLongLong(),
                  qint64(4));

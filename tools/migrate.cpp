@@ -121,6 +121,52 @@ void carryNumbering(const QSqlDatabase& from, const QSqlDatabase& to, const Sche
                            .arg(table.name, table.key, QString::number(last)));
 }
 
+// The operators and the owner's roles: copied row for row (each column as it is), compared
+// column by column on both sides, and numbered on from the highest key.
+QString copyStaffTable(const QSqlDatabase& from, const QSqlDatabase& to, const QString& table) {
+    const QStringList columns = table == QLatin1String("operators")
+                                    ? QStringList{"id", "name", "role", "pin", "failures", "last_failure"}
+                                    : QStringList{"id", "name", "rights"};
+    const QString list = columns.join(QLatin1Char(','));
+    QStringList placeholders;
+    for (int i = 0; i < columns.size(); ++i)
+        placeholders << QStringLiteral(":p%1").arg(i);
+    QSqlQuery insert(to);
+    if (!insert.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
+                            .arg(table, list, placeholders.join(QLatin1Char(',')))))
+        throw DatabaseError(Db::errorText(insert.lastError()));
+    const QString read = QStringLiteral("select %1 from %2 order by id").arg(list, table);
+    QStringList copied;
+    QSqlQuery rows = Db::exec(from, read);
+    while (rows.next()) {
+        QStringList row;
+        for (int i = 0; i < columns.size(); ++i) {
+            insert.bindValue(i, rows.value(i));
+            row << rows.value(i).toString();
+        }
+        if (!insert.exec())
+            throw DatabaseError(
+                QStringLiteral("表 %1 中 id 为 %2 的行: %3")
+                    .arg(table, rows.value(0).toString(), Db::errorText(insert.lastError()).trimmed()));
+        copied << row.join(QLatin1Char('|'));
+    }
+    QStringList there;
+    QSqlQuery back = Db::exec(to, read);
+    while (back.next()) {
+        QStringList row;
+        for (int i = 0; i < columns.size(); ++i)
+            row << back.value(i).toString();
+        there << row.join(QLatin1Char('|'));
+    }
+    if (copied != there)
+        throw DatabaseError(QStringLiteral("表 %1 复制后不一致").arg(table));
+    if (!copied.isEmpty())
+        Db::scalar(
+            to, QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), (select max(id) from %1))")
+                    .arg(table));
+    return QStringLiteral("%1: %2 rows").arg(table).arg(copied.size());
+}
+
 QString describe(const Totals& t) {
     QStringList amounts;
     for (const Currency& c : t.amounts)
@@ -174,6 +220,8 @@ int main(int argc, char* argv[]) {
                 carryNumbering(from, to, table);
                 report << QStringLiteral("%1: %2").arg(table.name, describe(there));
             }
+        for (const QString& table : Schema::staffTables())
+            report << copyStaffTable(Db::business(), to, table);
         tx.commit();
         for (const QString& line : report)
             std::printf("%s\n", line.toLocal8Bit().constData());

@@ -294,6 +294,24 @@ QString Schema::createStatement(const Table& table) {
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", ")));
 }
 
+QStringList Schema::staffTables() {
+    return {QStringLiteral("operators"), QStringLiteral("roles")};
+}
+
+QStringList Schema::staffTableStatements(bool server) {
+    const QString key = server ? QStringLiteral("id bigserial PRIMARY KEY")
+                               : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    // An operator: the name picked at login, the role, the PIN's hash (never the PIN), and the
+    // wrong PINs in a row with the moment of the last.
+    return {QStringLiteral(
+                "CREATE TABLE IF NOT EXISTS operators (%1, name TEXT NOT NULL UNIQUE, role TEXT NOT NULL, "
+                "pin TEXT NOT NULL, failures INTEGER NOT NULL DEFAULT 0, last_failure TEXT)")
+                .arg(key),
+            QStringLiteral(
+                "CREATE TABLE IF NOT EXISTS roles (%1, name TEXT NOT NULL UNIQUE, rights TEXT NOT NULL)")
+                .arg(key)};
+}
+
 QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
     QStringList added;
     Transaction tx(db);
@@ -313,6 +331,8 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
     Db::exec(db, WarningIndex);
     ensureDaySummary(db);
     ensureRowCounts(db);
+    for (const QString& statement : staffTableStatements(false))
+        Db::exec(db, statement);
     tx.commit();
     return added;
 }
@@ -405,6 +425,8 @@ void fillFile(const QString& path, const QString& connection, const QList<Schema
         Schema::createIndexes(db);
         ensureDaySummary(db);
         ensureRowCounts(db);
+        for (const QString& statement : Schema::staffTableStatements(false))
+            Db::exec(db, statement);
     }
     if (withLists) {
         for (const auto& [table, entries] : Schema::defaultLists())

@@ -53,6 +53,13 @@ FileCheck checkFile(const QString& path, const QList<Table>& tables);
 // checkFile()'s text alone.
 QString fileProblem(const QString& path, const QList<Table>& tables);
 
+// The tables of the people at the tills (operators and the roles the owner makes), in the business
+// file and on a server: made at a start where they are missing, so the file check does not
+// require them. The statements for a file, or for a server.
+QStringList staffTableStatements(bool server);
+// Their names (each keyed by "id").
+QStringList staffTables();
+
 // The columns of a table that a start adds to files of older versions: the file check does not
 // require them.
 QStringList addedAtStart(const QString& table);

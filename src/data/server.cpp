@@ -213,6 +213,16 @@ void Server::openShop(const Address& address) {
         open(Db::Lists, address);
         if (const QString problem = schemaProblem(Db::business()); !problem.isEmpty())
             throw DatabaseError(problem);
+        // A ledger made by an earlier version gains the tables of the people at the tills; a till
+        // whose user may not make tables leaves that to the next that may.
+        for (const QString& statement : Schema::staffTableStatements(true)) {
+            try {
+                command(Db::business(), statement);
+            } catch (const DatabaseError& e) {
+                if (e.code() != QLatin1String("42501")) // insufficient privilege
+                    throw;
+            }
+        }
     } catch (...) {
         Db::closeConnection(Db::Lists);
         Db::closeConnection(Db::Business);
@@ -315,6 +325,8 @@ void Server::createTables(const QSqlDatabase& db, bool withStarterRows) {
     for (const QString& index : indexStatements())
         command(db, index);
     for (const QString& statement : daySummaryStatements())
+        command(db, statement);
+    for (const QString& statement : Schema::staffTableStatements(true))
         command(db, statement);
     if (!withStarterRows)
         return;

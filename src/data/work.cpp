@@ -236,15 +236,22 @@ QSqlQuery& Work::runPrepared(const QString& sql, const Db::Params& params) {
 
 namespace {
 
-// The ledger's table an insert statement writes into; refused for any other statement.
-const Schema::Table& insertedTable(const QString& sql) {
+// The table an insert statement writes into, and its key: a table of the ledger or of the people
+// at the tills; refused for any other statement.
+struct InsertedTable {
+    QString name;
+    QString key;
+};
+InsertedTable insertedTable(const QString& sql) {
     static const QRegularExpression into(QStringLiteral("^\\s*insert\\s+into\\s+(\\w+)"),
                                          QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = into.match(sql);
-    const Schema::Table* table = m.hasMatch() ? Schema::findTable(m.captured(1)) : nullptr;
-    if (!table)
-        throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
-    return *table;
+    const QString name = m.hasMatch() ? m.captured(1) : QString();
+    if (const Schema::Table* table = Schema::findTable(name))
+        return {table->name, table->key};
+    if (Schema::staffTables().contains(name))
+        return {name, QStringLiteral("id")};
+    throw DatabaseError(QStringLiteral("not an insert into a table of the ledger: %1").arg(sql));
 }
 
 // A value bound as Qt's SQLite driver binds it (a null text is NULL, an empty one is ''); false for
@@ -429,7 +436,7 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     }
     // The key comes back with the statement (RETURNING, on both engines): a server has no "last
     // inserted row" of a connection to ask for afterwards.
-    const Schema::Table* table = &insertedTable(sql);
+    const InsertedTable table = insertedTable(sql);
     if (!Db::isServer(m_db)) {
         // SQLite keeps the connection's last key (RETURNING would build a temporary table for
         // every row). The statement was counted above.
@@ -437,7 +444,7 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
         key = q.lastInsertId().toLongLong();
         q.finish();
     } else {
-        QSqlQuery& q = execPrepared(sql + QStringLiteral(" returning ") + table->key, params);
+        QSqlQuery& q = execPrepared(sql + QStringLiteral(" returning ") + table.key, params);
         if (!q.next())
             throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
         key = q.value(0).toLongLong();
@@ -445,7 +452,7 @@ qint64 Work::insert(const QString& sql, const Db::Params& params) {
     }
     if (key <= 0)
         throw DatabaseError(QStringLiteral("no key returned: %1").arg(sql));
-    m_added[table->name].insert(key);
+    m_added[table.name].insert(key);
     return key;
 }
 

@@ -1,7 +1,10 @@
 #include "ledger/staff.h"
 
+#include "core/clock.h"
 #include "core/errors.h"
+#include "data/work.h"
 
+#include <QSqlQuery>
 #include <QStringList>
 #include <sodium.h>
 
@@ -156,6 +159,142 @@ std::optional<QDateTime> waitsUntil(int failures, const QDateTime& last) {
     if (wait == 0)
         return std::nullopt;
     return last.addSecs(wait);
+}
+
+namespace {
+
+const QString Operators = QStringLiteral("operators");
+const QString Roles = QStringLiteral("roles");
+constexpr int LongestName = 20;
+
+QString nameProblem(const QString& name, const QString& what) {
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("请输入%1的名字").arg(what);
+    if (name.trimmed().size() > LongestName)
+        return QStringLiteral("%1的名字最多 %2 个字").arg(what).arg(LongestName);
+    return {};
+}
+
+} // namespace
+
+bool hasOperators() {
+    return Db::scalar(Db::business(), QStringLiteral("select count(*) from operators")).toLongLong() > 0;
+}
+
+QList<Operator> operators() {
+    QList<Operator> found;
+    QSqlQuery q =
+        Db::exec(Db::business(), QStringLiteral("select id, name, role from operators order by name"));
+    while (q.next())
+        found.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
+    return found;
+}
+
+QStringList roleNames() {
+    QStringList names{OwnerRole, CashierRole};
+    QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select name from roles order by name"));
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+Rights rightsOf(const QString& role) {
+    if (role == OwnerRole)
+        return ownerRights();
+    if (role == CashierRole)
+        return cashierRights();
+    const QVariant stored =
+        Db::scalar(Db::business(), QStringLiteral("select rights from roles where name = :n"),
+                   {{QStringLiteral(":n"), role}});
+    return stored.isNull() ? Rights() : rightsOfStored(stored.toString());
+}
+
+void saveRole(const QString& name, const Rights& rights) {
+    const QString role = name.trimmed();
+    if (const QString problem = nameProblem(role, QStringLiteral("角色")); !problem.isEmpty())
+        throw Refused(problem);
+    if (role == OwnerRole || role == CashierRole)
+        throw Refused(QStringLiteral("“%1”是程序自带的角色，不能修改").arg(role));
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        const QVariant key = work.scalar(QStringLiteral("select id from roles where name = :n"),
+                                         {{QStringLiteral(":n"), role}});
+        if (key.isNull()) {
+            work.wrote(Roles, work.insert(QStringLiteral("insert into roles (name, rights) values (:n, :r)"),
+                                          {{QStringLiteral(":n"), role},
+                                           {QStringLiteral(":r"), storedRights(rights)}}));
+        } else {
+            work.exec(QStringLiteral("update roles set rights = :r where id = :k"),
+                      {{QStringLiteral(":r"), storedRights(rights)}, {QStringLiteral(":k"), key}});
+            work.wrote(Roles, key.toLongLong());
+        }
+        work.commit();
+    });
+}
+
+qint64 addOperator(const QString& name, const QString& role, const QString& pin) {
+    const QString who = name.trimmed();
+    if (const QString problem = nameProblem(who, QStringLiteral("操作员")); !problem.isEmpty())
+        throw Refused(problem);
+    if (const QString problem = pinProblem(pin); !problem.isEmpty())
+        throw Refused(problem);
+    const QString hash = hashPin(pin); // a tenth of a second: before the transaction
+    return Db::perform(Db::business(), [&](Db::Work& work) {
+        const bool first = work.scalar(QStringLiteral("select count(*) from operators")).toLongLong() == 0;
+        const QString given = first ? OwnerRole : role;
+        if (given != OwnerRole && given != CashierRole &&
+            work.scalar(QStringLiteral("select count(*) from roles where name = :n"),
+                        {{QStringLiteral(":n"), given}})
+                    .toLongLong() == 0)
+            throw Refused(QStringLiteral("没有名为“%1”的角色").arg(given));
+        if (work.scalar(QStringLiteral("select count(*) from operators where name = :n"),
+                        {{QStringLiteral(":n"), who}})
+                .toLongLong() > 0)
+            throw Refused(QStringLiteral("已有名为“%1”的操作员").arg(who));
+        const qint64 key = work.insert(
+            QStringLiteral("insert into operators (name, role, pin) values (:n, :r, :p)"),
+            {{QStringLiteral(":n"), who}, {QStringLiteral(":r"), given}, {QStringLiteral(":p"), hash}});
+        work.wrote(Operators, key);
+        work.commit();
+        return key;
+    });
+}
+
+SignIn signIn(qint64 operatorKey, const QString& pin) {
+    QSqlQuery row = Db::exec(
+        Db::business(), QStringLiteral("select pin, failures, last_failure from operators where id = :k"),
+        {{QStringLiteral(":k"), operatorKey}});
+    if (!row.next())
+        throw Refused(QStringLiteral("没有这个操作员，请重新选择"));
+    const QString stored = row.value(0).toString();
+    SignIn answer;
+    answer.failures = row.value(1).toInt();
+    const QDateTime last =
+        QDateTime::fromString(row.value(2).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QDateTime now = Clock::now();
+    if (const auto until = waitsUntil(answer.failures, last); until && now < *until) {
+        answer.waitUntil = until;
+        return answer;
+    }
+    answer.admitted = pinMatches(pin, stored);
+    // Counted where it is kept, so wrong PINs typed at two tills at once all count.
+    answer.failures = Db::perform(Db::business(), [&](Db::Work& work) {
+        if (answer.admitted)
+            work.exec(QStringLiteral("update operators set failures = 0, last_failure = NULL where id = :k"),
+                      {{QStringLiteral(":k"), operatorKey}});
+        else
+            work.exec(QStringLiteral(
+                          "update operators set failures = failures + 1, last_failure = :t where id = :k"),
+                      {{QStringLiteral(":t"), Clock::format(now)}, {QStringLiteral(":k"), operatorKey}});
+        const int failures = work.scalar(QStringLiteral("select failures from operators where id = :k"),
+                                         {{QStringLiteral(":k"), operatorKey}})
+                                 .toInt();
+        work.wrote(Operators, operatorKey);
+        work.commit();
+        return failures;
+    });
+    if (!answer.admitted)
+        answer.waitUntil = waitsUntil(answer.failures, now);
+    return answer;
 }
 
 } // namespace Staff

@@ -70,4 +70,38 @@ qint64 waitSeconds(int failures);
 // Until when an operator waits after the latest wrong PIN at `last`; none under five.
 std::optional<QDateTime> waitsUntil(int failures, const QDateTime& last);
 
+// The operators and roles of the shop, in the business file (or on the server), so every till
+// knows them.
+struct Operator {
+    qint64 key = 0;
+    QString name;
+    QString role;
+};
+// Whether the shop has operators at all; without, the program works as it always did.
+bool hasOperators();
+// Every operator, by name.
+QList<Operator> operators();
+// The roles an operator may be given: the two built in, then the owner's own, by name.
+QStringList roleNames();
+// What the role may do; nothing for a role that is not there.
+Rights rightsOf(const QString& role);
+// Makes (or changes the rights of) a role of the owner's own. Refused for a built-in role's name,
+// an empty name, or one of more than 20 characters.
+void saveRole(const QString& name, const Rights& rights);
+
+// Adds an operator and returns the key. The shop's first operator is its owner (店主), whatever
+// role was asked. Refused for an empty name, one of more than 20 characters, a name another
+// operator has, a role that is not there, or a PIN that is no PIN.
+qint64 addOperator(const QString& name, const QString& role, const QString& pin);
+
+// Signing in with a PIN. A right PIN admits and clears the count of wrong ones; a wrong one counts,
+// and from the fifth in a row the operator waits (waitSeconds). While an operator waits, a PIN is
+// not even checked: the answer says until when. Refused for an operator that is not there.
+struct SignIn {
+    bool admitted = false;
+    int failures = 0;                   // wrong PINs in a row now
+    std::optional<QDateTime> waitUntil; // set while the operator must wait
+};
+SignIn signIn(qint64 operatorKey, const QString& pin);
+
 } // namespace Staff
