@@ -410,6 +410,20 @@ void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows_data() {
     QTest::newRow("xlsx") << QStringLiteral("xlsx");
 }
 
+namespace {
+
+// The columns of a products file with barcodes.
+QList<Spreadsheet::Column> barcodedProductColumns() {
+    return {{QStringLiteral("大类")},
+            {QStringLiteral("产品名称")},
+            {QStringLiteral("库存量"), Spreadsheet::Kind::Number},
+            {QStringLiteral("单位")},
+            {QStringLiteral("销售价")},
+            {QStringLiteral("条码")}};
+}
+
+} // namespace
+
 // A file as the program exports it, 3,000 products long: the problems far down are named at their
 // rows and columns, among thousands of good rows.
 void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows() {
@@ -419,12 +433,7 @@ void TestSpreadsheet::problemsFarDownABigFileAreNamedAtTheirRows() {
                                                    QStringLiteral("1"), QStringLiteral("2"));
     existing.barcode = QStringLiteral("6900000000000");
     Products::create(existing, Currency::parse("1"));
-    const QList<Spreadsheet::Column> columns = {{QStringLiteral("大类")},
-                                                {QStringLiteral("产品名称")},
-                                                {QStringLiteral("库存量"), Spreadsheet::Kind::Number},
-                                                {QStringLiteral("单位")},
-                                                {QStringLiteral("销售价")},
-                                                {QStringLiteral("条码")}};
+    const QList<Spreadsheet::Column> columns = barcodedProductColumns();
     const QString path = QDir(db.folder()).filePath(QStringLiteral("products.") + format);
     int row = 1; // the title's
     Spreadsheet::write(
@@ -467,12 +476,7 @@ void TestSpreadsheet::aBarcodeTwiceInOneFileIsRefusedAtItsSecondRow_data() {
 void TestSpreadsheet::aBarcodeTwiceInOneFileIsRefusedAtItsSecondRow() {
     QFETCH(QString, format);
     CoreFixture db;
-    const QList<Spreadsheet::Column> columns = {{QStringLiteral("大类")},
-                                                {QStringLiteral("产品名称")},
-                                                {QStringLiteral("库存量"), Spreadsheet::Kind::Number},
-                                                {QStringLiteral("单位")},
-                                                {QStringLiteral("销售价")},
-                                                {QStringLiteral("条码")}};
+    const QList<Spreadsheet::Column> columns = barcodedProductColumns();
     const QStringList codes{QStringLiteral("6901234567892"), QStringLiteral("6901234567908"),
                             QStringLiteral("6901234567892")};
     const QString path = QDir(db.folder()).filePath(QStringLiteral("products.") + format);
