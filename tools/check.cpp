@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
         int status = 2;
         try {
             Server::openShop(Server::readConf(folder.absolutePath()));
-            const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+            const Ledger::CheckReport report = Ledger::checkShop();
             print(stdout, report.text());
             status = report.clean() ? 0 : 1;
         } catch (const LedgerError& e) {

@@ -34,7 +34,7 @@ int checkRestored(const QString& folder, const QString& source) {
     print(stdout, QStringLiteral("已恢复 / restored: %1").arg(source));
     try {
         ToolFolder::open(folder, true);
-        const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+        const Ledger::CheckReport report = Ledger::checkShop();
         ToolFolder::close();
         print(stdout, report.text());
         return report.clean() ? 0 : 1;

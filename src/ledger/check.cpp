@@ -557,6 +557,18 @@ private:
             {what, std::move(take), std::move(ordinary), m_report.problems.size(), m_report.checked.size()});
     }
 
+    // A comparison with the stock-out records: taken in after the pass read aside, or, in turn,
+    // after reading them here where no earlier part did.
+    void compareWithStockOut(const QString& what, void (Checker::*compare)()) {
+        readAside(
+            what, [this, compare] { (this->*compare)(); },
+            [this, compare] {
+                if (!m_outReady)
+                    readStockOut();
+                (this->*compare)();
+            });
+    }
+
     // Takes in the parts read aside, each at its place in the report.
     void takeInAside() {
         if (!m_readingAside)
@@ -868,13 +880,7 @@ private:
             stockOutOnServer();
             return;
         }
-        readAside(
-            QStringLiteral("出库记录与订单明细"), [this] { compareStockOut(); },
-            [this] {
-                if (!m_outReady)
-                    readStockOut();
-                compareStockOut();
-            });
+        compareWithStockOut(QStringLiteral("出库记录与订单明细"), &Checker::compareStockOut);
     }
 
     void compareStockOut() {
@@ -1240,13 +1246,7 @@ private:
             m_report.checked << QStringLiteral("出库记录的每日汇总：尚未建立，程序下次启动时建立");
             return;
         }
-        readAside(
-            QStringLiteral("出库记录的每日汇总"), [this] { compareDaySummary(); },
-            [this] {
-                if (!m_outReady)
-                    readStockOut();
-                compareDaySummary();
-            });
+        compareWithStockOut(QStringLiteral("出库记录的每日汇总"), &Checker::compareDaySummary);
     }
 
     void compareDaySummary() {
@@ -1640,6 +1640,10 @@ QDateTime lastFullFileCheck(const QString& shopFolder) {
 bool fullFileCheckDue(const QString& shopFolder, const QDateTime& now) {
     const QDateTime last = lastFullFileCheck(shopFolder);
     return !last.isValid() || last > now || last.secsTo(now) >= 7 * 24 * 3600;
+}
+
+CheckReport checkShop(const std::function<bool(int, int)>& progress) {
+    return checkLedger(Db::business(), Db::lists(), progress);
 }
 
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,

@@ -46,6 +46,8 @@ struct CheckReport {
 enum class FileCheck { Due, Quick, Full };
 CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
                         const std::function<bool(int, int)>& progress = {}, FileCheck depth = FileCheck::Due);
+// The same for the shop that is open (its two files, or its server).
+CheckReport checkShop(const std::function<bool(int, int)>& progress = {});
 
 // The moment of the shop's last full check of its files (invalid when none is remembered), and
 // whether the next check is due to be a full one.

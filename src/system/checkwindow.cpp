@@ -18,7 +18,7 @@ Ledger::CheckReport checkWithProgress(QWidget* parent) {
     QElapsedTimer started;
     started.start();
     std::unique_ptr<QProgressDialog> progress;
-    return Ledger::checkLedger(Db::business(), Db::lists(), [&](int done, int total) {
+    return Ledger::checkShop([&](int done, int total) {
         if (!progress) {
             if (started.elapsed() < 400)
                 return true;
