@@ -136,28 +136,28 @@ QString copyStaffTable(const QSqlDatabase& from, const QSqlDatabase& to, const Q
                             .arg(table, list, placeholders.join(QLatin1Char(',')))))
         throw DatabaseError(Db::errorText(insert.lastError()));
     const QString read = QStringLiteral("select %1 from %2 order by id").arg(list, table);
+    // A row as it is compared: its values as texts.
+    const auto textOf = [&columns](const QSqlQuery& q) {
+        QStringList row;
+        for (int i = 0; i < columns.size(); ++i)
+            row << q.value(i).toString();
+        return row.join(QLatin1Char('|'));
+    };
     QStringList copied;
     QSqlQuery rows = Db::exec(from, read);
     while (rows.next()) {
-        QStringList row;
-        for (int i = 0; i < columns.size(); ++i) {
+        for (int i = 0; i < columns.size(); ++i)
             insert.bindValue(i, rows.value(i));
-            row << rows.value(i).toString();
-        }
         if (!insert.exec())
             throw DatabaseError(
                 QStringLiteral("表 %1 中 id 为 %2 的行: %3")
                     .arg(table, rows.value(0).toString(), Db::errorText(insert.lastError()).trimmed()));
-        copied << row.join(QLatin1Char('|'));
+        copied << textOf(rows);
     }
     QStringList there;
     QSqlQuery back = Db::exec(to, read);
-    while (back.next()) {
-        QStringList row;
-        for (int i = 0; i < columns.size(); ++i)
-            row << back.value(i).toString();
-        there << row.join(QLatin1Char('|'));
-    }
+    while (back.next())
+        there << textOf(back);
     if (copied != there)
         throw DatabaseError(QStringLiteral("表 %1 复制后不一致").arg(table));
     if (!copied.isEmpty())
