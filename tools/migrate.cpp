@@ -121,12 +121,16 @@ void carryNumbering(const QSqlDatabase& from, const QSqlDatabase& to, const Sche
                            .arg(table.name, table.key, QString::number(last)));
 }
 
-// The operators and the owner's roles: copied row for row (each column as it is), compared
+// The operators, the owner's roles and the operation log: copied row for row (each column as it is), compared
 // column by column on both sides, and numbered on from the highest key.
 QString copyStaffTable(const QSqlDatabase& from, const QSqlDatabase& to, const QString& table) {
-    const QStringList columns = table == QLatin1String("operators")
-                                    ? QStringList{"id", "name", "role", "pin", "failures", "last_failure"}
-                                    : QStringList{"id", "name", "rights"};
+    const QStringList columns =
+        table == QLatin1String("operators")
+            ? QStringList{"id", "name", "role", "pin", "failures", "last_failure"}
+        : table == QLatin1String("roles")
+            ? QStringList{"id", "name", "rights"}
+            : QStringList{"id",     "logged_at", "till_name", "operator_name", "authorized_by",
+                          "action", "touched",   "old_value", "new_value",     "hash"};
     const QString list = columns.join(QLatin1Char(','));
     QStringList placeholders;
     for (int i = 0; i < columns.size(); ++i)

@@ -138,7 +138,10 @@ struct AddedColumn {
     const char* table;
     const char* column;
 };
-const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}, {"ae", "e13"}};
+// The operator columns: who made (a8) and settled (a9) an order, who received goods (c13), sold
+// them (e14), settled by card (g8), recharged (h8); empty on rows of a shop without operators.
+const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}, {"ae", "e13"}, {"aa", "a8"}, {"aa", "a9"},
+                                    {"ac", "c13"}, {"ae", "e14"}, {"ag", "g8"},  {"ah", "h8"}};
 
 QString columnDefinition(const Schema::Table& table, const QString& column);
 
@@ -153,17 +156,17 @@ QStringList Schema::Table::columns() const {
 
 const QList<Schema::Table>& Schema::businessTables() {
     static const QList<Table> tables = {
-        {"aa", "aid", {"a5", "a6"}, {"a1"}, {"a2", "a3", "a4", "a7"}},
+        {"aa", "aid", {"a5", "a6"}, {"a1"}, {"a2", "a3", "a4", "a7", "a8", "a9"}},
         {"ab",
          "bid",
          {"b4", "b6", "b7", "b8", "b9", "b14"},
          {"b10"},
          numbered("b", {1, 2, 3, 5, 11, 12, 13})},
-        {"ac", "cid", {"c12"}, {}, numbered("c", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})},
-        {"ae", "eid", {"e13"}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12})},
+        {"ac", "cid", {"c12"}, {}, numbered("c", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13})},
+        {"ae", "eid", {"e13"}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12, 14})},
         {"af", "fid", {}, {}, {"f1"}},
-        {"ag", "gid", {"g2", "g4"}, {"g3"}, numbered("g", {1, 5, 6, 7})},
-        {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7})},
+        {"ag", "gid", {"g2", "g4"}, {"g3"}, numbered("g", {1, 5, 6, 7, 8})},
+        {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7, 8})},
         {"aj", "jid", {"j9"}, {"j10"}, numbered("j", {1, 2, 3, 4, 5, 6, 7, 8})},
         {"ak", "kid", {}, {}, numbered("k", {1, 2, 3, 4, 5, 6, 7, 8})},
     };
@@ -295,7 +298,7 @@ QString Schema::createStatement(const Table& table) {
 }
 
 QStringList Schema::staffTables() {
-    return {QStringLiteral("operators"), QStringLiteral("roles")};
+    return {QStringLiteral("operators"), QStringLiteral("roles"), QStringLiteral("oplog")};
 }
 
 QStringList Schema::staffTableStatements(bool server) {
@@ -303,13 +306,50 @@ QStringList Schema::staffTableStatements(bool server) {
                                : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
     // An operator: the name picked at login, the role, the PIN's hash (never the PIN), and the
     // wrong PINs in a row with the moment of the last.
-    return {QStringLiteral(
-                "CREATE TABLE IF NOT EXISTS operators (%1, name TEXT NOT NULL UNIQUE, role TEXT NOT NULL, "
-                "pin TEXT NOT NULL, failures INTEGER NOT NULL DEFAULT 0, last_failure TEXT)")
-                .arg(key),
-            QStringLiteral(
-                "CREATE TABLE IF NOT EXISTS roles (%1, name TEXT NOT NULL UNIQUE, rights TEXT NOT NULL)")
-                .arg(key)};
+    return QStringList{
+               QStringLiteral(
+                   "CREATE TABLE IF NOT EXISTS operators (%1, name TEXT NOT NULL UNIQUE, role TEXT NOT NULL, "
+                   "pin TEXT NOT NULL, failures INTEGER NOT NULL DEFAULT 0, last_failure TEXT)")
+                   .arg(key),
+               QStringLiteral(
+                   "CREATE TABLE IF NOT EXISTS roles (%1, name TEXT NOT NULL UNIQUE, rights TEXT NOT NULL)")
+                   .arg(key)} +
+           operationLogStatements(server);
+}
+
+QStringList Schema::operationLogStatements(bool server) {
+    const QString key = server ? QStringLiteral("id bigserial PRIMARY KEY")
+                               : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    // The operation log: when, at which till, who (and which owner gave their word), what, the
+    // keys touched, before and after; in a file, each row's hash chained to the row before.
+    QStringList statements{
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS oplog (%1, logged_at TEXT NOT NULL, till_name TEXT NOT NULL, "
+            "operator_name TEXT NOT NULL, authorized_by TEXT, action TEXT NOT NULL, touched TEXT, "
+            "old_value TEXT, new_value TEXT, hash TEXT)")
+            .arg(key),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS oplog_at ON oplog (logged_at)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS oplog_operator ON oplog (operator_name, logged_at)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS oplog_till ON oplog (till_name, logged_at)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS oplog_action ON oplog (action, logged_at)"),
+    };
+    if (server) {
+        // Whoever runs the tills may add rows, never change or remove one.
+        statements
+            << QStringLiteral(
+                   "CREATE OR REPLACE FUNCTION oplog_append_only() RETURNS trigger LANGUAGE plpgsql AS "
+                   "$$ BEGIN RAISE EXCEPTION '操作日志只能追加，不能修改或删除' USING ERRCODE = '42501'; "
+                   "END $$")
+            << QStringLiteral("CREATE OR REPLACE TRIGGER oplog_no_change BEFORE UPDATE OR DELETE ON oplog "
+                              "FOR EACH ROW EXECUTE FUNCTION oplog_append_only()")
+            << QStringLiteral("CREATE OR REPLACE TRIGGER oplog_no_truncate BEFORE TRUNCATE ON oplog "
+                              "FOR EACH STATEMENT EXECUTE FUNCTION oplog_append_only()");
+        // A shop made by an earlier version gains the columns naming who did what.
+        for (const AddedColumn& c : addedColumns)
+            statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 TEXT")
+                              .arg(QLatin1String(c.table), QLatin1String(c.column));
+    }
+    return statements;
 }
 
 QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {

@@ -59,6 +59,9 @@ QString fileProblem(const QString& path, const QList<Table>& tables);
 QStringList staffTableStatements(bool server);
 // Their names (each keyed by "id").
 QStringList staffTables();
+// The operation log's table and indexes; on a server also the trigger that keeps it append-only
+// and the columns naming who did what, for a shop made by an earlier version.
+QStringList operationLogStatements(bool server);
 
 // The columns of a table that a start adds to files of older versions: the file check does not
 // require them.

@@ -207,21 +207,41 @@ QSqlDatabase Server::open(const QString& connection, const Address& address) {
     return db;
 }
 
+namespace {
+// The advisory lock tills take while they bring a shop's tables up to date.
+constexpr qint64 SchemaLock = 0x76616e6472656c;
+} // namespace
+
 void Server::openShop(const Address& address) {
     open(Db::Business, address);
     try {
         open(Db::Lists, address);
         if (const QString problem = schemaProblem(Db::business()); !problem.isEmpty())
             throw DatabaseError(problem);
-        // A ledger made by an earlier version gains the tables of the people at the tills; a till
-        // whose user may not make tables leaves that to the next that may.
-        for (const QString& statement : Schema::staffTableStatements(true)) {
+        // A ledger made by an earlier version gains the tables of the people at the tills and the
+        // operation log; a till whose user may not make tables leaves that to the next that may.
+        // Tills starting at once take turns (the server refuses to replace one function twice at
+        // the same moment).
+        const bool complete =
+            Db::scalar(Db::business(),
+                       QStringLiteral("select count(*) from pg_trigger where tgname = 'oplog_no_truncate'"))
+                .toInt() > 0;
+        if (!complete) {
+            command(Db::business(), QStringLiteral("select pg_advisory_lock(%1)").arg(SchemaLock));
             try {
-                command(Db::business(), statement);
-            } catch (const DatabaseError& e) {
-                if (e.code() != QLatin1String("42501")) // insufficient privilege
-                    throw;
+                for (const QString& statement : Schema::staffTableStatements(true)) {
+                    try {
+                        command(Db::business(), statement);
+                    } catch (const DatabaseError& e) {
+                        if (e.code() != QLatin1String("42501")) // insufficient privilege
+                            throw;
+                    }
+                }
+            } catch (...) {
+                command(Db::business(), QStringLiteral("select pg_advisory_unlock(%1)").arg(SchemaLock));
+                throw;
             }
+            command(Db::business(), QStringLiteral("select pg_advisory_unlock(%1)").arg(SchemaLock));
         }
     } catch (...) {
         Db::closeConnection(Db::Lists);

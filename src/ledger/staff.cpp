@@ -3,9 +3,11 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "data/work.h"
+#include "ledger/oplog.h"
 
 #include <QSqlQuery>
 #include <QStringList>
+#include <QSysInfo>
 #include <sodium.h>
 
 namespace {
@@ -164,6 +166,27 @@ std::optional<QDateTime> waitsUntil(int failures, const QDateTime& last) {
 namespace {
 
 const QString Operators = QStringLiteral("operators");
+
+// Who works at this till. The rights are those of the operator's role as read at the login.
+struct Session {
+    bool inForce = false;
+    std::optional<Staff::Operator> current;
+    Staff::Rights rights;
+    std::optional<Staff::Operator> authorizer;
+    QString till;
+    std::optional<Staff::Operator> lockedBy; // who locked the till, until the next login
+};
+Session& session() {
+    static Session s;
+    return s;
+}
+
+void begin(const Staff::Operator& who) {
+    session().inForce = true;
+    session().lockedBy.reset();
+    session().current = who;
+    session().rights = Staff::rightsOf(who.role);
+}
 const QString Roles = QStringLiteral("roles");
 constexpr int LongestName = 20;
 
@@ -215,6 +238,7 @@ void saveRole(const QString& name, const Rights& rights) {
         throw Refused(problem);
     if (role == OwnerRole || role == CashierRole)
         throw Refused(QStringLiteral("“%1”是程序自带的角色，不能修改").arg(role));
+    require(Right::Operators, QStringLiteral("角色 %1").arg(role));
     Db::perform(Db::business(), [&](Db::Work& work) {
         const QVariant key = work.scalar(QStringLiteral("select id from roles where name = :n"),
                                          {{QStringLiteral(":n"), role}});
@@ -227,6 +251,9 @@ void saveRole(const QString& name, const Rights& rights) {
                       {{QStringLiteral(":r"), storedRights(rights)}, {QStringLiteral(":k"), key}});
             work.wrote(Roles, key.toLongLong());
         }
+        OpLog::write(
+            work,
+            {QStringLiteral("保存角色"), QStringLiteral("角色 %1").arg(role), {}, storedRights(rights)});
         work.commit();
     });
 }
@@ -237,26 +264,43 @@ qint64 addOperator(const QString& name, const QString& role, const QString& pin)
         throw Refused(problem);
     if (const QString problem = pinProblem(pin); !problem.isEmpty())
         throw Refused(problem);
+    require(Right::Operators, QStringLiteral("操作员 %1").arg(who));
     const QString hash = hashPin(pin); // a tenth of a second: before the transaction
-    return Db::perform(Db::business(), [&](Db::Work& work) {
-        const bool first = work.scalar(QStringLiteral("select count(*) from operators")).toLongLong() == 0;
-        const QString given = first ? OwnerRole : role;
-        if (given != OwnerRole && given != CashierRole &&
-            work.scalar(QStringLiteral("select count(*) from roles where name = :n"),
-                        {{QStringLiteral(":n"), given}})
-                    .toLongLong() == 0)
-            throw Refused(QStringLiteral("没有名为“%1”的角色").arg(given));
-        if (work.scalar(QStringLiteral("select count(*) from operators where name = :n"),
-                        {{QStringLiteral(":n"), who}})
-                .toLongLong() > 0)
-            throw Refused(QStringLiteral("已有名为“%1”的操作员").arg(who));
-        const qint64 key = work.insert(
-            QStringLiteral("insert into operators (name, role, pin) values (:n, :r, :p)"),
-            {{QStringLiteral(":n"), who}, {QStringLiteral(":r"), given}, {QStringLiteral(":p"), hash}});
-        work.wrote(Operators, key);
-        work.commit();
-        return key;
-    });
+    bool first = false;
+    const Session before = session();
+    try {
+        const qint64 added = Db::perform(Db::business(), [&](Db::Work& work) {
+            first = work.scalar(QStringLiteral("select count(*) from operators")).toLongLong() == 0;
+            const QString given = first ? OwnerRole : role;
+            if (given != OwnerRole && given != CashierRole &&
+                work.scalar(QStringLiteral("select count(*) from roles where name = :n"),
+                            {{QStringLiteral(":n"), given}})
+                        .toLongLong() == 0)
+                throw Refused(QStringLiteral("没有名为“%1”的角色").arg(given));
+            if (work.scalar(QStringLiteral("select count(*) from operators where name = :n"),
+                            {{QStringLiteral(":n"), who}})
+                    .toLongLong() > 0)
+                throw Refused(QStringLiteral("已有名为“%1”的操作员").arg(who));
+            const qint64 key = work.insert(
+                QStringLiteral("insert into operators (name, role, pin) values (:n, :r, :p)"),
+                {{QStringLiteral(":n"), who}, {QStringLiteral(":r"), given}, {QStringLiteral(":p"), hash}});
+            work.wrote(Operators, key);
+            if (first) {
+                // The shop's first operator, its owner, is the one working here from now on.
+                begin(Operator{key, who, given});
+            }
+            OpLog::write(work, {QStringLiteral("新增操作员"),
+                                QStringLiteral("操作员 %1").arg(key),
+                                {},
+                                QStringLiteral("%1（%2）").arg(who, given)});
+            work.commit();
+            return key;
+        });
+        return added;
+    } catch (...) {
+        session() = before;
+        throw;
+    }
 }
 
 SignIn signIn(qint64 operatorKey, const QString& pin) {
@@ -295,6 +339,214 @@ SignIn signIn(qint64 operatorKey, const QString& pin) {
     if (!answer.admitted)
         answer.waitUntil = waitsUntil(answer.failures, now);
     return answer;
+}
+
+namespace {
+
+qint64 ownerCount(Db::Work& work, qint64 except) {
+    return work
+        .scalar(QStringLiteral("select count(*) from operators where role = :r and id <> :k"),
+                {{QStringLiteral(":r"), OwnerRole}, {QStringLiteral(":k"), except}})
+        .toLongLong();
+}
+
+void requireRole(Db::Work& work, const QString& role) {
+    if (role != OwnerRole && role != CashierRole &&
+        work.scalar(QStringLiteral("select count(*) from roles where name = :n"),
+                    {{QStringLiteral(":n"), role}})
+                .toLongLong() == 0)
+        throw Refused(QStringLiteral("没有名为“%1”的角色").arg(role));
+}
+
+QString operatorName(Db::Work& work, qint64 key) {
+    const QVariant name = work.scalar(QStringLiteral("select name from operators where id = :k"),
+                                      {{QStringLiteral(":k"), key}});
+    if (name.isNull())
+        throw Refused(QStringLiteral("没有这个操作员，请重新选择"));
+    return name.toString();
+}
+
+} // namespace
+
+void updateOperator(qint64 key, const QString& role, const QString& pin) {
+    if (!pin.isEmpty())
+        if (const QString problem = pinProblem(pin); !problem.isEmpty())
+            throw Refused(problem);
+    require(Right::Operators, QStringLiteral("操作员 %1").arg(key));
+    const QString hash = pin.isEmpty() ? QString() : hashPin(pin);
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        const QString name = operatorName(work, key);
+        requireRole(work, role);
+        const QString was = work.scalar(QStringLiteral("select role from operators where id = :k"),
+                                        {{QStringLiteral(":k"), key}})
+                                .toString();
+        if (was == OwnerRole && role != OwnerRole && ownerCount(work, key) == 0)
+            throw Refused(QStringLiteral("“%1”是唯一的店主，不能改为其他角色").arg(name));
+        work.exec(QStringLiteral("update operators set role = :r where id = :k"),
+                  {{QStringLiteral(":r"), role}, {QStringLiteral(":k"), key}});
+        if (!hash.isEmpty())
+            work.exec(QStringLiteral(
+                          "update operators set pin = :p, failures = 0, last_failure = NULL where id = :k"),
+                      {{QStringLiteral(":p"), hash}, {QStringLiteral(":k"), key}});
+        work.wrote(Operators, key);
+        OpLog::write(work, {QStringLiteral("修改操作员"), QStringLiteral("操作员 %1").arg(key),
+                            QStringLiteral("%1（%2）").arg(name, was),
+                            QStringLiteral("%1（%2）%3")
+                                .arg(name, role, hash.isEmpty() ? QString() : QStringLiteral("，新PIN"))});
+        work.commit();
+    });
+    if (session().current && session().current->key == key) {
+        session().current->role = role;
+        session().rights = rightsOf(role);
+    }
+}
+
+void removeOperator(qint64 key) {
+    require(Right::Operators, QStringLiteral("操作员 %1").arg(key));
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        const QString name = operatorName(work, key);
+        const QString role = work.scalar(QStringLiteral("select role from operators where id = :k"),
+                                         {{QStringLiteral(":k"), key}})
+                                 .toString();
+        if (role == OwnerRole && ownerCount(work, key) == 0)
+            throw Refused(QStringLiteral("“%1”是唯一的店主，不能删除").arg(name));
+        work.exec(QStringLiteral("delete from operators where id = :k"), {{QStringLiteral(":k"), key}});
+        work.wrote(Operators, key);
+        OpLog::write(work, {QStringLiteral("删除操作员"),
+                            QStringLiteral("操作员 %1").arg(key),
+                            QStringLiteral("%1（%2）").arg(name, role),
+                            {}});
+        work.commit();
+    });
+}
+
+void removeRole(const QString& name) {
+    if (name == OwnerRole || name == CashierRole)
+        throw Refused(QStringLiteral("“%1”是程序自带的角色，不能删除").arg(name));
+    require(Right::Operators, QStringLiteral("角色 %1").arg(name));
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        if (work.scalar(QStringLiteral("select count(*) from operators where role = :r"),
+                        {{QStringLiteral(":r"), name}})
+                .toLongLong() > 0)
+            throw Refused(QStringLiteral("还有操作员是“%1”角色，不能删除").arg(name));
+        const QVariant key = work.scalar(QStringLiteral("select id from roles where name = :n"),
+                                         {{QStringLiteral(":n"), name}});
+        if (key.isNull())
+            throw Refused(QStringLiteral("没有名为“%1”的角色").arg(name));
+        work.exec(QStringLiteral("delete from roles where id = :k"), {{QStringLiteral(":k"), key}});
+        work.wrote(Roles, key.toLongLong());
+        OpLog::write(work, {QStringLiteral("删除角色"), QStringLiteral("角色 %1").arg(name), {}, {}});
+        work.commit();
+    });
+}
+
+bool inForce() {
+    return session().inForce;
+}
+
+void start() {
+    session() = Session{hasOperators(), std::nullopt, {}, std::nullopt, session().till, std::nullopt};
+}
+
+QString tillName() {
+    return session().till.isEmpty() ? QSysInfo::machineHostName() : session().till;
+}
+
+void setTillName(const QString& name) {
+    session().till = name.trimmed();
+}
+
+std::optional<Operator> current() {
+    return session().current;
+}
+
+SignIn logIn(qint64 operatorKey, const QString& pin) {
+    const SignIn answer = signIn(operatorKey, pin);
+    if (!answer.admitted) {
+        return answer;
+    }
+    const auto was = session().current ? session().current : session().lockedBy;
+    const Operator who = [&] {
+        for (const Operator& o : operators())
+            if (o.key == operatorKey)
+                return o;
+        throw Refused(QStringLiteral("没有这个操作员，请重新选择"));
+    }();
+    begin(who);
+    OpLog::write({was && was->key != who.key ? OpLog::ChangedHands : OpLog::SignedIn,
+                  QStringLiteral("操作员 %1").arg(who.key), was ? was->name : QString(), who.name});
+    return answer;
+}
+
+void lock() {
+    if (!session().current)
+        return;
+    OpLog::write({OpLog::Locked,
+                  QStringLiteral("操作员 %1").arg(session().current->key),
+                  session().current->name,
+                  {}});
+    // The one who locked stays known, so the next login tells a change of hands from a return.
+    session().lockedBy = session().current;
+    session().rights.clear();
+    session().current.reset();
+}
+
+bool may(Right right) {
+    const Session& s = session();
+    if (!s.inForce || s.authorizer)
+        return true;
+    return s.current && s.rights.contains(right) &&
+           !(neverForCashier(right) && s.current->role == CashierRole);
+}
+
+NoRight::NoRight(Right right) : Refused(QStringLiteral("没有权限：") + name(right)), m_right(right) {}
+
+void require(Right right, const QString& touched) {
+    if (may(right))
+        return;
+    OpLog::write({OpLog::RefusedAction, touched, {}, name(right)});
+    throw NoRight(right);
+}
+
+QList<Operator> owners() {
+    QList<Operator> found;
+    for (const Operator& o : operators())
+        if (o.role == OwnerRole)
+            found << o;
+    return found;
+}
+
+OwnersWord::OwnersWord(qint64 ownerKey, const QString& pin) {
+    std::optional<Operator> owner;
+    for (const Operator& o : owners())
+        if (o.key == ownerKey)
+            owner = o;
+    if (!owner)
+        throw Refused(QStringLiteral("只有店主可以授权"));
+    const SignIn answer = signIn(ownerKey, pin);
+    if (!answer.admitted)
+        throw Refused(answer.waitUntil ? QStringLiteral("PIN错误次数过多，请在 %1 之后再试")
+                                             .arg(answer.waitUntil->toString(QStringLiteral("HH:mm:ss")))
+                                       : QStringLiteral("PIN不正确"));
+    session().authorizer = owner;
+    OpLog::write({OpLog::OwnersWord, QStringLiteral("操作员 %1").arg(owner->key), {}, owner->name});
+}
+
+OwnersWord::~OwnersWord() {
+    session().authorizer.reset();
+}
+
+std::optional<Operator> authorizer() {
+    return session().authorizer;
+}
+
+void actAs(const std::optional<Operator>& who) {
+    if (who) {
+        begin(*who);
+    } else {
+        session().current.reset();
+        session().rights.clear();
+    }
 }
 
 } // namespace Staff

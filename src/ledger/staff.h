@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+#include "core/errors.h"
+
 // The people who work the tills: what each role may do, the PINs they sign in with, and how long
 // an operator waits after wrong PINs. A shop without operators has one implicit owner who may do
 // everything.
@@ -94,6 +96,14 @@ void saveRole(const QString& name, const Rights& rights);
 // operator has, a role that is not there, or a PIN that is no PIN.
 qint64 addOperator(const QString& name, const QString& role, const QString& pin);
 
+// Changes an operator's role, or PIN (an empty PIN: kept). Refused as addOperator is, and when the
+// shop would be left without an owner.
+void updateOperator(qint64 key, const QString& role, const QString& pin = {});
+// Removes an operator; refused for the shop's last owner.
+void removeOperator(qint64 key);
+// Removes a role of the owner's own; refused for a built-in role and for one an operator has.
+void removeRole(const QString& name);
+
 // Signing in with a PIN. A right PIN admits and clears the count of wrong ones; a wrong one counts,
 // and from the fifth in a row the operator waits (waitSeconds). While an operator waits, a PIN is
 // not even checked: the answer says until when. Refused for an operator that is not there.
@@ -103,5 +113,62 @@ struct SignIn {
     std::optional<QDateTime> waitUntil; // set while the operator must wait
 };
 SignIn signIn(qint64 operatorKey, const QString& pin);
+
+// --- The operator at this till ---
+
+// Whether the staff rules are in force here: the shop has operators. Read when the shop opens
+// (start) and set once the first operator is added; in a shop without operators nobody signs in,
+// every operation is allowed and nothing is logged.
+bool inForce();
+// Reads whether the shop has operators and forgets who was signed in; run when a shop opens.
+void start();
+// The till's name in the log: set per till, the host name by default.
+QString tillName();
+void setTillName(const QString& name);
+
+// The operator signed in at this till; none before the first login and while the till is locked.
+std::optional<Operator> current();
+// Signs the operator in (signIn) and, when admitted, makes them the one working here; logged as a
+// login, or as a change of hands when another operator was signed in or the till was locked.
+SignIn logIn(qint64 operatorKey, const QString& pin);
+// Locks the till (idle, or the operator walks away): nobody is signed in until the next login.
+// Logged.
+void lock();
+
+// Whether the operator at this till may: always in a shop without operators, never while nobody
+// is signed in; anybody while an owner's word holds.
+bool may(Right right);
+// The refusal for lack of a right: its text "没有权限：" and the right's name. The window
+// offers the owner's word for it.
+class NoRight : public Refused {
+public:
+    explicit NoRight(Right right);
+    const char* kind() const override { return "NoRight"; }
+    Right right() const { return m_right; }
+
+private:
+    Right m_right;
+};
+// Checks the right before an operation reads or writes: when the operator may not, logs the
+// refusal (what was tried, in `touched`) and throws NoRight.
+void require(Right right, const QString& touched = {});
+
+// The owner's word (店主授权): an owner types their PIN and the one action that follows goes
+// through with all rights; the log names both. Holds while the object lives. Throws Refused when
+// the operator is no owner or the PIN is wrong (counted as wrong PINs are at the login).
+class OwnersWord {
+public:
+    OwnersWord(qint64 ownerKey, const QString& pin);
+    ~OwnersWord();
+    OwnersWord(const OwnersWord&) = delete;
+    OwnersWord& operator=(const OwnersWord&) = delete;
+};
+// The owner whose word holds now, if any.
+std::optional<Operator> authorizer();
+// The owners of the shop (who may give their word), by name.
+QList<Operator> owners();
+
+// Test hook: makes the operator the one at this till without a PIN (and the rules in force).
+void actAs(const std::optional<Operator>& who);
 
 } // namespace Staff
