@@ -26,6 +26,29 @@ inline const QString ChangedHands = QStringLiteral("换人");
 inline const QString Locked = QStringLiteral("锁定");
 inline const QString OwnersWord = QStringLiteral("店主授权");
 inline const QString RefusedAction = QStringLiteral("拒绝");
+inline const QString NewOrder = QStringLiteral("开单");
+inline const QString AddLine = QStringLiteral("加产品");
+inline const QString RemoveLine = QStringLiteral("删除订单明细");
+inline const QString DeleteOrder = QStringLiteral("删除订单");
+inline const QString OrderCategory = QStringLiteral("修改订单分类");
+inline const QString PayCash = QStringLiteral("现金结算");
+inline const QString PayByCard = QStringLiteral("会员卡结算");
+inline const QString StockIn = QStringLiteral("入库");
+inline const QString NewProduct = QStringLiteral("新增产品");
+inline const QString EditProduct = QStringLiteral("修改产品");
+inline const QString DeleteProduct = QStringLiteral("删除产品");
+inline const QString NewMember = QStringLiteral("新增会员");
+inline const QString EditMember = QStringLiteral("修改会员");
+inline const QString DeleteMember = QStringLiteral("删除会员");
+inline const QString Recharge = QStringLiteral("会员充值");
+inline const QString EditPickList = QStringLiteral("编辑菜单项");
+inline const QString Import = QStringLiteral("导入");
+inline const QString Export = QStringLiteral("导出");
+inline const QString Print = QStringLiteral("打印");
+inline const QString Backup = QStringLiteral("备份");
+inline const QString Restore = QStringLiteral("恢复");
+inline const QString Check = QStringLiteral("数据检查");
+inline const QString Settings = QStringLiteral("修改设置");
 
 // What one row tells besides who, where and when: the action, the keys it touched ("订单 12",
 // "产品 3, 5"), and what the amounts or fields were before and are after.
