@@ -5,6 +5,7 @@
 #include "data/database.h"
 #include "data/rawstatement.h"
 #include "ledger/diskfiles.h"
+#include "ledger/staff.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -627,6 +628,7 @@ QString Backups::root(const QString& workFolder) {
 }
 
 void Backups::setRoot(const QString& workFolder, const QString& folder) {
+    Staff::require(Staff::Right::Settings, QStringLiteral("备份文件夹"));
     QSettings settings(QDir(workFolder).absoluteFilePath(SettingsFile), QSettings::IniFormat);
     if (folder.isEmpty() || QDir(folder).absolutePath() == defaultRoot(workFolder))
         settings.remove(QStringLiteral("backup/folder"));

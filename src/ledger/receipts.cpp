@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "ledger/orders.h"
+#include "ledger/staff.h"
 
 #include <QDir>
 #include <QFile>
@@ -164,6 +165,7 @@ Setup loadSetup(const QString& folder) {
 }
 
 void saveSetup(const QString& folder, const Setup& s) {
+    Staff::require(Staff::Right::Settings, QStringLiteral("小票设置"));
     QSettings ini(iniPath(folder), QSettings::IniFormat);
     ini.setValue(QStringLiteral("way"),
                  s.way == Setup::Way::Device ? QStringLiteral("device") : QStringLiteral("printer"));
