@@ -135,6 +135,12 @@ QString copyStaffTable(const QSqlDatabase& from, const QSqlDatabase& to, const Q
          {"id", "till_name", "operator_name", "opened_at", "day", "opening_float", "closed_at", "closed_by",
           "expected", "counted", "count_detail", "report"}},
         {QStringLiteral("cash_moves"), {"id", "shift_id", "moved_at", "kind", "amount", "reason", "operator_name"}},
+        {QStringLiteral("returns"),
+         {"id", "order_id", "returned_at", "operator_name", "till_name", "shift_id", "reason", "refund", "way",
+          "card"}},
+        {QStringLiteral("return_lines"),
+         {"id", "return_id", "line_id", "product", "quantity", "amount", "cost", "damaged"}},
+        {QStringLiteral("shop_settings"), {"id", "name", "value"}},
     };
     const QStringList columns = columnsOf.value(table);
     const QString list = columns.join(QLatin1Char(','));

@@ -64,6 +64,8 @@ QStringList staffTables();
 QStringList operationLogStatements(bool server);
 // The shifts of the tills and the cash paid into or out of their drawers.
 QStringList shiftStatements(bool server);
+// Returns against orders and their lines, and the shop's own settings.
+QStringList returnStatements(bool server);
 
 // The columns of a table that a start adds to files of older versions: the file check does not
 // require them.

@@ -228,8 +228,8 @@ void Server::openShop(const Address& address) {
             Db::scalar(Db::business(),
                        QStringLiteral("select (select count(*) from pg_trigger where tgname = 'oplog_no_truncate') + "
                                       "(select count(*) from information_schema.columns where table_schema = "
-                                      "current_schema() and table_name = 'aa' and column_name = 'a11') + "
-                                      "(case when to_regclass('cash_moves') is null then 0 else 1 end)"))
+                                      "current_schema() and table_name = 'aa' and column_name = 'a12') + "
+                                      "(case when to_regclass('shop_settings') is null then 0 else 1 end)"))
                 .toInt() == 3;
         if (!complete) {
             command(Db::business(), QStringLiteral("select pg_advisory_lock(%1)").arg(SchemaLock));

@@ -206,6 +206,9 @@ Figures figures(qint64 key) {
     f.cashOut = countAndSum(db, QStringLiteral("cash_moves where shift_id = :s and kind = '支出'"),
                             QStringLiteral("amount"), byKey)
                     .second;
+    f.refunds = countAndSum(db, QStringLiteral("returns where shift_id = :s and way = '现金'"), QStringLiteral("refund"),
+                            byKey)
+                    .second;
     // Lines removed and orders deleted at this till while the shift was open, as the log tells.
     const Db::Params inShift = {
         {QStringLiteral(":t"), f.shift.till},
