@@ -1,16 +1,21 @@
 #include "app/mainwindow.h"
 #include "core/money.h"
 #include "data/data_in.h"
+#include "ledger/orders.h"
+#include "ledger/settlement.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
 #include "orders/edit_dingdan.h"
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
+#include "orders/returndialog.h"
 #include "widgets/databound.h"
 #include "widgets/list.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -40,6 +45,7 @@ private slots:
     void emptyListGuards();
     void amountDueIsWholeWhileTheDialogIsOpen();
     void orderCutOffBeforeItsTotalIsTakenAsItsLines();
+    void returnsFromTheOrdersPage();
 };
 
 using namespace User;
@@ -617,6 +623,65 @@ void TestOrders::emptyListGuards() {
 }
 
 LEDGER_TEST_MAIN(TestOrders)
+void TestOrders::returnsFromTheOrdersPage() {
+    LedgerFixture f;
+    const qint64 apple = addProduct({.name = "苹果", .stock = "5", .price = "2"});
+    const qint64 pear = addProduct({.name = "梨", .stock = "5", .price = "3"});
+    const qint64 order = Orders::addLine(0, apple, Currency::fromInt(3)).order;
+    Orders::addLine(order, pear, Currency::fromInt(1));
+    Settlement::payCash(order, Currency::fromInt(9));
+    const qint64 open = Orders::addLine(0, apple, Currency::fromInt(1)).order;
+    showOrders();
+    clickRow(Fr_dingdan1->bsSkinDBGrid2,
+             int(listed(Data_in->Query_aa, "aid").indexOf(QString::number(order))));
+
+    // The selected settled order: two apples back to stock, the pear written off.
+    QStringList shown;
+    onModal([&](QWidget* w) {
+        auto* d = qobject_cast<ReturnDialog*>(w);
+        QVERIFY(d);
+        QCOMPARE(d->tblLines->rowCount(), 2);
+        QVERIFY(!d->rbCard->isEnabled());
+        shown << d->tblLines->item(0, 0)->text() << d->tblLines->item(1, 0)->text();
+        // No more than was sold can be asked.
+        auto* apples = d->findChild<QDoubleSpinBox*>("quantity0");
+        apples->setValue(7);
+        QCOMPARE(apples->value(), 3.0);
+        apples->setValue(2);
+        d->findChild<QDoubleSpinBox*>("quantity1")->setValue(1);
+        d->findChild<QCheckBox*>("damaged1")->setChecked(true);
+        click(d->btnReturn);
+    });
+    click(tool("btnReturns"));
+    QCOMPARE(shown, QStringList({"苹果", "梨"}));
+    QCOMPARE(f.messages.last(), QStringLiteral("退货完成，请从钱箱退给顾客 7 元。"));
+    QCOMPARE(stockOf(QString::number(apple)), QStringLiteral("3|6"));
+    QCOMPARE(stockOf(QString::number(pear)), QStringLiteral("4|12"));
+    const int row = int(listed(Data_in->Query_aa, "aid").indexOf(QString::number(order)));
+    QCOMPARE(Data_in->Query_aa->text(row, "a12"), QStringLiteral("部分退货"));
+
+    // With an open order selected, the number is typed (or scanned) in the dialog; the apple left
+    // is the only one that may still come back.
+    clickRow(Fr_dingdan1->bsSkinDBGrid2,
+             int(listed(Data_in->Query_aa, "aid").indexOf(QString::number(open))));
+    onModal([&](QWidget* w) {
+        auto* d = qobject_cast<ReturnDialog*>(w);
+        QCOMPARE(d->tblLines->rowCount(), 0);
+        d->edtOrder->setText(QString::number(open));
+        click(d->btnFind); // not settled: refused, nothing shown
+        QCOMPARE(d->tblLines->rowCount(), 0);
+        d->edtOrder->setText(QString::number(order));
+        click(d->btnFind);
+        QCOMPARE(d->tblLines->item(0, 3)->text(), QStringLiteral("2"));
+        QCOMPARE(d->findChild<QDoubleSpinBox*>("quantity0")->maximum(), 1.0);
+        QVERIFY(!d->findChild<QDoubleSpinBox*>("quantity1")->isEnabled());
+        click(d->btnCancel);
+    });
+    click(tool("btnReturns"));
+    QCOMPARE(f.messages.last(), QStringLiteral("只有已结算的订单可以退货"));
+    QCOMPARE(LedgerFixture::scalar("select count(*) from returns").toInt(), 1);
+}
+
 #include "tst_orders.moc"
 
 void TestOrders::amountDueIsWholeWhileTheDialogIsOpen() {

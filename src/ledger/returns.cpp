@@ -167,6 +167,10 @@ QList<Returnable> returnable(qint64 order) {
     return readLines(Db::business(), order);
 }
 
+qint64 paidByCard(qint64 order) {
+    return readOrder(Db::business(), order, {}).card;
+}
+
 Limits limits() {
     Limits l;
     if (const QString days = setting(LimitDays); !days.isEmpty())
@@ -237,8 +241,9 @@ Made make(qint64 order, const QList<Line>& back, Way way, const QString& reason)
                                                 [&](const Returnable& x) { return x.line == l.line; });
             // The cost the sale's stock-out record carries.
             const QVariant cost = work.scalar(
-                QStringLiteral("select e13 from ae where e11 = :o and e1 = :p and e6 = :k and e3 not like '-%' "
-                               "order by eid desc limit 1"),
+                QStringLiteral(
+                    "select e13 from ae where e11 = :o and e1 = :p and e6 = :k and e3 not like '-%' "
+                    "order by eid desc limit 1"),
                 {{QStringLiteral(":o"), QString::number(order)},
                  {QStringLiteral(":p"), r.product},
                  {QStringLiteral(":k"), r.price.toString()}});

@@ -31,6 +31,9 @@ struct Returnable {
 // there or not settled.
 QList<Returnable> returnable(qint64 order);
 
+// The card that paid the order; 0 when it was paid in cash.
+qint64 paidByCard(qint64 order);
+
 // How the money goes back.
 enum class Way { Cash, Card };
 inline const QString CashWay = QStringLiteral("现金");

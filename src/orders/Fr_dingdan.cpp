@@ -7,6 +7,7 @@
 #include "orders/new_dingdan.h"
 #include "orders/new_fenlei.h"
 #include "orders/print_dingdan.h"
+#include "orders/returndialog.h"
 #include "orders/xiaopiao.h"
 #include "reports/receiptprint.h"
 #include "reports/reports.h"
@@ -69,6 +70,7 @@ TFr_dingdan::TFr_dingdan(QWidget* parent)
             [this] { bsSkinSpeedButton3Click(); });
     addTool(QStringLiteral("bsSkinSpeedButton4"), QStringLiteral("删 除"), 19,
             [this] { bsSkinSpeedButton4Click(); });
+    addTool(QStringLiteral("btnReturns"), QStringLiteral("退 货"), 20, [this] { btnReturnsClick(); });
     addDivider();
     addTool(QStringLiteral("bsSkinSpeedButton10"), QStringLiteral("打印小票"), 15,
             [this] { bsSkinSpeedButton10Click(); });
@@ -215,6 +217,16 @@ void TFr_dingdan::bsSkinSpeedButton11Click() {
                          orders->fieldText(QStringLiteral("a2")) == Orders::Settled;
     xiaopiao->prepare(settled ? orders->fieldValue(QStringLiteral("aid")).toLongLong() : 0);
     xiaopiao->exec();
+}
+
+void TFr_dingdan::btnReturnsClick() {
+    // The selected settled order, or one typed or scanned in the dialog.
+    const SharedQuery* orders = Data_in->Query_aa;
+    const bool settled = listHasRows() && orders->fieldText(QStringLiteral("a2")) == Orders::Settled;
+    ReturnDialog dialog(this);
+    if (settled)
+        dialog.load(orders->fieldValue(QStringLiteral("aid")).toLongLong());
+    dialog.exec();
 }
 
 void TFr_dingdan::bsSkinSpeedButton4Click() {

@@ -32,6 +32,7 @@ public slots:
     void bsSkinSpeedButton2Click();          // change category
     void bsSkinSpeedButton3Click();          // modify
     void bsSkinSpeedButton4Click();          // delete
+    void btnReturnsClick();                  // 退货: the selected settled order, or one typed
     void bsSkinSpeedButton8Click() override; // print: the order report dialog
     void bsSkinSpeedButton1Click();          // show all
     void bsSkinSpeedButton10Click();         // 打印小票: the selected settled order's receipt again
