@@ -319,6 +319,7 @@ TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), pa
     lblCardPayments = card(cards, 1, 3, QStringLiteral("会员卡消费"), QStringLiteral("lblCardPayments"));
     lblBalance = card(cards, 1, 4, QStringLiteral("会员卡余额合计(欠会员)"), QStringLiteral("lblBalance"));
     inner->addLayout(cards);
+    m_cards = cards;
     lblNoCost = new QLabel(body);
     lblNoCost->setObjectName(QStringLiteral("lblNoCost"));
     lblNoCost->setProperty("role", QStringLiteral("hint"));
@@ -557,8 +558,20 @@ void TFr_tongji::refresh() {
 }
 
 void TFr_tongji::showCosts(bool shown) {
-    lblProfit->parentWidget()->setVisible(shown);
-    lblMargin->parentWidget()->setVisible(shown);
+    // The cards shown stand in two full rows, without a gap where the profit's were.
+    const QList<QLabel*> figures = {lblSales,   lblReceived,  lblProfit,    lblMargin,       lblOrders,
+                                    lblAverage, lblUnsettled, lblRecharges, lblCardPayments, lblBalance};
+    QList<QWidget*> cards;
+    for (QLabel* figure : figures) {
+        QWidget* card = figure->parentWidget();
+        m_cards->removeWidget(card);
+        card->setVisible(shown || (figure != lblProfit && figure != lblMargin));
+        if (!card->isHidden())
+            cards << card;
+    }
+    const int perRow = int((cards.size() + 1) / 2);
+    for (int i = 0; i < cards.size(); ++i)
+        m_cards->addWidget(cards[i], i / perRow, i % perRow);
     if (!shown) {
         lblProfit->clear();
         lblMargin->clear();
@@ -716,7 +729,10 @@ void TFr_tongji::drawCashiers() {
     QList<std::pair<QString, double>> ranked(received.keyValueBegin(), received.keyValueEnd());
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.second < b.second; });
-    QChart* chart = freshChart(chartCashiers, QStringLiteral("各收银员实收金额"));
+    // Orders settled before the shop had operators name nobody: the chart says so.
+    QChart* chart = freshChart(chartCashiers,
+                               ranked.isEmpty() ? QStringLiteral("各收银员实收金额（本期没有记名结算的订单）")
+                                                : QStringLiteral("各收银员实收金额"));
     auto* set = new QBarSet(QStringLiteral("实收金额"));
     set->setColor(QColor(0x5b, 0x8f, 0xc7));
     QStringList names;

@@ -10,6 +10,7 @@ class DataGrid;
 class QChartView;
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -116,8 +117,9 @@ private:
 
     Statistics::Period m_period;
     QPointer<SharedQuery> m_days, m_products, m_categories, m_members, m_cashiers;
-    bool m_costs = true; // the figures shown are read with costs
-    bool m_stale = true; // written since last read while the page was hidden
+    bool m_costs = true;            // the figures shown are read with costs
+    QGridLayout* m_cards = nullptr; // the summary cards
+    bool m_stale = true;            // written since last read while the page was hidden
     bool m_productsStale = true;
     bool m_printing = false; // a print of the page is open
     bool m_turned = false;   // the custom period was typed with 至 before 从
