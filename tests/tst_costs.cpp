@@ -66,7 +66,9 @@ TFr_tongji* page() {
 // Figures that appear only as costs or profit: the cost prices 7.31 and 123.47; 3 sold at 7.31
 // cost 21.93 (profit 7.77 on 29.7), the one at 123.47 leaves 76.53 on 200; together a cost of
 // 145.4 and a profit of 84.3, a margin of 36.7%.
-const QStringList CostFigures = {"7.31", "123.47", "21.93", "7.77", "76.53", "145.4", "84.3", "36.7%"};
+// The 5 and 2 received cost 36.55 and 246.94.
+const QStringList CostFigures = {"7.31",  "123.47", "21.93", "7.77",  "76.53",
+                                 "145.4", "84.3",   "36.7%", "36.55", "246.94"};
 
 struct Shop {
     qint64 mints = 0, flask = 0, order = 0;
@@ -285,6 +287,16 @@ void TestCosts::noCostFigureReachesOneWhoMayNotSeeCosts() {
         products->reset(products->defaultStatement());
     }
 
+    // A definition of the shop's own that multiplies a cost into a column of its own.
+    QFile own(QDir(Reports::printFolder()).filePath("chengben.rav"));
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write(R"({ "title": "入库成本", "source": "Rv_ac", "columns": [ { "field": "c2" },
+                   { "product": ["c3", "c4"], "title": "成本合计", "sum": true } ] })");
+    own.close();
+    const QString ownPdf = QDir(f.folder()).filePath("chengben.pdf");
+    Reports::renderPdf("chengben.rav", ownPdf);
+    outputs.insert("print chengben.rav", pdfText(ownPdf));
+
     // The welcome card.
     main_window->switchTo(main_window->Fr_wel1);
     outputs.insert("welcome", main_window->Fr_wel1->lblToday->text());
@@ -300,11 +312,11 @@ void TestCosts::noCostFigureReachesOneWhoMayNotSeeCosts() {
     click(main_window->Fr_kucun1->bsSkinSpeedButton1);
 
     // Nothing shows a cost to a cashier; to the owner, every output of costs shows them.
-    const QStringList withCosts = {"list products", "list stock-in",     "list stock-out",  "list warning",
-                                   "stock grid",    "stock grid export", "export products", "export stock-in",
-                                   "statistics",    "summary",           "print ab.rav",    "print ac.rav",
-                                   "print tj1.rav", "print tj2.rav",     "print tj3.rav",   "welcome",
-                                   "product dialog"};
+    const QStringList withCosts = {
+        "list products",     "list stock-in",   "list stock-out",    "list warning",  "stock grid",
+        "stock grid export", "export products", "export stock-in",   "statistics",    "summary",
+        "print ab.rav",      "print ac.rav",    "print tj1.rav",     "print tj2.rav", "print tj3.rav",
+        "welcome",           "product dialog",  "print chengben.rav"};
     for (const QString& name : withCosts)
         QVERIFY2(outputs.contains(name) || (!exports && name.contains("export")), qPrintable(name));
     for (auto it = outputs.cbegin(); it != outputs.cend(); ++it) {
