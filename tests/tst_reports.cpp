@@ -108,8 +108,9 @@ QString writeFile(const QString& path, const QByteArray& text) {
 } // namespace
 
 void TestReports::initdbWritesTheDefaultsAndKeepsEditedOnes() {
-    const QStringList expected{"aa.rav", "aa_n.rav", "ab.rav",  "ac.rav",  "ae.rav",  "ag.rav",  "ah.rav",
-                               "aj.rav", "ak.rav",   "tj1.rav", "tj2.rav", "tj3.rav", "tj4.rav", "yj.rav"};
+    const QStringList expected{"aa.rav",  "aa_n.rav", "ab.rav",  "ac.rav",  "ae.rav",
+                               "ag.rav",  "ah.rav",   "aj.rav",  "ak.rav",  "tj1.rav",
+                               "tj2.rav", "tj3.rav",  "tj4.rav", "tj5.rav", "yj.rav"};
     QCOMPARE(ReportFiles::names(), expected);
 
     QTemporaryDir dir;

@@ -3,6 +3,7 @@
 #include "core/commandline.h"
 #include "data/listdefinitions.h"
 #include "data/spreadsheet.h"
+#include "ledger/exporting.h"
 #include "toolfolder.h"
 
 #include <QCommandLineParser>
@@ -70,10 +71,7 @@ int main(int argc, char* argv[]) {
         return fail(QStringLiteral("无法从文件名看出格式，请用 --format xlsx 或 csv"), 2);
     try {
         ToolFolder::open(args[0], false, ToolFolder::OnServer::Open);
-        Db::Params params;
-        const QString sql = Spreadsheet::listStatement(*list, parser.value(search), &params);
-        const qint64 rows = Spreadsheet::writeQuery(Db::business(), sql, params, list->table, list->columns,
-                                                    parser.value(output), chosen);
+        const qint64 rows = Exporting::writeList(*list, parser.value(search), parser.value(output), chosen);
         std::printf("%lld\n", static_cast<long long>(rows));
     } catch (const LedgerError& e) {
         return fail(e.text(), 1);

@@ -137,10 +137,11 @@ void TFr_wel::showLowStock(int count) {
     bsSkinStdLabel1->setVisible(count > 0);
 }
 
-void TFr_wel::showToday(Currency sales, Currency profit, int orders) {
-    lblToday->setText(QStringLiteral("今日销售额 <b>%1</b> 元，毛利 <b>%2</b> 元，订单 <b>%3</b> 笔 "
+void TFr_wel::showToday(Currency sales, std::optional<Currency> profit, int orders) {
+    const QString gross = profit ? QStringLiteral("，毛利 <b>%1</b> 元").arg(profit->toString()) : QString();
+    lblToday->setText(QStringLiteral("今日销售额 <b>%1</b> 元%2，订单 <b>%3</b> 笔 "
                                      "<a href=\"tongji\">查看统计</a>")
-                          .arg(sales.toString(), profit.toString())
+                          .arg(sales.toString(), gross)
                           .arg(orders));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "core/money.h"
 #include "widgets/frame.h"
 
@@ -43,7 +45,8 @@ public:
     void showLowStock(int count);
 
     // Today's figures at a glance.
-    void showToday(Currency sales, Currency profit, int orders);
+    // The profit is left out for those who may not see it (none given).
+    void showToday(Currency sales, std::optional<Currency> profit, int orders);
 
     // The news page on the maker's site.
     static QString newsAddress();

@@ -22,6 +22,7 @@
 
 #include "core/clock.h"
 #include "data/work.h"
+#include "ledger/costs.h"
 #include "ledger/products.h"
 #include "ledger/statistics.h"
 #include <QCloseEvent>
@@ -200,6 +201,8 @@ void Tmain::bringToFront() {
 }
 
 void Tmain::bindData() {
+    // The lists leave out what the one at the till may not see from their first reading on.
+    Costs::follow();
     bsSkinDBText1->bind(Data_in->Query_a5, QStringLiteral("run"));
     for (Frame* frame : frames())
         frame->bindData();
@@ -214,13 +217,17 @@ void Tmain::bindData() {
         if (sales)
             guarded([this] { showToday(); });
     });
+    // Another operator at the till: the profit shown or left out.
+    connect(&Costs::Watch::instance(), &Costs::Watch::changed, this,
+            [this] { guarded([this] { showToday(); }); });
     showLowStock();
     showToday();
 }
 
 void Tmain::showToday() {
     const Statistics::Glance today = Statistics::glance(Clock::now().date());
-    Fr_wel1->showToday(today.sales, today.profit, today.orders);
+    Fr_wel1->showToday(today.sales, today.withCosts ? std::optional<Currency>(today.profit) : std::nullopt,
+                       today.orders);
 }
 
 void Tmain::showLowStock() {

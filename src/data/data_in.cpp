@@ -409,7 +409,7 @@ QStringList TData_in::reportConnections() {
             QStringLiteral("Rv_ag"), QStringLiteral("Rv_ak"),
             // The statistics page's lists, made by the page with the data module as their owner.
             QStringLiteral("Rv_tj1"), QStringLiteral("Rv_tj2"), QStringLiteral("Rv_tj3"),
-            QStringLiteral("Rv_tj4")};
+            QStringLiteral("Rv_tj4"), QStringLiteral("Rv_tj5")};
 }
 
 SharedQuery* TData_in::reportSource(const QString& connection) const {

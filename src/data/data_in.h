@@ -47,7 +47,7 @@ public:
     SharedQuery* query(const QString& name) const;
     // The working folder whose files are open.
     const QString& folder() const { return m_folder; }
-    // Report connections: Rv_aa … Rv_ak (and the statistics lists Rv_tj1 … Rv_tj4) name the
+    // Report connections: Rv_aa … Rv_ak (and the statistics lists Rv_tj1 … Rv_tj5) name the
     // shared query a report reads.
     SharedQuery* reportSource(const QString& connection) const;
     static QStringList reportConnections();

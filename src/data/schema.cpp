@@ -223,6 +223,8 @@ QStringList Schema::indexStatements() {
         QStringLiteral("CREATE INDEX IF NOT EXISTS ae_sold ON ae (e7, e1, e3, e6, e13)"),
         // A period's orders and card movements are summed from these indexes alone.
         QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1 ON aa (a1, a2, a5, a6)"),
+        // And per cashier.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1_a9 ON aa (a1, a2, a9, a5, a6)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g3 ON ag (g3, g2)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h3 ON ah (h3, h2)"),
         // The card movements summed per day for a period's chart, in the order of these.
@@ -403,6 +405,8 @@ QStringList Schema::operationLogStatements(bool server) {
         for (const AddedColumn& c : addedColumns)
             statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 TEXT")
                               .arg(QLatin1String(c.table), QLatin1String(c.column));
+        // The statistics per cashier read the period's orders from this index alone.
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1_a9 ON aa (a1, a2, a9, a5, a6)");
     }
     return statements;
 }

@@ -16,6 +16,74 @@
 
 namespace {
 bool loadEverything = false;
+SharedQuery::Withholding withholding;
+
+QList<SharedQuery*>& everyQuery() {
+    static QList<SharedQuery*> queries;
+    return queries;
+}
+
+// A statement reading every field of the table: "select * from t ..." or "select *, ... from t".
+QRegularExpressionMatch everyField(const QString& sql, const QString& table) {
+    const QRegularExpression form(QStringLiteral("^(\\s*select\\s+)\\*(?=\\s*,|\\s+from\\s+%1\\b)")
+                                      .arg(QRegularExpression::escape(table)),
+                                  QRegularExpression::CaseInsensitiveOption);
+    return form.match(sql);
+}
+} // namespace
+
+void SharedQuery::setWithholding(Withholding policy) {
+    withholding = std::move(policy);
+}
+
+void SharedQuery::withholdingChanged() {
+    for (SharedQuery* q : everyQuery()) {
+        const bool rewritten = everyField(q->m_sql, q->m_table).hasMatch();
+        if (!q->takeWithholding() || !q->m_open || q->m_state != State::Browse)
+            continue;
+        // A list of other fields (the statistics) is read again by its page, with a statement
+        // of its own for the one at the till.
+        if (rewritten)
+            q->reread();
+    }
+}
+
+bool SharedQuery::takeWithholding() {
+    QStringList fields = withholding ? withholding(m_table) : QStringList();
+    if (fields == m_withheld)
+        return false;
+    m_withheld = std::move(fields);
+    m_selectList.clear();
+    // A paged list keeps its fields between opens; an open list of other rows reads its own.
+    if (!m_open || m_paged)
+        m_fields.clear();
+    return true;
+}
+
+QString SharedQuery::selectList() const {
+    if (m_withheld.isEmpty())
+        return QStringLiteral("*");
+    if (m_selectList.isEmpty()) {
+        QSqlQuery probe(QSqlDatabase::database(m_connection, false));
+        if (!probe.exec(QStringLiteral("select * from %1 limit 0").arg(m_table)))
+            throw DatabaseError(Db::errorText(probe.lastError()));
+        const QSqlRecord record = probe.record();
+        QStringList kept;
+        for (int i = 0; i < record.count(); ++i)
+            if (!m_withheld.contains(record.fieldName(i), Qt::CaseInsensitive))
+                kept << record.fieldName(i);
+        m_selectList = kept.join(QLatin1Char(','));
+    }
+    return m_selectList;
+}
+
+QString SharedQuery::executed() const {
+    if (m_withheld.isEmpty())
+        return m_sql;
+    const QRegularExpressionMatch m = everyField(m_sql, m_table);
+    if (!m.hasMatch())
+        return m_sql;
+    return m.captured(1) + selectList() + m_sql.mid(m.capturedEnd(0));
 }
 
 void SharedQuery::setLoadEverything(bool on) {
@@ -31,6 +99,7 @@ SharedQuery::SharedQuery(const QString& name, const QString& connection, const Q
     : QAbstractTableModel(parent), m_connection(connection), m_table(table), m_key(key) {
     setObjectName(name);
     m_sql = defaultStatement();
+    everyQuery().append(this);
     connect(&Db::Announcer::instance(), &Db::Announcer::committed, this, &SharedQuery::follow);
 }
 
@@ -51,6 +120,10 @@ void SharedQuery::follow(const Db::Changes& changes) {
             }
             return;
         }
+}
+
+SharedQuery::~SharedQuery() {
+    everyQuery().removeOne(this);
 }
 
 QString SharedQuery::defaultStatement() const {
@@ -99,9 +172,10 @@ void SharedQuery::close() {
 void SharedQuery::open() {
     if (m_open)
         return;
+    takeWithholding();
     if (m_index && !m_editable && !loadEverything && openPaged())
         return;
-    QSqlQuery query = Db::exec(QSqlDatabase::database(m_connection, false), m_sql, m_params);
+    QSqlQuery query = Db::exec(QSqlDatabase::database(m_connection, false), executed(), m_params);
     const QSqlRecord record = query.record();
     QStringList fields;
     for (int i = 0; i < record.count(); ++i)
@@ -116,6 +190,7 @@ void SharedQuery::open() {
     }
     beginResetModel();
     m_fields = fields;
+    m_fieldsOfTable = false;
     m_rows = std::move(rows);
     m_open = true;
     m_current = m_rows.isEmpty() ? -1 : 0;
@@ -213,12 +288,15 @@ bool SharedQuery::openPaged() {
     std::optional<PagedRows> paged = pagedRows();
     if (!paged)
         return false;
-    if (m_fields.isEmpty()) {
+    // The fields of the table as read now (a statement of other fields may have been open).
+    if (m_fields.isEmpty() || !m_fieldsOfTable) {
+        m_fields.clear();
         QSqlQuery probe = Db::exec(QSqlDatabase::database(m_connection, false),
-                                   QStringLiteral("select * from %1 limit 0").arg(m_table));
+                                   QStringLiteral("select %1 from %2 limit 0").arg(selectList(), m_table));
         const QSqlRecord record = probe.record();
         for (int i = 0; i < record.count(); ++i)
             m_fields << record.fieldName(i);
+        m_fieldsOfTable = true;
     }
     beginResetModel();
     m_rows.clear();
@@ -297,8 +375,8 @@ const QVector<QVariant>* SharedQuery::rowAt(int row) const {
             keys << QString::number(keyAt(i));
         QSqlQuery query(QSqlDatabase::database(m_connection, false));
         query.setForwardOnly(true);
-        if (!query.exec(QStringLiteral("select * from %1 where %2 in (%3)")
-                            .arg(m_table, m_key, keys.join(QLatin1Char(',')))))
+        if (!query.exec(QStringLiteral("select %1 from %2 where %3 in (%4)")
+                            .arg(selectList(), m_table, m_key, keys.join(QLatin1Char(',')))))
             throw DatabaseError(Db::errorText(query.lastError()));
         const int n = int(m_fields.size());
         const int keyColumn = fieldIndex(m_key);

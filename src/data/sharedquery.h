@@ -33,6 +33,19 @@ public:
 
     SharedQuery(const QString& name, const QString& connection, const QString& table, const QString& key,
                 QObject* parent = nullptr);
+    ~SharedQuery() override;
+
+    // What the one at the till may not read (cost prices): the fields of a table that no list
+    // over it reads, a policy the ledger hands in. Asked at every open; a statement that reads
+    // every field of its table ("select * from ab ...", "select *, ... from ab ...") then names
+    // the other fields instead, so the withheld ones never leave the database.
+    using Withholding = std::function<QStringList(const QString& table)>;
+    static void setWithholding(Withholding policy);
+    // The policy may answer otherwise now (another operator at the till): every open list that
+    // reads every field of its table reads again, with or without the fields, when they changed.
+    static void withholdingChanged();
+    // The fields this list leaves out for the one at the till (a print leaves out its columns).
+    const QStringList& withheld() const { return m_withheld; }
 
     // Lists over a big table read their rows page by page, counted and searched through the
     // table's in-memory index, instead of reading the whole result at every open.
@@ -46,7 +59,8 @@ public:
     const QString& connection() const { return m_connection; }
     const QString& table() const { return m_table; }
     const QString& key() const { return m_key; }
-    QString statement() const { return m_sql; }
+    // The statement as it runs: the fields withheld left out.
+    QString statement() const { return executed(); }
     const Db::Params& parameters() const { return m_params; }
     QString defaultStatement() const; // select * from <table> order by <key> desc
 
@@ -155,15 +169,24 @@ private:
     // Re-runs the present statement over what the list's index knows.
     void reread();
     void requireOpen() const;
+    // Asks the policy; a change forgets the fields read so far. True when it changed.
+    bool takeWithholding();
+    // The fields a statement of every field reads: "*", or the table's fields but the withheld.
+    QString selectList() const;
+    // The present statement as it runs.
+    QString executed() const;
     void leavePendingRow();
     void setCurrent(int row);
 
     QString m_connection, m_table, m_key;
     QString m_sql;
-    mutable QString m_checked; // the statement the database accepted
+    QStringList m_withheld;
+    mutable QString m_selectList; // the fields read instead of "*" while some are withheld
+    mutable QString m_checked;    // the statement the database accepted
     Db::Params m_params;
     bool m_open = false;
     QStringList m_fields;
+    bool m_fieldsOfTable = false;      // m_fields are the table's, as a paged list reads them
     QVector<QVector<QVariant>> m_rows; // every row, when not paged
     int m_current = -1;
 

@@ -1,6 +1,8 @@
 #include "ledger/statistics.h"
 
 #include "data/schema.h"
+#include "ledger/costs.h"
+#include "ledger/oplog.h"
 #include "ledger/orders.h"
 
 #include <QSqlQuery>
@@ -49,19 +51,22 @@ struct StockOut {
     int records = 0, withoutCost = 0;
 };
 
-StockOut stockOut(const Statistics::Period& period) {
-    QSqlQuery q = Db::exec(Db::business(),
-                           QStringLiteral("select sum(n), sum(sales), sum(cost), sum(costed), sum(nocost) "
-                                          "from ae_day where %1")
-                               .arg(InDays),
-                           days(period));
+// Without the right to see costs, only the records and their sales are read.
+StockOut stockOut(const Statistics::Period& period, bool costs) {
+    QSqlQuery q = Db::exec(
+        Db::business(),
+        QStringLiteral("select sum(n), sum(sales)%1 from ae_day where %2")
+            .arg(costs ? QStringLiteral(", sum(cost), sum(costed), sum(nocost)") : QString(), InDays),
+        days(period));
     StockOut s;
     if (q.next()) {
         s.records = q.value(0).toInt();
         s.sales = money(q.value(1));
-        s.cost = money(q.value(2));
-        s.costed = money(q.value(3));
-        s.withoutCost = q.value(4).toInt();
+        if (costs) {
+            s.cost = money(q.value(2));
+            s.costed = money(q.value(3));
+            s.withoutCost = q.value(4).toInt();
+        }
     }
     return s;
 }
@@ -89,7 +94,7 @@ Period period(Span span, const QDate& today) {
 }
 
 QString Summary::marginText() const {
-    if (costedSales == Currency())
+    if (!withCosts || costedSales == Currency())
         return QStringLiteral("—");
     const double percent = 100.0 * double(profit.scaled()) / double(costedSales.scaled());
     return QString::number(percent, 'f', 1) + QLatin1Char('%');
@@ -111,12 +116,14 @@ Currency Summary::averageOrder() const {
 }
 
 QString Summary::withoutCostText() const {
-    return withoutCost == 0 ? QString() : QStringLiteral("%1 条记录无成本价，未计入毛利").arg(withoutCost);
+    return !withCosts || withoutCost == 0 ? QString()
+                                          : QStringLiteral("%1 条记录无成本价，未计入毛利").arg(withoutCost);
 }
 
 Summary summary(const Period& period) {
     Summary s;
-    const StockOut out = stockOut(period);
+    s.withCosts = Costs::shown();
+    const StockOut out = stockOut(period, s.withCosts);
     s.sales = out.sales;
     s.costedSales = out.costed;
     s.cost = out.cost;
@@ -156,8 +163,9 @@ Summary summary(const Period& period) {
 
 Glance glance(const QDate& day) {
     const Period today{day, day};
-    const StockOut out = stockOut(today);
     Glance g;
+    g.withCosts = Costs::shown();
+    const StockOut out = stockOut(today, g.withCosts);
     g.sales = out.sales;
     g.profit = out.costed - out.cost;
     g.withoutCost = out.withoutCost;
@@ -169,15 +177,21 @@ Glance glance(const QDate& day) {
 }
 
 Statement perDay(const Period& period) {
-    return {QStringLiteral(
-                "select %1 as riqi, sum(sales) / 10000.0 as xiaoshoue, sum(cost) / 10000.0 as chengben, "
-                "sum(costed - cost) / 10000.0 as maoli, sum(nocost) as wuchengben, sum(n) as bishu "
-                "from ae_day where %2 group by %1 order by %1")
-                .arg(bucket(QStringLiteral("d"), period), InDays),
+    const QString costs = Costs::shown() ? QStringLiteral("sum(cost) / 10000.0 as chengben, "
+                                                          "sum(costed - cost) / 10000.0 as maoli, "
+                                                          "sum(nocost) as wuchengben, ")
+                                         : QString();
+    return {QStringLiteral("select %1 as riqi, sum(sales) / 10000.0 as xiaoshoue, %3sum(n) as bishu "
+                           "from ae_day where %2 group by %1 order by %1")
+                .arg(bucket(QStringLiteral("d"), period), InDays, costs),
             days(period)};
 }
 
 Statement topProducts(const Period& period, Ranking ranking) {
+    const bool costs = Costs::shown();
+    // Nobody ranks by a profit they may not see: by sales instead.
+    if (!costs && ranking == Ranking::Profit)
+        ranking = Ranking::Sales;
     const QString order = ranking == Ranking::Sales      ? QStringLiteral("xiaoshoue")
                           : ranking == Ranking::Quantity ? QStringLiteral("shuliang")
                                                          : QStringLiteral("maoli");
@@ -185,26 +199,31 @@ Statement topProducts(const Period& period, Ranking ranking) {
     // reads every record of the period (from an index that holds the fields it needs), so its
     // amounts are rounded to whole ten-thousandths but left as doubles: exact as long as a sum
     // stays below 2^53 ten-thousandths, and cheaper per record than a cast to integer.
-    return {
-        QStringLiteral("select t.e1, (select n.e2 from ae n where n.eid = t.newest) as e2, "
-                       "t.shuliang, t.xiaoshoue, t.maoli, t.wuchengben from ("
-                       "select e1, max(eid) as newest, sum(%1) / 10000.0 as shuliang, "
-                       "sum(%2) / 10000.0 as xiaoshoue, "
-                       "sum(case when e13 is null then 0 else %2 - %3 end) / 10000.0 as maoli, "
-                       "sum(case when e13 is null then 1 else 0 end) as wuchengben "
-                       "from ae where e7 >= :from and e7 < :to group by e1) t "
-                       "order by t.%4 desc, t.e1 limit 10")
-            .arg(rounded(number(QStringLiteral("e3"))),
-                 rounded(number(QStringLiteral("e3")) + QStringLiteral(" * ") + number(QStringLiteral("e6"))),
-                 rounded(number(QStringLiteral("e3")) + QStringLiteral(" * e13")), order),
-        range(period)};
+    const QString quantity = rounded(number(QStringLiteral("e3")));
+    const QString sales =
+        rounded(number(QStringLiteral("e3")) + QStringLiteral(" * ") + number(QStringLiteral("e6")));
+    const QString cost = rounded(number(QStringLiteral("e3")) + QStringLiteral(" * e13"));
+    const QString profit =
+        costs ? QStringLiteral(", sum(case when e13 is null then 0 else %1 - %2 end) / 10000.0 as maoli, "
+                               "sum(case when e13 is null then 1 else 0 end) as wuchengben")
+                    .arg(sales, cost)
+              : QString();
+    return {QStringLiteral("select t.e1, (select n.e2 from ae n where n.eid = t.newest) as e2, "
+                           "t.shuliang, t.xiaoshoue%4 from ("
+                           "select e1, max(eid) as newest, sum(%1) / 10000.0 as shuliang, "
+                           "sum(%2) / 10000.0 as xiaoshoue%5 "
+                           "from ae where e7 >= :from and e7 < :to group by e1) t "
+                           "order by t.%3 desc, t.e1 limit 10")
+                .arg(quantity, sales, order, costs ? QStringLiteral(", t.maoli, t.wuchengben") : QString(),
+                     profit),
+            range(period)};
 }
 
 Statement perCategory(const Period& period) {
-    return {QStringLiteral("select e8, sum(qty) / 10000.0 as shuliang, sum(sales) / 10000.0 as xiaoshoue, "
-                           "sum(costed - cost) / 10000.0 as maoli from ae_day where %1 "
-                           "group by e8 order by xiaoshoue desc, e8")
-                .arg(InDays),
+    return {QStringLiteral("select e8, sum(qty) / 10000.0 as shuliang, sum(sales) / 10000.0 as xiaoshoue%2 "
+                           "from ae_day where %1 group by e8 order by xiaoshoue desc, e8")
+                .arg(InDays,
+                     Costs::shown() ? QStringLiteral(", sum(costed - cost) / 10000.0 as maoli") : QString()),
             days(period)};
 }
 
@@ -223,6 +242,28 @@ Statement members(const Period& period) {
                 .arg(bucket(QStringLiteral("d"), period), Schema::scaled(QStringLiteral("h2")),
                      Schema::scaled(QStringLiteral("g2"))),
             days(period)};
+}
+
+Statement byCashier(const Period& period) {
+    // The settled orders of the period by who settled them, then the lines the log says each one
+    // took off orders; both read from indexes in the order of the day.
+    Db::Params params = range(period);
+    params.emplace_back(QStringLiteral(":settled"), Orders::Settled);
+    params.emplace_back(QStringLiteral(":removed"), OpLog::RemoveLine);
+    const QString received = Schema::scaled(QStringLiteral("coalesce(a6, 0)"));
+    return {
+        QStringLiteral("select %1 as riqi, c.op as shouyinyuan, sum(c.sales) / 10000.0 as xiaoshoue, "
+                       "sum(c.n) as dingdan, sum(c.discount) / 10000.0 as youhui, sum(c.removed) as shanchu "
+                       "from (select substr(a1, 1, 10) as d, a9 as op, sum(%2) as sales, count(*) as n, "
+                       "sum(%3 - %2) as discount, 0 as removed from aa "
+                       "where a1 >= :from and a1 < :to and a2 = :settled and a9 <> '' "
+                       "group by substr(a1, 1, 10), a9 union all "
+                       "select substr(logged_at, 1, 10), operator_name, 0, 0, 0, count(*) from oplog "
+                       "where action = :removed and logged_at >= :from and logged_at < :to "
+                       "group by substr(logged_at, 1, 10), operator_name) c "
+                       "group by %1, c.op order by %1, c.op")
+            .arg(bucket(QStringLiteral("c.d"), period), received, Schema::scaled(QStringLiteral("a5"))),
+        params};
 }
 
 QStringList buckets(const Period& period) {

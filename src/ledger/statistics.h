@@ -27,13 +27,16 @@ struct Period {
 
 Period period(Span span, const QDate& today);
 
+// Without the right to see costs (查看成本价和利润) nothing here reads a cost: the summaries have
+// no cost or profit (withCosts false) and the lists' statements no such fields.
 struct Summary {
-    Currency sales;       // value of the stock-out records (quantity × price), net of reversals
-    Currency costedSales; // the part of the sales whose records carry a cost price
-    Currency cost;        // quantity × cost price of those records
-    Currency profit;      // costedSales − cost
-    int records = 0;      // stock-out records of the period
-    int withoutCost = 0;  // of them without a cost price, left out of the profit
+    bool withCosts = true; // read with costs and profit; without, those figures are zero
+    Currency sales;        // value of the stock-out records (quantity × price), net of reversals
+    Currency costedSales;  // the part of the sales whose records carry a cost price
+    Currency cost;         // quantity × cost price of those records
+    Currency profit;       // costedSales − cost
+    int records = 0;       // stock-out records of the period
+    int withoutCost = 0;   // of them without a cost price, left out of the profit
 
     int orders = 0;        // orders created in the period (deleted orders are gone)
     Currency amountDue;    // their amounts due
@@ -57,6 +60,7 @@ Summary summary(const Period& period);
 
 // The welcome page's glance at one day: sales, profit and orders.
 struct Glance {
+    bool withCosts = true; // without, profit and withoutCost are zero, not read
     Currency sales;
     Currency profit;
     int orders = 0;
@@ -71,20 +75,29 @@ struct Statement {
 };
 
 // Sales and gross profit per day (per month for long periods): fields riqi (yyyy-MM-dd or
-// yyyy-MM), xiaoshoue, chengben, maoli, wuchengben (records without cost), bishu (records).
+// yyyy-MM), xiaoshoue, chengben, maoli, wuchengben (records without cost), bishu (records); the
+// three of costs only for those who may see them.
 Statement perDay(const Period& period);
 
 // The ten products with the highest sales, quantity or profit: fields e1 (product number), e2
-// (name as last sold), shuliang, xiaoshoue, maoli, wuchengben.
+// (name as last sold), shuliang, xiaoshoue, maoli, wuchengben (the last two, and the ranking by
+// profit, only for those who may see costs: ranked by sales for the others).
 enum class Ranking { Sales, Quantity, Profit };
 Statement topProducts(const Period& period, Ranking ranking);
 
-// Sales and profit per major category: fields e8, shuliang, xiaoshoue, maoli.
+// Sales and profit per major category: fields e8, shuliang, xiaoshoue, maoli (for those who may
+// see costs).
 Statement perCategory(const Period& period);
 
 // Recharges and card payments per day (per month for long periods): fields riqi, chongzhi,
 // xiaofei.
 Statement members(const Period& period);
+
+// Per cashier and day (per month for long periods), what the operators' records say: fields riqi,
+// shouyinyuan (the operator), xiaoshoue (received on the orders they settled), dingdan (those
+// orders), youhui (their discounts: amount due less received), shanchu (order lines they took off,
+// from the operation log). An order counts on the day it was made.
+Statement byCashier(const Period& period);
 
 // One bucket of a period's chart: its label (as riqi holds it) for every day or month of the
 // period in order, those without sales included.

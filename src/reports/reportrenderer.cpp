@@ -63,11 +63,20 @@ ReportSnapshot ReportSnapshot::take(const ReportDefinition& definition, const Sh
     s.definition = definition;
     s.title = substitute(definition.title, parameters);
     for (const ReportHeadItem& item : definition.head)
-        s.head.append({item.label, parameters.value(item.parameter)});
+        if (!query.withheld().contains(item.parameter))
+            s.head.append({item.label, parameters.value(item.parameter)});
     s.printed = Clock::format(Clock::now());
 
     const int rowCount = query.recordCount(); // throws when the list is closed
-    const QList<ReportColumn>& columns = definition.columns;
+    // The columns of fields the list does not read for the one at the till (the cost prices)
+    // are left out of the print, a line amount made of one of them too.
+    const QStringList& withheld = query.withheld();
+    s.definition.columns.removeIf([&withheld](const ReportColumn& c) {
+        if (c.product.isEmpty())
+            return withheld.contains(c.field);
+        return withheld.contains(c.product.value(0)) || withheld.contains(c.product.value(1));
+    });
+    const QList<ReportColumn>& columns = s.definition.columns;
     const int n = int(columns.size());
 
     // Field positions, checked before anything is read.

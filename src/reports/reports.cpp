@@ -2,6 +2,8 @@
 
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportrenderer.h"
 #include "widgets/messages.h"
@@ -80,6 +82,14 @@ QWidget* dialogParent() {
     return parent ? parent : QApplication::activeWindow();
 }
 
+// Every print of a list asks for the right to print lists (a refusal is logged and raised) and is
+// logged, before anything is read.
+void allowPrint(const QString& definition) {
+    const QString what = QStringLiteral("报表 ") + definition;
+    Staff::require(Staff::Right::PrintLists, what);
+    OpLog::write({OpLog::Print, what, {}, {}});
+}
+
 // A file name made of the report's title (characters a file name cannot hold dropped).
 QString safeFileName(const QString& title, const QString& definition) {
     QString name = title;
@@ -110,6 +120,7 @@ void Reports::preview(const QString& definition, const Parameters& parameters) {
 }
 
 void Reports::preview(const QString& definition, const Parameters& parameters, const ReportFigure& figure) {
+    allowPrint(definition);
     if (figurePreviewHook) {
         figurePreviewHook(definition, parameters, figure);
         return;
@@ -185,6 +196,7 @@ void Reports::renderPdf(const QString& definition, const QString& pdfPath, const
 
 void Reports::renderPdf(const QString& definition, const QString& pdfPath, const Parameters& parameters,
                         const ReportFigure& figure) {
+    allowPrint(definition);
     ReportSnapshot report = prepare(definition, parameters);
     report.figure = figure;
     QPrinter printer(QPrinter::HighResolution);

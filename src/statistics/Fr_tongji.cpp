@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/work.h"
+#include "ledger/costs.h"
 #include "ledger/reportfiles.h"
 #include "reports/reportrenderer.h"
 #include "reports/reports.h"
@@ -262,7 +263,7 @@ QString rankingLabel(const QString& name, const QString& number, const QStringLi
 
 QStringList TFr_tongji::listNames() {
     return {QStringLiteral("Query_tj1"), QStringLiteral("Query_tj2"), QStringLiteral("Query_tj3"),
-            QStringLiteral("Query_tj4")};
+            QStringLiteral("Query_tj4"), QStringLiteral("Query_tj5")};
 }
 
 TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), parent) {
@@ -318,6 +319,7 @@ TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), pa
     lblCardPayments = card(cards, 1, 3, QStringLiteral("会员卡消费"), QStringLiteral("lblCardPayments"));
     lblBalance = card(cards, 1, 4, QStringLiteral("会员卡余额合计(欠会员)"), QStringLiteral("lblBalance"));
     inner->addLayout(cards);
+    m_cards = cards;
     lblNoCost = new QLabel(body);
     lblNoCost->setObjectName(QStringLiteral("lblNoCost"));
     lblNoCost->setProperty("role", QStringLiteral("hint"));
@@ -330,14 +332,17 @@ TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), pa
     chartProducts = chartView(QStringLiteral("chartProducts"));
     chartCategories = chartView(QStringLiteral("chartCategories"));
     chartMembers = chartView(QStringLiteral("chartMembers"));
+    chartCashiers = chartView(QStringLiteral("chartCashiers"));
     gridDays = grid(QStringLiteral("gridDays"));
     gridProducts = grid(QStringLiteral("gridProducts"));
     gridCategories = grid(QStringLiteral("gridCategories"));
     gridMembers = grid(QStringLiteral("gridMembers"));
+    gridCashiers = grid(QStringLiteral("gridCashiers"));
     btnPrintDays = printButton(QStringLiteral("btnPrintDays"));
     btnPrintProducts = printButton(QStringLiteral("btnPrintProducts"));
     btnPrintCategories = printButton(QStringLiteral("btnPrintCategories"));
     btnPrintMembers = printButton(QStringLiteral("btnPrintMembers"));
+    btnPrintCashiers = printButton(QStringLiteral("btnPrintCashiers"));
     cbRanking = new QComboBox;
     cbRanking->setObjectName(QStringLiteral("cbRanking"));
     cbRanking->addItems({QStringLiteral("按销售额"), QStringLiteral("按数量"), QStringLiteral("按毛利")});
@@ -348,6 +353,8 @@ TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), pa
                  QStringLiteral("大类销售"));
     tabs->addTab(chartWithList(chartMembers, nullptr, gridMembers, btnPrintMembers),
                  QStringLiteral("会员卡"));
+    tabs->addTab(chartWithList(chartCashiers, nullptr, gridCashiers, btnPrintCashiers),
+                 QStringLiteral("按收银员"));
     inner->addWidget(tabs, 1);
 
     connectGuarded(cbPeriod, &QComboBox::currentIndexChanged, this, &TFr_tongji::cbPeriodChange);
@@ -359,6 +366,7 @@ TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), pa
     connectGuarded(btnPrintProducts, &QPushButton::clicked, this, &TFr_tongji::btnPrintProductsClick);
     connectGuarded(btnPrintCategories, &QPushButton::clicked, this, &TFr_tongji::btnPrintCategoriesClick);
     connectGuarded(btnPrintMembers, &QPushButton::clicked, this, &TFr_tongji::btnPrintMembersClick);
+    connectGuarded(btnPrintCashiers, &QPushButton::clicked, this, &TFr_tongji::btnPrintCashiersClick);
 }
 
 void TFr_tongji::bindData() {
@@ -372,6 +380,7 @@ void TFr_tongji::bindData() {
     m_products = make(names[1], QStringLiteral("e1"));
     m_categories = make(names[2], QStringLiteral("e8"));
     m_members = make(names[3], QStringLiteral("riqi"));
+    m_cashiers = make(names[4], QStringLiteral("riqi"));
     // Each list is at least as wide as its columns, so none hides behind a scroll bar; the chart
     // beside it takes the rest.
     auto bindFitting = [](DataGrid* g, SharedQuery* q, const QList<GridColumn>& columns) {
@@ -404,6 +413,19 @@ void TFr_tongji::bindData() {
                 {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
                  {QStringLiteral("chongzhi"), QStringLiteral("充值"), 80},
                  {QStringLiteral("xiaofei"), QStringLiteral("卡消费"), 80}});
+    bindFitting(gridCashiers, m_cashiers,
+                {{QStringLiteral("riqi"), QStringLiteral("日期"), 80},
+                 {QStringLiteral("shouyinyuan"), QStringLiteral("收银员"), 80},
+                 {QStringLiteral("xiaoshoue"), QStringLiteral("实收金额"), 80},
+                 {QStringLiteral("dingdan"), QStringLiteral("订单数"), 55},
+                 {QStringLiteral("youhui"), QStringLiteral("优惠"), 65},
+                 {QStringLiteral("shanchu"), QStringLiteral("删除明细"), 60}});
+    // Another operator at the till: the figures read again, with or without the costs.
+    connect(&Costs::Watch::instance(), &Costs::Watch::changed, this, [this] {
+        m_stale = true;
+        if (isVisible() && !m_printing)
+            guarded([this] { refresh(); });
+    });
     connect(&Db::Announcer::instance(), &Db::Announcer::committed, this, [this](const Db::Changes& changes) {
         static const QStringList read = {QStringLiteral("ae"), QStringLiteral("aa"), QStringLiteral("ag"),
                                          QStringLiteral("ah"), QStringLiteral("aj")};
@@ -503,6 +525,7 @@ void TFr_tongji::refresh() {
     if (m_turned)
         lblPeriod->setText(lblPeriod->text() + QStringLiteral("（“至”早于“从”，按两天中较早的一天起算）"));
     const Statistics::Summary s = Statistics::summary(p);
+    showCosts(s.withCosts);
     lblSales->setText(money(s.sales));
     lblReceived->setText(money(s.received));
     lblProfit->setText(money(s.profit));
@@ -526,17 +549,53 @@ void TFr_tongji::refresh() {
     m_categories->reset(categories.sql, categories.params);
     const Statistics::Statement members = Statistics::members(p);
     m_members->reset(members.sql, members.params);
+    const Statistics::Statement cashiers = Statistics::byCashier(p);
+    m_cashiers->reset(cashiers.sql, cashiers.params);
     drawDays();
     drawCategories();
     drawMembers();
+    drawCashiers();
+}
+
+void TFr_tongji::showCosts(bool shown) {
+    // The cards shown stand in two full rows, without a gap where the profit's were.
+    const QList<QLabel*> figures = {lblSales,   lblReceived,  lblProfit,    lblMargin,       lblOrders,
+                                    lblAverage, lblUnsettled, lblRecharges, lblCardPayments, lblBalance};
+    QList<QWidget*> cards;
+    for (QLabel* figure : figures) {
+        QWidget* card = figure->parentWidget();
+        m_cards->removeWidget(card);
+        card->setVisible(shown || (figure != lblProfit && figure != lblMargin));
+        if (!card->isHidden())
+            cards << card;
+    }
+    const int perRow = int((cards.size() + 1) / 2);
+    for (int i = 0; i < cards.size(); ++i)
+        m_cards->addWidget(cards[i], i / perRow, i % perRow);
+    if (!shown) {
+        lblProfit->clear();
+        lblMargin->clear();
+    }
+    tabs->setTabText(0, shown ? QStringLiteral("销售与毛利") : QStringLiteral("销售"));
+    if (shown == m_costs)
+        return;
+    m_costs = shown;
+    const QSignalBlocker quiet(cbRanking);
+    if (shown) {
+        cbRanking->addItem(QStringLiteral("按毛利"));
+    } else {
+        if (cbRanking->currentIndex() == 2)
+            cbRanking->setCurrentIndex(0);
+        cbRanking->removeItem(2);
+    }
 }
 
 void TFr_tongji::drawDays() {
     const QStringList buckets = Statistics::buckets(m_period);
     const QHash<QString, double> sales = perBucket(*m_days, QStringLiteral("xiaoshoue"));
     const QHash<QString, double> profit = perBucket(*m_days, QStringLiteral("maoli"));
-    QChart* chart = freshChart(chartDays, m_period.byMonth() ? QStringLiteral("每月销售额与毛利")
-                                                             : QStringLiteral("每日销售额与毛利"));
+    const QString title = m_period.byMonth() ? QStringLiteral("每月销售额") : QStringLiteral("每日销售额");
+    QChart* chart = freshChart(chartDays, m_costs ? title + QStringLiteral("与毛利") : title);
     auto* bars = new QBarSet(QStringLiteral("销售额"));
     bars->setColor(QColor(0x5b, 0x8f, 0xc7));
     auto* line = new QLineSeries;
@@ -557,7 +616,10 @@ void TFr_tongji::drawDays() {
     auto* series = new QBarSeries;
     series->append(bars);
     chart->addSeries(series);
-    chart->addSeries(line);
+    if (m_costs)
+        chart->addSeries(line);
+    else
+        delete line;
     QAbstractAxis* x = bucketAxis(labels);
     auto* y = valueAxis(low, high);
     chart->addAxis(x, Qt::AlignBottom);
@@ -658,6 +720,43 @@ void TFr_tongji::drawMembers() {
     series->attachAxis(y);
 }
 
+void TFr_tongji::drawCashiers() {
+    // What each one settled in the period, the most at the top.
+    QMap<QString, double> received;
+    for (int r = 0; r < m_cashiers->rowCount(); ++r)
+        received[m_cashiers->text(r, QStringLiteral("shouyinyuan"))] +=
+            m_cashiers->value(r, QStringLiteral("xiaoshoue")).toDouble();
+    QList<std::pair<QString, double>> ranked(received.keyValueBegin(), received.keyValueEnd());
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
+    // Orders settled before the shop had operators name nobody: the chart says so.
+    QChart* chart = freshChart(chartCashiers,
+                               ranked.isEmpty() ? QStringLiteral("各收银员实收金额（本期没有记名结算的订单）")
+                                                : QStringLiteral("各收银员实收金额"));
+    auto* set = new QBarSet(QStringLiteral("实收金额"));
+    set->setColor(QColor(0x5b, 0x8f, 0xc7));
+    QStringList names;
+    double low = 0, high = 0;
+    for (const auto& [name, value] : ranked) {
+        set->append(value);
+        names << name;
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    auto* series = new QHorizontalBarSeries;
+    series->append(set);
+    chart->addSeries(series);
+    chart->legend()->hide();
+    auto* y = new QBarCategoryAxis;
+    y->append(names);
+    y->setLabelsFont(QFont(FontFamily, 8));
+    auto* x = valueAxis(low, high);
+    chart->addAxis(y, Qt::AlignLeft);
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(y);
+    series->attachAxis(x);
+}
+
 void TFr_tongji::print(const QString& definition, QChartView* chart) {
     // Folders made before these lists existed get their definitions now; none is overwritten.
     ReportFiles::install(Data_in->folder());
@@ -674,13 +773,14 @@ void TFr_tongji::print(const QString& definition, QChartView* chart) {
         if (m_stale && isVisible())
             guarded([this] { refresh(); });
     });
-    Reports::preview(definition,
-                     {{QStringLiteral("qijian"), period},
-                      {QStringLiteral("xiaoshoue"), s.sales.toString()},
-                      {QStringLiteral("maoli"), s.profit.toString()},
-                      {QStringLiteral("maolilv"), s.marginText()},
-                      {QStringLiteral("paiming"), cbRanking->currentText()}},
-                     figureOf(chart));
+    Reports::Parameters parameters{{QStringLiteral("qijian"), period},
+                                   {QStringLiteral("xiaoshoue"), s.sales.toString()},
+                                   {QStringLiteral("paiming"), cbRanking->currentText()}};
+    if (s.withCosts) {
+        parameters.insert(QStringLiteral("maoli"), s.profit.toString());
+        parameters.insert(QStringLiteral("maolilv"), s.marginText());
+    }
+    Reports::preview(definition, parameters, figureOf(chart));
 }
 
 void TFr_tongji::btnPrintDaysClick() {
@@ -698,4 +798,8 @@ void TFr_tongji::btnPrintCategoriesClick() {
 
 void TFr_tongji::btnPrintMembersClick() {
     print(QStringLiteral("tj4.rav"), chartMembers);
+}
+
+void TFr_tongji::btnPrintCashiersClick() {
+    print(QStringLiteral("tj5.rav"), chartCashiers);
 }

@@ -10,6 +10,7 @@ class DataGrid;
 class QChartView;
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -18,7 +19,9 @@ class SharedQuery;
 // The statistics page: for the chosen period the summary cards (sales, amount received, gross
 // profit and margin, orders, average order, unsettled orders, member cards), and four charts each
 // with its list beside it: sales and profit per day (per month for long periods), the ten best
-// products, sales per major category, recharges against card payments. The lists export from
+// products, sales per major category, recharges against card payments, and what each cashier
+// settled per day (按收银员). Without the right to see costs the page shows sales only: no cost,
+// profit or margin is read. The lists export from
 // their menu; each chart prints with its list through the report engine, the chart above the rows.
 // A card's figure: a figure too wide for the card is drawn in a smaller font, so that it shows
 // whole ("元" included).
@@ -42,7 +45,8 @@ public:
     // The period shown.
     Statistics::Period period() const { return m_period; }
     // The lists' shared queries: Query_tj1 (per day), Query_tj2 (products), Query_tj3 (major
-    // categories), Query_tj4 (member cards); report connections Rv_tj1 … Rv_tj4.
+    // categories), Query_tj4 (member cards), Query_tj5 (per cashier); report connections Rv_tj1 …
+    // Rv_tj5.
     static QStringList listNames();
 
     QComboBox* cbPeriod = nullptr; // 今天, 本周, 本月, 本年, 自定义
@@ -67,15 +71,18 @@ public:
     QChartView* chartProducts = nullptr;
     QChartView* chartCategories = nullptr;
     QChartView* chartMembers = nullptr;
+    QChartView* chartCashiers = nullptr;
     DataGrid* gridDays = nullptr;
     DataGrid* gridProducts = nullptr;
     DataGrid* gridCategories = nullptr;
     DataGrid* gridMembers = nullptr;
+    DataGrid* gridCashiers = nullptr;
     QComboBox* cbRanking = nullptr; // 按销售额, 按数量, 按毛利
     QPushButton* btnPrintDays = nullptr;
     QPushButton* btnPrintProducts = nullptr;
     QPushButton* btnPrintCategories = nullptr;
     QPushButton* btnPrintMembers = nullptr;
+    QPushButton* btnPrintCashiers = nullptr;
 
 public slots:
     void cbPeriodChange();
@@ -89,6 +96,7 @@ public slots:
     void btnPrintProductsClick();
     void btnPrintCategoriesClick();
     void btnPrintMembersClick();
+    void btnPrintCashiersClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -100,12 +108,18 @@ private:
     void drawProducts();
     void drawCategories();
     void drawMembers();
+    void drawCashiers();
+    // Shows or leaves out what only those who may see costs see (the profit and margin cards, the
+    // ranking by profit).
+    void showCosts(bool shown);
     void print(const QString& definition, QChartView* chart);
     Statistics::Ranking ranking() const;
 
     Statistics::Period m_period;
-    QPointer<SharedQuery> m_days, m_products, m_categories, m_members;
-    bool m_stale = true; // written since last read while the page was hidden
+    QPointer<SharedQuery> m_days, m_products, m_categories, m_members, m_cashiers;
+    bool m_costs = true;            // the figures shown are read with costs
+    QGridLayout* m_cards = nullptr; // the summary cards
+    bool m_stale = true;            // written since last read while the page was hidden
     bool m_productsStale = true;
     bool m_printing = false; // a print of the page is open
     bool m_turned = false;   // the custom period was typed with 至 before 从

@@ -1,5 +1,7 @@
 #include "warehouse/productdialog.h"
 
+#include "ledger/costs.h"
+
 #include "data/data_in.h"
 #include "ledger/products.h"
 #include "widgets/databound.h"
@@ -146,6 +148,15 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
 
     bindData();
     setFixedSize(sizeHint().expandedTo(QSize(480, 0)));
+}
+
+void ProductDialog::showEvent(QShowEvent* event) {
+    const bool costs = Costs::shown();
+    bsSkinStdLabel7->setVisible(costs);
+    bsSkinEdit4->setVisible(costs);
+    if (!costs)
+        bsSkinEdit4->setValue(0.0);
+    QDialog::showEvent(event);
 }
 
 void ProductDialog::bindData() {

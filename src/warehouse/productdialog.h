@@ -29,6 +29,9 @@ public slots:
     void bsSkinButton2Click();
 
 protected:
+    // The cost box is shown only to those who may see costs; for the others it is hidden and
+    // empty, and the product keeps its stored cost.
+    void showEvent(QShowEvent* event) override;
     // Save, run at the catch point when 保 存 is clicked.
     virtual void save() = 0;
     void bindData();

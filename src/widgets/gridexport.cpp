@@ -1,6 +1,7 @@
 #include "widgets/gridexport.h"
 
 #include "data/sharedquery.h"
+#include "ledger/exporting.h"
 #include "widgets/databound.h"
 #include "widgets/layoutstore.h"
 #include "widgets/messages.h"
@@ -16,8 +17,8 @@ namespace GridExport {
 
 namespace {
 
-// A file name for the list: the page's title when the grid sits on a page, and today's date.
-QString suggestedName(const DataGrid* grid, Spreadsheet::Format format) {
+// The list's name: the page's title when the grid sits on a page, else its window's.
+QString listName(const DataGrid* grid) {
     QString name = grid->window()->windowTitle();
     for (const QWidget* w = grid->parentWidget(); w; w = w->parentWidget()) {
         const QString title = w->property("listTitle").toString();
@@ -28,6 +29,12 @@ QString suggestedName(const DataGrid* grid, Spreadsheet::Format format) {
     }
     if (name.isEmpty())
         name = QStringLiteral("列表");
+    return name;
+}
+
+// A file name for the list: its name and today's date.
+QString suggestedName(const DataGrid* grid, Spreadsheet::Format format) {
+    QString name = listName(grid);
     name += QLatin1Char('_') + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
     return name + (format == Spreadsheet::Format::Xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".csv"));
 }
@@ -38,6 +45,9 @@ void run(DataGrid* grid, Spreadsheet::Format format) {
     SharedQuery* query = grid->query();
     if (!query || !query->isOpen())
         return;
+    // Refused before a file is asked for.
+    const QString what = QStringLiteral("列表 ") + listName(grid);
+    Exporting::require(what);
     const bool xlsx = format == Spreadsheet::Format::Xlsx;
     QFileDialog dialog(grid->window(), xlsx ? QStringLiteral("导出为 Excel") : QStringLiteral("导出为 CSV"),
                        LayoutStore::lastFolder(QStringLiteral("export")),
@@ -68,9 +78,9 @@ void run(DataGrid* grid, Spreadsheet::Format format) {
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
     };
-    const qint64 rows = Spreadsheet::writeQuery(QSqlDatabase::database(query->connection(), false),
-                                                query->statement(), query->parameters(), query->table(),
-                                                grid->shownColumns(), path, format, report);
+    const qint64 rows = Exporting::write(QSqlDatabase::database(query->connection(), false),
+                                         query->statement(), query->parameters(), query->table(),
+                                         grid->shownColumns(), path, format, what, report);
     progress.close();
     if (rows < 0)
         Messages::information(QStringLiteral("导出已取消，没有写入文件。"));
