@@ -36,7 +36,7 @@ Row rowOf(const QSqlQuery& q) {
 
 // The statement of a search, newest first. Moments are stored as yyyy-MM-dd HH:mm:ss, so a day
 // is the range from its date to the next day's, and the text order is the order in time.
-QString searchStatement(const Filter& filter, const std::optional<Row>& after, Db::Params* params) {
+QString orderedStatement(const Filter& filter, const std::optional<Row>& after, Db::Params* params) {
     QStringList conditions;
     const QString day = QStringLiteral("yyyy-MM-dd");
     if (filter.from.isValid()) {
@@ -94,11 +94,19 @@ const QStringList& actions() {
     return all;
 }
 
+QString searchStatement(const Filter& filter, int limit, const std::optional<Row>& after,
+                        Db::Params* params) {
+    params->clear();
+    const QString sql = orderedStatement(filter, after, params);
+    return limit > 0 ? sql + QStringLiteral(" limit %1").arg(limit) : sql;
+}
+
 QList<Row> search(const Filter& filter, int limit, const std::optional<Row>& after) {
     Staff::require(Staff::Right::ReadLog, QStringLiteral("操作日志"));
+    if (limit <= 0)
+        return {};
     Db::Params params;
-    const QString sql =
-        searchStatement(filter, after, &params) + QStringLiteral(" limit %1").arg(std::max(limit, 0));
+    const QString sql = searchStatement(filter, limit, after, &params);
     QSqlQuery q = Db::exec(Db::business(), sql, params);
     QList<Row> rows;
     while (q.next())
@@ -145,7 +153,7 @@ qint64 exportRows(const Filter& filter, const QString& path, Spreadsheet::Format
     Db::Params params;
     QSqlQuery q(Db::business());
     q.setForwardOnly(true);
-    if (!q.prepare(searchStatement(filter, std::nullopt, &params)))
+    if (!q.prepare(searchStatement(filter, 0, std::nullopt, &params)))
         throw Db::failure(q.lastError());
     for (const auto& [name, value] : params)
         q.bindValue(name, value);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/database.h"
 #include "data/spreadsheet.h"
 
 #include <QDate>
@@ -117,6 +118,11 @@ struct Filter {
 // (the last row of a page) the rows that come after it, the next page. Every filter is answered
 // from an index, however long the log. Requires the right to read the log.
 QList<Row> search(const Filter& filter, int limit, const std::optional<Row>& after = {});
+// The statement of that search with its parameters (every row found for a limit of 0), for a list
+// that reads the rows itself: it asks for the right first. Selects the columns of Row by their
+// names in the table (id, logged_at, till_name, operator_name, authorized_by, action, touched,
+// old_value, new_value, hash).
+QString searchStatement(const Filter& filter, int limit, const std::optional<Row>& after, Db::Params* params);
 
 // What the log page's lists offer: the operators (those of the shop and those the log names, a
 // removed one too), the tills and the actions the log holds (the known actions first). Each value
