@@ -4,6 +4,7 @@
 #include "data/data_in.h"
 #include "ledger/backup.h"
 #include "ledger/check.h"
+#include "ledger/staff.h"
 #include "system/backupkeeper.h"
 #include "system/checkwindow.h"
 #include "widgets/messages.h"
@@ -59,6 +60,7 @@ QString Thuifu::selectedFolder() const {
 }
 
 void Thuifu::btnRestoreClick() {
+    Staff::require(Staff::Right::BackupRestore, QStringLiteral("恢复"));
     const QString folder = selectedFolder();
     if (folder.isEmpty())
         throw Refused(QStringLiteral("请先选择一份备份。"));
