@@ -1365,22 +1365,28 @@ private:
     // refuse every change: the check makes sure they are there and enabled.
     void operationLog() {
         if (m_server) {
+            if (Db::scalar(m_a, QStringLiteral("SELECT to_regclass('oplog') IS NULL")).toBool()) {
+                m_report.checked << QStringLiteral("操作日志：尚未建立");
+                return;
+            }
             const qint64 guards =
                 Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid = "
                                                "to_regclass('oplog') AND tgname IN ('oplog_no_change', "
                                                "'oplog_no_truncate') AND tgenabled <> 'D'"))
                     .toLongLong();
-            if (Db::scalar(m_a, QStringLiteral("SELECT to_regclass('oplog') IS NULL")).toBool()) {
-                m_report.checked << QStringLiteral("操作日志：尚未建立");
-                return;
-            }
             if (guards < 2)
                 add(QStringLiteral("操作日志的保护触发器被删除或停用了"),
-                    QStringLiteral(
-                        "操作日志现在可以被修改或删除。请数据库管理员按 doc/server.md 重新建立触发器，"
-                        "并查明是谁删除或停用了它。"),
+                    QStringLiteral("操作日志现在可以被修改或删除。请数据库管理员重新建立并启用触发器 "
+                                   "oplog_no_change 和 oplog_no_truncate，并查明是谁删除或停用了它们。"),
                     OpLog::Table, {});
             m_report.checked << QStringLiteral("操作日志：服务器的触发器拒绝修改和删除");
+            return;
+        }
+        if (Db::scalar(m_a,
+                       QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
+                                      "'oplog'"))
+                .toInt() == 0) {
+            m_report.checked << QStringLiteral("操作日志：尚未建立");
             return;
         }
         const QList<OpLog::Break> breaks =

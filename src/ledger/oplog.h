@@ -54,6 +54,7 @@ inline const QString Print = QStringLiteral("打印");
 inline const QString Backup = QStringLiteral("备份");
 inline const QString Restore = QStringLiteral("恢复");
 inline const QString Check = QStringLiteral("数据检查");
+inline const QString FixAmountsDue = QStringLiteral("修复应收金额");
 inline const QString Settings = QStringLiteral("修改设置");
 inline const QString NewOperator = QStringLiteral("新增操作员");
 inline const QString EditOperator = QStringLiteral("修改操作员");
