@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -323,6 +324,17 @@ void TestLedgerOpLog::theCheckFindsEveryBreakOfTheChain() {
     QCOMPARE(found, breaks);
     QVERIFY2(report.text().contains(QStringLiteral("操作日志 ")), qPrintable(report.text()));
     QCOMPARE(report.clean(), breaks.isEmpty());
+    // The command-line check of the folder says the same, and so does its exit status.
+    shop.f.close();
+    QProcess tool;
+    tool.start(qEnvironmentVariable("LEDGER_BIN_DIR") + QStringLiteral("/vandrel-ledger-check"),
+               {shop.f.folder()});
+    QVERIFY(tool.waitForFinished(60000));
+    const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+    QCOMPARE(tool.exitCode(), breaks.isEmpty() ? 0 : 1);
+    for (const Ledger::CheckProblem& p : report.problems)
+        QVERIFY2(out.contains(p.title), qPrintable(out));
+    shop.f.reopen();
 }
 
 void TestLedgerOpLog::theServerRefusesTheTillsUserToChangeTheLog_data() {
