@@ -1,8 +1,14 @@
+#include "core/clock.h"
 #include "core/errors.h"
 #include "corefixture.h"
 #include "data/work.h"
+#include "ledger/check.h"
+#include "ledger/members.h"
 #include "ledger/orders.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
+#include "ledger/shifts.h"
+#include "ledger/staff.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -19,6 +25,10 @@ private slots:
     void paymentsAreAnnounced();
     void discounts_data();
     void discounts();
+    void returnsNeverGoBeyondWhatWasSold();
+    void returnsGiveTheDiscountedMoneyBackToTheFen();
+    void aCardSaleIsRefundedOntoItsCard();
+    void returnsAskForTheirRights();
 };
 
 namespace {
@@ -234,6 +244,175 @@ void TestLedgerSettlement::discounts() {
         return;
     }
     QCOMPARE(Settlement::discounted(Currency::parse(due), factor).toString(), collected);
+}
+
+namespace {
+
+// The ledger check finds nothing; the titles of what it finds otherwise.
+QString checkProblems() {
+    QStringList titles;
+    for (const Ledger::CheckProblem& p : Ledger::checkShop().problems)
+        titles << p.title;
+    return titles.join('\n');
+}
+
+Currency money(const char* text) {
+    return Currency::parse(QString::fromLatin1(text));
+}
+
+qint64 stockOf(qint64 product) {
+    return CoreFixture::scalar("select b4 from ab where bid = :p", {{":p", product}}).toLongLong();
+}
+
+// The profit of an order's stock-out records: quantity × (price − cost at the sale).
+Currency profitOf(qint64 order) {
+    Currency profit;
+    for (const QString& row :
+         CoreFixture::rows("select e3, e6, e13 from ae where e11 = :o", {{":o", QString::number(order)}})) {
+        const QStringList f = row.split('|');
+        profit += Currency::parse(f[0]) * (Currency::parse(f[1]) - Currency::parse(f[2]));
+    }
+    return profit;
+}
+
+} // namespace
+
+void TestLedgerSettlement::returnsNeverGoBeyondWhatWasSold() {
+    CoreFixture f;
+    const qint64 chips = CoreFixture::stockedSnack("薯片", "食品", "1.00", "2.50");
+    const qint64 cola = CoreFixture::stockedSnack("可乐", "饮料", "2.00", "3.00");
+    const qint64 order = Orders::addLine(0, chips, Currency::fromInt(3)).order;
+    const qint64 colaLine = Orders::addLine(order, cola, Currency::fromInt(2)).line;
+    // Only a settled order takes returns.
+    QVERIFY_THROWS_EXCEPTION(
+        Refused, Returns::make(order, {{colaLine, Currency::fromInt(1)}}, Returns::Way::Cash, {}));
+    Settlement::payCash(order, money("13.5"));
+    const qint64 chipsLine = Returns::returnable(order).first().line;
+
+    QCOMPARE(Returns::make(order, {{chipsLine, Currency::fromInt(2)}}, Returns::Way::Cash, "不新鲜").state,
+             Returns::Partly);
+    QCOMPARE(stockOf(chips), 99);
+    // Two more of a line with one left, the same line twice beyond it, a line of no such order,
+    // nothing: each refused, nothing written.
+    const QStringList before = CoreFixture::rows("select * from returns");
+    for (const QList<Returns::Line>& lines :
+         QList<QList<Returns::Line>>{{{chipsLine, Currency::fromInt(2)}},
+                                     {{chipsLine, Currency::fromInt(1)}, {chipsLine, Currency::fromInt(1)}},
+                                     {{colaLine + 100, Currency::fromInt(1)}},
+                                     {{colaLine, Currency()}},
+                                     {}})
+        QVERIFY_THROWS_EXCEPTION(Refused, Returns::make(order, lines, Returns::Way::Cash, {}));
+    QCOMPARE(CoreFixture::rows("select * from returns"), before);
+
+    // The cola written off: no stock back; then the last chip: the order is returned in full.
+    Returns::make(order, {{colaLine, Currency::fromInt(2), true}}, Returns::Way::Cash, "破损");
+    QCOMPARE(stockOf(cola), 98);
+    const Returns::Made last =
+        Returns::make(order, {{chipsLine, Currency::fromInt(1)}}, Returns::Way::Cash, {});
+    QCOMPARE(last.state, Returns::Wholly);
+    QCOMPARE(CoreFixture::scalar("select a12 from aa where aid = :o", {{":o", order}}).toString(),
+             Returns::Wholly);
+    QCOMPARE(stockOf(chips), 100);
+    QCOMPARE(CoreFixture::scalar("select sum(refund) from returns where order_id = :o", {{":o", order}})
+                 .toLongLong(),
+             money("13.5").scaled());
+    // Profit after the returns is that of what stayed sold (the written-off cola's stock-out stands).
+    QCOMPARE(profitOf(order), Currency::fromInt(2) * money("1"));
+    QCOMPARE(checkProblems(), QString());
+}
+
+void TestLedgerSettlement::returnsGiveTheDiscountedMoneyBackToTheFen() {
+    CoreFixture f;
+    const qint64 product = CoreFixture::stockedSnack("饼干", "食品", "1.00", "3.33");
+    const qint64 order = Orders::addLine(0, product, Currency::fromInt(3)).order; // 9.99
+    Settlement::payCash(order, money("8.99"));
+    const qint64 line = Returns::returnable(order).first().line;
+    // Each chip's share of 8.99 is 2.9967: 3.00, 3.00, and the last return takes the rest.
+    QList<Currency> refunds;
+    for (int i = 0; i < 3; ++i)
+        refunds << Returns::make(order, {{line, Currency::fromInt(1)}}, Returns::Way::Cash, {}).refund;
+    QCOMPARE(refunds, QList<Currency>({money("3"), money("3"), money("2.99")}));
+    QCOMPARE(Returns::returnable(order).first().left(), Currency());
+}
+
+void TestLedgerSettlement::aCardSaleIsRefundedOntoItsCard() {
+    CoreFixture f;
+    Members::Person p;
+    p.name = "张三";
+    p.salutation = "先生";
+    const qint64 card = Members::create(p, Currency::fromInt(100));
+    const qint64 product = CoreFixture::stockedSnack("果汁", "饮料", "2.00", "5.00");
+    const qint64 order = Orders::addLine(0, product, Currency::fromInt(2)).order;
+    Settlement::payByCard(order, card, money("10"));
+    const qint64 line = Returns::returnable(order).first().line;
+    // A cash order cannot go back onto a card; this card order goes back onto its card.
+    Returns::make(order, {{line, Currency::fromInt(1)}}, Returns::Way::Card, {});
+    Returns::make(order, {{line, Currency::fromInt(1)}}, Returns::Way::Card, {});
+    QCOMPARE(Currency::fromVariant(CoreFixture::scalar("select j9 from aj where jid = :c", {{":c", card}})),
+             Currency::fromInt(100));
+    QCOMPARE(CoreFixture::rows("select g2, g4, coalesce(g9, '') from ag order by gid"),
+             QStringList({"10|90|", "-5|95|退款", "-5|100|退款"}));
+    QCOMPARE(checkProblems(), QString());
+    const qint64 cashOrder = Orders::addLine(0, product, Currency::fromInt(1)).order;
+    Settlement::payCash(cashOrder, money("5"));
+    QVERIFY_THROWS_EXCEPTION(
+        Refused,
+        Returns::make(cashOrder, {{Returns::returnable(cashOrder).first().line, Currency::fromInt(1)}},
+                      Returns::Way::Card, {}));
+}
+
+void TestLedgerSettlement::returnsAskForTheirRights() {
+    CoreFixture f;
+    const Staff::Operator owner{Staff::addOperator("王店主", Staff::OwnerRole, "2468"), "王店主",
+                                Staff::OwnerRole};
+    const Staff::Operator cashier{Staff::addOperator("小李", Staff::CashierRole, "1357"), "小李",
+                                  Staff::CashierRole};
+    Members::Person p;
+    p.name = "张三";
+    p.salutation = "先生";
+    const qint64 card = Members::create(p, Currency::fromInt(1000));
+    const qint64 product = CoreFixture::stockedSnack("酒", "烟酒", "50.00", "150.00");
+    Staff::setTillName("一号机");
+    Shifts::open(Currency::fromInt(100));
+    Staff::actAs(cashier);
+    const qint64 cash = Orders::addLine(0, product, Currency::fromInt(2)).order;
+    Settlement::payCash(cash, money("300"));
+    const qint64 byCard = Orders::addLine(0, product, Currency::fromInt(1)).order;
+    Settlement::payByCard(byCard, card, money("150"));
+    const qint64 cashLine = Returns::returnable(cash).first().line;
+    const qint64 cardLine = Returns::returnable(byCard).first().line;
+
+    // Within the limits (200 yuan, 7 days) a cashier takes goods back; beyond, or a card sale's
+    // money in cash, asks for the owner.
+    Returns::make(cash, {{cashLine, Currency::fromInt(1)}}, Returns::Way::Cash, {});
+    QCOMPARE(Shifts::figures(Shifts::current()->key).refunds, money("150"));
+    Staff::actAs(owner);
+    Returns::setLimits({7, Currency::fromInt(100)});
+    Staff::actAs(cashier);
+    try {
+        Returns::make(cash, {{cashLine, Currency::fromInt(1)}}, Returns::Way::Cash, {});
+        QFAIL("a return beyond the limit went through");
+    } catch (const Staff::NoRight& e) {
+        QCOMPARE(e.right(), Staff::Right::ReturnsBeyond);
+    }
+    try {
+        Returns::make(byCard, {{cardLine, Currency::fromInt(1)}}, Returns::Way::Cash, {});
+        QFAIL("a card sale was refunded in cash");
+    } catch (const Staff::NoRight& e) {
+        QVERIFY(e.right() == Staff::Right::CardRefundCash || e.right() == Staff::Right::ReturnsBeyond);
+    }
+    {
+        Staff::OwnersWord word(owner.key, "2468");
+        Returns::make(cash, {{cashLine, Currency::fromInt(1)}}, Returns::Way::Cash, {});
+    }
+    QVERIFY_THROWS_EXCEPTION(Staff::NoRight, Returns::setLimits({7, Currency::fromInt(1000)}));
+    QCOMPARE(Returns::limits().amount, Currency::fromInt(100));
+    // Old orders ask for the owner too.
+    Clock::setFixed(Clock::now().addDays(8));
+    QVERIFY_THROWS_EXCEPTION(
+        Staff::NoRight, Returns::make(byCard, {{cardLine, Currency::fromInt(1)}}, Returns::Way::Card, {}));
+    QCOMPARE(CoreFixture::scalar("select count(*) from oplog where action = '退货'").toInt(), 2);
+    Staff::setTillName({});
 }
 
 QTEST_GUILESS_MAIN(TestLedgerSettlement)

@@ -11,6 +11,7 @@
 #include "ledger/picklists.h"
 #include "ledger/receipts.h"
 #include "ledger/settlement.h"
+#include "ledger/shifts.h"
 #include "ledger/staff.h"
 #include "ledger/stockin.h"
 
@@ -33,6 +34,8 @@ private slots:
     void everyRightIsAskedByItsOperation();
     void aFailedOperationLeavesNoLogRow();
     void recordsAndTheLogNameWhoDidIt();
+    void aShiftExplainsEveryYuanInTheDrawer();
+    void shiftsLeftOpenAndTillsAddUpToTheDay();
 };
 
 void TestLedgerStaff::pinsAreFourToEightDigits_data() {
@@ -481,6 +484,118 @@ void TestLedgerStaff::recordsAndTheLogNameWhoDidIt() {
              QStringList({"-"}));
     // The log of a file is one chain, unbroken.
     QCOMPARE(OpLog::checkChain(Db::business()).size(), 0);
+}
+
+namespace {
+
+Currency yuan(const char* text) {
+    return Currency::parse(QString::fromLatin1(text));
+}
+
+// Columns a receipt line takes: two for a Chinese character.
+int columnsOf(const QString& line) {
+    int used = 0;
+    for (const QChar c : line)
+        used += c.unicode() >= 0x2E80 ? 2 : 1;
+    return used;
+}
+
+} // namespace
+
+void TestLedgerStaff::aShiftExplainsEveryYuanInTheDrawer() {
+    CoreFixture f;
+    shopWithOwner();
+    const qint64 product = snack(); // 2.50
+    const qint64 card = Members::create(member(), Currency());
+    Staff::setTillName(QStringLiteral("一号机"));
+    const Shifts::Shift shift = Shifts::open(yuan("200"));
+    QVERIFY_THROWS_EXCEPTION(Refused, Shifts::open(yuan("10")));
+    QCOMPARE(Shifts::current()->key, shift.key);
+
+    // Cash sales, one at nine tenths, a card sale with a line taken off, a cash recharge, cash paid
+    // in and out, an order deleted.
+    const qint64 a = Orders::addLine(0, product, Currency::fromInt(4)).order;
+    Settlement::payCash(a, yuan("10"));
+    const qint64 b = Orders::addLine(0, product, Currency::fromInt(2)).order;
+    Settlement::payCash(b, yuan("4.5"));
+    const qint64 c = Orders::addLine(0, product, Currency::fromInt(2)).order;
+    Orders::removeLine(Orders::addLine(c, product, Currency::fromInt(1)).line);
+    Members::recharge(card, yuan("100"));
+    Settlement::payByCard(c, card, yuan("5"));
+    Shifts::moveCash(Shifts::Move::In, yuan("50"), QStringLiteral("零钱"));
+    Shifts::moveCash(Shifts::Move::Out, yuan("30"), QStringLiteral("买水"));
+    QVERIFY_THROWS_EXCEPTION(Refused,
+                             Shifts::moveCash(Shifts::Move::Out, yuan("1000"), QStringLiteral("太多")));
+    Orders::remove(Orders::addLine(0, product, Currency::fromInt(1)).order);
+
+    Shifts::Figures figures = Shifts::figures(shift.key);
+    QCOMPARE(figures.cashOrders, 2);
+    QCOMPARE(figures.cashSales, yuan("14.5"));
+    QCOMPARE(figures.cardOrders, 1);
+    QCOMPARE(figures.cardSales, yuan("5"));
+    QCOMPARE(figures.discounts, yuan("0.5"));
+    QCOMPARE(figures.rechargeCash, yuan("100"));
+    QCOMPARE(figures.removedLines, 1);
+    QCOMPARE(figures.deletedOrders, 1);
+    QCOMPARE(figures.expected(), yuan("334.5"));
+
+    // Counted by denomination, 0.50 short; the count must add up.
+    QVERIFY_THROWS_EXCEPTION(Refused, Shifts::close(shift.key, yuan("334.5"), {3, 0, 1, 1, 0, 4, 0, 0}));
+    figures = Shifts::close(shift.key, yuan("334"), {3, 0, 1, 1, 0, 4, 0, 0});
+    QCOMPARE(figures.shift.expected, std::optional<Currency>(yuan("334.5")));
+    QCOMPARE(figures.shift.counted, std::optional<Currency>(yuan("334")));
+    QVERIFY_THROWS_EXCEPTION(Refused, Shifts::close(shift.key, yuan("1")));
+    QVERIFY(!Shifts::current());
+    for (int width : {32, 48}) {
+        const QStringList lines = Shifts::reportLines(figures, width);
+        for (const QString& line : lines)
+            QVERIFY2(columnsOf(line) <= width, qPrintable(line));
+        const QString difference = lines.filter(QStringLiteral("差额")).value(0);
+        QVERIFY2(difference.endsWith(QLatin1Char(' ') + yuan("-0.5").toString()), qPrintable(difference));
+    }
+    // Paying out of a closed drawer is refused.
+    QVERIFY_THROWS_EXCEPTION(Refused, Shifts::moveCash(Shifts::Move::In, yuan("1"), QString()));
+}
+
+void TestLedgerStaff::shiftsLeftOpenAndTillsAddUpToTheDay() {
+    CoreFixture f;
+    shopWithOwner();
+    const qint64 product = snack();
+    const QDate day(2026, 12, 9);
+    // Till one opens late and sells across midnight: the sale belongs to the day it opened.
+    Clock::setFixed(QDateTime(day, QTime(23, 50)));
+    Staff::setTillName(QStringLiteral("一号机"));
+    const Shifts::Shift late = Shifts::open(yuan("100"));
+    Clock::setFixed(QDateTime(day.addDays(1), QTime(0, 10)));
+    Settlement::payCash(Orders::addLine(0, product, Currency::fromInt(2)).order, yuan("5"));
+    // Till two works the same evening and closes.
+    Clock::setFixed(QDateTime(day, QTime(18, 0)));
+    Staff::setTillName(QStringLiteral("二号机"));
+    const Shifts::Shift evening = Shifts::open(yuan("50"));
+    Settlement::payCash(Orders::addLine(0, product, Currency::fromInt(4)).order, yuan("10"));
+    Shifts::close(evening.key, yuan("60"));
+
+    // The next morning till one finds its shift still open: closed uncounted, and said so in the log.
+    Clock::setFixed(QDateTime(day.addDays(1), QTime(8, 0)));
+    Staff::setTillName(QStringLiteral("一号机"));
+    QVERIFY(!Shifts::closeStale(day)); // not stale on its own day
+    const std::optional<Shifts::Shift> stale = Shifts::closeStale(day.addDays(1));
+    QVERIFY(stale && !stale->isOpen() && !stale->counted);
+    QCOMPARE(stale->expected, std::optional<Currency>(yuan("105")));
+    QVERIFY(Shifts::reportLines(Shifts::figures(late.key), 32).join('\n').contains(QStringLiteral("未清点")));
+    QCOMPARE(
+        CoreFixture::scalar("select count(*) from oplog where action = '交班' and new_value like '未清点%'")
+            .toInt(),
+        1);
+    QVERIFY(!Shifts::closeStale(day.addDays(1)));
+
+    const Shifts::DayClose close = Shifts::dayClose(day);
+    QCOMPARE(close.shifts.size(), 2);
+    QCOMPARE(close.total.cashSales, yuan("15"));
+    QCOMPARE(close.total.shift.openingFloat, yuan("150"));
+    QCOMPARE(close.total.expected(), yuan("165"));
+    QCOMPARE(Shifts::dayClose(day.addDays(1)).shifts.size(), 0);
+    Staff::setTillName(QString());
 }
 
 QTEST_GUILESS_MAIN(TestLedgerStaff)

@@ -313,6 +313,7 @@ public:
             {QStringLiteral("订单明细所属的订单"), &Checker::orphanLines},
             {QStringLiteral("出库记录与订单明细"), &Checker::stockOutAgainstLines},
             {QStringLiteral("会员卡的余额"), &Checker::cardChains},
+            {QStringLiteral("退货"), &Checker::returnsWithinSales},
             {QStringLiteral("出库记录的每日汇总"), &Checker::daySummary},
             {QStringLiteral("各表的行数"), &Checker::rowCounts},
             {QStringLiteral("设置"), &Checker::settings},
@@ -878,6 +879,43 @@ private:
         m_outReady = true;
     }
 
+    // No line comes back beyond what was sold.
+    void returnsWithinSales() {
+        QHash<qint64, Currency> back;
+        QHash<qint64, QVariant> sold;
+        qint64 rows = 0;
+        QSqlQuery q = Db::exec(m_a, QStringLiteral("SELECT l.line_id, l.quantity, ak.k4 FROM return_lines l "
+                                                   "LEFT JOIN ak ON ak.kid = l.line_id ORDER BY l.line_id"));
+        while (q.next()) {
+            ++rows;
+            const qint64 line = q.value(0).toLongLong();
+            try {
+                back[line] += Currency::parse(q.value(1).toString());
+            } catch (const ConversionError&) {
+                add(QStringLiteral("订单明细 %1 的退货数量不是数字").arg(line), {}, QStringLiteral("ak"),
+                    {line});
+            }
+            sold[line] = q.value(2);
+        }
+        for (auto it = back.cbegin(); it != back.cend(); ++it) {
+            const QVariant k4 = sold.value(it.key());
+            std::optional<Currency> quantity;
+            try {
+                if (!k4.isNull())
+                    quantity = Currency::parse(k4.toString());
+            } catch (const ConversionError&) {
+            }
+            if (!quantity || it.value() > *quantity)
+                add(QStringLiteral("订单明细 %1 退货 %2，超过售出数量 %3")
+                        .arg(it.key())
+                        .arg(it.value().toString(),
+                             quantity ? quantity->toString() : QStringLiteral("（明细不存在）")),
+                    QStringLiteral("退货数量不能超过售出数量；退货记录或明细可能是在程序之外被改动的。"),
+                    QStringLiteral("ak"), {it.key()});
+        }
+        m_report.checked << QStringLiteral("退货明细 %1 条：没有超过售出数量").arg(number(rows));
+    }
+
     void stockOutAgainstLines() {
         if (m_server) {
             stockOutOnServer();
@@ -973,6 +1011,20 @@ private:
                 Quantities& s = at(order, lines.value(0).toString());
                 try {
                     s.lines += Currency::parse(lines.value(1).toString());
+                } catch (const ConversionError&) {
+                    s.unreadable = true;
+                }
+            }
+            // Goods returned to stock have a reversing record; goods written off stay out.
+            QSqlQuery back =
+                Db::exec(m_a,
+                         QStringLiteral("SELECT l.product, l.quantity FROM return_lines l JOIN returns r "
+                                        "ON r.id = l.return_id WHERE r.order_id = :o AND l.damaged = 0"),
+                         {{QStringLiteral(":o"), order.toLongLong()}});
+            while (back.next()) {
+                Quantities& s = at(order, back.value(0).toString());
+                try {
+                    s.lines -= Currency::parse(back.value(1).toString());
                 } catch (const ConversionError&) {
                     s.unreadable = true;
                 }

@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "data/work.h"
 #include "ledger/oplog.h"
+#include "ledger/shifts.h"
 #include "ledger/staff.h"
 
 #include <QSqlQuery>
@@ -142,8 +143,10 @@ Recharged recharge(qint64 card, Currency amount) {
         work.exec(QStringLiteral("update aj set j9=:a where jid=:b "),
                   {{QStringLiteral(":a"), result.after.toSql()}, {QStringLiteral(":b"), card}});
         work.wrote(Table, card);
+        // Paid in cash into this till's drawer (a refund out of it when negative).
+        const qint64 shift = Shifts::currentKey(work);
         result.record = work.insert(
-            QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7,h8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
+            QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7,h8,h9)values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"),
             {{QStringLiteral(":a"), name},
              {QStringLiteral(":b"), amount.toSql()},
              {QStringLiteral(":c"), Clock::nowText()},
@@ -151,7 +154,8 @@ Recharged recharge(qint64 card, Currency amount) {
              {QStringLiteral(":e"), result.after.toSql()},
              {QStringLiteral(":f"), QString::number(card)},
              {QStringLiteral(":g"), salutation},
-             {QStringLiteral(":h"), Staff::signature()}});
+             {QStringLiteral(":h"), Staff::signature()},
+             {QStringLiteral(":i"), shift == 0 ? QVariant() : QVariant(QString::number(shift))}});
         work.wrote(Recharges, result.record);
         OpLog::write(work,
                      {OpLog::Recharge, cardKey(card), QStringLiteral("余额 %1").arg(result.before.toString()),

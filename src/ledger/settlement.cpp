@@ -7,6 +7,7 @@
 #include "data/work.h"
 #include "ledger/oplog.h"
 #include "ledger/orders.h"
+#include "ledger/shifts.h"
 #include "ledger/staff.h"
 
 #include <QSqlQuery>
@@ -19,6 +20,16 @@ namespace {
         work.scalar(QStringLiteral("select count(*) from aa where aid=:a"), {{QStringLiteral(":a"), order}})
             .toInt() > 0;
     throw Refused(exists ? Settlement::AlreadySettled : Settlement::OrderNotFound);
+}
+
+// How an order was paid, as its row keeps it.
+const QString Cash = QStringLiteral("现金");
+const QString Card = QStringLiteral("会员卡");
+
+// The shift of this till the settlement is counted in; NULL when none is open.
+QVariant shiftOf(Db::Work& work) {
+    const qint64 key = Shifts::currentKey(work);
+    return key == 0 ? QVariant() : QVariant(QString::number(key));
 }
 
 // A settlement below this share of the amount due is a discount that asks for its own right.
@@ -77,12 +88,15 @@ SharedQuery* newCardsList(const QString& name, QObject* parent) {
 void payCash(qint64 order, Currency received) {
     requireToSettle(order, received);
     return Db::perform(Db::business(), [&](Db::Work& work) {
-        const QSqlQuery update = work.exec(
-            QStringLiteral("update aa set a6=:a,a2=:b,a9=:d where aid=:c and a2='%1'").arg(Orders::Unsettled),
-            {{QStringLiteral(":a"), received.toSql()},
-             {QStringLiteral(":b"), Orders::Settled},
-             {QStringLiteral(":c"), order},
-             {QStringLiteral(":d"), Staff::signature()}});
+        const QSqlQuery update =
+            work.exec(QStringLiteral("update aa set a6=:a,a2=:b,a9=:d,a10=:s,a11=:t where aid=:c and a2='%1'")
+                          .arg(Orders::Unsettled),
+                      {{QStringLiteral(":a"), received.toSql()},
+                       {QStringLiteral(":b"), Orders::Settled},
+                       {QStringLiteral(":c"), order},
+                       {QStringLiteral(":d"), Staff::signature()},
+                       {QStringLiteral(":s"), shiftOf(work)},
+                       {QStringLiteral(":t"), Cash}});
         if (update.numRowsAffected() <= 0)
             refuseUnsettledUpdate(work, order);
         work.wrote(QStringLiteral("aa"), order);
@@ -106,12 +120,15 @@ CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
         if (cardExists && balance < amount)
             throw Refused(BalanceTooLow);
 
-        const QSqlQuery settled = work.exec(
-            QStringLiteral("update aa set a6=:b,a2=:c,a9=:d where aid=:a and a2='%1'").arg(Orders::Unsettled),
-            {{QStringLiteral(":a"), order},
-             {QStringLiteral(":b"), amount.toSql()},
-             {QStringLiteral(":c"), Orders::Settled},
-             {QStringLiteral(":d"), Staff::signature()}});
+        const QSqlQuery settled =
+            work.exec(QStringLiteral("update aa set a6=:b,a2=:c,a9=:d,a10=:s,a11=:t where aid=:a and a2='%1'")
+                          .arg(Orders::Unsettled),
+                      {{QStringLiteral(":a"), order},
+                       {QStringLiteral(":b"), amount.toSql()},
+                       {QStringLiteral(":c"), Orders::Settled},
+                       {QStringLiteral(":d"), Staff::signature()},
+                       {QStringLiteral(":s"), shiftOf(work)},
+                       {QStringLiteral(":t"), Card}});
         if (settled.numRowsAffected() <= 0)
             refuseUnsettledUpdate(work, order);
         // A paid order is refused before a missing card, as the order is written first.

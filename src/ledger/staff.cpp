@@ -37,6 +37,9 @@ const RightInfo Infos[] = {
     {Staff::Right::Settings, "settings", "设置（小票、备份文件夹）"},
     {Staff::Right::Operators, "operators", "操作员与权限"},
     {Staff::Right::ReadLog, "readLog", "查看操作日志"},
+    {Staff::Right::Returns, "returns", "限额内退货"},
+    {Staff::Right::ReturnsBeyond, "returnsBeyond", "超出限额退货"},
+    {Staff::Right::CardRefundCash, "cardRefundCash", "会员卡消费退现金"},
 };
 
 const RightInfo& info(Staff::Right right) {
@@ -107,8 +110,8 @@ Rights ownerRights() {
 }
 
 Rights cashierRights() {
-    return {Right::Sell,    Right::RemoveLine, Right::DeleteUnsettled,
-            Right::Members, Right::Recharge,   Right::PrintLists};
+    return {Right::Sell,     Right::RemoveLine, Right::DeleteUnsettled, Right::Members,
+            Right::Recharge, Right::PrintLists, Right::Returns};
 }
 
 bool neverForCashier(Right right) {

@@ -33,6 +33,9 @@ enum class Right {
     Settings,        // receipt settings, the backup folder
     Operators,       // operators and roles
     ReadLog,         // read the operation log
+    Returns,         // take goods back within the limits
+    ReturnsBeyond,   // take goods back beyond the limits
+    CardRefundCash,  // give the money of a card sale back in cash
 };
 
 // Every right, in the order the rights are listed.
