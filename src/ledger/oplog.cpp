@@ -85,11 +85,12 @@ QStringList distinctValues(const QSqlDatabase& db, const QString& column) {
 
 const QStringList& actions() {
     static const QStringList all{
-        SignedIn,    ChangedHands,  Locked,        OwnersWord,     RefusedAction, NewOrder,  AddLine,
-        RemoveLine,  DeleteOrder,   OrderCategory, PayCash,        PayByCard,     StockIn,   NewProduct,
-        EditProduct, DeleteProduct, NewMember,     EditMember,     DeleteMember,  Recharge,  EditPickList,
-        Import,      Export,        Print,         Backup,         Restore,       Check,     FixAmountsDue,
-        Settings,    NewOperator,   EditOperator,  RemoveOperator, SaveRole,      RemoveRole};
+        SignedIn,     ChangedHands,   Locked,        OwnersWord, RefusedAction, NewOrder, AddLine,
+        RemoveLine,   DeleteOrder,    OrderCategory, PayCash,    PayByCard,     StockIn,  NewProduct,
+        EditProduct,  DeleteProduct,  NewMember,     EditMember, DeleteMember,  Recharge, EditPickList,
+        Import,       Export,         Print,         Backup,     Restore,       Check,    FixAmountsDue,
+        Return,       OpenShift,      CloseShift,    CashIn,     CashOut,       Settings, NewOperator,
+        EditOperator, RemoveOperator, SaveRole,      RemoveRole};
     return all;
 }
 
