@@ -21,6 +21,7 @@
 #include "orders/new_dingdan.h"
 #include "reports/reports.h"
 #include "serverbench.h"
+#include "staffbench.h"
 #include "statistics/Fr_tongji.h"
 #include "system/backupkeeper.h"
 #include "timing.h"
@@ -950,6 +951,12 @@ int main(int argc, char* argv[]) {
         QStringLiteral("login-only"),
         QStringLiteral("只测量操作员登录时核对密码 / measure only the check of an "
                        "operator's PIN at login"));
+    const QCommandLineOption staff(
+        QStringLiteral("staff"),
+        QStringLiteral(
+            "只测量操作员登录、有操作员时加订单明细和 N 行操作日志的查询 / measure only a login, an "
+            "order line with operators and the log page over N log rows"),
+        QStringLiteral("N"));
     const QCommandLineOption exportFolder(
         QStringLiteral("export"),
         QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
@@ -992,8 +999,8 @@ int main(int argc, char* argv[]) {
                        "server at URL (an administrator's)"),
         QStringLiteral("URL"));
     parser.addOptions({server, scaleOption, noCompare, memory, loadEverything, exportOnly, importOnly,
-                       loginOnly, exportFolder, exportFormat, checkFolder, backupFolder, statisticsFolder,
-                       runsOption, dataCache, growth});
+                       loginOnly, staff, exportFolder, exportFormat, checkFolder, backupFolder,
+                       statisticsFolder, runsOption, dataCache, growth});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
@@ -1055,6 +1062,16 @@ int main(int argc, char* argv[]) {
         const bool compare = !parser.isSet(noCompare);
         const QString cache = parser.value(dataCache);
         const QString self = app.applicationFilePath();
+        if (parser.isSet(staff)) {
+            bool rowsOk = false;
+            const qint64 rows = parser.value(staff).toLongLong(&rowsOk);
+            if (!rowsOk || rows < 1) {
+                std::fprintf(stderr,
+                             "vandrel-ledger-bench: --staff 需要正整数 / needs a positive whole number\n");
+                return 2;
+            }
+            return staffBench(cache, rows);
+        }
         if (parser.isSet(loginOnly)) {
             measureLogin();
             printFigures(1);

@@ -84,6 +84,7 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     item(QStringLiteral("数据备份"), 23, &Tmain::bsSkinButtonsBar1Sections4Items2Click);
     item(QStringLiteral("数据恢复"), 24, &Tmain::bsSkinButtonsBar1Sections4Items3Click);
     item(QStringLiteral("数据检查"), 25, &Tmain::bsSkinButtonsBar1Sections4Items4Click);
+    item(QStringLiteral("操作日志"), 25, &Tmain::bsSkinButtonsBar1Sections4Items5Click);
     bsSkinButtonsBar1->setOpenSection(0);
     // On a small screen (a 1024 x 600 netbook) the window may be smaller than its pages and the
     // navigation bar want: they get scroll bars instead of pushing the window off the screen.
@@ -331,6 +332,9 @@ void Tmain::bsSkinButtonsBar1Sections4Items3Click() {
 }
 void Tmain::bsSkinButtonsBar1Sections4Items4Click() {
     Registry::showModal(QStringLiteral("jiancha"));
+}
+void Tmain::bsSkinButtonsBar1Sections4Items5Click() {
+    Registry::showModal(QStringLiteral("rizhi"));
 }
 
 void Tmain::showBackupState(const QString& lastGood, bool overdue) {

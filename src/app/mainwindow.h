@@ -102,6 +102,7 @@ public slots:
     void bsSkinButtonsBar1Sections4Items2Click(); // 数据备份
     void bsSkinButtonsBar1Sections4Items3Click(); // 数据恢复
     void bsSkinButtonsBar1Sections4Items4Click(); // 数据检查
+    void bsSkinButtonsBar1Sections4Items5Click(); // 操作日志
     void bsSkinSpeedButton1Click();
     void bsSkinSpeedButton2Click();
     void bsSkinStdLabel1Click();

@@ -31,6 +31,7 @@
 #include "system/backupkeeper.h"
 #include "system/backupwindow.h"
 #include "system/checkwindow.h"
+#include "system/logwindow.h"
 #include "system/restorewindow.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
@@ -187,6 +188,7 @@ void Startup::createInstances(const QString& folder) {
     make(beifen);
     make(huifu);
     make(jiancha);
+    make(rizhi);
     // Labels show names, folders and texts that came from outside as they are: only the few
     // labels made for markup (links on the welcome page) read it.
     for (QLabel* label : main_window->findChildren<QLabel*>())
@@ -221,6 +223,7 @@ void Startup::destroyInstances() {
     beifen = nullptr;
     huifu = nullptr;
     jiancha = nullptr;
+    rizhi = nullptr;
     backup_keeper = nullptr;
     delete Data_in;
 }

@@ -317,6 +317,7 @@ public:
             {QStringLiteral("出库记录的每日汇总"), &Checker::daySummary},
             {QStringLiteral("各表的行数"), &Checker::rowCounts},
             {QStringLiteral("设置"), &Checker::settings},
+            {QStringLiteral("操作日志"), &Checker::operationLog},
         };
         const QList<Schema::Table>& tables = Schema::businessTables();
         m_total = int(steps.size() + tables.size());
@@ -1409,6 +1410,50 @@ private:
                 QStringLiteral("程序无法读出“启动时显示向导”的选择。"), QStringLiteral("a5"), {8});
         }
         m_report.checked << QStringLiteral("设置");
+    }
+
+    // The operation log only grows. In a file every row's hash follows on from the row before: a
+    // row changed, removed or slipped in by hand breaks the chain there. On a server its triggers
+    // refuse every change: the check makes sure they are there and enabled.
+    void operationLog() {
+        if (m_server) {
+            if (Db::scalar(m_a, QStringLiteral("SELECT to_regclass('oplog') IS NULL")).toBool()) {
+                m_report.checked << QStringLiteral("操作日志：尚未建立");
+                return;
+            }
+            const qint64 guards =
+                Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid = "
+                                               "to_regclass('oplog') AND tgname IN ('oplog_no_change', "
+                                               "'oplog_no_truncate') AND tgenabled <> 'D'"))
+                    .toLongLong();
+            if (guards < 2)
+                add(QStringLiteral("操作日志的保护触发器被删除或停用了"),
+                    QStringLiteral("操作日志现在可以被修改或删除。请数据库管理员重新建立并启用触发器 "
+                                   "oplog_no_change 和 oplog_no_truncate，并查明是谁删除或停用了它们。"),
+                    OpLog::Table, {});
+            m_report.checked << QStringLiteral("操作日志：服务器的触发器拒绝修改和删除");
+            return;
+        }
+        if (Db::scalar(m_a,
+                       QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
+                                      "'oplog'"))
+                .toInt() == 0) {
+            m_report.checked << QStringLiteral("操作日志：尚未建立");
+            return;
+        }
+        const QList<OpLog::Break> breaks =
+            OpLog::checkChain(m_a, [this](qint64, qint64) { return !stopRequested(); });
+        if (m_report.stopped)
+            return;
+        for (const OpLog::Break& b : breaks)
+            add(b.text,
+                QStringLiteral(
+                    "操作日志只能追加，这里的记录在写入之后被人在程序之外改动过。请用备份中的操作日志"
+                    "对照，查明改动了什么、是谁改动的。"),
+                OpLog::Table, {b.key});
+        m_report.checked
+            << QStringLiteral("操作日志 %1 行：每一行都与前一行相接")
+                   .arg(number(Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM oplog")).toLongLong()));
     }
 
     QList<RowRule> rulesFor(const Schema::Table& table) {

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "data/database.h"
+#include "data/spreadsheet.h"
+
+#include <QDate>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace Db {
 class Work;
@@ -48,7 +54,20 @@ inline const QString Print = QStringLiteral("打印");
 inline const QString Backup = QStringLiteral("备份");
 inline const QString Restore = QStringLiteral("恢复");
 inline const QString Check = QStringLiteral("数据检查");
+inline const QString FixAmountsDue = QStringLiteral("修复应收金额");
+inline const QString Return = QStringLiteral("退货");
+inline const QString OpenShift = QStringLiteral("开班");
+inline const QString CloseShift = QStringLiteral("交班");
+inline const QString CashIn = QStringLiteral("存入");
+inline const QString CashOut = QStringLiteral("支出");
 inline const QString Settings = QStringLiteral("修改设置");
+inline const QString NewOperator = QStringLiteral("新增操作员");
+inline const QString EditOperator = QStringLiteral("修改操作员");
+inline const QString RemoveOperator = QStringLiteral("删除操作员");
+inline const QString SaveRole = QStringLiteral("保存角色");
+inline const QString RemoveRole = QStringLiteral("删除角色");
+// Every action above, in the order the log page offers them.
+const QStringList& actions();
 
 // What one row tells besides who, where and when: the action, the keys it touched ("订单 12",
 // "产品 3, 5"), and what the amounts or fields were before and are after.
@@ -91,5 +110,46 @@ struct Break {
 // Follows the chain of a business file's log from its first row; `progress(done, total)` may stop
 // it by returning false. Nothing to find on a server (its trigger keeps the log).
 QList<Break> checkChain(const QSqlDatabase& db, const std::function<bool(qint64, qint64)>& progress = {});
+
+// What the log page looks for: the days from and to (both included; an invalid date leaves that
+// end open), and the operator, till and action (empty: any).
+struct Filter {
+    QDate from;
+    QDate to;
+    QString operatorName;
+    QString till;
+    QString action;
+};
+// The rows the filter finds, newest first (by moment, then by key), at most `limit`; with `after`
+// (the last row of a page) the rows that come after it, the next page. Every filter is answered
+// from an index, however long the log. Requires the right to read the log.
+QList<Row> search(const Filter& filter, int limit, const std::optional<Row>& after = {});
+// The statement of that search with its parameters (every row found for a limit of 0), for a list
+// that reads the rows itself: it asks for the right first. Selects the columns of Row by their
+// names in the table (id, logged_at, till_name, operator_name, authorized_by, action, touched,
+// old_value, new_value, hash).
+QString searchStatement(const Filter& filter, int limit, const std::optional<Row>& after, Db::Params* params);
+
+// What the log page's lists offer: the operators (those of the shop and those the log names, a
+// removed one too), the tills and the actions the log holds (the known actions first). Each value
+// is one step through an index, not a pass over the log. Requires the right to read the log.
+struct Choices {
+    QStringList operators;
+    QStringList tills;
+    QStringList actions;
+};
+Choices choices();
+
+// The columns of the page and of its export: 时间, 收银机, 操作员, 授权人, 操作, 涉及, 原值, 新值.
+QList<Spreadsheet::Column> columns();
+// The texts of a row in those columns.
+QVariantList cells(const Row& row);
+
+// Writes every row the filter finds (not only the page shown), newest first, to a spreadsheet
+// file (see Spreadsheet::write: nothing is left of a cancelled or failed export). Requires the
+// rights to read the log and to export; the export is logged. Returns the rows written, -1 when
+// cancelled.
+qint64 exportRows(const Filter& filter, const QString& path, Spreadsheet::Format format,
+                  const Spreadsheet::Progress& progress = {});
 
 } // namespace OpLog
