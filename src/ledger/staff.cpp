@@ -37,6 +37,8 @@ const RightInfo Infos[] = {
     {Staff::Right::Settings, "settings", "设置（小票、备份文件夹）"},
     {Staff::Right::Operators, "operators", "操作员与权限"},
     {Staff::Right::ReadLog, "readLog", "查看操作日志"},
+    {Staff::Right::SeeExpected, "seeExpected", "查看应有现金"},
+    {Staff::Right::OpenDrawer, "openDrawer", "开钱箱"},
 };
 
 const RightInfo& info(Staff::Right right) {
@@ -107,8 +109,8 @@ Rights ownerRights() {
 }
 
 Rights cashierRights() {
-    return {Right::Sell,    Right::RemoveLine, Right::DeleteUnsettled,
-            Right::Members, Right::Recharge,   Right::PrintLists};
+    return {Right::Sell,     Right::RemoveLine, Right::DeleteUnsettled, Right::Members,
+            Right::Recharge, Right::PrintLists, Right::OpenDrawer};
 }
 
 bool neverForCashier(Right right) {
