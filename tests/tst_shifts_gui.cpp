@@ -35,6 +35,7 @@ private slots:
     void aCountAsOneSumAndTheReportPrinted();
     void cashPaidInAndOut();
     void theFloatIsAskedAtTheFirstSettlementOfTheDay();
+    void aShiftAcrossMidnightGoesOnALeftOneIsClosed();
     void theDrawerOpensAfterCashAndByHand();
     void theCloseReportOnTheRollAndOnAPage();
     void pastShiftsAndTheDayClose();
@@ -334,6 +335,47 @@ void TestShiftsGui::theFloatIsAskedAtTheFirstSettlementOfTheDay() {
     const Shifts::Figures figures = Shifts::figures(Shifts::current()->key);
     QCOMPARE(figures.cashOrders, 1);
     QCOMPARE(figures.expected(), yuan("155.5"));
+    Staff::setTillName(QString());
+}
+
+void TestShiftsGui::aShiftAcrossMidnightGoesOnALeftOneIsClosed() {
+    // The program started at 10:30 on the 9th (the fixture); a shift was left open the evening before.
+    LedgerFixture f;
+    Staff::start();
+    Staff::setTillName(QStringLiteral("一号机"));
+    const qint64 product = snack();
+    Clock::setFixed(QDateTime(QDate(2026, 12, 8), QTime(20, 0)));
+    const Shifts::Shift left = Shifts::open(yuan("80"));
+    Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(23, 50)));
+    main_window->show();
+    // Its first settlement closes the one left, uncounted, and asks the float of a new one.
+    onModal([&](QWidget* w) {
+        QTest::keyClicks(child<QLineEdit>(w, "floatEdit"), "100");
+        click(child<QPushButton>(w, "okButton"));
+    });
+    settleInCash(product, 1);
+    QVERIFY(f.messages.texts().contains(
+        QStringLiteral("本机 2026-12-08 20:00:00 开始的班次没有交班，已自动交班并记为“未清点”。")));
+    const Shifts::Figures closed = Shifts::figures(left.key);
+    QVERIFY(!closed.shift.isOpen() && !closed.shift.counted);
+    const qint64 tonight = Shifts::current()->key;
+    QVERIFY(tonight != left.key);
+    // Past midnight the shift goes on: no question, the sale is its own, and it is counted at 交班.
+    Clock::setFixed(QDateTime(QDate(2026, 12, 10), QTime(0, 10)));
+    QVERIFY(opensNoWindow([&] { settleInCash(product, 2); }));
+    QCOMPARE(Shifts::current()->key, tonight);
+    QCOMPARE(Shifts::figures(tonight).cashOrders, 2);
+    onModal([&](QWidget* w) {
+        auto* count = qobject_cast<ShiftCount*>(w);
+        QVERIFY(count);
+        onModal([](QWidget* r) { QVERIFY(qobject_cast<ShiftReport*>(r)); });
+        click(count->bySum);
+        QTest::keyClicks(count->countedEdit, "107.5");
+        click(count->okButton);
+    });
+    click(statusButton("shiftButton"));
+    QCOMPARE(Shifts::figures(tonight).shift.counted, std::optional<Currency>(yuan("107.5")));
+    QCOMPARE(Shifts::dayClose(QDate(2026, 12, 9)).total.cashSales, yuan("7.5"));
     Staff::setTillName(QString());
 }
 

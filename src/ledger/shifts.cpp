@@ -133,14 +133,19 @@ std::optional<Shift> closeStale(const QDate& today) {
         return std::nullopt;
     Db::perform(Db::business(), [&](Db::Work& work) {
         const Figures f = figures(open->key);
-        const QSqlQuery closed =
-            work.exec(QStringLiteral(
-                          "update shifts set closed_at = :c, closed_by = :b, expected = :e where id = :k and "
-                          "closed_at is null"),
-                      {{QStringLiteral(":c"), Clock::nowText()},
-                       {QStringLiteral(":b"), Staff::signature()},
-                       {QStringLiteral(":e"), qint64(f.expected().scaled())},
-                       {QStringLiteral(":k"), open->key}});
+        Figures closing = f;
+        closing.shift.closedAt = Clock::nowText();
+        closing.shift.closedBy = Staff::signature().toString();
+        closing.shift.expected = f.expected();
+        const QSqlQuery closed = work.exec(
+            QStringLiteral(
+                "update shifts set closed_at = :c, closed_by = :b, expected = :e, report = :r where id = "
+                ":k and closed_at is null"),
+            {{QStringLiteral(":c"), closing.shift.closedAt},
+             {QStringLiteral(":b"), Staff::signature()},
+             {QStringLiteral(":e"), qint64(f.expected().scaled())},
+             {QStringLiteral(":r"), reportLines(closing, 48).join(QLatin1Char('\n'))},
+             {QStringLiteral(":k"), open->key}});
         if (closed.numRowsAffected() > 0) {
             work.wrote(Table, open->key);
             OpLog::write(work, {QStringLiteral("交班"), shiftKey(open->key),

@@ -37,6 +37,9 @@ namespace {
 
 // The day the float was asked and cancelled: not asked again at every sale of that day.
 QDate declinedOn;
+// When the program opened the ledger: a shop without operators has no login, and a shift left
+// open from an earlier day before this start is closed at the first settlement after it.
+QDateTime startedAt;
 std::function<void(const ReportSnapshot&)> pageHook;
 
 QString money(Currency amount) {
@@ -157,8 +160,13 @@ void afterLogin(QWidget* parent) {
 void beforeSettlement(QWidget* parent) {
     if (Staff::inForce() && !Staff::current())
         return; // nobody is signed in: the settlement is refused anyway
-    closeStale();
-    if (Shifts::current())
+    std::optional<Shifts::Shift> open = Shifts::current();
+    // Never a shift still being worked across midnight: only one left from before this start.
+    if (open && !Staff::inForce() && startedAt.isValid() && open->openedAt < Clock::format(startedAt)) {
+        closeStale();
+        open = Shifts::current();
+    }
+    if (open)
         return;
     const QDate today = Clock::now().date();
     if (declinedOn == today || (!Staff::inForce() && !Shifts::everOpenedHere()))
@@ -168,7 +176,7 @@ void beforeSettlement(QWidget* parent) {
 }
 
 void closeShift(QWidget* parent) {
-    closeStale();
+    // A shift across midnight is counted as any other: closed uncounted only at the next login.
     const std::optional<Shifts::Shift> open = Shifts::current();
     if (!open) {
         if (MessageService::current().confirm(QStringLiteral("本机还没有开班。现在清点备用金并开班吗？"),
@@ -184,7 +192,6 @@ void closeShift(QWidget* parent) {
 }
 
 void moveCash(QWidget* parent, Shifts::Move move) {
-    closeStale();
     if (!Shifts::current()) {
         if (!MessageService::current().confirm(QStringLiteral("本机还没有开班。现在清点备用金并开班吗？"),
                                                QStringLiteral("开班")) ||
@@ -209,6 +216,7 @@ void pastShifts(QWidget* parent) {
 }
 
 void addTo(QStatusBar* bar, QWidget* parent) {
+    startedAt = Clock::now();
     auto* shift = new QToolButton(bar);
     shift->setObjectName(QStringLiteral("shiftButton"));
     shift->setAutoRaise(true);

@@ -31,6 +31,8 @@ void afterLogin(QWidget* parent);
 // Before an order is settled at the counter: with no shift open, the float is asked (once a
 // shift has ever run at this till, in a shop without operators; after every login in a shop
 // with). Whatever the answer, the settlement goes on; without a shift the sale belongs to none.
+// A shop without operators has no login: a shift left open from an earlier day before the
+// program started is closed uncounted here (never one worked across midnight since).
 void beforeSettlement(QWidget* parent);
 // Asks the float and opens the shift; false when cancelled.
 bool askFloat(QWidget* parent);
