@@ -17,12 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QToolButton>
 
 // The shifts as the people at the till use them: the float asked, the drawer counted blind at
@@ -181,7 +181,8 @@ void TestShiftsGui::theCountIsBlindUnlessTheOperatorMaySeeExpected() {
         onModal([&](QWidget* r) {
             auto* shown = qobject_cast<ShiftReport*>(r);
             QVERIFY(shown);
-            report = shown->text->toPlainText().split('\n');
+            report = shown->lines();
+            QVERIFY(shown->text->toPlainText().contains(QStringLiteral("应有现金")));
             click(shown->closeButton);
         });
         click(count->okButton);
@@ -523,7 +524,7 @@ void TestShiftsGui::pastShiftsAndTheDayClose() {
         onModal([&](QWidget* r) {
             auto* day = qobject_cast<ShiftReport*>(r);
             QVERIFY(day);
-            const QStringList lines = day->text->toPlainText().split('\n');
+            const QStringList lines = day->lines();
             QVERIFY(lines.contains(Shifts::reportRow(QStringLiteral("应有现金"), "165.00", 48)));
             QVERIFY(lines.contains(Shifts::reportRow(QStringLiteral("未清点的班次"), "1", 48)));
             click(day->pageButton);

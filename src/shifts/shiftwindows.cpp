@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
@@ -30,6 +29,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -121,14 +121,6 @@ const QStringList ShiftColumns = {
     QStringLiteral("现金销售"), QStringLiteral("会员卡销售"), QStringLiteral("充值"),
     QStringLiteral("存入"),     QStringLiteral("支出"),       QStringLiteral("应有现金"),
     QStringLiteral("清点现金"), QStringLiteral("差额")};
-
-QFont rollFont() {
-    // Chinese characters exactly two columns wide, as on the roll.
-    QFont font(QStringLiteral("WenQuanYi Micro Hei Mono"));
-    font.setStyleHint(QFont::Monospace);
-    font.setPixelSize(14);
-    return font;
-}
 
 } // namespace
 
@@ -284,8 +276,11 @@ ReportSnapshot shiftPage(const Shifts::Figures& f) {
                             column(QStringLiteral("笔数"), 60, Qt::AlignRight),
                             column(QStringLiteral("金额（元）"), 100, Qt::AlignRight)};
     r.title = QStringLiteral("交班报表 班次 %1").arg(f.shift.key);
+    // Six items, three a line: the times have room.
     r.head = {{QStringLiteral("收银台"), f.shift.till},
               {QStringLiteral("收银员"), f.shift.operatorName},
+              {QStringLiteral("交班人"), f.shift.closedBy},
+              {QStringLiteral("营业日"), f.shift.day.toString(Qt::ISODate)},
               {QStringLiteral("开班"), f.shift.openedAt},
               {QStringLiteral("交班"), f.shift.isOpen() ? QStringLiteral("未交班") : f.shift.closedAt}};
     const Currency expected = f.shift.expected.value_or(f.expected());
@@ -514,8 +509,7 @@ ShiftCount::ShiftCount(const Shifts::Figures& figures, QWidget* parent)
     }
     // Blind: the expected cash only for an operator who may see it.
     const bool sees = Staff::may(Staff::Right::SeeExpected);
-    expectedCaption->setVisible(sees);
-    expectedLabel->setVisible(sees);
+    sums->setRowVisible(expectedLabel, sees);
     blindNote->setVisible(!sees);
     if (sees)
         expectedLabel->setText(money(figures.expected()));
@@ -580,16 +574,32 @@ ShiftReport::ShiftReport(const QString& title, const std::function<QStringList(i
     setObjectName(QStringLiteral("shiftReport"));
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
-    text = new QPlainTextEdit(this);
+    text = new QTextEdit(this);
     text->setObjectName(QStringLiteral("reportText"));
     text->setReadOnly(true);
-    text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setFont(rollFont());
-    const QStringList shown = lines(48);
-    text->setPlainText(shown.join(QLatin1Char('\n')));
+    m_shown = lines(48);
+    // Laid out as a table: the label on the left, the amount on the right, whatever the widths of
+    // the screen font's characters.
+    static const QRegularExpression labelAndValue(QStringLiteral("^(.*?\\S)\\s{2,}(\\S.*)$"));
+    QString html = QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\">");
+    for (int i = 0; i < m_shown.size(); ++i) {
+        const QString& line = m_shown[i];
+        const QRegularExpressionMatch m = labelAndValue.match(line);
+        if (i == 0)
+            html += QStringLiteral("<tr><td colspan=\"2\" align=\"center\"><b>%1</b></td></tr>")
+                        .arg(line.trimmed().toHtmlEscaped());
+        else if (!line.isEmpty() && line.count(QLatin1Char('-')) == line.size())
+            html += QStringLiteral("<tr><td colspan=\"2\"><hr/></td></tr>");
+        else if (m.hasMatch())
+            html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
+                        .arg(m.captured(1).toHtmlEscaped(), m.captured(2).toHtmlEscaped());
+        else
+            html += QStringLiteral("<tr><td colspan=\"2\">%1</td></tr>").arg(line.toHtmlEscaped());
+    }
+    text->setHtml(html + QStringLiteral("</table>"));
     const QFontMetrics metrics(text->font());
-    text->setMinimumSize(metrics.horizontalAdvance(QString(50, QLatin1Char('0'))) + 30,
-                         std::min(560, metrics.lineSpacing() * int(shown.size() + 2)));
+    text->setMinimumSize(metrics.horizontalAdvance(QStringLiteral("会员充值 99 笔（现金）")) * 2 + 40,
+                         std::min(600, int(metrics.lineSpacing() * 1.35 * (m_shown.size() + 2))));
     layout->addWidget(text);
     auto* buttons = new QHBoxLayout;
     receiptButton = button(QStringLiteral("receiptButton"), QStringLiteral("打印小票"), this);
@@ -706,6 +716,7 @@ ShiftList::ShiftList(QWidget* parent) : QDialog(parent) {
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(table, 1);
     totalLabel = new QLabel(this);
     totalLabel->setObjectName(QStringLiteral("totalLabel"));

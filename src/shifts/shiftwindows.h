@@ -12,7 +12,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class QTextEdit;
 class QPushButton;
 class QSpinBox;
 class QStatusBar;
@@ -102,7 +102,9 @@ public:
     static ShiftReport* ofShift(const Shifts::Figures& figures, QWidget* parent);
     // The day's close.
     static ShiftReport* ofDay(const Shifts::DayClose& day, QWidget* parent);
-    QPlainTextEdit* text = nullptr;
+    QTextEdit* text = nullptr;
+    // The lines shown, as the roll of 48 columns lays them out.
+    const QStringList& lines() const { return m_shown; }
     QPushButton* receiptButton = nullptr;
     QPushButton* pageButton = nullptr;
     QPushButton* closeButton = nullptr;
@@ -112,6 +114,7 @@ private:
     std::function<QStringList(int)> m_lines;
     ReportSnapshot m_page;
     QString m_pdfName;
+    QStringList m_shown;
 };
 
 namespace ShiftWindows {
