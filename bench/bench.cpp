@@ -863,20 +863,22 @@ void measureShiftClose(const QString& folder) {
         {{QStringLiteral(":t"), till}});
     const qint64 key = Db::scalar(db, QStringLiteral("select max(id) from shifts")).toLongLong();
     const QString shift = QString::number(key);
-    QSqlQuery order(db);
-    order.prepare(QStringLiteral("insert into aa (a1, a2, a3, a4, a5, a6, a10, a11) values "
-                                 "(:when, '已结算', '', '普通订单', :due, :paid, :shift, :tender)"));
-    for (int i = 0; i < 2000; ++i) {
-        const QTime at = QTime(8, 0).addSecs(i * 20);
-        order.bindValue(QStringLiteral(":when"),
-                        QStringLiteral("2026-11-30 ") + at.toString(QStringLiteral("HH:mm:ss")));
-        order.bindValue(QStringLiteral(":due"), 12.5 + i % 7);
-        order.bindValue(QStringLiteral(":paid"), i % 10 == 0 ? 11.25 + i % 7 : 12.5 + i % 7);
-        order.bindValue(QStringLiteral(":shift"), shift);
-        order.bindValue(QStringLiteral(":tender"),
-                        i % 4 == 0 ? QStringLiteral("会员卡") : QStringLiteral("现金"));
-        if (!order.exec())
-            throw LedgerError(QStringLiteral("cannot write the shift's orders"));
+    {
+        QSqlQuery order(db);
+        order.prepare(QStringLiteral("insert into aa (a1, a2, a3, a4, a5, a6, a10, a11) values "
+                                     "(:when, '已结算', '', '普通订单', :due, :paid, :shift, :tender)"));
+        for (int i = 0; i < 2000; ++i) {
+            const QTime at = QTime(8, 0).addSecs(i * 20);
+            order.bindValue(QStringLiteral(":when"),
+                            QStringLiteral("2026-11-30 ") + at.toString(QStringLiteral("HH:mm:ss")));
+            order.bindValue(QStringLiteral(":due"), 12.5 + i % 7);
+            order.bindValue(QStringLiteral(":paid"), i % 10 == 0 ? 11.25 + i % 7 : 12.5 + i % 7);
+            order.bindValue(QStringLiteral(":shift"), shift);
+            order.bindValue(QStringLiteral(":tender"),
+                            i % 4 == 0 ? QStringLiteral("会员卡") : QStringLiteral("现金"));
+            if (!order.exec())
+                throw LedgerError(QStringLiteral("cannot write the shift's orders"));
+        }
     }
     for (int i = 0; i < 40; ++i) {
         Db::exec(db, QStringLiteral("insert into ah (h1, h2, h9) values (1, 100, :s)"),
@@ -895,6 +897,7 @@ void measureShiftClose(const QString& folder) {
             std::printf("shift-close FAILED: %d orders found\n", f.cashOrders + f.cardOrders);
     });
     db.rollback();
+    db = QSqlDatabase(); // the connection closes with the program's instances
     Staff::setTillName(QString());
     Startup::destroyInstances();
     report(QStringLiteral("shifts"), QStringLiteral("shift-close"),
