@@ -472,7 +472,8 @@ void TestCounter::receiptsAreSetUpReprintedAndPrintedAfterSettlement() {
     jiesuan_xianjin->show();
     click(jiesuan_xianjin->bsSkinButton1);
     QCOMPARE(f.messages.last(), QString::number(open) + QStringLiteral("号订单结算完成！"));
-    const QByteArray cash = Receipts::escPos(Receipts::forOrder(open), saved);
+    // The drawer opens for the cash, in the same write.
+    const QByteArray cash = Receipts::drawerKick() + Receipts::escPos(Receipts::forOrder(open), saved);
     QCOMPARE(printer.received(cash.size()), cash);
 
     // A printer that cannot be reached is reported; the order stays paid.

@@ -9,6 +9,7 @@
 #include "members/Fr_hy_xiaofei.h"
 #include "orders/Fr_dingdan.h"
 #include "settlement/Fr_jiesuan.h"
+#include "shifts/shiftwindows.h"
 #include "statistics/Fr_tongji.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "warehouse/Fr_kf_ruku.h"
@@ -223,6 +224,8 @@ void Tmain::bindData() {
             [this] { guarded([this] { showToday(); }); });
     showLowStock();
     showToday();
+    // 开班/交班, the drawer and the past shifts, once the ledger is open.
+    ShiftWindows::addTo(statusBar(), this);
 }
 
 void Tmain::showToday() {

@@ -2,8 +2,8 @@
 
 #include "core/errors.h"
 #include "data/database.h"
-#include "ledger/orders.h"
 #include "ledger/oplog.h"
+#include "ledger/orders.h"
 #include "ledger/staff.h"
 
 #include <QDir>
@@ -119,10 +119,10 @@ QString settingsProblem(const QString& iniPath) {
         return QStringLiteral("文件无法读取");
     if (!ini.childGroups().isEmpty())
         return QStringLiteral("有小票设置中没有的一组“%1”").arg(ini.childGroups().first().left(40));
-    static const QStringList keys = {QStringLiteral("way"),      QStringLiteral("width"),
-                                     QStringLiteral("printer"),  QStringLiteral("device"),
-                                     QStringLiteral("shop"),     QStringLiteral("footer"),
-                                     QStringLiteral("autoPrint")};
+    static const QStringList keys = {QStringLiteral("way"),       QStringLiteral("width"),
+                                     QStringLiteral("printer"),   QStringLiteral("device"),
+                                     QStringLiteral("shop"),      QStringLiteral("footer"),
+                                     QStringLiteral("autoPrint"), QStringLiteral("drawer")};
     for (const QString& key : ini.allKeys()) {
         if (!keys.contains(key))
             return QStringLiteral("有小票设置中没有的一项“%1”").arg(withoutControls(key).left(40));
@@ -143,6 +143,9 @@ QString settingsProblem(const QString& iniPath) {
     const QString autoPrint = ini.value(QStringLiteral("autoPrint"), QStringLiteral("false")).toString();
     if (autoPrint != QLatin1String("true") && autoPrint != QLatin1String("false"))
         return QStringLiteral("自动打印“%1”不是 true 或 false").arg(autoPrint.left(40));
+    const QString drawer = ini.value(QStringLiteral("drawer"), QStringLiteral("true")).toString();
+    if (drawer != QLatin1String("true") && drawer != QLatin1String("false"))
+        return QStringLiteral("打开钱箱“%1”不是 true 或 false").arg(drawer.left(40));
     const QString device = ini.value(QStringLiteral("device")).toString().trimmed();
     if (way == QLatin1String("device") && device.isEmpty())
         return QStringLiteral("打印方式是设备文件，却没有填写设备文件");
@@ -162,6 +165,7 @@ Setup loadSetup(const QString& folder) {
     s.shop = withoutControls(ini.value(QStringLiteral("shop")).toString());
     s.footer = withoutControls(ini.value(QStringLiteral("footer")).toString());
     s.autoPrint = ini.value(QStringLiteral("autoPrint"), false).toBool();
+    s.drawer = ini.value(QStringLiteral("drawer"), true).toBool();
     return s;
 }
 
@@ -176,6 +180,7 @@ void saveSetup(const QString& folder, const Setup& s) {
     ini.setValue(QStringLiteral("shop"), s.shop);
     ini.setValue(QStringLiteral("footer"), s.footer);
     ini.setValue(QStringLiteral("autoPrint"), s.autoPrint);
+    ini.setValue(QStringLiteral("drawer"), s.drawer);
     ini.sync();
     if (ini.status() != QSettings::NoError)
         throw LedgerError(QStringLiteral("无法保存小票设置: %1").arg(iniPath(folder)));
@@ -224,11 +229,20 @@ QStringList text(const Receipt& r, const Setup& s) {
 }
 
 QByteArray escPos(const Receipt& r, const Setup& s) {
+    return escPosLines(text(r, s));
+}
+
+QByteArray drawerKick() {
+    return QByteArray("\x1b\x70\x00\x19\xfa", 5);
+}
+
+QByteArray escPosLines(const QStringList& lines) {
+    if (lines.isEmpty())
+        return {};
     QStringEncoder gb18030("GB18030");
     QByteArray out;
-    out += QByteArray("\x1b\x40", 2); // ESC @: reset
-    out += QByteArray("\x1c\x26", 2); // FS &: Chinese characters
-    const QStringList lines = text(r, s);
+    out += QByteArray("\x1b\x40", 2);     // ESC @: reset
+    out += QByteArray("\x1c\x26", 2);     // FS &: Chinese characters
     out += QByteArray("\x1b\x61\x01", 3); // ESC a 1: centred
     out += QByteArray("\x1d\x21\x11", 3); // GS ! 0x11: double width and height
     out += QByteArray(gb18030.encode(lines.first().trimmed()));

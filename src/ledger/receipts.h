@@ -44,6 +44,8 @@ struct Setup {
     QString shop;           // the shop's name, on top
     QString footer;         // a line at the bottom
     bool autoPrint = false; // print after each settlement
+    // A cash drawer on the ESC/POS printer opens after each cash settlement.
+    bool drawer = true;
 };
 // Read as the dialog saved them; a value the dialog does not offer reads as its default, and
 // control characters are dropped from the texts (they would reach the printer as commands).
@@ -65,6 +67,11 @@ QStringList text(const Receipt& receipt, const Setup& setup);
 
 // The bytes for an ESC/POS printer: reset, Chinese mode, the text in GB18030, feed and cut.
 QByteArray escPos(const Receipt& receipt, const Setup& setup);
+// The same for any lines laid out for the roll: the first is the title, centred and large.
+QByteArray escPosLines(const QStringList& lines);
+// The pulse that opens a cash drawer wired to the printer: ESC p 0 25 250 (pin 2, 50 ms on,
+// 500 ms off).
+QByteArray drawerKick();
 
 // Writes the bytes to the printer's device file. The file is opened only when it is a character
 // device (a printer's), never created or truncated; anything else is refused with a message naming

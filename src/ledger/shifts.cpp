@@ -7,6 +7,7 @@
 #include "data/work.h"
 #include "ledger/oplog.h"
 #include "ledger/orders.h"
+#include "ledger/receipts.h"
 #include "ledger/staff.h"
 
 #include <QSqlQuery>
@@ -17,7 +18,7 @@ const QString Table = QStringLiteral("shifts");
 const QString Moves = QStringLiteral("cash_moves");
 const QString Columns = QStringLiteral(
     "id, till_name, operator_name, opened_at, day, opening_float, closed_at, closed_by, expected, counted, "
-    "count_detail");
+    "count_detail, report");
 
 std::optional<Currency> amountOrNone(const QVariant& value) {
     if (value.isNull())
@@ -38,6 +39,7 @@ Shifts::Shift shiftOf(const QSqlQuery& q) {
     s.expected = amountOrNone(q.value(8));
     s.counted = amountOrNone(q.value(9));
     s.countDetail = q.value(10).toString();
+    s.report = q.value(11).toString();
     return s;
 }
 
@@ -83,6 +85,12 @@ std::optional<Shift> current() {
     return openShiftOf(Db::business(), Staff::tillName());
 }
 
+bool everOpenedHere() {
+    return Db::exec(Db::business(), QStringLiteral("select 1 from shifts where till_name = :t limit 1"),
+                    {{QStringLiteral(":t"), Staff::tillName()}})
+        .next();
+}
+
 qint64 currentKey(Db::Work& work) {
     return work
         .scalar(QStringLiteral("select id from shifts where till_name = :t and closed_at is null"),
@@ -125,14 +133,19 @@ std::optional<Shift> closeStale(const QDate& today) {
         return std::nullopt;
     Db::perform(Db::business(), [&](Db::Work& work) {
         const Figures f = figures(open->key);
-        const QSqlQuery closed =
-            work.exec(QStringLiteral(
-                          "update shifts set closed_at = :c, closed_by = :b, expected = :e where id = :k and "
-                          "closed_at is null"),
-                      {{QStringLiteral(":c"), Clock::nowText()},
-                       {QStringLiteral(":b"), Staff::signature()},
-                       {QStringLiteral(":e"), qint64(f.expected().scaled())},
-                       {QStringLiteral(":k"), open->key}});
+        Figures closing = f;
+        closing.shift.closedAt = Clock::nowText();
+        closing.shift.closedBy = Staff::signature().toString();
+        closing.shift.expected = f.expected();
+        const QSqlQuery closed = work.exec(
+            QStringLiteral(
+                "update shifts set closed_at = :c, closed_by = :b, expected = :e, report = :r where id = "
+                ":k and closed_at is null"),
+            {{QStringLiteral(":c"), closing.shift.closedAt},
+             {QStringLiteral(":b"), Staff::signature()},
+             {QStringLiteral(":e"), qint64(f.expected().scaled())},
+             {QStringLiteral(":r"), reportLines(closing, 48).join(QLatin1Char('\n'))},
+             {QStringLiteral(":k"), open->key}});
         if (closed.numRowsAffected() > 0) {
             work.wrote(Table, open->key);
             OpLog::write(work, {QStringLiteral("交班"), shiftKey(open->key),
@@ -269,15 +282,23 @@ Figures close(qint64 key, Currency counted, const QList<int>& pieces) {
                                               {{QStringLiteral(":k"), key}})
                                           .toInt() == 0)
             throw Refused(QStringLiteral("该班次已交班"));
-        const Currency expected = figures(key).expected();
+        // The report as it is at the close is kept with the shift.
+        Figures closing = figures(key);
+        const Currency expected = closing.expected();
+        closing.shift.closedAt = Clock::nowText();
+        closing.shift.closedBy = Staff::signature().toString();
+        closing.shift.expected = expected;
+        closing.shift.counted = counted;
+        closing.shift.countDetail = detail.join(QLatin1Char(' '));
         work.exec(
             QStringLiteral("update shifts set closed_at = :c, closed_by = :b, expected = :e, counted = :n, "
-                           "count_detail = :d where id = :k"),
-            {{QStringLiteral(":c"), Clock::nowText()},
+                           "count_detail = :d, report = :r where id = :k"),
+            {{QStringLiteral(":c"), closing.shift.closedAt},
              {QStringLiteral(":b"), Staff::signature()},
              {QStringLiteral(":e"), qint64(expected.scaled())},
              {QStringLiteral(":n"), qint64(counted.scaled())},
-             {QStringLiteral(":d"), detail.join(QLatin1Char(' '))},
+             {QStringLiteral(":d"), closing.shift.countDetail},
+             {QStringLiteral(":r"), reportLines(closing, 48).join(QLatin1Char('\n'))},
              {QStringLiteral(":k"), key}});
         work.wrote(Table, key);
         OpLog::write(
@@ -289,30 +310,51 @@ Figures close(qint64 key, Currency counted, const QList<int>& pieces) {
     return figures(key);
 }
 
+QString cutToColumns(const QString& text, int columns) {
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString piece = text.mid(i, n);
+        if (Receipts::textWidth(out + piece) > columns)
+            break;
+        out += piece;
+        i += n - 1;
+    }
+    return out;
+}
+
+QString reportRow(const QString& label, const QString& value, int width) {
+    const QString left = cutToColumns(label, width - 1 - std::min(Receipts::textWidth(value), width / 2));
+    const QString right = cutToColumns(value, width - 1 - Receipts::textWidth(left));
+    return left + QString(width - Receipts::textWidth(left) - Receipts::textWidth(right), QLatin1Char(' ')) +
+           right;
+}
+
 QStringList reportLines(const Figures& f, int width) {
     QStringList lines;
+    const auto cut = cutToColumns;
     const auto row = [&](const QString& label, const QString& value) {
-        // Chinese characters take two columns of a receipt.
-        int used = 0;
-        for (const QChar c : label + value)
-            used += c.unicode() >= 0x2E80 ? 2 : 1;
-        lines << label + QString(std::max(1, width - used), QLatin1Char(' ')) + value;
+        lines << reportRow(label, value, width);
     };
     const auto money = [](Currency c) {
-        return c.toString();
+        return QString::number(c.toDouble(), 'f', 2);
     };
-    lines << QStringLiteral("交班报表");
+    const QString title = QStringLiteral("交班报表");
+    lines << QString((width - Receipts::textWidth(title)) / 2, QLatin1Char(' ')) + title;
     row(QStringLiteral("班次"), QString::number(f.shift.key));
-    row(QStringLiteral("收银台"), f.shift.till.left(16));
-    row(QStringLiteral("收银员"), f.shift.operatorName.left(10));
+    row(QStringLiteral("收银台"), f.shift.till);
+    row(QStringLiteral("收银员"), f.shift.operatorName);
     row(QStringLiteral("开班"), f.shift.openedAt);
     row(QStringLiteral("交班"), f.shift.isOpen() ? QStringLiteral("未交班") : f.shift.closedAt);
+    if (!f.shift.closedBy.isEmpty() && f.shift.closedBy != f.shift.operatorName)
+        row(QStringLiteral("交班人"), f.shift.closedBy);
     lines << QString(width, QLatin1Char('-'));
     row(QStringLiteral("备用金"), money(f.shift.openingFloat));
     row(QStringLiteral("现金销售 %1 单").arg(f.cashOrders), money(f.cashSales));
     row(QStringLiteral("会员卡销售 %1 单").arg(f.cardOrders), money(f.cardSales));
+    row(QStringLiteral("销售合计 %1 单").arg(f.cashOrders + f.cardOrders), money(f.cashSales + f.cardSales));
     row(QStringLiteral("折扣"), money(f.discounts));
-    row(QStringLiteral("会员充值 %1 笔").arg(f.recharges), money(f.rechargeCash));
+    row(QStringLiteral("会员充值 %1 笔（现金）").arg(f.recharges), money(f.rechargeCash));
     row(QStringLiteral("存入"), money(f.cashIn));
     row(QStringLiteral("支出"), money(f.cashOut));
     row(QStringLiteral("退款"), money(f.refunds));
@@ -323,7 +365,24 @@ QStringList reportLines(const Figures& f, int width) {
     row(QStringLiteral("应有现金"), money(expected));
     if (f.shift.counted) {
         row(QStringLiteral("清点现金"), money(*f.shift.counted));
-        row(QStringLiteral("差额"), money(*f.shift.counted - expected));
+        const Currency difference = *f.shift.counted - expected;
+        row(difference < Currency()   ? QStringLiteral("差额（短款）")
+            : difference > Currency() ? QStringLiteral("差额（长款）")
+                                      : QStringLiteral("差额"),
+            money(difference));
+        if (!f.shift.countDetail.isEmpty()) {
+            lines << QStringLiteral("清点明细");
+            QString piece = QStringLiteral(" ");
+            for (const QString& item : f.shift.countDetail.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                if (Receipts::textWidth(piece + QLatin1Char(' ') + item) > width) {
+                    lines << piece;
+                    piece = QStringLiteral(" ");
+                }
+                piece += QLatin1Char(' ') + cut(item, width - 2);
+            }
+            if (piece.size() > 1)
+                lines << piece;
+        }
     } else if (!f.shift.isOpen()) {
         row(QStringLiteral("清点现金"), QStringLiteral("未清点"));
     }

@@ -29,12 +29,15 @@ struct Shift {
     QString closedBy;
     std::optional<Currency> expected;
     std::optional<Currency> counted; // none: closed without a count (未清点)
-    QString countDetail;
+    QString countDetail;             // the pieces of each denomination counted ("100×3 20×1")
+    QString report;                  // the close report as it was at the close (48 columns), empty before
     bool isOpen() const { return closedAt.isEmpty(); }
 };
 
 // The open shift of this till (Staff::tillName), if any.
 std::optional<Shift> current();
+// Whether a shift ever ran at this till (a shop without operators uses shifts from its first).
+bool everOpenedHere();
 // The key the records of a settlement or recharge at this till carry: the open shift's, 0 when none.
 qint64 currentKey(Db::Work& work);
 
@@ -81,6 +84,12 @@ Currency sumOfCount(const QList<int>& pieces);
 // Closes the shift with the drawer counted (by denomination or as one sum) and stores its figures
 // and report. Refused for a shift already closed. Logged with the expected and counted cash.
 Figures close(qint64 shift, Currency counted, const QList<int>& pieces = {});
+
+// A line of a report on the roll: the label on the left, the value on the right, the line
+// `width` columns wide (a Chinese character takes two); either is cut short to fit.
+QString reportRow(const QString& label, const QString& value, int width);
+// A text cut to at most `columns` columns, never in the middle of a character.
+QString cutToColumns(const QString& text, int columns);
 
 // The close report (交班报表) as lines of text of the given width in columns (a receipt is 32
 // or 48), every line at most that wide.

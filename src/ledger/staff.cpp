@@ -40,6 +40,8 @@ const RightInfo Infos[] = {
     {Staff::Right::Returns, "returns", "限额内退货"},
     {Staff::Right::ReturnsBeyond, "returnsBeyond", "超出限额退货"},
     {Staff::Right::CardRefundCash, "cardRefundCash", "会员卡消费退现金"},
+    {Staff::Right::SeeExpected, "seeExpected", "查看应有现金"},
+    {Staff::Right::OpenDrawer, "openDrawer", "开钱箱"},
 };
 
 const RightInfo& info(Staff::Right right) {
@@ -111,7 +113,7 @@ Rights ownerRights() {
 
 Rights cashierRights() {
     return {Right::Sell,     Right::RemoveLine, Right::DeleteUnsettled, Right::Members,
-            Right::Recharge, Right::PrintLists, Right::Returns};
+            Right::Recharge, Right::PrintLists, Right::Returns,         Right::OpenDrawer};
 }
 
 bool neverForCashier(Right right) {

@@ -36,6 +36,8 @@ enum class Right {
     Returns,         // take goods back within the limits
     ReturnsBeyond,   // take goods back beyond the limits
     CardRefundCash,  // give the money of a card sale back in cash
+    SeeExpected,     // see the cash a drawer should hold before it is counted, past shifts
+    OpenDrawer,      // open the cash drawer without a sale
 };
 
 // Every right, in the order the rights are listed.
@@ -53,7 +55,7 @@ QString storedRights(const Rights& rights);
 Rights rightsOfStored(const QString& text);
 
 // The two built-in roles. The owner may do everything; a cashier sells, takes lines off and
-// deletes unsettled orders, takes new members and recharges, and prints lists.
+// deletes unsettled orders, takes new members and recharges, prints lists and opens the drawer.
 inline const QString OwnerRole = QStringLiteral("店主");
 inline const QString CashierRole = QStringLiteral("收银员");
 Rights ownerRights();

@@ -22,6 +22,7 @@ Txiaopiao::Txiaopiao(QWidget* parent)
     auto follow = [this] {
         printerChoice->setEnabled(bsSkinRadioButton1->isChecked());
         bsSkinEdit2->setEnabled(bsSkinRadioButton2->isChecked());
+        drawerBox->setEnabled(bsSkinRadioButton2->isChecked());
     };
     connect(bsSkinRadioButton1, &QRadioButton::toggled, this, follow);
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Txiaopiao::bsSkinButton1Click);
@@ -53,6 +54,8 @@ void Txiaopiao::FormShow() {
     bsSkinEdit3->setText(s.shop);
     bsSkinEdit4->setText(s.footer);
     bsSkinCheckRadioBox1->setChecked(s.autoPrint);
+    drawerBox->setChecked(s.drawer);
+    drawerBox->setEnabled(s.way == Receipts::Setup::Way::Device);
 }
 
 Receipts::Setup Txiaopiao::setup() const {
@@ -64,6 +67,7 @@ Receipts::Setup Txiaopiao::setup() const {
     s.shop = bsSkinEdit3->text().trimmed();
     s.footer = bsSkinEdit4->text().trimmed();
     s.autoPrint = bsSkinCheckRadioBox1->isChecked();
+    s.drawer = drawerBox->isChecked();
     return s;
 }
 

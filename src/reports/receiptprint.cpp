@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -35,19 +36,21 @@ QueueState queueState(const QString& name) {
 }
 
 ReceiptPrint::Hook hook;
+ReceiptPrint::LinesHook linesHook;
 
 const double LineMm = 4.2;   // the height of a line of text
 const double MarginMm = 3.0; // left and right
 const double TopMm = 4.0;
 const double BottomMm = 10.0; // room before the cutter
 
-void setUp(QPrinter& printer, const QStringList& lines, int width) {
+void setUp(QPrinter& printer, const QStringList& lines, int width,
+           const QString& name = QStringLiteral("小票")) {
     printer.setPageLayout(
         QPageLayout(QPageSize(ReceiptPrint::pageSize(lines, width), QPageSize::Millimeter,
                               QStringLiteral("小票 %1mm").arg(width), QPageSize::ExactMatch),
                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
     printer.setFullPage(true);
-    printer.setDocName(QStringLiteral("小票"));
+    printer.setDocName(name);
     printer.setCreator(QStringLiteral("Vandrel 进销存"));
 }
 
@@ -58,6 +61,9 @@ QString folder() {
 } // namespace
 
 namespace ReceiptPrint {
+
+// Paints the lines on the system printer of the set-up, after making sure it will print them now.
+static void printOnPrinter(const QStringList& lines, const Receipts::Setup& setup, const QString& jobName);
 
 void setHook(Hook h) {
     hook = std::move(h);
@@ -115,7 +121,10 @@ void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
         Receipts::writeDevice(setup.device, Receipts::escPos(receipt, setup));
         return;
     }
-    const QStringList lines = Receipts::text(receipt, setup);
+    printOnPrinter(Receipts::text(receipt, setup), setup, QStringLiteral("小票"));
+}
+
+static void printOnPrinter(const QStringList& lines, const Receipts::Setup& setup, const QString& jobName) {
     // A printer that is not there would take the job without a word and print nothing.
     if (!setup.printer.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(setup.printer))
         throw LedgerError(QStringLiteral("找不到小票打印机“%1”，小票没有打印。请在“小票设置”中选择打印机。")
@@ -141,7 +150,7 @@ void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
         printer.setPrinterName(setup.printer);
     if (!printer.isValid())
         throw LedgerError(QStringLiteral("找不到小票打印机“%1”，小票没有打印。").arg(setup.printer));
-    setUp(printer, lines, setup.width);
+    setUp(printer, lines, setup.width, jobName);
     paint(&printer, lines, setup.width);
 }
 
@@ -167,6 +176,49 @@ void preview(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
         [&](QPrinter* target) { paint(target, lines, setup.width); },
         QStringLiteral("小票%1.pdf").arg(receipt.order),
         [&](const QString& path) { renderPdf(receipt, setup, path); });
+}
+
+void setLinesHook(LinesHook h) {
+    linesHook = std::move(h);
+}
+
+void printLines(const QStringList& lines, const Receipts::Setup& setup, const QString& name) {
+    if (linesHook) {
+        linesHook(name, lines, setup);
+        return;
+    }
+    if (setup.way == Receipts::Setup::Way::Device) {
+        Receipts::writeDevice(setup.device, Receipts::escPosLines(lines));
+        return;
+    }
+    printOnPrinter(lines, setup, name);
+}
+
+void renderLinesPdf(const QStringList& lines, int width, const QString& path) {
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    setUp(pdf, lines, width, QFileInfo(path).completeBaseName());
+    paint(&pdf, lines, width);
+}
+
+void openDrawer(const Receipts::Setup& setup) {
+    if (setup.way != Receipts::Setup::Way::Device)
+        throw Refused(QStringLiteral("钱箱由 ESC/POS 小票打印机打开：请在“小票设置”中选择“设备文件”方式。"));
+    Receipts::writeDevice(setup.device, Receipts::drawerKick());
+}
+
+void afterCashSettlement(qint64 order) {
+    const Receipts::Setup setup = Receipts::loadSetup(folder());
+    if (setup.way != Receipts::Setup::Way::Device || !setup.drawer || hook) {
+        if (setup.autoPrint)
+            print(Receipts::forOrder(order), setup);
+        return;
+    }
+    QByteArray bytes = Receipts::drawerKick();
+    if (setup.autoPrint)
+        bytes += Receipts::escPos(Receipts::forOrder(order), setup);
+    Receipts::writeDevice(setup.device, bytes);
 }
 
 void afterSettlement(qint64 order) {

@@ -29,5 +29,21 @@ void setHook(Hook hook);
 
 // Prints the receipt of a settled order when the shop's set-up says so after each settlement.
 void afterSettlement(qint64 order);
+// After a cash settlement: the drawer opens (an ESC/POS printer with the drawer set up) and the
+// receipt prints as afterSettlement does; on the device both go in one write.
+void afterCashSettlement(qint64 order);
+
+// Any lines laid out for the roll (the first is the title), printed the way the set-up says:
+// the report of a shift's close, say. `name` names the print job.
+void printLines(const QStringList& lines, const Receipts::Setup& setup, const QString& name);
+void renderLinesPdf(const QStringList& lines, int width, const QString& path);
+
+// Opens the cash drawer wired to the ESC/POS receipt printer. Refused when receipts do not go
+// to a device file (a drawer is driven by the printer's own bytes).
+void openDrawer(const Receipts::Setup& setup);
+
+// Tests: when set, printLines() hands the lines to the hook instead of reaching a printer.
+using LinesHook = std::function<void(const QString& name, const QStringList& lines, const Receipts::Setup&)>;
+void setLinesHook(LinesHook hook);
 
 } // namespace ReceiptPrint

@@ -5,6 +5,7 @@
 #include "reports/receiptprint.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
+#include "shifts/shiftwindows.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
@@ -56,6 +57,8 @@ void Tjiesuan_huiyuanka::bsSkinButton1Click() {
         Messages::information(QStringLiteral("目前没有会员,无法使用会员卡结算"));
         return;
     }
+    // The first settlement without a shift asks the float; the sale goes on whatever the answer.
+    ShiftWindows::beforeSettlement(this);
     Settlement::payByCard(m_order, Query_huiyuan->fieldValue(QStringLiteral("jid")).toLongLong(),
                           m_toCollect);
     // Back to the unsettled orders, whatever search the page had in force.

@@ -4,6 +4,7 @@
 #include "reports/receiptprint.h"
 #include "settlement/Fr_jiesuan.h"
 #include "settlement/jiesuan.h"
+#include "shifts/shiftwindows.h"
 #include "widgets/messages.h"
 
 Tjiesuan_xianjin* jiesuan_xianjin = nullptr;
@@ -27,14 +28,17 @@ void Tjiesuan_xianjin::prepare(qint64 order, Currency amountDue, Currency toColl
 
 // "确认并结帐": the order is paid with the amount as priced.
 void Tjiesuan_xianjin::bsSkinButton1Click() {
+    // The first settlement without a shift asks the float; the sale goes on whatever the answer.
+    ShiftWindows::beforeSettlement(this);
     Settlement::payCash(m_order, m_toCollect);
     // Back to the unsettled orders, whatever search the page had in force.
     TFr_jiesuan::reloadUnsettled();
     close();
     jiesuan->close();
     Messages::information(QString::number(m_order) + QStringLiteral("号订单结算完成！"));
-    // The order is paid whatever becomes of its receipt: a printer failure is only reported.
-    guarded([this] { ReceiptPrint::afterSettlement(m_order); });
+    // The order is paid whatever becomes of its receipt: a printer failure is only reported. The
+    // drawer opens for the cash.
+    guarded([this] { ReceiptPrint::afterCashSettlement(m_order); });
 }
 
 void Tjiesuan_xianjin::bsSkinButton2Click() {
