@@ -4,12 +4,14 @@
 #include "app/Fr_wel.h"
 #include "core/site.h"
 #include "data/data_in.h"
+#include "ledger/staff.h"
 #include "members/Fr_huiyuan.h"
 #include "members/Fr_hy_chongzhi.h"
 #include "members/Fr_hy_xiaofei.h"
 #include "orders/Fr_dingdan.h"
 #include "settlement/Fr_jiesuan.h"
 #include "statistics/Fr_tongji.h"
+#include "system/staffdesk.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "warehouse/Fr_kf_ruku.h"
 #include "warehouse/Fr_kucun.h"
@@ -83,6 +85,7 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     item(QStringLiteral("数据备份"), 23, &Tmain::bsSkinButtonsBar1Sections4Items2Click);
     item(QStringLiteral("数据恢复"), 24, &Tmain::bsSkinButtonsBar1Sections4Items3Click);
     item(QStringLiteral("数据检查"), 25, &Tmain::bsSkinButtonsBar1Sections4Items4Click);
+    item(QStringLiteral("操作员与权限"), 27, &Tmain::bsSkinButtonsBar1Sections4Items5Click);
     bsSkinButtonsBar1->setOpenSection(0);
     // On a small screen (a 1024 x 600 netbook) the window may be smaller than its pages and the
     // navigation bar want: they get scroll bars instead of pushing the window off the screen.
@@ -157,6 +160,21 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     lblServer->setProperty("role", QStringLiteral("warning"));
     lblServer->hide();
     status->addPermanentWidget(lblServer);
+    // Who works here, and the change of hands; shown in a shop with operators only.
+    lblOperator = new QLabel(status);
+    lblOperator->setObjectName(QStringLiteral("lblOperator"));
+    lblOperator->setProperty("role", QStringLiteral("strong"));
+    lblOperator->hide();
+    status->addPermanentWidget(lblOperator);
+    btnChangeHands = new QToolButton(status);
+    btnChangeHands->setObjectName(QStringLiteral("btnChangeHands"));
+    btnChangeHands->setText(QStringLiteral("换 人"));
+    btnChangeHands->setToolTip(QStringLiteral("换一位操作员登录，打开的窗口都保留"));
+    btnChangeHands->setAutoRaise(true);
+    btnChangeHands->setFixedHeight(19);
+    btnChangeHands->hide();
+    connectGuarded(btnChangeHands, &QToolButton::clicked, this, &Tmain::btnChangeHandsClick);
+    status->addPermanentWidget(btnChangeHands);
     status->addPermanentWidget(bsSkinStdLabel1);
     setStatusBar(status);
 
@@ -342,6 +360,25 @@ void Tmain::showServerBackups() {
     lblBackup->setProperty("role", QStringLiteral("note"));
     lblBackup->style()->unpolish(lblBackup);
     lblBackup->style()->polish(lblBackup);
+}
+
+void Tmain::showOperator() {
+    const bool inForce = Staff::inForce();
+    const auto now = Staff::current();
+    lblOperator->setText(now ? QStringLiteral(" 操作员：%1 ").arg(now->name) : QStringLiteral(" 已锁定 "));
+    lblOperator->setToolTip(now ? now->role : QString());
+    lblOperator->setVisible(inForce);
+    btnChangeHands->setVisible(inForce);
+    StaffDesk::greyButtons(this);
+}
+
+void Tmain::btnChangeHandsClick() {
+    staff_desk->changeHands();
+}
+
+void Tmain::bsSkinButtonsBar1Sections4Items5Click() {
+    Staff::require(Staff::Right::Operators, QStringLiteral("操作员与权限"));
+    Registry::showModal(QStringLiteral("caozuoyuan"));
 }
 
 void Tmain::showServerLost(const QString& reason) {

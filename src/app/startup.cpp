@@ -31,7 +31,10 @@
 #include "system/backupkeeper.h"
 #include "system/backupwindow.h"
 #include "system/checkwindow.h"
+#include "system/operatorswindow.h"
+#include "system/ownersword.h"
 #include "system/restorewindow.h"
+#include "system/staffdesk.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
@@ -141,10 +144,13 @@ void Startup::createInstances(const QString& folder) {
         // An order cut off by an older version before its total was written gets the sum of
         // its lines, so every window reads a whole amount due (the order list follows the change).
         Orders::mendAmountsDue();
+        // Who works here: the shop's operators, this till's name and its idle lock.
+        staff_desk = new StaffDesk(data->folder(), main_window);
     } catch (...) {
         delete main_window;
         main_window = nullptr;
         ::Fr_dingdan1 = nullptr;
+        staff_desk = nullptr;
         Registry::clear();
         throw;
     }
@@ -187,6 +193,10 @@ void Startup::createInstances(const QString& folder) {
     make(beifen);
     make(huifu);
     make(jiancha);
+    make(caozuoyuan);
+    installOwnersWordWindow();
+    QObject::connect(staff_desk, &StaffDesk::changed, main_window, &Tmain::showOperator);
+    main_window->showOperator();
     // Labels show names, folders and texts that came from outside as they are: only the few
     // labels made for markup (links on the welcome page) read it.
     for (QLabel* label : main_window->findChildren<QLabel*>())
@@ -221,6 +231,8 @@ void Startup::destroyInstances() {
     beifen = nullptr;
     huifu = nullptr;
     jiancha = nullptr;
+    caozuoyuan = nullptr;
+    staff_desk = nullptr;
     backup_keeper = nullptr;
     delete Data_in;
 }
@@ -383,6 +395,11 @@ int Startup::run(QApplication& app, const QString& folder) {
         return 1;
     }
     QuitSignals quitSignals;
+    // In a shop with operators nobody uses the program before signing in; giving up ends it.
+    if (!staff_desk->signInAtStart()) {
+        destroyInstances();
+        return 0;
+    }
     backup_keeper->startClock();
     main_window->show();
     const int status = app.exec();
