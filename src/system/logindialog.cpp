@@ -18,16 +18,15 @@ TLogin::TLogin(Mode mode, QWidget* parent) : QDialog(parent) {
         break;
     case Mode::ChangeHands:
         setWindowTitle(QStringLiteral("换人"));
-        lblPrompt->setText(QStringLiteral("换人：请选择您的名字，输入PIN后按回车。打开的窗口都保留。"));
+        lblPrompt->setText(QStringLiteral("换人：请选择您的名字，输入PIN后按回车。"));
         btnCancel->setText(QStringLiteral("取 消"));
         break;
     case Mode::Locked:
         setWindowTitle(QStringLiteral("已锁定"));
-        lblPrompt->setText(QStringLiteral("长时间无操作，本机已锁定。请选择您的名字，输入PIN后按回车。"));
+        lblPrompt->setText(QStringLiteral("长时间无操作，本机已锁定。\n请选择您的名字，输入PIN后按回车。"));
         break;
     }
     lblMessage->hide();
-    setMinimumWidth(360);
     connectGuarded(btnOk, &QPushButton::clicked, this, &TLogin::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     // Another name: the message about the one before no longer holds.

@@ -32,6 +32,13 @@ Tcaozuoyuan::Tcaozuoyuan(QWidget* parent) : QDialog(parent) {
     connectGuarded(btnRemoveRole, &QPushButton::clicked, this, &Tcaozuoyuan::btnRemoveRoleClick);
     connectGuarded(btnSaveTill, &QPushButton::clicked, this, &Tcaozuoyuan::btnSaveTillClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnNewRole, &QPushButton::clicked, this, [this] {
+        lstRoles->setCurrentRow(-1);
+        edtRoleName->clear();
+        for (int i = 0; i < lstRights->count(); ++i)
+            lstRights->item(i)->setCheckState(Qt::Unchecked);
+        edtRoleName->setFocus();
+    });
     connect(tblOperators, &QTableWidget::itemSelectionChanged, this, [this] { operatorChosen(); });
     connect(lstRoles, &QListWidget::currentRowChanged, this, [this] { guarded([this] { roleChosen(); }); });
     // A built-in role's rights are shown, never ticked otherwise.
@@ -156,6 +163,8 @@ void Tcaozuoyuan::btnAddOperatorClick() {
     edtPin2->clear();
     showOperators();
     showRoles();
+    // The next one is most likely a cashier.
+    cboRole->setCurrentText(Staff::CashierRole);
     if (first) {
         // The rules are in force from now on: the status bar names the owner, buttons follow.
         if (staff_desk)

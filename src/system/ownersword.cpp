@@ -15,7 +15,6 @@ TOwnersWord::TOwnersWord(const QString& refused, QWidget* parent) : QDialog(pare
     for (const Staff::Operator& o : Staff::owners())
         cboOwner->addItem(o.name, o.key);
     lblMessage->hide();
-    setMinimumWidth(360);
     connect(btnOk, &QPushButton::clicked, this, &TOwnersWord::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     edtPin->setFocus();
