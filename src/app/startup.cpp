@@ -403,6 +403,8 @@ int Startup::run(QApplication& app, const QString& folder) {
     backup_keeper->startClock();
     main_window->show();
     const int status = app.exec();
+    // The program is ending: the till no longer locks (nor asks who works over the exit backup).
+    staff_desk->setIdleMinutes(0);
     // The automatic backup of every orderly end (the close box, a log-out, `kill`).
     backUpAtExit();
     // Closing the files folds their logs in and removes them.

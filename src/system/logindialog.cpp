@@ -4,9 +4,10 @@
 #include "ledger/staff.h"
 #include "widgets/messages.h"
 
+#include <QKeyEvent>
 #include <QRegularExpressionValidator>
 
-TLogin::TLogin(Mode mode, QWidget* parent) : QDialog(parent) {
+TLogin::TLogin(Mode mode, QWidget* parent) : QDialog(parent), m_mode(mode) {
     setupUi(this);
     setWindowModality(Qt::ApplicationModal);
     edtPin->setValidator(
@@ -42,6 +43,14 @@ void TLogin::preselect(qint64 operatorKey) {
     const int at = cboOperator->findData(operatorKey);
     if (at >= 0)
         cboOperator->setCurrentIndex(at);
+}
+
+void TLogin::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && m_mode != Mode::ChangeHands) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TLogin::say(const QString& text) {

@@ -22,6 +22,11 @@ public:
 public slots:
     void btnOkClick();
 
+protected:
+    // At the start and on a locked till, Esc does not end the program: only 退出程序 does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void say(const QString& text);
+    Mode m_mode;
 };
