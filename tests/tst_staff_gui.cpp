@@ -529,9 +529,13 @@ void TestStaffGui::buttonsFollowTheRightsOfWhoWorks() {
     Staff::actAs(shop.cashier);
     staff_desk->staffChanged();
     check("cashier", true);
+    // The status bar's backup mark is no way round the greyed 数据备份.
+    auto* backupMark = child<QLabel>(main_window, "lblBackup");
+    QVERIFY(opensNoWindow([&] { QTest::mouseClick(backupMark, Qt::LeftButton); }));
     Staff::actAs(shop.owner);
     staff_desk->staffChanged();
     check("owner", false);
+    QVERIFY(!opensNoWindow([&] { QTest::mouseClick(backupMark, Qt::LeftButton); }));
 }
 
 LEDGER_TEST_MAIN(TestStaffGui)

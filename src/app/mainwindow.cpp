@@ -416,7 +416,9 @@ bool Tmain::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == lblBackup && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        guarded([this] { bsSkinButtonsBar1Sections4Items2Click(); });
+        // A shortcut to 数据备份: only for whom that item is not greyed.
+        if (Staff::may(Staff::Right::BackupRestore))
+            guarded([this] { bsSkinButtonsBar1Sections4Items2Click(); });
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
