@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QSqlError>
+#include <QHash>
 #include <QSqlQuery>
 #include <cstdio>
 
@@ -121,16 +122,21 @@ void carryNumbering(const QSqlDatabase& from, const QSqlDatabase& to, const Sche
                            .arg(table.name, table.key, QString::number(last)));
 }
 
-// The operators, the owner's roles and the operation log: copied row for row (each column as it is), compared
+// The operators, the owner's roles, the operation log and the shifts: copied row for row (each column as it is), compared
 // column by column on both sides, and numbered on from the highest key.
 QString copyStaffTable(const QSqlDatabase& from, const QSqlDatabase& to, const QString& table) {
-    const QStringList columns =
-        table == QLatin1String("operators")
-            ? QStringList{"id", "name", "role", "pin", "failures", "last_failure"}
-        : table == QLatin1String("roles")
-            ? QStringList{"id", "name", "rights"}
-            : QStringList{"id",     "logged_at", "till_name", "operator_name", "authorized_by",
-                          "action", "touched",   "old_value", "new_value",     "hash"};
+    static const QHash<QString, QStringList> columnsOf = {
+        {QStringLiteral("operators"), {"id", "name", "role", "pin", "failures", "last_failure"}},
+        {QStringLiteral("roles"), {"id", "name", "rights"}},
+        {QStringLiteral("oplog"),
+         {"id", "logged_at", "till_name", "operator_name", "authorized_by", "action", "touched", "old_value",
+          "new_value", "hash"}},
+        {QStringLiteral("shifts"),
+         {"id", "till_name", "operator_name", "opened_at", "day", "opening_float", "closed_at", "closed_by",
+          "expected", "counted", "count_detail", "report"}},
+        {QStringLiteral("cash_moves"), {"id", "shift_id", "moved_at", "kind", "amount", "reason", "operator_name"}},
+    };
+    const QStringList columns = columnsOf.value(table);
     const QString list = columns.join(QLatin1Char(','));
     QStringList placeholders;
     for (int i = 0; i < columns.size(); ++i)

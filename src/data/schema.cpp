@@ -141,7 +141,10 @@ struct AddedColumn {
 // The operator columns: who made (a8) and settled (a9) an order, who received goods (c13), sold
 // them (e14), settled by card (g8), recharged (h8); empty on rows of a shop without operators.
 const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}, {"ae", "e13"}, {"aa", "a8"}, {"aa", "a9"},
-                                    {"ac", "c13"}, {"ae", "e14"}, {"ag", "g8"},  {"ah", "h8"}};
+                                    {"ac", "c13"}, {"ae", "e14"}, {"ag", "g8"},  {"ah", "h8"},
+                                    // The shift an order was settled in and how it was paid (a10,
+                                    // a11), the shift a recharge was paid into (h9).
+                                    {"aa", "a10"}, {"aa", "a11"}, {"ah", "h9"}};
 
 QString columnDefinition(const Schema::Table& table, const QString& column);
 
@@ -156,7 +159,7 @@ QStringList Schema::Table::columns() const {
 
 const QList<Schema::Table>& Schema::businessTables() {
     static const QList<Table> tables = {
-        {"aa", "aid", {"a5", "a6"}, {"a1"}, {"a2", "a3", "a4", "a7", "a8", "a9"}},
+        {"aa", "aid", {"a5", "a6"}, {"a1"}, {"a2", "a3", "a4", "a7", "a8", "a9", "a10", "a11"}},
         {"ab",
          "bid",
          {"b4", "b6", "b7", "b8", "b9", "b14"},
@@ -166,7 +169,7 @@ const QList<Schema::Table>& Schema::businessTables() {
         {"ae", "eid", {"e13"}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12, 14})},
         {"af", "fid", {}, {}, {"f1"}},
         {"ag", "gid", {"g2", "g4"}, {"g3"}, numbered("g", {1, 5, 6, 7, 8})},
-        {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7, 8})},
+        {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7, 8, 9})},
         {"aj", "jid", {"j9"}, {"j10"}, numbered("j", {1, 2, 3, 4, 5, 6, 7, 8})},
         {"ak", "kid", {}, {}, numbered("k", {1, 2, 3, 4, 5, 6, 7, 8})},
     };
@@ -298,7 +301,8 @@ QString Schema::createStatement(const Table& table) {
 }
 
 QStringList Schema::staffTables() {
-    return {QStringLiteral("operators"), QStringLiteral("roles"), QStringLiteral("oplog")};
+    return {QStringLiteral("operators"), QStringLiteral("roles"), QStringLiteral("oplog"), QStringLiteral("shifts"),
+            QStringLiteral("cash_moves")};
 }
 
 QStringList Schema::staffTableStatements(bool server) {
@@ -314,7 +318,30 @@ QStringList Schema::staffTableStatements(bool server) {
                QStringLiteral(
                    "CREATE TABLE IF NOT EXISTS roles (%1, name TEXT NOT NULL UNIQUE, rights TEXT NOT NULL)")
                    .arg(key)} +
-           operationLogStatements(server);
+           operationLogStatements(server) + shiftStatements(server);
+}
+
+QStringList Schema::shiftStatements(bool server) {
+    const QString key = server ? QStringLiteral("id bigserial PRIMARY KEY")
+                               : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString amount = QStringLiteral("BIGINT");
+    // A shift of one till: opened with the float counted into the drawer, closed with the drawer
+    // counted (NULL: closed without a count), the expected cash and the report as it was then.
+    // Amounts in whole ten-thousandths of a yuan. Cash paid into or out of the drawer belongs to
+    // a shift.
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS shifts (%1, till_name TEXT NOT NULL, operator_name TEXT, "
+                           "opened_at TEXT NOT NULL, day TEXT NOT NULL, opening_float %2 NOT NULL, closed_at TEXT, "
+                           "closed_by TEXT, expected %2, counted %2, count_detail TEXT, report TEXT)")
+                .arg(key, amount),
+            // One open shift per till, whatever the tills do at once.
+            QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS shifts_open ON shifts (till_name) WHERE closed_at IS NULL"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS shifts_day ON shifts (day)"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS cash_moves (%1, shift_id BIGINT NOT NULL, moved_at TEXT NOT NULL, "
+                           "kind TEXT NOT NULL, amount %2 NOT NULL, reason TEXT, operator_name TEXT)")
+                .arg(key, amount),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS cash_moves_shift ON cash_moves (shift_id)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS aa_shift ON aa (a10)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS ah_shift ON ah (h9)")};
 }
 
 QStringList Schema::operationLogStatements(bool server) {

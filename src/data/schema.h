@@ -62,6 +62,8 @@ QStringList staffTables();
 // The operation log's table and indexes; on a server also the trigger that keeps it append-only
 // and the columns naming who did what, for a shop made by an earlier version.
 QStringList operationLogStatements(bool server);
+// The shifts of the tills and the cash paid into or out of their drawers.
+QStringList shiftStatements(bool server);
 
 // The columns of a table that a start adds to files of older versions: the file check does not
 // require them.

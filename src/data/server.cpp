@@ -222,10 +222,15 @@ void Server::openShop(const Address& address) {
         // operation log; a till whose user may not make tables leaves that to the next that may.
         // Tills starting at once take turns (the server refuses to replace one function twice at
         // the same moment).
+        // What the newest version adds last (the log's trigger, the shifts, the columns of the
+        // orders) tells whether anything is missing.
         const bool complete =
             Db::scalar(Db::business(),
-                       QStringLiteral("select count(*) from pg_trigger where tgname = 'oplog_no_truncate'"))
-                .toInt() > 0;
+                       QStringLiteral("select (select count(*) from pg_trigger where tgname = 'oplog_no_truncate') + "
+                                      "(select count(*) from information_schema.columns where table_schema = "
+                                      "current_schema() and table_name = 'aa' and column_name = 'a11') + "
+                                      "(case when to_regclass('cash_moves') is null then 0 else 1 end)"))
+                .toInt() == 3;
         if (!complete) {
             command(Db::business(), QStringLiteral("select pg_advisory_lock(%1)").arg(SchemaLock));
             try {

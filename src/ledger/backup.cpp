@@ -5,6 +5,8 @@
 #include "data/database.h"
 #include "data/rawstatement.h"
 #include "ledger/diskfiles.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -627,6 +629,7 @@ QString Backups::root(const QString& workFolder) {
 }
 
 void Backups::setRoot(const QString& workFolder, const QString& folder) {
+    Staff::require(Staff::Right::Settings, QStringLiteral("备份文件夹"));
     QSettings settings(QDir(workFolder).absoluteFilePath(SettingsFile), QSettings::IniFormat);
     if (folder.isEmpty() || QDir(folder).absolutePath() == defaultRoot(workFolder))
         settings.remove(QStringLiteral("backup/folder"));
@@ -635,6 +638,7 @@ void Backups::setRoot(const QString& workFolder, const QString& folder) {
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw DatabaseError(QStringLiteral("无法保存设置文件 %1").arg(settings.fileName()));
+    OpLog::write({OpLog::Settings, QStringLiteral("备份文件夹"), {}, QDir(folder).absolutePath()});
 }
 
 void Backups::slowCheck(int microseconds) {

@@ -6,7 +6,9 @@
 #include "data/rawstatement.h"
 #include "data/schema.h"
 #include "data/work.h"
+#include "ledger/oplog.h"
 #include "ledger/orders.h"
+#include "ledger/staff.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -1643,6 +1645,7 @@ bool fullFileCheckDue(const QString& shopFolder, const QDateTime& now) {
 }
 
 CheckReport checkShop(const std::function<bool(int, int)>& progress) {
+    Staff::require(Staff::Right::BackupRestore, OpLog::Check);
     return checkLedger(Db::business(), Db::lists(), progress);
 }
 
@@ -1675,6 +1678,7 @@ CheckReport checkLedger(const QSqlDatabase& business, const QSqlDatabase& lists,
 }
 
 int fixAmountsDue(const QList<qint64>& orders) {
+    Staff::require(Staff::Right::BackupRestore, QStringLiteral("修复应收金额"));
     Db::Work work(Db::business());
     int changed = 0;
     for (qint64 order : orders) {
@@ -1686,6 +1690,8 @@ int fixAmountsDue(const QList<qint64>& orders) {
         const Currency sum = Orders::sumOfLines(work.db(), order);
         if (stored && *stored == sum)
             continue;
+        OpLog::write(work, {QStringLiteral("修复应收金额"), QStringLiteral("订单 %1").arg(order),
+                            row.value(0).toString(), sum.toString()});
         work.exec(QStringLiteral("UPDATE aa SET a5 = :c WHERE aid = :a"),
                   {{QStringLiteral(":c"), sum.toSql()}, {QStringLiteral(":a"), order}});
         work.wrote(QStringLiteral("aa"), order);

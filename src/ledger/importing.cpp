@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/rawstatement.h"
+#include "ledger/staff.h"
 
 #include <QMultiHash>
 #include <QSet>
@@ -422,6 +423,7 @@ Plan check(Kind kind, Spreadsheet::Table read) {
 }
 
 Plan checkFile(Kind kind, const QString& path, const Spreadsheet::Limits& limits) {
+    Staff::require(Staff::Right::ExportImport, QStringLiteral("导入 %1").arg(path));
     return check(kind, Spreadsheet::read(path, limits));
 }
 
@@ -430,6 +432,7 @@ int write(const Plan& plan, bool goodRowsOnly) {
         throw Refused(QStringLiteral("文件中有 %1 处问题，没有导入任何数据").arg(plan.problemCount()));
     if (plan.good.isEmpty())
         return 0;
+    Staff::require(Staff::Right::ExportImport, QStringLiteral("导入"));
     if (plan.kind == Kind::Products)
         return Products::createMany(plan.good.size(),
                                     [&](qsizetype i) { return plan.product(plan.rows[plan.good[i]]); });

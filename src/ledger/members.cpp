@@ -3,6 +3,9 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "data/work.h"
+#include "ledger/oplog.h"
+#include "ledger/shifts.h"
+#include "ledger/staff.h"
 
 #include <QSqlQuery>
 
@@ -26,6 +29,23 @@ namespace Members {
 
 namespace {
 
+QString cardKey(qint64 card) {
+    return QStringLiteral("会员卡 %1").arg(card);
+}
+
+// A member as the log tells it: every field and the balance.
+QString describe(Db::Work& work, qint64 card) {
+    QSqlQuery row =
+        work.exec(QStringLiteral("select j1, j2, j3, j4, j5, j6, j7, j8, j9 from aj where jid=:a"),
+                  {{QStringLiteral(":a"), card}});
+    if (!row.next())
+        return {};
+    QStringList fields;
+    for (int i = 0; i < 8; ++i)
+        fields << row.value(i).toString();
+    return fields.join(QLatin1Char(' ')) + QStringLiteral("，余额 %1").arg(row.value(8).toString());
+}
+
 qint64 insert(Db::Work& work, const Person& person, Currency opening) {
     if (person.name.isEmpty() || person.salutation.isEmpty())
         throw Refused(RequiredMissing);
@@ -45,9 +65,15 @@ qint64 insert(Db::Work& work, const Person& person, Currency opening) {
 qint64 create(const Person& person, Currency opening) {
     if (person.name.isEmpty() || person.salutation.isEmpty())
         throw Refused(RequiredMissing);
+    Staff::require(Staff::Right::Members, person.name);
     return Db::perform(Db::business(), [&](Db::Work& work) {
         const qint64 card = insert(work, person, opening);
         work.wrote(Table, card);
+        OpLog::write(work,
+                     {OpLog::NewMember,
+                      cardKey(card),
+                      {},
+                      QStringLiteral("%1 %2，余额 %3").arg(person.name, person.mobile, opening.toString())});
         work.commit();
         return card;
     });
@@ -58,18 +84,31 @@ int createMany(const QList<New>& members) {
 }
 
 int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
+    Staff::require(Staff::Right::Members, QStringLiteral("%1 个会员").arg(count));
     return Db::perform(Db::business(), [&](Db::Work& work) {
+        qint64 first = 0;
+        qint64 last = 0;
         for (qsizetype i = 0; i < count; ++i) {
             const New m = at(i);
-            work.wrote(Table, insert(work, m.person, m.opening));
+            last = insert(work, m.person, m.opening);
+            if (i == 0)
+                first = last;
+            work.wrote(Table, last);
         }
+        if (count > 0)
+            OpLog::write(work, {OpLog::NewMember,
+                                QStringLiteral("会员卡 %1 至 %2").arg(first).arg(last),
+                                {},
+                                QStringLiteral("%1 个会员").arg(count)});
         work.commit();
         return int(count);
     });
 }
 
 void update(qint64 card, const Person& person) {
+    Staff::require(Staff::Right::Members, cardKey(card));
     return Db::perform(Db::business(), [&](Db::Work& work) {
+        const QString was = Staff::inForce() ? describe(work, card) : QString();
         Db::Params params = personParams(person);
         params.emplace_back(QStringLiteral(":i"), card);
         const QSqlQuery updated = work.exec(
@@ -78,11 +117,14 @@ void update(qint64 card, const Person& person) {
         if (updated.numRowsAffected() == 0)
             throw Refused(NotFound);
         work.wrote(Table, card);
+        if (Staff::inForce())
+            OpLog::write(work, {OpLog::EditMember, cardKey(card), was, describe(work, card)});
         work.commit();
     });
 }
 
 Recharged recharge(qint64 card, Currency amount) {
+    Staff::require(Staff::Right::Recharge, cardKey(card));
     return Db::perform(Db::business(), [&](Db::Work& work) {
         QSqlQuery member =
             work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
@@ -101,23 +143,33 @@ Recharged recharge(qint64 card, Currency amount) {
         work.exec(QStringLiteral("update aj set j9=:a where jid=:b "),
                   {{QStringLiteral(":a"), result.after.toSql()}, {QStringLiteral(":b"), card}});
         work.wrote(Table, card);
-        result.record =
-            work.insert(QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                        {{QStringLiteral(":a"), name},
-                         {QStringLiteral(":b"), amount.toSql()},
-                         {QStringLiteral(":c"), Clock::nowText()},
-                         {QStringLiteral(":d"), result.before.toSql()},
-                         {QStringLiteral(":e"), result.after.toSql()},
-                         {QStringLiteral(":f"), QString::number(card)},
-                         {QStringLiteral(":g"), salutation}});
+        // Paid in cash into this till's drawer (a refund out of it when negative).
+        const qint64 shift = Shifts::currentKey(work);
+        result.record = work.insert(
+            QStringLiteral("insert into ah (h1,h2,h3,h4,h5,h6,h7,h8,h9)values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"),
+            {{QStringLiteral(":a"), name},
+             {QStringLiteral(":b"), amount.toSql()},
+             {QStringLiteral(":c"), Clock::nowText()},
+             {QStringLiteral(":d"), result.before.toSql()},
+             {QStringLiteral(":e"), result.after.toSql()},
+             {QStringLiteral(":f"), QString::number(card)},
+             {QStringLiteral(":g"), salutation},
+             {QStringLiteral(":h"), Staff::signature()},
+             {QStringLiteral(":i"), shift == 0 ? QVariant() : QVariant(QString::number(shift))}});
         work.wrote(Recharges, result.record);
+        OpLog::write(work,
+                     {OpLog::Recharge, cardKey(card), QStringLiteral("余额 %1").arg(result.before.toString()),
+                      QStringLiteral("充值 %1，余额 %2").arg(amount.toString(), result.after.toString())});
         work.commit();
         return result;
     });
 }
 
 void remove(qint64 card) {
+    Staff::require(Staff::Right::Members, cardKey(card));
     return Db::perform(Db::business(), [&](Db::Work& work) {
+        if (Staff::inForce())
+            OpLog::write(work, {OpLog::DeleteMember, cardKey(card), describe(work, card), {}});
         // The records hold the card number as text; matched exactly, so card 12 leaves 112 and 120.
         const Db::Params byCard = {{QStringLiteral(":a"), QString::number(card)}};
         for (QSqlQuery gone = work.exec(QStringLiteral("delete from ah where h6 = :a returning hid"), byCard);

@@ -4,6 +4,8 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "data/work.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 
 #include <QDir>
 #include <QSettings>
@@ -47,8 +49,8 @@ void writeStockOut(Db::Work& work, const QString& product, const QString& name, 
                    const QString& price, const QString& major, const QString& minor, qint64 order,
                    const QString& unit, const QVariant& cost) {
     const qint64 record =
-        work.insert(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13)values "
-                                   "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j)"),
+        work.insert(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13,e14)values "
+                                   "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k)"),
                     {{QStringLiteral(":a"), product},
                      {QStringLiteral(":b"), name},
                      {QStringLiteral(":c"), quantity.toString()},
@@ -58,7 +60,8 @@ void writeStockOut(Db::Work& work, const QString& product, const QString& name, 
                      {QStringLiteral(":g"), minor},
                      {QStringLiteral(":h"), QString::number(order)},
                      {QStringLiteral(":i"), unit},
-                     {QStringLiteral(":j"), cost}});
+                     {QStringLiteral(":j"), cost},
+                     {QStringLiteral(":k"), Staff::signature()}});
     work.wrote(QStringLiteral("ae"), record);
 }
 
@@ -88,6 +91,29 @@ QVariant costOfLine(Db::Work& work, qint64 order, const QString& product, const 
     return record.next() ? record.value(0) : QVariant();
 }
 
+QString orderKey(qint64 order) {
+    return QStringLiteral("订单 %1").arg(order);
+}
+
+// An order in full, for the log of its deletion: its state, amounts and every line.
+QString describeOrder(Db::Work& work, qint64 order) {
+    QStringList parts;
+    QSqlQuery head = work.exec(QStringLiteral("select a1, a2, a4, a5, a6, a8, a9 from aa where aid=:a"),
+                               {{QStringLiteral(":a"), order}});
+    if (head.next())
+        parts << QStringLiteral("%1 %2 %3 应收 %4 实收 %5 开单 %6 结算 %7")
+                     .arg(head.value(0).toString(), head.value(1).toString(), head.value(2).toString(),
+                          head.value(3).toString(), head.value(4).toString(), head.value(5).toString(),
+                          head.value(6).toString());
+    QSqlQuery lines = work.exec(QStringLiteral("select k7, k3, k4, k5, k6 from ak where k8=:a order by kid"),
+                                {{QStringLiteral(":a"), QString::number(order)}});
+    while (lines.next())
+        parts << QStringLiteral("产品 %1 %2 %3%4 × %5")
+                     .arg(lines.value(0).toString(), lines.value(1).toString(), lines.value(2).toString(),
+                          lines.value(3).toString(), lines.value(4).toString());
+    return parts.join(QStringLiteral("；"));
+}
+
 } // namespace
 
 namespace Orders {
@@ -95,6 +121,7 @@ namespace Orders {
 LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QString& category, Join join) {
     if (quantity == Currency())
         throw Refused(NoQuantity);
+    Staff::require(Staff::Right::Sell, toOrder == 0 ? QStringLiteral("新订单") : orderKey(toOrder));
     return Db::perform(Db::business(), [&](Db::Work& work) -> LineAdded {
         // The product's row is locked first (on a server) and its stock read afresh: two tills selling
         // the last unit one after the other, the second is refused. Rows are always locked in the same
@@ -122,10 +149,12 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
         // A new order's key is the attempt's own: an attempt run again makes the order again.
         qint64 order = toOrder;
         if (order == 0) {
-            order = work.insert(QStringLiteral("insert into aa (a1,a2,a4)values (:a,:b,:c)"),
+            order = work.insert(QStringLiteral("insert into aa (a1,a2,a4,a8)values (:a,:b,:c,:d)"),
                                 {{QStringLiteral(":a"), Clock::nowText()},
                                  {QStringLiteral(":b"), Unsettled},
-                                 {QStringLiteral(":c"), category}});
+                                 {QStringLiteral(":c"), category},
+                                 {QStringLiteral(":d"), Staff::signature()}});
+            OpLog::write(work, {OpLog::NewOrder, orderKey(order), {}, category});
             due = amount;
         } else {
             due = openOrderAmount(work, order) + amount;
@@ -179,6 +208,11 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
                    {QStringLiteral(":c"), bid}});
         work.wrote(QStringLiteral("ab"), productKey);
         writeAmountDue(work, order, due);
+        OpLog::write(work, {OpLog::AddLine,
+                            QStringLiteral("%1，产品 %2，明细 %3").arg(orderKey(order), bid).arg(lineKey),
+                            QStringLiteral("应收 %1").arg((due - amount).toString()),
+                            QStringLiteral("%1 %2%3 × %4，应收 %5")
+                                .arg(name, quantity.toString(), unit, price, due.toString())});
         work.commit();
         return {order, lineKey, due};
     });
@@ -198,6 +232,7 @@ void setScansJoinLines(const QString& folder, bool join) {
 }
 
 Currency removeLine(qint64 lineKey) {
+    Staff::require(Staff::Right::RemoveLine, QStringLiteral("明细 %1").arg(lineKey));
     return Db::perform(Db::business(), [&](Db::Work& work) {
         QSqlQuery line = work.exec(
             QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a") + work.forUpdate(),
@@ -239,13 +274,37 @@ Currency removeLine(qint64 lineKey) {
         work.exec(QStringLiteral("delete from ak where kid=:a"), {{QStringLiteral(":a"), lineKey}});
         work.wrote(QStringLiteral("ak"), lineKey);
         writeAmountDue(work, order, due);
+        OpLog::write(work, {OpLog::RemoveLine,
+                            QStringLiteral("%1，产品 %2，明细 %3").arg(orderKey(order), product).arg(lineKey),
+                            QStringLiteral("%1 %2%3 × %4，应收 %5")
+                                .arg(name, quantity.toString(), unit, price, (due + amount).toString()),
+                            QStringLiteral("应收 %1").arg(due.toString())});
         work.commit();
         return due;
     });
 }
 
 void remove(qint64 order) {
+    // A settled order asks for more than an open one: deleting it hides takings.
+    const auto rightFor = [](const QString& status) {
+        return status == Settled ? Staff::Right::DeleteSettled : Staff::Right::DeleteUnsettled;
+    };
+    if (Staff::inForce())
+        Staff::require(rightFor(Db::scalar(Db::business(), QStringLiteral("select a2 from aa where aid = :a"),
+                                           {{QStringLiteral(":a"), order}})
+                                    .toString()),
+                       orderKey(order));
     return Db::perform(Db::business(), [&](Db::Work& work) {
+        if (Staff::inForce()) {
+            // Settled meanwhile at another till: asked again.
+            const Staff::Right right =
+                rightFor(work.scalar(QStringLiteral("select a2 from aa where aid = :a") + work.forUpdate(),
+                                     {{QStringLiteral(":a"), order}})
+                             .toString());
+            if (!Staff::may(right))
+                throw Staff::NoRight(right);
+            OpLog::write(work, {OpLog::DeleteOrder, orderKey(order), describeOrder(work, order), {}});
+        }
         for (QSqlQuery gone = work.exec(QStringLiteral("delete from ak where k8 = :a returning kid"),
                                         {{QStringLiteral(":a"), QString::number(order)}});
              gone.next();)
@@ -257,10 +316,15 @@ void remove(qint64 order) {
 }
 
 void setCategory(qint64 order, const QString& category) {
+    Staff::require(Staff::Right::Sell, orderKey(order));
     return Db::perform(Db::business(), [&](Db::Work& work) {
+        const QString was =
+            work.scalar(QStringLiteral("select a4 from aa where aid=:b"), {{QStringLiteral(":b"), order}})
+                .toString();
         work.exec(QStringLiteral("update aa set a4=:a where aid=:b "),
                   {{QStringLiteral(":a"), category}, {QStringLiteral(":b"), order}});
         work.wrote(QStringLiteral("aa"), order);
+        OpLog::write(work, {OpLog::OrderCategory, orderKey(order), was, category});
         work.commit();
     });
 }

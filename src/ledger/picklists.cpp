@@ -2,6 +2,8 @@
 
 #include "data/sharedquery.h"
 #include "data/work.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 
 namespace {
 
@@ -11,6 +13,13 @@ const QString EntryField = QStringLiteral("z1");
 // A cell the grid left empty is stored as the empty text, as the entry column holds it.
 QString entryText(const SharedQuery& query, int row) {
     return SharedQuery::displayText(query.value(row, EntryField));
+}
+
+// The pick lists are kept in the lists file, the log in the business file: the row goes in just
+// after the change, in a unit of work of its own (on a server both are one database, but the
+// connections are two).
+void logEdit(const QString& table, const QString& before, const QString& after) {
+    OpLog::write({OpLog::EditPickList, QStringLiteral("菜单 %1").arg(table), before, after});
 }
 
 } // namespace
@@ -34,33 +43,50 @@ QString table(List list) {
 
 qint64 add(List list, const QString& text) {
     const QString name = table(list);
-    return Db::perform(Db::lists(), [&](Db::Work& work) {
+    Staff::require(Staff::Right::PickLists, QStringLiteral("菜单 %1").arg(name));
+    const qint64 added = Db::perform(Db::lists(), [&](Db::Work& work) {
         const qint64 entry = work.insert(QStringLiteral("insert into %1 (z1) values (:a)").arg(name),
                                          {{QStringLiteral(":a"), text}});
         work.wrote(name, entry);
         work.commit();
         return entry;
     });
+    logEdit(name, {}, text);
+    return added;
 }
 
 void rename(List list, qint64 entry, const QString& text) {
     const QString name = table(list);
+    Staff::require(Staff::Right::PickLists, QStringLiteral("菜单 %1").arg(name));
+    QString was;
     Db::perform(Db::lists(), [&](Db::Work& work) {
+        if (Staff::inForce())
+            was = work.scalar(QStringLiteral("select z1 from %1 where zid = :k").arg(name),
+                              {{QStringLiteral(":k"), entry}})
+                      .toString();
         const QSqlQuery changed = work.exec(QStringLiteral("update %1 set z1 = :a where zid = :k").arg(name),
                                             {{QStringLiteral(":a"), text}, {QStringLiteral(":k"), entry}});
         if (changed.numRowsAffected() > 0)
             work.wrote(name, entry);
         work.commit();
     });
+    logEdit(name, was, text);
 }
 
 void remove(List list, qint64 entry) {
     const QString name = table(list);
+    Staff::require(Staff::Right::PickLists, QStringLiteral("菜单 %1").arg(name));
+    QString was;
     Db::perform(Db::lists(), [&](Db::Work& work) {
+        if (Staff::inForce())
+            was = work.scalar(QStringLiteral("select z1 from %1 where zid = :k").arg(name),
+                              {{QStringLiteral(":k"), entry}})
+                      .toString();
         work.exec(QStringLiteral("delete from %1 where zid = :k").arg(name), {{QStringLiteral(":k"), entry}});
         work.wrote(name, entry);
         work.commit();
     });
+    logEdit(name, was, {});
 }
 
 void editIn(SharedQuery& query, List list) {

@@ -4,6 +4,8 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "data/work.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -36,6 +38,28 @@ void checkCode(Db::Work& work, const QString& code, qint64 self) {
     if (taken)
         throw Refused(Products::duplicateCodeMessage(value.toString(), found));
 }
+} // namespace
+
+namespace {
+
+QString productKey(qint64 product) {
+    return QStringLiteral("产品 %1").arg(product);
+}
+
+// A product as the log tells it: its fields, prices and stock.
+QString describe(Db::Work& work, qint64 product) {
+    QSqlQuery row = work.exec(
+        QStringLiteral("select b1, b2, b3, b5, b6, b7, b8, b4, b13, b14, b11, b12 from ab where bid=:a"),
+        {{QStringLiteral(":a"), product}});
+    if (!row.next())
+        return {};
+    return QStringLiteral("%1/%2 %3（%4） 成本 %5 批发 %6 售价 %7 库存 %8 条码 %9 下限 %10 %11 %12")
+        .arg(row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+             row.value(3).toString(), row.value(4).toString(), row.value(5).toString(),
+             row.value(6).toString(), row.value(7).toString(), row.value(8).toString())
+        .arg(row.value(9).toString(), row.value(10).toString(), row.value(11).toString());
+}
+
 } // namespace
 
 namespace Products {
@@ -87,9 +111,12 @@ qint64 insertRow(Db::Work& work, const Fields& f, Currency stock, const QString&
 } // namespace
 
 qint64 create(const Fields& f, Currency stock) {
+    Staff::require(Staff::Right::Products, f.name);
     return Db::perform(Db::business(), [&](Db::Work& work) {
         const qint64 key = insert(work, f, stock, Clock::nowText());
         work.wrote(Table, key);
+        if (Staff::inForce())
+            OpLog::write(work, {OpLog::NewProduct, productKey(key), {}, describe(work, key)});
         work.commit();
         return key;
     });
@@ -168,8 +195,11 @@ private:
 } // namespace
 
 int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
+    Staff::require(Staff::Right::Products, QStringLiteral("%1 个产品").arg(count));
     return Db::perform(Db::business(), [&](Db::Work& work) {
         const QString now = Clock::nowText();
+        if (Staff::inForce() && count > 0)
+            OpLog::write(work, {OpLog::NewProduct, {}, {}, QStringLiteral("%1 个产品").arg(count)});
         if (Db::isServer(work.db())) {
             for (qsizetype i = 0; i < count; ++i) {
                 const New p = at(i);
@@ -197,24 +227,33 @@ int createMany(qsizetype count, const std::function<New(qsizetype)>& at) {
 }
 
 void update(qint64 product, const Fields& f) {
+    Staff::require(Staff::Right::Products, productKey(product));
+    // An operator who may not see cost prices does not see the stored one either: it stays.
+    const bool withCost = Staff::may(Staff::Right::SeeCosts);
     return Db::perform(Db::business(), [&](Db::Work& work) {
         checkCode(work, f.barcode, product);
-        work.exec(QStringLiteral(
-                      "update ab set b1=:a,b2=:b,b3=:c,b5=:d,b6=:e,b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l "
-                      "where bid=:j "),
-                  {{QStringLiteral(":a"), f.major},
-                   {QStringLiteral(":b"), f.minor},
-                   {QStringLiteral(":c"), f.name},
-                   {QStringLiteral(":d"), f.unit},
-                   {QStringLiteral(":e"), f.cost.toSql()},
-                   {QStringLiteral(":f"), f.wholesale.toSql()},
-                   {QStringLiteral(":g"), f.sale.toSql()},
-                   {QStringLiteral(":h"), f.remark},
-                   {QStringLiteral(":i"), f.manufacturer},
-                   {QStringLiteral(":j"), product},
-                   {QStringLiteral(":k"), codeValue(f.barcode)},
-                   {QStringLiteral(":l"), levelValue(f.warnLevel)}});
+        const QString was = Staff::inForce() ? describe(work, product) : QString();
+        Db::Params params{{QStringLiteral(":a"), f.major},
+                          {QStringLiteral(":b"), f.minor},
+                          {QStringLiteral(":c"), f.name},
+                          {QStringLiteral(":d"), f.unit},
+                          {QStringLiteral(":f"), f.wholesale.toSql()},
+                          {QStringLiteral(":g"), f.sale.toSql()},
+                          {QStringLiteral(":h"), f.remark},
+                          {QStringLiteral(":i"), f.manufacturer},
+                          {QStringLiteral(":j"), product},
+                          {QStringLiteral(":k"), codeValue(f.barcode)},
+                          {QStringLiteral(":l"), levelValue(f.warnLevel)}};
+        if (withCost)
+            params.emplace_back(QStringLiteral(":e"), f.cost.toSql());
+        work.exec(
+            QStringLiteral("update ab set b1=:a,b2=:b,b3=:c,b5=:d,%1b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l "
+                           "where bid=:j ")
+                .arg(withCost ? QStringLiteral("b6=:e,") : QString()),
+            params);
         work.wrote(Table, product);
+        if (Staff::inForce())
+            OpLog::write(work, {OpLog::EditProduct, productKey(product), was, describe(work, product)});
         work.commit();
     });
 }
@@ -274,7 +313,10 @@ QString lowStockStatement() {
 }
 
 void remove(qint64 product) {
+    Staff::require(Staff::Right::Products, productKey(product));
     return Db::perform(Db::business(), [&](Db::Work& work) {
+        if (Staff::inForce())
+            OpLog::write(work, {OpLog::DeleteProduct, productKey(product), describe(work, product), {}});
         work.exec(QStringLiteral("delete from ab where bid = :k"), {{QStringLiteral(":k"), product}});
         work.wrote(Table, product);
         work.commit();

@@ -3,6 +3,8 @@
 #include "core/errors.h"
 #include "data/database.h"
 #include "ledger/orders.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 
 #include <QDir>
 #include <QFile>
@@ -164,6 +166,7 @@ Setup loadSetup(const QString& folder) {
 }
 
 void saveSetup(const QString& folder, const Setup& s) {
+    Staff::require(Staff::Right::Settings, QStringLiteral("小票设置"));
     QSettings ini(iniPath(folder), QSettings::IniFormat);
     ini.setValue(QStringLiteral("way"),
                  s.way == Setup::Way::Device ? QStringLiteral("device") : QStringLiteral("printer"));
@@ -176,6 +179,7 @@ void saveSetup(const QString& folder, const Setup& s) {
     ini.sync();
     if (ini.status() != QSettings::NoError)
         throw LedgerError(QStringLiteral("无法保存小票设置: %1").arg(iniPath(folder)));
+    OpLog::write({OpLog::Settings, QStringLiteral("小票设置"), {}, s.shop});
 }
 
 int columns(int width) {

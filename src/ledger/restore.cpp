@@ -10,6 +10,7 @@
 #include "data/schema.h"
 #include "ledger/diskfiles.h"
 #include "ledger/receipts.h"
+#include "ledger/staff.h"
 
 #include <QDir>
 #include <QFile>
@@ -338,6 +339,7 @@ Backups::Resumed Backups::finishInterruptedRestore(const QString& workFolder) {
 
 void Backups::swapIn(const QString& workFolder, const QString& backupFolder,
                      const std::function<void()>& beforeSwap) {
+    Staff::require(Staff::Right::BackupRestore, QStringLiteral("恢复 %1").arg(backupFolder));
     const QDir work(QDir(workFolder).absolutePath());
     finishInterruptedRestore(work.absolutePath());
     const Backup backup = [&backupFolder] {

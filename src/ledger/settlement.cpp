@@ -5,7 +5,10 @@
 #include "core/money.h"
 #include "data/sharedquery.h"
 #include "data/work.h"
+#include "ledger/oplog.h"
 #include "ledger/orders.h"
+#include "ledger/shifts.h"
+#include "ledger/staff.h"
 
 #include <QSqlQuery>
 
@@ -17,6 +20,43 @@ namespace {
         work.scalar(QStringLiteral("select count(*) from aa where aid=:a"), {{QStringLiteral(":a"), order}})
             .toInt() > 0;
     throw Refused(exists ? Settlement::AlreadySettled : Settlement::OrderNotFound);
+}
+
+// How an order was paid, as its row keeps it.
+const QString Cash = QStringLiteral("现金");
+const QString Card = QStringLiteral("会员卡");
+
+// The shift of this till the settlement is counted in; NULL when none is open.
+QVariant shiftOf(Db::Work& work) {
+    const qint64 key = Shifts::currentKey(work);
+    return key == 0 ? QVariant() : QVariant(QString::number(key));
+}
+
+// A settlement below this share of the amount due is a discount that asks for its own right.
+constexpr double DiscountLimit = 0.9;
+
+// The rights a settlement asks for: to sell, and to give a discount below the limit.
+void requireToSettle(qint64 order, Currency collected) {
+    const QString key = QStringLiteral("订单 %1").arg(order);
+    Staff::require(Staff::Right::Sell, key);
+    if (!Staff::inForce())
+        return;
+    const Currency due = Orders::amountDue(order);
+    if (collected.toDouble() < due.toDouble() * DiscountLimit)
+        Staff::require(Staff::Right::Discount,
+                       QStringLiteral("%1，应收 %2，实收 %3").arg(key, due.toString(), collected.toString()));
+}
+
+// The settlement in the log: the amount due and what was collected, and how.
+void logSettlement(Db::Work& work, const QString& action, qint64 order, Currency collected,
+                   const QString& how) {
+    if (!Staff::inForce())
+        return;
+    const QVariant due =
+        work.scalar(QStringLiteral("select a5 from aa where aid=:a"), {{QStringLiteral(":a"), order}});
+    OpLog::write(work, {action, QStringLiteral("订单 %1").arg(order),
+                        QStringLiteral("%1 应收 %2").arg(Orders::Unsettled, due.toString()),
+                        QStringLiteral("%1 实收 %2%3").arg(Orders::Settled, collected.toString(), how)});
 }
 
 } // namespace
@@ -46,20 +86,27 @@ SharedQuery* newCardsList(const QString& name, QObject* parent) {
 }
 
 void payCash(qint64 order, Currency received) {
+    requireToSettle(order, received);
     return Db::perform(Db::business(), [&](Db::Work& work) {
-        const QSqlQuery update = work.exec(
-            QStringLiteral("update aa set a6=:a,a2=:b where aid=:c and a2='%1'").arg(Orders::Unsettled),
-            {{QStringLiteral(":a"), received.toSql()},
-             {QStringLiteral(":b"), Orders::Settled},
-             {QStringLiteral(":c"), order}});
+        const QSqlQuery update =
+            work.exec(QStringLiteral("update aa set a6=:a,a2=:b,a9=:d,a10=:s,a11=:t where aid=:c and a2='%1'")
+                          .arg(Orders::Unsettled),
+                      {{QStringLiteral(":a"), received.toSql()},
+                       {QStringLiteral(":b"), Orders::Settled},
+                       {QStringLiteral(":c"), order},
+                       {QStringLiteral(":d"), Staff::signature()},
+                       {QStringLiteral(":s"), shiftOf(work)},
+                       {QStringLiteral(":t"), Cash}});
         if (update.numRowsAffected() <= 0)
             refuseUnsettledUpdate(work, order);
         work.wrote(QStringLiteral("aa"), order);
+        logSettlement(work, OpLog::PayCash, order, received, {});
         work.commit();
     });
 }
 
 CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
+    requireToSettle(order, amount);
     return Db::perform(Db::business(), [&](Db::Work& work) -> CardPaid {
         QSqlQuery member =
             work.exec(QStringLiteral("select j1, j6, j9 from aj where jid=:a") + work.forUpdate(),
@@ -73,11 +120,15 @@ CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
         if (cardExists && balance < amount)
             throw Refused(BalanceTooLow);
 
-        const QSqlQuery settled = work.exec(
-            QStringLiteral("update aa set a6=:b,a2=:c where aid=:a and a2='%1'").arg(Orders::Unsettled),
-            {{QStringLiteral(":a"), order},
-             {QStringLiteral(":b"), amount.toSql()},
-             {QStringLiteral(":c"), Orders::Settled}});
+        const QSqlQuery settled =
+            work.exec(QStringLiteral("update aa set a6=:b,a2=:c,a9=:d,a10=:s,a11=:t where aid=:a and a2='%1'")
+                          .arg(Orders::Unsettled),
+                      {{QStringLiteral(":a"), order},
+                       {QStringLiteral(":b"), amount.toSql()},
+                       {QStringLiteral(":c"), Orders::Settled},
+                       {QStringLiteral(":d"), Staff::signature()},
+                       {QStringLiteral(":s"), shiftOf(work)},
+                       {QStringLiteral(":t"), Card}});
         if (settled.numRowsAffected() <= 0)
             refuseUnsettledUpdate(work, order);
         // A paid order is refused before a missing card, as the order is written first.
@@ -90,16 +141,20 @@ CardPaid payByCard(qint64 order, qint64 card, Currency amount) {
                   {{QStringLiteral(":a"), card}, {QStringLiteral(":b"), left.toSql()}});
         work.wrote(QStringLiteral("aj"), card);
 
-        const qint64 recordKey =
-            work.insert(QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7)values (:a,:b,:c,:d,:e,:f,:g)"),
-                        {{QStringLiteral(":a"), name},
-                         {QStringLiteral(":b"), amount.toSql()},
-                         {QStringLiteral(":c"), Clock::nowText()},
-                         {QStringLiteral(":d"), left.toSql()},
-                         {QStringLiteral(":e"), QString::number(order)},
-                         {QStringLiteral(":f"), QString::number(card)},
-                         {QStringLiteral(":g"), salutation}});
+        const qint64 recordKey = work.insert(
+            QStringLiteral("insert into ag (g1,g2,g3,g4,g5,g6,g7,g8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
+            {{QStringLiteral(":a"), name},
+             {QStringLiteral(":b"), amount.toSql()},
+             {QStringLiteral(":c"), Clock::nowText()},
+             {QStringLiteral(":d"), left.toSql()},
+             {QStringLiteral(":e"), QString::number(order)},
+             {QStringLiteral(":f"), QString::number(card)},
+             {QStringLiteral(":g"), salutation},
+             {QStringLiteral(":h"), Staff::signature()}});
         work.wrote(QStringLiteral("ag"), recordKey);
+        logSettlement(
+            work, OpLog::PayByCard, order, amount,
+            QStringLiteral("，会员卡 %1 余额 %2 → %3").arg(card).arg(balance.toString(), left.toString()));
         work.commit();
         return {recordKey, left};
     });

@@ -491,6 +491,11 @@ void lock() {
     session().current.reset();
 }
 
+QVariant signature() {
+    const Session& s = session();
+    return s.inForce && s.current ? QVariant(s.current->name) : QVariant();
+}
+
 bool may(Right right) {
     const Session& s = session();
     if (!s.inForce || s.authorizer)

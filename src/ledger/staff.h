@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QVariant>
 #include <optional>
 
 #include "core/errors.h"
@@ -134,6 +135,10 @@ SignIn logIn(qint64 operatorKey, const QString& pin);
 // Locks the till (idle, or the operator walks away): nobody is signed in until the next login.
 // Logged.
 void lock();
+
+// The operator's name as the records keep it (who made, settled, received, sold, recharged):
+// NULL in a shop without operators.
+QVariant signature();
 
 // Whether the operator at this till may: always in a shop without operators, never while nobody
 // is signed in; anybody while an owner's word holds.

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "ledger/backup.h"
+#include "ledger/staff.h"
 #include "system/backupkeeper.h"
 #include "widgets/messages.h"
 
@@ -84,6 +85,7 @@ void Tbeifen::btnDefaultClick() {
 }
 
 void Tbeifen::btnBackupClick() {
+    Staff::require(Staff::Right::BackupRestore, QStringLiteral("手动备份"));
     if (backup_keeper->running())
         throw Refused(QStringLiteral("正在备份，请稍候。"));
     lblState->clear();

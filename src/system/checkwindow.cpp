@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "ledger/backup.h"
+#include "ledger/staff.h"
 #include "system/backupkeeper.h"
 #include "widgets/messages.h"
 
@@ -70,6 +71,7 @@ void Tjiancha::btnRunClick() {
 void Tjiancha::btnFixClick() {
     if (m_fixable.isEmpty())
         return;
+    Staff::require(Staff::Right::BackupRestore, QStringLiteral("修复应收金额"));
     // A ledger on a server is kept by the server's own backups: nothing to copy here.
     const bool onServer = Data_in && Data_in->onServer();
     if (!MessageService::current().confirm(

@@ -4,6 +4,8 @@
 #include "data/data_in.h"
 #include "ledger/backup.h"
 #include "ledger/check.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 #include "system/backupkeeper.h"
 #include "system/checkwindow.h"
 #include "widgets/messages.h"
@@ -59,6 +61,7 @@ QString Thuifu::selectedFolder() const {
 }
 
 void Thuifu::btnRestoreClick() {
+    Staff::require(Staff::Right::BackupRestore, QStringLiteral("恢复"));
     const QString folder = selectedFolder();
     if (folder.isEmpty())
         throw Refused(QStringLiteral("请先选择一份备份。"));
@@ -101,6 +104,10 @@ void Thuifu::btnRestoreClick() {
         throw DatabaseError(QStringLiteral("恢复失败。\n%1").arg(e.text()));
     }
     progress.setValue(3);
+    // The restored ledger's log goes on with the restore, so a log cut short by an older backup
+    // says how.
+    OpLog::write(
+        {OpLog::Restore, name, QDir::toNativeSeparators(before.folder), QDir::toNativeSeparators(folder)});
     backup_keeper->refresh();
     reload();
     // The restored ledger is checked at once.

@@ -7,6 +7,7 @@
 #include "data/schema.h"
 #include "data/server.h"
 #include "data/sharedquery.h"
+#include "ledger/staff.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -86,6 +87,7 @@ void CoreFixture::reopen() {
     close();
     if (!m_url.isEmpty()) {
         Server::openShop(Server::readConf(m_dir.path()));
+        Staff::start();
         m_open = true;
         return;
     }
@@ -94,6 +96,7 @@ void CoreFixture::reopen() {
     Db::openExclusive(Db::Lists, dir.absoluteFilePath(Db::ListsFile));
     Schema::upgradeBusinessFile(Db::business());
     Schema::createIndexes(Db::business());
+    Staff::start();
     m_open = true;
 }
 

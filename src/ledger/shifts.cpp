@@ -1,0 +1,368 @@
+#include "ledger/shifts.h"
+
+#include "core/clock.h"
+#include "core/errors.h"
+#include "data/database.h"
+#include "data/schema.h"
+#include "data/work.h"
+#include "ledger/oplog.h"
+#include "ledger/orders.h"
+#include "ledger/staff.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+const QString Table = QStringLiteral("shifts");
+const QString Moves = QStringLiteral("cash_moves");
+const QString Columns = QStringLiteral(
+    "id, till_name, operator_name, opened_at, day, opening_float, closed_at, closed_by, expected, counted, "
+    "count_detail");
+
+std::optional<Currency> amountOrNone(const QVariant& value) {
+    if (value.isNull())
+        return std::nullopt;
+    return Currency::fromScaled(value.toLongLong());
+}
+
+Shifts::Shift shiftOf(const QSqlQuery& q) {
+    Shifts::Shift s;
+    s.key = q.value(0).toLongLong();
+    s.till = q.value(1).toString();
+    s.operatorName = q.value(2).toString();
+    s.openedAt = q.value(3).toString();
+    s.day = QDate::fromString(q.value(4).toString(), Qt::ISODate);
+    s.openingFloat = Currency::fromScaled(q.value(5).toLongLong());
+    s.closedAt = q.value(6).toString();
+    s.closedBy = q.value(7).toString();
+    s.expected = amountOrNone(q.value(8));
+    s.counted = amountOrNone(q.value(9));
+    s.countDetail = q.value(10).toString();
+    return s;
+}
+
+std::optional<Shifts::Shift> openShiftOf(const QSqlDatabase& db, const QString& till) {
+    QSqlQuery q = Db::exec(
+        db, QStringLiteral("select %1 from shifts where till_name = :t and closed_at is null").arg(Columns),
+        {{QStringLiteral(":t"), till}});
+    if (!q.next())
+        return std::nullopt;
+    return shiftOf(q);
+}
+
+Shifts::Shift shiftByKey(const QSqlDatabase& db, qint64 key) {
+    QSqlQuery q = Db::exec(db, QStringLiteral("select %1 from shifts where id = :k").arg(Columns),
+                           {{QStringLiteral(":k"), key}});
+    if (!q.next())
+        throw Refused(QStringLiteral("找不到该班次"));
+    return shiftOf(q);
+}
+
+QString shiftKey(qint64 key) {
+    return QStringLiteral("班次 %1").arg(key);
+}
+
+// The sum of an amount column over rows, exactly, and how many rows.
+std::pair<int, Currency> countAndSum(const QSqlDatabase& db, const QString& from, const QString& amount,
+                                     const Db::Params& params) {
+    QSqlQuery q = Db::exec(
+        db, QStringLiteral("select count(*), coalesce(sum(%1), 0) from %2").arg(amount, from), params);
+    q.next();
+    return {q.value(0).toInt(), Currency::fromScaled(q.value(1).toLongLong())};
+}
+
+} // namespace
+
+namespace Shifts {
+
+Currency Figures::expected() const {
+    return shift.openingFloat + cashSales + rechargeCash + cashIn - cashOut - refunds;
+}
+
+std::optional<Shift> current() {
+    return openShiftOf(Db::business(), Staff::tillName());
+}
+
+qint64 currentKey(Db::Work& work) {
+    return work
+        .scalar(QStringLiteral("select id from shifts where till_name = :t and closed_at is null"),
+                {{QStringLiteral(":t"), Staff::tillName()}})
+        .toLongLong();
+}
+
+Shift open(Currency openingFloat) {
+    if (openingFloat < Currency())
+        throw Refused(QStringLiteral("备用金不能小于零"));
+    Staff::require(Staff::Right::Sell, QStringLiteral("开班"));
+    const QString till = Staff::tillName();
+    const qint64 key = Db::perform(Db::business(), [&](Db::Work& work) {
+        if (currentKey(work) != 0)
+            throw Refused(QStringLiteral("本机已有未交班的班次，请先交班"));
+        const QDateTime now = Clock::now();
+        const qint64 made = work.insert(
+            QStringLiteral(
+                "insert into shifts (till_name, operator_name, opened_at, day, opening_float) values "
+                "(:t, :o, :a, :d, :f)"),
+            {{QStringLiteral(":t"), till},
+             {QStringLiteral(":o"), Staff::signature()},
+             {QStringLiteral(":a"), Clock::format(now)},
+             {QStringLiteral(":d"), now.date().toString(Qt::ISODate)},
+             {QStringLiteral(":f"), qint64(openingFloat.scaled())}});
+        work.wrote(Table, made);
+        OpLog::write(work, {QStringLiteral("开班"),
+                            shiftKey(made),
+                            {},
+                            QStringLiteral("备用金 %1").arg(openingFloat.toString())});
+        work.commit();
+        return made;
+    });
+    return shiftByKey(Db::business(), key);
+}
+
+std::optional<Shift> closeStale(const QDate& today) {
+    const std::optional<Shift> open = current();
+    if (!open || open->day >= today)
+        return std::nullopt;
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        const Figures f = figures(open->key);
+        const QSqlQuery closed =
+            work.exec(QStringLiteral(
+                          "update shifts set closed_at = :c, closed_by = :b, expected = :e where id = :k and "
+                          "closed_at is null"),
+                      {{QStringLiteral(":c"), Clock::nowText()},
+                       {QStringLiteral(":b"), Staff::signature()},
+                       {QStringLiteral(":e"), qint64(f.expected().scaled())},
+                       {QStringLiteral(":k"), open->key}});
+        if (closed.numRowsAffected() > 0) {
+            work.wrote(Table, open->key);
+            OpLog::write(work, {QStringLiteral("交班"), shiftKey(open->key),
+                                QStringLiteral("%1 开班，未交班").arg(open->openedAt),
+                                QStringLiteral("未清点，应有现金 %1").arg(f.expected().toString())});
+        }
+        work.commit();
+    });
+    return shiftByKey(Db::business(), open->key);
+}
+
+void moveCash(Move move, Currency amount, const QString& reason) {
+    if (amount <= Currency())
+        throw Refused(QStringLiteral("金额必须大于零"));
+    const QString kind = move == Move::In ? CashIn : CashOut;
+    Staff::require(Staff::Right::Sell, kind);
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        // The shift's row is locked while the cash is counted out, so two payments out of one
+        // drawer at once cannot take more than is in it.
+        const QVariant key =
+            work.scalar(QStringLiteral("select id from shifts where till_name = :t and closed_at is null") +
+                            work.forUpdate(),
+                        {{QStringLiteral(":t"), Staff::tillName()}});
+        if (key.isNull())
+            throw Refused(QStringLiteral("本机还没有开班，请先开班"));
+        if (move == Move::Out) {
+            const Currency inDrawer = figures(key.toLongLong()).expected();
+            if (amount > inDrawer)
+                throw Refused(QStringLiteral("钱箱中应有现金只有 %1 元，不能支出 %2 元")
+                                  .arg(inDrawer.toString(), amount.toString()));
+        }
+        const qint64 made = work.insert(
+            QStringLiteral(
+                "insert into cash_moves (shift_id, moved_at, kind, amount, reason, operator_name) values "
+                "(:s, :m, :k, :a, :r, :o)"),
+            {{QStringLiteral(":s"), key},
+             {QStringLiteral(":m"), Clock::nowText()},
+             {QStringLiteral(":k"), kind},
+             {QStringLiteral(":a"), qint64(amount.scaled())},
+             {QStringLiteral(":r"), reason},
+             {QStringLiteral(":o"), Staff::signature()}});
+        work.wrote(Moves, made);
+        OpLog::write(work, {kind,
+                            shiftKey(key.toLongLong()),
+                            {},
+                            QStringLiteral("%1 元，%2").arg(amount.toString(), reason)});
+        work.commit();
+    });
+}
+
+Figures figures(qint64 key) {
+    const QSqlDatabase db = Db::business();
+    Figures f;
+    f.shift = shiftByKey(db, key);
+    const Db::Params byShift = {{QStringLiteral(":s"), QString::number(key)}};
+    const QString a6 = Schema::scaled(QStringLiteral("a6"));
+    std::tie(f.cashOrders, f.cashSales) =
+        countAndSum(db, QStringLiteral("aa where a10 = :s and a11 = '现金'"), a6, byShift);
+    std::tie(f.cardOrders, f.cardSales) =
+        countAndSum(db, QStringLiteral("aa where a10 = :s and a11 = '会员卡'"), a6, byShift);
+    f.discounts =
+        countAndSum(db, QStringLiteral("aa where a10 = :s"),
+                    QStringLiteral("%1 - %2").arg(Schema::scaled(QStringLiteral("a5")), a6), byShift)
+            .second;
+    std::tie(f.recharges, f.rechargeCash) =
+        countAndSum(db, QStringLiteral("ah where h9 = :s"), Schema::scaled(QStringLiteral("h2")), byShift);
+    const Db::Params byKey = {{QStringLiteral(":s"), key}};
+    f.cashIn = countAndSum(db, QStringLiteral("cash_moves where shift_id = :s and kind = '存入'"),
+                           QStringLiteral("amount"), byKey)
+                   .second;
+    f.cashOut = countAndSum(db, QStringLiteral("cash_moves where shift_id = :s and kind = '支出'"),
+                            QStringLiteral("amount"), byKey)
+                    .second;
+    // Lines removed and orders deleted at this till while the shift was open, as the log tells.
+    const Db::Params inShift = {
+        {QStringLiteral(":t"), f.shift.till},
+        {QStringLiteral(":from"), f.shift.openedAt},
+        {QStringLiteral(":to"), f.shift.isOpen() ? QStringLiteral("9999") : f.shift.closedAt},
+        {QStringLiteral(":r"), OpLog::RemoveLine},
+        {QStringLiteral(":d"), OpLog::DeleteOrder}};
+    QSqlQuery logged =
+        Db::exec(db,
+                 QStringLiteral("select action, count(*) from oplog where till_name = :t and logged_at >= "
+                                ":from and logged_at <= :to and action in (:r, :d) group by action"),
+                 inShift);
+    while (logged.next())
+        (logged.value(0).toString() == OpLog::RemoveLine ? f.removedLines : f.deletedOrders) =
+            logged.value(1).toInt();
+    return f;
+}
+
+const QList<Currency>& denominations() {
+    static const QList<Currency> all = {Currency::fromInt(100),
+                                        Currency::fromInt(50),
+                                        Currency::fromInt(20),
+                                        Currency::fromInt(10),
+                                        Currency::fromInt(5),
+                                        Currency::fromInt(1),
+                                        Currency::parse(QStringLiteral("0.5")),
+                                        Currency::parse(QStringLiteral("0.1"))};
+    return all;
+}
+
+Currency sumOfCount(const QList<int>& pieces) {
+    if (pieces.size() > denominations().size())
+        throw Refused(QStringLiteral("面额太多"));
+    Currency sum;
+    for (int i = 0; i < pieces.size(); ++i) {
+        if (pieces[i] < 0)
+            throw Refused(QStringLiteral("张数不能小于零"));
+        sum += denominations()[i] * Currency::fromInt(pieces[i]);
+    }
+    return sum;
+}
+
+Figures close(qint64 key, Currency counted, const QList<int>& pieces) {
+    if (counted < Currency())
+        throw Refused(QStringLiteral("清点的现金不能小于零"));
+    if (!pieces.isEmpty() && sumOfCount(pieces) != counted)
+        throw Refused(QStringLiteral("各面额合计与清点金额不符"));
+    Staff::require(Staff::Right::Sell, shiftKey(key));
+    QStringList detail;
+    for (int i = 0; i < pieces.size(); ++i)
+        if (pieces[i] > 0)
+            detail << QStringLiteral("%1×%2").arg(denominations()[i].toString()).arg(pieces[i]);
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        const QVariant closedAt =
+            work.scalar(QStringLiteral("select closed_at from shifts where id = :k") + work.forUpdate(),
+                        {{QStringLiteral(":k"), key}});
+        if (!closedAt.isNull() || work.scalar(QStringLiteral("select count(*) from shifts where id = :k"),
+                                              {{QStringLiteral(":k"), key}})
+                                          .toInt() == 0)
+            throw Refused(QStringLiteral("该班次已交班"));
+        const Currency expected = figures(key).expected();
+        work.exec(
+            QStringLiteral("update shifts set closed_at = :c, closed_by = :b, expected = :e, counted = :n, "
+                           "count_detail = :d where id = :k"),
+            {{QStringLiteral(":c"), Clock::nowText()},
+             {QStringLiteral(":b"), Staff::signature()},
+             {QStringLiteral(":e"), qint64(expected.scaled())},
+             {QStringLiteral(":n"), qint64(counted.scaled())},
+             {QStringLiteral(":d"), detail.join(QLatin1Char(' '))},
+             {QStringLiteral(":k"), key}});
+        work.wrote(Table, key);
+        OpLog::write(
+            work,
+            {QStringLiteral("交班"), shiftKey(key), QStringLiteral("应有现金 %1").arg(expected.toString()),
+             QStringLiteral("清点 %1，差额 %2").arg(counted.toString(), (counted - expected).toString())});
+        work.commit();
+    });
+    return figures(key);
+}
+
+QStringList reportLines(const Figures& f, int width) {
+    QStringList lines;
+    const auto row = [&](const QString& label, const QString& value) {
+        // Chinese characters take two columns of a receipt.
+        int used = 0;
+        for (const QChar c : label + value)
+            used += c.unicode() >= 0x2E80 ? 2 : 1;
+        lines << label + QString(std::max(1, width - used), QLatin1Char(' ')) + value;
+    };
+    const auto money = [](Currency c) {
+        return c.toString();
+    };
+    lines << QStringLiteral("交班报表");
+    row(QStringLiteral("班次"), QString::number(f.shift.key));
+    row(QStringLiteral("收银台"), f.shift.till.left(16));
+    row(QStringLiteral("收银员"), f.shift.operatorName.left(10));
+    row(QStringLiteral("开班"), f.shift.openedAt);
+    row(QStringLiteral("交班"), f.shift.isOpen() ? QStringLiteral("未交班") : f.shift.closedAt);
+    lines << QString(width, QLatin1Char('-'));
+    row(QStringLiteral("备用金"), money(f.shift.openingFloat));
+    row(QStringLiteral("现金销售 %1 单").arg(f.cashOrders), money(f.cashSales));
+    row(QStringLiteral("会员卡销售 %1 单").arg(f.cardOrders), money(f.cardSales));
+    row(QStringLiteral("折扣"), money(f.discounts));
+    row(QStringLiteral("会员充值 %1 笔").arg(f.recharges), money(f.rechargeCash));
+    row(QStringLiteral("存入"), money(f.cashIn));
+    row(QStringLiteral("支出"), money(f.cashOut));
+    row(QStringLiteral("退款"), money(f.refunds));
+    row(QStringLiteral("删除明细"), QString::number(f.removedLines));
+    row(QStringLiteral("删除订单"), QString::number(f.deletedOrders));
+    lines << QString(width, QLatin1Char('-'));
+    const Currency expected = f.shift.expected.value_or(f.expected());
+    row(QStringLiteral("应有现金"), money(expected));
+    if (f.shift.counted) {
+        row(QStringLiteral("清点现金"), money(*f.shift.counted));
+        row(QStringLiteral("差额"), money(*f.shift.counted - expected));
+    } else if (!f.shift.isOpen()) {
+        row(QStringLiteral("清点现金"), QStringLiteral("未清点"));
+    }
+    return lines;
+}
+
+QList<Shift> shiftsOf(const QDate& from, const QDate& to) {
+    QList<Shift> found;
+    QSqlQuery q = Db::exec(
+        Db::business(),
+        QStringLiteral("select %1 from shifts where day >= :a and day <= :b order by id desc").arg(Columns),
+        {{QStringLiteral(":a"), from.toString(Qt::ISODate)},
+         {QStringLiteral(":b"), to.toString(Qt::ISODate)}});
+    while (q.next())
+        found << shiftOf(q);
+    return found;
+}
+
+DayClose dayClose(const QDate& day) {
+    DayClose d;
+    d.day = day;
+    for (const Shift& s : shiftsOf(day, day)) {
+        const Figures f = figures(s.key);
+        d.shifts << f;
+        Figures& t = d.total;
+        t.shift.openingFloat += f.shift.openingFloat;
+        t.cashOrders += f.cashOrders;
+        t.cashSales += f.cashSales;
+        t.cardOrders += f.cardOrders;
+        t.cardSales += f.cardSales;
+        t.discounts += f.discounts;
+        t.recharges += f.recharges;
+        t.rechargeCash += f.rechargeCash;
+        t.cashIn += f.cashIn;
+        t.cashOut += f.cashOut;
+        t.refunds += f.refunds;
+        t.removedLines += f.removedLines;
+        t.deletedOrders += f.deletedOrders;
+        if (f.shift.counted)
+            t.shift.counted = t.shift.counted.value_or(Currency()) + *f.shift.counted;
+    }
+    return d;
+}
+
+} // namespace Shifts

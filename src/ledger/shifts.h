@@ -1,0 +1,99 @@
+#pragma once
+
+#include "core/money.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace Db {
+class Work;
+}
+
+// The shifts (班次) of the tills: each opened with the float counted into the drawer, closed by
+// 交班 with the drawer counted. What should be in the drawer is worked out from the ledger's own
+// records of that till and shift (the orders settled in it, the recharges paid into it, the cash
+// paid in and out), never from a running total of its own.
+namespace Shifts {
+
+// A shift as kept.
+struct Shift {
+    qint64 key = 0;
+    QString till;
+    QString operatorName;
+    QString openedAt; // yyyy-MM-dd HH:mm:ss
+    QDate day;        // the day it opened: a shift across midnight belongs to it
+    Currency openingFloat;
+    QString closedAt; // empty while open
+    QString closedBy;
+    std::optional<Currency> expected;
+    std::optional<Currency> counted; // none: closed without a count (未清点)
+    QString countDetail;
+    bool isOpen() const { return closedAt.isEmpty(); }
+};
+
+// The open shift of this till (Staff::tillName), if any.
+std::optional<Shift> current();
+// The key the records of a settlement or recharge at this till carry: the open shift's, 0 when none.
+qint64 currentKey(Db::Work& work);
+
+// Opens a shift at this till with the float counted into the drawer. Refused while one is open
+// (only one open shift per till) and for a float below zero. Logged.
+Shift open(Currency openingFloat);
+// A shift of this till left open from an earlier day is closed without a count (未清点) and the log
+// says so; returns it. Run at the login, before a new shift is opened.
+std::optional<Shift> closeStale(const QDate& today);
+
+// Cash paid into (存入) or out of (支出) the drawer of this till's open shift, with the reason.
+// Refused without an open shift, for an amount not above zero, and (out) for more than is in the
+// drawer. Logged.
+enum class Move { In, Out };
+void moveCash(Move move, Currency amount, const QString& reason);
+inline const QString CashIn = QStringLiteral("存入");
+inline const QString CashOut = QStringLiteral("支出");
+
+// What a shift took and gave, from the records.
+struct Figures {
+    Shift shift;
+    int cashOrders = 0;
+    Currency cashSales; // collected in cash for the orders settled in the shift
+    int cardOrders = 0;
+    Currency cardSales;
+    Currency discounts; // amounts due less what was collected, of the orders settled
+    int recharges = 0;
+    Currency rechargeCash;
+    Currency cashIn;
+    Currency cashOut;
+    Currency refunds; // cash given back for returns
+    int removedLines = 0;
+    int deletedOrders = 0;
+    // Float + cash sales + recharges + cash in − cash out − refunds.
+    Currency expected() const;
+};
+Figures figures(qint64 shift);
+
+// The denominations a drawer is counted in (yuan).
+const QList<Currency>& denominations();
+// A count by denomination (pieces of each, in the order of denominations()): its sum.
+Currency sumOfCount(const QList<int>& pieces);
+
+// Closes the shift with the drawer counted (by denomination or as one sum) and stores its figures
+// and report. Refused for a shift already closed. Logged with the expected and counted cash.
+Figures close(qint64 shift, Currency counted, const QList<int>& pieces = {});
+
+// The close report (交班报表) as lines of text of the given width in columns (a receipt is 32
+// or 48), every line at most that wide.
+QStringList reportLines(const Figures& figures, int width);
+
+// The shifts that opened on the days, newest first; the day close (日结) adds up a day's shifts
+// of every till.
+QList<Shift> shiftsOf(const QDate& from, const QDate& to);
+struct DayClose {
+    QDate day;
+    QList<Figures> shifts;
+    Figures total; // the sums (its shift empty)
+};
+DayClose dayClose(const QDate& day);
+
+} // namespace Shifts
