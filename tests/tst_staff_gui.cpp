@@ -7,7 +7,10 @@
 #include "app/startup.h"
 #include "core/clock.h"
 #include "data/data_in.h"
+#include "data/sharedquery.h"
 #include "ledger/oplog.h"
+#include "ledger/orders.h"
+#include "ledger/settlement.h"
 #include "ledger/staff.h"
 #include "orders/Fr_dingdan.h"
 #include "support/ledgertest.h"
@@ -140,6 +143,7 @@ private slots:
     void operatorsPageMakesTheOwnerACashierAndARole();
     void ownersWordLetsOneActionThrough_data();
     void ownersWordLetsOneActionThrough();
+    void cashierDeletesASettledOrderOnlyOnTheOwnersWord();
     void buttonsFollowTheRightsOfWhoWorks();
 };
 
@@ -490,6 +494,52 @@ void TestStaffGui::ownersWordLetsOneActionThrough() {
     QVERIFY(!Staff::authorizer());
     QVERIFY(!Staff::may(Staff::Right::DeleteSettled));
     QCOMPARE(Staff::current()->key, shop.cashier.key);
+}
+
+void TestStaffGui::cashierDeletesASettledOrderOnlyOnTheOwnersWord() {
+    LedgerFixture fx;
+    const Shop shop = withOperators(fx);
+    Staff::actAs(shop.owner);
+    const qint64 cola =
+        CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("10"), QStringLiteral("3"));
+    QList<qint64> orders;
+    for (int i = 0; i < 2; ++i) {
+        orders << Orders::addLine(0, cola, Currency::fromInt(1)).order;
+        Settlement::payCash(orders.last(), Orders::amountDue(orders.last()));
+    }
+    Staff::actAs(shop.cashier);
+    staff_desk->staffChanged();
+    main_window->show();
+    main_window->ordersView();
+    auto* remove = child<QToolButton>(main_window->Fr_dingdan1, "bsSkinSpeedButton4");
+    const auto count = [](qint64 order) {
+        return LedgerFixture::scalar(QStringLiteral("select count(*) from aa where aid = :a"),
+                                     {{":a", order}})
+            .toInt();
+    };
+    QCOMPARE(Data_in->Query_aa->fieldValue(QStringLiteral("aid")).toLongLong(), orders.last());
+
+    // The owner's PIN: that order goes, and the log names both.
+    fx.messages.ownersWordAnswers = {true};
+    onModal([](QWidget* w) {
+        QCOMPARE(w->objectName(), QStringLiteral("ownersWord"));
+        QTest::keyClicks(child<QLineEdit>(w, "edtPin"), OwnerPin);
+        QTest::keyClick(child<QLineEdit>(w, "edtPin"), Qt::Key_Return);
+    });
+    User::click(remove);
+    QCOMPARE(count(orders.last()), 0);
+    const QStringList log = logRows();
+    QCOMPARE(log.mid(log.indexOf("拒绝|李明|")),
+             (QStringList{"拒绝|李明|", "店主授权|李明|王芳", "删除订单|李明|王芳"}));
+
+    // Once only: the next settled order stays, refused again.
+    QCOMPARE(Data_in->Query_aa->fieldValue(QStringLiteral("aid")).toLongLong(), orders.first());
+    fx.messages.clear();
+    fx.messages.ownersWordAnswers = {false};
+    User::click(remove);
+    QCOMPARE(count(orders.first()), 1);
+    QCOMPARE(fx.messages.last(), QStringLiteral("没有权限：删除已结算订单"));
+    QCOMPARE(logRows().last(), QStringLiteral("拒绝|李明|"));
 }
 
 void TestStaffGui::buttonsFollowTheRightsOfWhoWorks() {
