@@ -377,7 +377,8 @@ void Tmain::btnChangeHandsClick() {
 }
 
 void Tmain::bsSkinButtonsBar1Sections4Items5Click() {
-    Staff::require(Staff::Right::Operators, QStringLiteral("操作员与权限"));
+    // Greyed for whom may not; each change on the page asks for the right itself (an owner's word
+    // for the whole page would hold as long as it is open).
     Registry::showModal(QStringLiteral("caozuoyuan"));
 }
 
