@@ -4,6 +4,7 @@
 #include "app/Fr_wel.h"
 #include "core/site.h"
 #include "data/data_in.h"
+#include "ledger/staff.h"
 #include "members/Fr_huiyuan.h"
 #include "members/Fr_hy_chongzhi.h"
 #include "members/Fr_hy_xiaofei.h"
@@ -11,6 +12,7 @@
 #include "settlement/Fr_jiesuan.h"
 #include "shifts/shiftwindows.h"
 #include "statistics/Fr_tongji.h"
+#include "system/staffdesk.h"
 #include "warehouse/Fr_kf_chuku.h"
 #include "warehouse/Fr_kf_ruku.h"
 #include "warehouse/Fr_kucun.h"
@@ -85,7 +87,8 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     item(QStringLiteral("数据备份"), 23, &Tmain::bsSkinButtonsBar1Sections4Items2Click);
     item(QStringLiteral("数据恢复"), 24, &Tmain::bsSkinButtonsBar1Sections4Items3Click);
     item(QStringLiteral("数据检查"), 25, &Tmain::bsSkinButtonsBar1Sections4Items4Click);
-    item(QStringLiteral("操作日志"), 25, &Tmain::bsSkinButtonsBar1Sections4Items5Click);
+    item(QStringLiteral("操作员与权限"), 27, &Tmain::bsSkinButtonsBar1Sections4Items5Click);
+    item(QStringLiteral("操作日志"), 25, &Tmain::bsSkinButtonsBar1Sections4Items6Click);
     bsSkinButtonsBar1->setOpenSection(0);
     // On a small screen (a 1024 x 600 netbook) the window may be smaller than its pages and the
     // navigation bar want: they get scroll bars instead of pushing the window off the screen.
@@ -160,6 +163,21 @@ Tmain::Tmain(QWidget* parent) : QMainWindow(parent) {
     lblServer->setProperty("role", QStringLiteral("warning"));
     lblServer->hide();
     status->addPermanentWidget(lblServer);
+    // Who works here, and the change of hands; shown in a shop with operators only.
+    lblOperator = new QLabel(status);
+    lblOperator->setObjectName(QStringLiteral("lblOperator"));
+    lblOperator->setProperty("role", QStringLiteral("strong"));
+    lblOperator->hide();
+    status->addPermanentWidget(lblOperator);
+    btnChangeHands = new QToolButton(status);
+    btnChangeHands->setObjectName(QStringLiteral("btnChangeHands"));
+    btnChangeHands->setText(QStringLiteral("换 人"));
+    btnChangeHands->setToolTip(QStringLiteral("换一位操作员登录，打开的窗口都保留"));
+    btnChangeHands->setAutoRaise(true);
+    btnChangeHands->setFixedHeight(19);
+    btnChangeHands->hide();
+    connectGuarded(btnChangeHands, &QToolButton::clicked, this, &Tmain::btnChangeHandsClick);
+    status->addPermanentWidget(btnChangeHands);
     status->addPermanentWidget(bsSkinStdLabel1);
     setStatusBar(status);
 
@@ -336,7 +354,7 @@ void Tmain::bsSkinButtonsBar1Sections4Items3Click() {
 void Tmain::bsSkinButtonsBar1Sections4Items4Click() {
     Registry::showModal(QStringLiteral("jiancha"));
 }
-void Tmain::bsSkinButtonsBar1Sections4Items5Click() {
+void Tmain::bsSkinButtonsBar1Sections4Items6Click() {
     Registry::showModal(QStringLiteral("rizhi"));
 }
 
@@ -356,6 +374,26 @@ void Tmain::showServerBackups() {
     lblBackup->setProperty("role", QStringLiteral("note"));
     lblBackup->style()->unpolish(lblBackup);
     lblBackup->style()->polish(lblBackup);
+}
+
+void Tmain::showOperator() {
+    const bool inForce = Staff::inForce();
+    const auto now = Staff::current();
+    lblOperator->setText(now ? QStringLiteral(" 操作员：%1 ").arg(now->name) : QStringLiteral(" 已锁定 "));
+    lblOperator->setToolTip(now ? now->role : QString());
+    lblOperator->setVisible(inForce);
+    btnChangeHands->setVisible(inForce);
+    StaffDesk::greyButtons(this);
+}
+
+void Tmain::btnChangeHandsClick() {
+    staff_desk->changeHands();
+}
+
+void Tmain::bsSkinButtonsBar1Sections4Items5Click() {
+    // Greyed for whom may not; each change on the page asks for the right itself (an owner's word
+    // for the whole page would hold as long as it is open).
+    Registry::showModal(QStringLiteral("caozuoyuan"));
 }
 
 void Tmain::showServerLost(const QString& reason) {
@@ -393,7 +431,9 @@ bool Tmain::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == lblBackup && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        guarded([this] { bsSkinButtonsBar1Sections4Items2Click(); });
+        // A shortcut to 数据备份: only for whom that item is not greyed.
+        if (Staff::may(Staff::Right::BackupRestore))
+            guarded([this] { bsSkinButtonsBar1Sections4Items2Click(); });
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -40,6 +40,8 @@ public:
     QLabel* bsSkinStdLabel1 = nullptr;         // the maker's host
     QLabel* lblBackup = nullptr;               // the last good backup
     QLabel* lblServer = nullptr;               // shown while the server cannot be reached
+    QLabel* lblOperator = nullptr;             // the operator working here (a shop with operators)
+    QToolButton* btnChangeHands = nullptr;     // 换 人
     QGroupBox* bsSkinGroupBox1 = nullptr;
     DataLabel* bsSkinDBText1 = nullptr; // the start-up guide flag
 
@@ -61,6 +63,9 @@ public:
     void showServerBackups();
     // While the server cannot be reached, the status bar says so (empty `reason`: reached again).
     void showServerLost(const QString& reason);
+    // The operator working here in the status bar, and the buttons greyed for what they may not
+    // do; nothing of it in a shop without operators.
+    void showOperator();
 
     // A later copy of the program was started: this window comes to the front, at its size.
     void bringToFront();
@@ -102,7 +107,9 @@ public slots:
     void bsSkinButtonsBar1Sections4Items2Click(); // 数据备份
     void bsSkinButtonsBar1Sections4Items3Click(); // 数据恢复
     void bsSkinButtonsBar1Sections4Items4Click(); // 数据检查
-    void bsSkinButtonsBar1Sections4Items5Click(); // 操作日志
+    void bsSkinButtonsBar1Sections4Items5Click(); // 操作员与权限
+    void btnChangeHandsClick();
+    void bsSkinButtonsBar1Sections4Items6Click(); // 操作日志
     void bsSkinSpeedButton1Click();
     void bsSkinSpeedButton2Click();
     void bsSkinStdLabel1Click();

@@ -32,7 +32,10 @@
 #include "system/backupwindow.h"
 #include "system/checkwindow.h"
 #include "system/logwindow.h"
+#include "system/operatorswindow.h"
+#include "system/ownersword.h"
 #include "system/restorewindow.h"
+#include "system/staffdesk.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
@@ -142,10 +145,13 @@ void Startup::createInstances(const QString& folder) {
         // An order cut off by an older version before its total was written gets the sum of
         // its lines, so every window reads a whole amount due (the order list follows the change).
         Orders::mendAmountsDue();
+        // Who works here: the shop's operators, this till's name and its idle lock.
+        staff_desk = new StaffDesk(data->folder(), main_window);
     } catch (...) {
         delete main_window;
         main_window = nullptr;
         ::Fr_dingdan1 = nullptr;
+        staff_desk = nullptr;
         Registry::clear();
         throw;
     }
@@ -189,6 +195,10 @@ void Startup::createInstances(const QString& folder) {
     make(huifu);
     make(jiancha);
     make(rizhi);
+    make(caozuoyuan);
+    installOwnersWordWindow();
+    QObject::connect(staff_desk, &StaffDesk::changed, main_window, &Tmain::showOperator);
+    main_window->showOperator();
     // Labels show names, folders and texts that came from outside as they are: only the few
     // labels made for markup (links on the welcome page) read it.
     for (QLabel* label : main_window->findChildren<QLabel*>())
@@ -224,6 +234,8 @@ void Startup::destroyInstances() {
     huifu = nullptr;
     jiancha = nullptr;
     rizhi = nullptr;
+    caozuoyuan = nullptr;
+    staff_desk = nullptr;
     backup_keeper = nullptr;
     delete Data_in;
 }
@@ -386,9 +398,16 @@ int Startup::run(QApplication& app, const QString& folder) {
         return 1;
     }
     QuitSignals quitSignals;
+    // In a shop with operators nobody uses the program before signing in; giving up ends it.
+    if (!staff_desk->signInAtStart()) {
+        destroyInstances();
+        return 0;
+    }
     backup_keeper->startClock();
     main_window->show();
     const int status = app.exec();
+    // The program is ending: the till no longer locks (nor asks who works over the exit backup).
+    staff_desk->setIdleMinutes(0);
     // The automatic backup of every orderly end (the close box, a log-out, `kill`).
     backUpAtExit();
     // Closing the files folds their logs in and removes them.

@@ -142,10 +142,18 @@ bool askFloat(QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
+namespace {
+bool askAtAll = true;
+}
+
+void setAskFloat(bool ask) {
+    askAtAll = ask;
+}
+
 void afterLogin(QWidget* parent) {
     declinedOn = QDate();
     closeStale();
-    if (!Shifts::current())
+    if (askAtAll && !Shifts::current())
         askFloat(parent);
 }
 
@@ -161,7 +169,7 @@ void beforeSettlement(QWidget* parent) {
     if (open)
         return;
     const QDate today = Clock::now().date();
-    if (declinedOn == today || (!Staff::inForce() && !Shifts::everOpenedHere()))
+    if (!askAtAll || declinedOn == today || (!Staff::inForce() && !Shifts::everOpenedHere()))
         return;
     if (!askFloat(parent))
         declinedOn = today;

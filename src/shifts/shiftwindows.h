@@ -28,6 +28,9 @@ namespace ShiftWindows {
 // operator told), then, when no shift of this till is open, the float is asked. Cancelled, no
 // shift opens and the float is asked again at the first settlement.
 void afterLogin(QWidget* parent);
+// Test hook: whether the float is asked at all (after a login, before a settlement); the tests of
+// other windows answer no dialog of the shifts.
+void setAskFloat(bool ask);
 // Before an order is settled at the counter: with no shift open, the float is asked (once a
 // shift has ever run at this till, in a shop without operators; after every login in a shop
 // with). Whatever the answer, the settlement goes on; without a shift the sale belongs to none.

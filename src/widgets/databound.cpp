@@ -1,6 +1,7 @@
 #include "widgets/databound.h"
 
 #include "data/sharedquery.h"
+#include "ledger/staff.h"
 #include "widgets/gridexport.h"
 #include "widgets/gridwindow.h"
 #include "widgets/layoutstore.h"
@@ -193,7 +194,8 @@ QMenu* DataGrid::makeMenu() {
     csv->setObjectName(QStringLiteral("exportCsv"));
     connect(csv, &QAction::triggered, this,
             [this] { guarded([this] { GridExport::run(this, Spreadsheet::Format::Csv); }); });
-    const bool canExport = m_query && m_query->isOpen();
+    // Greyed for an operator who may not export (the export checks it as well).
+    const bool canExport = m_query && m_query->isOpen() && Staff::may(Staff::Right::ExportImport);
     excel->setEnabled(canExport);
     csv->setEnabled(canExport);
     if (!m_menuActions.isEmpty()) {

@@ -1,9 +1,11 @@
 #include "widgets/messages.h"
 
 #include "core/errors.h"
+#include "ledger/staff.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -27,10 +29,37 @@ public:
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }
+    bool offerOwnersWord(const QString& text) override {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setObjectName(QStringLiteral("noRight"));
+        box.setTextFormat(Qt::PlainText);
+        QPushButton* word = box.addButton(QStringLiteral("店主授权"), QMessageBox::ActionRole);
+        word->setObjectName(QStringLiteral("btnOwnersWord"));
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        return box.clickedButton() == word;
+    }
 };
 
 BoxMessages boxes;
 MessageService* installed = nullptr;
+std::function<bool(const QString&, OwnersWordAnswer&)> ownersWordAsker;
+
+// The handlers of every error but the lack of a right.
+bool caught(const std::function<void()>& action) {
+    try {
+        action();
+        return true;
+    } catch (const Refused& e) {
+        Messages::information(e.text());
+    } catch (const LedgerError& e) {
+        Messages::error(e.text());
+    } catch (const std::exception& e) {
+        Messages::error(QString::fromUtf8(e.what()));
+    }
+    return false;
+}
 
 } // namespace
 
@@ -60,16 +89,33 @@ void Messages::error(const QString& text) {
     MessageService::current().error(errorText(text), ApplicationTitle);
 }
 
+void setOwnersWordAsker(std::function<bool(const QString&, OwnersWordAnswer&)> asker) {
+    ownersWordAsker = std::move(asker);
+}
+
 bool guarded(const std::function<void()>& action) {
-    try {
-        action();
-        return true;
-    } catch (const Refused& e) {
-        Messages::information(e.text());
-    } catch (const LedgerError& e) {
-        Messages::error(e.text());
-    } catch (const std::exception& e) {
-        Messages::error(QString::fromUtf8(e.what()));
+    QString refused;
+    const bool done = caught([&] {
+        try {
+            action();
+        } catch (const Staff::NoRight& e) {
+            refused = e.text();
+        }
+    });
+    if (refused.isEmpty())
+        return done;
+    if (!ownersWordAsker) {
+        Messages::information(refused);
+        return false;
     }
-    return false;
+    if (!MessageService::current().offerOwnersWord(refused))
+        return false;
+    OwnersWordAnswer answer;
+    if (!ownersWordAsker(refused, answer))
+        return false;
+    // The word holds for this one action: a wrong PIN is told and nothing runs.
+    return caught([&] {
+        const Staff::OwnersWord word(answer.owner, answer.pin);
+        action();
+    });
 }

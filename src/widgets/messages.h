@@ -16,6 +16,13 @@ public:
     virtual bool confirm(const QString& text, const QString& title) = 0;
     // An error box with a stop icon and one OK button.
     virtual void error(const QString& text, const QString& title) = 0;
+    // A refusal for lack of a right: the information box with a second button "店主授权"; true
+    // when the owner's word is asked for. Without a box of its own, the refusal is told and
+    // nothing more.
+    virtual bool offerOwnersWord(const QString& text) {
+        information(text);
+        return false;
+    }
 
     static MessageService& current();
     // Installs a service (not owned); nullptr puts the standard message boxes back.
@@ -39,7 +46,17 @@ QString errorText(const QString& text);
 
 // The catch point of every handler: runs the action, and an error that escapes it goes to the
 // default error box; the operation stops there and the program goes on. Returns false on error.
+// A refusal for lack of a right offers the owner's word: when an owner gives it (their PIN), the
+// action runs once more with it.
 bool guarded(const std::function<void()>& action);
+
+// Asks which owner gives their word and their PIN (the small window of the owner's word); false
+// when no owner gave it. Installed by the program; none installed: no owner's word.
+struct OwnersWordAnswer {
+    qint64 owner = 0;
+    QString pin;
+};
+void setOwnersWordAsker(std::function<bool(const QString& refused, OwnersWordAnswer& answer)> asker);
 
 // Connects a signal to a handler through the catch point: a member function of the receiver
 // (&Tnew_dingdan::bsSkinButton1Click) or any callable. The signal's arguments are not passed.

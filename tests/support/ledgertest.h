@@ -17,16 +17,18 @@ class DataGrid;
 class QTimer;
 
 // Records every message box instead of showing it; confirmations are answered as scripted
-// (OK when nothing is scripted).
+// (OK when nothing is scripted), and so is the offer of the owner's word (OK, no word, when
+// nothing is scripted).
 class MessageRecorder : public MessageService {
 public:
     struct Message {
-        QString kind; // "information", "confirm", "error"
+        QString kind; // "information", "confirm", "error", "ownersWord"
         QString title;
         QString text;
     };
     QList<Message> messages;
     QList<bool> answers;
+    QList<bool> ownersWordAnswers;
 
     void information(const QString& text) override { messages.append({"information", "Information", text}); }
     bool confirm(const QString& text, const QString& title) override {
@@ -35,6 +37,10 @@ public:
     }
     void error(const QString& text, const QString& title) override {
         messages.append({"error", title, text});
+    }
+    bool offerOwnersWord(const QString& text) override {
+        messages.append({"ownersWord", "Information", text});
+        return ownersWordAnswers.isEmpty() ? false : ownersWordAnswers.takeFirst();
     }
 
     QStringList texts() const;
