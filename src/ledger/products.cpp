@@ -115,6 +115,11 @@ qint64 create(const Fields& f, Currency stock) {
     return Db::perform(Db::business(), [&](Db::Work& work) {
         const qint64 key = insert(work, f, stock, Clock::nowText());
         work.wrote(Table, key);
+        // An operator who may not see costs gives none: the cost stays unknown (not 0, which
+        // would count the whole price of every sale as profit) until the owner enters it.
+        if (!Staff::may(Staff::Right::SeeCosts))
+            work.exec(QStringLiteral("update ab set b6 = NULL where bid = :k"),
+                      {{QStringLiteral(":k"), key}});
         if (Staff::inForce())
             OpLog::write(work, {OpLog::NewProduct, productKey(key), {}, describe(work, key)});
         work.commit();
