@@ -482,6 +482,21 @@ void TestLedgerStaff::recordsAndTheLogNameWhoDidIt() {
     // The order made before the operators keeps its empty columns.
     QCOMPARE(CoreFixture::rows("select coalesce(a8, '-') from aa where aid = :o", {{":o", early}}),
              QStringList({"-"}));
+    // An operator who may not see costs neither gives one to a new product nor changes a stored one.
+    Staff::saveRole(QStringLiteral("理货"), {Staff::Right::Products});
+    Staff::actAs(Staff::Operator{
+        Staff::addOperator(QStringLiteral("小王"), QStringLiteral("理货"), QStringLiteral("8642")),
+        QStringLiteral("小王"), QStringLiteral("理货")});
+    const qint64 made = Products::create(CoreFixture::snack(QStringLiteral("糖"), QStringLiteral("食品"),
+                                                            QStringLiteral("0.40"), QStringLiteral("1")),
+                                         Currency::fromInt(1));
+    Products::update(product, CoreFixture::snack(QStringLiteral("薯片"), QStringLiteral("食品"),
+                                                 QStringLiteral("0"), QStringLiteral("2.50")));
+    QCOMPARE(
+        Currency::fromVariant(CoreFixture::scalar("select b6 from ab where bid = :a", {{":a", product}})),
+        Currency::fromInt(1));
+    QVERIFY(CoreFixture::scalar("select b6 from ab where bid = :a", {{":a", made}}).isNull());
+    Staff::actAs(owner);
     // The log of a file is one chain, unbroken.
     QCOMPARE(OpLog::checkChain(Db::business()).size(), 0);
 }
