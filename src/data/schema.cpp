@@ -140,14 +140,24 @@ struct AddedColumn {
 };
 // The operator columns: who made (a8) and settled (a9) an order, who received goods (c13), sold
 // them (e14), settled by card (g8), recharged (h8); empty on rows of a shop without operators.
-const AddedColumn addedColumns[] = {{"ab", "b13"}, {"ab", "b14"}, {"ae", "e13"}, {"aa", "a8"}, {"aa", "a9"},
-                                    {"ac", "c13"}, {"ae", "e14"}, {"ag", "g8"},  {"ah", "h8"},
+const AddedColumn addedColumns[] = {{"ab", "b13"},
+                                    {"ab", "b14"},
+                                    {"ae", "e13"},
+                                    {"aa", "a8"},
+                                    {"aa", "a9"},
+                                    {"ac", "c13"},
+                                    {"ae", "e14"},
+                                    {"ag", "g8"},
+                                    {"ah", "h8"},
                                     // The shift an order was settled in and how it was paid (a10,
                                     // a11), the shift a recharge was paid into (h9).
-                                    {"aa", "a10"}, {"aa", "a11"}, {"ah", "h9"},
+                                    {"aa", "a10"},
+                                    {"aa", "a11"},
+                                    {"ah", "h9"},
                                     // What came back of an order (a12: 部分退货, 已退货), a card
                                     // movement that gives money back (g9: 退款).
-                                    {"aa", "a12"}, {"ag", "g9"}};
+                                    {"aa", "a12"},
+                                    {"ag", "g9"}};
 
 QString columnDefinition(const Schema::Table& table, const QString& column);
 
@@ -305,15 +315,24 @@ QString Schema::createStatement(const Table& table) {
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", ")));
 }
 
+namespace {
+
+// The key of a table of the staff, shifts and returns: numbered by the database, never reused.
+QString staffKey(bool server) {
+    return server ? QStringLiteral("id bigserial PRIMARY KEY")
+                  : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+}
+
+} // namespace
+
 QStringList Schema::staffTables() {
-    return {QStringLiteral("operators"), QStringLiteral("roles"), QStringLiteral("oplog"), QStringLiteral("shifts"),
-            QStringLiteral("cash_moves"), QStringLiteral("returns"),   QStringLiteral("return_lines"),
-            QStringLiteral("shop_settings")};
+    return {QStringLiteral("operators"),    QStringLiteral("roles"),        QStringLiteral("oplog"),
+            QStringLiteral("shifts"),       QStringLiteral("cash_moves"),   QStringLiteral("returns"),
+            QStringLiteral("return_lines"), QStringLiteral("shop_settings")};
 }
 
 QStringList Schema::staffTableStatements(bool server) {
-    const QString key = server ? QStringLiteral("id bigserial PRIMARY KEY")
-                               : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString key = staffKey(server);
     // An operator: the name picked at login, the role, the PIN's hash (never the PIN), and the
     // wrong PINs in a row with the moment of the last.
     return QStringList{
@@ -328,55 +347,61 @@ QStringList Schema::staffTableStatements(bool server) {
 }
 
 QStringList Schema::returnStatements(bool server) {
-    const QString key = server ? QStringLiteral("id bigserial PRIMARY KEY")
-                               : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString key = staffKey(server);
     // A return against an order: when, who, at which till and in which shift, why, the money given
     // back (whole ten-thousandths) and how (cash, or onto the card). Its lines: the order line, the
     // quantity back, its share of the money, the cost stored at the sale, and whether the goods were
     // written off instead of going back to stock. The shop's own settings (the limits of returns a
     // cashier may take) by name.
-    return {QStringLiteral("CREATE TABLE IF NOT EXISTS returns (%1, order_id BIGINT NOT NULL, returned_at TEXT NOT NULL, "
-                           "operator_name TEXT, till_name TEXT, shift_id BIGINT, reason TEXT, refund BIGINT NOT NULL, "
-                           "way TEXT NOT NULL, card BIGINT)")
-                .arg(key),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS returns_order ON returns (order_id)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS returns_shift ON returns (shift_id)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS returns_day ON returns (returned_at)"),
-            QStringLiteral("CREATE TABLE IF NOT EXISTS return_lines (%1, return_id BIGINT NOT NULL, line_id BIGINT NOT NULL, "
-                           "product TEXT, quantity TEXT NOT NULL, amount BIGINT NOT NULL, cost TEXT, damaged INTEGER "
-                           "NOT NULL DEFAULT 0)")
-                .arg(key),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_line ON return_lines (line_id)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_return ON return_lines (return_id)"),
-            QStringLiteral("CREATE TABLE IF NOT EXISTS shop_settings (%1, name TEXT NOT NULL UNIQUE, value TEXT)").arg(key)};
+    return {
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS returns (%1, order_id BIGINT NOT NULL, returned_at TEXT NOT NULL, "
+            "operator_name TEXT, till_name TEXT, shift_id BIGINT, reason TEXT, refund BIGINT NOT NULL, "
+            "way TEXT NOT NULL, card BIGINT)")
+            .arg(key),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS returns_order ON returns (order_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS returns_shift ON returns (shift_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS returns_day ON returns (returned_at)"),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS return_lines (%1, return_id BIGINT NOT NULL, line_id BIGINT NOT "
+            "NULL, "
+            "product TEXT, quantity TEXT NOT NULL, amount BIGINT NOT NULL, cost TEXT, damaged INTEGER "
+            "NOT NULL DEFAULT 0)")
+            .arg(key),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_line ON return_lines (line_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_return ON return_lines (return_id)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS shop_settings (%1, name TEXT NOT NULL UNIQUE, value TEXT)")
+            .arg(key)};
 }
 
 QStringList Schema::shiftStatements(bool server) {
-    const QString key = server ? QStringLiteral("id bigserial PRIMARY KEY")
-                               : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString key = staffKey(server);
     const QString amount = QStringLiteral("BIGINT");
     // A shift of one till: opened with the float counted into the drawer, closed with the drawer
     // counted (NULL: closed without a count), the expected cash and the report as it was then.
     // Amounts in whole ten-thousandths of a yuan. Cash paid into or out of the drawer belongs to
     // a shift.
-    return {QStringLiteral("CREATE TABLE IF NOT EXISTS shifts (%1, till_name TEXT NOT NULL, operator_name TEXT, "
-                           "opened_at TEXT NOT NULL, day TEXT NOT NULL, opening_float %2 NOT NULL, closed_at TEXT, "
-                           "closed_by TEXT, expected %2, counted %2, count_detail TEXT, report TEXT)")
-                .arg(key, amount),
-            // One open shift per till, whatever the tills do at once.
-            QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS shifts_open ON shifts (till_name) WHERE closed_at IS NULL"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS shifts_day ON shifts (day)"),
-            QStringLiteral("CREATE TABLE IF NOT EXISTS cash_moves (%1, shift_id BIGINT NOT NULL, moved_at TEXT NOT NULL, "
-                           "kind TEXT NOT NULL, amount %2 NOT NULL, reason TEXT, operator_name TEXT)")
-                .arg(key, amount),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS cash_moves_shift ON cash_moves (shift_id)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS aa_shift ON aa (a10)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS ah_shift ON ah (h9)")};
+    return {
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS shifts (%1, till_name TEXT NOT NULL, operator_name TEXT, "
+            "opened_at TEXT NOT NULL, day TEXT NOT NULL, opening_float %2 NOT NULL, closed_at TEXT, "
+            "closed_by TEXT, expected %2, counted %2, count_detail TEXT, report TEXT)")
+            .arg(key, amount),
+        // One open shift per till, whatever the tills do at once.
+        QStringLiteral(
+            "CREATE UNIQUE INDEX IF NOT EXISTS shifts_open ON shifts (till_name) WHERE closed_at IS NULL"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS shifts_day ON shifts (day)"),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS cash_moves (%1, shift_id BIGINT NOT NULL, moved_at TEXT NOT NULL, "
+            "kind TEXT NOT NULL, amount %2 NOT NULL, reason TEXT, operator_name TEXT)")
+            .arg(key, amount),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS cash_moves_shift ON cash_moves (shift_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS aa_shift ON aa (a10)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ah_shift ON ah (h9)")};
 }
 
 QStringList Schema::operationLogStatements(bool server) {
-    const QString key = server ? QStringLiteral("id bigserial PRIMARY KEY")
-                               : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString key = staffKey(server);
     // The operation log: when, at which till, who (and which owner gave their word), what, the
     // keys touched, before and after; in a file, each row's hash chained to the row before.
     QStringList statements{

@@ -18,8 +18,22 @@ QString entryText(const SharedQuery& query, int row) {
 // The pick lists are kept in the lists file, the log in the business file: the row goes in just
 // after the change, in a unit of work of its own (on a server both are one database, but the
 // connections are two).
+QString listKey(const QString& table) {
+    return QStringLiteral("菜单 %1").arg(table);
+}
+
 void logEdit(const QString& table, const QString& before, const QString& after) {
-    OpLog::write({OpLog::EditPickList, QStringLiteral("菜单 %1").arg(table), before, after});
+    OpLog::write({OpLog::EditPickList, listKey(table), before, after});
+}
+
+// The entry's text before a change, for the log (nothing read in a shop without operators).
+QString entryBefore(Db::Work& work, const QString& table, qint64 entry) {
+    if (!Staff::inForce())
+        return {};
+    return work
+        .scalar(QStringLiteral("select z1 from %1 where zid = :k").arg(table),
+                {{QStringLiteral(":k"), entry}})
+        .toString();
 }
 
 } // namespace
@@ -43,7 +57,7 @@ QString table(List list) {
 
 qint64 add(List list, const QString& text) {
     const QString name = table(list);
-    Staff::require(Staff::Right::PickLists, QStringLiteral("菜单 %1").arg(name));
+    Staff::require(Staff::Right::PickLists, listKey(name));
     const qint64 added = Db::perform(Db::lists(), [&](Db::Work& work) {
         const qint64 entry = work.insert(QStringLiteral("insert into %1 (z1) values (:a)").arg(name),
                                          {{QStringLiteral(":a"), text}});
@@ -57,13 +71,10 @@ qint64 add(List list, const QString& text) {
 
 void rename(List list, qint64 entry, const QString& text) {
     const QString name = table(list);
-    Staff::require(Staff::Right::PickLists, QStringLiteral("菜单 %1").arg(name));
+    Staff::require(Staff::Right::PickLists, listKey(name));
     QString was;
     Db::perform(Db::lists(), [&](Db::Work& work) {
-        if (Staff::inForce())
-            was = work.scalar(QStringLiteral("select z1 from %1 where zid = :k").arg(name),
-                              {{QStringLiteral(":k"), entry}})
-                      .toString();
+        was = entryBefore(work, name, entry);
         const QSqlQuery changed = work.exec(QStringLiteral("update %1 set z1 = :a where zid = :k").arg(name),
                                             {{QStringLiteral(":a"), text}, {QStringLiteral(":k"), entry}});
         if (changed.numRowsAffected() > 0)
@@ -75,13 +86,10 @@ void rename(List list, qint64 entry, const QString& text) {
 
 void remove(List list, qint64 entry) {
     const QString name = table(list);
-    Staff::require(Staff::Right::PickLists, QStringLiteral("菜单 %1").arg(name));
+    Staff::require(Staff::Right::PickLists, listKey(name));
     QString was;
     Db::perform(Db::lists(), [&](Db::Work& work) {
-        if (Staff::inForce())
-            was = work.scalar(QStringLiteral("select z1 from %1 where zid = :k").arg(name),
-                              {{QStringLiteral(":k"), entry}})
-                      .toString();
+        was = entryBefore(work, name, entry);
         work.exec(QStringLiteral("delete from %1 where zid = :k").arg(name), {{QStringLiteral(":k"), entry}});
         work.wrote(name, entry);
         work.commit();
