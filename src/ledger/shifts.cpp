@@ -73,6 +73,14 @@ std::pair<int, Currency> countAndSum(const QSqlDatabase& db, const QString& from
     return {q.value(0).toInt(), Currency::fromScaled(q.value(1).toLongLong())};
 }
 
+// This till's open shift, 0 when none; `lock` appended to the select (see Db::forUpdate).
+qint64 openKey(Db::Work& work, const QString& lock) {
+    return work
+        .scalar(QStringLiteral("select id from shifts where till_name = :t and closed_at is null") + lock,
+                {{QStringLiteral(":t"), Staff::tillName()}})
+        .toLongLong();
+}
+
 } // namespace
 
 namespace Shifts {
@@ -92,10 +100,7 @@ bool everOpenedHere() {
 }
 
 qint64 currentKey(Db::Work& work) {
-    return work
-        .scalar(QStringLiteral("select id from shifts where till_name = :t and closed_at is null"),
-                {{QStringLiteral(":t"), Staff::tillName()}})
-        .toLongLong();
+    return openKey(work, {});
 }
 
 Shift open(Currency openingFloat) {
@@ -165,14 +170,11 @@ void moveCash(Move move, Currency amount, const QString& reason) {
     Db::perform(Db::business(), [&](Db::Work& work) {
         // The shift's row is locked while the cash is counted out, so two payments out of one
         // drawer at once cannot take more than is in it.
-        const QVariant key =
-            work.scalar(QStringLiteral("select id from shifts where till_name = :t and closed_at is null") +
-                            work.forUpdate(),
-                        {{QStringLiteral(":t"), Staff::tillName()}});
-        if (key.isNull())
+        const qint64 key = openKey(work, work.forUpdate());
+        if (key == 0)
             throw Refused(QStringLiteral("本机还没有开班，请先开班"));
         if (move == Move::Out) {
-            const Currency inDrawer = figures(key.toLongLong()).expected();
+            const Currency inDrawer = figures(key).expected();
             if (amount > inDrawer)
                 throw Refused(QStringLiteral("钱箱中应有现金只有 %1 元，不能支出 %2 元")
                                   .arg(inDrawer.toString(), amount.toString()));
@@ -188,10 +190,8 @@ void moveCash(Move move, Currency amount, const QString& reason) {
              {QStringLiteral(":r"), reason},
              {QStringLiteral(":o"), Staff::signature()}});
         work.wrote(Moves, made);
-        OpLog::write(work, {kind,
-                            shiftKey(key.toLongLong()),
-                            {},
-                            QStringLiteral("%1 元，%2").arg(amount.toString(), reason)});
+        OpLog::write(work,
+                     {kind, shiftKey(key), {}, QStringLiteral("%1 元，%2").arg(amount.toString(), reason)});
         work.commit();
     });
 }
@@ -219,8 +219,8 @@ Figures figures(qint64 key) {
     f.cashOut = countAndSum(db, QStringLiteral("cash_moves where shift_id = :s and kind = '支出'"),
                             QStringLiteral("amount"), byKey)
                     .second;
-    f.refunds = countAndSum(db, QStringLiteral("returns where shift_id = :s and way = '现金'"), QStringLiteral("refund"),
-                            byKey)
+    f.refunds = countAndSum(db, QStringLiteral("returns where shift_id = :s and way = '现金'"),
+                            QStringLiteral("refund"), byKey)
                     .second;
     // Lines removed and orders deleted at this till while the shift was open, as the log tells.
     const Db::Params inShift = {
