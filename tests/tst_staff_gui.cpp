@@ -8,8 +8,10 @@
 #include "core/clock.h"
 #include "data/data_in.h"
 #include "data/sharedquery.h"
+#include "data/work.h"
 #include "ledger/oplog.h"
 #include "ledger/orders.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
 #include "ledger/staff.h"
 #include "orders/Fr_dingdan.h"
@@ -22,6 +24,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -147,6 +150,9 @@ private slots:
     void ownersWordLetsOneActionThrough();
     void cashierDeletesASettledOrderOnlyOnTheOwnersWord();
     void buttonsFollowTheRightsOfWhoWorks();
+    void greyedButtonAsksForTheOwnersWord();
+    void rightsFollowTheRoleAsItIsNow();
+    void limitsAreTheShopsOwn();
 };
 
 void TestStaffGui::initTestCase() {
@@ -251,7 +257,7 @@ void TestStaffGui::changeOfHandsKeepsWhatIsOpen() {
     main_window->switchTo(main_window->Fr_kucun1);
     typeText(main_window->Fr_kucun1->bsSkinEdit1, QStringLiteral("可乐"));
     about->show(); // a window left open, not waiting for an answer
-    QVERIFY(child<QToolButton>(main_window->Fr_kucun1, "bsSkinSpeedButton4")->isEnabled());
+    QVERIFY(!StaffDesk::isGreyed(child<QToolButton>(main_window->Fr_kucun1, "bsSkinSpeedButton4")));
 
     // Cancelled: the owner works on.
     onModal([](QWidget* w) {
@@ -270,7 +276,7 @@ void TestStaffGui::changeOfHandsKeepsWhatIsOpen() {
     QCOMPARE(main_window->Fr_kucun1->bsSkinEdit1->text(), QStringLiteral("可乐"));
     QCOMPARE(child<QLabel>(main_window, "lblOperator")->text().trimmed(), QStringLiteral("操作员：李明"));
     // A cashier receives no goods.
-    QVERIFY(!child<QToolButton>(main_window->Fr_kucun1, "bsSkinSpeedButton4")->isEnabled());
+    QVERIFY(StaffDesk::isGreyed(child<QToolButton>(main_window->Fr_kucun1, "bsSkinSpeedButton4")));
     QCOMPARE(logRows().last(), QStringLiteral("换人|李明|"));
     about->close();
 }
@@ -577,7 +583,8 @@ void TestStaffGui::buttonsFollowTheRightsOfWhoWorks() {
             QWidget* button =
                 child<QWidget>(child<QWidget>(main_window, QLatin1String(b.page)), QLatin1String(b.name));
             QVERIFY(button);
-            QVERIFY2(button->isEnabled() == (!cashier || b.cashier),
+            // Greyed, never disabled: a click still asks for the owner's word.
+            QVERIFY2(button->isEnabled() && StaffDesk::isGreyed(button) == (cashier && !b.cashier),
                      qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(who), QLatin1String(b.name))));
         }
     };
@@ -593,6 +600,143 @@ void TestStaffGui::buttonsFollowTheRightsOfWhoWorks() {
     staff_desk->staffChanged();
     check("owner", false);
     QVERIFY(!opensNoWindow([&] { QTest::mouseClick(backupMark, Qt::LeftButton); }));
+}
+
+void TestStaffGui::greyedButtonAsksForTheOwnersWord() {
+    LedgerFixture fx;
+    const Shop shop = withOperators(fx);
+    Staff::actAs(shop.cashier);
+    staff_desk->staffChanged();
+    main_window->show();
+    main_window->switchTo(main_window->Fr_kucun1);
+    auto* add = child<QToolButton>(main_window->Fr_kucun1, "bsSkinSpeedButton5"); // 新建产品
+    QVERIFY(StaffDesk::isGreyed(add));
+    QCOMPARE(add->toolTip(), QStringLiteral("没有权限：新增、修改、删除产品（点击可请店主授权）"));
+    const int before = logRows().size();
+
+    // No word: nothing opens; the refusal is told and logged.
+    fx.messages.ownersWordAnswers = {false};
+    QVERIFY(opensNoWindow([&] {
+        QTest::mouseClick(add, Qt::LeftButton);
+        QTRY_COMPARE(fx.messages.messages.size(), 1);
+    }));
+    QCOMPARE(fx.messages.messages.first().kind, QStringLiteral("ownersWord"));
+    QCOMPARE(fx.messages.last(), QStringLiteral("没有权限：新增、修改、删除产品"));
+    QCOMPARE(logRows().mid(before), QStringList{"拒绝|李明|"});
+
+    // The owner's PIN: the product dialog opens for the owner's word, which ends when it closes.
+    fx.messages.clear();
+    fx.messages.ownersWordAnswers = {true};
+    bool heldInDialog = false;
+    WhenWindow product(QStringLiteral("new_chanpin"),
+                       [&](QWidget*) { heldInDialog = Staff::may(Staff::Right::Products); });
+    WhenWindow word(QStringLiteral("ownersWord"), [](QWidget* w) {
+        QTest::keyClicks(child<QLineEdit>(w, "edtPin"), OwnerPin);
+        QTest::keyClick(child<QLineEdit>(w, "edtPin"), Qt::Key_Return);
+    });
+    QTest::mouseClick(add, Qt::LeftButton);
+    QTRY_VERIFY(product.seen);
+    QVERIFY(word.seen);
+    QVERIFY(heldInDialog);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY(!Staff::may(Staff::Right::Products));
+    QCOMPARE(logRows().mid(before + 1), (QStringList{"拒绝|李明|", "店主授权|李明|王芳"}));
+
+    // A keyboard shortcut or the space bar is no way round either.
+    fx.messages.clear();
+    fx.messages.ownersWordAnswers = {false};
+    add->setFocus();
+    QVERIFY(opensNoWindow([&] {
+        QTest::keyClick(add, Qt::Key_Space);
+        QTRY_COMPARE(fx.messages.messages.size(), 1);
+    }));
+    QCOMPARE(fx.messages.last(), QStringLiteral("没有权限：新增、修改、删除产品"));
+}
+
+void TestStaffGui::rightsFollowTheRoleAsItIsNow() {
+    LedgerFixture fx;
+    const Shop shop = withOperators(fx);
+    Staff::actAs(shop.owner);
+    const QString Lead = QStringLiteral("领班");
+    Staff::saveRole(Lead, {Staff::Right::Sell, Staff::Right::StockIn});
+    const qint64 lead = Staff::addOperator(QStringLiteral("赵强"), Lead, QStringLiteral("2468"));
+    Staff::actAs(Staff::Operator{lead, QStringLiteral("赵强"), Lead});
+    staff_desk->staffChanged();
+    main_window->show();
+    auto* stockIn = child<QToolButton>(main_window->Fr_kucun1, "bsSkinSpeedButton4");
+    QVERIFY(!StaffDesk::isGreyed(stockIn));
+
+    // The owner takes the right away (here, on the owner's word): it is gone at once, not at the
+    // next login.
+    {
+        const Staff::OwnersWord word(shop.owner.key, OwnerPin);
+        Staff::saveRole(Lead, {Staff::Right::Sell});
+    }
+    QTRY_VERIFY(StaffDesk::isGreyed(stockIn));
+    QVERIFY_THROWS_EXCEPTION(Staff::NoRight, Staff::require(Staff::Right::StockIn));
+
+    // Another till gives it back: its notice of the change is followed as this till's own.
+    LedgerFixture::exec(QStringLiteral("update roles set rights = 'sell,stockIn' where name = :n"),
+                        {{":n", Lead}});
+    emit Db::Announcer::instance().committed({Db::Change::anyRowOf(QStringLiteral("roles"))});
+    QTRY_VERIFY(!StaffDesk::isGreyed(stockIn));
+    QVERIFY(Staff::may(Staff::Right::StockIn));
+
+    // Removed while signed in: nobody works here until someone signs in.
+    WhenWindow login(QStringLiteral("login"), [](QWidget* w) { typeLogin(w, Cashier, CashierPin); });
+    {
+        const Staff::OwnersWord word(shop.owner.key, OwnerPin);
+        Staff::removeOperator(lead);
+    }
+    QTRY_VERIFY(login.seen);
+    QCOMPARE(Staff::current()->key, shop.cashier.key);
+    QTRY_VERIFY(StaffDesk::isGreyed(stockIn));
+}
+
+void TestStaffGui::limitsAreTheShopsOwn() {
+    LedgerFixture fx;
+    const Shop shop = withOperators(fx);
+    const qint64 cola =
+        CoreFixture::product(QStringLiteral("可乐"), QStringLiteral("100"), QStringLiteral("10"));
+    const auto page = [](const std::function<void(QWidget*)>& action) {
+        onModal([&](QWidget* w) {
+            QCOMPARE(w->objectName(), QStringLiteral("caozuoyuan"));
+            child<QTabWidget>(w, "tabs")->setCurrentWidget(child<QWidget>(w, "tabLimits"));
+            action(w);
+        });
+        Registry::showModal(QStringLiteral("caozuoyuan"));
+    };
+    // The owner: 八折, three days, 50 yuan.
+    Staff::actAs(shop.owner);
+    page([](QWidget* w) {
+        QCOMPARE(child<QDoubleSpinBox>(w, "spnDiscountLimit")->value(), 9.0);
+        QCOMPARE(child<QSpinBox>(w, "spnReturnDays")->value(), 7);
+        child<QDoubleSpinBox>(w, "spnDiscountLimit")->setValue(8);
+        child<QSpinBox>(w, "spnReturnDays")->setValue(3);
+        child<QDoubleSpinBox>(w, "spnReturnAmount")->setValue(50);
+        QTest::mouseClick(child<QPushButton>(w, "btnSaveLimits"), Qt::LeftButton);
+    });
+    QCOMPARE(fx.messages.last(), QStringLiteral("已保存限额"));
+    QCOMPARE(Settlement::discountLimit(), 0.8);
+    QCOMPARE(Returns::limits().days, 3);
+    QCOMPARE(Returns::limits().amount.toString(), QStringLiteral("50"));
+
+    // A cashier settles at 8.5 折 now without a word, and under 八折 only with one.
+    Staff::actAs(shop.cashier);
+    const qint64 first = Orders::addLine(0, cola, Currency::fromInt(1)).order;
+    Settlement::payCash(first, Currency::parse(QStringLiteral("8.5")));
+    const qint64 second = Orders::addLine(0, cola, Currency::fromInt(1)).order;
+    QVERIFY_THROWS_EXCEPTION(Staff::NoRight,
+                             Settlement::payCash(second, Currency::parse(QStringLiteral("7.9"))));
+
+    // A cashier may not change them: refused, nothing stored.
+    fx.messages.clear();
+    page([](QWidget* w) {
+        child<QDoubleSpinBox>(w, "spnDiscountLimit")->setValue(5);
+        QTest::mouseClick(child<QPushButton>(w, "btnSaveLimits"), Qt::LeftButton);
+    });
+    QVERIFY(fx.messages.texts().contains(QStringLiteral("没有权限：设置（小票、备份文件夹、限额）")));
+    QCOMPARE(Settlement::discountLimit(), 0.8);
 }
 
 LEDGER_TEST_MAIN(TestStaffGui)

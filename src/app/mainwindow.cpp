@@ -391,8 +391,8 @@ void Tmain::btnChangeHandsClick() {
 }
 
 void Tmain::bsSkinButtonsBar1Sections4Items5Click() {
-    // Greyed for whom may not; each change on the page asks for the right itself (an owner's word
-    // for the whole page would hold as long as it is open).
+    // Greyed for whom may not; each change on the page asks for the right itself. Opened on the
+    // owner's word (a click on the greyed item), the word holds until the page is closed.
     Registry::showModal(QStringLiteral("caozuoyuan"));
 }
 

@@ -7,6 +7,7 @@
 #include "ledger/oplog.h"
 #include "ledger/orders.h"
 #include "ledger/shifts.h"
+#include "ledger/shopsettings.h"
 #include "ledger/staff.h"
 
 #include <QHash>
@@ -152,12 +153,6 @@ Plan planOf(const QSqlDatabase& db, qint64 order, const QList<Returns::Line>& ba
     return p;
 }
 
-QString setting(const QString& name) {
-    return Db::scalar(Db::business(), QStringLiteral("select value from shop_settings where name = :n"),
-                      {{QStringLiteral(":n"), name}})
-        .toString();
-}
-
 } // namespace
 
 namespace Returns {
@@ -173,9 +168,9 @@ qint64 paidByCard(qint64 order) {
 
 Limits limits() {
     Limits l;
-    if (const QString days = setting(LimitDays); !days.isEmpty())
+    if (const QString days = ShopSettings::value(LimitDays); !days.isEmpty())
         l.days = days.toInt();
-    if (const QString amount = setting(LimitAmount); !amount.isEmpty())
+    if (const QString amount = ShopSettings::value(LimitAmount); !amount.isEmpty())
         l.amount = Currency::parse(amount);
     return l;
 }
@@ -185,14 +180,8 @@ void setLimits(const Limits& l) {
         throw Refused(QStringLiteral("退货限额不能小于零"));
     Staff::require(Staff::Right::Settings, QStringLiteral("退货限额"));
     Db::perform(Db::business(), [&](Db::Work& work) {
-        for (const auto& [name, value] :
-             {std::pair{LimitDays, QString::number(l.days)}, std::pair{LimitAmount, l.amount.toString()}}) {
-            work.exec(QStringLiteral("delete from shop_settings where name = :n"),
-                      {{QStringLiteral(":n"), name}});
-            work.wrote(QStringLiteral("shop_settings"),
-                       work.insert(QStringLiteral("insert into shop_settings (name, value) values (:n, :v)"),
-                                   {{QStringLiteral(":n"), name}, {QStringLiteral(":v"), value}}));
-        }
+        ShopSettings::store(work, LimitDays, QString::number(l.days));
+        ShopSettings::store(work, LimitAmount, l.amount.toString());
         OpLog::write(work, {OpLog::Settings,
                             QStringLiteral("退货限额"),
                             {},

@@ -8,9 +8,11 @@
 #include "ledger/oplog.h"
 #include "ledger/orders.h"
 #include "ledger/shifts.h"
+#include "ledger/shopsettings.h"
 #include "ledger/staff.h"
 
 #include <QSqlQuery>
+#include <cmath>
 
 namespace {
 
@@ -32,8 +34,10 @@ QVariant shiftOf(Db::Work& work) {
     return key == 0 ? QVariant() : QVariant(QString::number(key));
 }
 
-// A settlement below this share of the amount due is a discount that asks for its own right.
-constexpr double DiscountLimit = 0.9;
+// A settlement below this share of the amount due is a discount that asks for its own right,
+// unless the shop set another (九折 as 0.9).
+constexpr double DefaultDiscountLimit = 0.9;
+const QString DiscountLimitName = QStringLiteral("discount.limit");
 
 // The rights a settlement asks for: to sell, and to give a discount below the limit.
 void requireToSettle(qint64 order, Currency collected) {
@@ -42,7 +46,7 @@ void requireToSettle(qint64 order, Currency collected) {
     if (!Staff::inForce())
         return;
     const Currency due = Orders::amountDue(order);
-    if (collected.toDouble() < due.toDouble() * DiscountLimit)
+    if (collected.toDouble() < due.toDouble() * Settlement::discountLimit())
         Staff::require(Staff::Right::Discount,
                        QStringLiteral("%1，应收 %2，实收 %3").arg(key, due.toString(), collected.toString()));
 }
@@ -62,6 +66,28 @@ void logSettlement(Db::Work& work, const QString& action, qint64 order, Currency
 } // namespace
 
 namespace Settlement {
+
+double discountLimit() {
+    bool ok = false;
+    const double limit = ShopSettings::value(DiscountLimitName).toDouble(&ok);
+    // A stored text that is no limit (edited by hand) is the default, not "no limit at all".
+    return ok && limit >= SmallestDiscountLimit && limit <= 1.0 ? limit : DefaultDiscountLimit;
+}
+
+void setDiscountLimit(double limit) {
+    // Two decimals at most: 8.5 折 is 0.85.
+    const double rounded = std::round(limit * 100) / 100;
+    if (!(rounded >= SmallestDiscountLimit && rounded <= 1.0))
+        throw Refused(QStringLiteral("折扣限额应在一折到十折之间"));
+    Staff::require(Staff::Right::Settings, QStringLiteral("折扣限额"));
+    const QString before = QString::number(discountLimit(), 'g', 3);
+    const QString after = QString::number(rounded, 'g', 3);
+    Db::perform(Db::business(), [&](Db::Work& work) {
+        ShopSettings::store(work, DiscountLimitName, after);
+        OpLog::write(work, {OpLog::Settings, QStringLiteral("折扣限额"), before, after});
+        work.commit();
+    });
+}
 
 Currency discounted(Currency amountDue, const QString& factor) {
     const double product = amountDue.toDouble() * Currency::parse(factor).toDouble();

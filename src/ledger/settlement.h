@@ -32,6 +32,14 @@ SharedQuery* newCardsList(const QString& name, QObject* parent);
 // A factor that is no number raises ConversionError.
 Currency discounted(Currency amountDue, const QString& factor);
 
+// A settlement below this share of the amount due (0.9: under 九折) asks for the right to give a
+// discount. The shop's setting, 0.9 until one is set.
+double discountLimit();
+inline constexpr double SmallestDiscountLimit = 0.1;
+// Sets it, for every till (asks for the right to change settings; logged). Refused outside 0.1
+// (一折) to 1 (every discount asks); kept to two decimals.
+void setDiscountLimit(double limit);
+
 // Marks the order settled with the amount received. Refused when the order is settled already or
 // gone.
 void payCash(qint64 order, Currency received);

@@ -34,7 +34,7 @@ const RightInfo Infos[] = {
     {Staff::Right::ExportImport, "exportImport", "导出和导入"},
     {Staff::Right::PrintLists, "printLists", "打印列表"},
     {Staff::Right::BackupRestore, "backupRestore", "备份、恢复和数据检查"},
-    {Staff::Right::Settings, "settings", "设置（小票、备份文件夹）"},
+    {Staff::Right::Settings, "settings", "设置（小票、备份文件夹、限额）"},
     {Staff::Right::Operators, "operators", "操作员与权限"},
     {Staff::Right::ReadLog, "readLog", "查看操作日志"},
     {Staff::Right::Returns, "returns", "限额内退货"},
@@ -189,6 +189,8 @@ Session& session() {
 void begin(const Staff::Operator& who) {
     session().inForce = true;
     session().lockedBy.reset();
+    // An owner's word given to the one before ends with the change of hands.
+    session().authorizer.reset();
     session().current = who;
     session().rights = Staff::rightsOf(who.role);
 }
@@ -494,6 +496,31 @@ void lock() {
     session().lockedBy = session().current;
     session().rights.clear();
     session().current.reset();
+    // Whoever signs in next works with their own rights, not with a word given before the lock.
+    session().authorizer.reset();
+}
+
+Refreshed refresh() {
+    Session& s = session();
+    if (!s.inForce || !s.current)
+        return Refreshed::Same;
+    QSqlQuery q = Db::exec(Db::business(), QStringLiteral("select name, role from operators where id = :k"),
+                           {{QStringLiteral(":k"), s.current->key}});
+    if (!q.next()) {
+        // Removed (here or at another till): nobody works here until the next login.
+        s.lockedBy.reset();
+        s.rights.clear();
+        s.current.reset();
+        s.authorizer.reset();
+        return Refreshed::Gone;
+    }
+    const Operator now{s.current->key, q.value(0).toString(), q.value(1).toString()};
+    const Rights rights = rightsOf(now.role);
+    if (now.name == s.current->name && now.role == s.current->role && rights == s.rights)
+        return Refreshed::Same;
+    s.current = now;
+    s.rights = rights;
+    return Refreshed::Changed;
 }
 
 QVariant signature() {

@@ -30,7 +30,7 @@ enum class Right {
     ExportImport,    // export lists, import products and members
     PrintLists,      // print the lists
     BackupRestore,   // backups, restore and the ledger check
-    Settings,        // receipt settings, the backup folder
+    Settings,        // receipt settings, the backup folder, limits of discounts and returns
     Operators,       // operators and roles
     ReadLog,         // read the operation log
     Returns,         // take goods back within the limits
@@ -138,8 +138,16 @@ std::optional<Operator> current();
 // login, or as a change of hands when another operator was signed in or the till was locked.
 SignIn logIn(qint64 operatorKey, const QString& pin);
 // Locks the till (idle, or the operator walks away): nobody is signed in until the next login.
-// Logged.
+// Logged. An owner's word that holds ends here, as it does at a login.
 void lock();
+// Reads again the role of the operator at this till and what it may do, after operators or roles
+// changed (here or at another till), so a changed right holds from the next operation on.
+enum class Refreshed {
+    Same,    // nothing changed for the operator here
+    Changed, // another role, or the role's rights changed
+    Gone,    // the operator was removed: nobody is signed in now
+};
+Refreshed refresh();
 
 // The operator's name as the records keep it (who made, settled, received, sold, recharged):
 // NULL in a shop without operators.

@@ -6,6 +6,8 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/sharedquery.h"
+#include "ledger/oplog.h"
+#include "ledger/staff.h"
 #include "widgets/messages.h"
 
 #include <QApplication>
@@ -154,6 +156,10 @@ void renderPdf(const QList<Label>& labels, const QString& path) {
 }
 
 void preview(const QList<Label>& labels) {
+    // Labels are printed as the lists are: with the right to print, logged.
+    const QString what = QStringLiteral("货架标签 %1 个").arg(labels.size());
+    Staff::require(Staff::Right::PrintLists, what);
+    OpLog::write({OpLog::Print, what, {}, {}});
     if (previewHook) {
         previewHook(labels);
         return;

@@ -2,6 +2,8 @@
 
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "ledger/returns.h"
+#include "ledger/settlement.h"
 #include "ledger/staff.h"
 #include "system/staffdesk.h"
 #include "widgets/messages.h"
@@ -9,6 +11,7 @@
 #include <QHeaderView>
 #include <QRegularExpressionValidator>
 #include <QSysInfo>
+#include <cmath>
 
 Tcaozuoyuan* caozuoyuan = nullptr;
 
@@ -31,6 +34,7 @@ Tcaozuoyuan::Tcaozuoyuan(QWidget* parent) : QDialog(parent) {
     connectGuarded(btnSaveRole, &QPushButton::clicked, this, &Tcaozuoyuan::btnSaveRoleClick);
     connectGuarded(btnRemoveRole, &QPushButton::clicked, this, &Tcaozuoyuan::btnRemoveRoleClick);
     connectGuarded(btnSaveTill, &QPushButton::clicked, this, &Tcaozuoyuan::btnSaveTillClick);
+    connectGuarded(btnSaveLimits, &QPushButton::clicked, this, &Tcaozuoyuan::btnSaveLimitsClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnNewRole, &QPushButton::clicked, this, [this] {
         lstRoles->setCurrentRow(-1);
@@ -61,6 +65,7 @@ void Tcaozuoyuan::showEvent(QShowEvent* event) {
             edtTillName->setText(TillSettings::tillName(Data_in->folder()));
             spnIdleMinutes->setValue(TillSettings::idleMinutes(Data_in->folder()));
         }
+        showLimits();
         edtName->clear();
         edtPin1->clear();
         edtPin2->clear();
@@ -235,4 +240,25 @@ void Tcaozuoyuan::btnSaveTillClick() {
     if (staff_desk)
         staff_desk->setIdleMinutes(spnIdleMinutes->value());
     Messages::information(QStringLiteral("已保存本机设置"));
+}
+
+void Tcaozuoyuan::showLimits() {
+    spnDiscountLimit->setValue(Settlement::discountLimit() * 10);
+    const Returns::Limits limits = Returns::limits();
+    spnReturnDays->setValue(limits.days);
+    spnReturnAmount->setValue(limits.amount.toDouble());
+}
+
+void Tcaozuoyuan::btnSaveLimitsClick() {
+    // Each is its own operation, logged as a change of settings; an unchanged one is not written.
+    const double discount = spnDiscountLimit->value() / 10;
+    if (std::abs(discount - Settlement::discountLimit()) > 0.001)
+        Settlement::setDiscountLimit(discount);
+    const Returns::Limits now{spnReturnDays->value(),
+                              Currency::parse(QString::number(spnReturnAmount->value(), 'f', 2))};
+    const Returns::Limits was = Returns::limits();
+    if (now.days != was.days || now.amount != was.amount)
+        Returns::setLimits(now);
+    showLimits();
+    Messages::information(QStringLiteral("已保存限额"));
 }

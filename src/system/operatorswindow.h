@@ -5,7 +5,8 @@
 #include <QDialog>
 
 // "操作员与权限": the owner's page of the shop's operators (name, role, PIN), its roles (the
-// rights ticked) and this till's own settings (its name in the log, the minutes before it locks).
+// rights ticked), the shop's limits of discounts and returns, and this till's own settings (its
+// name in the log, the minutes before it locks).
 // In a shop without operators it is where the first one, the owner, is made.
 class Tcaozuoyuan : public QDialog, public Ui::Tcaozuoyuan {
     Q_OBJECT
@@ -19,6 +20,7 @@ public slots:
     void btnSaveRoleClick();
     void btnRemoveRoleClick();
     void btnSaveTillClick();
+    void btnSaveLimitsClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -27,6 +29,7 @@ private:
     void showOperators();
     void showRoles();
     void showState();
+    void showLimits();
     void operatorChosen();
     void roleChosen();
     // The PIN typed twice; empty when none was typed. Refused when the two differ.

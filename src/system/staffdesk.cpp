@@ -2,17 +2,23 @@
 
 #include "core/errors.h"
 #include "data/database.h"
+#include "data/work.h"
 #include "ledger/costs.h"
 #include "ledger/staff.h"
 #include "shifts/shiftwindows.h"
 #include "system/logindialog.h"
 #include "widgets/messages.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QSettings>
+#include <QStyle>
 #include <QWidget>
 
 StaffDesk* staff_desk = nullptr;
@@ -66,11 +72,53 @@ const Gate Gates[] = {
     {nullptr, "bsSkinButtonsBar1Sections4Items6", Staff::Right::ReadLog},       // 操作日志
 };
 
-void setAllowed(QObject* object, bool allowed) {
-    if (auto* widget = qobject_cast<QWidget*>(object))
-        widget->setEnabled(allowed);
-    else if (auto* action = qobject_cast<QAction*>(object))
+// The dynamic properties of a button refused to the operator: the right it asks for (as a number),
+// and the button's own icon and tip while a greyed one stands in.
+const char* const RefusedRight = "refusedRight";
+const char* const OwnIcon = "ownIcon";
+const char* const OwnTip = "ownTip";
+
+// A button refused to the operator is greyed (the style sheet greys its text by the property
+// `refused`, its picture is the disabled one) but still answers a click, with the refusal and the
+// owner's word offered. A menu item cannot answer while greyed: it is disabled.
+void setAllowed(QObject* object, bool allowed, Staff::Right right) {
+    if (auto* action = qobject_cast<QAction*>(object)) {
         action->setEnabled(allowed);
+        return;
+    }
+    auto* button = qobject_cast<QAbstractButton*>(object);
+    if (!button)
+        return;
+    const bool wasRefused = button->property(RefusedRight).isValid();
+    if (allowed == !wasRefused && (allowed || button->property(RefusedRight).toInt() == int(right)))
+        return;
+    if (allowed) {
+        button->setProperty(RefusedRight, QVariant());
+        button->setIcon(button->property(OwnIcon).value<QIcon>());
+        button->setToolTip(button->property(OwnTip).toString());
+    } else {
+        if (!wasRefused) {
+            button->setProperty(OwnIcon, button->icon());
+            button->setProperty(OwnTip, button->toolTip());
+        }
+        button->setProperty(RefusedRight, int(right));
+        const QIcon own = button->property(OwnIcon).value<QIcon>();
+        QIcon greyed;
+        if (!own.isNull())
+            greyed.addPixmap(own.pixmap(button->iconSize(), QIcon::Disabled));
+        button->setIcon(greyed);
+        button->setToolTip(QStringLiteral("没有权限：%1（点击可请店主授权）").arg(Staff::name(right)));
+    }
+    button->setProperty("refused", !allowed);
+    button->style()->unpolish(button);
+    button->style()->polish(button);
+}
+
+std::optional<Staff::Right> refusedRight(QObject* object) {
+    const QVariant right = object->property(RefusedRight);
+    if (!right.isValid())
+        return std::nullopt;
+    return Staff::Right(right.toInt());
 }
 
 } // namespace
@@ -105,6 +153,30 @@ StaffDesk::StaffDesk(const QString& folder, QObject* parent) : QObject(parent) {
     connect(&m_idle, &QTimer::timeout, this, &StaffDesk::idle);
     setIdleMinutes(TillSettings::idleMinutes(folder));
     qApp->installEventFilter(this);
+    // Operators or roles changed, here or at another till: the operator here works with the
+    // rights as they are now, from the next operation on. Once the commit is done with.
+    connect(
+        &Db::Announcer::instance(), &Db::Announcer::committed, this,
+        [this](const Db::Changes& changes) {
+            for (const Db::Change& change : changes)
+                if (change.table == QLatin1String("operators") || change.table == QLatin1String("roles")) {
+                    followStaffRecords();
+                    return;
+                }
+        },
+        Qt::QueuedConnection);
+}
+
+void StaffDesk::followStaffRecords() {
+    Staff::Refreshed now = Staff::Refreshed::Same;
+    if (!guarded([&] { now = Staff::refresh(); }))
+        return;
+    if (now == Staff::Refreshed::Same)
+        return;
+    staffChanged();
+    // Removed while signed in: someone else signs in, or the program ends.
+    if (now == Staff::Refreshed::Gone && !m_asking && !ask(int(TLogin::Mode::Locked), 0))
+        QCoreApplication::exit(0);
 }
 
 StaffDesk::~StaffDesk() {
@@ -131,6 +203,46 @@ void StaffDesk::restartIdleClock() {
 }
 
 bool StaffDesk::eventFilter(QObject* watched, QEvent* event) {
+    // A greyed button's own click never runs: the refusal is shown instead, once the event is
+    // done with (the owner's word asks in a window of its own).
+    if (watched->isWidgetType() && refusedRight(watched)) {
+        bool ask = false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            ask = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            [[fallthrough]];
+        case QEvent::MouseButtonRelease:
+            if (m_idle.isActive())
+                m_idle.start();
+            if (ask)
+                QTimer::singleShot(
+                    0, this, [button = QPointer<QAbstractButton>(qobject_cast<QAbstractButton*>(watched))] {
+                        if (button && staff_desk)
+                            staff_desk->askOwnersWord(button);
+                    });
+            return true;
+        case QEvent::Shortcut:
+        case QEvent::KeyPress: {
+            if (event->type() == QEvent::KeyPress) {
+                const int key = static_cast<QKeyEvent*>(event)->key();
+                if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter &&
+                    key != Qt::Key_Select)
+                    break;
+            }
+            QTimer::singleShot(0, this,
+                               [button = QPointer<QAbstractButton>(qobject_cast<QAbstractButton*>(watched))] {
+                                   if (button && staff_desk)
+                                       staff_desk->askOwnersWord(button);
+                               });
+            return true;
+        }
+        case QEvent::KeyRelease:
+            return true;
+        default:
+            break;
+        }
+    }
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
@@ -216,6 +328,24 @@ void StaffDesk::greyButtons(QWidget* window) {
         }
         const bool allowed = Staff::may(gate.right);
         for (QObject* found : within->findChildren<QObject*>(QLatin1String(gate.name)))
-            setAllowed(found, allowed);
+            setAllowed(found, allowed, gate.right);
     }
+}
+
+bool StaffDesk::isGreyed(const QWidget* button) {
+    return button && button->property(RefusedRight).isValid();
+}
+
+void StaffDesk::askOwnersWord(QAbstractButton* button) {
+    const auto right = refusedRight(button);
+    if (!right)
+        return;
+    const QPointer<QAbstractButton> alive(button);
+    // Refused and logged as any operation is; under the owner's word the button does what it
+    // does for an owner, and the word holds until that is done (a window it opened is closed).
+    guarded([&] {
+        Staff::require(*right, button->text().simplified().remove(QLatin1Char(' ')));
+        if (alive)
+            alive->click();
+    });
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
+class QAbstractButton;
 class QWidget;
 
 // This till's own staff settings, in the working folder's settings file: its name in the log
@@ -43,8 +44,13 @@ public:
     int idleInterval() const { return m_idle.interval(); }
     bool idleClockRunning() const { return m_idle.isActive(); }
 
-    // Greys the buttons of the main window whose operation the operator may not do.
+    // Greys the buttons of the main window whose operation the operator may not do. A greyed
+    // button still answers a click: with the refusal, and the owner's word offered for it.
     static void greyButtons(QWidget* window);
+    static bool isGreyed(const QWidget* button);
+    // The click on a greyed button: the refusal (logged) and the owner's word offered; given, the
+    // button does what it does, under the word.
+    void askOwnersWord(QAbstractButton* button);
 
 signals:
     // Another operator works here, or nobody (locked).
@@ -56,6 +62,8 @@ protected:
 private:
     // Shows the login; true when an operator was admitted.
     bool ask(int mode, qint64 preselect);
+    // Operators or roles were written: the operator here follows (see Staff::refresh).
+    void followStaffRecords();
     void restartIdleClock();
     void idle();
 
