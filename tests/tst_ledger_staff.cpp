@@ -10,6 +10,7 @@
 #include "ledger/orders.h"
 #include "ledger/picklists.h"
 #include "ledger/receipts.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
 #include "ledger/shifts.h"
 #include "ledger/staff.h"
@@ -239,6 +240,13 @@ qint64 openOrder() {
     return Orders::addLine(0, snack(), Currency::fromInt(2)).order;
 }
 
+// A settled cash order of the quantity of a snack at 2.50.
+qint64 settled(Currency quantity) {
+    const qint64 o = Orders::addLine(0, snack(), quantity).order;
+    Settlement::payCash(o, Orders::amountDue(o));
+    return o;
+}
+
 Members::Person member() {
     Members::Person p;
     p.name = QStringLiteral("李四");
@@ -266,6 +274,11 @@ void TestLedgerStaff::everyRightIsAskedByItsOperation_data() {
         {Staff::Right::Settings, "receipt settings"},
         {Staff::Right::Operators, "new operator"},
         {Staff::Right::ExportImport, "import"},
+        {Staff::Right::ReadLog, "read the log"},
+        {Staff::Right::Returns, "a small return"},
+        {Staff::Right::ReturnsBeyond, "a return above the limit"},
+        {Staff::Right::CardRefundCash, "a card sale back in cash"},
+        {Staff::Right::OpenDrawer, "open the drawer"},
     };
     for (int i = 0; i < rows.size(); ++i)
         QTest::newRow(rows[i].second) << rows[i].first << i;
@@ -352,6 +365,35 @@ void TestLedgerStaff::everyRightIsAskedByItsOperation() {
              const Importing::Plan plan = Importing::checkFile(Importing::Kind::Products, path);
              QVERIFY2(!plan.hasProblems(), qPrintable(plan.problems.value(0).text()));
              Importing::write(plan, false);
+         }},
+        {[] { return 0; },
+         [](qint64) {
+             OpLog::search({}, 10);
+         }},
+        {[] { return settled(Currency::fromInt(2)); },
+         [](qint64 o) {
+             Returns::make(o, {{Returns::returnable(o).first().line, Currency::fromInt(1)}},
+                           Returns::Way::Cash, QStringLiteral("质量问题"));
+         }},
+        {[] { return settled(Currency::fromInt(100)); }, // 250 yuan back, above the 200 of the limit
+         [](qint64 o) {
+             Returns::make(o, {{Returns::returnable(o).first().line, Currency::fromInt(100)}},
+                           Returns::Way::Cash, QStringLiteral("质量问题"));
+         }},
+        {[] {
+             const qint64 o = Orders::addLine(0, snack(), Currency::fromInt(2)).order;
+             Settlement::payByCard(o, Members::create(member(), Currency::fromInt(50)), Orders::amountDue(o));
+             return o;
+         },
+         [](qint64 o) {
+             Returns::make(o, {{Returns::returnable(o).first().line, Currency::fromInt(1)}},
+                           Returns::Way::Cash, QStringLiteral("质量问题"));
+         }},
+        {[] { return 0; },
+         [](qint64) {
+             int kicked = 0;
+             Shifts::openDrawer([&kicked] { ++kicked; });
+             QCOMPARE(kicked, 1);
          }},
     };
     const Case& c = cases.at(which);

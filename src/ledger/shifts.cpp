@@ -427,4 +427,10 @@ DayClose dayClose(const QDate& day) {
     return d;
 }
 
+void openDrawer(const std::function<void()>& kick) {
+    Staff::require(Staff::Right::OpenDrawer, QStringLiteral("钱箱"));
+    kick();
+    OpLog::write({QStringLiteral("开钱箱"), QStringLiteral("钱箱 %1").arg(Staff::tillName()), {}, {}});
+}
+
 } // namespace Shifts

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace Db {
@@ -104,5 +105,9 @@ struct DayClose {
     Figures total; // the sums (its shift empty)
 };
 DayClose dayClose(const QDate& day);
+
+// 开钱箱 without a sale: asks its right, runs `kick` (the printer's pulse to the drawer) and logs
+// it. A kick that fails is raised and not logged.
+void openDrawer(const std::function<void()>& kick);
 
 } // namespace Shifts

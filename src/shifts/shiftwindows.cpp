@@ -4,7 +4,6 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/work.h"
-#include "ledger/oplog.h"
 #include "ledger/receipts.h"
 #include "ledger/staff.h"
 #include "reports/receiptprint.h"
@@ -203,9 +202,7 @@ void moveCash(QWidget* parent, Shifts::Move move) {
 }
 
 void openDrawer() {
-    Staff::require(Staff::Right::OpenDrawer, QStringLiteral("钱箱"));
-    ReceiptPrint::openDrawer(Receipts::loadSetup(folder()));
-    OpLog::write({QStringLiteral("开钱箱"), QStringLiteral("钱箱 %1").arg(Staff::tillName()), {}, {}});
+    Shifts::openDrawer([] { ReceiptPrint::openDrawer(Receipts::loadSetup(folder())); });
 }
 
 void pastShifts(QWidget* parent) {
