@@ -209,17 +209,18 @@ bool StaffDesk::eventFilter(QObject* watched, QEvent* event) {
         bool ask = false;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
             ask = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
             [[fallthrough]];
+        case QEvent::MouseButtonDblClick: // the press before it asked already
         case QEvent::MouseButtonRelease:
             if (m_idle.isActive())
                 m_idle.start();
             if (ask)
                 QTimer::singleShot(
-                    0, this, [button = QPointer<QAbstractButton>(qobject_cast<QAbstractButton*>(watched))] {
-                        if (button && staff_desk)
-                            staff_desk->askOwnersWord(button);
+                    0, this,
+                    [this, button = QPointer<QAbstractButton>(qobject_cast<QAbstractButton*>(watched))] {
+                        if (button)
+                            askOwnersWord(button);
                     });
             return true;
         case QEvent::Shortcut:
@@ -230,11 +231,11 @@ bool StaffDesk::eventFilter(QObject* watched, QEvent* event) {
                     key != Qt::Key_Select)
                     break;
             }
-            QTimer::singleShot(0, this,
-                               [button = QPointer<QAbstractButton>(qobject_cast<QAbstractButton*>(watched))] {
-                                   if (button && staff_desk)
-                                       staff_desk->askOwnersWord(button);
-                               });
+            QTimer::singleShot(
+                0, this, [this, button = QPointer<QAbstractButton>(qobject_cast<QAbstractButton*>(watched))] {
+                    if (button)
+                        askOwnersWord(button);
+                });
             return true;
         }
         case QEvent::KeyRelease:
@@ -344,7 +345,7 @@ void StaffDesk::askOwnersWord(QAbstractButton* button) {
     // Refused and logged as any operation is; under the owner's word the button does what it
     // does for an owner, and the word holds until that is done (a window it opened is closed).
     guarded([&] {
-        Staff::require(*right, button->text().simplified().remove(QLatin1Char(' ')));
+        Staff::require(*right, alive ? alive->text().simplified().remove(QLatin1Char(' ')) : QString());
         if (alive)
             alive->click();
     });
