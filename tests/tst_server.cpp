@@ -5,6 +5,7 @@
 #include "data/schema.h"
 #include "data/server.h"
 #include "data/work.h"
+#include "ledger/backup.h"
 #include "ledger/check.h"
 #include "ledger/members.h"
 #include "ledger/orders.h"
@@ -718,10 +719,44 @@ void TestServer::toolsExportAndImportOnAServerAsOnFiles() {
     QCOMPARE(exported(till.path(), "products", out.filePath("after-server.csv")),
              exported(files.path(), "products", out.filePath("after-files.csv")));
 
-    // A tool that handles files only says the folder's ledger is on a server.
+    // Log rows another till wrote (a server's carry no hash: its triggers guard them).
+    {
+        QSqlDatabase other = Server::open(QStringLiteral("another_till"), Server::parseUrl(url));
+        for (int i = 1; i <= 3; ++i)
+            Db::exec(other, QStringLiteral(
+                                "insert into oplog (logged_at, till_name, operator_name, action, touched) "
+                                "values ('2026-12-10 09:0%1:00', '2号台', '李明', '加产品', '订单 %1')")
+                                .arg(i));
+    }
+    Db::closeConnection(QStringLiteral("another_till"));
+
+    // The server's ledger backed up by the tool: verified, and it opens as a shop in files whose
+    // lists are the server's cell for cell and whose check (its log's chain too) is clean.
     const Run backup = run(tool("vandrel-ledger-backup"), {till.path()});
-    QVERIFY(backup.code != 0);
-    QVERIFY2(backup.err.contains("数据库服务器"), qPrintable(backup.err));
+    QVERIFY2(backup.code == 0, qPrintable(backup.out + backup.err));
+    const QList<Backups::Backup> made = Backups::list(QDir(till.path()).filePath(QStringLiteral("backup")));
+    QCOMPARE(made.size(), 1);
+    QVERIFY2(made.first().verified, qPrintable(made.first().problem));
+    QCOMPARE(made.first().reason, QStringLiteral("服务器备份"));
+    QTemporaryDir opened;
+    for (const QString& file : {Db::BusinessFile, Db::ListsFile})
+        QVERIFY(QFile::copy(QDir(made.first().folder).filePath(file), QDir(opened.path()).filePath(file)));
+    const Run check = run(tool("vandrel-ledger-check"), {opened.path()});
+    QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
+    for (const ListDefinition& list : ListDefinitions::all())
+        QCOMPARE(exported(opened.path(), list.name, out.filePath(list.name + "-backup.csv")),
+                 exported(till.path(), list.name, out.filePath(list.name + "-now.csv")));
+    // Nothing of the scratch copy stays in the working folder.
+    QCOMPARE(QDir(till.path()).entryList({".server-snapshot-*"}, QDir::AllEntries | QDir::Hidden).size(), 0);
+
+    // A server that cannot be reached: no backup, said so.
+    QTemporaryDir nowhere;
+    Server::writeConf(nowhere.path(),
+                      Server::parseUrl(QStringLiteral("postgresql://nobody@127.0.0.1:1/none")));
+    const Run unreachable = run(tool("vandrel-ledger-backup"), {nowhere.path()});
+    QCOMPARE(unreachable.code, 2);
+    QVERIFY(!QDir(nowhere.path()).exists(QStringLiteral("backup")) ||
+            QDir(QDir(nowhere.path()).filePath(QStringLiteral("backup"))).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestServer)

@@ -226,6 +226,45 @@ void write(const Entry& entry) {
     });
 }
 
+qint64 seal(const QSqlDatabase& db) {
+    Transaction tx(db);
+    QSqlQuery update(db);
+    if (!update.prepare(QStringLiteral("update oplog set hash = :h where id = :k")))
+        throw Db::failure(update.lastError());
+    // A page of rows at a time: a log of millions of rows never sits in memory whole.
+    constexpr int Page = 10000;
+    QString previous;
+    qint64 last = 0;
+    qint64 sealed = 0;
+    for (;;) {
+        QList<Row> rows;
+        {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (!q.exec(QStringLiteral("select %1 from oplog where id > %2 order by id limit %3")
+                            .arg(RowColumns)
+                            .arg(last)
+                            .arg(Page)))
+                throw Db::failure(q.lastError());
+            while (q.next())
+                rows << rowOf(q);
+        }
+        for (const Row& row : rows) {
+            previous = chainHash(row, previous);
+            update.bindValue(QStringLiteral(":h"), previous);
+            update.bindValue(QStringLiteral(":k"), row.key);
+            if (!update.exec())
+                throw Db::failure(update.lastError());
+            last = row.key;
+        }
+        sealed += rows.size();
+        if (rows.size() < Page)
+            break;
+    }
+    tx.commit();
+    return sealed;
+}
+
 QList<Break> checkChain(const QSqlDatabase& db, const std::function<bool(qint64, qint64)>& progress) {
     constexpr int MostBreaks = 100;
     QList<Break> breaks;

@@ -109,6 +109,11 @@ struct Break {
 };
 // Follows the chain of a business file's log from its first row; `progress(done, total)` may stop
 // it by returning false. Nothing to find on a server (its trigger keeps the log).
+// Chains every row of a file's log anew, in the order of the keys: for a file written from a
+// server's log (whose rows carry no hash, the server's triggers guard them), so that from then on
+// the file's check finds any row changed, removed or slipped in. Returns the rows chained.
+qint64 seal(const QSqlDatabase& db);
+
 QList<Break> checkChain(const QSqlDatabase& db, const std::function<bool(qint64, qint64)>& progress = {});
 
 // What the log page looks for: the days from and to (both included; an invalid date leaves that
