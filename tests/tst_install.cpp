@@ -101,6 +101,16 @@ void TestInstall::programAndToolsRunFromThePrefix() {
     // The benchmark and the build's helpers stay in the build.
     QCOMPARE(QDir(path("bin")).entryList(QDir::Files, QDir::Name), installed);
     QVERIFY(QFile(path("share/doc/vandrel-ledger/LICENSE")).size() > 30000);
+    // The daily backup's timer and service, for a user's systemd, start the installed tool on the
+    // folder the instance names.
+    QFile service(path("lib/systemd/user/vandrel-ledger-backup@.service"));
+    QVERIFY(service.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(service.readAll())
+                .contains(QRegularExpression("\\nExecStart=/\\S*/bin/vandrel-ledger-backup %f\\n")));
+    QFile timer(path("lib/systemd/user/vandrel-ledger-backup@.timer"));
+    QVERIFY(timer.open(QIODevice::ReadOnly));
+    const QString timing = QString::fromUtf8(timer.readAll());
+    QVERIFY(timing.contains("OnCalendar=daily") && timing.contains("WantedBy=timers.target"));
     // The installed initdb makes a working folder.
     QTemporaryDir work;
     QCOMPARE(run(path("bin/vandrel-ledger-initdb"), {work.path()}).code, 0);
