@@ -7,6 +7,8 @@
 #include "data/work.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
+#include "ledger/serverbackups.h"
+#include "ledger/staff.h"
 #include "ledgertest.h"
 #include "members/new_huiyuan.h"
 #include "system/backupkeeper.h"
@@ -16,6 +18,7 @@
 #include "warehouse/Fr_kucun.h"
 
 #include <QAbstractSpinBox>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
@@ -24,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 #include <QToolButton>
@@ -93,20 +97,37 @@ void TestServerGui::backupWindowsPointToTheServersBackups() {
     QVERIFY(Server::usesServer(f.folder()));
     QVERIFY(Data_in->onServer());
     QVERIFY(Db::isServer(Db::business()));
-    // Nothing to back up in the folder: no backup is overdue, none starts.
+    // No till chosen for the daily backup: none is overdue here, and the window says to choose.
     QVERIFY(!backup_keeper->overdue());
-    QVERIFY(!backup_keeper->start(QStringLiteral("手动备份")));
-    QCOMPARE(f.messages.messages.size(), 1);
-    QVERIFY(f.messages.last().contains(ServerBackups));
-    f.messages.clear();
-
     beifen->show();
-    QCOMPARE(child<QLabel>(beifen, "lblLast")->text(), ServerBackups);
-    QVERIFY(!child<QPushButton>(beifen, "btnBackup")->isEnabled());
+    auto* here = child<QCheckBox>(beifen, "chkBackupHere");
+    QVERIFY(here->isVisible() && !here->isChecked());
+    QVERIFY(child<QLabel>(beifen, "lblLast")->text().contains("还没有收银台负责每日自动备份"));
+
+    // This till takes the daily backup on: from now on it is due here.
+    QTest::mouseClick(here, Qt::LeftButton, {}, QPoint(8, here->height() / 2));
+    QCOMPARE(ServerBackups::till(), Staff::tillName());
+    QVERIFY(backup_keeper->overdue());
+    QVERIFY(child<QLabel>(beifen, "lblLast")->text().contains("每日自动备份由本机负责"));
+
+    // 立即备份: the server's ledger at one moment, verified in this till's backup folder, and
+    // noted for every till.
+    QSignalSpy done(backup_keeper, &BackupKeeper::finished);
+    QSignalSpy failed(backup_keeper, &BackupKeeper::failed);
+    QTest::mouseClick(child<QPushButton>(beifen, "btnBackup"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty() || !failed.isEmpty(), 120000);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
+    const auto last = backup_keeper->lastGood();
+    QVERIFY(last && last->verified);
+    QCOMPARE(last->reason, QStringLiteral("服务器备份"));
+    QCOMPARE(ServerBackups::last()->till, Staff::tillName());
+    QVERIFY(!backup_keeper->overdue());
+    QVERIFY(child<QLabel>(beifen, "lblLast")->text().contains("本机上次成功备份"));
     beifen->close();
 
+    // Restoring onto the server is not a till's: the window says so and offers nothing.
     huifu->show();
-    QCOMPARE(child<QLabel>(huifu, "lblFolder")->text(), ServerBackups);
+    QCOMPARE(child<QLabel>(huifu, "lblFolder")->text(), ServerRestore);
     QVERIFY(!child<QPushButton>(huifu, "btnRestore")->isEnabled());
     huifu->close();
     QCOMPARE(f.messages.messages.size(), 0);
@@ -264,11 +285,12 @@ void TestServerGui::aLostServerKeepsWhatWasTypedAndComesBack() {
     main_window->show();
     auto* lost = child<QLabel>(main_window, "lblServer");
     QVERIFY(lost && !lost->isVisible());
-    // The backup mark on a server shop: the server's own backups, no "no backup" warning.
+    // The backup mark on a server shop with no till chosen for its daily backup: a warning that
+    // says so.
     auto* backupMark = child<QLabel>(main_window, "lblBackup");
-    QVERIFY(!backupMark->text().contains("尚无备份"));
-    QCOMPARE(backupMark->property("role").toString(), QStringLiteral("note"));
-    QCOMPARE(backupMark->toolTip(), ServerBackups);
+    QCOMPARE(backupMark->text().trimmed(), QStringLiteral("尚无备份"));
+    QCOMPARE(backupMark->property("role").toString(), QStringLiteral("warning"));
+    QVERIFY(backupMark->toolTip().contains("还没有收银台负责每日自动备份"));
 
     // A new member typed in while the server goes away.
     new_huiyuan->show();

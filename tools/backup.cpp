@@ -28,6 +28,11 @@ void print(FILE* to, const QString& text) {
 // by table against the server, its log chained as a file's, then backed up and verified as a shop
 // in files is. The backup opens as a shop in files on any computer.
 int backUpServer(const QString& folder, const QString& into) {
+    // What a backup stopped half-way left (the program stops its tool at once when asked).
+    const QDir work(folder);
+    for (const QString& left :
+         work.entryList({QStringLiteral(".server-snapshot-*")}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks))
+        QDir(work.filePath(left)).removeRecursively();
     QTemporaryDir snapshot(QDir(folder).filePath(QStringLiteral(".server-snapshot-XXXXXX")));
     if (!snapshot.isValid()) {
         print(stderr, QStringLiteral("备份失败 / backup failed: 无法在 %1 中建立临时文件夹：%2")

@@ -368,10 +368,14 @@ void Tmain::showBackupState(const QString& lastGood, bool overdue) {
     lblBackup->style()->polish(lblBackup);
 }
 
-void Tmain::showServerBackups() {
-    lblBackup->setText(QStringLiteral(" 备份：由数据库服务器负责 "));
-    lblBackup->setToolTip(ServerBackups);
-    lblBackup->setProperty("role", QStringLiteral("note"));
+void Tmain::showServerBackups(const QString& last, const QString& till, bool overdue) {
+    lblBackup->setText(last.isEmpty() ? QStringLiteral(" 尚无备份 ")
+                                      : QStringLiteral(" 上次备份：%1 ").arg(last));
+    lblBackup->setToolTip(till.isEmpty()
+                              ? QStringLiteral("还没有收银台负责每日自动备份服务器上的账本，请点击这里选定")
+                              : QStringLiteral("服务器上的账本每天由“%1”备份；点击这里查看备份").arg(till));
+    lblBackup->setProperty("role",
+                           overdue || till.isEmpty() ? QStringLiteral("warning") : QStringLiteral("note"));
     lblBackup->style()->unpolish(lblBackup);
     lblBackup->style()->polish(lblBackup);
 }

@@ -60,7 +60,8 @@ public:
     // when overdue.
     void showBackupState(const QString& lastGood, bool overdue);
     // A ledger on a server is backed up by the server's own backups: the mark says so.
-    void showServerBackups();
+    // A ledger on a server: the shop's last backup (any till's), the till that makes the daily one.
+    void showServerBackups(const QString& last, const QString& till, bool overdue);
     // While the server cannot be reached, the status bar says so (empty `reason`: reached again).
     void showServerLost(const QString& reason);
     // The operator working here in the status bar, and the buttons greyed for what they may not

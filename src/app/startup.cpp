@@ -16,6 +16,7 @@
 #include "ledger/orders.h"
 #include "ledger/picklists.h"
 #include "ledger/reportfiles.h"
+#include "ledger/serverbackups.h"
 #include "members/edit_huiyuan.h"
 #include "members/new_chongzhi.h"
 #include "members/new_huiyuan.h"
@@ -178,7 +179,16 @@ void Startup::createInstances(const QString& folder) {
     backup_keeper = new BackupKeeper(main_window);
     auto showBackupState = [] {
         if (Data_in->onServer()) {
-            main_window->showServerBackups();
+            QString till;
+            std::optional<ServerBackups::Note> note;
+            try {
+                till = ServerBackups::till();
+                note = ServerBackups::last();
+            } catch (const LedgerError&) {
+                // The server out of reach: the mark shows no backup until it is back.
+            }
+            main_window->showServerBackups(note ? note->time.left(16) : QString(), till,
+                                           backup_keeper->overdue());
             return;
         }
         const auto last = backup_keeper->lastGood();

@@ -35,6 +35,9 @@ public:
     static void setPasswordAsker(PasswordAsker asker);
     // The ledger is on a server (several tills), not in the folder's files.
     bool onServer() const { return m_server.has_value(); }
+    // On a server: the password typed at the start (empty when none was asked), for the tools
+    // this program runs on the same ledger.
+    QString serverPassword() const { return m_server ? m_server->password : QString(); }
     // On a server: the connections reach it (false from a loss until they are open again).
     bool serverReachable() const { return !m_serverDown; }
     // How often a till on a server looks whether its connections still reach it.

@@ -3,9 +3,13 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "data/data_in.h"
+#include "ledger/serverbackups.h"
+#include "ledger/staff.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -39,9 +43,17 @@ void BackupKeeper::setRoot(const QString& folder) {
     refresh();
 }
 
+bool BackupKeeper::backsUpHere() const {
+    try {
+        return Data_in && Data_in->onServer() && ServerBackups::till() == Staff::tillName();
+    } catch (const LedgerError&) {
+        return false;
+    }
+}
+
 bool BackupKeeper::overdue() const {
-    // A ledger on a server is backed up by the server's own tools, not by a till.
-    if (Data_in && Data_in->onServer())
+    // A ledger on a server is backed up daily by the till chosen for it.
+    if (Data_in && Data_in->onServer() && !backsUpHere())
         return false;
     return !m_lastGood || m_lastGood->time.secsTo(Clock::now()) > 24 * 3600;
 }
@@ -67,10 +79,8 @@ void BackupKeeper::tick() {
 bool BackupKeeper::start(const QString& reason) {
     if (running())
         return false;
-    if (Data_in && Data_in->onServer()) {
-        emit failed(ServerBackups);
-        return false;
-    }
+    if (Data_in && Data_in->onServer())
+        return startOnServer(reason);
     try {
         m_job = std::make_unique<Backups::Job>(Data_in->folder(), root(), reason);
         m_slicePages = 256;
@@ -83,6 +93,63 @@ bool BackupKeeper::start(const QString& reason) {
     emit progress(0);
     QTimer::singleShot(0, this, &BackupKeeper::nextSlice);
     return true;
+}
+
+bool BackupKeeper::startOnServer(const QString& reason) {
+    Q_UNUSED(reason) // the tool names its backups of a server itself
+    m_server = new QProcess(this);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // A password typed at the start is the tool's too (never on its command line).
+    if (const QString password = Data_in->serverPassword(); !password.isEmpty())
+        environment.insert(QStringLiteral("PGPASSWORD"), password);
+    m_server->setProcessEnvironment(environment);
+    connect(m_server, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        serverDone(status == QProcess::NormalExit ? code : -1);
+    });
+    connect(m_server, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            serverDone(-2);
+    });
+    emit progress(0);
+    m_server->start(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vandrel-ledger-backup")),
+        {Data_in->folder(), QStringLiteral("--to"), root()});
+    return true;
+}
+
+void BackupKeeper::serverDone(int exitCode) {
+    if (!m_server)
+        return;
+    QProcess* process = m_server;
+    m_server = nullptr;
+    process->deleteLater();
+    if (m_stopping) {
+        m_stopping = false;
+        emit stopped(QStringLiteral("备份已停止，这份备份没有保存。"));
+        return;
+    }
+    if (exitCode != 0) {
+        QString text = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
+        text.remove(QStringLiteral("备份失败 / backup failed: "));
+        emit failed(
+            exitCode == -2
+                ? QStringLiteral("无法启动备份程序 vandrel-ledger-backup：%1").arg(process->errorString())
+                : QStringLiteral("备份失败：%1").arg(text));
+        return;
+    }
+    refresh();
+    if (m_lastGood) {
+        try {
+            ServerBackups::noted(*m_lastGood);
+        } catch (const LedgerError&) {
+            // The backup stands; only the other tills' note of it is missing.
+        }
+    }
+    emit progress(100);
+    if (m_lastGood)
+        emit finished(*m_lastGood);
+    else
+        emit failed(QStringLiteral("备份程序没有留下验证过的备份"));
 }
 
 int BackupKeeper::percent() const {
@@ -162,6 +229,12 @@ void BackupKeeper::verified() {
 }
 
 void BackupKeeper::stop() {
+    if (m_server && !m_stopping) {
+        // The tool leaves nothing behind that the next backup does not clear away.
+        m_stopping = true;
+        m_server->kill();
+        return;
+    }
     if (!m_job || m_stopping)
         return;
     if (m_verifier) {
@@ -182,6 +255,14 @@ void BackupKeeper::stop() {
 }
 
 void BackupKeeper::abandon() {
+    if (m_server) {
+        disconnect(m_server, nullptr, this, nullptr);
+        m_server->kill();
+        m_server->waitForFinished(5000);
+        delete m_server;
+        m_server = nullptr;
+        m_stopping = false;
+    }
     if (m_verifier) {
         disconnect(m_verifier, nullptr, this, nullptr);
         m_job->stop();

@@ -7,16 +7,17 @@
 #include <memory>
 #include <optional>
 
+class QProcess;
 class QThread;
 class QTimer;
 
 // Keeps the shop's backups: runs a backup a slice at a time while the program goes on (the
 // copy's verification on a thread of its own), once a day at the first idle moment and on
 // request, and knows the last good backup for the status bar.
-// What a till says of backups when the ledger is on a server.
-inline const QString ServerBackups =
-    QStringLiteral("账本在数据库服务器上，请用服务器自己的备份（例如 pg_dump）备份和恢复它；"
-                   "收银台不备份服务器上的账本。");
+// What a till says of restoring when the ledger is on a server.
+inline const QString ServerRestore =
+    QStringLiteral("账本在数据库服务器上：收银台不能把备份恢复到服务器上。服务器上的账本由负责备份的收银台"
+                   "每天备份一次（也可以在“数据备份”中立即备份），每份备份都可以作为本机账本打开查看。");
 
 // A backup's time as the backup windows show it.
 inline QString backupTime(const Backups::Backup& backup) {
@@ -38,7 +39,10 @@ public:
 
     // Starts a backup; false when one is running already.
     bool start(const QString& reason);
-    bool running() const { return bool(m_job); }
+    bool running() const { return m_job || m_server; }
+    // A ledger on a server: whether this till makes the daily backup (the owner's choice, kept
+    // with the ledger).
+    bool backsUpHere() const;
     int percent() const;
     // Stops a backup in progress without waiting: a copy at once, a verification within a moment
     // (running() stays true until it has ended). stopped() follows, or finished() when the
@@ -66,6 +70,10 @@ signals:
     void changed();
 
 private:
+    // A ledger on a server is backed up by the backup tool, beside the program: one moment of the
+    // server, taken while the tills work on.
+    bool startOnServer(const QString& reason);
+    void serverDone(int exitCode);
     void nextSlice();
     void verified();
     std::unique_ptr<Backups::Job> m_job;
@@ -77,6 +85,7 @@ private:
     bool m_stopping = false;
     std::optional<Backups::Backup> m_lastGood;
     QTimer* m_clock = nullptr;
+    QProcess* m_server = nullptr;
 };
 
 extern BackupKeeper* backup_keeper;

@@ -3,12 +3,14 @@
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "ledger/backup.h"
+#include "ledger/serverbackups.h"
 #include "ledger/staff.h"
 #include "system/backupkeeper.h"
 #include "widgets/messages.h"
 
 #include <QDir>
 #include <QFileDialog>
+#include <QSignalBlocker>
 #include <QTemporaryFile>
 
 Tbeifen* beifen = nullptr;
@@ -25,6 +27,10 @@ Tbeifen::Tbeifen(QWidget* parent) : QDialog(parent) {
             useFolder(edtFolder->text());
     });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(chkBackupHere, &QCheckBox::clicked, this, [this](bool here) {
+        guarded([here] { ServerBackups::chooseThisTill(here); });
+        showState();
+    });
     connect(backup_keeper, &BackupKeeper::progress, barProgress, &QProgressBar::setValue);
     connect(backup_keeper, &BackupKeeper::changed, this, &Tbeifen::showState);
     connect(backup_keeper, &BackupKeeper::failed, this, &Tbeifen::showState);
@@ -46,11 +52,10 @@ void Tbeifen::showEvent(QShowEvent* event) {
 }
 
 void Tbeifen::showState() {
-    if (Data_in && Data_in->onServer()) {
-        lblLast->setText(ServerBackups);
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{btnBackup, btnStop, btnBrowse, btnDefault, edtFolder})
-            w->setEnabled(false);
+    const bool onServer = Data_in && Data_in->onServer();
+    chkBackupHere->setVisible(onServer);
+    if (onServer) {
+        showServerState();
         return;
     }
     const auto last = backup_keeper->lastGood();
@@ -60,6 +65,36 @@ void Tbeifen::showState() {
     btnBackup->setEnabled(!backup_keeper->running());
     btnStop->setEnabled(backup_keeper->running() && !backup_keeper->stopping());
     barProgress->setValue(backup_keeper->running() ? backup_keeper->percent() : 0);
+}
+
+void Tbeifen::showServerState() {
+    // The backups this till made are in its folder; the shop's last one may be another till's.
+    const QString here = Staff::tillName();
+    QString who;
+    std::optional<ServerBackups::Note> note;
+    guarded([&] {
+        who = ServerBackups::till();
+        note = ServerBackups::last();
+    });
+    const QSignalBlocker quiet(chkBackupHere);
+    chkBackupHere->setChecked(!who.isEmpty() && who == here);
+    const auto last = backup_keeper->lastGood();
+    QStringList lines{last ? QStringLiteral("本机上次成功备份：%1（%2）\n%3")
+                                 .arg(backupTime(*last), last->reason, last->summary())
+                           : QStringLiteral("这个备份文件夹里还没有验证过的备份。")};
+    if (note && note->till != here)
+        lines << QStringLiteral("本店上次备份：%1，由“%2”备份").arg(note->time, note->till);
+    lines << (who.isEmpty()
+                  ? QStringLiteral("还没有收银台负责每日自动备份：请在负责备份的电脑上勾选下面一项。")
+              : who == here ? QStringLiteral("每日自动备份由本机负责。")
+                            : QStringLiteral("每日自动备份由“%1”负责。").arg(who));
+    lblLast->setText(lines.join(QLatin1Char('\n')));
+    const bool running = backup_keeper->running();
+    btnBackup->setEnabled(!running);
+    btnStop->setEnabled(running && !backup_keeper->stopping());
+    // The tool says nothing of its progress: the bar only shows that it works.
+    barProgress->setRange(0, running ? 0 : 100);
+    barProgress->setValue(0);
 }
 
 void Tbeifen::useFolder(const QString& folder) {

@@ -24,6 +24,7 @@ protected:
 
 private:
     void showState();
+    void showServerState();
 };
 
 extern Tbeifen* beifen;

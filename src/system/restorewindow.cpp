@@ -33,7 +33,7 @@ void Thuifu::showEvent(QShowEvent* event) {
 
 void Thuifu::reload() {
     if (Data_in && Data_in->onServer()) {
-        lblFolder->setText(ServerBackups);
+        lblFolder->setText(ServerRestore);
         lstBackups->clear();
         btnRestore->setEnabled(false);
         return;
