@@ -44,6 +44,8 @@ void ReturnDialog::load(qint64 order) {
     tblLines->setRowCount(0);
     lblOrder->clear();
     btnReturn->setEnabled(false);
+    rbCash->setChecked(true);
+    rbCard->setEnabled(false);
     if (order == 0)
         return;
     const QList<Returns::Returnable> lines = Returns::returnable(order); // refuses an unsettled order

@@ -53,8 +53,12 @@ bool draw(QPainter& p, const QRectF& rect, const QString& code, Kind kind, doubl
     p.save();
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::black);
-    for (const zint_vector_rect* r = v.rectangles; r; r = r->next)
-        p.drawRect(QRectF(left + r->x * sx, rect.top() + r->y * sy, r->width * sx, r->height * sy));
+    double barsBottom = rect.top();
+    for (const zint_vector_rect* r = v.rectangles; r; r = r->next) {
+        const QRectF bar(left + r->x * sx, rect.top() + r->y * sy, r->width * sx, r->height * sy);
+        p.drawRect(bar);
+        barsBottom = std::max(barsBottom, bar.bottom());
+    }
     p.setPen(Qt::black);
     for (const zint_vector_string* s = v.strings; s; s = s->next) {
         QFont font(QStringLiteral("DejaVu Sans Mono"));
@@ -62,7 +66,8 @@ bool draw(QPainter& p, const QRectF& rect, const QString& code, Kind kind, doubl
         p.setFont(font);
         const QString text = QString::fromUtf8(reinterpret_cast<const char*>(s->text), s->length);
         const double x = left + s->x * sx;
-        const double y = rect.top() + s->y * sy;
+        // Under the bars, never over them: the font is scaled with the narrower of the two scales.
+        const double y = std::max(rect.top() + s->y * sy, barsBottom + p.fontMetrics().ascent());
         const double w = p.fontMetrics().horizontalAdvance(text);
         const double from = s->halign == 1 ? x : s->halign == 2 ? x - w : x - w / 2;
         p.drawText(QPointF(from, y), text);
