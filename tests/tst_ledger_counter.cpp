@@ -495,9 +495,20 @@ void TestLedgerCounter::returnReceiptsOfACardOrder() {
     // A cash return names no card; without a shop's name the title is on top.
     const qint64 cash = Orders::addLine(0, 1, Currency::parse("1")).order;
     Settlement::payCash(cash, Currency::parse("2.5"));
+    // Its reason carries a drawer pulse and a cut: printed as text, never as commands.
     const Returns::Made back =
         Returns::make(cash, {{Returns::returnable(cash)[0].line, Currency::fromInt(1), false}},
-                      Returns::Way::Cash, QStringLiteral("顾客不想要了"));
+                      Returns::Way::Cash, QStringLiteral("顾客不想要了\x1bp0\x19\x7f\x1dVB\x03"));
+    const QByteArray printed = Receipts::escPos(Receipts::forReturn(back.key), Receipts::Setup());
+    QVERIFY(!printed.contains("\x1bp"));
+    QCOMPARE(printed.count("\x1dV"), 1); // the cut at the end
+    // So are a name's, on any lines laid out for the roll.
+    QCOMPARE(Receipts::escPosLines({"店\x1b@", "可乐\x1dVB\x03"}), Receipts::escPosLines({"店@", "可乐VB"}));
+    QVERIFY(printed.contains(QByteArray("\xb9\xcb\xbf\xcd\xb2\xbb\xcf\xeb\xd2\xaa\xc1\xcbp0VB\n")));
+    // The operator who took it back, where the shop has operators.
+    CoreFixture::exec("update returns set operator_name = '王芳' where id = :k", {{":k", back.key}});
+    QVERIFY(Receipts::text(Receipts::forReturn(back.key), Receipts::Setup())
+                .contains(QStringLiteral("操作员: 王芳")));
     const QStringList plain = Receipts::text(Receipts::forReturn(back.key), Receipts::Setup());
     QCOMPARE(plain.first(), QStringLiteral("            退货小票"));
     QVERIFY(plain.contains(QStringLiteral("退款方式:                   现金")));

@@ -385,12 +385,14 @@ QByteArray escPosLines(const QStringList& lines, const QString& barcode, int wid
     out += QByteArray("\x1c\x26", 2);     // FS &: Chinese characters
     out += QByteArray("\x1b\x61\x01", 3); // ESC a 1: centred
     out += QByteArray("\x1d\x21\x11", 3); // GS ! 0x11: double width and height
-    out += QByteArray(gb18030.encode(lines.first().trimmed()));
+    // A control character in a name (a product's, an operator's, a reason) would reach the
+    // printer as a command of its own: cut the paper, kick the drawer.
+    out += QByteArray(gb18030.encode(withoutControls(lines.first()).trimmed()));
     out += '\n';
     out += QByteArray("\x1d\x21\x00", 3); // normal size
     out += QByteArray("\x1b\x61\x00", 3); // left
     for (const QString& line : lines.mid(1)) {
-        out += QByteArray(gb18030.encode(line));
+        out += QByteArray(gb18030.encode(withoutControls(line)));
         out += '\n';
     }
     if (const QByteArray code = escPosBarcode(barcode, width); !code.isEmpty()) {
