@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "ledger/oplog.h"
 #include "ledger/orders.h"
+#include "ledger/returns.h"
 #include "ledger/staff.h"
 
 #include <QDir>
@@ -71,7 +72,7 @@ ReturnReceipt forReturn(qint64 key) {
     r.operatorName = head.value(2).toString();
     r.reason = head.value(3).toString();
     r.refund = Currency::fromScaled(head.value(4).toLongLong());
-    r.toCard = head.value(5).toString() == QStringLiteral("会员卡");
+    r.toCard = head.value(5).toString() == Returns::CardWay;
     r.card = head.value(6).toLongLong();
     QSqlQuery lines = Db::exec(db,
                                QStringLiteral("select k.k3, l.product, l.quantity, l.amount, l.damaged from "
