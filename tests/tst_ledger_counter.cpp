@@ -486,6 +486,8 @@ void TestLedgerCounter::returnReceiptsOfACardOrder() {
     QVERIFY(last.contains(QStringLiteral("卡内余额:                 100.00")));
     QVERIFY(!last.join('\n').contains(QStringLiteral("退货原因")));
     QCOMPARE(Receipts::forReturn(first.key).balanceAfter, Currency::parse("97.62"));
+    // The sale's own receipt, printed again, still shows the balance its payment left.
+    QCOMPARE(Receipts::forOrder(order).balanceAfter, Currency::parse("90"));
 
     // On the printer: the title large, the original order's number as a barcode at the foot.
     const QByteArray bytes = Receipts::escPos(r, setup);

@@ -21,6 +21,11 @@
 
 namespace Receipts {
 
+namespace {
+// How a card's movement of money given back for a return is marked.
+const QString Refund = QStringLiteral("退款");
+} // namespace
+
 Receipt forOrder(qint64 order) {
     const QSqlDatabase db = Db::business();
     QSqlQuery head = Db::exec(db, QStringLiteral("select a1, a2, a5, a6 from aa where aid = :a"),
@@ -47,9 +52,12 @@ Receipt forOrder(qint64 order) {
                 ? sum
                 : Currency::fromVariant(head.value(2));
     r.discount = r.due - r.received;
-    QSqlQuery card =
-        Db::exec(db, QStringLiteral("select g6, g4 from ag where g5 = :a order by gid desc limit 1"),
-                 {{QStringLiteral(":a"), QString::number(order)}});
+    // The card's movement of the payment, not of a refund made since.
+    QSqlQuery card = Db::exec(
+        db,
+        QStringLiteral(
+            "select g6, g4 from ag where g5 = :a and (g9 is null or g9 <> :r) order by gid desc limit 1"),
+        {{QStringLiteral(":a"), QString::number(order)}, {QStringLiteral(":r"), Refund}});
     if (card.next()) {
         r.card = card.value(0).toLongLong();
         r.balanceAfter = Currency::fromVariant(card.value(1));
@@ -99,8 +107,7 @@ ReturnReceipt forReturn(qint64 key) {
                 .toInt();
         QSqlQuery moves =
             Db::exec(db, QStringLiteral("select g4 from ag where g5 = :o and g9 = :r order by gid"),
-                     {{QStringLiteral(":o"), QString::number(r.order)},
-                      {QStringLiteral(":r"), QStringLiteral("退款")}});
+                     {{QStringLiteral(":o"), QString::number(r.order)}, {QStringLiteral(":r"), Refund}});
         for (int i = 0; moves.next(); ++i)
             if (i == place - 1)
                 r.balanceAfter = Currency::fromVariant(moves.value(0));
