@@ -49,6 +49,8 @@ private slots:
     void lowStockIsMarkedListedAndCounted();
     void receiptsAreSetUpReprintedAndPrintedAfterSettlement();
     void receiptPdfAtBothWidths();
+    void receiptPagesCarryTheOrderBarcode_data();
+    void receiptPagesCarryTheOrderBarcode();
     void shelfLabelsDrawTheCodes();
 };
 
@@ -545,6 +547,50 @@ void TestCounter::receiptPdfAtBothWidths() {
         QVERIFY2(size.hasMatch(), qPrintable(out));
         QVERIFY(qAbs(size.captured(1).toDouble() - width * 72 / 25.4) < 1.5);
     }
+}
+
+void TestCounter::receiptPagesCarryTheOrderBarcode_data() {
+    QTest::addColumn<bool>("isReturn");
+    QTest::addColumn<qint64>("order");
+    QTest::addColumn<int>("width");
+    QTest::newRow("sale 1, 58 mm") << false << qint64(1) << 58;
+    QTest::newRow("sale 42, 80 mm") << false << qint64(42) << 80;
+    QTest::newRow("sale 12345 (odd digits), 58 mm") << false << qint64(12345) << 58;
+    QTest::newRow("sale 1000007, 80 mm") << false << qint64(1000007) << 80;
+    QTest::newRow("the largest order number, 58 mm") << false << std::numeric_limits<qint64>::max() << 58;
+    QTest::newRow("return of order 20961, 58 mm") << true << qint64(20961) << 58;
+}
+
+void TestCounter::receiptPagesCarryTheOrderBarcode() {
+    QFETCH(bool, isReturn);
+    QFETCH(qint64, order);
+    QFETCH(int, width);
+    QTemporaryDir dir;
+    const QString pdf = QDir(dir.path()).absoluteFilePath("receipt.pdf");
+    Receipts::Setup setup;
+    setup.width = width;
+    if (isReturn) {
+        Receipts::ReturnReceipt r;
+        r.key = 3;
+        r.order = order;
+        r.when = "2026-12-10 11:00:00";
+        r.lines = {{"可乐", Currency::fromInt(1), Currency::parse("2.38"), true}};
+        r.refund = Currency::parse("2.38");
+        ReceiptPrint::renderPdf(r, setup, pdf);
+    } else {
+        Receipts::Receipt r;
+        r.order = order;
+        r.when = "2026-12-10 11:00:00";
+        r.lines = {{"可乐", Currency::fromInt(2), Currency::parse("2.5"), Currency::fromInt(5)}};
+        r.due = r.received = Currency::fromInt(5);
+        ReceiptPrint::renderPdf(r, setup, pdf);
+    }
+    // Read back from the printed page by its bars, as a scanner at the counter reads it.
+    QCOMPARE(readCode128(pdfPicture(pdf)), QStringList({QString::number(order)}));
+    const QString text = pdfText(pdf);
+    QVERIFY2(
+        text.contains(isReturn ? "原订单号: " + QString::number(order) : "单号: " + QString::number(order)),
+        qPrintable(text));
 }
 
 namespace {

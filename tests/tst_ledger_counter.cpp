@@ -8,6 +8,7 @@
 #include "ledger/orders.h"
 #include "ledger/products.h"
 #include "ledger/receipts.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
 
 #include <QFile>
@@ -32,6 +33,9 @@ private slots:
     void searchFindsNameOrExactCode();
     void receiptOfACardPaymentWithDiscount();
     void receiptSetupLivesInTheShopFolder();
+    void receiptBarcodeCommand_data();
+    void receiptBarcodeCommand();
+    void returnReceiptsOfACardOrder();
 };
 
 namespace {
@@ -296,6 +300,8 @@ void TestLedgerCounter::receiptOfACardPaymentWithDiscount() {
     QCOMPARE(bytes, golden.readAll());
     QVERIFY(bytes.startsWith(QByteArray("\x1b\x40\x1c\x26", 4)));
     QVERIFY(bytes.endsWith(QByteArray("\x1d\x56\x42\x03", 4)));
+    // The order's number as the printer's own Code 128 below the text, before the cut.
+    QVERIFY(bytes.endsWith(Receipts::escPosBarcode("1", 58) + QByteArray("\x1c\x2e\x1d\x56\x42\x03", 6)));
     // 可乐 in GB18030 (the same two bytes each as GBK), not UTF-8.
     QVERIFY(bytes.contains(QByteArray("\xbf\xc9\xc0\xd6\n", 5)));
     QVERIFY(!bytes.contains(QStringLiteral("可乐").toUtf8()));
@@ -408,3 +414,106 @@ void TestLedgerCounter::scaleLayoutsWithFieldsOutsideOrOverlapAreRefused() {
 
 QTEST_GUILESS_MAIN(TestLedgerCounter)
 #include "tst_ledger_counter.moc"
+
+void TestLedgerCounter::receiptBarcodeCommand_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QByteArray>("data"); // what follows GS k 73 n; empty: no barcode
+    QTest::addColumn<int>("module");      // the bar width in dots
+    QTest::newRow("one digit: set B") << "1" << 58 << QByteArray("{B1") << 3;
+    QTest::newRow("even: set C, two digits a byte") << "1234" << 58 << QByteArray("{C\x0c\x22") << 3;
+    QTest::newRow("odd: the first in set B") << "12345" << 80 << QByteArray("{B1{C\x17\x2d") << 3;
+    QTest::newRow("zeros kept") << "0700" << 58 << QByteArray("{C\x07\x00", 4) << 3;
+    QTest::newRow("the largest order number: narrower bars")
+        << "9223372036854775807" << 58 << QByteArray("{B9{C\x16\x21\x48\x03\x44\x36\x4d\x3a\x07") << 2;
+    QTest::newRow("30 digits fit only the wide roll (58)") << QString(30, u'8') << 58 << QByteArray() << 0;
+    QTest::newRow("30 digits fit only the wide roll (80)")
+        << QString(30, u'8') << 80 << (QByteArray("{C") + QByteArray(15, 88)) << 2;
+    QTest::newRow("letters") << "A-17" << 80 << QByteArray() << 0;
+    QTest::newRow("a control character") << "12\x1d" << 80 << QByteArray() << 0;
+    QTest::newRow("full-width digits") << "１２" << 80 << QByteArray() << 0;
+    QTest::newRow("empty") << "" << 80 << QByteArray() << 0;
+    QTest::newRow("too long for the command") << QString(300, u'7') << 80 << QByteArray() << 0;
+}
+
+void TestLedgerCounter::receiptBarcodeCommand() {
+    QFETCH(QString, code);
+    QFETCH(int, width);
+    QFETCH(QByteArray, data);
+    QFETCH(int, module);
+    const QByteArray bytes = Receipts::escPosBarcode(code, width);
+    if (data.isEmpty()) {
+        QCOMPARE(bytes, QByteArray());
+        // The lines print without it.
+        QCOMPARE(Receipts::escPosLines({"a", "b"}, code, width), Receipts::escPosLines({"a", "b"}));
+        return;
+    }
+    // Centred, 80 dots high, the module width, the number under the bars in font A, CODE128, left.
+    const QByteArray expected = QByteArray("\x1b\x61\x01\x1d\x68\x50\x1d\x77", 8) + char(module) +
+                                QByteArray("\x1d\x48\x02\x1d\x66\x00\x1d\x6b\x49", 9) + char(data.size()) +
+                                data + QByteArray("\x1b\x61\x00", 3);
+    QCOMPARE(bytes.toHex(' '), expected.toHex(' '));
+}
+
+void TestLedgerCounter::returnReceiptsOfACardOrder() {
+    CoreFixture f;
+    const qint64 order = cardOrder();
+    const QList<Returns::Returnable> lines = Returns::returnable(order);
+    QCOMPARE(lines.size(), 2);
+    // One cola back to the card, the bread written off; then the other cola, also to the card.
+    const Returns::Made first = Returns::make(
+        order, {{lines[0].line, Currency::fromInt(1), false}, {lines[1].line, Currency::fromInt(1), true}},
+        Returns::Way::Card, QStringLiteral("质量问题"));
+    const Returns::Made second =
+        Returns::make(order, {{lines[0].line, Currency::fromInt(1), false}}, Returns::Way::Card, QString());
+
+    Receipts::Setup setup;
+    setup.shop = QStringLiteral("万家便利店");
+    const Receipts::ReturnReceipt r = Receipts::forReturn(first.key);
+    // 2.5 and 5.5 of the 10.5 due, of which 10 was collected; the card had 90 left after the sale.
+    QCOMPARE(Receipts::text(r, setup),
+             QStringList({"           万家便利店", "            退货小票", "退货单号: 1", "原订单号: 1",
+                          "时间: 2026-12-09 10:30:00", "--------------------------------", "可乐",
+                          "  数量 1                    2.38", "全麦面包 Whole wheat bread, slic",
+                          "ed（报损）", "  数量 1                    5.24",
+                          "--------------------------------", "退款金额:                   7.62",
+                          "退款方式:                 会员卡", "会员卡号:                      1",
+                          "卡内余额:                  97.62", "退货原因: 质量问题"}));
+    // The last return gives back the rest of what was collected; each receipt shows the card's
+    // balance after its own return.
+    const QStringList last = Receipts::text(Receipts::forReturn(second.key), setup);
+    QVERIFY(last.contains(QStringLiteral("退款金额:                   2.38")));
+    QVERIFY(last.contains(QStringLiteral("卡内余额:                 100.00")));
+    QVERIFY(!last.join('\n').contains(QStringLiteral("退货原因")));
+    QCOMPARE(Receipts::forReturn(first.key).balanceAfter, Currency::parse("97.62"));
+    // The sale's own receipt, printed again, still shows the balance its payment left.
+    QCOMPARE(Receipts::forOrder(order).balanceAfter, Currency::parse("90"));
+
+    // On the printer: the title large, the original order's number as a barcode at the foot.
+    const QByteArray bytes = Receipts::escPos(r, setup);
+    QCOMPARE(bytes, Receipts::escPosLines(Receipts::text(r, setup), QStringLiteral("1"), 58));
+    QVERIFY(bytes.contains(QByteArray("\x1d\x6b\x49\x03{B1", 7)));
+    QVERIFY(QString(QStringDecoder("GB18030").decode(bytes)).contains(QStringLiteral("ed（报损）\n")));
+    // A cash return names no card; without a shop's name the title is on top.
+    const qint64 cash = Orders::addLine(0, 1, Currency::parse("1")).order;
+    Settlement::payCash(cash, Currency::parse("2.5"));
+    // Its reason carries a drawer pulse and a cut: printed as text, never as commands.
+    const Returns::Made back =
+        Returns::make(cash, {{Returns::returnable(cash)[0].line, Currency::fromInt(1), false}},
+                      Returns::Way::Cash, QStringLiteral("顾客不想要了\x1bp0\x19\x7f\x1dVB\x03"));
+    const QByteArray printed = Receipts::escPos(Receipts::forReturn(back.key), Receipts::Setup());
+    QVERIFY(!printed.contains("\x1bp"));
+    QCOMPARE(printed.count("\x1dV"), 1); // the cut at the end
+    // So are a name's, on any lines laid out for the roll.
+    QCOMPARE(Receipts::escPosLines({"店\x1b@", "可乐\x1dVB\x03"}), Receipts::escPosLines({"店@", "可乐VB"}));
+    QVERIFY(printed.contains(QByteArray("\xb9\xcb\xbf\xcd\xb2\xbb\xcf\xeb\xd2\xaa\xc1\xcbp0VB\n")));
+    // The operator who took it back, where the shop has operators.
+    CoreFixture::exec("update returns set operator_name = '王芳' where id = :k", {{":k", back.key}});
+    QVERIFY(Receipts::text(Receipts::forReturn(back.key), Receipts::Setup())
+                .contains(QStringLiteral("操作员: 王芳")));
+    const QStringList plain = Receipts::text(Receipts::forReturn(back.key), Receipts::Setup());
+    QCOMPARE(plain.first(), QStringLiteral("            退货小票"));
+    QVERIFY(plain.contains(QStringLiteral("退款方式:                   现金")));
+    QVERIFY(plain.filter(QStringLiteral("会员卡")).isEmpty());
+    QVERIFY_THROWS_EXCEPTION(Refused, Receipts::forReturn(99));
+}

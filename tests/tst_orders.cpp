@@ -1,7 +1,10 @@
 #include "app/mainwindow.h"
 #include "core/money.h"
 #include "data/data_in.h"
+#include "fileedges.h"
 #include "ledger/orders.h"
+#include "ledger/receipts.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
@@ -46,6 +49,7 @@ private slots:
     void amountDueIsWholeWhileTheDialogIsOpen();
     void orderCutOffBeforeItsTotalIsTakenAsItsLines();
     void returnsFromTheOrdersPage();
+    void returnsFoundByTheReceiptsNumber();
 };
 
 using namespace User;
@@ -678,8 +682,83 @@ void TestOrders::returnsFromTheOrdersPage() {
         click(d->btnCancel);
     });
     click(tool("btnReturns"));
-    QCOMPARE(f.messages.last(), QStringLiteral("只有已结算的订单可以退货"));
+    QCOMPARE(f.messages.last(), QString::number(open) + "号订单还没有结算：只有已结算的订单可以退货");
     QCOMPARE(LedgerFixture::scalar("select count(*) from returns").toInt(), 1);
+}
+
+void TestOrders::returnsFoundByTheReceiptsNumber() {
+    LedgerFixture f;
+    const qint64 apple = addProduct({.name = "苹果", .stock = "9", .price = "2"});
+    const qint64 sold = Orders::addLine(0, apple, Currency::fromInt(2)).order;
+    Settlement::payCash(sold, Currency::fromInt(4));
+    const qint64 done = Orders::addLine(0, apple, Currency::fromInt(1)).order;
+    Settlement::payCash(done, Currency::fromInt(2));
+    Returns::make(done, {{Returns::returnable(done).at(0).line, Currency::fromInt(1), false}},
+                  Returns::Way::Cash, QStringLiteral("其他"));
+    const qint64 open = Orders::addLine(0, apple, Currency::fromInt(1)).order;
+    // Receipts go to an ESC/POS printer with a drawer, one after each sale.
+    FileEdges::FakePrinter printer;
+    QVERIFY(!printer.path().isEmpty());
+    Receipts::Setup setup;
+    setup.way = Receipts::Setup::Way::Device;
+    setup.device = printer.path();
+    setup.autoPrint = true;
+    Receipts::saveSetup(f.folder(), setup);
+    showOrders();
+    QCOMPARE(Data_in->Query_aa->fieldValue("aid").toLongLong(), open); // no settled order selected
+
+    const auto scan = [](ReturnDialog* d, const QString& typed) {
+        QTest::keyClicks(d->edtOrder, typed); // the number found before is selected: replaced
+        QTest::keyClick(d->edtOrder, Qt::Key_Return);
+    };
+    onModal([&](QWidget* w) {
+        auto* d = qobject_cast<ReturnDialog*>(w);
+        QVERIFY(d);
+        QCOMPARE(d->tblLines->rowCount(), 0);
+        // Each number that finds no order to return from is told, and the lines of the order
+        // found before it go: nothing may be returned from it under another number.
+        const QList<std::pair<QString, QString>> refused = {
+            {"abc", "“abc”不是订单编号：订单编号只有数字"},
+            {"1' or '1'='1", "“1' or '1'='1”不是订单编号：订单编号只有数字"},
+            {"12345678901234567890123", "找不到订单 12345678901234567890123"},
+            {"0", "找不到订单 0"},
+            {"4711", "找不到订单 4711"},
+            {QString::number(open), QString::number(open) + "号订单还没有结算：只有已结算的订单可以退货"},
+        };
+        for (const auto& [typed, message] : refused) {
+            scan(d, QString::number(sold));
+            QCOMPARE(d->tblLines->rowCount(), 1);
+            const qsizetype told = f.messages.texts().size();
+            scan(d, typed);
+            QCOMPARE(f.messages.texts().mid(told), QStringList({message}));
+            QCOMPARE(d->tblLines->rowCount(), 0);
+            QVERIFY(!d->btnReturn->isEnabled());
+            QVERIFY(d->isVisible());
+        }
+        // An order returned in full shows what came back, and that nothing more can.
+        scan(d, QString::number(done));
+        QCOMPARE(f.messages.last(), QString::number(done) + "号订单已全部退货，没有可以再退的产品");
+        QCOMPARE(d->tblLines->item(0, 3)->text(), QStringLiteral("1"));
+        QVERIFY(!d->btnReturn->isEnabled());
+        // The scanned receipt's order: its lines, and Enter finds it again but never returns.
+        const qsizetype told = f.messages.texts().size();
+        scan(d, QString::number(sold));
+        QCOMPARE(d->tblLines->item(0, 0)->text(), QStringLiteral("苹果"));
+        qobject_cast<QDoubleSpinBox*>(d->tblLines->cellWidget(0, 4))->setValue(1);
+        QTest::keyClick(d->edtOrder, Qt::Key_Return);
+        QCOMPARE(f.messages.texts().size(), told);
+        QCOMPARE(LedgerFixture::scalar("select count(*) from returns").toInt(), 1);
+        QVERIFY(d->isVisible());
+        qobject_cast<QDoubleSpinBox*>(d->tblLines->cellWidget(0, 4))->setValue(1);
+        click(d->btnReturn);
+    });
+    click(tool("btnReturns"));
+    QCOMPARE(f.messages.last(), QStringLiteral("退货完成，请从钱箱退给顾客 2 元。"));
+    // The drawer opens for the cash and the return's receipt prints, in one write.
+    const qint64 key = LedgerFixture::scalar("select max(id) from returns").toLongLong();
+    const QByteArray expected = Receipts::drawerKick() + Receipts::escPos(Receipts::forReturn(key), setup);
+    QCOMPARE(printer.received(expected.size()), expected);
+    QVERIFY(expected.contains(QByteArray("\xcd\xcb\xbb\xf5\xd0\xa1\xc6\xb1"))); // 退货小票 in GB18030
 }
 
 #include "tst_orders.moc"

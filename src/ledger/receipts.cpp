@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "ledger/oplog.h"
 #include "ledger/orders.h"
+#include "ledger/returns.h"
 #include "ledger/staff.h"
 
 #include <QDir>
@@ -19,6 +20,11 @@
 #include <unistd.h>
 
 namespace Receipts {
+
+namespace {
+// How a card's movement of money given back for a return is marked.
+const QString Refund = QStringLiteral("退款");
+} // namespace
 
 Receipt forOrder(qint64 order) {
     const QSqlDatabase db = Db::business();
@@ -46,14 +52,71 @@ Receipt forOrder(qint64 order) {
                 ? sum
                 : Currency::fromVariant(head.value(2));
     r.discount = r.due - r.received;
-    QSqlQuery card =
-        Db::exec(db, QStringLiteral("select g6, g4 from ag where g5 = :a order by gid desc limit 1"),
-                 {{QStringLiteral(":a"), QString::number(order)}});
+    // The card's movement of the payment, not of a refund made since.
+    QSqlQuery card = Db::exec(
+        db,
+        QStringLiteral(
+            "select g6, g4 from ag where g5 = :a and (g9 is null or g9 <> :r) order by gid desc limit 1"),
+        {{QStringLiteral(":a"), QString::number(order)}, {QStringLiteral(":r"), Refund}});
     if (card.next()) {
         r.card = card.value(0).toLongLong();
         r.balanceAfter = Currency::fromVariant(card.value(1));
     }
     return r;
+}
+
+ReturnReceipt forReturn(qint64 key) {
+    const QSqlDatabase db = Db::business();
+    QSqlQuery head = Db::exec(db,
+                              QStringLiteral("select order_id, returned_at, operator_name, reason, refund, "
+                                             "way, card from returns where id = :k"),
+                              {{QStringLiteral(":k"), key}});
+    if (!head.next())
+        throw Refused(QStringLiteral("找不到%1号退货单").arg(key));
+    ReturnReceipt r;
+    r.key = key;
+    r.order = head.value(0).toLongLong();
+    r.when = head.value(1).toString();
+    r.operatorName = head.value(2).toString();
+    r.reason = head.value(3).toString();
+    r.refund = Currency::fromScaled(head.value(4).toLongLong());
+    r.toCard = head.value(5).toString() == Returns::CardWay;
+    r.card = head.value(6).toLongLong();
+    QSqlQuery lines = Db::exec(db,
+                               QStringLiteral("select k.k3, l.product, l.quantity, l.amount, l.damaged from "
+                                              "return_lines l left join ak k on k.kid = l.line_id where "
+                                              "l.return_id = :k order by l.id"),
+                               {{QStringLiteral(":k"), key}});
+    while (lines.next()) {
+        QString name = lines.value(0).toString();
+        if (name.isEmpty()) // the order was deleted since: its product's number stands in
+            name = QStringLiteral("产品 %1").arg(lines.value(1).toString());
+        r.lines << ReturnLine{name, Currency::parse(lines.value(2).toString()),
+                              Currency::fromScaled(lines.value(3).toLongLong()), lines.value(4).toInt() != 0};
+    }
+    if (r.toCard) {
+        // The card's movements of the order's refunds follow its card returns one for one, in the
+        // same order: this return's is the one at its place among them.
+        const int place =
+            Db::scalar(db,
+                       QStringLiteral("select count(*) from returns where order_id = :o and way = :w and "
+                                      "id <= :k"),
+                       {{QStringLiteral(":o"), r.order},
+                        {QStringLiteral(":w"), head.value(5)},
+                        {QStringLiteral(":k"), key}})
+                .toInt();
+        QSqlQuery moves =
+            Db::exec(db, QStringLiteral("select g4 from ag where g5 = :o and g9 = :r order by gid"),
+                     {{QStringLiteral(":o"), QString::number(r.order)}, {QStringLiteral(":r"), Refund}});
+        for (int i = 0; moves.next(); ++i)
+            if (i == place - 1)
+                r.balanceAfter = Currency::fromVariant(moves.value(0));
+    }
+    return r;
+}
+
+QString barcodeOf(qint64 order) {
+    return QString::number(order);
 }
 
 namespace {
@@ -228,15 +291,100 @@ QStringList text(const Receipt& r, const Setup& s) {
     return out;
 }
 
+QStringList text(const ReturnReceipt& r, const Setup& s) {
+    const int w = columns(s.width);
+    const QString rule(w, QLatin1Char('-'));
+    const QString title = QStringLiteral("退货小票");
+    QStringList out;
+    if (s.shop.isEmpty()) {
+        out << centred(title, w);
+    } else {
+        out << centred(s.shop, w);
+        out << centred(title, w);
+    }
+    out << QStringLiteral("退货单号: %1").arg(r.key);
+    out << QStringLiteral("原订单号: %1").arg(r.order);
+    out << QStringLiteral("时间: %1").arg(r.when);
+    if (!r.operatorName.isEmpty())
+        out << wrapped(QStringLiteral("操作员: %1").arg(r.operatorName), w);
+    out << rule;
+    for (const ReturnLine& line : r.lines) {
+        out << wrapped(line.damaged ? line.name + QStringLiteral("（报损）") : line.name, w);
+        out << spread(QStringLiteral("  数量 %1").arg(quantityText(line.quantity)), money(line.amount), w);
+    }
+    out << rule;
+    out << spread(QStringLiteral("退款金额:"), money(r.refund), w);
+    if (r.toCard) {
+        out << spread(QStringLiteral("退款方式:"), QStringLiteral("会员卡"), w);
+        out << spread(QStringLiteral("会员卡号:"), QString::number(r.card), w);
+        out << spread(QStringLiteral("卡内余额:"), money(r.balanceAfter), w);
+    } else {
+        out << spread(QStringLiteral("退款方式:"), QStringLiteral("现金"), w);
+    }
+    if (!r.reason.isEmpty())
+        out << wrapped(QStringLiteral("退货原因: %1").arg(withoutControls(r.reason)), w);
+    if (!s.footer.isEmpty()) {
+        out << rule;
+        for (const QString& piece : wrapped(s.footer, w))
+            out << centred(piece, w);
+    }
+    return out;
+}
+
 QByteArray escPos(const Receipt& r, const Setup& s) {
-    return escPosLines(text(r, s));
+    return escPosLines(text(r, s), barcodeOf(r.order), s.width);
+}
+
+QByteArray escPos(const ReturnReceipt& r, const Setup& s) {
+    return escPosLines(text(r, s), barcodeOf(r.order), s.width);
+}
+
+QByteArray escPosBarcode(const QString& code, int width) {
+    if (code.isEmpty() || code.size() > 64 ||
+        !std::all_of(code.cbegin(), code.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return {};
+    // Set C takes two digits a symbol; an odd first digit goes in set B before it.
+    QByteArray data;
+    int symbols = 1; // the start
+    qsizetype at = 0;
+    if (code.size() % 2 != 0) {
+        data += "{B";
+        data += char(code.at(0).unicode());
+        symbols += 1;
+        at = 1;
+    }
+    if (at < code.size()) {
+        data += "{C";
+        symbols += at == 0 ? 0 : 1; // after set B, the switch to set C is a symbol of its own
+        for (; at < code.size(); at += 2) {
+            data += char(code.mid(at, 2).toInt());
+            ++symbols;
+        }
+    }
+    // Eleven modules a symbol and the check symbol, thirteen for the stop, and a quiet zone of
+    // ten modules each side, across the dots of the roll's print head (8 dots a millimetre).
+    const int modules = 11 * (symbols + 1) + 13 + 20;
+    const int dots = width == 80 ? 576 : 384;
+    const int module = std::min(3, dots / modules);
+    if (module < 2)
+        return {};
+    QByteArray out;
+    out += QByteArray("\x1b\x61\x01", 3);                     // ESC a 1: centred
+    out += QByteArray("\x1d\x68\x50", 3);                     // GS h 80: bars 10 mm high
+    out += QByteArray("\x1d\x77", 2) + char(module);          // GS w: the width of a module in dots
+    out += QByteArray("\x1d\x48\x02", 3);                     // GS H 2: the number printed under the bars
+    out += QByteArray("\x1d\x66\x00", 3);                     // GS f 0: in font A
+    out += QByteArray("\x1d\x6b\x49", 3) + char(data.size()); // GS k 73 n: CODE128 of n bytes
+    out += data;
+    out += QByteArray("\x1b\x61\x00", 3); // ESC a 0: left
+    return out;
 }
 
 QByteArray drawerKick() {
     return QByteArray("\x1b\x70\x00\x19\xfa", 5);
 }
 
-QByteArray escPosLines(const QStringList& lines) {
+QByteArray escPosLines(const QStringList& lines, const QString& barcode, int width) {
     if (lines.isEmpty())
         return {};
     QStringEncoder gb18030("GB18030");
@@ -245,13 +393,19 @@ QByteArray escPosLines(const QStringList& lines) {
     out += QByteArray("\x1c\x26", 2);     // FS &: Chinese characters
     out += QByteArray("\x1b\x61\x01", 3); // ESC a 1: centred
     out += QByteArray("\x1d\x21\x11", 3); // GS ! 0x11: double width and height
-    out += QByteArray(gb18030.encode(lines.first().trimmed()));
+    // A control character in a name (a product's, an operator's, a reason) would reach the
+    // printer as a command of its own: cut the paper, kick the drawer.
+    out += QByteArray(gb18030.encode(withoutControls(lines.first()).trimmed()));
     out += '\n';
     out += QByteArray("\x1d\x21\x00", 3); // normal size
     out += QByteArray("\x1b\x61\x00", 3); // left
     for (const QString& line : lines.mid(1)) {
-        out += QByteArray(gb18030.encode(line));
+        out += QByteArray(gb18030.encode(withoutControls(line)));
         out += '\n';
+    }
+    if (const QByteArray code = escPosBarcode(barcode, width); !code.isEmpty()) {
+        out += '\n';
+        out += code;
     }
     out += QByteArray("\x1c\x2e", 2);         // FS .: Chinese mode off
     out += QByteArray("\x1d\x56\x42\x03", 4); // GS V 66 3: feed three lines and cut

@@ -33,6 +33,31 @@ struct Receipt {
 // The receipt of a settled order. Refused for an order that is missing or not settled.
 Receipt forOrder(qint64 order);
 
+// A return's receipt (退货小票): what came back of which order, and how the money went back.
+struct ReturnLine {
+    QString name;
+    Currency quantity;
+    Currency amount; // the money given back for it
+    bool damaged = false;
+};
+struct ReturnReceipt {
+    qint64 key = 0;   // the return's number
+    qint64 order = 0; // the order it came back from
+    QString when;
+    QString operatorName; // empty in a shop without operators
+    QList<ReturnLine> lines;
+    Currency refund;
+    bool toCard = false; // back onto the member card that paid, else in cash
+    qint64 card = 0;
+    Currency balanceAfter; // the card's balance after this return
+    QString reason;
+};
+// Refused for a return that is not there.
+ReturnReceipt forReturn(qint64 key);
+
+// What a receipt's barcode holds: the order's number.
+QString barcodeOf(qint64 order);
+
 // How receipts are printed. Kept in receipt.ini in the working folder: they belong to the shop,
 // whoever is logged in.
 struct Setup {
@@ -62,13 +87,22 @@ int columns(int width);
 // The text width of a string in those columns.
 int textWidth(const QString& text);
 
-// The receipt as lines of text for the roll (the first line is the shop's name, centred).
+// The receipt as lines of text for the roll (the first line is the shop's name, centred). The
+// order's barcode is printed below them, its number in text under the bars.
 QStringList text(const Receipt& receipt, const Setup& setup);
+QStringList text(const ReturnReceipt& receipt, const Setup& setup);
 
-// The bytes for an ESC/POS printer: reset, Chinese mode, the text in GB18030, feed and cut.
+// The bytes for an ESC/POS printer: reset, Chinese mode, the text in GB18030, the order's number
+// as a Code 128 barcode, feed and cut.
 QByteArray escPos(const Receipt& receipt, const Setup& setup);
-// The same for any lines laid out for the roll: the first is the title, centred and large.
-QByteArray escPosLines(const QStringList& lines);
+QByteArray escPos(const ReturnReceipt& receipt, const Setup& setup);
+// The same for any lines laid out for the roll: the first is the title, centred and large; then
+// the barcode when one is given and the printer can print it on a roll of that width.
+QByteArray escPosLines(const QStringList& lines, const QString& barcode = {}, int width = 58);
+// The printer's own Code 128 command for digits (GS k 73, set C packing two digits a symbol), its
+// height, bar width for the roll and number printed under it: empty for a code that is not
+// digits or would not fit across the roll, which is then printed as text only.
+QByteArray escPosBarcode(const QString& code, int width);
 // The pulse that opens a cash drawer wired to the printer: ESC p 0 25 250 (pin 2, 50 ms on,
 // 500 ms off).
 QByteArray drawerKick();

@@ -49,9 +49,9 @@ Order readOrder(const QSqlDatabase& db, qint64 order, const QString& lock) {
     QSqlQuery row = Db::exec(db, QStringLiteral("select a2, a5, a6, a1, a11 from aa where aid = :a") + lock,
                              {{QStringLiteral(":a"), order}});
     if (!row.next())
-        throw Refused(QStringLiteral("找不到该订单"));
+        throw Refused(QStringLiteral("找不到订单 %1").arg(order));
     if (row.value(0).toString() != Orders::Settled)
-        throw Refused(QStringLiteral("只有已结算的订单可以退货"));
+        throw Refused(QStringLiteral("%1号订单还没有结算：只有已结算的订单可以退货").arg(order));
     Order o;
     o.due = Db::storedNumber(row.value(1), QStringLiteral("aa"), order, QStringLiteral("a5"));
     o.collected = Db::storedNumber(row.value(2), QStringLiteral("aa"), order, QStringLiteral("a6"));

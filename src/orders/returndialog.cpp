@@ -3,15 +3,20 @@
 #include "core/errors.h"
 #include "core/money.h"
 #include "ledger/returns.h"
+#include "reports/receiptprint.h"
 #include "widgets/messages.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QHeaderView>
+#include <algorithm>
 
 namespace {
 enum Column { Name, Price, Sold, Returned, Now, Damaged };
-}
+// More than any order number has digits, so a scan with something stuck to it still shows whole
+// in the message.
+constexpr int MaxTyped = 40;
+} // namespace
 
 ReturnDialog::ReturnDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
@@ -23,7 +28,14 @@ ReturnDialog::ReturnDialog(QWidget* parent)
     connectGuarded(edtOrder, &QLineEdit::returnPressed, this, &ReturnDialog::btnFindClick);
     connectGuarded(btnReturn, &QPushButton::clicked, this, &ReturnDialog::btnReturnClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    // A scanner types the number and Enter: Enter finds the order and never presses a button.
+    for (QPushButton* button : {btnFind, btnReturn, btnCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    edtOrder->setMaxLength(MaxTyped);
     load(0);
+    edtOrder->setFocus();
 }
 
 void ReturnDialog::load(qint64 order) {
@@ -32,6 +44,8 @@ void ReturnDialog::load(qint64 order) {
     tblLines->setRowCount(0);
     lblOrder->clear();
     btnReturn->setEnabled(false);
+    rbCash->setChecked(true);
+    rbCard->setEnabled(false);
     if (order == 0)
         return;
     const QList<Returns::Returnable> lines = Returns::returnable(order); // refuses an unsettled order
@@ -68,16 +82,38 @@ void ReturnDialog::load(qint64 order) {
         anyLeft = anyLeft || l.left() > Currency();
     }
     btnReturn->setEnabled(anyLeft);
-    if (!anyLeft)
+    edtOrder->selectAll(); // the next scan replaces the number
+    if (!anyLeft) {
         lblOrder->setText(lblOrder->text() + QStringLiteral("，已全部退货"));
+        Messages::information(QStringLiteral("%1号订单已全部退货，没有可以再退的产品").arg(order));
+    }
 }
 
 void ReturnDialog::btnFindClick() {
-    bool ok = false;
-    const qint64 order = edtOrder->text().trimmed().toLongLong(&ok);
-    if (!ok || order <= 0)
+    const QString typed = edtOrder->text().trimmed();
+    if (typed.isEmpty())
         throw Refused(QStringLiteral("请输入或扫描订单编号"));
-    load(order);
+    const bool digits =
+        std::all_of(typed.cbegin(), typed.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!digits) {
+        load(0);
+        edtOrder->selectAll();
+        throw Refused(QStringLiteral("“%1”不是订单编号：订单编号只有数字").arg(typed));
+    }
+    bool ok = false;
+    const qint64 order = typed.toLongLong(&ok);
+    if (!ok || order <= 0) { // beyond any number the database gives
+        load(0);
+        edtOrder->selectAll();
+        throw Refused(QStringLiteral("找不到订单 %1").arg(typed));
+    }
+    try {
+        load(order);
+    } catch (...) {
+        load(0); // no lines of the order looked at before stay under another number
+        edtOrder->selectAll();
+        throw;
+    }
 }
 
 void ReturnDialog::btnReturnClick() {
@@ -89,12 +125,13 @@ void ReturnDialog::btnReturnClick() {
         if (quantity > Currency())
             back << Returns::Line{m_lines[row], quantity, damaged->isChecked()};
     }
-    const Returns::Made made =
-        Returns::make(m_order, back, rbCard->isChecked() ? Returns::Way::Card : Returns::Way::Cash,
-                      cmbReason->currentText().trimmed());
+    const bool cash = !rbCard->isChecked();
+    const Returns::Made made = Returns::make(m_order, back, cash ? Returns::Way::Cash : Returns::Way::Card,
+                                             cmbReason->currentText().trimmed());
     Messages::information(
-        rbCard->isChecked()
-            ? QStringLiteral("退货完成，已退回会员卡 %1 元。").arg(made.refund.toString())
-            : QStringLiteral("退货完成，请从钱箱退给顾客 %1 元。").arg(made.refund.toString()));
+        cash ? QStringLiteral("退货完成，请从钱箱退给顾客 %1 元。").arg(made.refund.toString())
+             : QStringLiteral("退货完成，已退回会员卡 %1 元。").arg(made.refund.toString()));
+    // The return stands whatever becomes of its receipt: a printer failure is only reported.
+    guarded([&made, cash] { ReceiptPrint::afterReturn(made.key, cash); });
     accept();
 }

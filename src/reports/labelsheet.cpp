@@ -1,8 +1,8 @@
 #include "reports/labelsheet.h"
 
+#include "reports/barcodepaint.h"
 #include "reports/reports.h"
 
-#include "core/barcode.h"
 #include "core/errors.h"
 #include "data/data_in.h"
 #include "data/sharedquery.h"
@@ -13,8 +13,6 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPrinter>
-#include <memory>
-#include <zint.h>
 
 namespace {
 
@@ -23,10 +21,6 @@ std::function<void(const QList<LabelSheet::Label>&)> previewHook;
 const int Across = 3;
 const int Down = 8;
 const double SheetMarginMm = 8;
-
-struct SymbolDeleter {
-    void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
-};
 
 void setUp(QPrinter& printer) {
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
@@ -89,40 +83,7 @@ QList<Label> fromList(const SharedQuery& q, const QList<int>& rows) {
 }
 
 bool drawBarcode(QPainter& p, const QRectF& rect, const QString& code) {
-    const std::unique_ptr<zint_symbol, SymbolDeleter> symbol(ZBarcode_Create());
-    if (!symbol)
-        return false;
-    symbol->symbology = Barcode::isEan13(code) ? BARCODE_EANX : BARCODE_CODE128;
-    symbol->show_hrt = 1;
-    const QByteArray data = code.toUtf8();
-    if (ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(data.constData()),
-                        int(data.size())) >= ZINT_ERROR ||
-        ZBarcode_Buffer_Vector(symbol.get(), 0) >= ZINT_ERROR || !symbol->vector)
-        return false;
-    const zint_vector& v = *symbol->vector;
-    if (v.width <= 0 || v.height <= 0)
-        return false;
-    const double sx = rect.width() / v.width;
-    const double sy = rect.height() / v.height;
-    p.save();
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    for (const zint_vector_rect* r = v.rectangles; r; r = r->next)
-        p.drawRect(QRectF(rect.left() + r->x * sx, rect.top() + r->y * sy, r->width * sx, r->height * sy));
-    p.setPen(Qt::black);
-    for (const zint_vector_string* s = v.strings; s; s = s->next) {
-        QFont font(QStringLiteral("DejaVu Sans Mono"));
-        font.setPixelSize(std::max(1, int(s->fsize * std::min(sx, sy * 1.4))));
-        p.setFont(font);
-        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(s->text), s->length);
-        const double x = rect.left() + s->x * sx;
-        const double y = rect.top() + s->y * sy;
-        const double w = p.fontMetrics().horizontalAdvance(text);
-        const double left = s->halign == 1 ? x : s->halign == 2 ? x - w : x - w / 2;
-        p.drawText(QPointF(left, y), text);
-    }
-    p.restore();
-    return true;
+    return BarcodePaint::draw(p, rect, code, BarcodePaint::Kind::Product);
 }
 
 int paint(QPrinter* printer, const QList<Label>& labels) {

@@ -1,5 +1,6 @@
 #include "reports/receiptprint.h"
 
+#include "reports/barcodepaint.h"
 #include "reports/reports.h"
 
 #include "core/errors.h"
@@ -42,11 +43,18 @@ const double LineMm = 4.2;   // the height of a line of text
 const double MarginMm = 3.0; // left and right
 const double TopMm = 4.0;
 const double BottomMm = 10.0; // room before the cutter
+const double BarcodeGapMm = 3.0;
+const double BarcodeMm = 14.0;   // the bars and the number under them
+const double BarModuleMm = 0.33; // the narrowest bar at most: wide enough for any scanner
+
+bool drawable(const QString& barcode) {
+    return !barcode.isEmpty() && BarcodePaint::encodes(barcode, BarcodePaint::Kind::Code128);
+}
 
 void setUp(QPrinter& printer, const QStringList& lines, int width,
-           const QString& name = QStringLiteral("小票")) {
+           const QString& name = QStringLiteral("小票"), const QString& barcode = {}) {
     printer.setPageLayout(
-        QPageLayout(QPageSize(ReceiptPrint::pageSize(lines, width), QPageSize::Millimeter,
+        QPageLayout(QPageSize(ReceiptPrint::pageSize(lines, width, barcode), QPageSize::Millimeter,
                               QStringLiteral("小票 %1mm").arg(width), QPageSize::ExactMatch),
                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
     printer.setFullPage(true);
@@ -63,17 +71,19 @@ QString folder() {
 namespace ReceiptPrint {
 
 // Paints the lines on the system printer of the set-up, after making sure it will print them now.
-static void printOnPrinter(const QStringList& lines, const Receipts::Setup& setup, const QString& jobName);
+static void printOnPrinter(const QStringList& lines, const Receipts::Setup& setup, const QString& jobName,
+                           const QString& barcode = {});
 
 void setHook(Hook h) {
     hook = std::move(h);
 }
 
-QSizeF pageSize(const QStringList& lines, int width) {
-    return QSizeF(width, TopMm + LineMm * (lines.size() + 1) + BottomMm);
+QSizeF pageSize(const QStringList& lines, int width, const QString& barcode) {
+    const double code = drawable(barcode) ? BarcodeGapMm + BarcodeMm : 0;
+    return QSizeF(width, TopMm + LineMm * (lines.size() + 1) + code + BottomMm);
 }
 
-void paint(QPrinter* printer, const QStringList& lines, int width) {
+void paint(QPrinter* printer, const QStringList& lines, int width, const QString& barcode) {
     QPainter p;
     if (!p.begin(printer))
         throw LedgerError(QStringLiteral("无法打印小票：打印机没有响应，小票没有打印。"));
@@ -108,6 +118,12 @@ void paint(QPrinter* printer, const QStringList& lines, int width) {
             p.drawText(QPointF(MarginMm * dotsPerMm + column * cell, y), m.captured());
         }
     }
+    if (!barcode.isEmpty()) {
+        y += LineMm * dotsPerMm * 0.3 + BarcodeGapMm * dotsPerMm;
+        BarcodePaint::draw(
+            p, QRectF(MarginMm * dotsPerMm, y, (width - 2 * MarginMm) * dotsPerMm, BarcodeMm * dotsPerMm),
+            barcode, BarcodePaint::Kind::Code128, BarModuleMm * dotsPerMm);
+    }
     if (!p.end())
         throw LedgerError(QStringLiteral("小票没有打印完：打印机没有接收。"));
 }
@@ -121,10 +137,21 @@ void print(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
         Receipts::writeDevice(setup.device, Receipts::escPos(receipt, setup));
         return;
     }
-    printOnPrinter(Receipts::text(receipt, setup), setup, QStringLiteral("小票"));
+    printOnPrinter(Receipts::text(receipt, setup), setup, QStringLiteral("小票"),
+                   Receipts::barcodeOf(receipt.order));
 }
 
-static void printOnPrinter(const QStringList& lines, const Receipts::Setup& setup, const QString& jobName) {
+void print(const Receipts::ReturnReceipt& receipt, const Receipts::Setup& setup) {
+    if (setup.way == Receipts::Setup::Way::Device) {
+        Receipts::writeDevice(setup.device, Receipts::escPos(receipt, setup));
+        return;
+    }
+    printOnPrinter(Receipts::text(receipt, setup), setup, QStringLiteral("退货小票"),
+                   Receipts::barcodeOf(receipt.order));
+}
+
+static void printOnPrinter(const QStringList& lines, const Receipts::Setup& setup, const QString& jobName,
+                           const QString& barcode) {
     // A printer that is not there would take the job without a word and print nothing.
     if (!setup.printer.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(setup.printer))
         throw LedgerError(QStringLiteral("找不到小票打印机“%1”，小票没有打印。请在“小票设置”中选择打印机。")
@@ -150,17 +177,16 @@ static void printOnPrinter(const QStringList& lines, const Receipts::Setup& setu
         printer.setPrinterName(setup.printer);
     if (!printer.isValid())
         throw LedgerError(QStringLiteral("找不到小票打印机“%1”，小票没有打印。").arg(setup.printer));
-    setUp(printer, lines, setup.width, jobName);
-    paint(&printer, lines, setup.width);
+    setUp(printer, lines, setup.width, jobName, barcode);
+    paint(&printer, lines, setup.width, barcode);
 }
 
 void renderPdf(const Receipts::Receipt& receipt, const Receipts::Setup& setup, const QString& path) {
-    const QStringList lines = Receipts::text(receipt, setup);
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(path);
-    setUp(pdf, lines, setup.width);
-    paint(&pdf, lines, setup.width);
+    renderLinesPdf(Receipts::text(receipt, setup), setup.width, path, Receipts::barcodeOf(receipt.order));
+}
+
+void renderPdf(const Receipts::ReturnReceipt& receipt, const Receipts::Setup& setup, const QString& path) {
+    renderLinesPdf(Receipts::text(receipt, setup), setup.width, path, Receipts::barcodeOf(receipt.order));
 }
 
 void preview(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
@@ -169,11 +195,12 @@ void preview(const Receipts::Receipt& receipt, const Receipts::Setup& setup) {
         return;
     }
     const QStringList lines = Receipts::text(receipt, setup);
+    const QString barcode = Receipts::barcodeOf(receipt.order);
     QPrinter printer(QPrinter::HighResolution);
-    setUp(printer, lines, setup.width);
+    setUp(printer, lines, setup.width, QStringLiteral("小票"), barcode);
     Reports::previewWithPdf(
         printer, QStringLiteral("小票预览 - %1号订单").arg(receipt.order), QSize(520, 760),
-        [&](QPrinter* target) { paint(target, lines, setup.width); },
+        [&](QPrinter* target) { paint(target, lines, setup.width, barcode); },
         QStringLiteral("小票%1.pdf").arg(receipt.order),
         [&](const QString& path) { renderPdf(receipt, setup, path); });
 }
@@ -194,12 +221,12 @@ void printLines(const QStringList& lines, const Receipts::Setup& setup, const QS
     printOnPrinter(lines, setup, name);
 }
 
-void renderLinesPdf(const QStringList& lines, int width, const QString& path) {
+void renderLinesPdf(const QStringList& lines, int width, const QString& path, const QString& barcode) {
     QPrinter pdf(QPrinter::HighResolution);
     pdf.setOutputFormat(QPrinter::PdfFormat);
     pdf.setOutputFileName(path);
-    setUp(pdf, lines, width, QFileInfo(path).completeBaseName());
-    paint(&pdf, lines, width);
+    setUp(pdf, lines, width, QFileInfo(path).completeBaseName(), barcode);
+    paint(&pdf, lines, width, barcode);
 }
 
 void openDrawer(const Receipts::Setup& setup) {
@@ -218,6 +245,19 @@ void afterCashSettlement(qint64 order) {
     QByteArray bytes = Receipts::drawerKick();
     if (setup.autoPrint)
         bytes += Receipts::escPos(Receipts::forOrder(order), setup);
+    Receipts::writeDevice(setup.device, bytes);
+}
+
+void afterReturn(qint64 returnKey, bool cash) {
+    const Receipts::Setup setup = Receipts::loadSetup(folder());
+    if (!cash || setup.way != Receipts::Setup::Way::Device || !setup.drawer) {
+        if (setup.autoPrint)
+            print(Receipts::forReturn(returnKey), setup);
+        return;
+    }
+    QByteArray bytes = Receipts::drawerKick();
+    if (setup.autoPrint)
+        bytes += Receipts::escPos(Receipts::forReturn(returnKey), setup);
     Receipts::writeDevice(setup.device, bytes);
 }
 

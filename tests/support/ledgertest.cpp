@@ -151,6 +151,121 @@ QString pdfText(const QString& pdf, int page) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+QImage pdfPicture(const QString& pdf, int dpi) {
+    QTemporaryDir dir;
+    const QString stem = QDir(dir.path()).absoluteFilePath("page");
+    QProcess p;
+    p.start("pdftoppm",
+            {"-r", QString::number(dpi), "-gray", "-png", "-singlefile", "-f", "1", "-l", "1", pdf, stem});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QImage();
+    return QImage(stem + ".png");
+}
+
+namespace {
+
+// The widths of the bars and spaces of Code 128's symbols 0 to 106 (106: the stop, seven).
+const char* const Code128Widths[] = {
+    "212222", "222122", "222221", "121223", "121322", "131222", "122213", "122312", "132212", "221213",
+    "221312", "231212", "112232", "122132", "122231", "113222", "123122", "123221", "223211", "221132",
+    "221231", "213212", "223112", "312131", "311222", "321122", "321221", "312212", "322112", "322211",
+    "212123", "212321", "232121", "111323", "131123", "131321", "112313", "132113", "132311", "211313",
+    "231113", "231311", "112133", "112331", "132131", "113123", "113321", "133121", "313121", "211331",
+    "231131", "213113", "213311", "213131", "311123", "311321", "331121", "312113", "312311", "332111",
+    "314111", "221411", "431111", "111224", "111422", "121124", "121421", "141122", "141221", "112214",
+    "112412", "122114", "122411", "142112", "142211", "241211", "221114", "413111", "241112", "134111",
+    "111242", "121142", "121241", "114212", "124112", "124211", "411212", "421112", "421211", "212141",
+    "214121", "412121", "111143", "111341", "131141", "114113", "114311", "411113", "411311", "113141",
+    "114131", "311141", "411131", "211412", "211214", "211232", "2331112"};
+
+// One row's runs of dark and light, from the first dark pixel to the last.
+QList<int> runsOf(const QImage& picture, int y) {
+    QList<int> runs;
+    int x = 0;
+    while (x < picture.width() && qGray(picture.pixel(x, y)) >= 128)
+        ++x;
+    bool dark = true;
+    int length = 0;
+    for (; x < picture.width(); ++x) {
+        const bool now = qGray(picture.pixel(x, y)) < 128;
+        if (now == dark) {
+            ++length;
+            continue;
+        }
+        runs << length;
+        dark = now;
+        length = 1;
+    }
+    if (dark && length > 0)
+        runs << length;
+    return runs;
+}
+
+// The symbol of six runs, each scaled to whole modules of the symbol's eleven; -1 for none.
+int symbolOf(const QList<int>& runs, qsizetype at, int count, int modules) {
+    int total = 0;
+    for (int i = 0; i < count; ++i)
+        total += runs[at + i];
+    QString widths;
+    for (int i = 0; i < count; ++i)
+        widths += QChar(u'0' + qRound(runs[at + i] * double(modules) / total));
+    for (int value = 0; value < 107; ++value)
+        if (widths == QLatin1String(Code128Widths[value]))
+            return value;
+    return -1;
+}
+
+QString readRow(const QList<int>& runs) {
+    if (runs.size() < 6 * 3 + 7 || (runs.size() - 7) % 6 != 0)
+        return QString();
+    if (symbolOf(runs, runs.size() - 7, 7, 13) != 106)
+        return QString();
+    QList<int> values;
+    for (qsizetype at = 0; at + 7 < runs.size(); at += 6) {
+        const int value = symbolOf(runs, at, 6, 11);
+        if (value < 0)
+            return QString();
+        values << value;
+    }
+    qint64 check = values[0];
+    for (qsizetype i = 1; i + 1 < values.size(); ++i)
+        check += i * values[i];
+    if (check % 103 != values.last())
+        return QString();
+    enum { B, C } set;
+    if (values[0] == 104)
+        set = B;
+    else if (values[0] == 105)
+        set = C;
+    else
+        return QString();
+    QString text;
+    for (qsizetype i = 1; i + 1 < values.size(); ++i) {
+        const int v = values[i];
+        if (set == B && v == 99)
+            set = C;
+        else if (set == C && v == 100)
+            set = B;
+        else if (set == B && v < 95)
+            text += QChar(v + 32);
+        else if (set == C && v < 100)
+            text += QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+        else
+            return QString();
+    }
+    return text;
+}
+
+} // namespace
+
+QStringList readCode128(const QImage& picture) {
+    QStringList found;
+    for (int y = picture.height() - 1; y >= 0; --y)
+        if (const QString text = readRow(runsOf(picture, y)); !text.isEmpty() && !found.contains(text))
+            found << text;
+    return found;
+}
+
 namespace {
 QTimer* watchModal(std::function<void(QWidget*)> action, int timeoutMs, bool required) {
     auto* timer = new QTimer;

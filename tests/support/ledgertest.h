@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QList>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -129,6 +130,12 @@ void clickRow(DataGrid* grid, int row);
 
 // The text of a PDF file as laid out on its pages (pdftotext), of one page when one is given.
 QString pdfText(const QString& pdf, int page = 0);
+// The first page of a PDF file as a grey picture (pdftoppm) at that many dots an inch.
+QImage pdfPicture(const QString& pdf, int dpi = 300);
+// The Code 128 symbols in a picture, read as a scanner would: the widths of the bars and spaces
+// along a row, six a symbol, looked up in the symbology's table, the check symbol verified. Sets
+// B and C only. Every row is tried, from the bottom up: the different texts read, or none.
+QStringList readCode128(const QImage& picture);
 
 // A named child of a window; fails the test when it is missing.
 template <typename T> T* child(QObject* parent, const QString& name) {
