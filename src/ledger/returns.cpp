@@ -247,27 +247,29 @@ Made make(qint64 order, const QList<Line>& back, Way way, const QString& reason)
                 {{QStringLiteral(":o"), QString::number(order)},
                  {QStringLiteral(":p"), r.product},
                  {QStringLiteral(":k"), r.price.toString()}});
-            work.wrote(
-                QStringLiteral("return_lines"),
-                work.insert(QStringLiteral("insert into return_lines (return_id, line_id, product, quantity, "
-                                           "amount, cost, damaged) values (:r, :l, :p, :q, :a, :c, :d)"),
-                            {{QStringLiteral(":r"), made},
-                             {QStringLiteral(":l"), l.line},
-                             {QStringLiteral(":p"), r.product},
-                             {QStringLiteral(":q"), l.quantity.toString()},
-                             {QStringLiteral(":a"), qint64(p.shares[i].scaled())},
-                             {QStringLiteral(":c"), cost},
-                             {QStringLiteral(":d"), l.damaged ? 1 : 0}}));
+            // The product as it is now: its major category goes with the line into the figures;
+            // goods back to stock lock its row.
+            QSqlQuery stock = work.exec(QStringLiteral("select b4, b9, b1, b2, b5 from ab where bid = :p") +
+                                            (l.damaged ? QString() : work.forUpdate()),
+                                        {{QStringLiteral(":p"), r.product}});
+            const bool there = stock.next();
+            work.wrote(QStringLiteral("return_lines"),
+                       work.insert(QStringLiteral("insert into return_lines (return_id, line_id, product, "
+                                                  "quantity, amount, cost, damaged, price, category) values "
+                                                  "(:r, :l, :p, :q, :a, :c, :d, :pr, :ca)"),
+                                   {{QStringLiteral(":r"), made},
+                                    {QStringLiteral(":l"), l.line},
+                                    {QStringLiteral(":p"), r.product},
+                                    {QStringLiteral(":q"), l.quantity.toString()},
+                                    {QStringLiteral(":a"), qint64(p.shares[i].scaled())},
+                                    {QStringLiteral(":c"), cost},
+                                    {QStringLiteral(":d"), l.damaged ? 1 : 0},
+                                    {QStringLiteral(":pr"), r.price.toString()},
+                                    {QStringLiteral(":ca"), there ? stock.value(2) : QVariant()}}));
             told << QStringLiteral("%1 %2%3").arg(r.name, l.quantity.toString(),
                                                   l.damaged ? QStringLiteral("（报损）") : QString());
-            if (l.damaged)
-                continue;
-            // Back to stock at the line's price, with a stock-out record reversing the sale's.
-            QSqlQuery stock = work.exec(QStringLiteral("select b4, b9, b1, b2, b5 from ab where bid = :p") +
-                                            work.forUpdate(),
-                                        {{QStringLiteral(":p"), r.product}});
-            if (!stock.next())
-                continue; // the product was deleted since: no stock to take back
+            if (l.damaged || !there)
+                continue; // written off, or the product was deleted since: no stock to take back
             const qint64 product = r.product.toLongLong();
             const Currency b4 =
                 Db::storedNumber(stock.value(0), QStringLiteral("ab"), product, QStringLiteral("b4"));
