@@ -2,11 +2,13 @@
 #include "corefixture.h"
 #include "data/schema.h"
 #include "ledger/check.h"
+#include "ledger/costs.h"
 #include "ledger/members.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
 #include "ledger/returns.h"
 #include "ledger/settlement.h"
+#include "ledger/staff.h"
 #include "ledger/statistics.h"
 
 #include <QDir>
@@ -447,6 +449,22 @@ void TestLedgerStatistics::returnsCountOnTheDayOfTheReturn() {
              damaged ? 96 : 97);
     const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
     QVERIFY2(report.clean(), qPrintable(report.text()));
+
+    // A cashier, who may not see costs, gets the same sales and no cost: none is even read.
+    Staff::addOperator("老板", Staff::OwnerRole, "1234");
+    Staff::actAs(
+        Staff::Operator{Staff::addOperator("小王", Staff::CashierRole, "5678"), "小王", Staff::CashierRole});
+    Costs::follow();
+    const Summary cashier = summary(twoDays);
+    QVERIFY(!cashier.withCosts);
+    QCOMPARE(money(cashier), QStringList({both[0], "0", "0", both[3], "0"}));
+    for (const Statement& s :
+         {Statistics::perDay(twoDays), perCategory(twoDays), topProducts(twoDays, Ranking::Profit)})
+        QVERIFY2(!s.sql.contains("cost") && !s.sql.contains("e13"), qPrintable(s.sql));
+    QCOMPARE(rows(Statistics::perDay(twoDays)).value(1),
+             perDay[1].section('|', 0, 1) + "|" + perDay[1].section('|', 5));
+    Staff::actAs(std::nullopt);
+    Costs::follow();
 }
 
 QTEST_GUILESS_MAIN(TestLedgerStatistics)
