@@ -30,6 +30,7 @@ private slots:
     void daySummaryFollowsTheRecordsAndIsChecked();
     void returnsCountOnTheDayOfTheReturn_data();
     void returnsCountOnTheDayOfTheReturn();
+    void returnLinesOfAnEarlierFileCountAtTheirLinesPrice();
 };
 
 namespace {
@@ -465,6 +466,39 @@ void TestLedgerStatistics::returnsCountOnTheDayOfTheReturn() {
              perDay[1].section('|', 0, 1) + "|" + perDay[1].section('|', 5));
     Staff::actAs(std::nullopt);
     Costs::follow();
+}
+
+void TestLedgerStatistics::returnLinesOfAnEarlierFileCountAtTheirLinesPrice() {
+    if (CoreFixture::onServer())
+        QSKIP("files of an older version exist only as files");
+    CoreFixture f;
+    at(2026, 12, 9, 8);
+    const qint64 chips = CoreFixture::stockedSnack("薯片", "食品", "1", "2.5");
+    const qint64 order = Orders::addLine(0, chips, Currency::parse("2")).order;
+    Settlement::payCash(order, Currency::parse("5"));
+    Returns::make(order, {{Returns::returnable(order).first().line, Currency::parse("1"), true}},
+                  Returns::Way::Cash, {});
+    f.close();
+    {
+        // The return lines as the first version of returns kept them: no price, no category.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(QDir(f.folder()).absoluteFilePath(Db::BusinessFile));
+        QVERIFY(db.open());
+        Db::exec(db, "alter table return_lines drop column price");
+        Db::exec(db, "alter table return_lines drop column category");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    f.reopen();
+    QCOMPARE(CoreFixture::rows("select coalesce(price, '-'), coalesce(category, '-') from return_lines"),
+             QStringList({"-|-"}));
+    QCOMPARE(Schema::upgradeBusinessFile(Db::business()), QStringList());
+    // The written-off chip still takes its sale back, at its line's price: 5 − 2.5.
+    const Summary s = summary(Dec9);
+    QCOMPARE(s.sales.toString(), QStringLiteral("2.5"));
+    QCOMPARE(s.writtenOff.toString(), QStringLiteral("2.5"));
+    QCOMPARE(s.profit.toString(), QStringLiteral("0.5"));
+    QCOMPARE(rows(perCategory(Dec9)), QStringList({"食品|2|5|3", "|-1|-2.5|-2.5"}));
 }
 
 QTEST_GUILESS_MAIN(TestLedgerStatistics)
