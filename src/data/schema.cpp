@@ -378,6 +378,8 @@ QStringList Schema::returnStatements(bool server) {
             .arg(key),
         QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_line ON return_lines (line_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_return ON return_lines (return_id)"),
+        // The card that paid an order, found by the order without reading every card movement.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g5 ON ag (g5)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS shop_settings (%1, name TEXT NOT NULL UNIQUE, value TEXT)")
             .arg(key)};
     // Return lines stored before the price and category were kept gain the columns (empty).
