@@ -223,6 +223,8 @@ QStringList Schema::indexStatements() {
         QStringLiteral("CREATE INDEX IF NOT EXISTS ak_k8 ON ak (k8)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g6 ON ag (g6)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)"),
+        // An order's stock-out records: a return finds the cost its sale recorded.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ae_e11 ON ae (e11)"),
         // Orders without an amount due, mended at every start: kept empty.
         QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
                        "WHERE a5 IS NULL OR a5 = ''"),

@@ -234,19 +234,21 @@ Made make(qint64 order, const QList<Line>& back, Way way, const QString& reason)
              {QStringLiteral(":w"), way == Way::Cash ? CashWay : CardWay},
              {QStringLiteral(":c"), way == Way::Card ? QVariant(p.order.card) : QVariant()}});
         work.wrote(QStringLiteral("returns"), made);
+        // The cost each sale's stock-out record carries, by product and price (the newest record
+        // of each), read once for the whole order.
+        QHash<std::pair<QString, QString>, QVariant> costs;
+        for (QSqlQuery sale =
+                 work.exec(QStringLiteral(
+                               "select e1, e6, e13 from ae where e11 = :o and e3 not like '-%' order by eid"),
+                           {{QStringLiteral(":o"), QString::number(order)}});
+             sale.next();)
+            costs.insert({sale.value(0).toString(), sale.value(1).toString()}, sale.value(2));
         QStringList told;
         for (int i = 0; i < p.back.size(); ++i) {
             const Line& l = p.back[i];
             const Returnable& r = *std::find_if(p.lines.begin(), p.lines.end(),
                                                 [&](const Returnable& x) { return x.line == l.line; });
-            // The cost the sale's stock-out record carries.
-            const QVariant cost = work.scalar(
-                QStringLiteral(
-                    "select e13 from ae where e11 = :o and e1 = :p and e6 = :k and e3 not like '-%' "
-                    "order by eid desc limit 1"),
-                {{QStringLiteral(":o"), QString::number(order)},
-                 {QStringLiteral(":p"), r.product},
-                 {QStringLiteral(":k"), r.price.toString()}});
+            const QVariant cost = costs.value({r.product, r.price.toString()});
             // The product as it is now: its major category goes with the line into the figures;
             // goods back to stock lock its row.
             QSqlQuery stock = work.exec(QStringLiteral("select b4, b9, b1, b2, b5 from ab where bid = :p") +
