@@ -75,6 +75,21 @@ WriteOffTerms writeOffTerms() {
                 .arg(Schema::scaled(quantity + QStringLiteral(" * cast(l.cost as double precision)")))};
 }
 
+// Whether goods were written off in the period: the lists read the return lines only then, so
+// that a period without (most of them) reads the stock-out records as fast as ever.
+bool anyWrittenOff(const Statistics::Period& period) {
+    return Db::exec(Db::business(), QStringLiteral("select 1 %1 limit 1").arg(WrittenOff),
+                    writtenOffDays(period))
+        .next();
+}
+
+// The statement's parameters with those of the written-off lines.
+Db::Params withWrittenOff(Db::Params params, const Statistics::Period& period) {
+    const Db::Params returned = writtenOffDays(period);
+    params.insert(params.end(), returned.begin(), returned.end());
+    return params;
+}
+
 struct StockOut {
     Currency sales, cost, costed;
     int records = 0, withoutCost = 0;
@@ -238,20 +253,24 @@ Statement perDay(const Period& period) {
                                                  "sum(costed - cost) / 10000.0 as maoli, "
                                                  "sum(nocost) as wuchengben, ")
                                 : QString();
+    const QString sums =
+        QStringLiteral("select %1 as riqi, sum(sales) / 10000.0 as xiaoshoue, %2sum(n) as bishu ")
+            .arg(bucket(QStringLiteral("d"), period), costs);
+    const QString grouped =
+        QStringLiteral(" group by %1 order by %1").arg(bucket(QStringLiteral("d"), period));
+    if (!anyWrittenOff(period))
+        return {sums + QStringLiteral("from ae_day where ") + InDays + grouped, days(period)};
     // The day summary, and the sales of goods written off taken back on their day.
     const WriteOffTerms w = writeOffTerms();
     const QString summed =
         shown ? QStringLiteral("d, n, sales, nocost, costed, cost") : QStringLiteral("d, n, sales");
     const QString off = QStringLiteral("substr(r.returned_at, 1, 10), 0, -(%1)").arg(w.value) +
                         (shown ? QStringLiteral(", 0, -(%1), 0").arg(w.costed) : QString());
-    Db::Params params = days(period);
-    const Db::Params returned = writtenOffDays(period);
-    params.insert(params.end(), returned.begin(), returned.end());
-    return {QStringLiteral("select %1 as riqi, sum(sales) / 10000.0 as xiaoshoue, %3sum(n) as bishu "
-                           "from (select %4 from ae_day where %2 union all select %5 %6) s "
-                           "group by %1 order by %1")
-                .arg(bucket(QStringLiteral("d"), period), InDays, costs, summed, off, WrittenOff),
-            params};
+    return {sums +
+                QStringLiteral("from (select %1 from ae_day where %2 union all select %3 %4) s")
+                    .arg(summed, InDays, off, WrittenOff) +
+                grouped,
+            withWrittenOff(days(period), period)};
 }
 
 Statement topProducts(const Period& period, Ranking ranking) {
@@ -270,19 +289,31 @@ Statement topProducts(const Period& period, Ranking ranking) {
     const QString sales =
         rounded(number(QStringLiteral("e3")) + QStringLiteral(" * ") + number(QStringLiteral("e6")));
     const QString cost = rounded(number(QStringLiteral("e3")) + QStringLiteral(" * e13"));
-    const QString profit = costs
-                               ? QStringLiteral(", sum(case when e13 is null then 0 else %1 - %2 end) as p, "
-                                                "sum(case when e13 is null then 1 else 0 end) as nc")
-                                     .arg(sales, cost)
-                               : QString();
+    // The profit and the records without a cost of each product, named as the list has them
+    // (maoli in 元, wuchengben) or for summing once more (p in ten-thousandths, nc).
+    const auto profit = [&](const QString& scale, const QString& p, const QString& nc) {
+        return costs ? QStringLiteral(", sum(case when e13 is null then 0 else %1 - %2 end)%3 as %4, "
+                                      "sum(case when e13 is null then 1 else 0 end) as %5")
+                           .arg(sales, cost, scale, p, nc)
+                     : QString();
+    };
+    if (!anyWrittenOff(period))
+        return {QStringLiteral("select t.e1, (select n.e2 from ae n where n.eid = t.newest) as e2, "
+                               "t.shuliang, t.xiaoshoue%4 from ("
+                               "select e1, max(eid) as newest, sum(%1) / 10000.0 as shuliang, "
+                               "sum(%2) / 10000.0 as xiaoshoue%5 "
+                               "from ae where e7 >= :from and e7 < :to group by e1) t "
+                               "order by t.%3 desc, t.e1 limit 10")
+                    .arg(quantity, sales, order,
+                         costs ? QStringLiteral(", t.maoli, t.wuchengben") : QString(),
+                         profit(QStringLiteral(" / 10000.0"), QStringLiteral("maoli"),
+                                QStringLiteral("wuchengben"))),
+                range(period)};
     const WriteOffTerms w = writeOffTerms();
     const QString off =
         QStringLiteral("select l.product, null, -sum(%1), -sum(%2)%3 %4 group by l.product")
             .arg(w.quantity, w.value, costs ? QStringLiteral(", -sum(%1), 0").arg(w.costed) : QString(),
                  WrittenOff);
-    Db::Params params = range(period);
-    const Db::Params returned = writtenOffDays(period);
-    params.insert(params.end(), returned.begin(), returned.end());
     // Goods written off are taken off their product's figures; a product with nothing else in the
     // period is named as it is now.
     return {QStringLiteral("select t.e1, coalesce((select n.e2 from ae n where n.eid = t.newest), "
@@ -296,24 +327,26 @@ Statement topProducts(const Period& period, Ranking ranking) {
                            "order by t.%3 desc, t.e1 limit 10")
                 .arg(quantity, sales, order, costs ? QStringLiteral(", t.maoli, t.wuchengben") : QString(),
                      costs ? QStringLiteral(", sum(p) / 10000.0 as maoli, sum(nc) as wuchengben") : QString(),
-                     profit, off),
-            params};
+                     profit({}, QStringLiteral("p"), QStringLiteral("nc")), off),
+            withWrittenOff(range(period), period)};
 }
 
 Statement perCategory(const Period& period) {
     const bool shown = Costs::shown();
+    const QString sums =
+        QStringLiteral("select e8, sum(qty) / 10000.0 as shuliang, sum(sales) / 10000.0 as xiaoshoue%1 ")
+            .arg(shown ? QStringLiteral(", sum(costed - cost) / 10000.0 as maoli") : QString());
+    const QString grouped = QStringLiteral(" group by e8 order by xiaoshoue desc, e8");
+    if (!anyWrittenOff(period))
+        return {sums + QStringLiteral("from ae_day where ") + InDays + grouped, days(period)};
     const WriteOffTerms w = writeOffTerms();
     const QString off = QStringLiteral("coalesce(l.category, ''), -(%1), -(%2)").arg(w.quantity, w.value) +
                         (shown ? QStringLiteral(", -(%1), 0").arg(w.costed) : QString());
-    Db::Params params = days(period);
-    const Db::Params returned = writtenOffDays(period);
-    params.insert(params.end(), returned.begin(), returned.end());
-    return {QStringLiteral("select e8, sum(qty) / 10000.0 as shuliang, sum(sales) / 10000.0 as xiaoshoue%2 "
-                           "from (select e8, qty, sales%3 from ae_day where %1 union all select %4 %5) s "
-                           "group by e8 order by xiaoshoue desc, e8")
-                .arg(InDays, shown ? QStringLiteral(", sum(costed - cost) / 10000.0 as maoli") : QString(),
-                     shown ? QStringLiteral(", costed, cost") : QString(), off, WrittenOff),
-            params};
+    return {sums +
+                QStringLiteral("from (select e8, qty, sales%1 from ae_day where %2 union all select %3 %4) s")
+                    .arg(shown ? QStringLiteral(", costed, cost") : QString(), InDays, off, WrittenOff) +
+                grouped,
+            withWrittenOff(days(period), period)};
 }
 
 Statement members(const Period& period) {
