@@ -235,14 +235,21 @@ Made make(qint64 order, const QList<Line>& back, Way way, const QString& reason)
              {QStringLiteral(":c"), way == Way::Card ? QVariant(p.order.card) : QVariant()}});
         work.wrote(QStringLiteral("returns"), made);
         // The cost each sale's stock-out record carries, by product and price (the newest record
-        // of each), read once for the whole order.
+        // of each), read once for the whole order. Prices are compared as amounts ("2.50" is 2.5).
+        const auto amount = [](const QString& text) {
+            try {
+                return Currency::parse(text).toString();
+            } catch (const ConversionError&) {
+                return text;
+            }
+        };
         QHash<std::pair<QString, QString>, QVariant> costs;
         for (QSqlQuery sale =
                  work.exec(QStringLiteral(
                                "select e1, e6, e13 from ae where e11 = :o and e3 not like '-%' order by eid"),
                            {{QStringLiteral(":o"), QString::number(order)}});
              sale.next();)
-            costs.insert({sale.value(0).toString(), sale.value(1).toString()}, sale.value(2));
+            costs.insert({sale.value(0).toString(), amount(sale.value(1).toString())}, sale.value(2));
         QStringList told;
         for (int i = 0; i < p.back.size(); ++i) {
             const Line& l = p.back[i];
