@@ -436,6 +436,8 @@ void TestLedgerStatistics::returnsCountOnTheDayOfTheReturn() {
     const Period twoDays{QDate(2026, 12, 9), QDate(2026, 12, 10)};
     QCOMPARE(money(summary(Dec9)), QStringList({"16", "8", "8", "0", "0"}));
     QCOMPARE(money(summary(dec10)), returnDay);
+    // A day of returns only has sales below zero: no margin to give.
+    QCOMPARE(summary(dec10).marginText(), QStringLiteral("—"));
     QCOMPARE(money(summary(twoDays)), both);
     QCOMPARE(glance(QDate(2026, 12, 10)).profit.toString(), returnDay[2]);
     // The returns figure: on the day of the return, not of the sale.

@@ -154,7 +154,8 @@ Period period(Span span, const QDate& today) {
 }
 
 QString Summary::marginText() const {
-    if (!withCosts || costedSales == Currency())
+    // No margin of sales that are none or below zero (a day of returns only).
+    if (!withCosts || costedSales <= Currency())
         return QStringLiteral("—");
     const double percent = 100.0 * double(profit.scaled()) / double(costedSales.scaled());
     return QString::number(percent, 'f', 1) + QLatin1Char('%');

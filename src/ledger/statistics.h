@@ -59,7 +59,7 @@ struct Summary {
     Currency cardPayments; // paid from member cards in the period
     Currency cardBalance;  // held on every card now: what the shop owes its members
 
-    // Gross margin (profit ÷ costed sales) as "23.5%"; "—" without costed sales.
+    // Gross margin (profit ÷ costed sales) as "23.5%"; "—" without costed sales above zero.
     QString marginText() const;
     // The average amount due of an order, to the cent; 0 without orders.
     Currency averageOrder() const;

@@ -613,8 +613,13 @@ ShiftReport::ShiftReport(const QString& title, const std::function<QStringList(i
         else if (m.hasMatch())
             html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
                         .arg(m.captured(1).toHtmlEscaped(), m.captured(2).toHtmlEscaped());
-        else
-            html += QStringLiteral("<tr><td colspan=\"2\">%1</td></tr>").arg(line.toHtmlEscaped());
+        else // a line of its own, indented as on the roll (a movement's reason)
+            html += QStringLiteral("<tr><td colspan=\"2\">%1%2</td></tr>")
+                        .arg(QStringLiteral("&nbsp;&nbsp;")
+                                 .repeated(std::find_if(line.begin(), line.end(),
+                                                        [](QChar c) { return c != u' '; }) -
+                                           line.begin()),
+                             line.trimmed().toHtmlEscaped());
     }
     text->setHtml(html + QStringLiteral("</table>"));
     const QFontMetrics metrics(text->font());
