@@ -16,7 +16,10 @@
 #include "data/spreadsheet.h"
 #include "ledger/backup.h"
 #include "ledger/check.h"
+#include "ledger/orders.h"
 #include "ledger/reportfiles.h"
+#include "ledger/returns.h"
+#include "ledger/settlement.h"
 #include "ledger/shifts.h"
 #include "ledger/staff.h"
 #include "orders/new_dingdan.h"
@@ -881,6 +884,14 @@ void measureShiftClose(const QString& folder) {
                 throw LedgerError(QStringLiteral("cannot write the shift's orders"));
         }
     }
+    // Twenty returns paid out of the drawer, each a movement of the report.
+    for (int i = 0; i < 20; ++i)
+        Db::exec(db,
+                 QStringLiteral(
+                     "insert into returns (order_id, returned_at, operator_name, till_name, shift_id, "
+                     "reason, refund, way) values (:o, '2026-11-30 15:00:00', '小李', :t, :s, '不新鲜', "
+                     "125000, '现金')"),
+                 {{QStringLiteral(":o"), i + 1}, {QStringLiteral(":t"), till}, {QStringLiteral(":s"), key}});
     for (int i = 0; i < 40; ++i) {
         Db::exec(db, QStringLiteral("insert into ah (h1, h2, h9) values (1, 100, :s)"),
                  {{QStringLiteral(":s"), shift}});
@@ -901,9 +912,83 @@ void measureShiftClose(const QString& folder) {
     db = QSqlDatabase(); // the connection closes with the program's instances
     Staff::setTillName(QString());
     Startup::destroyInstances();
-    report(QStringLiteral("shifts"), QStringLiteral("shift-close"),
-           QStringLiteral("close report of a busy shift (2,000 orders): figures and %1 lines").arg(lines),
-           median(times), "ms", 200);
+    report(
+        QStringLiteral("shifts"), QStringLiteral("shift-close"),
+        QStringLiteral("close report of a busy shift (2,000 orders, 60 cash movements): figures and %1 lines")
+            .arg(lines),
+        median(times), "ms", 200);
+}
+
+// A return of a 50-line order: every line comes back whole (every tenth written off), the money in
+// cash, as one operation. On a copy of the shop's files, so the data stay as they were; seven
+// orders, each returned once.
+void measureReturn(const QString& folder) {
+    QTemporaryDir copy;
+    for (const QString& name : {Db::BusinessFile, Db::ListsFile})
+        if (!QFile::copy(QDir(folder).filePath(name), copy.filePath(name)))
+            throw LedgerError(QStringLiteral("cannot copy the shop's files for the return"));
+    Startup::createInstances(copy.path());
+    QList<qint64> products;
+    QSqlQuery q =
+        Db::exec(Db::business(),
+                 QStringLiteral("select bid from ab where cast(b4 as double precision) >= 10 order by bid "
+                                "limit 50"));
+    while (q.next())
+        products << q.value(0).toLongLong();
+    std::vector<double> times;
+    for (int run = 0; run < 7 && products.size() == 50; ++run) {
+        Orders::LineAdded added;
+        for (const qint64 product : products)
+            added = Orders::addLine(added.order, product, Currency::fromInt(1));
+        Settlement::payCash(added.order, added.amountDue);
+        QList<Returns::Line> back;
+        for (const Returns::Returnable& r : Returns::returnable(added.order))
+            back << Returns::Line{r.line, r.left(), r.line % 10 == 0};
+        QElapsedTimer timer;
+        timer.start();
+        const Returns::Made made =
+            Returns::make(added.order, back, Returns::Way::Cash, QStringLiteral("整单退货"));
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (made.refund != added.amountDue || made.state != Returns::Wholly)
+            std::printf("return FAILED: %s back of %s\n", qPrintable(made.refund.toString()),
+                        qPrintable(added.amountDue.toString()));
+    }
+    // Orders from the middle of the data, years old, whose records lie deep among the others:
+    // each returned whole, the money back the way it came.
+    std::vector<double> old;
+    const qint64 middle =
+        Db::scalar(Db::business(), QStringLiteral("select max(aid) / 2 from aa")).toLongLong();
+    QSqlQuery settled =
+        Db::exec(Db::business(),
+                 QStringLiteral("select aid from aa where aid >= :m and a2 = '已结算' order by aid limit 7"),
+                 {{QStringLiteral(":m"), middle}});
+    QList<qint64> orders;
+    while (settled.next())
+        orders << settled.value(0).toLongLong();
+    int lines = 0;
+    for (const qint64 order : orders) {
+        QList<Returns::Line> back;
+        for (const Returns::Returnable& r : Returns::returnable(order))
+            back << Returns::Line{r.line, r.left(), false};
+        lines = std::max(lines, int(back.size()));
+        const Returns::Way way = Returns::paidByCard(order) != 0 ? Returns::Way::Card : Returns::Way::Cash;
+        QElapsedTimer timer;
+        timer.start();
+        Returns::make(order, back, way, QStringLiteral("整单退货"));
+        old.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    Startup::destroyInstances();
+    if (times.empty() || old.empty()) {
+        std::printf("return FAILED: no 50 products with stock or no settled orders\n");
+        return;
+    }
+    report(QStringLiteral("returns"), QStringLiteral("return-50"),
+           QStringLiteral("a return of a 50-line order (every line, in cash, some written off)"),
+           median(times), "ms", 50);
+    report(
+        QStringLiteral("returns"), QStringLiteral("return-old"),
+        QStringLiteral("a return of a whole order from the middle of the data (up to %1 lines)").arg(lines),
+        median(old), "ms", 50);
 }
 
 // Measures one scale runs times over the same data and prints the medians.
@@ -919,6 +1004,7 @@ ScaleFigures runScale(double scale, const QString& cache, bool compare, bool exp
     if (scaleOne) {
         measureLogin();
         measureShiftClose(folder);
+        measureReturn(folder);
     }
     if (exportToo && scaleOne) {
         measureExport(folder, self);
@@ -1022,6 +1108,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption shiftOnly(
         QStringLiteral("shift-only"),
         QStringLiteral("只测量繁忙班次的交班报表 / measure only the close report of a busy shift"));
+    const QCommandLineOption returnOnly(
+        QStringLiteral("return-only"),
+        QStringLiteral("只测量 50 行订单的整单退货 / measure only the return of a 50-line order"));
     const QCommandLineOption exportFolder(
         QStringLiteral("export"),
         QStringLiteral("（内部）导出文件夹的出库记录 / (internal) export FOLDER's stock-out list"),
@@ -1064,8 +1153,8 @@ int main(int argc, char* argv[]) {
                        "server at URL (an administrator's)"),
         QStringLiteral("URL"));
     parser.addOptions({server, scaleOption, noCompare, memory, loadEverything, exportOnly, importOnly,
-                       loginOnly, staff, shiftOnly, exportFolder, exportFormat, checkFolder, backupFolder,
-                       statisticsFolder, runsOption, dataCache, growth});
+                       loginOnly, staff, shiftOnly, returnOnly, exportFolder, exportFormat, checkFolder,
+                       backupFolder, statisticsFolder, runsOption, dataCache, growth});
     if (const int status = CommandLine::read(parser, 0, 0); status >= 0)
         return status;
     Startup::prepareApplication(app);
@@ -1145,6 +1234,12 @@ int main(int argc, char* argv[]) {
         if (parser.isSet(shiftOnly)) {
             QTemporaryDir temporary;
             measureShiftClose(prepareData(scale, cache, temporary));
+            printFigures(1);
+            return 0;
+        }
+        if (parser.isSet(returnOnly)) {
+            QTemporaryDir temporary;
+            measureReturn(prepareData(scale, cache, temporary));
             printFigures(1);
             return 0;
         }

@@ -465,8 +465,23 @@ void TestCosts::salesPerCashierAndDay() {
     logged("2026-12-09 12:00:00", "小王", OpLog::AddLine);
     logged("2026-12-10 00:00:00", "小王", OpLog::RemoveLine);
 
-    const QStringList expected = {"2026-12-08|小李|10|1|0|1", "2026-12-08|小王|27|1|3|0",
-                                  "2026-12-09|小王|23|2|2|2"};
+    // The returns each one took, on the day of the return; a return of the shop before operators
+    // names nobody.
+    auto returned = [](const char* when, const char* who, const char* refund) {
+        LedgerFixture::exec(
+            "insert into returns (order_id, returned_at, operator_name, till_name, refund, way) "
+            "values (1, :t, :o, '一号机', :r, '现金')",
+            {{":t", when}, {":o", who}, {":r", qint64(Currency::parse(refund).scaled())}});
+    };
+    returned("2026-12-09 10:00:00", "小王", "4.5");
+    returned("2026-12-09 16:00:00", "小王", "2");
+    returned("2026-12-09 17:00:00", "小李", "10");
+    returned("2026-12-09 18:00:00", "", "7");
+    returned("2026-12-10 00:00:00", "小王", "1");
+
+    // Day, cashier, received, orders, discounts, lines taken off, returns, refunded.
+    const QStringList expected = {"2026-12-08|小李|10|1|0|1|0|0", "2026-12-08|小王|27|1|3|0|0|0",
+                                  "2026-12-09|小李|0|0|0|0|1|10", "2026-12-09|小王|23|2|2|2|2|6.5"};
     const Statistics::Statement s = Statistics::byCashier({QDate(2026, 12, 8), QDate(2026, 12, 9)});
     QCOMPARE(LedgerFixture::rows(s.sql, s.params), expected);
 

@@ -565,6 +565,10 @@ void TestLedgerStaff::aShiftExplainsEveryYuanInTheDrawer() {
     const qint64 product = snack(); // 2.50
     const qint64 card = Members::create(member(), Currency());
     Staff::setTillName(QStringLiteral("一号机"));
+    const auto at = [](int hour) {
+        Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(hour, 0)));
+    };
+    at(8);
     const Shifts::Shift shift = Shifts::open(yuan("200"));
     QVERIFY_THROWS_EXCEPTION(Refused, Shifts::open(yuan("10")));
     QCOMPARE(Shifts::current()->key, shift.key);
@@ -579,11 +583,20 @@ void TestLedgerStaff::aShiftExplainsEveryYuanInTheDrawer() {
     Orders::removeLine(Orders::addLine(c, product, Currency::fromInt(1)).line);
     Members::recharge(card, yuan("100"));
     Settlement::payByCard(c, card, yuan("5"));
+    at(10);
     Shifts::moveCash(Shifts::Move::In, yuan("50"), QStringLiteral("零钱"));
+    at(15);
     Shifts::moveCash(Shifts::Move::Out, yuan("30"), QStringLiteral("买水"));
     QVERIFY_THROWS_EXCEPTION(Refused,
                              Shifts::moveCash(Shifts::Move::Out, yuan("1000"), QStringLiteral("太多")));
     Orders::remove(Orders::addLine(0, product, Currency::fromInt(1)).order);
+    // A chip of the first order comes back, its 2.50 out of the drawer; a card sale's return goes
+    // back onto the card, not out of the drawer.
+    at(12);
+    Returns::make(a, {{Returns::returnable(a).first().line, Currency::fromInt(1)}}, Returns::Way::Cash,
+                  QStringLiteral("不新鲜"));
+    Returns::make(c, {{Returns::returnable(c).first().line, Currency::fromInt(1)}}, Returns::Way::Card, {});
+    at(20);
 
     Shifts::Figures figures = Shifts::figures(shift.key);
     QCOMPARE(figures.cashOrders, 2);
@@ -594,13 +607,24 @@ void TestLedgerStaff::aShiftExplainsEveryYuanInTheDrawer() {
     QCOMPARE(figures.rechargeCash, yuan("100"));
     QCOMPARE(figures.removedLines, 1);
     QCOMPARE(figures.deletedOrders, 1);
-    QCOMPARE(figures.expected(), yuan("334.5"));
+    QCOMPARE(figures.refundCount, 1);
+    QCOMPARE(figures.refunds, yuan("2.5"));
+    QCOMPARE(figures.expected(), yuan("332"));
+    // Each movement of cash, in the order they happened: the refund at noon between the two moves.
+    QStringList movements;
+    for (const Shifts::CashMovement& m : figures.movements)
+        movements << QStringList{m.at, m.kind, m.amount.toString(), m.reason, m.operatorName}.join('|');
+    const QString who = Staff::signature().toString();
+    QCOMPARE(movements,
+             QStringList({"2026-12-09 10:00:00|存入|50|零钱|" + who,
+                          QStringLiteral("2026-12-09 12:00:00|退款|2.5|订单 %1 不新鲜|").arg(a) + who,
+                          "2026-12-09 15:00:00|支出|30|买水|" + who}));
 
     // Counted by denomination, 0.50 short; the count must add up.
-    QVERIFY_THROWS_EXCEPTION(Refused, Shifts::close(shift.key, yuan("334.5"), {3, 0, 1, 1, 0, 4, 0, 0}));
-    figures = Shifts::close(shift.key, yuan("334"), {3, 0, 1, 1, 0, 4, 0, 0});
-    QCOMPARE(figures.shift.expected, std::optional<Currency>(yuan("334.5")));
-    QCOMPARE(figures.shift.counted, std::optional<Currency>(yuan("334")));
+    QVERIFY_THROWS_EXCEPTION(Refused, Shifts::close(shift.key, yuan("332"), {3, 0, 1, 1, 0, 1, 1, 0}));
+    figures = Shifts::close(shift.key, yuan("331.5"), {3, 0, 1, 1, 0, 1, 1, 0});
+    QCOMPARE(figures.shift.expected, std::optional<Currency>(yuan("332")));
+    QCOMPARE(figures.shift.counted, std::optional<Currency>(yuan("331.5")));
     QVERIFY_THROWS_EXCEPTION(Refused, Shifts::close(shift.key, yuan("1")));
     QVERIFY(!Shifts::current());
     // The report is kept as it was at the close.
@@ -612,6 +636,15 @@ void TestLedgerStaff::aShiftExplainsEveryYuanInTheDrawer() {
             QVERIFY2(columnsOf(line) <= width, qPrintable(line));
         const QString difference = lines.filter(QStringLiteral("差额")).value(0);
         QVERIFY2(difference.endsWith(QStringLiteral(" -0.50")), qPrintable(difference));
+        // The movements on the roll: each with its time, kind, operator and amount, its reason below.
+        const qsizetype from = lines.indexOf(QStringLiteral("现金收支明细"));
+        QVERIFY2(from > 0, qPrintable(lines.join('\n')));
+        QCOMPARE(lines.mid(from + 1, 6),
+                 QStringList({Shifts::reportRow("10:00 存入 " + who, "50.00", width), "  零钱",
+                              Shifts::reportRow("12:00 退款 " + who, "-2.50", width),
+                              QStringLiteral("  订单 %1 不新鲜").arg(a),
+                              Shifts::reportRow("15:00 支出 " + who, "-30.00", width), "  买水"}));
+        QVERIFY(lines.contains(Shifts::reportRow(QStringLiteral("退货退款 1 笔（现金）"), "2.50", width)));
     }
     // Paying out of a closed drawer is refused.
     QVERIFY_THROWS_EXCEPTION(Refused, Shifts::moveCash(Shifts::Move::In, yuan("1"), QString()));

@@ -2,10 +2,13 @@
 #include "corefixture.h"
 #include "data/schema.h"
 #include "ledger/check.h"
+#include "ledger/costs.h"
 #include "ledger/members.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
+#include "ledger/staff.h"
 #include "ledger/statistics.h"
 
 #include <QDir>
@@ -25,6 +28,9 @@ private slots:
     void eachRankingOrdersByItsOwnFigure();
     void olderFilesGainTheCostColumn();
     void daySummaryFollowsTheRecordsAndIsChecked();
+    void returnsCountOnTheDayOfTheReturn_data();
+    void returnsCountOnTheDayOfTheReturn();
+    void returnLinesOfAnEarlierFileCountAtTheirLinesPrice();
 };
 
 namespace {
@@ -370,6 +376,131 @@ void TestLedgerStatistics::daySummaryFollowsTheRecordsAndIsChecked() {
     Schema::rebuildDaySummary(Db::business());
     QCOMPARE(problems(), QStringList());
     QCOMPARE(summary(Dec9).sales.toString(), QStringLiteral("24"));
+}
+
+void TestLedgerStatistics::returnsCountOnTheDayOfTheReturn_data() {
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<QStringList>("returnDay"); // sales, cost, profit, written off, its cost
+    QTest::addColumn<QStringList>("both");      // the same over the day of the sale and of the return
+    QTest::addColumn<QStringList>("perDay");
+    QTest::addColumn<QStringList>("categories");
+    QTest::addColumn<QStringList>("products");
+    // Sold on the 9th: 4 chips (cost 1, price 2.5) and 2 colas (cost 2, price 3): sales 16, cost 8,
+    // profit 8. On the 10th a chip and a cola come back.
+    // Back to stock: the 10th falls by their sales 5.5, cost 3 and profit 2.5; what stays sold
+    // (3 chips, 1 cola) made 4.5 + 1 = 5.5.
+    QTest::newRow("back to stock") << false << QStringList{"-5.5", "-3", "-2.5", "0", "0"}
+                                   << QStringList{"10.5", "5", "5.5", "0", "0"}
+                                   << QStringList{"2026-12-09|16|8|8|0|2", "2026-12-10|-5.5|-3|-2.5|0|2"}
+                                   << QStringList{"食品|3|7.5|4.5", "饮料|1|3|1"}
+                                   << QStringList{"1|薯片|3|7.5|4.5|0", "2|可乐|1|3|1|0"};
+    // Written off: the sales come off, the cost stays a loss: the 10th's profit falls by the whole
+    // 5.5 (their profit 2.5 and their cost 3), and what was sold made 5.5 − 3 = 2.5.
+    QTest::newRow("written off") << true << QStringList{"-5.5", "0", "-5.5", "5.5", "3"}
+                                 << QStringList{"10.5", "8", "2.5", "5.5", "3"}
+                                 << QStringList{"2026-12-09|16|8|8|0|2", "2026-12-10|-5.5|0|-5.5|0|0"}
+                                 << QStringList{"食品|3|7.5|3.5", "饮料|1|3|-1"}
+                                 << QStringList{"1|薯片|3|7.5|3.5|0", "2|可乐|1|3|-1|0"};
+}
+
+void TestLedgerStatistics::returnsCountOnTheDayOfTheReturn() {
+    QFETCH(bool, damaged);
+    QFETCH(QStringList, returnDay);
+    QFETCH(QStringList, both);
+    QFETCH(QStringList, perDay);
+    QFETCH(QStringList, categories);
+    QFETCH(QStringList, products);
+    CoreFixture f;
+    at(2026, 12, 1, 8);
+    const qint64 chips = CoreFixture::stockedSnack("薯片", "食品", "1", "2.5");
+    const qint64 cola = CoreFixture::stockedSnack("可乐", "饮料", "2", "3");
+    at(2026, 12, 9, 10);
+    const qint64 order = Orders::addLine(0, chips, Currency::parse("4")).order;
+    Orders::addLine(order, cola, Currency::parse("2"));
+    // A discount: the money given back is the lines' share of 15, the figures stay at the prices.
+    Settlement::payCash(order, Currency::parse("15"));
+    // The cost of cola rises after the sale: the return keeps the cost of the sale.
+    setCost(cola, "可乐", "饮料", "2.8", "3");
+    at(2026, 12, 10, 9);
+    QList<Returns::Line> back;
+    for (const Returns::Returnable& r : Returns::returnable(order))
+        back << Returns::Line{r.line, Currency::parse("1"), damaged};
+    QCOMPARE(Returns::make(order, back, Returns::Way::Cash, "坏了").refund.toString(),
+             QStringLiteral("5.15"));
+
+    const auto money = [](const Summary& s) {
+        return QStringList{s.sales.toString(), s.cost.toString(), s.profit.toString(),
+                           s.writtenOff.toString(), s.writtenOffCost.toString()};
+    };
+    const Period dec10{QDate(2026, 12, 10), QDate(2026, 12, 10)};
+    const Period twoDays{QDate(2026, 12, 9), QDate(2026, 12, 10)};
+    QCOMPARE(money(summary(Dec9)), QStringList({"16", "8", "8", "0", "0"}));
+    QCOMPARE(money(summary(dec10)), returnDay);
+    // A day of returns only has sales below zero: no margin to give.
+    QCOMPARE(summary(dec10).marginText(), QStringLiteral("—"));
+    QCOMPARE(money(summary(twoDays)), both);
+    QCOMPARE(glance(QDate(2026, 12, 10)).profit.toString(), returnDay[2]);
+    // The returns figure: on the day of the return, not of the sale.
+    QCOMPARE(summary(Dec9).returns, 0);
+    QCOMPARE(summary(dec10).returns, 1);
+    QCOMPARE(summary(twoDays).refunded.toString(), QStringLiteral("5.15"));
+    QCOMPARE(rows(Statistics::perDay(twoDays)), perDay);
+    QCOMPARE(rows(perCategory(twoDays)), categories);
+    QCOMPARE(rows(topProducts(twoDays, Ranking::Sales)), products);
+    // Nothing of the stock was invented: the ledger's own check finds the shop whole.
+    QCOMPARE(CoreFixture::scalar("select b4 from ab where bid = :p", {{":p", chips}}).toLongLong(),
+             damaged ? 96 : 97);
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+
+    // A cashier, who may not see costs, gets the same sales and no cost: none is even read.
+    Staff::addOperator("老板", Staff::OwnerRole, "1234");
+    Staff::actAs(
+        Staff::Operator{Staff::addOperator("小王", Staff::CashierRole, "5678"), "小王", Staff::CashierRole});
+    Costs::follow();
+    const Summary cashier = summary(twoDays);
+    QVERIFY(!cashier.withCosts);
+    QCOMPARE(money(cashier), QStringList({both[0], "0", "0", both[3], "0"}));
+    for (const Statement& s :
+         {Statistics::perDay(twoDays), perCategory(twoDays), topProducts(twoDays, Ranking::Profit)})
+        QVERIFY2(!s.sql.contains("cost") && !s.sql.contains("e13"), qPrintable(s.sql));
+    QCOMPARE(rows(Statistics::perDay(twoDays)).value(1),
+             perDay[1].section('|', 0, 1) + "|" + perDay[1].section('|', 5));
+    Staff::actAs(std::nullopt);
+    Costs::follow();
+}
+
+void TestLedgerStatistics::returnLinesOfAnEarlierFileCountAtTheirLinesPrice() {
+    if (CoreFixture::onServer())
+        QSKIP("files of an older version exist only as files");
+    CoreFixture f;
+    at(2026, 12, 9, 8);
+    const qint64 chips = CoreFixture::stockedSnack("薯片", "食品", "1", "2.5");
+    const qint64 order = Orders::addLine(0, chips, Currency::parse("2")).order;
+    Settlement::payCash(order, Currency::parse("5"));
+    Returns::make(order, {{Returns::returnable(order).first().line, Currency::parse("1"), true}},
+                  Returns::Way::Cash, {});
+    f.close();
+    {
+        // The return lines as the first version of returns kept them: no price, no category.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(QDir(f.folder()).absoluteFilePath(Db::BusinessFile));
+        QVERIFY(db.open());
+        Db::exec(db, "alter table return_lines drop column price");
+        Db::exec(db, "alter table return_lines drop column category");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    f.reopen();
+    QCOMPARE(CoreFixture::rows("select coalesce(price, '-'), coalesce(category, '-') from return_lines"),
+             QStringList({"-|-"}));
+    QCOMPARE(Schema::upgradeBusinessFile(Db::business()), QStringList());
+    // The written-off chip still takes its sale back, at its line's price: 5 − 2.5.
+    const Summary s = summary(Dec9);
+    QCOMPARE(s.sales.toString(), QStringLiteral("2.5"));
+    QCOMPARE(s.writtenOff.toString(), QStringLiteral("2.5"));
+    QCOMPARE(s.profit.toString(), QStringLiteral("0.5"));
+    QCOMPARE(rows(perCategory(Dec9)), QStringList({"食品|2|5|3", "|-1|-2.5|-2.5"}));
 }
 
 QTEST_GUILESS_MAIN(TestLedgerStatistics)

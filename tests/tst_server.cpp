@@ -9,7 +9,9 @@
 #include "ledger/check.h"
 #include "ledger/members.h"
 #include "ledger/orders.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
+#include "ledger/shifts.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +36,8 @@ private slots:
     void aLostConnectionIsOpenedAgainAndNothingStoredTwice();
     void theServerBreaksATransactionOffAndItRunsAgain();
     void tillsAtOnceNeverSellTwiceNorPayTwice();
+    void tillsAtOnceReturnEachLineOnce();
+    void tillsAtOnceRunTheirOwnShiftsThatAddUpToTheDay();
     void theCheckFindsOnTheServerWhatItFindsInFiles();
     void migrateCopiesAShopAndVerifiesIt();
     void toolsExportAndImportOnAServerAsOnFiles();
@@ -524,6 +528,166 @@ void TestServer::tillsAtOnceNeverSellTwiceNorPayTwice() {
     QVERIFY2(report.text().contains(QStringLiteral("消费记录 %1 条").arg(paid.value("card"))),
              qPrintable(report.text()));
     QVERIFY2(report.text().contains("出库记录 100 条"), qPrintable(report.text()));
+}
+
+namespace {
+
+// Starts the till tool once for each list of arguments, all at the same moment; waits for every one
+// and hands back what each printed. A till that wrote an error or failed fails the test.
+QStringList runTills(QObject* parent, const QList<QStringList>& runs) {
+    QList<QProcess*> tills;
+    for (const QStringList& args : runs) {
+        auto* p = new QProcess(parent);
+        p->start(tool("vandrel-ledger-till"), args);
+        tills << p;
+    }
+    QStringList printed;
+    for (QProcess* p : tills) {
+        const bool finished = p->waitForFinished(240000);
+        const QString err = QString::fromLocal8Bit(p->readAllStandardError());
+        printed << QString::fromLocal8Bit(p->readAllStandardOutput()).trimmed();
+        const int code = p->exitCode();
+        delete p;
+        if (!finished || !err.isEmpty() || code != 0) {
+            QTest::qFail(qPrintable(QStringLiteral("a till failed (%1): %2").arg(code).arg(err)), __FILE__,
+                         __LINE__);
+            return {};
+        }
+    }
+    return printed;
+}
+
+// Every card's records lead from its opening balance to its balance now, each the one before less
+// its amount (a refund's amount is below zero).
+void cardChainsHold(const QMap<qint64, Currency>& opening) {
+    for (auto it = opening.cbegin(); it != opening.cend(); ++it) {
+        Currency balance = it.value();
+        QSqlQuery records = CoreFixture::exec("select g2, g4 from ag where g6 = :c order by gid",
+                                              {{":c", QString::number(it.key())}});
+        while (records.next()) {
+            balance -= Currency::fromVariant(records.value(0));
+            QCOMPARE(Currency::fromVariant(records.value(1)).toString(), balance.toString());
+        }
+        QCOMPARE(
+            Currency::fromVariant(CoreFixture::scalar("select j9 from aj where jid = :c", {{":c", it.key()}}))
+                .toString(),
+            balance.toString());
+    }
+}
+
+} // namespace
+
+void TestServer::tillsAtOnceReturnEachLineOnce() {
+    CoreFixture f;
+    // Six products of 100; twelve orders of two or three lines, every third with a discount the
+    // returns must share to the fen, every second paid from one of two cards.
+    QList<qint64> products;
+    for (int i = 1; i <= 6; ++i)
+        products << CoreFixture::stockedSnack(QStringLiteral("商品%1").arg(i), "食品", "1",
+                                              QStringLiteral("%1.33").arg(i));
+    QMap<qint64, Currency> opening;
+    for (int i = 0; i < 2; ++i)
+        opening.insert(Members::create({QStringLiteral("会员%1").arg(i), {}, {}, {}, {}, "先生", {}, {}},
+                                       Currency::fromInt(1000)),
+                       Currency::fromInt(1000));
+    for (int o = 0; o < 12; ++o) {
+        Orders::LineAdded added;
+        for (int l = 0; l < 2 + o % 2; ++l)
+            added = Orders::addLine(added.order, products[(o + l) % 6], Currency::fromInt(1 + (o + l) % 3));
+        const Currency collected = o % 3 == 0 ? added.amountDue - Currency::parse("0.07") : added.amountDue;
+        if (o % 2)
+            Settlement::payByCard(added.order, opening.keys().at(o / 2 % 2), collected);
+        else
+            Settlement::payCash(added.order, collected);
+    }
+    const int sold = CoreFixture::scalar("select sum(cast(k4 as numeric)) from ak").toInt();
+
+    // Two tills give back every unit of every line, the same lines in the same order at once.
+    const QStringList printed = runTills(this, {{"return", f.serverUrl()}, {"return", f.serverUrl()}});
+    QCOMPARE(printed.size(), 2);
+    QMap<QString, int> total;
+    for (const QString& line : printed)
+        for (const auto& [word, n] : counts(line).asKeyValueRange())
+            total[word] += n;
+    // Each unit came back once in all: by one till, the other refused.
+    QCOMPARE(total.value("returned"), sold);
+    QCOMPARE(total.value("failed"), 0);
+    QCOMPARE(CoreFixture::scalar(
+                 "select count(*) from ak left join (select line_id, sum(cast(quantity as numeric)) "
+                 "as q from return_lines group by line_id) r on r.line_id = ak.kid "
+                 "where coalesce(r.q, 0) <> cast(ak.k4 as numeric)")
+                 .toInt(),
+             0);
+    // The money of each order went back exactly: what it collected, to the fen.
+    QCOMPARE(CoreFixture::scalar("select count(*) from aa where round(cast(a6 as numeric) * 10000) <> "
+                                 "(select sum(refund) from returns where order_id = aa.aid)")
+                 .toInt(),
+             0);
+    QCOMPARE(
+        CoreFixture::scalar("select count(*) from aa where a12 <> :w", {{":w", Returns::Wholly}}).toInt(), 0);
+    // The goods of even lines are back in stock; those of odd lines written off stay out.
+    QCOMPARE(CoreFixture::scalar("select count(*) from ab where cast(b4 as numeric) + coalesce((select "
+                                 "sum(cast(quantity as numeric)) from return_lines where damaged = 1 and "
+                                 "product = cast(ab.bid as text)), 0) <> 100")
+                 .toInt(),
+             0);
+    QVERIFY(CoreFixture::scalar("select count(*) from return_lines where damaged = 1").toInt() > 0);
+    // The cards have every yuan back, their chains whole.
+    cardChainsHold(opening);
+    for (auto it = opening.cbegin(); it != opening.cend(); ++it)
+        QCOMPARE(Currency::fromVariant(
+                     CoreFixture::scalar("select j9 from aj where jid = :c", {{":c", it.key()}})),
+                 it.value());
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+}
+
+void TestServer::tillsAtOnceRunTheirOwnShiftsThatAddUpToTheDay() {
+    CoreFixture f;
+    for (int i = 1; i <= 5; ++i)
+        CoreFixture::product(QStringLiteral("商品%1").arg(i), "1000", QString::number(i));
+    // Two tills each run a shift of 60 cash sales at the same moment.
+    const QStringList printed = runTills(this, {{"shift", f.serverUrl(), "一号机", "100", "60", "7"},
+                                                {"shift", f.serverUrl(), "二号机", "50.5", "60", "8"}});
+    QCOMPARE(printed.size(), 2);
+    static const QRegularExpression said(QStringLiteral("^shift (\\d+) sold 60 expected (\\S+)$"));
+    Currency expectedSum;
+    QList<qint64> keys;
+    for (int i = 0; i < 2; ++i) {
+        const QRegularExpressionMatch m = said.match(printed[i]);
+        QVERIFY2(m.hasMatch(), qPrintable(printed[i]));
+        const qint64 key = m.captured(1).toLongLong();
+        keys << key;
+        // Each shift's expected cash is its own till's: its float, the cash of the orders settled
+        // in it, 10 in and 3 out; counted as expected.
+        const Shifts::Figures figures = Shifts::figures(key);
+        QCOMPARE(figures.shift.till, QString::fromUtf8(i == 0 ? "一号机" : "二号机"));
+        QCOMPARE(figures.cashOrders, 60);
+        const Currency cash = Currency::fromScaled(
+            CoreFixture::scalar("select sum(round(cast(a6 as numeric) * 10000)) from aa where a10 = :k",
+                                {{":k", QString::number(key)}})
+                .toLongLong());
+        const Currency expected = figures.shift.openingFloat + cash + Currency::fromInt(7);
+        QCOMPARE(Currency::parse(m.captured(2)), expected);
+        QCOMPARE(figures.shift.expected, std::optional<Currency>(expected));
+        QCOMPARE(figures.shift.counted, std::optional<Currency>(expected));
+        expectedSum += expected;
+    }
+    QVERIFY(keys[0] != keys[1]);
+    QCOMPARE(CoreFixture::scalar("select count(*) from aa where a10 is null or a11 <> '现金'").toInt(), 0);
+    // The day's close adds both tills' shifts.
+    const QDate day =
+        QDate::fromString(CoreFixture::scalar("select min(day) from shifts").toString(), Qt::ISODate);
+    const Shifts::DayClose close = Shifts::dayClose(day);
+    QCOMPARE(close.shifts.size(), 2);
+    QCOMPARE(close.total.cashOrders, 120);
+    QCOMPARE(close.total.shift.openingFloat, Currency::parse("150.5"));
+    QCOMPARE(close.total.cashIn, Currency::fromInt(20));
+    QCOMPARE(close.total.cashOut, Currency::fromInt(6));
+    QCOMPARE(close.total.expected(), expectedSum);
+    QCOMPARE(close.total.shift.counted, std::optional<Currency>(expectedSum));
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
 }
 
 void TestServer::theCheckFindsOnTheServerWhatItFindsInFiles() {

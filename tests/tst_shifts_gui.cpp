@@ -79,7 +79,8 @@ QString shownTexts(QWidget* window) {
 }
 
 // A hand-worked shift: float 200, two cash sales (14.50 after a discount of 0.50), a card sale of
-// 5, a cash recharge of 100, 50 paid in and 30 out: 334.50 expected; counted 334.
+// 5, a cash recharge of 100, 50 paid in, 2.50 given back for a return and 30 paid out: 332.00
+// expected; counted 331.50.
 Shifts::Figures handWorked() {
     Shifts::Figures f;
     f.shift.key = 7;
@@ -90,9 +91,9 @@ Shifts::Figures handWorked() {
     f.shift.openingFloat = yuan("200");
     f.shift.closedAt = QStringLiteral("2026-12-09 20:00:00");
     f.shift.closedBy = QStringLiteral("小李");
-    f.shift.expected = yuan("334.5");
-    f.shift.counted = yuan("334");
-    f.shift.countDetail = QStringLiteral("100×3 20×1 10×1 1×4");
+    f.shift.expected = yuan("332");
+    f.shift.counted = yuan("331.5");
+    f.shift.countDetail = QStringLiteral("100×3 20×1 10×1 1×1 0.5×1");
     f.cashOrders = 2;
     f.cashSales = yuan("14.5");
     f.cardOrders = 1;
@@ -102,6 +103,14 @@ Shifts::Figures handWorked() {
     f.rechargeCash = yuan("100");
     f.cashIn = yuan("50");
     f.cashOut = yuan("30");
+    f.refunds = yuan("2.5");
+    f.refundCount = 1;
+    f.movements = {
+        {"2026-12-09 10:00:00", Shifts::CashIn, yuan("50"), QStringLiteral("零钱"), QStringLiteral("小李")},
+        {"2026-12-09 12:00:00", Shifts::CashRefund, yuan("2.5"), QStringLiteral("订单 3 不新鲜"),
+         QStringLiteral("小李")},
+        {"2026-12-10 00:15:00", Shifts::CashOut, yuan("30"), QStringLiteral("买水"),
+         QStringLiteral("王店主")}};
     f.removedLines = 1;
     f.deletedOrders = 1;
     return f;
@@ -449,7 +458,7 @@ void TestShiftsGui::theCloseReportOnTheRollAndOnAPage() {
         for (const QString& line : lines)
             QVERIFY2(Receipts::textWidth(line) <= width, qPrintable(line));
         QCOMPARE(lines.filter(QStringLiteral("应有现金")).value(0),
-                 Shifts::reportRow(QStringLiteral("应有现金"), "334.50", width));
+                 Shifts::reportRow(QStringLiteral("应有现金"), "332.00", width));
     }
     QCOMPARE(Receipts::escPosLines(Shifts::reportLines(f, 32)), golden("shift_close_58.bin"));
     QCOMPARE(Receipts::escPosLines(Shifts::reportLines(f, 48)), golden("shift_close_80.bin"));
@@ -468,9 +477,18 @@ void TestShiftsGui::theCloseReportOnTheRollAndOnAPage() {
     for (const QString& expected :
          {QStringLiteral("交班报表 班次 7"), QStringLiteral("收银台: 一号机"),
           QStringLiteral("现金销售 2 14.50"), QStringLiteral("会员卡销售 1 5.00"),
-          QStringLiteral("会员充值（现金） 1 100.00"), QStringLiteral("应有现金 334.50"),
-          QStringLiteral("清点现金 334.00"), QStringLiteral("差额 -0.50")})
+          QStringLiteral("会员充值（现金） 1 100.00"), QStringLiteral("退货退款（现金） 1 2.50"),
+          QStringLiteral("10:00 存入 小李 零钱 50.00"), QStringLiteral("12:00 退款 小李 订单 3 不新鲜 -2.50"),
+          QStringLiteral("12-10 00:15 支出 王店主 买水 -30.00"), QStringLiteral("应有现金 332.00"),
+          QStringLiteral("清点现金 331.50"), QStringLiteral("差额 -0.50")})
         QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" in ") + text));
+    // The window shows the movements as the roll lists them.
+    QScopedPointer<ShiftReport> shown(ShiftReport::ofShift(f, main_window));
+    const QString window = shown->text->toPlainText();
+    for (const QString& expected :
+         {QStringLiteral("现金收支明细"), QStringLiteral("12:00 退款 小李"), QStringLiteral("订单 3 不新鲜"),
+          QStringLiteral("12-10 00:15 支出 王店主")})
+        QVERIFY2(window.contains(expected), qPrintable(expected + QStringLiteral(" in ") + window));
     // And the roll as a PDF (what the receipt printer's queue is sent).
     const QString roll = dir.filePath("roll.pdf");
     ReceiptPrint::renderLinesPdf(Shifts::reportLines(f, 32), 58, roll);
@@ -513,7 +531,7 @@ void TestShiftsGui::pastShiftsAndTheDayClose() {
         QStringList rows;
         for (int row = 0; row < 2; ++row) {
             QStringList cells;
-            for (int col : {1, 11, 12, 13})
+            for (int col : {1, 12, 13, 14})
                 cells << list->table->item(row, col)->text();
             rows << cells.join('|');
         }

@@ -5,6 +5,7 @@
 #include "ledger/members.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
+#include "ledger/returns.h"
 #include "ledger/settlement.h"
 #include "ledgertest.h"
 #include "reports/reportrenderer.h"
@@ -40,6 +41,7 @@ private slots:
     void chartsDrawEveryBucket_data();
     void chartsDrawEveryBucket();
     void salesWhileShownAreCountedAtOnce();
+    void aReturnWhileShownCountsOnItsDay();
     void chartsPrintWithTheirLists();
     void rankingLabelsEveryProductApart();
     void saleDuringAPrintWaitsForItToClose();
@@ -291,6 +293,33 @@ void TestStatistics::chartsDrawEveryBucket() {
     QVERIFY(line);
     QCOMPARE(line->count(), pastBuckets);
     QCOMPARE(line->at(line->count() - 1).x(), qreal(pastBuckets - 1));
+}
+
+void TestStatistics::aReturnWhileShownCountsOnItsDay() {
+    LedgerFixture f;
+    buildShop();
+    at(12, 10, 9);
+    main_window->show();
+    main_window->switchTo(page());
+    QCOMPARE(card("lblReturns"), QStringLiteral("0 笔，0 元"));
+    // An apple of the 9th's card order written off on the 10th: its share of the 15 paid (2.34)
+    // goes back onto the card; the 10th loses its sale of 2.50, and its cost of 1.50 as well.
+    const qint64 order =
+        LedgerFixture::scalar("select min(aid) from aa where a1 >= '2026-12-09'").toLongLong();
+    const qint64 apples = Returns::returnable(order).first().line;
+    Returns::make(order, {{apples, Currency::parse("1"), true}}, Returns::Way::Card, "烂了");
+    QCOMPARE(card("lblReturns"), QStringLiteral("1 笔，2.34 元"));
+    QCOMPARE(card("lblSales"), QStringLiteral("-2.5 元"));
+    QCOMPARE(card("lblProfit"), QStringLiteral("-2.5 元"));
+    QVERIFY(page()->lblNoCost->isVisible());
+    QCOMPARE(card("lblNoCost"), QStringLiteral("退货报损 2.5 元，其成本 1.5 元计为损失"));
+    // The 9th keeps its sales and profit, and shows no return.
+    choosePeriod(4);
+    page()->deFrom->setDate(QDate(2026, 12, 9));
+    page()->deTo->setDate(QDate(2026, 12, 9));
+    QCOMPARE(card("lblSales"), QStringLiteral("21 元"));
+    QCOMPARE(card("lblProfit"), QStringLiteral("8 元"));
+    QCOMPARE(card("lblReturns"), QStringLiteral("0 笔，0 元"));
 }
 
 void TestStatistics::salesWhileShownAreCountedAtOnce() {

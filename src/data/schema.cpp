@@ -223,6 +223,8 @@ QStringList Schema::indexStatements() {
         QStringLiteral("CREATE INDEX IF NOT EXISTS ak_k8 ON ak (k8)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g6 ON ag (g6)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS ah_h6 ON ah (h6)"),
+        // An order's stock-out records: a return finds the cost its sale recorded.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ae_e11 ON ae (e11)"),
         // Orders without an amount due, mended at every start: kept empty.
         QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
                        "WHERE a5 IS NULL OR a5 = ''"),
@@ -346,14 +348,22 @@ QStringList Schema::staffTableStatements(bool server) {
            operationLogStatements(server) + shiftStatements(server) + returnStatements(server);
 }
 
+namespace {
+
+// The columns of a return line added after the first version of returns.
+const QStringList ReturnLineColumns = {QStringLiteral("price"), QStringLiteral("category")};
+
+} // namespace
+
 QStringList Schema::returnStatements(bool server) {
     const QString key = staffKey(server);
     // A return against an order: when, who, at which till and in which shift, why, the money given
     // back (whole ten-thousandths) and how (cash, or onto the card). Its lines: the order line, the
     // quantity back, its share of the money, the cost stored at the sale, and whether the goods were
     // written off instead of going back to stock. The shop's own settings (the limits of returns a
-    // cashier may take) by name.
-    return {
+    // cashier may take) by name. A line also keeps the line's price and the product's major
+    // category at the return, so that goods written off count in the figures of their day.
+    QStringList statements{
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS returns (%1, order_id BIGINT NOT NULL, returned_at TEXT NOT NULL, "
             "operator_name TEXT, till_name TEXT, shift_id BIGINT, reason TEXT, refund BIGINT NOT NULL, "
@@ -366,12 +376,20 @@ QStringList Schema::returnStatements(bool server) {
             "CREATE TABLE IF NOT EXISTS return_lines (%1, return_id BIGINT NOT NULL, line_id BIGINT NOT "
             "NULL, "
             "product TEXT, quantity TEXT NOT NULL, amount BIGINT NOT NULL, cost TEXT, damaged INTEGER "
-            "NOT NULL DEFAULT 0)")
+            "NOT NULL DEFAULT 0, price TEXT, category TEXT)")
             .arg(key),
         QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_line ON return_lines (line_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS return_lines_return ON return_lines (return_id)"),
+        // The card that paid an order, found by the order without reading every card movement.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ag_g5 ON ag (g5)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS shop_settings (%1, name TEXT NOT NULL UNIQUE, value TEXT)")
             .arg(key)};
+    // Return lines stored before the price and category were kept gain the columns (empty).
+    if (server)
+        for (const QString& column : ReturnLineColumns)
+            statements
+                << QStringLiteral("ALTER TABLE return_lines ADD COLUMN IF NOT EXISTS %1 TEXT").arg(column);
+    return statements;
 }
 
 QStringList Schema::shiftStatements(bool server) {
@@ -457,6 +475,14 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
     ensureRowCounts(db);
     for (const QString& statement : staffTableStatements(false))
         Db::exec(db, statement);
+    for (const QString& column : ReturnLineColumns)
+        if (Db::scalar(
+                db, QStringLiteral("select count(*) from pragma_table_info('return_lines') where name = :c"),
+                {{QStringLiteral(":c"), column}})
+                .toInt() == 0) {
+            Db::exec(db, QStringLiteral("ALTER TABLE return_lines ADD COLUMN %1 TEXT").arg(column));
+            added << QStringLiteral("return_lines.") + column;
+        }
     tx.commit();
     return added;
 }

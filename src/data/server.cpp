@@ -226,11 +226,15 @@ void Server::openShop(const Address& address) {
         // orders) tells whether anything is missing.
         const bool complete =
             Db::scalar(Db::business(),
-                       QStringLiteral("select (select count(*) from pg_trigger where tgname = 'oplog_no_truncate') + "
-                                      "(select count(*) from information_schema.columns where table_schema = "
-                                      "current_schema() and table_name = 'aa' and column_name = 'a12') + "
-                                      "(case when to_regclass('shop_settings') is null then 0 else 1 end)"))
-                .toInt() == 3;
+                       QStringLiteral(
+                           "select (select count(*) from pg_trigger where tgname = 'oplog_no_truncate') + "
+                           "(select count(*) from information_schema.columns where table_schema = "
+                           "current_schema() and table_name = 'aa' and column_name = 'a12') + "
+                           "(case when to_regclass('shop_settings') is null then 0 else 1 end) + "
+                           "(select count(*) from information_schema.columns where table_schema = "
+                           "current_schema() and table_name = 'return_lines' and column_name = "
+                           "'category')"))
+                .toInt() == 4;
         if (!complete) {
             command(Db::business(), QStringLiteral("select pg_advisory_lock(%1)").arg(SchemaLock));
             try {

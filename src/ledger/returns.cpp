@@ -223,40 +223,51 @@ Made make(qint64 order, const QList<Line>& back, Way way, const QString& reason)
              {QStringLiteral(":w"), way == Way::Cash ? CashWay : CardWay},
              {QStringLiteral(":c"), way == Way::Card ? QVariant(p.order.card) : QVariant()}});
         work.wrote(QStringLiteral("returns"), made);
+        // The cost each sale's stock-out record carries, by product and price (the newest record
+        // of each), read once for the whole order. Prices are compared as amounts ("2.50" is 2.5).
+        const auto amount = [](const QString& text) {
+            try {
+                return Currency::parse(text).toString();
+            } catch (const ConversionError&) {
+                return text;
+            }
+        };
+        QHash<std::pair<QString, QString>, QVariant> costs;
+        for (QSqlQuery sale =
+                 work.exec(QStringLiteral(
+                               "select e1, e6, e13 from ae where e11 = :o and e3 not like '-%' order by eid"),
+                           {{QStringLiteral(":o"), QString::number(order)}});
+             sale.next();)
+            costs.insert({sale.value(0).toString(), amount(sale.value(1).toString())}, sale.value(2));
         QStringList told;
         for (int i = 0; i < p.back.size(); ++i) {
             const Line& l = p.back[i];
             const Returnable& r = *std::find_if(p.lines.begin(), p.lines.end(),
                                                 [&](const Returnable& x) { return x.line == l.line; });
-            // The cost the sale's stock-out record carries.
-            const QVariant cost = work.scalar(
-                QStringLiteral(
-                    "select e13 from ae where e11 = :o and e1 = :p and e6 = :k and e3 not like '-%' "
-                    "order by eid desc limit 1"),
-                {{QStringLiteral(":o"), QString::number(order)},
-                 {QStringLiteral(":p"), r.product},
-                 {QStringLiteral(":k"), r.price.toString()}});
-            work.wrote(
-                QStringLiteral("return_lines"),
-                work.insert(QStringLiteral("insert into return_lines (return_id, line_id, product, quantity, "
-                                           "amount, cost, damaged) values (:r, :l, :p, :q, :a, :c, :d)"),
-                            {{QStringLiteral(":r"), made},
-                             {QStringLiteral(":l"), l.line},
-                             {QStringLiteral(":p"), r.product},
-                             {QStringLiteral(":q"), l.quantity.toString()},
-                             {QStringLiteral(":a"), qint64(p.shares[i].scaled())},
-                             {QStringLiteral(":c"), cost},
-                             {QStringLiteral(":d"), l.damaged ? 1 : 0}}));
+            const QVariant cost = costs.value({r.product, r.price.toString()});
+            // The product as it is now: its major category goes with the line into the figures;
+            // goods back to stock lock its row.
+            QSqlQuery stock = work.exec(QStringLiteral("select b4, b9, b1, b2, b5 from ab where bid = :p") +
+                                            (l.damaged ? QString() : work.forUpdate()),
+                                        {{QStringLiteral(":p"), r.product}});
+            const bool there = stock.next();
+            work.wrote(QStringLiteral("return_lines"),
+                       work.insert(QStringLiteral("insert into return_lines (return_id, line_id, product, "
+                                                  "quantity, amount, cost, damaged, price, category) values "
+                                                  "(:r, :l, :p, :q, :a, :c, :d, :pr, :ca)"),
+                                   {{QStringLiteral(":r"), made},
+                                    {QStringLiteral(":l"), l.line},
+                                    {QStringLiteral(":p"), r.product},
+                                    {QStringLiteral(":q"), l.quantity.toString()},
+                                    {QStringLiteral(":a"), qint64(p.shares[i].scaled())},
+                                    {QStringLiteral(":c"), cost},
+                                    {QStringLiteral(":d"), l.damaged ? 1 : 0},
+                                    {QStringLiteral(":pr"), r.price.toString()},
+                                    {QStringLiteral(":ca"), there ? stock.value(2) : QVariant()}}));
             told << QStringLiteral("%1 %2%3").arg(r.name, l.quantity.toString(),
                                                   l.damaged ? QStringLiteral("（报损）") : QString());
-            if (l.damaged)
-                continue;
-            // Back to stock at the line's price, with a stock-out record reversing the sale's.
-            QSqlQuery stock = work.exec(QStringLiteral("select b4, b9, b1, b2, b5 from ab where bid = :p") +
-                                            work.forUpdate(),
-                                        {{QStringLiteral(":p"), r.product}});
-            if (!stock.next())
-                continue; // the product was deleted since: no stock to take back
+            if (l.damaged || !there)
+                continue; // written off, or the product was deleted since: no stock to take back
             const qint64 product = r.product.toLongLong();
             const Currency b4 =
                 Db::storedNumber(stock.value(0), QStringLiteral("ab"), product, QStringLiteral("b4"));

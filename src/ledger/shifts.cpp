@@ -219,9 +219,34 @@ Figures figures(qint64 key) {
     f.cashOut = countAndSum(db, QStringLiteral("cash_moves where shift_id = :s and kind = '支出'"),
                             QStringLiteral("amount"), byKey)
                     .second;
-    f.refunds = countAndSum(db, QStringLiteral("returns where shift_id = :s and way = '现金'"),
-                            QStringLiteral("refund"), byKey)
-                    .second;
+    std::tie(f.refundCount, f.refunds) = countAndSum(
+        db, QStringLiteral("returns where shift_id = :s and way = '现金'"), QStringLiteral("refund"), byKey);
+    // Each movement: the cash moves, and the returns paid out of the drawer.
+    QSqlQuery moves = Db::exec(
+        db,
+        QStringLiteral(
+            "select moved_at, kind, amount, reason, operator_name from cash_moves where shift_id = :s "
+            "order by moved_at, id"),
+        byKey);
+    while (moves.next())
+        f.movements << CashMovement{moves.value(0).toString(), moves.value(1).toString(),
+                                    Currency::fromScaled(moves.value(2).toLongLong()),
+                                    moves.value(3).toString(), moves.value(4).toString()};
+    QSqlQuery refunds = Db::exec(
+        db,
+        QStringLiteral("select returned_at, refund, order_id, reason, operator_name from returns where "
+                       "shift_id = :s and way = '现金' order by returned_at, id"),
+        byKey);
+    while (refunds.next()) {
+        const QString reason = refunds.value(3).toString();
+        f.movements << CashMovement{refunds.value(0).toString(), CashRefund,
+                                    Currency::fromScaled(refunds.value(1).toLongLong()),
+                                    QStringLiteral("订单 %1").arg(refunds.value(2).toLongLong()) +
+                                        (reason.isEmpty() ? QString() : QLatin1Char(' ') + reason),
+                                    refunds.value(4).toString()};
+    }
+    std::stable_sort(f.movements.begin(), f.movements.end(),
+                     [](const CashMovement& a, const CashMovement& b) { return a.at < b.at; });
     // Lines removed and orders deleted at this till while the shift was open, as the log tells.
     const Db::Params inShift = {
         {QStringLiteral(":t"), f.shift.till},
@@ -357,10 +382,22 @@ QStringList reportLines(const Figures& f, int width) {
     row(QStringLiteral("会员充值 %1 笔（现金）").arg(f.recharges), money(f.rechargeCash));
     row(QStringLiteral("存入"), money(f.cashIn));
     row(QStringLiteral("支出"), money(f.cashOut));
-    row(QStringLiteral("退款"), money(f.refunds));
+    row(QStringLiteral("退货退款 %1 笔（现金）").arg(f.refundCount), money(f.refunds));
     row(QStringLiteral("删除明细"), QString::number(f.removedLines));
     row(QStringLiteral("删除订单"), QString::number(f.deletedOrders));
     lines << QString(width, QLatin1Char('-'));
+    if (!f.movements.isEmpty()) {
+        // Each yuan in or out besides the sales: what, when, who; the reason below.
+        lines << QStringLiteral("现金收支明细");
+        for (const CashMovement& m : f.movements) {
+            const Currency signedAmount = m.kind == CashIn ? m.amount : Currency() - m.amount;
+            row(QStringLiteral("%1 %2 %3").arg(movementTime(m, f.shift.day), m.kind, m.operatorName),
+                money(signedAmount));
+            if (!m.reason.isEmpty())
+                lines << cut(QStringLiteral("  ") + m.reason, width);
+        }
+        lines << QString(width, QLatin1Char('-'));
+    }
     const Currency expected = f.shift.expected.value_or(f.expected());
     row(QStringLiteral("应有现金"), money(expected));
     if (f.shift.counted) {
@@ -387,6 +424,10 @@ QStringList reportLines(const Figures& f, int width) {
         row(QStringLiteral("清点现金"), QStringLiteral("未清点"));
     }
     return lines;
+}
+
+QString movementTime(const CashMovement& m, const QDate& day) {
+    return m.at.startsWith(day.toString(Qt::ISODate)) ? m.at.mid(11, 5) : m.at.mid(5, 11);
 }
 
 QList<Shift> shiftsOf(const QDate& from, const QDate& to) {
@@ -419,6 +460,7 @@ DayClose dayClose(const QDate& day) {
         t.cashIn += f.cashIn;
         t.cashOut += f.cashOut;
         t.refunds += f.refunds;
+        t.refundCount += f.refundCount;
         t.removedLines += f.removedLines;
         t.deletedOrders += f.deletedOrders;
         if (f.shift.counted)

@@ -57,6 +57,17 @@ void moveCash(Move move, Currency amount, const QString& reason);
 inline const QString CashIn = QStringLiteral("存入");
 inline const QString CashOut = QStringLiteral("支出");
 
+// Cash that went into or out of the drawer besides sales and recharges: paid in (存入), paid out
+// (支出), or given back for a return (退款).
+inline const QString CashRefund = QStringLiteral("退款");
+struct CashMovement {
+    QString at;   // yyyy-MM-dd HH:mm:ss
+    QString kind; // CashIn, CashOut or CashRefund
+    Currency amount;
+    QString reason; // a refund's: its order and the reason of the return
+    QString operatorName;
+};
+
 // What a shift took and gave, from the records.
 struct Figures {
     Shift shift;
@@ -70,6 +81,8 @@ struct Figures {
     Currency cashIn;
     Currency cashOut;
     Currency refunds; // cash given back for returns
+    int refundCount = 0;
+    QList<CashMovement> movements; // each cash in, out and refund, in the order they happened
     int removedLines = 0;
     int deletedOrders = 0;
     // Float + cash sales + recharges + cash in − cash out − refunds.
@@ -93,8 +106,13 @@ QString reportRow(const QString& label, const QString& value, int width);
 QString cutToColumns(const QString& text, int columns);
 
 // The close report (交班报表) as lines of text of the given width in columns (a receipt is 32
-// or 48), every line at most that wide.
+// or 48), every line at most that wide: the figures, then each cash movement (time, kind,
+// operator, amount, and its reason below), then the expected and counted cash.
 QStringList reportLines(const Figures& figures, int width);
+
+// A movement's time as the report shows it: the time alone on the shift's own day, with the date
+// on a later one.
+QString movementTime(const CashMovement& movement, const QDate& day);
 
 // The shifts that opened on the days, newest first; the day close (日结) adds up a day's shifts
 // of every till.

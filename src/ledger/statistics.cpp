@@ -46,9 +46,54 @@ Currency money(const QVariant& scaledSum) {
     return Currency::fromScaled(scaledSum.toLongLong());
 }
 
+// Goods written off on a return (报损) have no record that reverses their sale: they stay out of
+// stock. Their sale is taken back on the day of the return all the same, while their cost stays
+// in the figures as a loss; so they are read from the return lines. The lines of the returns made
+// in the days `:wfrom` to `:wto` (date-times, the latter not included) that wrote goods off.
+const QString WrittenOff = QStringLiteral(
+    "from return_lines l join returns r on r.id = l.return_id left join ak k on k.kid = l.line_id "
+    "where l.damaged = 1 and r.returned_at >= :wfrom and r.returned_at < :wto");
+
+Db::Params writtenOffDays(const Statistics::Period& period) {
+    const Db::Params r = range(period);
+    return {{QStringLiteral(":wfrom"), r[0].second}, {QStringLiteral(":wto"), r[1].second}};
+}
+
+// The sums of a written-off line, whole ten-thousandths, as a stock-out record has them: its
+// quantity, its value at the line's price (lines of the first version of returns have the price of
+// the order line only), that value again when it has a cost (else 0), and its cost.
+struct WriteOffTerms {
+    QString quantity, value, costed, cost;
+};
+WriteOffTerms writeOffTerms() {
+    const QString quantity = QStringLiteral("cast(l.quantity as double precision)");
+    const QString value =
+        Schema::scaled(quantity + QStringLiteral(" * cast(coalesce(l.price, k.k6) as double precision)"));
+    return {Schema::scaled(quantity), QStringLiteral("coalesce(%1, 0)").arg(value),
+            QStringLiteral("case when l.cost is null then 0 else coalesce(%1, 0) end").arg(value),
+            QStringLiteral("case when l.cost is null then 0 else coalesce(%1, 0) end")
+                .arg(Schema::scaled(quantity + QStringLiteral(" * cast(l.cost as double precision)")))};
+}
+
+// Whether goods were written off in the period: the lists read the return lines only then, so
+// that a period without (most of them) reads the stock-out records as fast as ever.
+bool anyWrittenOff(const Statistics::Period& period) {
+    return Db::exec(Db::business(), QStringLiteral("select 1 %1 limit 1").arg(WrittenOff),
+                    writtenOffDays(period))
+        .next();
+}
+
+// The statement's parameters with those of the written-off lines.
+Db::Params withWrittenOff(Db::Params params, const Statistics::Period& period) {
+    const Db::Params returned = writtenOffDays(period);
+    params.insert(params.end(), returned.begin(), returned.end());
+    return params;
+}
+
 struct StockOut {
     Currency sales, cost, costed;
     int records = 0, withoutCost = 0;
+    Currency writtenOff, writtenOffCost; // taken off the sales (costed too); kept in the cost
 };
 
 // Without the right to see costs, only the records and their sales are read.
@@ -66,6 +111,21 @@ StockOut stockOut(const Statistics::Period& period, bool costs) {
             s.cost = money(q.value(2));
             s.costed = money(q.value(3));
             s.withoutCost = q.value(4).toInt();
+        }
+    }
+    const WriteOffTerms w = writeOffTerms();
+    QSqlQuery off = Db::exec(
+        Db::business(),
+        QStringLiteral("select sum(%1)%2 %3")
+            .arg(w.value, costs ? QStringLiteral(", sum(%1), sum(%2)").arg(w.costed, w.cost) : QString(),
+                 WrittenOff),
+        writtenOffDays(period));
+    if (off.next()) {
+        s.writtenOff = money(off.value(0));
+        s.sales -= s.writtenOff;
+        if (costs) {
+            s.costed -= money(off.value(1));
+            s.writtenOffCost = money(off.value(2));
         }
     }
     return s;
@@ -94,7 +154,8 @@ Period period(Span span, const QDate& today) {
 }
 
 QString Summary::marginText() const {
-    if (!withCosts || costedSales == Currency())
+    // No margin of sales that are none or below zero (a day of returns only).
+    if (!withCosts || costedSales <= Currency())
         return QStringLiteral("—");
     const double percent = 100.0 * double(profit.scaled()) / double(costedSales.scaled());
     return QString::number(percent, 'f', 1) + QLatin1Char('%');
@@ -130,6 +191,17 @@ Summary summary(const Period& period) {
     s.profit = out.costed - out.cost;
     s.records = out.records;
     s.withoutCost = out.withoutCost;
+    s.writtenOff = out.writtenOff;
+    s.writtenOffCost = out.writtenOffCost;
+    QSqlQuery returned = Db::exec(
+        Db::business(),
+        QStringLiteral(
+            "select count(*), sum(refund) from returns where returned_at >= :from and returned_at < :to"),
+        range(period));
+    if (returned.next()) {
+        s.returns = returned.value(0).toInt();
+        s.refunded = money(returned.value(1));
+    }
 
     Db::Params params = range(period);
     params.emplace_back(QStringLiteral(":settled"), Orders::Settled);
@@ -177,14 +249,29 @@ Glance glance(const QDate& day) {
 }
 
 Statement perDay(const Period& period) {
-    const QString costs = Costs::shown() ? QStringLiteral("sum(cost) / 10000.0 as chengben, "
-                                                          "sum(costed - cost) / 10000.0 as maoli, "
-                                                          "sum(nocost) as wuchengben, ")
-                                         : QString();
-    return {QStringLiteral("select %1 as riqi, sum(sales) / 10000.0 as xiaoshoue, %3sum(n) as bishu "
-                           "from ae_day where %2 group by %1 order by %1")
-                .arg(bucket(QStringLiteral("d"), period), InDays, costs),
-            days(period)};
+    const bool shown = Costs::shown();
+    const QString costs = shown ? QStringLiteral("sum(cost) / 10000.0 as chengben, "
+                                                 "sum(costed - cost) / 10000.0 as maoli, "
+                                                 "sum(nocost) as wuchengben, ")
+                                : QString();
+    const QString sums =
+        QStringLiteral("select %1 as riqi, sum(sales) / 10000.0 as xiaoshoue, %2sum(n) as bishu ")
+            .arg(bucket(QStringLiteral("d"), period), costs);
+    const QString grouped =
+        QStringLiteral(" group by %1 order by %1").arg(bucket(QStringLiteral("d"), period));
+    if (!anyWrittenOff(period))
+        return {sums + QStringLiteral("from ae_day where ") + InDays + grouped, days(period)};
+    // The day summary, and the sales of goods written off taken back on their day.
+    const WriteOffTerms w = writeOffTerms();
+    const QString summed =
+        shown ? QStringLiteral("d, n, sales, nocost, costed, cost") : QStringLiteral("d, n, sales");
+    const QString off = QStringLiteral("substr(r.returned_at, 1, 10), 0, -(%1)").arg(w.value) +
+                        (shown ? QStringLiteral(", 0, -(%1), 0").arg(w.costed) : QString());
+    return {sums +
+                QStringLiteral("from (select %1 from ae_day where %2 union all select %3 %4) s")
+                    .arg(summed, InDays, off, WrittenOff) +
+                grouped,
+            withWrittenOff(days(period), period)};
 }
 
 Statement topProducts(const Period& period, Ranking ranking) {
@@ -203,28 +290,64 @@ Statement topProducts(const Period& period, Ranking ranking) {
     const QString sales =
         rounded(number(QStringLiteral("e3")) + QStringLiteral(" * ") + number(QStringLiteral("e6")));
     const QString cost = rounded(number(QStringLiteral("e3")) + QStringLiteral(" * e13"));
-    const QString profit =
-        costs ? QStringLiteral(", sum(case when e13 is null then 0 else %1 - %2 end) / 10000.0 as maoli, "
-                               "sum(case when e13 is null then 1 else 0 end) as wuchengben")
-                    .arg(sales, cost)
-              : QString();
-    return {QStringLiteral("select t.e1, (select n.e2 from ae n where n.eid = t.newest) as e2, "
+    // The profit and the records without a cost of each product, named as the list has them
+    // (maoli in 元, wuchengben) or for summing once more (p in ten-thousandths, nc).
+    const auto profit = [&](const QString& scale, const QString& p, const QString& nc) {
+        return costs ? QStringLiteral(", sum(case when e13 is null then 0 else %1 - %2 end)%3 as %4, "
+                                      "sum(case when e13 is null then 1 else 0 end) as %5")
+                           .arg(sales, cost, scale, p, nc)
+                     : QString();
+    };
+    if (!anyWrittenOff(period))
+        return {QStringLiteral("select t.e1, (select n.e2 from ae n where n.eid = t.newest) as e2, "
+                               "t.shuliang, t.xiaoshoue%4 from ("
+                               "select e1, max(eid) as newest, sum(%1) / 10000.0 as shuliang, "
+                               "sum(%2) / 10000.0 as xiaoshoue%5 "
+                               "from ae where e7 >= :from and e7 < :to group by e1) t "
+                               "order by t.%3 desc, t.e1 limit 10")
+                    .arg(quantity, sales, order,
+                         costs ? QStringLiteral(", t.maoli, t.wuchengben") : QString(),
+                         profit(QStringLiteral(" / 10000.0"), QStringLiteral("maoli"),
+                                QStringLiteral("wuchengben"))),
+                range(period)};
+    const WriteOffTerms w = writeOffTerms();
+    const QString off =
+        QStringLiteral("select l.product, null, -sum(%1), -sum(%2)%3 %4 group by l.product")
+            .arg(w.quantity, w.value, costs ? QStringLiteral(", -sum(%1), 0").arg(w.costed) : QString(),
+                 WrittenOff);
+    // Goods written off are taken off their product's figures; a product with nothing else in the
+    // period is named as it is now.
+    return {QStringLiteral("select t.e1, coalesce((select n.e2 from ae n where n.eid = t.newest), "
+                           "(select b.b2 from ab b where cast(b.bid as text) = t.e1)) as e2, "
                            "t.shuliang, t.xiaoshoue%4 from ("
-                           "select e1, max(eid) as newest, sum(%1) / 10000.0 as shuliang, "
-                           "sum(%2) / 10000.0 as xiaoshoue%5 "
-                           "from ae where e7 >= :from and e7 < :to group by e1) t "
+                           "select e1, max(newest) as newest, sum(q) / 10000.0 as shuliang, "
+                           "sum(s) / 10000.0 as xiaoshoue%5 from ("
+                           "select e1, max(eid) as newest, sum(%1) as q, sum(%2) as s%6 "
+                           "from ae where e7 >= :from and e7 < :to group by e1 union all %7) u "
+                           "group by e1) t "
                            "order by t.%3 desc, t.e1 limit 10")
                 .arg(quantity, sales, order, costs ? QStringLiteral(", t.maoli, t.wuchengben") : QString(),
-                     profit),
-            range(period)};
+                     costs ? QStringLiteral(", sum(p) / 10000.0 as maoli, sum(nc) as wuchengben") : QString(),
+                     profit({}, QStringLiteral("p"), QStringLiteral("nc")), off),
+            withWrittenOff(range(period), period)};
 }
 
 Statement perCategory(const Period& period) {
-    return {QStringLiteral("select e8, sum(qty) / 10000.0 as shuliang, sum(sales) / 10000.0 as xiaoshoue%2 "
-                           "from ae_day where %1 group by e8 order by xiaoshoue desc, e8")
-                .arg(InDays,
-                     Costs::shown() ? QStringLiteral(", sum(costed - cost) / 10000.0 as maoli") : QString()),
-            days(period)};
+    const bool shown = Costs::shown();
+    const QString sums =
+        QStringLiteral("select e8, sum(qty) / 10000.0 as shuliang, sum(sales) / 10000.0 as xiaoshoue%1 ")
+            .arg(shown ? QStringLiteral(", sum(costed - cost) / 10000.0 as maoli") : QString());
+    const QString grouped = QStringLiteral(" group by e8 order by xiaoshoue desc, e8");
+    if (!anyWrittenOff(period))
+        return {sums + QStringLiteral("from ae_day where ") + InDays + grouped, days(period)};
+    const WriteOffTerms w = writeOffTerms();
+    const QString off = QStringLiteral("coalesce(l.category, ''), -(%1), -(%2)").arg(w.quantity, w.value) +
+                        (shown ? QStringLiteral(", -(%1), 0").arg(w.costed) : QString());
+    return {sums +
+                QStringLiteral("from (select e8, qty, sales%1 from ae_day where %2 union all select %3 %4) s")
+                    .arg(shown ? QStringLiteral(", costed, cost") : QString(), InDays, off, WrittenOff) +
+                grouped,
+            withWrittenOff(days(period), period)};
 }
 
 Statement members(const Period& period) {
@@ -251,19 +374,23 @@ Statement byCashier(const Period& period) {
     params.emplace_back(QStringLiteral(":settled"), Orders::Settled);
     params.emplace_back(QStringLiteral(":removed"), OpLog::RemoveLine);
     const QString received = Schema::scaled(QStringLiteral("coalesce(a6, 0)"));
-    return {
-        QStringLiteral("select %1 as riqi, c.op as shouyinyuan, sum(c.sales) / 10000.0 as xiaoshoue, "
-                       "sum(c.n) as dingdan, sum(c.discount) / 10000.0 as youhui, sum(c.removed) as shanchu "
-                       "from (select substr(a1, 1, 10) as d, a9 as op, sum(%2) as sales, count(*) as n, "
-                       "sum(%3 - %2) as discount, 0 as removed from aa "
-                       "where a1 >= :from and a1 < :to and a2 = :settled and a9 <> '' "
-                       "group by substr(a1, 1, 10), a9 union all "
-                       "select substr(logged_at, 1, 10), operator_name, 0, 0, 0, count(*) from oplog "
-                       "where action = :removed and logged_at >= :from and logged_at < :to "
-                       "group by substr(logged_at, 1, 10), operator_name) c "
-                       "group by %1, c.op order by %1, c.op")
-            .arg(bucket(QStringLiteral("c.d"), period), received, Schema::scaled(QStringLiteral("a5"))),
-        params};
+    return {QStringLiteral(
+                "select %1 as riqi, c.op as shouyinyuan, sum(c.sales) / 10000.0 as xiaoshoue, "
+                "sum(c.n) as dingdan, sum(c.discount) / 10000.0 as youhui, sum(c.removed) as shanchu, "
+                "sum(c.returned) as tuihuo, sum(c.refunded) / 10000.0 as tuikuan "
+                "from (select substr(a1, 1, 10) as d, a9 as op, sum(%2) as sales, count(*) as n, "
+                "sum(%3 - %2) as discount, 0 as removed, 0 as returned, 0 as refunded from aa "
+                "where a1 >= :from and a1 < :to and a2 = :settled and a9 <> '' "
+                "group by substr(a1, 1, 10), a9 union all "
+                "select substr(logged_at, 1, 10), operator_name, 0, 0, 0, count(*), 0, 0 from oplog "
+                "where action = :removed and logged_at >= :from and logged_at < :to "
+                "group by substr(logged_at, 1, 10), operator_name union all "
+                "select substr(returned_at, 1, 10), operator_name, 0, 0, 0, 0, count(*), sum(refund) "
+                "from returns where returned_at >= :from and returned_at < :to and operator_name <> '' "
+                "group by substr(returned_at, 1, 10), operator_name) c "
+                "group by %1, c.op order by %1, c.op")
+                .arg(bucket(QStringLiteral("c.d"), period), received, Schema::scaled(QStringLiteral("a5"))),
+            params};
 }
 
 QStringList buckets(const Period& period) {

@@ -109,6 +109,7 @@ QStringList shiftRow(const Shifts::Figures& f) {
             money(f.rechargeCash),
             money(f.cashIn),
             money(f.cashOut),
+            money(f.refunds),
             money(expected),
             s.counted ? money(*s.counted) : (s.isOpen() ? QString() : QStringLiteral("未清点")),
             s.counted ? money(*s.counted - expected) : QString()};
@@ -118,8 +119,8 @@ const QStringList ShiftColumns = {
     QStringLiteral("日期"),     QStringLiteral("收银台"),     QStringLiteral("收银员"),
     QStringLiteral("开班"),     QStringLiteral("交班"),       QStringLiteral("备用金"),
     QStringLiteral("现金销售"), QStringLiteral("会员卡销售"), QStringLiteral("充值"),
-    QStringLiteral("存入"),     QStringLiteral("支出"),       QStringLiteral("应有现金"),
-    QStringLiteral("清点现金"), QStringLiteral("差额")};
+    QStringLiteral("存入"),     QStringLiteral("支出"),       QStringLiteral("退款"),
+    QStringLiteral("应有现金"), QStringLiteral("清点现金"),   QStringLiteral("差额")};
 
 } // namespace
 
@@ -296,10 +297,18 @@ ReportSnapshot shiftPage(const Shifts::Figures& f) {
               {QStringLiteral("会员充值（现金）"), QString::number(f.recharges), money(f.rechargeCash)},
               {QStringLiteral("存入"), QString(), money(f.cashIn)},
               {QStringLiteral("支出"), QString(), money(f.cashOut)},
-              {QStringLiteral("退款"), QString(), money(f.refunds)},
+              {QStringLiteral("退货退款（现金）"), QString::number(f.refundCount), money(f.refunds)},
               {QStringLiteral("删除明细"), QString::number(f.removedLines), QString()},
-              {QStringLiteral("删除订单"), QString::number(f.deletedOrders), QString()},
-              {QStringLiteral("应有现金"), QString(), money(expected)}};
+              {QStringLiteral("删除订单"), QString::number(f.deletedOrders), QString()}};
+    // Each cash movement, with its time, who and why.
+    if (!f.movements.isEmpty())
+        r.rows << QStringList{QStringLiteral("现金收支明细"), QString(), QString()};
+    for (const Shifts::CashMovement& m : f.movements)
+        r.rows << QStringList{QStringLiteral("%1 %2 %3 %4")
+                                  .arg(Shifts::movementTime(m, f.shift.day), m.kind, m.operatorName, m.reason)
+                                  .trimmed(),
+                              QString(), money(m.kind == Shifts::CashIn ? m.amount : Currency() - m.amount)};
+    r.rows << QStringList{QStringLiteral("应有现金"), QString(), money(expected)};
     if (f.shift.counted) {
         r.rows << QStringList{QStringLiteral("清点现金"), QString(), money(*f.shift.counted)}
                << QStringList{QStringLiteral("差额"), QString(), money(*f.shift.counted - expected)};
@@ -319,10 +328,10 @@ ReportSnapshot shiftsPage(const QList<Shifts::Figures>& shifts, const QString& t
     r.definition.title = title;
     r.definition.orientation = QPageLayout::Landscape;
     r.definition.fontSize = 8;
-    const QList<double> widths = {70, 70, 60, 40, 40, 60, 60, 60, 55, 55, 55, 60, 60, 55};
+    const QList<double> widths = {70, 70, 60, 40, 40, 60, 60, 60, 55, 55, 55, 55, 60, 60, 55};
     for (int i = 0; i < ShiftColumns.size(); ++i)
         r.definition.columns << column(ShiftColumns[i], widths[i], i >= 5 ? Qt::AlignRight : Qt::AlignLeft,
-                                       i >= 5 && i != 11 && i != 12 && i != 13);
+                                       i >= 5 && i <= 11);
     r.title = title;
     r.head = head;
     QList<Currency> sums(ShiftColumns.size());
@@ -334,6 +343,7 @@ ReportSnapshot shiftsPage(const QList<Shifts::Figures>& shifts, const QString& t
         sums[8] += f.rechargeCash;
         sums[9] += f.cashIn;
         sums[10] += f.cashOut;
+        sums[11] += f.refunds;
     }
     for (int i = 0; i < ShiftColumns.size(); ++i)
         r.sums << (r.definition.columns[i].sum ? money(sums[i]) : QString());
@@ -400,6 +410,8 @@ QStringList dayLines(const Shifts::DayClose& day, int width) {
                                money(t.rechargeCash), width);
     lines << Shifts::reportRow(QStringLiteral("存入"), money(t.cashIn), width);
     lines << Shifts::reportRow(QStringLiteral("支出"), money(t.cashOut), width);
+    lines << Shifts::reportRow(QStringLiteral("退货退款 %1 笔（现金）").arg(t.refundCount), money(t.refunds),
+                               width);
     lines << Shifts::reportRow(QStringLiteral("删除明细"), QString::number(t.removedLines), width);
     lines << Shifts::reportRow(QStringLiteral("删除订单"), QString::number(t.deletedOrders), width);
     lines << rule;
@@ -598,8 +610,13 @@ ShiftReport::ShiftReport(const QString& title, const std::function<QStringList(i
         else if (m.hasMatch())
             html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
                         .arg(m.captured(1).toHtmlEscaped(), m.captured(2).toHtmlEscaped());
-        else
-            html += QStringLiteral("<tr><td colspan=\"2\">%1</td></tr>").arg(line.toHtmlEscaped());
+        else // a line of its own, indented as on the roll (a movement's reason)
+            html += QStringLiteral("<tr><td colspan=\"2\">%1%2</td></tr>")
+                        .arg(QStringLiteral("&nbsp;&nbsp;")
+                                 .repeated(std::find_if(line.begin(), line.end(),
+                                                        [](QChar c) { return c != u' '; }) -
+                                           line.begin()),
+                             line.trimmed().toHtmlEscaped());
     }
     text->setHtml(html + QStringLiteral("</table>"));
     const QFontMetrics metrics(text->font());
@@ -781,7 +798,7 @@ void ShiftList::reload() {
             auto* item = new QTableWidgetItem(texts[col]);
             if (col >= 5)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            if (col == 13 && texts[col].startsWith(QLatin1Char('-')))
+            if (col == 14 && texts[col].startsWith(QLatin1Char('-')))
                 item->setForeground(Qt::red);
             table->setItem(row, col, item);
         }

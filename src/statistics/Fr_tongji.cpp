@@ -318,6 +318,7 @@ TFr_tongji::TFr_tongji(QWidget* parent) : Frame(QStringLiteral("Fr_tongji1"), pa
     lblRecharges = card(cards, 1, 2, QStringLiteral("会员充值"), QStringLiteral("lblRecharges"));
     lblCardPayments = card(cards, 1, 3, QStringLiteral("会员卡消费"), QStringLiteral("lblCardPayments"));
     lblBalance = card(cards, 1, 4, QStringLiteral("会员卡余额合计(欠会员)"), QStringLiteral("lblBalance"));
+    lblReturns = card(cards, 1, 5, QStringLiteral("退货"), QStringLiteral("lblReturns"));
     inner->addLayout(cards);
     m_cards = cards;
     lblNoCost = new QLabel(body);
@@ -419,7 +420,9 @@ void TFr_tongji::bindData() {
                  {QStringLiteral("xiaoshoue"), QStringLiteral("实收金额"), 80},
                  {QStringLiteral("dingdan"), QStringLiteral("订单数"), 55},
                  {QStringLiteral("youhui"), QStringLiteral("优惠"), 65},
-                 {QStringLiteral("shanchu"), QStringLiteral("删除明细"), 60}});
+                 {QStringLiteral("shanchu"), QStringLiteral("删除明细"), 60},
+                 {QStringLiteral("tuihuo"), QStringLiteral("退货"), 45},
+                 {QStringLiteral("tuikuan"), QStringLiteral("退款"), 65}});
     // Another operator at the till: the figures read again, with or without the costs.
     connect(&Costs::Watch::instance(), &Costs::Watch::changed, this, [this] {
         m_stale = true;
@@ -427,8 +430,9 @@ void TFr_tongji::bindData() {
             guarded([this] { refresh(); });
     });
     connect(&Db::Announcer::instance(), &Db::Announcer::committed, this, [this](const Db::Changes& changes) {
-        static const QStringList read = {QStringLiteral("ae"), QStringLiteral("aa"), QStringLiteral("ag"),
-                                         QStringLiteral("ah"), QStringLiteral("aj")};
+        static const QStringList read = {QStringLiteral("ae"), QStringLiteral("aa"),
+                                         QStringLiteral("ag"), QStringLiteral("ah"),
+                                         QStringLiteral("aj"), QStringLiteral("returns")};
         for (const Db::Change& change : changes)
             if (read.contains(change.table)) {
                 m_stale = true;
@@ -536,8 +540,17 @@ void TFr_tongji::refresh() {
     lblRecharges->setText(money(s.recharges));
     lblCardPayments->setText(money(s.cardPayments));
     lblBalance->setText(money(s.cardBalance));
-    lblNoCost->setText(s.withoutCostText());
-    lblNoCost->setVisible(s.withoutCost > 0);
+    lblReturns->setText(QStringLiteral("%1 笔，%2").arg(s.returns).arg(money(s.refunded)));
+    // Goods written off on returns: their sales are taken off, their cost stays as a loss.
+    QStringList hints;
+    if (!s.withoutCostText().isEmpty())
+        hints << s.withoutCostText();
+    if (s.writtenOff != Currency())
+        hints << (s.withCosts ? QStringLiteral("退货报损 %1，其成本 %2计为损失")
+                                    .arg(money(s.writtenOff), money(s.writtenOffCost))
+                              : QStringLiteral("退货报损 %1，已从销售额中扣除").arg(money(s.writtenOff)));
+    lblNoCost->setText(hints.join(QStringLiteral("；")));
+    lblNoCost->setVisible(!hints.isEmpty());
 
     const Statistics::Statement days = Statistics::perDay(p);
     m_days->reset(days.sql, days.params);
@@ -559,8 +572,9 @@ void TFr_tongji::refresh() {
 
 void TFr_tongji::showCosts(bool shown) {
     // The cards shown stand in two full rows, without a gap where the profit's were.
-    const QList<QLabel*> figures = {lblSales,   lblReceived,  lblProfit,    lblMargin,       lblOrders,
-                                    lblAverage, lblUnsettled, lblRecharges, lblCardPayments, lblBalance};
+    const QList<QLabel*> figures = {lblSales,     lblReceived,     lblProfit,  lblMargin,
+                                    lblOrders,    lblReturns,      lblAverage, lblUnsettled,
+                                    lblRecharges, lblCardPayments, lblBalance};
     QList<QWidget*> cards;
     for (QLabel* figure : figures) {
         QWidget* card = figure->parentWidget();

@@ -17,7 +17,7 @@ class QTabWidget;
 class SharedQuery;
 
 // The statistics page: for the chosen period the summary cards (sales, amount received, gross
-// profit and margin, orders, average order, unsettled orders, member cards), and four charts each
+// profit and margin, orders, returns, average order, unsettled orders, member cards), and four charts each
 // with its list beside it: sales and profit per day (per month for long periods), the ten best
 // products, sales per major category, recharges against card payments, and what each cashier
 // settled per day (按收银员). Without the right to see costs the page shows sales only: no cost,
@@ -64,7 +64,8 @@ public:
     QLabel* lblRecharges = nullptr;
     QLabel* lblCardPayments = nullptr;
     QLabel* lblBalance = nullptr;
-    QLabel* lblNoCost = nullptr; // records without cost, left out of the profit
+    QLabel* lblReturns = nullptr; // returns made in the period and the money they gave back
+    QLabel* lblNoCost = nullptr;  // records without cost, left out of the profit; goods written off
 
     QTabWidget* tabs = nullptr;
     QChartView* chartDays = nullptr;
