@@ -174,6 +174,9 @@ void TestLedgerCounter::olderFilesGainTheColumnsAtStart() {
         Db::exec(db, "drop index ab_b14");
         Db::exec(db, "alter table ab drop column b14");
         Db::exec(db, "alter table ab drop column b13");
+        Db::exec(db, "drop index ab_b15");
+        Db::exec(db, "alter table ab drop column b15");
+        Db::exec(db, "alter table ak drop column k9");
         Db::exec(db, "insert into ab (b1, b3, b4, b8, b9) values ('食品', '旧产品', 3, 2, 6)");
         QVERIFY(!columnsOf(db, "ab").contains("b13"));
         db.close();
@@ -181,7 +184,8 @@ void TestLedgerCounter::olderFilesGainTheColumnsAtStart() {
     QSqlDatabase::removeDatabase("older");
     {
         TData_in data(nullptr, dir.path());
-        QCOMPARE(columnsOf(Db::business(), "ab").mid(13), QStringList({"b13", "b14"}));
+        QCOMPARE(columnsOf(Db::business(), "ab").mid(13), QStringList({"b13", "b14", "b15"}));
+        QCOMPARE(columnsOf(Db::business(), "ak").mid(9), QStringList({"k9"}));
         // The old row is as it was and takes the new fields.
         QCOMPARE(data.Query_ab->recordCount(), 1);
         QCOMPARE(data.Query_ab->fieldText("b3"), QStringLiteral("旧产品"));

@@ -49,6 +49,7 @@ QStringList indexStatements() {
             QStringLiteral("CREATE INDEX ae_e11 ON ae (e11)"),
             QStringLiteral("CREATE INDEX aa_no_amount ON aa (aid) WHERE a5 IS NULL"),
             QStringLiteral("CREATE UNIQUE INDEX ab_b13 ON ab (b13) WHERE b13 IS NOT NULL AND b13 <> ''"),
+            QStringLiteral("CREATE UNIQUE INDEX ab_b15 ON ab (b15) WHERE b15 IS NOT NULL AND b15 <> ''"),
             QStringLiteral("CREATE INDEX ab_b14 ON ab (b14) WHERE b14 IS NOT NULL"),
             QStringLiteral("CREATE INDEX ae_sold ON ae (e7, e1, e3, e6, e13)"),
             QStringLiteral("CREATE INDEX aa_a1 ON aa (a1, a2, a5, a6)"),
@@ -226,10 +227,11 @@ void Server::openShop(const Address& address) {
         // orders) tells whether anything is missing.
         const bool complete =
             Db::scalar(Db::business(),
-                       QStringLiteral("select (select count(*) from pg_trigger where tgname = 'oplog_no_truncate') + "
-                                      "(select count(*) from information_schema.columns where table_schema = "
-                                      "current_schema() and table_name = 'aa' and column_name = 'a12') + "
-                                      "(case when to_regclass('shop_settings') is null then 0 else 1 end)"))
+                       QStringLiteral(
+                           "select (select count(*) from pg_trigger where tgname = 'oplog_no_truncate') + "
+                           "(select count(*) from information_schema.columns where table_schema = "
+                           "current_schema() and table_name = 'ae' and column_name = 'e15') + "
+                           "(case when to_regclass('shop_settings') is null then 0 else 1 end)"))
                 .toInt() == 3;
         if (!complete) {
             command(Db::business(), QStringLiteral("select pg_advisory_lock(%1)").arg(SchemaLock));
@@ -241,6 +243,24 @@ void Server::openShop(const Address& address) {
                         if (e.code() != QLatin1String("42501")) // insufficient privilege
                             throw;
                     }
+                }
+                // The day summary of an earlier version sums the records otherwise: its function is
+                // replaced and the summary made again, in one transaction.
+                try {
+                    command(Db::business(), QStringLiteral("BEGIN"));
+                    command(Db::business(), QString(daySummaryStatements()[1])
+                                                .replace(QStringLiteral("CREATE FUNCTION"),
+                                                         QStringLiteral("CREATE OR REPLACE FUNCTION")));
+                    command(Db::business(), QStringLiteral("DELETE FROM ae_day"));
+                    command(
+                        Db::business(),
+                        QStringLiteral("INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) %1")
+                            .arg(Schema::daySummaryStatement()));
+                    command(Db::business(), QStringLiteral("COMMIT"));
+                } catch (const DatabaseError& e) {
+                    command(Db::business(), QStringLiteral("ROLLBACK"));
+                    if (e.code() != QLatin1String("42501"))
+                        throw;
                 }
             } catch (...) {
                 command(Db::business(), QStringLiteral("select pg_advisory_unlock(%1)").arg(SchemaLock));
