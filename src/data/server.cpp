@@ -409,8 +409,9 @@ QString Server::schemaProblem(const QSqlDatabase& db) {
         if (present.isEmpty())
             return QStringLiteral("服务器上的数据库不是本程序的账本: 缺少表 %1").arg(table->name);
         QStringList missing;
+        // The columns later versions added come with the opening (Server::openShop), as for a file.
         for (const QString& column : table->columns())
-            if (!present.contains(column))
+            if (!present.contains(column) && !Schema::addedAtStart(table->name).contains(column))
                 missing << column;
         if (!missing.isEmpty())
             return QStringLiteral("服务器上的数据库不是本程序的账本: 表 %1 缺少列 %2")
