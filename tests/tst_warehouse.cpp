@@ -133,8 +133,8 @@ void TestWarehouse::stockPageShowsProductsAndDetails() {
         QCOMPARE(grid->horizontalHeader()->visualIndex(logical), int(titles.size()) - 1);
     }
     QCOMPARE(titles, QStringList({"编号", "大类", "细类", "产品名称", "库存量", "单位", "成本价", "批发价",
-                                  "销售价", "合计", "库存下限", "条码"}));
-    QCOMPARE(widths, QList<int>({60, 80, 80, 200, 70, 70, 80, 80, 80, 80, 70, 110}));
+                                  "销售价", "合计", "库存下限", "条码", "称重码"}));
+    QCOMPARE(widths, QList<int>({60, 80, 80, 200, 70, 70, 80, 80, 80, 80, 70, 110, 70}));
     QCOMPARE(listedNames(grid, 3), QStringList({"饼干", "可乐"}));
     // A column dragged with the mouse by its title to the front stays there after a refresh.
     {
