@@ -114,11 +114,12 @@ void TestWarehouse::stockPageShowsProductsAndDetails() {
     QStringList captions;
     for (QToolButton* b : page->bsSkinToolBar1->findChildren<QToolButton*>())
         captions << b->objectName() + "=" + b->text();
-    QCOMPARE(captions, QStringList({"bsSkinSpeedButton5=新 建", "bsSkinSpeedButton4=入 库",
-                                    "bsSkinSpeedButton1=修 改", "bsSkinSpeedButton2=删 除",
-                                    "bsSkinSpeedButton10=库存预警", "bsSkinSpeedButton11=标 签",
-                                    "importProductsButton=导 入", "bsSkinSpeedButton6=刷 新",
-                                    "bsSkinSpeedButton8=打 印", "bsSkinSpeedButton9=帮 助"}));
+    QCOMPARE(
+        captions,
+        QStringList({"bsSkinSpeedButton5=新 建", "bsSkinSpeedButton4=入 库", "bsSkinSpeedButton1=修 改",
+                     "bsSkinSpeedButton2=删 除", "bsSkinSpeedButton10=库存预警", "bsSkinSpeedButton11=标 签",
+                     "importProductsButton=导 入", "scaleLayoutsButton=秤签设置", "bsSkinSpeedButton6=刷 新",
+                     "bsSkinSpeedButton8=打 印", "bsSkinSpeedButton9=帮 助"}));
     QCOMPARE(page->bsSkinStdLabel1->text(), QStringLiteral("输入产品名称速查: "));
 
     DataGrid* grid = page->bsSkinDBGrid2;
