@@ -60,9 +60,10 @@ ScaleLayoutsDialog::ScaleLayoutsDialog(QWidget* parent) : QDialog(parent), m_tab
     m_table->setHorizontalHeaderLabels(Headers);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setMinimumSectionSize(60);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setMinimumSize(900, 160);
+    m_table->setMinimumSize(1120, 160);
     layout->addWidget(m_table);
 
     auto* row = new QHBoxLayout;
@@ -127,6 +128,8 @@ void ScaleLayoutsDialog::addRow(const ScaleLabels::Layout& l) {
                                digits(l.weightAt, l.weightDigits)};
     for (int c = 0; c < Columns; ++c) {
         auto* item = new QTableWidgetItem(cells[c]);
+        if (c == Name)
+            item->setToolTip(cells[c]);
         if (c != Name)
             item->setTextAlignment(Qt::AlignCenter);
         m_table->setItem(row, c, item);
