@@ -350,7 +350,7 @@ void TestCounter::scaleLabelsScannedIntoTheOrder() {
     scan(d->bsSkinEdit1, "2300123005236");
     scan(d->bsSkinEdit1, "2300999005009");
     QCOMPARE(f.messages.texts(), QStringList({"秤码 2300123005236 的校验位不对，可能没有扫清楚，请重新扫描",
-                                              Weighed::unknownCodeMessage("00999")}));
+                                              Weighed::unknownCodeMessage("2300999005009", "00999")}));
     QCOMPARE(LedgerFixture::scalar("select count(*) from ak").toInt(), 2);
     QCOMPARE(d->bsSkinEdit1->selectedText(), QStringLiteral("2300999005009"));
     f.messages.clear();

@@ -325,7 +325,7 @@ void TestLedgerOrders::scaleLabelsMakeWeighedLines_data() {
     QTest::newRow("unknown code") << "公斤"
                                   << "19.98"
                                   << "2199999005009"
-                                  << "!没有称重码为 99999 的产品";
+                                  << "!没有条码为 2199999005009 的产品，按秤签读出的称重码 99999 也没有";
     QTest::newRow("not by weight") << "个"
                                    << "19.98"
                                    << "2200123005236"

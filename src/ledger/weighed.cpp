@@ -131,8 +131,9 @@ int gramsPerUnit(const QString& unit) {
     return 0;
 }
 
-QString unknownCodeMessage(const QString& code) {
-    return QStringLiteral("没有称重码为 %1 的产品，请先在产品资料中填写称重码").arg(code);
+QString unknownCodeMessage(const QString& scanned, const QString& scaleCode) {
+    return QStringLiteral("没有条码为 %1 的产品，按秤签读出的称重码 %2 也没有对应的产品")
+        .arg(scanned, scaleCode);
 }
 
 std::optional<Orders::LineAdded> addLabel(qint64 order, const QString& code, const QString& category) {
@@ -148,7 +149,7 @@ std::optional<Orders::LineAdded> addLabel(qint64 order, const QString& code, con
                                               "order by case when b15 = :a then 0 else 1 end limit 1"),
                                {{QStringLiteral(":a"), label->productCode}, {QStringLiteral(":b"), trimmed}});
     if (!found.next())
-        throw Refused(unknownCodeMessage(label->productCode));
+        throw Refused(unknownCodeMessage(code.trimmed(), label->productCode));
     const qint64 product = found.value(0).toLongLong();
     const QString name = found.value(1).toString();
     return Orders::addMeasuredLine(

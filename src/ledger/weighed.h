@@ -25,8 +25,9 @@ inline bool soldByWeight(const QString& unit) {
     return gramsPerUnit(unit) > 0;
 }
 
-// The message when a label's code at the scale is no product's.
-QString unknownCodeMessage(const QString& code);
+// The message when a scanned code is no product's barcode and, read as a label, its code at the
+// scale is no product's either (an in-store code of a product since deleted reads as a label too).
+QString unknownCodeMessage(const QString& scanned, const QString& scaleCode);
 
 // Adds the line a scanned label makes to the order (0: a new order, as Orders::addLine): the
 // product whose 称重码 is the label's code, its quantity the weight (or the label's price ÷ the
