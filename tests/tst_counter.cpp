@@ -8,6 +8,8 @@
 #include "ledger/receipts.h"
 #include "ledger/reportfiles.h"
 #include "ledger/settlement.h"
+#include "ledger/shopsettings.h"
+#include "ledger/weighed.h"
 #include "ledgertest.h"
 #include "orders/Fr_dingdan.h"
 #include "orders/edit_dingdan.h"
@@ -20,6 +22,7 @@
 #include "warehouse/Fr_kucun.h"
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
+#include "warehouse/scalelayouts.h"
 #include "widgets/buttonsbar.h"
 #include "widgets/databound.h"
 
@@ -36,6 +39,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QToolButton>
 
 // The shop counter: barcodes in the product dialogs, finding and scanning products by code.
@@ -46,6 +50,7 @@ private slots:
     void everySearchBoxFindsByExactCode();
     void scanningAddsLinesInBothModes();
     void scanningIntoTheEditedOrder();
+    void scaleLabelsScannedIntoTheOrder();
     void lowStockIsMarkedListedAndCounted();
     void receiptsAreSetUpReprintedAndPrintedAfterSettlement();
     void receiptPdfAtBothWidths();
@@ -300,6 +305,78 @@ void TestCounter::scanningIntoTheEditedOrder() {
     new_dingdan->show();
     QVERIFY(!new_dingdan->joinScans->isChecked());
     new_dingdan->close();
+}
+
+void TestCounter::scaleLabelsScannedIntoTheOrder() {
+    LedgerFixture f;
+    // The shop's layouts, changed in their window: the weighed labels here start with 23 only.
+    {
+        ScaleLayoutsDialog layouts;
+        auto* table = layouts.findChild<QTableWidget*>("layoutsTable");
+        QVERIFY(table);
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->item(1, 9)->text(), QStringLiteral("8")); // the weight from the eighth digit
+        table->item(1, 3)->setText("23");
+        table->item(1, 4)->setText("23");
+        table->item(2, 6)->setText("x");
+        child<QPushButton>(&layouts, "saveLayouts")->click();
+        QCOMPARE(f.messages.texts(), QStringList({"第 3 行的“商品码位数”应是数字"}));
+        QVERIFY(ShopSettings::value("scale_layouts").isEmpty());
+        f.messages.clear();
+        table->item(2, 6)->setText("5");
+        child<QPushButton>(&layouts, "saveLayouts")->click();
+        QCOMPARE(f.messages.texts(), QStringList());
+        QCOMPARE(layouts.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(Weighed::layouts()[1].prefixFrom, 23);
+
+    const QString ribs =
+        QString::number(addProduct({.name = "排骨", .stock = "10", .price = "19.98", .unit = "公斤"}));
+    LedgerFixture::exec("update ab set b15 = '00123' where bid = :a", {{":a", ribs}});
+    // A product whose own barcode looks like a label is that product.
+    const QString cake =
+        QString::number(addProduct({.name = "蛋糕", .stock = "5", .price = "2", .barcode = "2200123005236"}));
+    Tnew_dingdan* d = new_dingdan;
+    d->show();
+    scan(d->bsSkinEdit1, "2300123005233"); // 523 g at 19.98: 10.44954, the label's 10.45
+    QCOMPARE(f.messages.texts(), QStringList());
+    QVERIFY(d->nextLineMode());
+    scan(d->bsSkinEdit1, "2200123005236");
+    QCOMPARE(LedgerFixture::rows("select k3, k4, k5, k6, coalesce(k9, '') from ak order by kid"),
+             QStringList({"排骨|0.523|公斤|19.98|10.45", "蛋糕|1|个|2|"}));
+    QCOMPARE(d->bsSkinStdLabel19->text(), QStringLiteral("12.45"));
+    QCOMPARE(LedgerFixture::rows("select b4 from ab where bid = :a", {{":a", ribs}}), QStringList({"9.477"}));
+    QCOMPARE(d->bsSkinEdit1->selectedText(), QStringLiteral("2200123005236"));
+
+    // A label misread (its check digit) or of a code no product has: said once, nothing added.
+    scan(d->bsSkinEdit1, "2300123005236");
+    scan(d->bsSkinEdit1, "2300999005009");
+    QCOMPARE(f.messages.texts(), QStringList({"秤码 2300123005236 的校验位不对，可能没有扫清楚，请重新扫描",
+                                              Weighed::unknownCodeMessage("2300999005009", "00999")}));
+    QCOMPARE(LedgerFixture::scalar("select count(*) from ak").toInt(), 2);
+    QCOMPARE(d->bsSkinEdit1->selectedText(), QStringLiteral("2300999005009"));
+    f.messages.clear();
+
+    // Weighed goods take a quantity typed to the gram, no finer; others whole numbers.
+    d->bsSkinEdit1->setText("排骨");
+    d->bsSkinEdit2->clear();
+    QTest::keyClicks(d->bsSkinEdit2, "1.2345");
+    d->bsSkinSpeedButton2->click();
+    QCOMPARE(f.messages.texts(), QStringList({"按重量销售的产品，数量最多三位小数"}));
+    d->bsSkinEdit2->clear();
+    QTest::keyClicks(d->bsSkinEdit2, "1.235");
+    d->bsSkinSpeedButton2->click();
+    QCOMPARE(LedgerFixture::rows("select k4, coalesce(k9, '') from ak order by kid desc limit 1"),
+             QStringList({"1.235|"}));
+    QCOMPARE(d->bsSkinStdLabel19->text(),
+             (Currency::parse("12.45") + Currency::parse("1.235") * Currency::parse("19.98")).toString());
+    d->bsSkinEdit1->setText("蛋糕");
+    d->bsSkinEdit2->clear();
+    QTest::keyClicks(d->bsSkinEdit2, "1.5");
+    QCOMPARE(d->bsSkinEdit2->text(), QStringLiteral("15"));
+    d->close();
+    QCOMPARE(f.messages.texts().size(), 1);
+    Q_UNUSED(cake);
 }
 
 void TestCounter::lowStockIsMarkedListedAndCounted() {

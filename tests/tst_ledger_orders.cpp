@@ -2,7 +2,10 @@
 #include "core/errors.h"
 #include "corefixture.h"
 #include "data/work.h"
+#include "ledger/check.h"
 #include "ledger/orders.h"
+#include "ledger/products.h"
+#include "ledger/weighed.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -18,6 +21,10 @@ private slots:
     void ordersWithoutAmountDueAreMended();
     void commitsAreAnnounced();
     void payloadsOfOtherTills();
+    void scaleLabelsMakeWeighedLines_data();
+    void scaleLabelsMakeWeighedLines();
+    void shopLayoutsAreKeptAndChecked();
+    void olderShopOnServerIsBroughtUpToDate();
 };
 
 namespace {
@@ -272,6 +279,222 @@ void TestLedgerOrders::payloadsOfOtherTills() {
     QCOMPARE(old[2].keys, QList<qint64>({7, 8}));
     QCOMPARE(old[2].added, QList<qint64>({7}));
     QVERIFY(!old[2].anyRow);
+}
+
+void TestLedgerOrders::scaleLabelsMakeWeighedLines_data() {
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("label");
+    // The line (quantity, amount), its own stored amount (empty: quantity × price), or "!" and the
+    // start of the message refused.
+    QTest::addColumn<QString>("expected");
+
+    // 13 digits with the price: 10.46 at 19.98 a kilogram is 524 g (10.46952 at that weight:
+    // the label's amount holds).
+    QTest::newRow("13 price") << "公斤"
+                              << "19.98"
+                              << "2100123010462"
+                              << "0.524|10.46|10.46";
+    // 13 digits with the weight: 523 g at 19.98 is 10.44954, to the fen 10.45.
+    QTest::newRow("13 weight") << "公斤"
+                               << "19.98"
+                               << "2200123005236"
+                               << "0.523|10.45|10.45";
+    QTest::newRow("13 weight even") << "公斤"
+                                    << "20"
+                                    << "2200123005007"
+                                    << "0.5|10|";
+    // The same 523 g of a product priced by the jin: 1.046 斤 at 9.99.
+    QTest::newRow("13 weight jin") << "斤"
+                                   << "9.99"
+                                   << "2200123005236"
+                                   << "1.046|10.45|10.45";
+    // 18 digits with both: 1.5 kg, 29.97; the weight and the amount as printed.
+    QTest::newRow("18 both") << "公斤"
+                             << "19.98"
+                             << "280012301500029975"
+                             << "1.5|29.97|";
+    QTest::newRow("18 both scale price") << "公斤"
+                                         << "20"
+                                         << "280012301500029975"
+                                         << "1.5|29.97|29.97";
+    QTest::newRow("bad check digit") << "公斤"
+                                     << "19.98"
+                                     << "2100123010463"
+                                     << "!秤码 2100123010463 的校验位不对";
+    QTest::newRow("unknown code") << "公斤"
+                                  << "19.98"
+                                  << "2199999005009"
+                                  << "!没有条码为 2199999005009 的产品，按秤签读出的称重码 99999 也没有";
+    QTest::newRow("not by weight") << "个"
+                                   << "19.98"
+                                   << "2200123005236"
+                                   << "!产品“排骨”的单位“个”不是重量单位";
+    QTest::newRow("nothing weighed") << "公斤"
+                                     << "19.98"
+                                     << "2100123000005"
+                                     << "!数量不能为0";
+    QTest::newRow("more than stocked") << "公斤"
+                                       << "1"
+                                       << "2100123999996"
+                                       << "!没有这么多库存了";
+}
+
+void TestLedgerOrders::scaleLabelsMakeWeighedLines() {
+    QFETCH(QString, unit);
+    QFETCH(QString, price);
+    QFETCH(QString, label);
+    QFETCH(QString, expected);
+    CoreFixture f;
+    Products::Fields ribs = CoreFixture::snack("排骨", "食品", "12", price);
+    ribs.unit = unit;
+    ribs.scaleCode = "00123";
+    const qint64 product = Products::create(ribs, Currency::parse("10"));
+    // An order with a line already: the weighed line adds to its amount due.
+    const qint64 other = CoreFixture::product("可乐", "10", "3");
+    const qint64 order = Orders::addLine(0, other, Currency::parse("1")).order;
+
+    if (expected.startsWith('!')) {
+        try {
+            Weighed::addLabel(order, label);
+            QFAIL("the label was taken");
+        } catch (const Refused& e) {
+            QVERIFY2(e.text().startsWith(expected.mid(1)), qPrintable(e.text()));
+        }
+        QCOMPARE(CoreFixture::scalar("select count(*) from ak").toInt(), 1);
+        QCOMPARE(dueOf(order), QStringLiteral("3"));
+        QCOMPARE(stockOf(product),
+                 QStringLiteral("10|%1").arg((Currency::parse("10") * ribs.sale).toString()));
+        return;
+    }
+    const std::optional<Orders::LineAdded> added = Weighed::addLabel(order, label);
+    QVERIFY(added);
+    QCOMPARE(added->order, order);
+    const QStringList parts = expected.split('|');
+    const Currency quantity = Currency::parse(parts[0]), amount = Currency::parse(parts[1]);
+    QCOMPARE(CoreFixture::rows("select k3, k4, k5, k6, coalesce(k9, '') from ak where kid = :k",
+                               {{":k", added->line}}),
+             QStringList({QStringLiteral("排骨|%1|%2|%3|%4").arg(parts[0], unit, price, parts[2])}));
+    // The amount due to the fen, the stock and its value after, and the stock-out record.
+    QCOMPARE(added->amountDue, Currency::parse("3") + amount);
+    QCOMPARE(dueOf(order), (Currency::parse("3") + amount).toString());
+    QCOMPARE(Orders::amountDue(order), Currency::parse("3") + amount);
+    QCOMPARE(Orders::sumOfLines(Db::business(), order), Currency::parse("3") + amount);
+    const Currency stock = Currency::parse("10") - quantity;
+    QCOMPARE(stockOf(product),
+             QStringLiteral("%1|%2").arg(stock.toString(),
+                                         (Currency::parse("10") * ribs.sale - amount).toString()));
+    QCOMPARE(CoreFixture::rows("select e3, e6, coalesce(e15, '') from ae where e1 = :p",
+                               {{":p", QString::number(product)}}),
+             QStringList({QStringLiteral("%1|%2|%3").arg(parts[0], price, parts[2])}));
+    // The day's sales count the label's amount; the ledger check finds nothing.
+    QCOMPARE(CoreFixture::scalar("select sum(sales) from ae_day").toLongLong(),
+             (Currency::parse("3") + amount).scaled());
+    Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+
+    // A scan of the product's ordinary code joins no line of its own amount.
+    if (!parts[2].isEmpty()) {
+        const Orders::LineAdded plain = Orders::addLine(order, product, Currency::parse("0.1"),
+                                                        Orders::DefaultCategory, Orders::Join::SameLine);
+        QVERIFY(plain.line != added->line);
+        Orders::removeLine(plain.line);
+    }
+
+    // Taken off the order, the line gives back its quantity and its amount, whole.
+    QCOMPARE(Orders::removeLine(added->line), Currency::parse("3"));
+    QCOMPARE(stockOf(product), QStringLiteral("10|%1").arg((Currency::parse("10") * ribs.sale).toString()));
+    QCOMPARE(CoreFixture::scalar("select sum(sales) from ae_day").toLongLong(),
+             Currency::parse("3").scaled());
+    report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
+}
+
+void TestLedgerOrders::shopLayoutsAreKeptAndChecked() {
+    CoreFixture f;
+    QCOMPARE(Weighed::layouts().size(), ScaleLabels::defaultLayouts().size());
+    // A code that is no label of the layouts is none of this: an ordinary barcode.
+    QVERIFY(!Weighed::addLabel(0, "6901234567892"));
+
+    // One digit of prefix (2), six of code, five of price: the defaults no longer read labels.
+    ScaleLabels::Layout own;
+    own.name = "本店 13 位";
+    own.prefixDigits = 1;
+    own.prefixFrom = own.prefixTo = 2;
+    own.codeAt = 1;
+    own.codeDigits = 6;
+    own.priceAt = 7;
+    own.priceDigits = 5;
+    ScaleLabels::Layout broken = own;
+    broken.priceAt = 5; // over the code
+    ScaleLabels::Layout twin = own;
+    twin.name = "同样的";
+    for (const QList<ScaleLabels::Layout>& refused :
+         {QList<ScaleLabels::Layout>{}, {own, broken}, {own, twin}}) {
+        QVERIFY_THROWS_EXCEPTION(Refused, Weighed::storeLayouts(refused));
+        QCOMPARE(CoreFixture::scalar("select count(*) from shop_settings").toInt(), 0);
+    }
+    Weighed::storeLayouts({own});
+    QCOMPARE(Weighed::layouts().size(), 1);
+    QCOMPARE(Weighed::layouts().first().name, own.name);
+
+    Products::Fields fish = CoreFixture::snack("鲈鱼", "食品", "20", "40");
+    fish.unit = "斤";
+    fish.scaleCode = "4567";
+    const qint64 product = Products::create(fish, Currency::parse("20"));
+    // 2 004567 01234 C: 12.34 at 40 a jin is 0.3085 jin, to the gram 154 g = 0.308 jin.
+    const std::optional<Orders::LineAdded> added = Weighed::addLabel(0, "2004567012344");
+    QVERIFY(added);
+    QCOMPARE(CoreFixture::rows("select k4, k9 from ak where kid = :k", {{":k", added->line}}),
+             QStringList({"0.308|12.34"}));
+    QCOMPARE(stockOf(product),
+             QStringLiteral("19.692|%1").arg((Currency::parse("800") - Currency::parse("12.34")).toString()));
+
+    // The code at the scale is unique among the products and digits only.
+    Products::Fields other = CoreFixture::snack("草鱼", "食品", "10", "20");
+    other.scaleCode = "4567";
+    QVERIFY_THROWS_EXCEPTION(Refused, Products::create(other, Currency::parse("1")));
+    other.scaleCode = "45x";
+    QVERIFY_THROWS_EXCEPTION(Refused, Products::create(other, Currency::parse("1")));
+    other.scaleCode = "4568";
+    const qint64 second = Products::create(other, Currency::parse("1"));
+    other.scaleCode = " 4567 ";
+    QVERIFY_THROWS_EXCEPTION(Refused, Products::update(second, other));
+    QCOMPARE(CoreFixture::rows("select b15 from ab where b15 is not null order by bid"),
+             QStringList({"4567", "4568"}));
+
+    // A stored text spoilt by hand gives the common layouts back, not none.
+    CoreFixture::exec(
+        "update shop_settings set value = '[{\"name\":\"x\",\"length\":3}]' where name = 'scale_layouts'");
+    QCOMPARE(Weighed::layouts().size(), ScaleLabels::defaultLayouts().size());
+}
+
+void TestLedgerOrders::olderShopOnServerIsBroughtUpToDate() {
+    CoreFixture f;
+    if (!CoreFixture::onServer())
+        QSKIP("a file of an earlier version: tst_ledger_counter");
+    // A shop made before weighed goods: no code at the scale, no amounts of lines, a day summary
+    // that sums the records otherwise (here: not at all) and so misses a record.
+    CoreFixture::exec("create or replace function ae_day_follow() returns trigger language plpgsql as "
+                      "$$ begin return null; end $$");
+    CoreFixture::exec("alter table ab drop column b15");
+    CoreFixture::exec("alter table ak drop column k9");
+    CoreFixture::exec("alter table ae drop column e15");
+    CoreFixture::exec(
+        "insert into ae (e1, e3, e6, e7, e8) values ('1', '2', '3', '2026-12-01 09:00:00', '食品')");
+    f.close();
+    f.reopen();
+    QCOMPARE(CoreFixture::scalar("select sum(sales) from ae_day").toLongLong(),
+             Currency::parse("6").scaled());
+    Products::Fields ribs = CoreFixture::snack("排骨", "食品", "12", "19.98");
+    ribs.unit = "公斤";
+    ribs.scaleCode = "123";
+    Products::create(ribs, Currency::parse("10"));
+    const std::optional<Orders::LineAdded> added = Weighed::addLabel(0, "2200123005236");
+    QVERIFY(added);
+    QCOMPARE(added->amountDue, Currency::parse("10.45"));
+    QCOMPARE(CoreFixture::scalar("select sum(sales) from ae_day").toLongLong(),
+             Currency::parse("16.45").scaled());
 }
 
 QTEST_GUILESS_MAIN(TestLedgerOrders)

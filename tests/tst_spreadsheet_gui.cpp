@@ -172,7 +172,7 @@ void TestSpreadsheetWindows::exportWritesTheSearchedRowsInTheGridsColumns() {
     const QJsonArray titles = rows[0].toArray();
     QCOMPARE(titles[0].toString(), QStringLiteral("产品名称"));
     QCOMPARE(titles[1].toString(), QStringLiteral("编号"));
-    QCOMPARE(titles.size(), 12); // with the warning level and the barcode
+    QCOMPARE(titles.size(), 13); // with the warning level, the barcode and the code at the scale
     QCOMPARE(rows[1].toArray()[0].toString(), QStringLiteral("牛奶")); // newest first, as listed
     QCOMPARE(rows[1].toArray()[1].toDouble(), 3.0);
     QCOMPARE(rows[2].toArray()[0].toString(), QStringLiteral("牛肉干"));

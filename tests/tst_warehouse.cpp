@@ -114,11 +114,12 @@ void TestWarehouse::stockPageShowsProductsAndDetails() {
     QStringList captions;
     for (QToolButton* b : page->bsSkinToolBar1->findChildren<QToolButton*>())
         captions << b->objectName() + "=" + b->text();
-    QCOMPARE(captions, QStringList({"bsSkinSpeedButton5=新 建", "bsSkinSpeedButton4=入 库",
-                                    "bsSkinSpeedButton1=修 改", "bsSkinSpeedButton2=删 除",
-                                    "bsSkinSpeedButton10=库存预警", "bsSkinSpeedButton11=标 签",
-                                    "importProductsButton=导 入", "bsSkinSpeedButton6=刷 新",
-                                    "bsSkinSpeedButton8=打 印", "bsSkinSpeedButton9=帮 助"}));
+    QCOMPARE(
+        captions,
+        QStringList({"bsSkinSpeedButton5=新 建", "bsSkinSpeedButton4=入 库", "bsSkinSpeedButton1=修 改",
+                     "bsSkinSpeedButton2=删 除", "bsSkinSpeedButton10=库存预警", "bsSkinSpeedButton11=标 签",
+                     "importProductsButton=导 入", "scaleLayoutsButton=秤签设置", "bsSkinSpeedButton6=刷 新",
+                     "bsSkinSpeedButton8=打 印", "bsSkinSpeedButton9=帮 助"}));
     QCOMPARE(page->bsSkinStdLabel1->text(), QStringLiteral("输入产品名称速查: "));
 
     DataGrid* grid = page->bsSkinDBGrid2;
@@ -133,8 +134,8 @@ void TestWarehouse::stockPageShowsProductsAndDetails() {
         QCOMPARE(grid->horizontalHeader()->visualIndex(logical), int(titles.size()) - 1);
     }
     QCOMPARE(titles, QStringList({"编号", "大类", "细类", "产品名称", "库存量", "单位", "成本价", "批发价",
-                                  "销售价", "合计", "库存下限", "条码"}));
-    QCOMPARE(widths, QList<int>({60, 80, 80, 200, 70, 70, 80, 80, 80, 80, 70, 110}));
+                                  "销售价", "合计", "库存下限", "条码", "称重码"}));
+    QCOMPARE(widths, QList<int>({60, 80, 80, 200, 70, 70, 80, 80, 80, 80, 70, 110, 70}));
     QCOMPARE(listedNames(grid, 3), QStringList({"饼干", "可乐"}));
     // A column dragged with the mouse by its title to the front stays there after a refresh.
     {

@@ -61,16 +61,20 @@ QString Layout::problem() const {
 }
 
 QList<Layout> defaultLayouts() {
+    // The two thirteen-digit layouts cannot share their prefixes: a label would always be read by
+    // the first. Scales print 20 or 21 before a price, 22 to 29 before a weight.
     Layout price;
-    price.name = QStringLiteral("13 位 金额（2 位前缀 + 5 位商品码 + 5 位金额(分) + 校验位）");
+    price.name = QStringLiteral("13 位 金额（前缀 20-21 + 5 位商品码 + 5 位金额(分) + 校验位）");
+    price.prefixTo = 21;
     price.priceAt = 7;
     price.priceDigits = 5;
     Layout weight;
-    weight.name = QStringLiteral("13 位 重量（2 位前缀 + 5 位商品码 + 5 位重量(克) + 校验位）");
+    weight.name = QStringLiteral("13 位 重量（前缀 22-29 + 5 位商品码 + 5 位重量(克) + 校验位）");
+    weight.prefixFrom = 22;
     weight.weightAt = 7;
     weight.weightDigits = 5;
     Layout both;
-    both.name = QStringLiteral("18 位（2 位前缀 + 5 位商品码 + 5 位重量(克) + 5 位金额(分) + 校验位）");
+    both.name = QStringLiteral("18 位（前缀 20-29 + 5 位商品码 + 5 位重量(克) + 5 位金额(分) + 校验位）");
     both.length = 18;
     both.weightAt = 7;
     both.weightDigits = 5;

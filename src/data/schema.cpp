@@ -32,6 +32,9 @@ int columnNumber(const QString& column) {
 // Two products never share a barcode; products without one are not counted.
 const QString BarcodeIndex = QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS ab_b13 ON ab (b13) "
                                             "WHERE b13 IS NOT NULL AND b13 <> ''");
+// Two products never share a code at the scale either.
+const QString ScaleCodeIndex = QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS ab_b15 ON ab (b15) "
+                                              "WHERE b15 IS NOT NULL AND b15 <> ''");
 // The products with a warning level, counted after every change of the products: without it the
 // count reads every product.
 const QString WarningIndex =
@@ -55,7 +58,10 @@ QStringList recordSums(const QString& r) {
         return QStringLiteral("coalesce(%1, 0)").arg(Schema::scaled(expression));
     };
     const QString quantity = QStringLiteral("cast(%1e3 as double precision)").arg(r);
-    const QString sale = amount(quantity + QStringLiteral(" * cast(%1e6 as double precision)").arg(r));
+    // A record of a line with an amount of its own (a scale's label) sold for that amount.
+    const QString sale = amount(QStringLiteral("CASE WHEN %1e15 IS NULL OR %1e15 = '' THEN %2 * cast(%1e6 as "
+                                               "double precision) ELSE cast(%1e15 as double precision) END")
+                                    .arg(r, quantity));
     const QString noCost = QStringLiteral("%1e13 is null").arg(r);
     return {QStringLiteral("1"),
             QStringLiteral("case when %1 then 1 else 0 end").arg(noCost),
@@ -109,9 +115,24 @@ void ensureDaySummary(const QSqlDatabase& db) {
             db, QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'ae_day'"))
             .toInt() > 0;
     Db::exec(db, DaySummaryTable);
-    for (const QString& trigger : daySummaryTriggers())
+    // Triggers of an earlier version (summing the records otherwise) are replaced, and the summary
+    // made again by the new ones' sums.
+    static const QRegularExpression named(QStringLiteral("^CREATE TRIGGER IF NOT EXISTS (\\w+) "));
+    bool replaced = false;
+    for (const QString& trigger : daySummaryTriggers()) {
+        const QString name = named.match(trigger).captured(1);
+        const QString stored =
+            Db::scalar(db,
+                       QStringLiteral("select sql from sqlite_master where type = 'trigger' and name = :n"),
+                       {{QStringLiteral(":n"), name}})
+                .toString();
+        if (!stored.isEmpty() && stored != QString(trigger).remove(QStringLiteral("IF NOT EXISTS "))) {
+            Db::exec(db, QStringLiteral("DROP TRIGGER %1").arg(name));
+            replaced = true;
+        }
         Db::exec(db, trigger);
-    if (!present)
+    }
+    if (!present || replaced)
         Schema::rebuildDaySummary(db);
 }
 
@@ -157,7 +178,13 @@ const AddedColumn addedColumns[] = {{"ab", "b13"},
                                     // What came back of an order (a12: 部分退货, 已退货), a card
                                     // movement that gives money back (g9: 退款).
                                     {"aa", "a12"},
-                                    {"ag", "g9"}};
+                                    {"ag", "g9"},
+                                    // A product's code at the scale (b15); the amount of an order
+                                    // line and of its stock-out record where a scale's label gave
+                                    // one that quantity × price does not (k9, e15).
+                                    {"ab", "b15"},
+                                    {"ak", "k9"},
+                                    {"ae", "e15"}};
 
 QString columnDefinition(const Schema::Table& table, const QString& column);
 
@@ -177,14 +204,14 @@ const QList<Schema::Table>& Schema::businessTables() {
          "bid",
          {"b4", "b6", "b7", "b8", "b9", "b14"},
          {"b10"},
-         numbered("b", {1, 2, 3, 5, 11, 12, 13})},
+         numbered("b", {1, 2, 3, 5, 11, 12, 13, 15})},
         {"ac", "cid", {"c12"}, {}, numbered("c", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13})},
-        {"ae", "eid", {"e13"}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12, 14})},
+        {"ae", "eid", {"e13"}, {"e7"}, numbered("e", {1, 2, 3, 6, 8, 9, 11, 12, 14, 15})},
         {"af", "fid", {}, {}, {"f1"}},
         {"ag", "gid", {"g2", "g4"}, {"g3"}, numbered("g", {1, 5, 6, 7, 8, 9})},
         {"ah", "hid", {"h2", "h4", "h5"}, {"h3"}, numbered("h", {1, 6, 7, 8, 9})},
         {"aj", "jid", {"j9"}, {"j10"}, numbered("j", {1, 2, 3, 4, 5, 6, 7, 8})},
-        {"ak", "kid", {}, {}, numbered("k", {1, 2, 3, 4, 5, 6, 7, 8})},
+        {"ak", "kid", {}, {}, numbered("k", {1, 2, 3, 4, 5, 6, 7, 8, 9})},
     };
     return tables;
 }
@@ -228,7 +255,7 @@ QStringList Schema::indexStatements() {
         // Orders without an amount due, mended at every start: kept empty.
         QStringLiteral("CREATE INDEX IF NOT EXISTS aa_no_amount ON aa (aid) "
                        "WHERE a5 IS NULL OR a5 = ''"),
-        BarcodeIndex, WarningIndex,
+        BarcodeIndex, ScaleCodeIndex, WarningIndex,
         // The statistics of a period read its stock-out records, its orders
         // and its card movements by their dates.
         // The ranking of products reads only this index, never the records themselves.
@@ -450,6 +477,8 @@ QStringList Schema::operationLogStatements(bool server) {
                               .arg(QLatin1String(c.table), QLatin1String(c.column));
         // The statistics per cashier read the period's orders from this index alone.
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS aa_a1_a9 ON aa (a1, a2, a9, a5, a6)");
+        statements << QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS ab_b15 ON ab (b15) "
+                                     "WHERE b15 IS NOT NULL AND b15 <> ''");
     }
     return statements;
 }
@@ -470,6 +499,7 @@ QStringList Schema::upgradeBusinessFile(const QSqlDatabase& db) {
         added << table + QLatin1Char('.') + column;
     }
     Db::exec(db, BarcodeIndex);
+    Db::exec(db, ScaleCodeIndex);
     Db::exec(db, WarningIndex);
     ensureDaySummary(db);
     ensureRowCounts(db);

@@ -49,6 +49,7 @@ QStringList indexStatements() {
             QStringLiteral("CREATE INDEX ae_e11 ON ae (e11)"),
             QStringLiteral("CREATE INDEX aa_no_amount ON aa (aid) WHERE a5 IS NULL"),
             QStringLiteral("CREATE UNIQUE INDEX ab_b13 ON ab (b13) WHERE b13 IS NOT NULL AND b13 <> ''"),
+            QStringLiteral("CREATE UNIQUE INDEX ab_b15 ON ab (b15) WHERE b15 IS NOT NULL AND b15 <> ''"),
             QStringLiteral("CREATE INDEX ab_b14 ON ab (b14) WHERE b14 IS NOT NULL"),
             QStringLiteral("CREATE INDEX ae_sold ON ae (e7, e1, e3, e6, e13)"),
             QStringLiteral("CREATE INDEX aa_a1 ON aa (a1, a2, a5, a6)"),
@@ -229,7 +230,7 @@ void Server::openShop(const Address& address) {
                        QStringLiteral(
                            "select (select count(*) from pg_trigger where tgname = 'oplog_no_truncate') + "
                            "(select count(*) from information_schema.columns where table_schema = "
-                           "current_schema() and table_name = 'aa' and column_name = 'a12') + "
+                           "current_schema() and table_name = 'ae' and column_name = 'e15') + "
                            "(case when to_regclass('shop_settings') is null then 0 else 1 end) + "
                            "(select count(*) from information_schema.columns where table_schema = "
                            "current_schema() and table_name = 'return_lines' and column_name = "
@@ -245,6 +246,24 @@ void Server::openShop(const Address& address) {
                         if (e.code() != QLatin1String("42501")) // insufficient privilege
                             throw;
                     }
+                }
+                // The day summary of an earlier version sums the records otherwise: its function is
+                // replaced and the summary made again, in one transaction.
+                try {
+                    command(Db::business(), QStringLiteral("BEGIN"));
+                    command(Db::business(), QString(daySummaryStatements()[1])
+                                                .replace(QStringLiteral("CREATE FUNCTION"),
+                                                         QStringLiteral("CREATE OR REPLACE FUNCTION")));
+                    command(Db::business(), QStringLiteral("DELETE FROM ae_day"));
+                    command(
+                        Db::business(),
+                        QStringLiteral("INSERT INTO ae_day (d, e8, n, nocost, qty, sales, costed, cost) %1")
+                            .arg(Schema::daySummaryStatement()));
+                    command(Db::business(), QStringLiteral("COMMIT"));
+                } catch (const DatabaseError& e) {
+                    command(Db::business(), QStringLiteral("ROLLBACK"));
+                    if (e.code() != QLatin1String("42501"))
+                        throw;
                 }
             } catch (...) {
                 command(Db::business(), QStringLiteral("select pg_advisory_unlock(%1)").arg(SchemaLock));
@@ -393,8 +412,9 @@ QString Server::schemaProblem(const QSqlDatabase& db) {
         if (present.isEmpty())
             return QStringLiteral("服务器上的数据库不是本程序的账本: 缺少表 %1").arg(table->name);
         QStringList missing;
+        // The columns later versions added come with the opening (Server::openShop), as for a file.
         for (const QString& column : table->columns())
-            if (!present.contains(column))
+            if (!present.contains(column) && !Schema::addedAtStart(table->name).contains(column))
                 missing << column;
         if (!missing.isEmpty())
             return QStringLiteral("服务器上的数据库不是本程序的账本: 表 %1 缺少列 %2")

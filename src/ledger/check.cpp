@@ -665,10 +665,9 @@ private:
             "excluded.total IS NULL THEN total ELSE total + excluded.total END, n = n + excluded.n, "
             "q0 = q0 + excluded.q0, q1 = q1 + excluded.q1, q2 = q2 + excluded.q2");
         // Lines of no order are one group of their own (a NULL never conflicts).
-        Db::exec(m_a,
-                 QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 FROM ak "
-                                "WHERE k8 IS NULL GROUP BY k8")
-                     .arg(sums));
+        Db::exec(m_a, QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(%2), count(*), %1 FROM ak "
+                                     "WHERE k8 IS NULL GROUP BY k8")
+                          .arg(sums, lineAmount()));
         QVariant from = Db::scalar(m_a, QStringLiteral("SELECT min(kid) FROM ak"));
         while (!from.isNull()) {
             const QVariant to =
@@ -678,9 +677,9 @@ private:
                            {{QStringLiteral(":a"), from}});
             Db::exec(
                 m_a,
-                QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(k4 * k6), count(*), %1 FROM ak "
+                QStringLiteral("INSERT INTO temp.check_lines SELECT k8, sum(%4), count(*), %1 FROM ak "
                                "WHERE kid >= :a %2 AND k8 IS NOT NULL GROUP BY k8 %3")
-                    .arg(sums, to.isNull() ? QString() : QStringLiteral("AND kid < :b"), added),
+                    .arg(sums, to.isNull() ? QString() : QStringLiteral("AND kid < :b"), added, lineAmount()),
                 to.isNull() ? Db::Params{{QStringLiteral(":a"), from}}
                             : Db::Params{{QStringLiteral(":a"), from}, {QStringLiteral(":b"), to}});
             if (stopRequested())
@@ -697,13 +696,18 @@ private:
 
     OrderLines linesOf(const QVariant& order) {
         OrderLines result;
-        QSqlQuery q = order.isNull()
-                          ? Db::exec(m_a, QStringLiteral("SELECT kid, k4, k6 FROM ak WHERE k8 IS NULL"))
-                          : Db::exec(m_a, QStringLiteral("SELECT kid, k4, k6 FROM ak WHERE k8 = :o"),
-                                     {{QStringLiteral(":o"), order.toString()}});
+        const QString own = hasOwnAmounts() ? QStringLiteral("k9") : QStringLiteral("NULL");
+        QSqlQuery q =
+            order.isNull()
+                ? Db::exec(m_a, QStringLiteral("SELECT kid, k4, k6, %1 FROM ak WHERE k8 IS NULL").arg(own))
+                : Db::exec(m_a, QStringLiteral("SELECT kid, k4, k6, %1 FROM ak WHERE k8 = :o").arg(own),
+                           {{QStringLiteral(":o"), order.toString()}});
         while (q.next()) {
             try {
-                result.sum += Currency::parse(q.value(1).toString()) * Currency::parse(q.value(2).toString());
+                const QString amount = q.value(3).toString();
+                result.sum += amount.isEmpty() ? Currency::parse(q.value(1).toString()) *
+                                                     Currency::parse(q.value(2).toString())
+                                               : Currency::parse(amount);
             } catch (const ConversionError&) {
                 result.unreadable << q.value(0).toLongLong();
             }
@@ -721,12 +725,12 @@ private:
             return;
         QSqlQuery q =
             m_server
-                ? Db::exec(m_a, QStringLiteral(
-                                    "SELECT aa.aid, aa.a5 FROM aa LEFT JOIN (SELECT k8, sum(%1 * %2) AS "
-                                    "total, bool_or(%1 IS NULL OR %2 IS NULL) AS unreadable FROM ak "
-                                    "GROUP BY k8) l ON l.k8 = aa.aid::text WHERE aa.a5 IS NULL OR "
-                                    "l.unreadable OR aa.a5 <> coalesce(l.total, 0) ORDER BY aa.aid")
-                                    .arg(serverNumber("k4"), serverNumber("k6")))
+                ? Db::exec(m_a,
+                           QStringLiteral("SELECT aa.aid, aa.a5 FROM aa LEFT JOIN (SELECT k8, sum(%3) AS "
+                                          "total, bool_or(%1 IS NULL OR %2 IS NULL) AS unreadable FROM ak "
+                                          "GROUP BY k8) l ON l.k8 = aa.aid::text WHERE aa.a5 IS NULL OR "
+                                          "l.unreadable OR aa.a5 <> coalesce(l.total, 0) ORDER BY aa.aid")
+                               .arg(serverNumber("k4"), serverNumber("k6"), lineAmount()))
                 : Db::exec(m_a,
                            QStringLiteral("SELECT aa.aid, aa.a5 FROM aa LEFT JOIN temp.check_lines l "
                                           "ON l.o = CAST(aa.aid AS TEXT) "
@@ -973,6 +977,32 @@ private:
         m_report.checked << QStringLiteral("出库记录 %1 条：每张订单每种产品的出库数量等于明细数量")
                                 .arg(number(
                                     Db::scalar(m_a, QStringLiteral("SELECT count(*) FROM ae")).toLongLong()));
+    }
+
+    // Whether the lines keep amounts of their own (a scale's label): a file of an earlier version,
+    // read as it is, has no such column.
+    bool hasOwnAmounts() {
+        if (!m_ownAmounts)
+            m_ownAmounts =
+                Db::scalar(m_a, m_server
+                                    ? QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE "
+                                                     "table_schema = current_schema() AND table_name = 'ak' "
+                                                     "AND column_name = 'k9'")
+                                    : QStringLiteral("SELECT count(*) FROM pragma_table_info('ak') WHERE "
+                                                     "name = 'k9'"))
+                    .toInt() > 0;
+        return *m_ownAmounts;
+    }
+
+    // A line's amount in SQL: its own where it keeps one, else quantity × price.
+    QString lineAmount() {
+        const QString product = m_server
+                                    ? QStringLiteral("%1 * %2").arg(serverNumber("k4"), serverNumber("k6"))
+                                    : QStringLiteral("k4 * k6");
+        if (!hasOwnAmounts())
+            return product;
+        return QStringLiteral("CASE WHEN k9 IS NULL OR k9 = '' THEN %1 ELSE %2 END")
+            .arg(product, m_server ? serverNumber("k9") : QStringLiteral("k9 * 1"));
     }
 
     // A text column's value as an exact number on a server; NULL when it is no number.
@@ -1643,6 +1673,7 @@ private:
     // The ledger is on a database server: its storage is the server's to keep whole, its number
     // columns hold numbers by their type, and the statements are in the server's dialect.
     bool m_server = false;
+    std::optional<bool> m_ownAmounts;
     CheckReport m_report;
     bool m_linesReady = false;
     qint64 m_mapped = -1;         // the connection's memory map size before the check

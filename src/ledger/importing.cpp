@@ -46,6 +46,7 @@ const QList<Field>& fieldsOf(Kind kind) {
          {}},
         {QStringLiteral("条码"), {}, Type::Text, 32, false, {}},
         {QStringLiteral("库存下限"), {}, Type::Amount, 10, false, {}},
+        {QStringLiteral("称重码"), {}, Type::Digits, 10, false, {}},
     };
     static const QList<Field> members = {
         {QStringLiteral("会员名"), {}, Type::Text, 15, true, {}},
@@ -171,7 +172,8 @@ Products::New Plan::product(const Row& row) const {
                      wholesale = fieldIndex(Kind::Products, "批发价"),
                      sale = fieldIndex(Kind::Products, "销售价"), remark = fieldIndex(Kind::Products, "备注"),
                      code = fieldIndex(Kind::Products, "条码"),
-                     level = fieldIndex(Kind::Products, "库存下限");
+                     level = fieldIndex(Kind::Products, "库存下限"),
+                     scaleCode = fieldIndex(Kind::Products, "称重码");
     auto text = [&](int field) {
         return textOf(*this, row, field);
     };
@@ -182,7 +184,7 @@ Products::New Plan::product(const Row& row) const {
     if (!utf8Of(*this, row, level).isEmpty())
         warnLevel = amount(level);
     return {{text(major), text(minor), text(name), text(unit), amount(cost), amount(wholesale), amount(sale),
-             text(remark), text(maker), text(code).trimmed(), warnLevel},
+             text(remark), text(maker), text(code).trimmed(), warnLevel, text(scaleCode).trimmed()},
             Currency::parseUtf8(utf8Of(*this, row, stock))};
 }
 

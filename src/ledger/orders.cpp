@@ -44,13 +44,14 @@ void writeAmountDue(Db::Work& work, qint64 order, Currency amount) {
 }
 
 // Writes a stock-out record with the product's cost price at this moment (empty when not known);
-// a negative quantity reverses an earlier one.
+// a negative quantity reverses an earlier one. `amount` is the line's own amount (a scale's label),
+// NULL where the record's amount is quantity × price.
 void writeStockOut(Db::Work& work, const QString& product, const QString& name, Currency quantity,
                    const QString& price, const QString& major, const QString& minor, qint64 order,
-                   const QString& unit, const QVariant& cost) {
+                   const QString& unit, const QVariant& cost, const QVariant& amount = {}) {
     const qint64 record =
-        work.insert(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13,e14)values "
-                                   "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k)"),
+        work.insert(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13,e14,e15)values "
+                                   "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)"),
                     {{QStringLiteral(":a"), product},
                      {QStringLiteral(":b"), name},
                      {QStringLiteral(":c"), quantity.toString()},
@@ -61,7 +62,8 @@ void writeStockOut(Db::Work& work, const QString& product, const QString& name, 
                      {QStringLiteral(":h"), QString::number(order)},
                      {QStringLiteral(":i"), unit},
                      {QStringLiteral(":j"), cost},
-                     {QStringLiteral(":k"), Staff::signature()}});
+                     {QStringLiteral(":k"), Staff::signature()},
+                     {QStringLiteral(":l"), amount}});
     work.wrote(QStringLiteral("ae"), record);
 }
 
@@ -89,6 +91,17 @@ QVariant costOfLine(Db::Work& work, qint64 order, const QString& product, const 
                                   {QStringLiteral(":c"), quantity},
                                   {QStringLiteral(":d"), price}});
     return record.next() ? record.value(0) : QVariant();
+}
+
+bool isStored(const QVariant& amount) {
+    return !amount.isNull() && !amount.toString().isEmpty();
+}
+
+// A line's amount: its own where it keeps one (a scale's label), else quantity × price.
+Currency lineAmount(Currency quantity, Currency price, const QVariant& ownAmount, qint64 line) {
+    if (isStored(ownAmount))
+        return Db::storedNumber(ownAmount, QStringLiteral("ak"), line, QStringLiteral("k9"));
+    return quantity * price;
 }
 
 QString orderKey(qint64 order) {
@@ -121,6 +134,16 @@ namespace Orders {
 LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QString& category, Join join) {
     if (quantity == Currency())
         throw Refused(NoQuantity);
+    return addMeasuredLine(
+        toOrder, productKey,
+        [quantity](Currency, const QString&) {
+            return Measured{quantity, {}};
+        },
+        category, join);
+}
+
+LineAdded addMeasuredLine(qint64 toOrder, qint64 productKey, const Measure& measure, const QString& category,
+                          Join join) {
     Staff::require(Staff::Right::Sell, toOrder == 0 ? QStringLiteral("新订单") : orderKey(toOrder));
     return Db::perform(Db::business(), [&](Db::Work& work) -> LineAdded {
         // The product's row is locked first (on a server) and its stock read afresh: two tills selling
@@ -141,9 +164,17 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
         const Currency stockValue = Db::storedNumber(product.value(6), ab, productKey, QStringLiteral("b9"));
         // The cost at the moment of the sale: later edits of the product do not change past profit.
         const QVariant cost = costPrice(product.value(7), productKey);
+        const Measured measured = measure(salePrice, unit);
+        const Currency quantity = measured.quantity;
+        if (quantity == Currency())
+            throw Refused(NoQuantity);
         if (quantity > stock)
             throw Refused(NotEnoughStock);
-        const Currency amount = quantity * salePrice;
+        // A line keeps an amount of its own only where quantity × price does not give it.
+        const std::optional<Currency> ownAmount =
+            measured.amount && *measured.amount != quantity * salePrice ? measured.amount : std::nullopt;
+        const Currency amount = ownAmount.value_or(quantity * salePrice);
+        const QVariant storedAmount = ownAmount ? QVariant(ownAmount->toString()) : QVariant();
 
         Currency due;
         // A new order's key is the attempt's own: an attempt run again makes the order again.
@@ -166,10 +197,11 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
         // at this price, whose quantity stays above zero.
         qint64 joined = 0;
         Currency joinedQuantity;
-        if (join == Join::SameLine && toOrder != 0) {
+        if (join == Join::SameLine && toOrder != 0 && !ownAmount) {
+            // A line of its own amount (a weighed package) takes no other quantity.
             QSqlQuery same =
                 work.exec(QStringLiteral("select kid, k4 from ak where k8=:o and k7=:p and k6=:k "
-                                         "order by kid desc limit 1") +
+                                         "and k9 is null order by kid desc limit 1") +
                               work.forUpdate(),
                           {{QStringLiteral(":o"), QString::number(order)},
                            {QStringLiteral(":p"), bid},
@@ -187,21 +219,23 @@ LineAdded addLine(qint64 toOrder, qint64 productKey, Currency quantity, const QS
         const qint64 lineKey =
             joined != 0
                 ? joined
-                : work.insert(QStringLiteral(
-                                  "insert into ak (k1,k2,k3,k4,k5,k6,k7,k8)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
-                              {{QStringLiteral(":a"), major},
-                               {QStringLiteral(":b"), minor},
-                               {QStringLiteral(":c"), name},
-                               {QStringLiteral(":d"), quantity.toString()},
-                               {QStringLiteral(":e"), unit},
-                               {QStringLiteral(":f"), price},
-                               {QStringLiteral(":g"), bid},
-                               {QStringLiteral(":h"), QString::number(order)}});
+                : work.insert(
+                      QStringLiteral(
+                          "insert into ak (k1,k2,k3,k4,k5,k6,k7,k8,k9)values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"),
+                      {{QStringLiteral(":a"), major},
+                       {QStringLiteral(":b"), minor},
+                       {QStringLiteral(":c"), name},
+                       {QStringLiteral(":d"), quantity.toString()},
+                       {QStringLiteral(":e"), unit},
+                       {QStringLiteral(":f"), price},
+                       {QStringLiteral(":g"), bid},
+                       {QStringLiteral(":h"), QString::number(order)},
+                       {QStringLiteral(":i"), storedAmount}});
         if (joined != 0)
             work.exec(QStringLiteral("update ak set k4=:q where kid=:k"),
                       {{QStringLiteral(":q"), joinedQuantity.toString()}, {QStringLiteral(":k"), joined}});
         work.wrote(QStringLiteral("ak"), lineKey);
-        writeStockOut(work, bid, name, quantity, price, major, minor, order, unit, cost);
+        writeStockOut(work, bid, name, quantity, price, major, minor, order, unit, cost, storedAmount);
         work.exec(QStringLiteral("update ab set b4=:a,b9=:b where bid=:c "),
                   {{QStringLiteral(":a"), (stock - quantity).toSql()},
                    {QStringLiteral(":b"), (stockValue - amount).toSql()},
@@ -234,9 +268,10 @@ void setScansJoinLines(const QString& folder, bool join) {
 Currency removeLine(qint64 lineKey) {
     Staff::require(Staff::Right::RemoveLine, QStringLiteral("明细 %1").arg(lineKey));
     return Db::perform(Db::business(), [&](Db::Work& work) {
-        QSqlQuery line = work.exec(
-            QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8 from ak where kid=:a") + work.forUpdate(),
-            {{QStringLiteral(":a"), lineKey}});
+        QSqlQuery line =
+            work.exec(QStringLiteral("select k1, k2, k3, k4, k5, k6, k7, k8, k9 from ak where kid=:a") +
+                          work.forUpdate(),
+                      {{QStringLiteral(":a"), lineKey}});
         if (!line.next())
             throw Refused(QStringLiteral("订单中无内容"));
         const QString major = line.value(0).toString();
@@ -246,8 +281,10 @@ Currency removeLine(qint64 lineKey) {
             Db::storedNumber(line.value(3).toString(), QStringLiteral("ak"), lineKey, QStringLiteral("k4"));
         const QString unit = line.value(4).toString();
         const QString price = line.value(5).toString();
+        const QVariant ownAmount = line.value(8);
         const Currency amount =
-            quantity * Db::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6"));
+            lineAmount(quantity, Db::storedNumber(price, QStringLiteral("ak"), lineKey, QStringLiteral("k6")),
+                       ownAmount, lineKey);
         const QString product = line.value(6).toString();
         const qint64 order = line.value(7).toLongLong();
 
@@ -269,7 +306,8 @@ Currency removeLine(qint64 lineKey) {
                        {QStringLiteral(":c"), product}});
             work.wrote(QStringLiteral("ab"), product.toLongLong());
             writeStockOut(work, product, name, -quantity, price, major, minor, order, unit,
-                          costOfLine(work, order, product, quantity.toString(), price));
+                          costOfLine(work, order, product, quantity.toString(), price),
+                          isStored(ownAmount) ? QVariant((-amount).toString()) : QVariant());
         }
         work.exec(QStringLiteral("delete from ak where kid=:a"), {{QStringLiteral(":a"), lineKey}});
         work.wrote(QStringLiteral("ak"), lineKey);
@@ -330,14 +368,15 @@ void setCategory(qint64 order, const QString& category) {
 }
 
 Currency sumOfLines(const QSqlDatabase& db, qint64 order) {
-    QSqlQuery lines = Db::exec(db, QStringLiteral("select k4, k6, kid from ak where k8=:a"),
+    QSqlQuery lines = Db::exec(db, QStringLiteral("select k4, k6, kid, k9 from ak where k8=:a"),
                                {{QStringLiteral(":a"), QString::number(order)}});
     Currency sum;
     const QString ak = QStringLiteral("ak");
     while (lines.next()) {
         const qint64 line = lines.value(2).toLongLong();
-        sum += Db::storedNumber(lines.value(0).toString(), ak, line, QStringLiteral("k4")) *
-               Db::storedNumber(lines.value(1).toString(), ak, line, QStringLiteral("k6"));
+        sum += lineAmount(Db::storedNumber(lines.value(0).toString(), ak, line, QStringLiteral("k4")),
+                          Db::storedNumber(lines.value(1).toString(), ak, line, QStringLiteral("k6")),
+                          lines.value(3), line);
     }
     return sum;
 }

@@ -3,6 +3,8 @@
 #include "core/money.h"
 
 #include <QString>
+#include <functional>
+#include <optional>
 
 class QSqlDatabase;
 
@@ -35,6 +37,17 @@ enum class Join { NewLine, SameLine };
 LineAdded addLine(qint64 order, qint64 product, Currency quantity, const QString& category = DefaultCategory,
                   Join join = Join::NewLine);
 
+// A line whose quantity and amount are known only once the product is read (its sale price and
+// unit), in the same transaction: a scale's label. An amount given is the line's own where
+// quantity × price does not give it to the fen; such a line is never joined by another.
+struct Measured {
+    Currency quantity;
+    std::optional<Currency> amount;
+};
+using Measure = std::function<Measured(Currency salePrice, const QString& unit)>;
+LineAdded addMeasuredLine(qint64 order, qint64 product, const Measure& measure,
+                          const QString& category = DefaultCategory, Join join = Join::NewLine);
+
 // Whether scans on this till join the lines of one product (the default) or give each scan a line
 // of its own. Kept in the working folder's settings file.
 bool scansJoinLines(const QString& folder);
@@ -55,7 +68,7 @@ void setCategory(qint64 order, const QString& category);
 // The order's amount due: the stored one, or the sum of its lines where none is stored (orders
 // written by older versions, cut off before their total was written).
 Currency amountDue(qint64 order);
-// The sum of the order's lines (quantity × price).
+// The sum of the order's lines (quantity × price, or the line's own amount).
 Currency sumOfLines(const QSqlDatabase& db, qint64 order);
 
 // Writes the sum of its lines into every order that has no amount due stored; returns how many.

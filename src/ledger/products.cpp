@@ -38,6 +38,25 @@ void checkCode(Db::Work& work, const QString& code, qint64 self) {
     if (taken)
         throw Refused(Products::duplicateCodeMessage(value.toString(), found));
 }
+
+// Refuses a code at the scale that is no number or that another product (not `self`) has.
+void checkScaleCode(Db::Work& work, const QString& code, qint64 self) {
+    const QVariant value = codeValue(code);
+    if (value.isNull())
+        return;
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,10}$"));
+    if (!digits.match(value.toString()).hasMatch())
+        throw Refused(QStringLiteral("称重码 %1 应为 1 到 10 位数字").arg(value.toString()));
+    QSqlQuery& owner =
+        work.execPrepared(QStringLiteral("select bid, b3 from ab where b15 = :a and b15 <> '' and bid <> :b"),
+                          {{QStringLiteral(":a"), value}, {QStringLiteral(":b"), self}});
+    const bool taken = owner.next();
+    const QString found = taken ? owner.value(1).toString() : QString();
+    owner.finish();
+    if (taken)
+        throw Refused(
+            QStringLiteral("称重码 %1 已用于产品“%2”，请换一个称重码。").arg(value.toString(), found));
+}
 } // namespace
 
 namespace {
@@ -80,6 +99,8 @@ qint64 insert(Db::Work& work, const Fields& f, Currency stock, const QString& no
     const bool server = Db::isServer(work.db());
     if (server)
         checkCode(work, f.barcode, 0);
+    // The code at the scale is looked up first everywhere: it is refused for more than being taken.
+    checkScaleCode(work, f.scaleCode, 0);
     try {
         return insertRow(work, f, stock, now);
     } catch (const DatabaseError& e) {
@@ -90,8 +111,8 @@ qint64 insert(Db::Work& work, const Fields& f, Currency stock, const QString& no
 }
 
 qint64 insertRow(Db::Work& work, const Fields& f, Currency stock, const QString& now) {
-    return work.insert(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14)"
-                                      "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n)"),
+    return work.insert(QStringLiteral("insert into ab (b1,b2,b3,b4,b5,b6,b7,b8,b9,b10,b11,b12,b13,b14,b15)"
+                                      "values (:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l,:m,:n,:o)"),
                        {{QStringLiteral(":a"), f.major},
                         {QStringLiteral(":b"), f.minor},
                         {QStringLiteral(":c"), f.name},
@@ -105,7 +126,8 @@ qint64 insertRow(Db::Work& work, const Fields& f, Currency stock, const QString&
                         {QStringLiteral(":k"), f.remark},
                         {QStringLiteral(":l"), f.manufacturer},
                         {QStringLiteral(":m"), codeValue(f.barcode)},
-                        {QStringLiteral(":n"), levelValue(f.warnLevel)}});
+                        {QStringLiteral(":n"), levelValue(f.warnLevel)},
+                        {QStringLiteral(":o"), codeValue(f.scaleCode)}});
 }
 
 } // namespace
@@ -133,8 +155,8 @@ int createMany(const QList<New>& products) {
 
 namespace {
 
-const QStringList Columns = {"b1", "b2", "b3",  "b4",  "b5",  "b6",  "b7",
-                             "b8", "b9", "b10", "b11", "b12", "b13", "b14"};
+const QStringList Columns = {"b1", "b2",  "b3",  "b4",  "b5",  "b6",  "b7", "b8",
+                             "b9", "b10", "b11", "b12", "b13", "b14", "b15"};
 
 // The products go into the file many at a time. A group the file refuses is written again one
 // product at a time, so that the product refused is the one the error is about, as it would be
@@ -162,7 +184,8 @@ public:
                 f.remark,
                 f.manufacturer,
                 codeValue(f.barcode),
-                levelValue(f.warnLevel)};
+                levelValue(f.warnLevel),
+                codeValue(f.scaleCode)};
     }
 
     void add(const New& p, const QList<QVariant>& values) {
@@ -237,6 +260,7 @@ void update(qint64 product, const Fields& f) {
     const bool withCost = Staff::may(Staff::Right::SeeCosts);
     return Db::perform(Db::business(), [&](Db::Work& work) {
         checkCode(work, f.barcode, product);
+        checkScaleCode(work, f.scaleCode, product);
         const QString was = Staff::inForce() ? describe(work, product) : QString();
         Db::Params params{{QStringLiteral(":a"), f.major},
                           {QStringLiteral(":b"), f.minor},
@@ -248,12 +272,14 @@ void update(qint64 product, const Fields& f) {
                           {QStringLiteral(":i"), f.manufacturer},
                           {QStringLiteral(":j"), product},
                           {QStringLiteral(":k"), codeValue(f.barcode)},
-                          {QStringLiteral(":l"), levelValue(f.warnLevel)}};
+                          {QStringLiteral(":l"), levelValue(f.warnLevel)},
+                          {QStringLiteral(":m"), codeValue(f.scaleCode)}};
         if (withCost)
             params.emplace_back(QStringLiteral(":e"), f.cost.toSql());
         work.exec(
-            QStringLiteral("update ab set b1=:a,b2=:b,b3=:c,b5=:d,%1b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l "
-                           "where bid=:j ")
+            QStringLiteral(
+                "update ab set b1=:a,b2=:b,b3=:c,b5=:d,%1b7=:f,b8=:g,b11=:h,b12=:i,b13=:k,b14=:l,b15=:m "
+                "where bid=:j ")
                 .arg(withCost ? QStringLiteral("b6=:e,") : QString()),
             params);
         work.wrote(Table, product);

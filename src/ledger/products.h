@@ -26,6 +26,9 @@ struct Fields {
     QString barcode = {}; // b13: empty for none; unique among the products that have one
     // b14: the stock at or below which the product is listed for reordering; none for no warning.
     std::optional<Currency> warnLevel = {};
+    // b15: the product's code at the scale (称重码), found by the labels the scale prints; empty
+    // for none; digits, unique among the products that have one.
+    QString scaleCode = {};
 };
 
 // A product as the stock list shows it, handed to the dialogs that show it.

@@ -26,6 +26,8 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void addScanned() override;
+    qint64 orderOfLabel() const override { return m_order; }
+    void labelAdded(const Orders::LineAdded& added) override { showDue(added.amountDue); }
 
 private:
     qint64 m_order = 0;

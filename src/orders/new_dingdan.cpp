@@ -2,6 +2,7 @@
 
 #include "data/data_in.h"
 #include "ledger/orders.h"
+#include "ledger/weighed.h"
 #include "widgets/databound.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messages.h"
@@ -28,8 +29,8 @@ Tnew_dingdan::Tnew_dingdan(QWidget* parent)
     bsSkinSpeedButton2->hide();
     addArea->layout()->addWidget(bsSkinSpeedButton2);
 
-    // The quantity is a whole number: digits only.
-    KeyFilter::digitsOnly(bsSkinEdit2);
+    // The quantity is a whole number (digits only), or to the gram for goods sold by weight.
+    m_quantityFilter = KeyFilter::digitsOnly(bsSkinEdit2);
 
     connectGuarded(bsSkinEdit1, &QLineEdit::textChanged, this, &Tnew_dingdan::bsSkinEdit1Change);
     connectGuarded(bsSkinButton1, &QPushButton::clicked, this, &Tnew_dingdan::bsSkinButton1Click);
@@ -39,6 +40,7 @@ Tnew_dingdan::Tnew_dingdan(QWidget* parent)
 
     // A new product selection or a re-read product list puts the quantity back to 1.
     auto resetQuantity = [this] {
+        fitQuantityToUnit();
         if (isVisible())
             bsSkinEdit2->setText(QStringLiteral("1"));
     };
@@ -65,6 +67,15 @@ void Tnew_dingdan::FormShow() {
     // Ready for a scan: the cursor in the search box, its text selected so a code replaces it.
     bsSkinEdit1->setFocus();
     bsSkinEdit1->selectAll();
+}
+
+void Tnew_dingdan::fitQuantityToUnit() {
+    const bool byWeight = Weighed::soldByWeight(selectedUnit());
+    if (m_quantityFilter && m_quantityFilter->property("byWeight").toBool() == byWeight)
+        return;
+    delete m_quantityFilter;
+    m_quantityFilter = byWeight ? KeyFilter::decimal(bsSkinEdit2) : KeyFilter::digitsOnly(bsSkinEdit2);
+    m_quantityFilter->setProperty("byWeight", byWeight);
 }
 
 void Tnew_dingdan::bsSkinEdit1Change() {
@@ -94,6 +105,14 @@ void Tnew_dingdan::add(bool firstLine) {
     // Only the first add of a showing creates an order.
     const Orders::LineAdded added =
         Orders::addLine(firstLine ? 0 : m_order, product, quantity, Orders::DefaultCategory, joinOfAdd());
+    showAdded(added, firstLine);
+}
+
+void Tnew_dingdan::labelAdded(const Orders::LineAdded& added) {
+    showAdded(added, m_order == 0);
+}
+
+void Tnew_dingdan::showAdded(const Orders::LineAdded& added, bool firstLine) {
     m_order = added.order;
     bsSkinStdLabel20->setText(QString::number(added.order));
     showDue(added.amountDue);

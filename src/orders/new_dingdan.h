@@ -29,10 +29,16 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void addScanned() override;
+    qint64 orderOfLabel() const override { return m_order; }
+    void labelAdded(const Orders::LineAdded& added) override;
 
 private:
     void add(bool firstLine);
+    void showAdded(const Orders::LineAdded& added, bool firstLine);
+    // Whole numbers, or three decimals for goods sold by weight.
+    void fitQuantityToUnit();
     qint64 m_order = 0;
+    QObject* m_quantityFilter = nullptr;
 };
 
 extern Tnew_dingdan* new_dingdan;

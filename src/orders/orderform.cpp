@@ -3,6 +3,7 @@
 #include "data/data_in.h"
 #include "ledger/orders.h"
 #include "ledger/products.h"
+#include "ledger/weighed.h"
 #include "widgets/databound.h"
 #include "widgets/messages.h"
 
@@ -65,7 +66,12 @@ bool OrderForm::eventFilter(QObject* watched, QEvent* event) {
                 box->setText(m_before);
             m_burst.clear();
             bool taken = false;
-            guarded([&] { taken = takeScan(code); });
+            // A label refused (its check digit, a code no product has) has said why.
+            if (!guarded([&] { taken = takeScan(code); })) {
+                if (box == bsSkinEdit1)
+                    box->selectAll();
+                return true;
+            }
             // A scanned code that no product has is not added: Enter would otherwise add whatever
             // product happens to be selected. The code is left selected in the search box, so
             // the next scan replaces it.
@@ -105,8 +111,16 @@ Orders::Join OrderForm::joinOfAdd() const {
 
 bool OrderForm::takeScan(const QString& code) {
     const qint64 product = Products::findByCode(code);
-    if (product == 0)
-        return false;
+    if (product == 0) {
+        // No product's barcode: a scale's label, by the shop's layouts.
+        const std::optional<Orders::LineAdded> added = Weighed::addLabel(orderOfLabel(), code);
+        if (!added)
+            return false;
+        labelAdded(*added);
+        bsSkinEdit1->setFocus();
+        bsSkinEdit1->selectAll();
+        return true;
+    }
     // The search box shows the code, so the list holds the product; it becomes the selection.
     if (bsSkinEdit1->text() != code)
         bsSkinEdit1->setText(code);
@@ -147,7 +161,19 @@ bool OrderForm::readAdd(qint64& product, Currency& quantity) {
     }
     product = products->value(products->currentRow(), QStringLiteral("bid")).toLongLong();
     quantity = Currency::parse(quantityText);
+    // Goods sold by weight to the gram; anything finer would be weighed by no scale.
+    if (Weighed::soldByWeight(selectedUnit()) && quantity.scaled() % 10 != 0) {
+        Messages::information(QStringLiteral("按重量销售的产品，数量最多三位小数"));
+        return false;
+    }
     return true;
+}
+
+QString OrderForm::selectedUnit() const {
+    SharedQuery* products = Data_in->Query_ab;
+    if (!products->isOpen() || products->recordCount() == 0 || products->currentRow() < 0)
+        return {};
+    return products->value(products->currentRow(), QStringLiteral("b5")).toString();
 }
 
 void OrderForm::removeLine(int row) {

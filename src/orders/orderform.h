@@ -26,6 +26,9 @@ protected:
     bool takeScan(const QString& code);
     // Adds the selected product with the quantity typed, as the add button does.
     virtual void addScanned() = 0;
+    // The order a scale's label adds to (0: a new one) and what follows the line added.
+    virtual qint64 orderOfLabel() const = 0;
+    virtual void labelAdded(const Orders::LineAdded& added) = 0;
     // How an add joins the order's lines: a scan joins the line of its product when the till is
     // set so; anything typed gets a line of its own.
     Orders::Join joinOfAdd() const;
@@ -37,6 +40,8 @@ protected:
     // The checks before an add: a product chosen and a quantity typed. False (after the message)
     // when the add must stop.
     bool readAdd(qint64& product, Currency& quantity);
+    // The unit of the selected product; empty when none is selected.
+    QString selectedUnit() const;
     // Removes a line of the grid: the operation gives its stock back and lowers the amount due.
     void removeLine(int row);
     void showLines(qint64 order);

@@ -8,6 +8,7 @@
 #include "warehouse/edit_chanpin.h"
 #include "warehouse/new_chanpin.h"
 #include "warehouse/new_ruku.h"
+#include "warehouse/scalelayouts.h"
 #include "widgets/importdialog.h"
 #include "widgets/messages.h"
 #include "widgets/toolbar.h"
@@ -53,6 +54,7 @@ Products::Product selectedProduct() {
                 amount("b7"), amount("b8"), text("b11"), text("b12"), text("b13")};
     if (!q->fieldValue(QStringLiteral("b14")).isNull())
         p.fields.warnLevel = amount("b14");
+    p.fields.scaleCode = text("b15");
     p.stock = amount("b4");
     p.stockValue = amount("b9");
     p.created = text("b10");
@@ -92,6 +94,10 @@ TFr_kucun::TFr_kucun(QWidget* parent)
     addTool(QStringLiteral("importProductsButton"), QStringLiteral("导 入"), 14, [this] {
         ImportDialog::run(Importing::Kind::Products, this);
     })->setToolTip(QStringLiteral("从 Excel 或 CSV 文件导入产品"));
+    addTool(QStringLiteral("scaleLayoutsButton"), QStringLiteral("秤签设置"), 22, [this] {
+        ScaleLayoutsDialog dialog(this);
+        dialog.exec();
+    })->setToolTip(QStringLiteral("电子秤打印的秤签条码的格式；产品的称重码在产品资料中填写"));
     bsSkinToolBar1->addDivider();
     finishToolBar();
     addGrid();

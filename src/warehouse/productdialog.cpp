@@ -133,6 +133,7 @@ ProductDialog::ProductDialog(const QString& name, const QString& caption, bool e
     bsSkinSpeedButton4->setAccessibleName(QStringLiteral("生成店内条码"));
     bsSkinEdit7->installEventFilter(new EnterMovesOn(bsSkinEdit7));
     KeyFilter::decimal(bsSkinEdit8);
+    KeyFilter::digitsOnly(scaleCodeEdit);
     // Ten characters at most: 9999999.99.
     for (QDoubleSpinBox* box : {bsSkinEdit4, bsSkinEdit5, bsSkinEdit6})
         if (auto* edit = box->findChild<QLineEdit*>())
@@ -179,7 +180,8 @@ Products::Fields ProductDialog::fields() const {
             bsSkinRichEdit1->toPlainText(),
             bsSkinEdit3->text(),
             bsSkinEdit7->text().trimmed(),
-            level.isEmpty() ? std::nullopt : std::optional<Currency>(Currency::parse(level))};
+            level.isEmpty() ? std::nullopt : std::optional<Currency>(Currency::parse(level)),
+            scaleCodeEdit->text().trimmed()};
 }
 
 void ProductDialog::showFields(const Products::Fields& f) {
@@ -194,6 +196,7 @@ void ProductDialog::showFields(const Products::Fields& f) {
     bsSkinEdit3->setText(f.manufacturer);
     bsSkinEdit7->setText(f.barcode);
     bsSkinEdit8->setText(f.warnLevel ? f.warnLevel->toString() : QString());
+    scaleCodeEdit->setText(f.scaleCode);
 }
 
 void ProductDialog::bsSkinSpeedButton1Click() {
