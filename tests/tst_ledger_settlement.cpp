@@ -5,10 +5,13 @@
 #include "ledger/check.h"
 #include "ledger/members.h"
 #include "ledger/orders.h"
+#include "ledger/products.h"
+#include "ledger/receipts.h"
 #include "ledger/returns.h"
 #include "ledger/settlement.h"
 #include "ledger/shifts.h"
 #include "ledger/staff.h"
+#include "ledger/weighed.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -27,6 +30,7 @@ private slots:
     void discounts();
     void returnsNeverGoBeyondWhatWasSold();
     void returnsGiveTheDiscountedMoneyBackToTheFen();
+    void aWeighedLineComesBackAtItsLabelsAmount();
     void aCardSaleIsRefundedOntoItsCard();
     void returnsAskForTheirRights();
 };
@@ -333,6 +337,32 @@ void TestLedgerSettlement::returnsGiveTheDiscountedMoneyBackToTheFen() {
         refunds << Returns::make(order, {{line, Currency::fromInt(1)}}, Returns::Way::Cash, {}).refund;
     QCOMPARE(refunds, QList<Currency>({money("3"), money("3"), money("2.99")}));
     QCOMPARE(Returns::returnable(order).first().left(), Currency());
+}
+
+void TestLedgerSettlement::aWeighedLineComesBackAtItsLabelsAmount() {
+    CoreFixture f;
+    Products::Fields ribs = CoreFixture::snack("排骨", "食品", "12", "20");
+    ribs.unit = QStringLiteral("公斤");
+    ribs.scaleCode = QStringLiteral("00123");
+    const qint64 product = Products::create(ribs, Currency::parse("10"));
+    const auto stock = [product] {
+        return CoreFixture::rows("select b4, b9 from ab where bid = :p", {{":p", product}});
+    };
+    const QStringList before = stock();
+    // 1.5 kg on the scale's label for 29.97, not the 30.00 of the product's price.
+    const qint64 order = Weighed::addLabel(0, QStringLiteral("280012301500029975"))->order;
+    Settlement::payCash(order, money("29.97"));
+    // Its receipt shows the label's amount on the line, as the total.
+    QCOMPARE(Receipts::forOrder(order).lines.first().amount, money("29.97"));
+    const qint64 line = Returns::returnable(order).first().line;
+    // A third of the weight is a third of the label's amount; the rest brings the rest.
+    QCOMPARE(Returns::make(order, {{line, money("0.5")}}, Returns::Way::Cash, {}).refund, money("9.99"));
+    QCOMPARE(Returns::make(order, {{line, money("1")}}, Returns::Way::Cash, {}).refund, money("19.98"));
+    // The stock and its value are as before the sale, the day's sales nothing, the ledger whole.
+    QCOMPARE(stock(), before);
+    QCOMPARE(CoreFixture::scalar("select coalesce(sum(sales), 0) from ae_day").toLongLong(), 0);
+    const Ledger::CheckReport report = Ledger::checkLedger(Db::business(), Db::lists());
+    QVERIFY2(report.clean(), qPrintable(report.text()));
 }
 
 void TestLedgerSettlement::aCardSaleIsRefundedOntoItsCard() {

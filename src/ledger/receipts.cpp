@@ -38,13 +38,16 @@ Receipt forOrder(qint64 order) {
     r.order = order;
     r.when = head.value(0).toString();
     r.received = Currency::fromVariant(head.value(3));
-    QSqlQuery lines = Db::exec(db, QStringLiteral("select k3, k4, k6 from ak where k8 = :a order by kid"),
+    QSqlQuery lines = Db::exec(db, QStringLiteral("select k3, k4, k6, k9 from ak where k8 = :a order by kid"),
                                {{QStringLiteral(":a"), QString::number(order)}});
     Currency sum;
     while (lines.next()) {
         Line line{lines.value(0).toString(), Currency::fromVariant(lines.value(1)),
                   Currency::fromVariant(lines.value(2)), Currency()};
-        line.amount = line.quantity * line.price;
+        // A weighed line keeps the amount on its scale's label.
+        const QVariant own = lines.value(3);
+        line.amount = own.isNull() || own.toString().isEmpty() ? line.quantity * line.price
+                                                               : Currency::fromVariant(own);
         sum += line.amount;
         r.lines << line;
     }

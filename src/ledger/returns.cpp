@@ -79,7 +79,7 @@ QList<Returns::Returnable> readLines(const QSqlDatabase& db, qint64 order) {
     while (back.next())
         returned[back.value(0).toLongLong()] += Currency::parse(back.value(1).toString());
     QSqlQuery q =
-        Db::exec(db, QStringLiteral("select kid, k7, k3, k6, k4 from ak where k8 = :o order by kid"),
+        Db::exec(db, QStringLiteral("select kid, k7, k3, k6, k4, k9 from ak where k8 = :o order by kid"),
                  {{QStringLiteral(":o"), QString::number(order)}});
     while (q.next()) {
         Returns::Returnable r;
@@ -89,6 +89,8 @@ QList<Returns::Returnable> readLines(const QSqlDatabase& db, qint64 order) {
         r.price = Db::storedNumber(q.value(3), QStringLiteral("ak"), r.line, QStringLiteral("k6"));
         r.sold = Db::storedNumber(q.value(4), QStringLiteral("ak"), r.line, QStringLiteral("k4"));
         r.returned = returned.value(r.line);
+        if (!q.value(5).isNull() && !q.value(5).toString().isEmpty())
+            r.ownAmount = Db::storedNumber(q.value(5), QStringLiteral("ak"), r.line, QStringLiteral("k9"));
         lines << r;
     }
     return lines;
@@ -125,7 +127,7 @@ Plan planOf(const QSqlDatabase& db, qint64 order, const QList<Returns::Line>& ba
         if (asked[l.line] > it->left())
             throw Refused(QStringLiteral("“%1”最多还能退 %2").arg(it->name, it->left().toString()));
         p.back << l;
-        const Currency share = shareOf(l.quantity * it->price, p.order);
+        const Currency share = shareOf(it->valueOf(l.quantity), p.order);
         p.shares << share;
         p.refund += share;
     }
@@ -156,6 +158,20 @@ Plan planOf(const QSqlDatabase& db, qint64 order, const QList<Returns::Line>& ba
 } // namespace
 
 namespace Returns {
+
+Currency Returnable::valueOf(Currency quantity) const {
+    if (!ownAmount || sold.scaled() == 0)
+        return quantity * price;
+    if (quantity == sold)
+        return *ownAmount;
+    // Its share of the line's own amount, to the fen (half a fen and more up).
+    const __int128 exact = __int128(ownAmount->scaled()) * quantity.scaled();
+    const __int128 per = __int128(sold.scaled()) * Fen;
+    __int128 fen = exact / per;
+    if ((exact % per) * 2 >= per)
+        ++fen;
+    return Currency::fromScaled(qint64(fen * Fen));
+}
 
 QList<Returnable> returnable(qint64 order) {
     readOrder(Db::business(), order, {});
@@ -275,13 +291,13 @@ Made make(qint64 order, const QList<Line>& back, Way way, const QString& reason)
                 Db::storedNumber(stock.value(1), QStringLiteral("ab"), product, QStringLiteral("b9"));
             work.exec(QStringLiteral("update ab set b4 = :a, b9 = :b where bid = :p"),
                       {{QStringLiteral(":a"), (b4 + l.quantity).toSql()},
-                       {QStringLiteral(":b"), (b9 + l.quantity * r.price).toSql()},
+                       {QStringLiteral(":b"), (b9 + r.valueOf(l.quantity)).toSql()},
                        {QStringLiteral(":p"), r.product}});
             work.wrote(QStringLiteral("ab"), product);
             work.wrote(
                 QStringLiteral("ae"),
-                work.insert(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13,e14) values "
-                                           "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k)"),
+                work.insert(QStringLiteral("insert into ae (e1,e2,e3,e6,e7,e8,e9,e11,e12,e13,e14,e15) values "
+                                           "(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)"),
                             {{QStringLiteral(":a"), r.product},
                              {QStringLiteral(":b"), r.name},
                              {QStringLiteral(":c"), (Currency() - l.quantity).toString()},
@@ -292,7 +308,11 @@ Made make(qint64 order, const QList<Line>& back, Way way, const QString& reason)
                              {QStringLiteral(":h"), QString::number(order)},
                              {QStringLiteral(":i"), stock.value(4)},
                              {QStringLiteral(":j"), cost},
-                             {QStringLiteral(":k"), Staff::signature()}}));
+                             {QStringLiteral(":k"), Staff::signature()},
+                             // A line of its own amount is reversed by its share of it.
+                             {QStringLiteral(":l"),
+                              r.ownAmount ? QVariant((Currency() - r.valueOf(l.quantity)).toString())
+                                          : QVariant()}}));
         }
         QString how = way == Way::Cash ? CashWay : CardWay;
         if (way == Way::Card) {

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 // Returns (退货) against the original order: the goods come back to stock (or are written off as
 // damaged), the money goes back the way it came (out of the drawer, or onto the member card that
@@ -25,7 +26,11 @@ struct Returnable {
     Currency price; // the line's price
     Currency sold;
     Currency returned;
+    // The line's own amount where a scale's label gave one that quantity × price does not.
+    std::optional<Currency> ownAmount;
     Currency left() const { return sold - returned; }
+    // What a quantity of the line is worth: at its price, or its share of the line's own amount.
+    Currency valueOf(Currency quantity) const;
 };
 // The lines of a settled order with what may still come back. Refused for an order that is not
 // there or not settled.
