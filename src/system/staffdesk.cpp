@@ -204,8 +204,13 @@ void StaffDesk::restartIdleClock() {
 
 bool StaffDesk::eventFilter(QObject* watched, QEvent* event) {
     // A greyed button's own click never runs: the refusal is shown instead, once the event is
-    // done with (the owner's word asks in a window of its own).
-    if (watched->isWidgetType() && refusedRight(watched)) {
+    // done with (the owner's word asks in a window of its own). Only the events of a click or a
+    // key look at the object: others reach objects half destroyed.
+    const QEvent::Type type = event->type();
+    const bool input = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+                       type == QEvent::MouseButtonRelease || type == QEvent::Shortcut ||
+                       type == QEvent::KeyPress || type == QEvent::KeyRelease;
+    if (input && watched->isWidgetType() && refusedRight(watched)) {
         bool ask = false;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
