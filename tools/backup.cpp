@@ -23,6 +23,21 @@ void print(FILE* to, const QString& text) {
     std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
 }
 
+// Backs up the open folder, says how it went, closes it; the exit status.
+int backUpAndTell(const QString& folder, const QString& reason, const QString& root, const QString& done) {
+    int status = 0;
+    try {
+        const Backups::Backup backup = Backups::make(folder, reason, root);
+        print(stdout, done.arg(backup.folder));
+        print(stdout, backup.summary());
+    } catch (const LedgerError& e) {
+        print(stderr, QStringLiteral("备份失败 / backup failed: %1").arg(e.text()));
+        status = 1;
+    }
+    ToolFolder::close();
+    return status;
+}
+
 // A shop on a server: its ledger taken at one moment into a pair of files in a scratch folder of
 // the working folder (with the receipt settings and report definitions beside them), proved table
 // by table against the server, its log chained as a file's, then backed up and verified as a shop
@@ -45,7 +60,7 @@ int backUpServer(const QString& folder, const QString& into) {
         print(stderr, QStringLiteral("无法打开 / cannot open %1: %2").arg(folder, e.text()));
         return 2;
     }
-    int status = 0;
+    QString root;
     try {
         ShopCopy::snapshotToFiles(Db::business(), snapshot.path());
         Db::closeConnection(Db::Business);
@@ -65,19 +80,16 @@ int backUpServer(const QString& folder, const QString& into) {
         }
         ToolFolder::open(snapshot.path(), true);
         OpLog::seal(Db::business());
-        const QString root = into.isEmpty() ? Backups::root(folder) : into;
+        root = into.isEmpty() ? Backups::root(folder) : into;
         QDir().mkpath(root);
-        const Backups::Backup backup = Backups::make(snapshot.path(), QStringLiteral("服务器备份"), root);
-        print(stdout,
-              QStringLiteral("服务器账本已备份并验证 / the server's ledger backed up and verified: %1")
-                  .arg(backup.folder));
-        print(stdout, backup.summary());
     } catch (const LedgerError& e) {
         print(stderr, QStringLiteral("备份失败 / backup failed: %1").arg(e.text()));
-        status = 1;
+        ToolFolder::close();
+        return 1;
     }
-    ToolFolder::close();
-    return status;
+    return backUpAndTell(
+        snapshot.path(), QStringLiteral("服务器备份"), root,
+        QStringLiteral("服务器账本已备份并验证 / the server's ledger backed up and verified: %1"));
 }
 
 } // namespace
@@ -114,15 +126,6 @@ int main(int argc, char* argv[]) {
         print(stderr, QStringLiteral("无法打开 / cannot open %1: %2").arg(folder, e.text()));
         return 2;
     }
-    int status = 0;
-    try {
-        const Backups::Backup backup = Backups::make(folder, QStringLiteral("命令行备份"), parser.value(to));
-        print(stdout, QStringLiteral("备份完成并已验证 / backup made and verified: %1").arg(backup.folder));
-        print(stdout, backup.summary());
-    } catch (const LedgerError& e) {
-        print(stderr, QStringLiteral("备份失败 / backup failed: %1").arg(e.text()));
-        status = 1;
-    }
-    ToolFolder::close();
-    return status;
+    return backUpAndTell(folder, QStringLiteral("命令行备份"), parser.value(to),
+                         QStringLiteral("备份完成并已验证 / backup made and verified: %1"));
 }

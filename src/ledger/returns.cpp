@@ -96,17 +96,21 @@ QList<Returns::Returnable> readLines(const QSqlDatabase& db, qint64 order) {
     return lines;
 }
 
-// The share of `amount` (a line's value at its price) in what was collected, to the fen.
-Currency shareOf(Currency amount, const Order& o) {
-    if (o.due.scaled() == 0)
+// amount × part ÷ whole, to the fen (half a fen and more up); nothing of a whole of nothing.
+Currency proportionToFen(Currency amount, Currency part, Currency whole) {
+    if (whole.scaled() == 0)
         return Currency();
-    const __int128 exact = __int128(amount.scaled()) * o.collected.scaled();
-    const __int128 per = __int128(o.due.scaled()) * Fen;
+    const __int128 exact = __int128(amount.scaled()) * part.scaled();
+    const __int128 per = __int128(whole.scaled()) * Fen;
     __int128 fen = exact / per;
-    const __int128 rest = exact % per;
-    if (rest * 2 >= per) // half a fen and more rounds up
+    if ((exact % per) * 2 >= per)
         ++fen;
     return Currency::fromScaled(qint64(fen * Fen));
+}
+
+// The share of `amount` (a line's value) in what was collected, to the fen.
+Currency shareOf(Currency amount, const Order& o) {
+    return proportionToFen(amount, o.collected, o.due);
 }
 
 Plan planOf(const QSqlDatabase& db, qint64 order, const QList<Returns::Line>& back, const QString& lock) {
@@ -164,13 +168,8 @@ Currency Returnable::valueOf(Currency quantity) const {
         return quantity * price;
     if (quantity == sold)
         return *ownAmount;
-    // Its share of the line's own amount, to the fen (half a fen and more up).
-    const __int128 exact = __int128(ownAmount->scaled()) * quantity.scaled();
-    const __int128 per = __int128(sold.scaled()) * Fen;
-    __int128 fen = exact / per;
-    if ((exact % per) * 2 >= per)
-        ++fen;
-    return Currency::fromScaled(qint64(fen * Fen));
+    // Its share of the line's own amount.
+    return proportionToFen(*ownAmount, quantity, sold);
 }
 
 QList<Returnable> returnable(qint64 order) {
